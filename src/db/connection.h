@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+#include <QVariantList>
+#include <memory>
+
+#include "db/dialect.h"
+#include "db/procedures.h"
+#include "db/query.h"
+
+namespace otherin::db {
+
+// The logical database connection of one component instance. It is opened at
+// the start of an operation and closed at its end; opening an open connection
+// does nothing. Each instance has its own name in QtSql, so two components in
+// one process never share a handle.
+class Connection {
+  public:
+    Connection();
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Raises DbError when the string is not understood or the database cannot
+    // be opened.
+    void open(const QString& connectionString);
+    void close();
+    bool isOpen() const;
+
+    const Dialect& dialect() const { return dialect_; }
+    QString databasePath() const { return path_; }
+
+    Query prepare(const QString& sql) const;
+    // Runs one statement with the values bound in order; answers rows affected.
+    int exec(const QString& sql, const QVariantList& values = {}) const;
+    // First column of the first row, or an invalid QVariant without rows.
+    QVariant scalar(const QString& sql, const QVariantList& values = {}) const;
+    bool tableExists(const QString& table) const;
+
+    ProcedureRegistry& procedures() { return procedures_; }
+    // Calls a stored procedure; output parameters are written back into params.
+    void call(const QString& name, ProcedureParams& params);
+
+    // Depth of open write transactions (see TransactionGuard).
+    int transactionDepth() const { return transactionDepth_; }
+
+  private:
+    friend class TransactionGuard;
+    QString name_;
+    QString path_;
+    Dialect dialect_{DialectKind::Sqlite};
+    ProcedureRegistry procedures_;
+    int transactionDepth_ = 0;
+};
+
+}  // namespace otherin::db

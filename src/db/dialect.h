@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace otherin::db {
+
+enum class DialectKind { Sqlite, PostgreSql, SqlServer };
+
+// The few places where the databases we run on really differ. Everything else
+// is written in their common subset.
+class Dialect {
+  public:
+    explicit Dialect(DialectKind kind) : kind_(kind) {}
+
+    DialectKind kind() const { return kind_; }
+
+    // A select limited to its first `rows` rows. `selectBody` starts after the
+    // word "select" (e.g. "* from t order by a").
+    QString limitRows(const QString& selectBody, int rows) const;
+
+    // Inserts a row, or on a key clash adds `addColumns` of the new row to the
+    // stored one. Placeholders are positional, in the order of `columns`.
+    QString upsertAdding(const QString& table, const QStringList& columns,
+                         const QStringList& keyColumns, const QStringList& addColumns) const;
+
+    // Wraps an arithmetic result that is stored back into a decimal column.
+    // SQLite keeps decimals as binary doubles, so sums are rounded to a fixed
+    // scale there; the server types are exact already.
+    QString decimal(const QString& expression) const;
+
+    // The statement that starts a write transaction. On SQLite the write lock
+    // is taken at once so counters read inside it cannot go stale.
+    QString beginWrite() const;
+
+    // The text that calls a stored procedure with `argCount` positional
+    // placeholders on a database server.
+    QString procedureCall(const QString& name, int argCount) const;
+
+    static constexpr int kDecimalScale = 6;
+
+  private:
+    DialectKind kind_;
+};
+
+}  // namespace otherin::db

@@ -1,0 +1,73 @@
+#include "db/schema.h"
+
+#include <QFile>
+
+#include "db/connection.h"
+#include "db/db_error.h"
+#include "db/transaction.h"
+
+namespace otherin::db::schema {
+
+namespace {
+QString readResource(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw DbError(QStringLiteral("无法读取数据库脚本 %1").arg(path));
+    }
+    return QString::fromUtf8(file.readAll());
+}
+}  // namespace
+
+QStringList splitScript(const QString& script) {
+    QStringList statements;
+    QString current;
+    const auto lines = script.split(QLatin1Char('\n'));
+    for (const QString& raw : lines) {
+        const QString line = raw.trimmed();
+        if (line.isEmpty() || line.startsWith(QStringLiteral("--"))) continue;
+        current += raw;
+        current += QLatin1Char('\n');
+        if (line.endsWith(QLatin1Char(';'))) {
+            QString statement = current.trimmed();
+            statement.chop(1);
+            statements << statement;
+            current.clear();
+        }
+    }
+    if (!current.trimmed().isEmpty()) statements << current.trimmed();
+    return statements;
+}
+
+void runScript(Connection& connection, const QString& script) {
+    TransactionGuard tx(connection);
+    for (const QString& statement : splitScript(script)) connection.exec(statement);
+    tx.commit();
+}
+
+bool ensureSchema(Connection& connection) {
+    if (connection.tableExists(QStringLiteral("schema_version"))) {
+        const int version =
+            connection.scalar(QStringLiteral("select max(version) from schema_version")).toInt();
+        if (version > kVersion) {
+            throw DbError(
+                QStringLiteral("数据库版本 %1 高于本程序支持的版本 %2").arg(version).arg(kVersion));
+        }
+        return false;
+    }
+    runScript(connection, schemaScript());
+    return true;
+}
+
+void installDemoData(Connection& connection) {
+    runScript(connection, demoDataScript());
+}
+
+QString schemaScript() {
+    return readResource(QStringLiteral(":/otherin/sql/schema.sql"));
+}
+
+QString demoDataScript() {
+    return readResource(QStringLiteral(":/otherin/sql/demo_data.sql"));
+}
+
+}  // namespace otherin::db::schema

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QSettings>
+#include <QString>
+#include <memory>
+
+namespace otherin::entry {
+
+// The per-user settings the suite's main program writes at login: application
+// "MendaxoStock2007", sections "SystemSetup", "SystemLogin", "DBOperation".
+// By default it is the user's own store; the host and tests can point it at
+// a file of their own.
+class SettingsStore {
+  public:
+    SettingsStore();
+    explicit SettingsStore(const QString& iniFile);
+
+    // Answers `fallback` when the key is absent.
+    QString value(const QString& section, const QString& key, const QString& fallback) const;
+    void setValue(const QString& section, const QString& key, const QString& value);
+    void sync();
+    QString fileName() const { return settings_->fileName(); }
+
+    static constexpr const char* kApplication = "MendaxoStock2007";
+
+  private:
+    std::unique_ptr<QSettings> settings_;
+};
+
+}  // namespace otherin::entry

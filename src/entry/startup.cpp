@@ -1,0 +1,121 @@
+#include "entry/startup.h"
+
+#include "db/db_error.h"
+#include "entry/error_report.h"
+#include "entry/login_context.h"
+#include "entry/prompter.h"
+#include "entry/settings_store.h"
+
+namespace otherin::entry {
+
+namespace {
+
+const QString kSetup = QStringLiteral("SystemSetup");
+const QString kLogin = QStringLiteral("SystemLogin");
+const QString kDb = QStringLiteral("DBOperation");
+
+int toShort(const QString& key, const QString& text) {
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    if (!ok || value < -32768 || value > 32767) {
+        throw SettingsError(QStringLiteral("设置 %1 的值“%2”不是有效的整数").arg(key, text));
+    }
+    return value;
+}
+
+bool toBool(const QString& key, const QString& text) {
+    const QString t = text.trimmed();
+    if (t.compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0) return true;
+    if (t.compare(QStringLiteral("false"), Qt::CaseInsensitive) == 0) return false;
+    bool ok = false;
+    const double d = t.toDouble(&ok);
+    if (!ok) throw SettingsError(QStringLiteral("设置 %1 的值“%2”不是有效的真假值").arg(key, text));
+    return d != 0;
+}
+
+void readSettings(LoginContext& ctx, const SettingsStore& s) {
+    auto text = [&](const QString& section, const char* key, const char* fallback) {
+        return s.value(section, QString::fromLatin1(key), QString::fromUtf8(fallback));
+    };
+    auto shortValue = [&](const QString& section, const char* key, const char* fallback) {
+        return toShort(QString::fromLatin1(key), text(section, key, fallback));
+    };
+    ctx.msgTitle = text(kSetup, "msgTitle", "Mendaxo进销存");
+    ctx.DBConnectionString = text(kDb, "DBConnectionString", "");
+    ctx.gLoginUserId = text(kLogin, "gLoginUserId", "0");
+    ctx.gLoginUserName = text(kLogin, "gLoginUserName", "");
+    ctx.gCurrentYear = shortValue(kSetup, "gCurrentYear", "0");
+    ctx.gCurrentPeriod = shortValue(kSetup, "gCurrentPeriod", "0");
+    ctx.gBillLength = shortValue(kSetup, "gBillLength", "6");
+    ctx.gIsCloseStock = shortValue(kSetup, "gIsCloseStock", "0");
+    ctx.gIsUpdateBillNo = shortValue(kSetup, "gIsUpdateBillNo", "0");
+    ctx.IsAdmin = shortValue(kLogin, "IsAdmin", "0");
+    ctx.gSeekItem = text(kSetup, "gSeekItem", "fNumber");
+    ctx.gIsShowTip = toBool(QStringLiteral("gIsShowTip"), text(kSetup, "gIsShowTip", "true"));
+    ctx.gAppPath = text(kSetup, "gAppPath", "");
+    ctx.gIsAddDelNumber = shortValue(kSetup, "gIsAddDelNumber", "0");
+    ctx.gIsCheckUpdate = shortValue(kSetup, "gIsCheckUpdate", "0");
+    ctx.gUpdateSingleBill = shortValue(kSetup, "gUpdateSingleBill", "0");
+    ctx.UserType = shortValue(kLogin, "UserType", "1");
+}
+
+void setConstants(LoginContext& ctx) {
+    ctx.gBillName = QString::fromUtf8(constants::kBillName);
+    ctx.gBillTypeId = constants::kBillTypeId;
+    ctx.gFromJournal = 0;
+    ctx.gViewName = QString::fromLatin1(constants::kViewName);
+    ctx.gIsRedBill = 0;
+    ctx.gCurrentInterId = 0;
+    ctx.gRightPrefix = QString::fromLatin1(constants::kRightPrefix);
+    ctx.gItemClassList = QString::fromLatin1(constants::kItemClassList);
+}
+
+void readDatabase(LoginContext& ctx) {
+    db::Connection& c = ctx.gConnection;
+    {
+        db::Query q =
+            c.prepare(QStringLiteral("select fNewBillName from tblMaxBillNo where ftypeid=?"));
+        q.bind(ctx.gBillTypeId).exec();
+        if (q.next()) ctx.gBillName = q.value(0).toString();
+    }
+    {
+        db::Query q = c.prepare(
+            QStringLiteral("select ftypeid,fvalue from tblSystemInfo where fTypeid in (4,5)"));
+        q.exec();
+        while (q.next()) {
+            const int type = q.value(0).toInt();
+            if (type == 4)
+                ctx.gCurrentYear =
+                    toShort(QStringLiteral("tblSystemInfo 4"), q.value(1).toString());
+            if (type == 5)
+                ctx.gCurrentPeriod =
+                    toShort(QStringLiteral("tblSystemInfo 5"), q.value(1).toString());
+        }
+    }
+    {
+        db::Query q = c.prepare(QStringLiteral(
+            "select fStartDate from tblPeriod where fTypeid=2 and fYear=? and fPeriod=?"));
+        q.bind(ctx.gCurrentYear).bind(ctx.gCurrentPeriod).exec();
+        if (q.next()) ctx.gPeriodStartDate = q.value(0).toString();
+    }
+}
+
+}  // namespace
+
+void startUp(LoginContext& ctx, const SettingsStore& settings, Prompter& prompter) {
+    readSettings(ctx, settings);
+    setConstants(ctx);
+    openConnection(ctx);
+    try {
+        readDatabase(ctx);
+    } catch (const db::DbError& e) {
+        reportError(ctx, prompter, e.message());
+        return;
+    } catch (const SettingsError& e) {
+        reportError(ctx, prompter, e.message());
+        return;
+    }
+    closeConnection(ctx);
+}
+
+}  // namespace otherin::entry

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <stdexcept>
+
+namespace otherin::entry {
+
+struct LoginContext;
+class SettingsStore;
+class Prompter;
+
+// A stored setting that does not convert to its type. It is not caught by the
+// start-up: creating the component fails with it.
+class SettingsError : public std::runtime_error {
+  public:
+    explicit SettingsError(const QString& message)
+        : std::runtime_error(message.toStdString()), message_(message) {}
+    const QString& message() const { return message_; }
+
+  private:
+    QString message_;
+};
+
+// Fills the context from the settings store and the database. Errors before
+// the connection is open propagate (SettingsError, db::DbError); database
+// errors after that are reported through the prompter and end the start-up
+// normally with the fields read so far.
+void startUp(LoginContext& ctx, const SettingsStore& settings, Prompter& prompter);
+
+namespace constants {
+inline constexpr int kBillTypeId = 7;
+inline const char* const kBillName = "其它入库单";
+inline const char* const kViewName = "vGOtherIn";
+inline const char* const kRightPrefix = "G";
+inline const char* const kItemClassList = ",G01,G02,G03,";
+}  // namespace constants
+
+}  // namespace otherin::entry

@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include "db/connection.h"
+#include "db/connection_string.h"
+#include "db/db_error.h"
+#include "db/transaction.h"
+
+using namespace otherin::db;
+
+namespace {
+
+class DbLayerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        cs_ = QStringLiteral("sqlite:") + dir_.filePath(QStringLiteral("t.sqlite"));
+        c_.open(cs_);
+        c_.exec(
+            QStringLiteral("create table t(id integer primary key, txt text, qty numeric(18,6))"));
+    }
+    int rows() { return c_.scalar(QStringLiteral("select count(*) from t")).toInt(); }
+
+    QTemporaryDir dir_;
+    QString cs_;
+    Connection c_;
+};
+
+TEST_F(DbLayerTest, TypedTextsRoundTripUnchanged) {
+    const QStringList texts = {QStringLiteral("O'Brien"), QStringLiteral("'); drop table t;--"),
+                               QStringLiteral("备注 \"引号\" 's")};
+    for (int i = 0; i < texts.size(); ++i) {
+        c_.exec(QStringLiteral("insert into t(id,txt) values(?,?)"), {i, texts[i]});
+    }
+    for (int i = 0; i < texts.size(); ++i) {
+        EXPECT_EQ(c_.scalar(QStringLiteral("select txt from t where id=?"), {i}).toString(),
+                  texts[i]);
+        EXPECT_EQ(c_.scalar(QStringLiteral("select id from t where txt=?"), {texts[i]}).toInt(), i);
+    }
+    EXPECT_EQ(rows(), 3);
+}
+
+TEST_F(DbLayerTest, OpenIsIdempotentAndCloseWithoutOpenDoesNothing) {
+    c_.exec(QStringLiteral("insert into t(id) values(1)"));
+    c_.open(cs_);
+    EXPECT_TRUE(c_.isOpen());
+    c_.close();
+    EXPECT_FALSE(c_.isOpen());
+    c_.close();
+    EXPECT_FALSE(c_.isOpen());
+    EXPECT_THROW(c_.exec(QStringLiteral("select 1")), DbError);
+    c_.open(cs_);
+    EXPECT_EQ(rows(), 1);
+}
+
+TEST_F(DbLayerTest, GuardRollsBackUnlessCommittedAndNestedGuardsJoin) {
+    {
+        TransactionGuard outer(c_);
+        c_.exec(QStringLiteral("insert into t(id) values(1)"));
+        {
+            TransactionGuard inner(c_);
+            c_.exec(QStringLiteral("insert into t(id) values(2)"));
+            inner.commit();
+        }
+        // outer leaves without commit
+    }
+    EXPECT_EQ(rows(), 0);
+    {
+        TransactionGuard tx(c_);
+        c_.exec(QStringLiteral("insert into t(id) values(3)"));
+        tx.commit();
+    }
+    EXPECT_EQ(rows(), 1);
+    EXPECT_EQ(c_.transactionDepth(), 0);
+}
+
+TEST_F(DbLayerTest, ErrorsCarryTheDatabaseMessage) {
+    try {
+        c_.exec(QStringLiteral("insert into missing_table values(1)"));
+        FAIL() << "no error raised";
+    } catch (const DbError& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("missing_table")))
+            << e.message().toStdString();
+    }
+    c_.exec(QStringLiteral("insert into t(id) values(1)"));
+    EXPECT_THROW(c_.exec(QStringLiteral("insert into t(id) values(1)")), DbError);
+}
+
+TEST_F(DbLayerTest, DecimalSumsStayExactOnSqlite) {
+    const QString upsert = c_.dialect().upsertAdding(
+        QStringLiteral("t"), {QStringLiteral("id"), QStringLiteral("qty")}, {QStringLiteral("id")},
+        {QStringLiteral("qty")});
+    for (const double v : {0.1, 0.2, -0.3}) c_.exec(upsert, {7, v});
+    EXPECT_EQ(rows(), 1);
+    EXPECT_EQ(c_.scalar(QStringLiteral("select count(*) from t where qty=0")).toInt(), 1);
+}
+
+TEST_F(DbLayerTest, EmbeddedProceduresAnswerThroughOutputParameters) {
+    c_.procedures().add(QStringLiteral("sp_double"), [](Connection&, ProcedureParams& p) {
+        p.set(QStringLiteral("intValue"), p.value(QStringLiteral("n")).toInt() * 2);
+        p.set(QStringLiteral("strInfo"), QStringLiteral("完成"));
+    });
+    ProcedureParams params;
+    params.in(QStringLiteral("n"), 21)
+        .out(QStringLiteral("intValue"), 0)
+        .out(QStringLiteral("strInfo"), QString());
+    c_.call(QStringLiteral("SP_DOUBLE"), params);
+    EXPECT_EQ(params.value(QStringLiteral("intValue")).toInt(), 42);
+    EXPECT_EQ(params.value(QStringLiteral("strInfo")).toString(), QStringLiteral("完成"));
+    EXPECT_THROW(c_.call(QStringLiteral("sp_none"), params), DbError);
+}
+
+TEST(ConnectionStringTest, AcceptsEmbeddedFormsAndNamesThemOtherwise) {
+    EXPECT_EQ(parseConnectionString(QString()).path, embeddedDatabasePath());
+    EXPECT_EQ(parseConnectionString(QStringLiteral("sqlite:/tmp/a b.db")).path,
+              QStringLiteral("/tmp/a b.db"));
+    try {
+        parseConnectionString(QStringLiteral("Provider=SQLOLEDB;Data Source=srv"));
+        FAIL() << "accepted an unknown form";
+    } catch (const DbError& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("sqlite:"))) << e.message().toStdString();
+    }
+}
+
+TEST(DialectTest, RowLimitsDifferByDatabase) {
+    EXPECT_EQ(Dialect(DialectKind::Sqlite).limitRows(QStringLiteral("* from t order by a"), 5),
+              QStringLiteral("select * from t order by a limit 5"));
+    EXPECT_EQ(Dialect(DialectKind::PostgreSql).limitRows(QStringLiteral("a from t"), 20000),
+              QStringLiteral("select a from t limit 20000"));
+    EXPECT_EQ(Dialect(DialectKind::SqlServer).limitRows(QStringLiteral("* from t order by a"), 5),
+              QStringLiteral("select top 5 * from t order by a"));
+}
+
+TEST(TwoConnectionsTest, SecondWriterWaitsForTheFirstAndSeesItsCommit) {
+    QTemporaryDir dir;
+    const QString cs = QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("shared.sqlite"));
+    Connection a, b;
+    a.open(cs);
+    b.open(cs);
+    a.exec(QStringLiteral("create table c(n integer)"));
+    a.exec(QStringLiteral("insert into c values(0)"));
+    {
+        TransactionGuard tx(a);
+        a.exec(QStringLiteral("update c set n=n+1"));
+        // b reads the committed state while a holds the write lock (WAL)
+        EXPECT_EQ(b.scalar(QStringLiteral("select n from c")).toInt(), 0);
+        tx.commit();
+    }
+    b.exec(QStringLiteral("update c set n=n+1"));
+    EXPECT_EQ(a.scalar(QStringLiteral("select n from c")).toInt(), 2);
+    EXPECT_EQ(a.scalar(QStringLiteral("pragma journal_mode")).toString(), QStringLiteral("wal"));
+}
+
+}  // namespace

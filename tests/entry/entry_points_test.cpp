@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "entry/cls_other_in.h"
+#include "entry/windows.h"
+#include "support/scripted_prompter.h"
+#include "support/test_database.h"
+
+using namespace otherin::entry;
+using otherin::testing::ScriptedPrompter;
+using otherin::testing::TestDatabase;
+
+namespace {
+
+struct Shown {
+    QString window;
+    int editMode;
+    int entryKind;
+};
+
+// Records which window was created and in which state it was shown.
+class RecordingWindows : public WindowFactory {
+  public:
+    class Window : public ModalWindow {
+      public:
+        Window(RecordingWindows& owner, QString name, LoginContext& ctx)
+            : owner_(owner), name_(std::move(name)), ctx_(ctx) {}
+        void showModal() override {
+            owner_.shown.push_back({name_, ctx_.gEditMode, ctx_.gEntryKind});
+        }
+
+      private:
+        RecordingWindows& owner_;
+        QString name_;
+        LoginContext& ctx_;
+    };
+
+    std::unique_ptr<ModalWindow> createBillEditor(LoginContext& ctx) override {
+        ++created;
+        return std::make_unique<Window>(*this, QStringLiteral("editor"), ctx);
+    }
+    std::unique_ptr<ModalWindow> createQueryDialog(LoginContext& ctx) override {
+        ++created;
+        return std::make_unique<Window>(*this, QStringLiteral("query"), ctx);
+    }
+
+    int created = 0;
+    std::vector<Shown> shown;
+};
+
+class EntryPointsTest : public ::testing::Test {
+  protected:
+    TestDatabase db_;
+    ScriptedPrompter prompter_;
+    RecordingWindows windows_;
+};
+
+TEST_F(EntryPointsTest, WrongCodesOpenNothing) {
+    clsOtherIn component(*db_.settings(), prompter_, windows_);
+    QString findCode = QString::fromLatin1(clsOtherIn::kFindInfoCode);
+    QString newCode = QString::fromLatin1(clsOtherIn::kNewInfoCode);
+    QString lower = newCode.toLower();
+    QString empty;
+    EXPECT_FALSE(component.newInfo(findCode));
+    EXPECT_FALSE(component.newInfo(lower));
+    EXPECT_FALSE(component.findInfo(newCode));
+    EXPECT_FALSE(component.findInfo(empty));
+    EXPECT_EQ(windows_.created, 0);
+    EXPECT_TRUE(windows_.shown.empty());
+    EXPECT_TRUE(prompter_.messages().empty());
+}
+
+TEST_F(EntryPointsTest, WindowsAreCreatedOnceAndShownInTheirMode) {
+    clsOtherIn component(*db_.settings(), prompter_, windows_);
+    QString newCode = QString::fromLatin1(clsOtherIn::kNewInfoCode);
+    QString findCode = QString::fromLatin1(clsOtherIn::kFindInfoCode);
+    QString anything = QStringLiteral("select 1");
+
+    component.context().gEditMode = 1;
+    component.newInfo(newCode);
+    component.newInfo(newCode);
+    EXPECT_EQ(component.findInfo3(anything), QString());
+    component.findInfo(findCode);
+
+    ASSERT_EQ(windows_.shown.size(), 4u);
+    EXPECT_EQ(windows_.created, 2);
+    EXPECT_EQ(windows_.shown[0].window, QStringLiteral("editor"));
+    EXPECT_EQ(windows_.shown[0].editMode, 0);
+    EXPECT_EQ(windows_.shown[1].editMode, 0);
+    EXPECT_EQ(windows_.shown[2].window, QStringLiteral("query"));
+    EXPECT_EQ(windows_.shown[2].entryKind, 3);
+    EXPECT_EQ(windows_.shown[2].editMode, 4);
+    // findInfo after findInfo3: bills open in change mode again
+    EXPECT_EQ(windows_.shown[3].entryKind, 0);
+}
+
+TEST_F(EntryPointsTest, UserRightReadsBackUnchanged) {
+    clsOtherIn component(*db_.settings(), prompter_, windows_);
+    EXPECT_EQ(component.UserRight(), QString());
+    component.setUserRight(QStringLiteral("G01,G02 任意"));
+    EXPECT_EQ(component.UserRight(), QStringLiteral("G01,G02 任意"));
+}
+
+}  // namespace
