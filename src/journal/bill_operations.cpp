@@ -1,0 +1,220 @@
+#include "journal/bill_operations.h"
+
+#include <functional>
+#include <optional>
+
+#include "db/db_error.h"
+#include "db/transaction.h"
+#include "entry/error_report.h"
+#include "entry/login_context.h"
+#include "entry/prompter.h"
+#include "journal/bill_states.h"
+#include "stock/id_list.h"
+#include "stock/stock_ledger.h"
+
+namespace otherin::journal {
+
+namespace {
+
+using entry::Icon;
+using stock::PostDirection;
+
+struct Refusal {
+    QString text;
+};
+
+using BillCheck = std::function<std::optional<Refusal>(const BillState&)>;
+using ListCheck = std::function<std::optional<Refusal>(db::Connection&, const QList<qint32>&)>;
+// Does the operation's writes; answers how many bills its status change
+// touched, so a bill another user changed since the checks is noticed.
+using Write = std::function<int(db::Connection&, const QList<qint32>&, const std::vector<BillState>&)>;
+
+struct Operation {
+    Icon noRowsIcon = Icon::Exclamation;
+    BillCheck perBill;
+    ListCheck perList;
+    Write write;
+};
+
+const QString kNoRows = QStringLiteral("数据读取错误！");
+
+std::optional<Refusal> firstRefusal(const Operation& op, const std::vector<BillState>& bills) {
+    for (const auto& b : bills) {
+        if (auto r = op.perBill(b)) return r;
+    }
+    return std::nullopt;
+}
+
+// Bill-level status updates name the ids and the state they require.
+QString whereIds(const QList<qint32>& ids) {
+    return QStringLiteral(" where finterid in (%1)").arg(stock::sqlIdList(ids));
+}
+
+bool run(entry::LoginContext& ctx, entry::Prompter& prompter, const QString& idList,
+         const Operation& op) {
+    try {
+        const QList<qint32> ids = stock::parseIdList(idList);
+        entry::openConnection(ctx);
+        db::Connection& c = ctx.gConnection;
+        bool done = false;
+        {
+            db::TransactionGuard tx(c);
+            const auto bills = readBillStates(c, ids);
+            std::optional<Refusal> refusal;
+            if (bills.empty()) {
+                prompter.message(kNoRows, op.noRowsIcon, ctx.msgTitle);
+            } else if ((refusal = firstRefusal(op, bills)) ||
+                       (op.perList && (refusal = op.perList(c, ids)))) {
+                prompter.message(refusal->text, Icon::Exclamation, ctx.msgTitle);
+            } else if (op.write(c, ids, bills) != static_cast<int>(bills.size())) {
+                tx.rollback();
+                // Someone changed a bill between our read and our write: name it.
+                auto now = firstRefusal(op, readBillStates(c, ids));
+                prompter.message(now ? now->text
+                                     : QStringLiteral("单据已被其他用户修改,操作不成功"),
+                                 Icon::Exclamation, ctx.msgTitle);
+            } else {
+                tx.commit();
+                done = true;
+            }
+        }
+        entry::closeConnection(ctx);
+        return done;
+    } catch (const db::DbError& e) {
+        entry::reportError(ctx, prompter, e.message());
+        return false;
+    }
+}
+
+std::optional<Refusal> refuseIf(bool condition, const QString& text) {
+    if (condition) return Refusal{text};
+    return std::nullopt;
+}
+
+}  // namespace
+
+bool checkBill(entry::LoginContext& ctx, entry::Prompter& prompter, const QString& idList) {
+    Operation op;
+    op.noRowsIcon = Icon::None;
+    op.perBill = [&ctx](const BillState& b) -> std::optional<Refusal> {
+        if (b.status == 1) return Refusal{billRefusal(b, QStringLiteral("的单据已经审核!操作不成功"))};
+        if (b.cancelled) return Refusal{billRefusal(b, QStringLiteral("的单据已经作废!操作不成功"))};
+        return refuseIf(beforeCurrentPeriod(ctx, b.date),
+                        QStringLiteral("不能审核以前期间的单据，操作不成功！"));
+    };
+    op.write = [&ctx](db::Connection& c, const QList<qint32>& ids, const auto&) {
+        const int touched =
+            c.exec(QStringLiteral("update icstockbill set fchecker=?,fstatus=1") + whereIds(ids) +
+                       QStringLiteral(" and coalesce(fstatus,0)=0 and coalesce(fcancellation,0)=0"),
+                   {ctx.gLoginUserId.trimmed().toLongLong()});
+        if (ctx.gIsCheckUpdate == 1) {
+            stock::postToTimeStock(c, ids, PostDirection::Add);
+            stock::removeZeroStockRows(c);
+        }
+        return touched;
+    };
+    return run(ctx, prompter, idList, op);
+}
+
+bool unCheckBill(entry::LoginContext& ctx, entry::Prompter& prompter) {
+    Operation op;
+    op.perBill = [&ctx](const BillState& b) -> std::optional<Refusal> {
+        if (b.status == 0) return Refusal{billRefusal(b, QStringLiteral("的单据未审核!操作不成功"))};
+        if (b.posted == 1) return Refusal{billRefusal(b, QStringLiteral("的单据已经记账!操作不成功"))};
+        if (b.cancelled) return Refusal{billRefusal(b, QStringLiteral("的单据已经作废!操作不成功"))};
+        if (beforeCurrentPeriod(ctx, b.date)) {
+            return Refusal{QStringLiteral("不能反审核以前期间的单据，操作不成功！")};
+        }
+        if (b.sourceId != 0) {
+            return Refusal{billRefusal(b, QStringLiteral("的单据为拆分单据,不能进行反审核,操作不成功"))};
+        }
+        return refuseIf(b.writeOffId != 0,
+                        billRefusal(b, QStringLiteral("的单据已经核销,不能进行反审核,操作不成功")));
+    };
+    op.perList = [](db::Connection& c, const QList<qint32>& ids) {
+        const int splitFrom =
+            c.scalar(QStringLiteral("select count(finterid) from icStockBill where frscinterid in (%1)")
+                         .arg(stock::sqlIdList(ids)))
+                .toInt();
+        return refuseIf(splitFrom > 0, QStringLiteral("您所选定的单据包含被拆分单据,不能进行反审核!"));
+    };
+    op.write = [&ctx](db::Connection& c, const QList<qint32>& ids, const auto&) {
+        const int touched = c.exec(
+            QStringLiteral("update icStockBill set fchecker=0,fstatus=0") + whereIds(ids) +
+            QStringLiteral(" and fstatus=1 and coalesce(fposted,0)=0 and coalesce(fcancellation,0)=0"
+                           " and coalesce(fhxid,0)=0 and coalesce(frscinterid,0)=0"));
+        if (ctx.gIsCheckUpdate == 1) stock::postToTimeStock(c, ids, PostDirection::Reverse);
+        return touched;
+    };
+    return run(ctx, prompter, ctx.gIdList, op);
+}
+
+bool cancelBill(entry::LoginContext& ctx, entry::Prompter& prompter) {
+    Operation op;
+    op.perBill = [&ctx](const BillState& b) -> std::optional<Refusal> {
+        if (b.status == 1) return Refusal{billRefusal(b, QStringLiteral("的单据已经审核!操作不成功"))};
+        if (b.cancelled) return Refusal{billRefusal(b, QStringLiteral("的单据已经作废!操作不成功"))};
+        return refuseIf(beforeCurrentPeriod(ctx, b.date),
+                        QStringLiteral("不能作废以前期间的单据，操作不成功！"));
+    };
+    op.write = [&ctx](db::Connection& c, const QList<qint32>& ids, const auto&) {
+        if (ctx.gIsCheckUpdate == 0) stock::postToTimeStock(c, ids, PostDirection::Reverse);
+        const int touched =
+            c.exec(QStringLiteral("update icStockBill set fcancellation=1") + whereIds(ids) +
+                   QStringLiteral(" and coalesce(fstatus,0)=0 and coalesce(fcancellation,0)=0"));
+        stock::removeZeroStockRows(c);
+        return touched;
+    };
+    return run(ctx, prompter, ctx.gIdList, op);
+}
+
+bool unCancelBill(entry::LoginContext& ctx, entry::Prompter& prompter) {
+    Operation op;
+    op.noRowsIcon = Icon::Critical;
+    op.perBill = [&ctx](const BillState& b) -> std::optional<Refusal> {
+        if (b.status == 1) return Refusal{billRefusal(b, QStringLiteral("的单据已经审核!操作不成功"))};
+        if (!b.cancelled) return Refusal{billRefusal(b, QStringLiteral("的单据未作废!操作不成功"))};
+        return refuseIf(beforeCurrentPeriod(ctx, b.date),
+                        QStringLiteral("不能反作废以前期间的单据，操作不成功！"));
+    };
+    op.write = [&ctx](db::Connection& c, const QList<qint32>& ids, const auto&) {
+        if (ctx.gIsCheckUpdate == 0) stock::postToTimeStock(c, ids, PostDirection::Add);
+        const int touched =
+            c.exec(QStringLiteral("update icStockBill set fcancellation=0") + whereIds(ids) +
+                   QStringLiteral(" and coalesce(fstatus,0)=0 and fcancellation<>0"));
+        stock::removeZeroStockRows(c);
+        return touched;
+    };
+    return run(ctx, prompter, ctx.gIdList, op);
+}
+
+bool deleteBill(entry::LoginContext& ctx, entry::Prompter& prompter) {
+    Operation op;
+    op.perBill = [&ctx](const BillState& b) -> std::optional<Refusal> {
+        if (b.status == 1) return Refusal{billRefusal(b, QStringLiteral("的单据已经审核!操作不成功"))};
+        if (b.cancelled) return Refusal{billRefusal(b, QStringLiteral("的单据作废!操作不成功"))};
+        if (beforeCurrentPeriod(ctx, b.date)) {
+            return Refusal{QStringLiteral("不能删除以前期间的单据，操作不成功！")};
+        }
+        return refuseIf(b.operatorId != ctx.gLoginUserId.trimmed() && ctx.IsAdmin == 0 &&
+                            ctx.gUpdateSingleBill == 1,
+                        QStringLiteral("只能删除本人录入的单据,操作不成功！"));
+    };
+    op.write = [&ctx](db::Connection& c, const QList<qint32>& ids, const std::vector<BillState>& bills) {
+        if (ctx.gIsCheckUpdate == 0) stock::postToTimeStock(c, ids, PostDirection::Reverse);
+        qint64 next = c.scalar(QStringLiteral("select max(finterid) from tblbillnoadd")).toLongLong() + 1;
+        for (const auto& b : bills) {
+            c.exec(QStringLiteral("insert into tblBillNoAdd(fbillNumber,ftypeid,finterid) values(?,?,?)"),
+                   {b.billNo, ctx.gBillTypeId, next++});
+        }
+        const int touched =
+            c.exec(QStringLiteral("delete from icstockbill") + whereIds(ids) +
+                   QStringLiteral(" and coalesce(fstatus,0)=0 and coalesce(fcancellation,0)=0"));
+        c.exec(QStringLiteral("delete from icstockbillentry") + whereIds(ids));
+        stock::removeZeroStockRows(c);
+        return touched;
+    };
+    return run(ctx, prompter, ctx.gIdList, op);
+}
+
+}  // namespace otherin::journal

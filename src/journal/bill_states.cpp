@@ -1,0 +1,54 @@
+#include "journal/bill_states.h"
+
+#include "db/connection.h"
+#include "entry/login_context.h"
+#include "stock/id_list.h"
+
+namespace otherin::journal {
+
+namespace {
+QDate toDate(const QVariant& v) {
+    if (v.typeId() == QMetaType::QDate) return v.toDate();
+    if (v.typeId() == QMetaType::QDateTime) return v.toDateTime().date();
+    return QDate::fromString(v.toString().left(10), Qt::ISODate);
+}
+}  // namespace
+
+std::vector<BillState> readBillStates(db::Connection& connection, const QList<qint32>& ids) {
+    std::vector<BillState> bills;
+    if (ids.isEmpty()) return bills;
+    // The ids are parsed integers, re-formatted: nothing typed reaches the text.
+    db::Query q = connection.prepare(
+        QStringLiteral("select finterid,fbillno,fdate,coalesce(fstatus,0),coalesce(fcancellation,0),"
+                       "coalesce(fposted,0),coalesce(frscinterid,0),coalesce(fhxid,0),"
+                       "coalesce(fOperator,0) from icstockbill where finterid in (%1)")
+            .arg(stock::sqlIdList(ids)));
+    q.exec();
+    while (q.next()) {
+        BillState b;
+        b.interId = q.value(0).toInt();
+        b.billNo = q.value(1).toString();
+        b.date = toDate(q.value(2));
+        b.status = q.value(3).toInt();
+        const QVariant cancelled = q.value(4);
+        b.cancelled = cancelled.toString().compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0 ||
+                      cancelled.toInt() != 0;
+        b.posted = q.value(5).toInt();
+        b.sourceId = q.value(6).toInt();
+        b.writeOffId = q.value(7).toInt();
+        b.operatorId = q.value(8).toString();
+        bills.push_back(b);
+    }
+    return bills;
+}
+
+bool beforeCurrentPeriod(const entry::LoginContext& ctx, const QDate& date) {
+    const QDate start = toDate(ctx.gPeriodStartDate);
+    return start.isValid() && date.isValid() && date < start;
+}
+
+QString billRefusal(const BillState& bill, const QString& tail) {
+    return QStringLiteral("编号为:") + bill.billNo + tail;
+}
+
+}  // namespace otherin::journal

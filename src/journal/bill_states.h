@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <optional>
+#include <vector>
+
+namespace otherin::db {
+class Connection;
+}
+namespace otherin::entry {
+struct LoginContext;
+}
+
+namespace otherin::journal {
+
+// The stored state of one bill header, as the operations check it.
+struct BillState {
+    qint32 interId = 0;
+    QString billNo;
+    QDate date;
+    int status = 0;
+    bool cancelled = false;
+    int posted = 0;
+    qint32 sourceId = 0;  // the bill a split cut this one from
+    qint32 writeOffId = 0;
+    QString operatorId;
+};
+
+// Reads the headers of `ids` in the database's order.
+std::vector<BillState> readBillStates(db::Connection& connection, const QList<qint32>& ids);
+
+// True when `date` lies before the current period's start (no start known:
+// nothing is earlier).
+bool beforeCurrentPeriod(const entry::LoginContext& ctx, const QDate& date);
+
+// The refusal text "编号为:" + number + tail.
+QString billRefusal(const BillState& bill, const QString& tail);
+
+}  // namespace otherin::journal

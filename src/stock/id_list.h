@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+namespace otherin::stock {
+
+// The journal hands its selection over as internal bill ids joined by commas
+// ("12,15,31"). That text reaches SQL only through parseIdList: each piece must
+// be a plain non-negative decimal number that fits a 32-bit id, anything else
+// (blanks, signs, empty pieces, letters, quotes) raises db::DbError. An empty
+// text is an empty selection.
+QList<qint32> parseIdList(const QString& text);
+
+// The ids re-formatted for an "in (...)" list: digits and commas only.
+QString sqlIdList(const QList<qint32>& ids);
+
+}  // namespace otherin::stock

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+namespace otherin::db {
+class Connection;
+}
+
+namespace otherin::stock {
+
+// Add: the lines start counting (quantity and amount go onto the ledger).
+// Reverse: they stop counting (both are taken off again).
+enum class PostDirection { Add, Reverse };
+
+// Posts every line of the selected bills to the current-stock ledger
+// (tblTimeStock). Each line counts for the key (bill warehouse fstockid1, item,
+// unit, batch, stock place): a missing batch is the empty text, a missing stock
+// place is 0. Add puts +quantity and +amount on the key's row, Reverse
+// -quantity and -amount; a key without a row gets one with those values, so
+// stock may go negative. Lines sharing a key land on one row.
+//
+// Runs inside the caller's open transaction on `connection`: it never begins,
+// commits or rolls back, shows nothing, and lets db::DbError propagate so the
+// caller's handler rolls the whole operation back. It leaves rows whose
+// quantity reached 0 in place; removeZeroStockRows is the caller's next step
+// where the operation calls for it.
+void postToTimeStock(db::Connection& connection, qint32 interId, PostDirection direction);
+void postToTimeStock(db::Connection& connection, const QList<qint32>& interIds,
+                     PostDirection direction);
+// The journal's id list text ("12,15,31"); a piece that is not an integer id
+// raises db::DbError before anything is written.
+void postToTimeStock(db::Connection& connection, const QString& idList, PostDirection direction);
+
+// The zero-row clean-up: deletes every ledger row whose quantity is exactly 0,
+// whatever its amount and whichever bill brought it there.
+void removeZeroStockRows(db::Connection& connection);
+
+}  // namespace otherin::stock

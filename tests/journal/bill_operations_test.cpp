@@ -1,0 +1,222 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "entry/login_context.h"
+#include "journal/bill_operations.h"
+#include "support/scripted_prompter.h"
+#include "support/test_database.h"
+
+using namespace otherin;
+using otherin::testing::ScriptedPrompter;
+using otherin::testing::TestDatabase;
+
+namespace {
+
+class BillOperationsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ctx_.DBConnectionString = db_.connectionString();
+        ctx_.msgTitle = QStringLiteral("标题");
+        ctx_.gLoginUserId = QStringLiteral("2");
+        ctx_.gBillTypeId = 7;
+        ctx_.gPeriodStartDate = QStringLiteral("2026-12-01");
+    }
+
+    // A bill of warehouse 1 with lines (item, qty, amount) on one batch.
+    void addBill(int id, const QString& number, const QString& date,
+                 const QList<std::pair<int, double>>& lines, int status = 0, int cancelled = 0,
+                 int operatorId = 2) {
+        db_.exec(QStringLiteral("insert into icstockbill(finterid,fbillno,fdate,ftrantype,fstatus,"
+                                "fcancellation,fOperator,fstockid1) values(?,?,?,7,?,?,?,1)"),
+                 {id, number, date, status, cancelled, operatorId});
+        int entry = 1;
+        for (const auto& [item, qty] : lines) {
+            db_.exec(QStringLiteral("insert into icstockbillentry(finterid,fentryid,forderid,fitemid,"
+                                    "funitid,fqty,fPrice,famount,fbatchno) values(?,?,?,?,1,?,2,?,'B1')"),
+                     {id, entry, entry, item, qty, qty * 2});
+            ++entry;
+        }
+    }
+
+    double stockOf(int item) {
+        return db_.scalar(QStringLiteral("select coalesce(sum(fqty),0) from tblTimeStock where fitemid=?"),
+                          {item})
+            .toDouble();
+    }
+    int ledgerRows() { return db_.scalar(QStringLiteral("select count(*) from tblTimeStock")).toInt(); }
+    int status(int id) {
+        return db_.scalar(QStringLiteral("select fstatus from icstockbill where finterid=?"), {id}).toInt();
+    }
+
+    TestDatabase db_;
+    entry::LoginContext ctx_;
+    ScriptedPrompter prompter_;
+};
+
+TEST_F(BillOperationsTest, AuditPostsOnceUnderAuditPostingAndDuplicatesCountOnce) {
+    ctx_.gIsCheckUpdate = 1;
+    addBill(1, QStringLiteral("QT01"), QStringLiteral("2026-12-05"), {{101, 5}, {101, 3}});
+    ASSERT_TRUE(journal::checkBill(ctx_, prompter_, QStringLiteral("1,1")));
+    EXPECT_EQ(status(1), 1);
+    EXPECT_EQ(db_.scalar(QStringLiteral("select fchecker from icstockbill where finterid=1")).toInt(), 2);
+    EXPECT_DOUBLE_EQ(stockOf(101), 8.0);
+    EXPECT_FALSE(ctx_.gConnection.isOpen());
+
+    // a second audit is refused by number and posts nothing more
+    EXPECT_FALSE(journal::checkBill(ctx_, prompter_, QStringLiteral("1")));
+    EXPECT_EQ(prompter_.lastText(), QStringLiteral("编号为:QT01的单据已经审核!操作不成功"));
+    EXPECT_DOUBLE_EQ(stockOf(101), 8.0);
+
+    ctx_.gIdList = QStringLiteral("1");
+    ASSERT_TRUE(journal::unCheckBill(ctx_, prompter_));
+    EXPECT_EQ(status(1), 0);
+    // un-audit takes the lines back but leaves the zero row in place
+    EXPECT_DOUBLE_EQ(stockOf(101), 0.0);
+    EXPECT_EQ(ledgerRows(), 1);
+}
+
+TEST_F(BillOperationsTest, OneRefusedBillStopsTheWholeList) {
+    addBill(1, QStringLiteral("QT01"), QStringLiteral("2026-12-05"), {{101, 5}});
+    addBill(2, QStringLiteral("QT02"), QStringLiteral("2026-12-05"), {{101, 5}}, 1);
+    addBill(3, QStringLiteral("QT03"), QStringLiteral("2026-12-05"), {{101, 5}});
+    EXPECT_FALSE(journal::checkBill(ctx_, prompter_, QStringLiteral("1,2,3")));
+    ASSERT_EQ(prompter_.messages().size(), 1u);
+    EXPECT_EQ(prompter_.messages()[0].text, QStringLiteral("编号为:QT02的单据已经审核!操作不成功"));
+    EXPECT_EQ(prompter_.messages()[0].icon, entry::Icon::Exclamation);
+    EXPECT_EQ(status(1) + status(3), 0);
+
+    EXPECT_FALSE(journal::checkBill(ctx_, prompter_, QStringLiteral("99")));
+    EXPECT_EQ(prompter_.lastText(), QStringLiteral("数据读取错误！"));
+    EXPECT_EQ(prompter_.messages().back().icon, entry::Icon::None);
+}
+
+TEST_F(BillOperationsTest, PeriodStartIsTheFirstDayThatCounts) {
+    addBill(1, QStringLiteral("QT01"), QStringLiteral("2026-11-30"), {{101, 5}});
+    addBill(2, QStringLiteral("QT02"), QStringLiteral("2026-12-01"), {{101, 5}});
+    EXPECT_FALSE(journal::checkBill(ctx_, prompter_, QStringLiteral("1")));
+    EXPECT_EQ(prompter_.lastText(), QStringLiteral("不能审核以前期间的单据，操作不成功！"));
+    EXPECT_TRUE(journal::checkBill(ctx_, prompter_, QStringLiteral("2")));
+    ctx_.gIdList = QStringLiteral("1");
+    EXPECT_FALSE(journal::cancelBill(ctx_, prompter_));
+    EXPECT_EQ(prompter_.lastText(), QStringLiteral("不能作废以前期间的单据，操作不成功！"));
+    EXPECT_FALSE(journal::deleteBill(ctx_, prompter_));
+    EXPECT_EQ(prompter_.lastText(), QStringLiteral("不能删除以前期间的单据，操作不成功！"));
+}
+
+TEST_F(BillOperationsTest, UnAuditRefusesSplitBillsAndTheirSources) {
+    addBill(1, QStringLiteral("QT01"), QStringLiteral("2026-12-05"), {{101, 5}}, 1);
+    addBill(2, QStringLiteral("QT02"), QStringLiteral("2026-12-05"), {{101, 5}}, 1);
+    db_.exec(QStringLiteral("update icstockbill set frscinterid=1 where finterid=2"));
+    ctx_.gIdList = QStringLiteral("1");
+    EXPECT_FALSE(journal::unCheckBill(ctx_, prompter_));
+    EXPECT_EQ(prompter_.lastText(), QStringLiteral("您所选定的单据包含被拆分单据,不能进行反审核!"));
+    ctx_.gIdList = QStringLiteral("2");
+    EXPECT_FALSE(journal::unCheckBill(ctx_, prompter_));
+    EXPECT_EQ(prompter_.lastText(), QStringLiteral("编号为:QT02的单据为拆分单据,不能进行反审核,操作不成功"));
+    EXPECT_EQ(status(1) + status(2), 2);
+}
+
+TEST_F(BillOperationsTest, VoidAndUnVoidMoveTheLedgerOnlyUnderSavePosting) {
+    addBill(1, QStringLiteral("QT01"), QStringLiteral("2026-12-05"), {{101, 5}});
+    db_.exec(QStringLiteral("insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,famount) "
+                            "values(1,101,1,'B1',0,5,10),(1,300,1,'',0,0,7)"));
+    ctx_.gIdList = QStringLiteral("1");
+    ASSERT_TRUE(journal::cancelBill(ctx_, prompter_));
+    EXPECT_DOUBLE_EQ(stockOf(101), 0.0);
+    EXPECT_EQ(ledgerRows(), 0);  // both zero rows cleaned up
+    EXPECT_FALSE(journal::cancelBill(ctx_, prompter_));
+    EXPECT_EQ(prompter_.lastText(), QStringLiteral("编号为:QT01的单据已经作废!操作不成功"));
+    ASSERT_TRUE(journal::unCancelBill(ctx_, prompter_));
+    EXPECT_DOUBLE_EQ(stockOf(101), 5.0);
+
+    ctx_.gIsCheckUpdate = 1;
+    db_.exec(QStringLiteral("insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,famount) "
+                            "values(1,300,1,'',0,0,7)"));
+    ASSERT_TRUE(journal::cancelBill(ctx_, prompter_));
+    EXPECT_DOUBLE_EQ(stockOf(101), 5.0);
+    EXPECT_EQ(ledgerRows(), 1);  // the zero row went, the bill's stock stayed
+    ASSERT_TRUE(journal::unCancelBill(ctx_, prompter_));
+    ctx_.gIdList = QStringLiteral("1");
+    EXPECT_FALSE(journal::unCancelBill(ctx_, prompter_));
+    EXPECT_EQ(prompter_.lastText(), QStringLiteral("编号为:QT01的单据未作废!操作不成功"));
+}
+
+TEST_F(BillOperationsTest, DeleteFreesNumbersInReadOrderAndTakesStockBack) {
+    addBill(4, QStringLiteral("QT04"), QStringLiteral("2026-12-05"), {{101, 1}});
+    addBill(5, QStringLiteral("QT05"), QStringLiteral("2026-12-05"), {{101, 2}});
+    addBill(6, QStringLiteral("QT06"), QStringLiteral("2026-12-05"), {{102, 3}});
+    db_.exec(QStringLiteral("insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,famount) "
+                            "values(1,101,1,'B1',0,10,20),(1,102,1,'B1',0,3,6)"));
+    ctx_.gIdList = QStringLiteral("4,5,6");
+    ASSERT_TRUE(journal::deleteBill(ctx_, prompter_));
+    EXPECT_EQ(db_.scalar(QStringLiteral("select count(*) from icstockbill")).toInt(), 0);
+    EXPECT_EQ(db_.scalar(QStringLiteral("select count(*) from icstockbillentry")).toInt(), 0);
+    EXPECT_EQ(db_.scalar(QStringLiteral("select group_concat(finterid||':'||fbillnumber||':'||ftypeid) "
+                                        "from (select * from tblBillNoAdd order by finterid)"))
+                  .toString(),
+              QStringLiteral("1:QT04:7,2:QT05:7,3:QT06:7"));
+    EXPECT_DOUBLE_EQ(stockOf(101), 7.0);
+    EXPECT_EQ(ledgerRows(), 1);  // item 102 reached 0 and went
+}
+
+TEST_F(BillOperationsTest, DeleteRespectsOwnBillsOnlyAndVoidedWording) {
+    addBill(1, QStringLiteral("QT01"), QStringLiteral("2026-12-05"), {{101, 1}}, 0, 0, 3);
+    addBill(2, QStringLiteral("QT02"), QStringLiteral("2026-12-05"), {{101, 1}}, 0, 1);
+    ctx_.gUpdateSingleBill = 1;
+    ctx_.gIdList = QStringLiteral("1");
+    EXPECT_FALSE(journal::deleteBill(ctx_, prompter_));
+    EXPECT_EQ(prompter_.lastText(), QStringLiteral("只能删除本人录入的单据,操作不成功！"));
+    ctx_.gIdList = QStringLiteral("2");
+    EXPECT_FALSE(journal::deleteBill(ctx_, prompter_));
+    EXPECT_EQ(prompter_.lastText(), QStringLiteral("编号为:QT02的单据作废!操作不成功"));
+    ctx_.IsAdmin = 1;
+    ctx_.gIdList = QStringLiteral("1");
+    EXPECT_TRUE(journal::deleteBill(ctx_, prompter_));
+}
+
+TEST_F(BillOperationsTest, DatabaseErrorRollsBackBillsNumbersAndLedger) {
+    addBill(1, QStringLiteral("QT01"), QStringLiteral("2026-12-05"), {{101, 5}});
+    db_.exec(QStringLiteral("insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,famount) "
+                            "values(1,101,1,'B1',0,5,10)"));
+    db_.exec(QStringLiteral("create trigger no_delete before delete on icstockbillentry "
+                            "begin select raise(abort,'lines are protected'); end"));
+    ctx_.gIdList = QStringLiteral("1");
+    EXPECT_FALSE(journal::deleteBill(ctx_, prompter_));
+    ASSERT_EQ(prompter_.messages().size(), 1u);
+    EXPECT_EQ(prompter_.messages()[0].icon, entry::Icon::Critical);
+    EXPECT_TRUE(prompter_.messages()[0].text.contains(QStringLiteral("lines are protected")));
+    EXPECT_EQ(db_.scalar(QStringLiteral("select count(*) from icstockbill")).toInt(), 1);
+    EXPECT_EQ(db_.scalar(QStringLiteral("select count(*) from tblBillNoAdd")).toInt(), 0);
+    EXPECT_DOUBLE_EQ(stockOf(101), 5.0);
+    EXPECT_FALSE(ctx_.gConnection.isOpen());
+}
+
+TEST_F(BillOperationsTest, IdListThatIsNotNumbersIsRefusedWithoutWriting) {
+    addBill(1, QStringLiteral("QT01"), QStringLiteral("2026-12-05"), {{101, 5}});
+    EXPECT_FALSE(journal::checkBill(ctx_, prompter_, QStringLiteral("1) or (1=1")));
+    EXPECT_EQ(prompter_.messages().size(), 1u);
+    EXPECT_EQ(status(1), 0);
+}
+
+TEST_F(BillOperationsTest, TwoUsersAuditingAtOnceAuditAndPostOnce) {
+    addBill(1, QStringLiteral("QT01"), QStringLiteral("2026-12-05"), {{101, 5}});
+    std::atomic<int> succeeded{0};
+    auto audit = [&](const char* user) {
+        // each thread is its own user with its own connection
+        entry::LoginContext ctx;
+        ctx.DBConnectionString = db_.connectionString();
+        ctx.gLoginUserId = QString::fromLatin1(user);
+        ctx.gIsCheckUpdate = 1;
+        ScriptedPrompter prompter;
+        if (journal::checkBill(ctx, prompter, QStringLiteral("1"))) ++succeeded;
+    };
+    std::thread a(audit, "2"), b(audit, "3");
+    a.join();
+    b.join();
+    EXPECT_EQ(succeeded.load(), 1);
+    EXPECT_DOUBLE_EQ(stockOf(101), 5.0);
+}
+
+}  // namespace

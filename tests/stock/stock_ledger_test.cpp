@@ -1,0 +1,216 @@
+#include <gtest/gtest.h>
+
+#include <QRandomGenerator>
+#include <map>
+#include <tuple>
+
+#include "db/db_error.h"
+#include "db/transaction.h"
+#include "stock/id_list.h"
+#include "stock/stock_ledger.h"
+#include "support/test_database.h"
+
+using namespace otherin;
+using namespace otherin::stock;
+using otherin::testing::TestDatabase;
+
+namespace {
+
+// The shortest text that reads back as the same double: 0.3 and
+// 0.30000000000000004 stay apart.
+QString exact(double value) {
+    return QString::number(value, 'g', QLocale::FloatingPointShortest);
+}
+
+// A ledger row as text: "warehouse/item/unit/batch/place=qty;amount".
+QStringList ledger(db::Connection& c) {
+    QStringList rows;
+    db::Query q = c.prepare(QStringLiteral(
+        "select fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,famount from tblTimeStock "
+        "order by fstockid,fitemid,funitid,fbatchno,fStockPlace"));
+    q.exec();
+    while (q.next()) {
+        rows << QStringLiteral("%1/%2/%3/%4/%5=%6;%7")
+                    .arg(q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
+                         q.value(3).toString(), q.value(4).toString())
+                    .arg(exact(q.value(5).toDouble()), exact(q.value(6).toDouble()));
+    }
+    return rows;
+}
+
+class StockLedgerTest : public ::testing::Test {
+  protected:
+    db::Connection& c() { return db_.connection(); }
+
+    void bill(int id, int warehouse) {
+        db_.exec(QStringLiteral("insert into icstockbill(finterid,fbillno,ftrantype,fstockid1) "
+                                "values(?,?,7,?)"),
+                 {id, QStringLiteral("QT%1").arg(id), warehouse});
+    }
+    // Batch and stock place as given; an invalid QVariant stores NULL.
+    void line(int id, int entry, int item, int unit, const QVariant& batch, const QVariant& place,
+              double qty, double amount) {
+        db_.exec(QStringLiteral("insert into icstockbillentry(finterid,fentryid,fitemid,funitid,"
+                                "fbatchno,fstockplace,fqty,famount) values(?,?,?,?,?,?,?,?)"),
+                 {id, entry, item, unit, batch, place, qty, amount});
+    }
+    void stock(int warehouse, int item, int unit, const char* batch, int place, double qty,
+               double amount) {
+        db_.exec(QStringLiteral("insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,"
+                                "fStockPlace,fqty,famount) values(?,?,?,?,?,?,?)"),
+                 {warehouse, item, unit, QString::fromUtf8(batch), place, qty, amount});
+    }
+    // Posts inside a transaction of its own, as the bill operations do.
+    template <typename Selection>
+    void post(const Selection& selection, PostDirection direction, bool cleanUp = false) {
+        db::TransactionGuard tx(c());
+        postToTimeStock(c(), selection, direction);
+        if (cleanUp) removeZeroStockRows(c());
+        tx.commit();
+    }
+
+    TestDatabase db_;
+};
+
+TEST_F(StockLedgerTest, AddPostsLinesToTheirKeysAndReverseRestoresTheLedgerExactly) {
+    stock(1, 100, 5, "B1", 0, 10, 25.5);
+    stock(1, 101, 5, "", 0, 3.333333, 9.99);
+    stock(2, 100, 5, "B1", 0, 7, 7);  // another warehouse: untouched
+    const QStringList before = ledger(c());
+
+    bill(1, 1);
+    line(1, 1, 100, 5, QStringLiteral("B1"), 0, 4, 10.2);
+    line(1, 2, 101, 5, QVariant(), QVariant(), 0.000001, 1.5);  // no batch, no stock place
+    line(1, 3, 102, 5, QStringLiteral("B9"), 3, -2.5, -5);      // new key, negative line
+    line(1, 4, 100, 5, QStringLiteral("B1"), 0, 1.25, 0.3);     // same key as line 1
+    post(1, PostDirection::Add);
+    EXPECT_EQ(ledger(c()), QStringList({QStringLiteral("1/100/5/B1/0=15.25;36"),
+                                        QStringLiteral("1/101/5//0=3.333334;11.49"),
+                                        QStringLiteral("1/102/5/B9/3=-2.5;-5"),
+                                        QStringLiteral("2/100/5/B1/0=7;7")}));
+
+    post(1, PostDirection::Reverse, true);
+    EXPECT_EQ(ledger(c()), before);
+
+    // Reversing lines that have no row yet inserts their negation.
+    post(1, PostDirection::Reverse);
+    EXPECT_TRUE(ledger(c()).contains(QStringLiteral("1/102/5/B9/3=2.5;5")));
+}
+
+TEST_F(StockLedgerTest, DecimalsStayExactAndZeroRowsAreCleanedUp) {
+    for (const auto& [id, qty] : {std::pair{1, 0.1}, {2, 0.2}, {3, -0.3}}) {
+        bill(id, 1);
+        line(id, 1, 100, 5, QStringLiteral("B"), 0, qty, 1);
+    }
+    post(1, PostDirection::Add);
+    post(2, PostDirection::Add);
+    EXPECT_EQ(db_.scalar(QStringLiteral("select fqty from tblTimeStock")).toDouble(), 0.3);
+    post(3, PostDirection::Add);
+    EXPECT_EQ(db_.scalar(QStringLiteral("select count(*) from tblTimeStock where fqty=0")).toInt(),
+              1);
+    post(QStringLiteral("1,2,3"), PostDirection::Reverse);
+    post(QStringLiteral("1,2,3"), PostDirection::Add, true);
+    EXPECT_EQ(ledger(c()), QStringList());  // quantity 0 goes, although the amount is 3
+}
+
+TEST_F(StockLedgerTest, ZeroQuantityLineReversedChangesOnlyTheAmount) {
+    stock(1, 100, 5, "", 0, 10, 100);
+    bill(1, 1);
+    line(1, 1, 100, 5, QString(), 0, 0, 12.5);
+    post(1, PostDirection::Reverse, true);
+    EXPECT_EQ(ledger(c()), QStringList({QStringLiteral("1/100/5//0=10;87.5")}));
+}
+
+TEST_F(StockLedgerTest, ErrorMidPostingPropagatesAndTheCallersRollbackLeavesNoChange) {
+    stock(1, 100, 5, "", 0, 10, 100);
+    const QStringList before = ledger(c());
+    db_.exec(
+        QStringLiteral("create trigger no_item_666 before insert on tblTimeStock "
+                       "when new.fitemid=666 begin select raise(abort,'货品 666 已停用'); end"));
+    bill(1, 1);
+    line(1, 1, 100, 5, QString(), 0, 4, 40);
+    bill(2, 1);
+    line(2, 1, 100, 5, QString(), 0, 1, 1);
+    line(2, 2, 666, 5, QString(), 0, 1, 1);
+
+    db::TransactionGuard tx(c());
+    postToTimeStock(c(), 1, PostDirection::Add);
+    try {
+        postToTimeStock(c(), QStringLiteral("2"), PostDirection::Add);
+        FAIL() << "the trigger did not stop the posting";
+    } catch (const db::DbError& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("货品 666 已停用")))
+            << e.message().toStdString();
+    }
+    // The posting left the caller's transaction open with its earlier work.
+    EXPECT_EQ(c().transactionDepth(), 1);
+    EXPECT_EQ(c().scalar(QStringLiteral("select fqty from tblTimeStock")).toDouble(), 14.0);
+    tx.rollback();
+    EXPECT_EQ(ledger(c()), before);
+}
+
+TEST_F(StockLedgerTest, IdListsAreParsedAsIntegersOrRefused) {
+    EXPECT_EQ(parseIdList(QStringLiteral("12,15,31")), QList<qint32>({12, 15, 31}));
+    EXPECT_EQ(parseIdList(QString()), QList<qint32>());
+    for (const char* bad : {"1,x", "1,,2", "1,", " 1", "1;drop table tblTimeStock", "-1", "1.5",
+                            "2147483648", "0) or (1=1"}) {
+        try {
+            parseIdList(QString::fromUtf8(bad));
+            ADD_FAILURE() << "accepted " << bad;
+        } catch (const db::DbError& e) {
+            EXPECT_TRUE(e.message().startsWith(QStringLiteral("单据内码列表无效"))) << bad;
+        }
+    }
+    bill(1, 1);
+    line(1, 1, 100, 5, QString(), 0, 4, 40);
+    EXPECT_THROW(post(QStringLiteral("1,abc"), PostDirection::Add), db::DbError);
+    post(QString(), PostDirection::Add);
+    EXPECT_EQ(ledger(c()), QStringList());
+    post(QStringLiteral("1,1"), PostDirection::Add);  // a bill listed twice posts once
+    EXPECT_EQ(ledger(c()), QStringList({QStringLiteral("1/100/5//0=4;40")}));
+}
+
+// Many bills over few keys against a model kept in whole millionths, i.e.
+// what posting line after line with exact decimals gives.
+TEST_F(StockLedgerTest, IdListPostingMatchesLineByLineArithmetic) {
+    using Key = std::tuple<int, int, QString, int>;  // warehouse, item, batch, place
+    std::map<Key, std::pair<qint64, qint64>> model;
+    QRandomGenerator rng(20240607);
+    for (int w = 1; w <= 2; ++w) {
+        stock(w, 100, 5, "A", 0, 1.5, 2.25);
+        model[{w, 100, QStringLiteral("A"), 0}] = {1500000, 2250000};
+    }
+    QStringList ids;
+    db::TransactionGuard seed(c());
+    for (int id = 1; id <= 40; ++id) {
+        const int warehouse = 1 + id % 2;
+        bill(id, warehouse);
+        ids << QString::number(id);
+        for (int e = 1; e <= 6; ++e) {
+            const int item = 100 + rng.bounded(3);
+            const QString batch = rng.bounded(3) == 0 ? QString() : QStringLiteral("A");
+            const int place = rng.bounded(2);
+            const qint64 qty = rng.bounded(-3000000, 9000000);
+            const qint64 amount = rng.bounded(-5000000, 20000000);
+            line(id, e, item, 5, batch.isEmpty() ? QVariant() : QVariant(batch),
+                 place == 0 ? QVariant() : QVariant(place), qty / 1e6, amount / 1e6);
+            auto& row = model[{warehouse, item, batch, place}];
+            row.first += qty;
+            row.second += amount;
+        }
+    }
+    seed.commit();
+    post(ids.join(QLatin1Char(',')), PostDirection::Add);
+    QStringList expected;
+    for (const auto& [key, value] : model) {
+        expected << QStringLiteral("%1/%2/5/%3/%4=%5;%6")
+                        .arg(std::get<0>(key))
+                        .arg(std::get<1>(key))
+                        .arg(std::get<2>(key))
+                        .arg(std::get<3>(key))
+                        .arg(exact(value.first / 1e6), exact(value.second / 1e6));
+    }
+    EXPECT_EQ(ledger(c()), expected);
+}
+
+}  // namespace
