@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace otherin::query {
+
+// The kind of value cell a condition row offers, chosen by its field type.
+enum class ValueKind {
+    None,      // no field chosen
+    Number,    // starts at 0
+    Text,      // starts empty
+    TextPick,  // text with a picker: the field has base data behind it
+    Date,      // starts at today's date
+};
+
+// The operators offered for one field type: display texts and, at the same
+// index, their SQL texts.
+struct OperatorFamily {
+    QStringList display;
+    QStringList sql;
+};
+
+// The family of field type "1", "2" or "3"; empty for any other type.
+const OperatorFamily& operatorFamily(const QString& fieldType);
+
+ValueKind valueKindOf(const QString& fieldType, const QString& itemClass);
+
+// The value a fresh value cell of the kind shows; `today` as yyyy-MM-dd.
+QString initialValue(ValueKind kind, const QString& today);
+
+// Whether an item class names base data: neither empty nor a number equal to 0.
+bool hasItemClass(const QString& itemClass);
+
+}  // namespace otherin::query

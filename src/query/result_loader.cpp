@@ -1,0 +1,123 @@
+#include "query/result_loader.h"
+
+#include <QElapsedTimer>
+#include <QSqlRecord>
+#include <cmath>
+#include <vector>
+
+#include "db/db_error.h"
+#include "entry/login_context.h"
+#include "entry/prompter.h"
+#include "query/journal_layout.h"
+#include "query/journal_model.h"
+
+namespace otherin::query {
+
+namespace {
+
+QVariant userId(const entry::LoginContext& ctx) {
+    bool ok = false;
+    const qlonglong id = ctx.gLoginUserId.trimmed().toLongLong(&ok);
+    return ok ? QVariant(id) : QVariant(ctx.gLoginUserId);
+}
+
+// Positions of the layout's fields in the result; raises DbError naming a
+// field the bill view does not have.
+std::vector<int> fieldPositions(const QSqlRecord& record, const JournalLayout& layout) {
+    std::vector<int> positions;
+    positions.reserve(layout.columns.size());
+    for (const JournalColumn& c : layout.columns) {
+        const int at = record.indexOf(c.fieldName);
+        if (at < 0) throw db::DbError(QStringLiteral("列 %1 不存在").arg(c.fieldName));
+        positions.push_back(at);
+    }
+    return positions;
+}
+
+JournalContent readLines(db::Query& q, const JournalLayout& layout) {
+    JournalContent content(layout.columns);
+    const std::vector<int> positions = fieldPositions(q.record(), layout);
+    const int statusAt = q.record().indexOf(QStringLiteral("fstatus"));
+    const size_t n = layout.columns.size();
+    const size_t billLevelEnd = kFixedJournalColumns + layout.billLevelColumns;
+    std::vector<QVariant> line(n);
+    qlonglong previous = 0;
+    bool first = true;
+    while (q.next()) {
+        const QVariant id = q.value(positions[0]);
+        const qlonglong interId = id.toLongLong();
+        // A bill is counted again when the order separates its lines.
+        const bool billStart = first || interId != previous;
+        if (billStart) content.addBill(id.toString());
+        for (size_t c = 0; c < n; ++c) {
+            const bool blank = !billStart && c >= kFixedJournalColumns && c < billLevelEnd;
+            line[c] = blank ? QVariant() : q.value(positions[c]);
+        }
+        const bool audited = statusAt >= 0 && q.value(statusAt).toInt() == 1;
+        content.appendLine(line.data(), billStart, audited);
+        previous = interId;
+        first = false;
+    }
+    return content;
+}
+
+}  // namespace
+
+FindStatement buildFindStatement(const entry::LoginContext& ctx, const db::Dialect& dialect,
+                                 const QString& seek, const QString& main, const QString& order) {
+    FindStatement statement;
+    QString body = QStringLiteral("* from ") + ctx.gViewName + QStringLiteral(" where 1=1 ");
+    if (ctx.IsAdmin != 1) {
+        if (ctx.UserType == 2) {
+            // Bills of any member of the user's groups (group 1 left out), or the user's own.
+            body += QStringLiteral(
+                "and (foperator in (select fuserid from tblUserGroupRelation where fgroupid in "
+                "(select fgroupid from tblUserGroupRelation where fuserid=?) and fgroupid<>1) "
+                "or foperator=?) ");
+            statement.values << userId(ctx) << userId(ctx);
+        } else if (ctx.UserType == 3) {
+            body += QStringLiteral(" and foperator=?");
+            statement.values << userId(ctx);
+        }
+    }
+    if (!seek.isEmpty()) body += seek + QLatin1Char(')');
+    body += main;
+    body += order.isEmpty() ? QStringLiteral(" order by finterid,forderid") : order;
+    statement.sql = dialect.limitRows(body, kJournalLineLimit);
+    return statement;
+}
+
+QString statusText(int bills, int lines, qint64 elapsedMs) {
+    const double seconds = std::round(static_cast<double>(elapsedMs) / 10.0) / 100.0;
+    return QStringLiteral("共计:%1张单据,%2条记录(取数时间%3秒)")
+        .arg(bills)
+        .arg(lines)
+        .arg(QString::number(seconds, 'f', 3));
+}
+
+bool find(entry::LoginContext& ctx, entry::Prompter& prompter, JournalModel& journal,
+          const QString& seek, const QString& main, const QString& order) {
+    QElapsedTimer timer;
+    timer.start();
+    JournalContent content;
+    try {
+        entry::ConnectionScope scope(ctx);
+        const JournalLayout layout = loadJournalLayout(ctx);
+        const FindStatement statement =
+            buildFindStatement(ctx, ctx.gConnection.dialect(), seek, main, order);
+        db::Query q = ctx.gConnection.prepare(statement.sql);
+        for (const QVariant& v : statement.values) q.bind(v);
+        q.exec();
+        content = readLines(q, layout);
+    } catch (const db::DbError& e) {
+        prompter.message(e.message(), entry::Icon::None, ctx.msgTitle);
+        entry::closeConnection(ctx);
+        return false;
+    }
+    ctx.gBillIdList = content.idList().split(QLatin1Char(','), Qt::SkipEmptyParts);
+    content.statusText = statusText(content.billCount(), content.lineCount(), timer.elapsed());
+    journal.setContent(std::move(content));
+    return true;
+}
+
+}  // namespace otherin::query

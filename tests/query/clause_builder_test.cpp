@@ -1,0 +1,233 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractItemModelTester>
+#include <QDate>
+
+#include "query/bill_find_controller.h"
+#include "query/clause_builder.h"
+#include "query/query_fixture.h"
+
+using namespace otherin::query;
+using otherin::testing::QueryFixture;
+
+namespace {
+
+// Catalogue slots of the demo fields used below.
+constexpr int kBillNo = 1;
+constexpr int kDate = 2;
+constexpr int kWarehouse = 3;
+constexpr int kItemCode = 4;
+constexpr int kQty = 10;
+constexpr int kPrice = 11;
+
+class ClauseTest : public ::testing::Test, protected QueryFixture {
+  protected:
+    void SetUp() override { find_.open(); }
+
+    // Fills condition row `row` by choosing as the user would.
+    void condition(int row, const QString& connector, int slot, const QString& op,
+                   const QString& value) {
+        ConditionGrid& g = find_.conditions();
+        if (!connector.isEmpty()) g.chooseConnector(row, connectors.indexOf(connector));
+        g.chooseField(row, slot);
+        g.chooseOperator(row, g.operatorChoices(row).indexOf(op));
+        g.setValue(row, value);
+    }
+
+    const QStringList connectors{QStringLiteral("与"), QStringLiteral("或")};
+    BillFindController find_{ctx, prompter};
+};
+
+TEST_F(ClauseTest, CompleteRowsAreJoinedLeftToRightAndIncompleteOnesSkipped) {
+    ConditionGrid& g = find_.conditions();
+    QAbstractItemModelTester tester(&g, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    EXPECT_EQ(find_.seekSQL(), QString());
+
+    condition(0, {}, kQty, QStringLiteral("大于"), QStringLiteral("5"));
+    g.chooseConnector(1, 0);
+    g.chooseField(1, kPrice);  // no operator: incomplete
+    condition(2, QStringLiteral("或"), kBillNo, QStringLiteral("等于"), QStringLiteral("QT001"));
+    EXPECT_EQ(find_.seekSQL(), QStringLiteral(" and ( fqty >5 or fbillno='QT001'"));
+
+    // The cursor may not go below a row that lacks its operator.
+    EXPECT_EQ(g.moveRefusal(0, 1), QString());
+    EXPECT_EQ(g.moveRefusal(1, 2), QStringLiteral("第2行缺少比较关系"));
+    EXPECT_EQ(g.moveRefusal(2, 1), QString());
+    g.setCell(2, ConditionGrid::Connector, QString());
+    EXPECT_EQ(find_.seekSQL(), QStringLiteral(" and ( fqty >5"));
+}
+
+TEST_F(ClauseTest, ASecondRowAloneOpensTheGroupWhateverItsConnector) {
+    condition(1, QStringLiteral("或"), kItemCode, QStringLiteral("包含"), QStringLiteral("01"));
+    EXPECT_EQ(find_.seekSQL(), QStringLiteral(" and ( fItemNumber like '%01%' "));
+    EXPECT_EQ(find_.conditions().moveRefusal(1, 2), QStringLiteral("第1行缺少名称"));
+}
+
+TEST_F(ClauseTest, FragmentsFollowTheFieldTypeAndOperator) {
+    EXPECT_EQ(conditionFragment("1", QStringLiteral("大于"), QString(), 1), " >0");
+    EXPECT_EQ(conditionFragment("1", QStringLiteral("大于等于"), " 2.50 ", 1), " >=2.5");
+    EXPECT_EQ(conditionFragment("1", QStringLiteral("等于"), "-3", 1), " =-3");
+    EXPECT_EQ(conditionFragment("1", QStringLiteral("小于"), ".5", 1), " <0.5");
+    EXPECT_EQ(conditionFragment("1", QStringLiteral("小于等于"), "007", 1), " <=7");
+    EXPECT_EQ(conditionFragment("1", QStringLiteral("不等于"), "1", 1), " <>1");
+    EXPECT_EQ(conditionFragment("2", QStringLiteral("不包含"), QString(), 1), " not like '%%' ");
+    EXPECT_EQ(conditionFragment("2", QStringLiteral("为空"), "ignored", 1), "  is null ");
+    EXPECT_EQ(conditionFragment("2", QStringLiteral("不为空"), "ignored", 1), "  is not null ");
+    EXPECT_EQ(conditionFragment("2", QStringLiteral("不等于"), "a", 1), "<>'a'");
+    EXPECT_EQ(conditionFragment("2", QStringLiteral("大于等于"), "a", 1), ">='a'");
+    EXPECT_EQ(conditionFragment("2", QStringLiteral("小于等于"), "a", 1), "<='a'");
+    EXPECT_EQ(conditionFragment("3", QStringLiteral("不等于"), "2026-3-5", 1), "<>'2026-03-05'");
+    EXPECT_EQ(conditionFragment("3", QStringLiteral("大于等于"), "2026/03/05", 1),
+              ">='2026-03-05'");
+}
+
+TEST_F(ClauseTest, ValuesAreQuotedOrRefusedNeverPasted) {
+    EXPECT_EQ(conditionFragment("2", QStringLiteral("等于"), "O'Brien", 1), "='O''Brien'");
+    EXPECT_EQ(conditionFragment("2", QStringLiteral("包含"), "x'); drop table t;--", 1),
+              " like '%x''); drop table t;--%' ");
+
+    condition(0, {}, kQty, QStringLiteral("等于"), QStringLiteral("1 or 1=1"));
+    try {
+        find_.seekSQL();
+        FAIL() << "a number condition took a text";
+    } catch (const ConditionError& e) {
+        EXPECT_EQ(e.message(),
+                  QStringLiteral("第1行条件的数值\"1 or 1=1\"不是有效的数字,请重新输入!"));
+    }
+    EXPECT_THROW(conditionFragment("1", QStringLiteral("等于"), "1e400", 1), ConditionError);
+    EXPECT_THROW(conditionFragment("3", QStringLiteral("等于"), "2026-02-30", 2), ConditionError);
+    EXPECT_THROW(conditionFragment("3", QStringLiteral("等于"), "2026-01-01' or '1'='1", 2),
+                 ConditionError);
+    // Stored schemes bring field names and SQL operators back as text.
+    find_.conditions().setValue(0, QStringLiteral("1"));
+    find_.conditions().setCell(0, ConditionGrid::FieldName, QStringLiteral("fqty=fqty or 1"));
+    EXPECT_THROW(find_.seekSQL(), ConditionError);
+    EXPECT_THROW(conditionFragment("3", QStringLiteral("或者"), "2026-01-01", 2), ConditionError);
+}
+
+TEST_F(ClauseTest, ChoosingAFieldSetsTheHiddenCellsAndResetsOperatorAndValue) {
+    ConditionGrid& g = find_.conditions();
+    const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+    condition(0, {}, kQty, QStringLiteral("小于"), QStringLiteral("8"));
+    EXPECT_EQ(g.cell(0, ConditionGrid::OperatorSql), QStringLiteral("<"));
+    EXPECT_EQ(g.valueKind(0), ValueKind::Number);
+
+    g.chooseField(0, kDate);
+    EXPECT_EQ(g.cell(0, ConditionGrid::Operator), QString());
+    EXPECT_EQ(g.cell(0, ConditionGrid::OperatorSql), QString());
+    EXPECT_EQ(g.cell(0, ConditionGrid::FieldName), QStringLiteral("fdate"));
+    EXPECT_EQ(g.cell(0, ConditionGrid::FieldType), QStringLiteral("3"));
+    EXPECT_EQ(g.cell(0, ConditionGrid::Value), today);
+    EXPECT_EQ(g.operatorChoices(0).size(), 6);
+
+    g.chooseField(0, kWarehouse);
+    EXPECT_EQ(g.valueKind(0), ValueKind::TextPick);
+    EXPECT_EQ(g.cell(0, ConditionGrid::ItemClass), QStringLiteral("5"));
+    EXPECT_EQ(g.cell(0, ConditionGrid::ResultKind), QStringLiteral("1"));
+    EXPECT_EQ(g.cell(0, ConditionGrid::ItemType), QStringLiteral("0"));
+    EXPECT_EQ(g.cell(0, ConditionGrid::Value), QString());
+
+    // The view's edits go through the same choices.
+    EXPECT_TRUE(g.setData(g.index(0, ConditionGrid::Title), QStringLiteral("数量")));
+    EXPECT_EQ(g.cell(0, ConditionGrid::Value), QStringLiteral("0"));
+    EXPECT_TRUE(g.setData(g.index(0, ConditionGrid::Operator), QStringLiteral("不等于")));
+    EXPECT_EQ(g.cell(0, ConditionGrid::OperatorSql), QStringLiteral("<>"));
+    EXPECT_FALSE(g.setData(g.index(0, ConditionGrid::Operator), QStringLiteral("包含")));
+    EXPECT_FALSE(g.setData(g.index(0, ConditionGrid::Connector), QStringLiteral("与")));
+
+    // "无" leaves nothing to compare, so the row can never be complete.
+    g.chooseField(0, 0);
+    EXPECT_TRUE(g.operatorChoices(0).isEmpty());
+    EXPECT_EQ(g.cell(0, ConditionGrid::Value), QString());
+    EXPECT_EQ(find_.seekSQL(), QString());
+}
+
+TEST_F(ClauseTest, OrderJoinsSortRowsAndDescendsOnlyForAnUntickedBox) {
+    SortGrid& s = find_.sortFields();
+    QAbstractItemModelTester tester(&s, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    EXPECT_EQ(find_.orderSQL(), QString());
+    const QStringList& titles = find_.catalogue().sortTitles();
+    ASSERT_TRUE(find_.addSortField(titles.indexOf(QStringLiteral("数量"))));
+    ASSERT_TRUE(find_.addSortField(titles.indexOf(QStringLiteral("金额"))));
+    s.setData(s.index(0, SortGrid::Ascending), Qt::Unchecked, Qt::CheckStateRole);
+    s.setData(s.index(1, SortGrid::Ascending), Qt::Unchecked, Qt::CheckStateRole);
+    EXPECT_EQ(find_.orderSQL(), QStringLiteral(" order by  fqty desc,famount desc"));
+
+    s.setCell(1, SortGrid::Ascending, QString());  // never set: ascending
+    EXPECT_EQ(find_.orderSQL(), QStringLiteral(" order by  fqty desc,famount"));
+    EXPECT_EQ(s.data(s.index(1, SortGrid::Ascending), Qt::CheckStateRole), Qt::PartiallyChecked);
+}
+
+TEST_F(ClauseTest, SortButtonsKeepTenNumberedRows) {
+    SortGrid& s = find_.sortFields();
+    for (int i = 0; i < SortGrid::kRows; ++i) EXPECT_TRUE(find_.addSortField(i));
+    EXPECT_FALSE(find_.addSortField(10));
+    EXPECT_EQ(s.cell(9, SortGrid::Title), find_.catalogue().sortTitles()[9]);
+
+    EXPECT_EQ(find_.moveSortUp(0), 0);
+    EXPECT_EQ(find_.moveSortUp(2), 1);
+    EXPECT_EQ(s.cell(1, SortGrid::FieldName), QStringLiteral("fStockName"));
+    EXPECT_EQ(find_.moveSortDown(9), 9);
+    EXPECT_EQ(find_.moveSortDown(1), 2);
+    EXPECT_EQ(s.cell(2, SortGrid::FieldName), QStringLiteral("fStockName"));
+
+    prompter.expectQuestion(otherin::entry::Answer::Cancel);
+    EXPECT_FALSE(find_.removeSortRow(0));
+    prompter.expectQuestion(otherin::entry::Answer::Ok);
+    EXPECT_TRUE(find_.removeSortRow(0));
+    ASSERT_EQ(prompter.questions().size(), 2u);
+    EXPECT_EQ(prompter.questions()[1].text, QStringLiteral("确定要删除吗?"));
+    EXPECT_EQ(s.cell(0, SortGrid::FieldName), QStringLiteral("fdate"));
+    EXPECT_EQ(s.cell(9, SortGrid::Title), QString());
+    EXPECT_EQ(s.cell(9, SortGrid::Number), QStringLiteral("10"));
+    EXPECT_FALSE(find_.removeSortRow(9));  // no title: not asked
+    EXPECT_EQ(find_.moveSortDown(8), 8);   // nothing below to swap with
+}
+
+TEST_F(ClauseTest, QuickFiltersBuildTheMainClause) {
+    QuickFilters& f = find_.filters();
+    EXPECT_EQ(find_.mainSQL(), QStringLiteral(" and fYear=2026 and fPeriod=3 and fcancellation=0"));
+
+    for (int k = 0; k < QuickFilters::KindCount; ++k) {
+        f.filter(QuickFilters::Kind(k)).select(QStringLiteral("全部"));
+    }
+    EXPECT_EQ(find_.mainSQL(), QString());
+
+    f.filter(QuickFilters::DateRange).select(QStringLiteral("今天"));
+    EXPECT_EQ(buildMainSQL(f, ctx, QDate(2026, 3, 5)),
+              QStringLiteral(" and fdate>='2026-03-05' and fdate<'2026-03-06'"));
+    EXPECT_EQ(buildMainSQL(f, ctx, QDate(2026, 12, 31)),
+              QStringLiteral(" and fdate>='2026-12-31' and fdate<'2027-01-01'"));
+
+    f.filter(QuickFilters::DateRange).select(QStringLiteral("本年"));
+    f.filter(QuickFilters::Audit).select(QStringLiteral("未审核"));
+    f.filter(QuickFilters::Void).select(QStringLiteral("作废"));
+    f.filter(QuickFilters::RedBlue).select(QStringLiteral("红字"));
+    f.filter(QuickFilters::Posted).select(QStringLiteral("未记账"));
+    EXPECT_EQ(find_.mainSQL(), QStringLiteral(" and fYear=2026 and fstatus=0 and "
+                                              "fcancellation=1 and frob=1 and "
+                                              "coalesce(fposted,0)=0"));
+    f.filter(QuickFilters::Audit).select(QStringLiteral("审核"));
+    f.filter(QuickFilters::RedBlue).select(QStringLiteral("蓝字"));
+    f.filter(QuickFilters::Posted).select(QStringLiteral("已记账"));
+    EXPECT_EQ(find_.mainSQL(), QStringLiteral(" and fYear=2026 and fstatus=1 and "
+                                              "fcancellation=1 and frob=0 and "
+                                              "coalesce(fposted,0)=1"));
+}
+
+TEST(PriceEditEntryTest, FixesTheFiltersToAuditedNormalBills) {
+    QueryFixture f;
+    f.ctx.gEntryKind = 3;
+    BillFindController find(f.ctx, f.prompter);
+    find.open();
+    EXPECT_EQ(find.caption(), QStringLiteral("查询其它入库单"));
+    EXPECT_EQ(find.mainSQL(),
+              QStringLiteral(" and fYear=2026 and fPeriod=3 and fstatus=1 and fcancellation=0"));
+    EXPECT_FALSE(find.filters().filter(QuickFilters::DateRange).enabled);
+    EXPECT_FALSE(find.filters().filter(QuickFilters::Audit).enabled);
+    EXPECT_FALSE(find.filters().filter(QuickFilters::Void).enabled);
+    EXPECT_TRUE(find.filters().filter(QuickFilters::RedBlue).enabled);
+    EXPECT_TRUE(f.prompter.messages().empty());
+}
+
+}  // namespace

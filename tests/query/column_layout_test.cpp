@@ -1,0 +1,69 @@
+#include <gtest/gtest.h>
+
+#include "entry/column_layout.h"
+#include "query/query_fixture.h"
+
+using namespace otherin::entry;
+using otherin::testing::QueryFixture;
+
+namespace {
+
+class ColumnLayoutTest : public ::testing::Test, protected QueryFixture {
+  protected:
+    QList<int> stored(int type) {
+        QList<int> widths;
+        otherin::db::Query q = db.connection().prepare(
+            "select fwidth from t_QV_tableinfo where ftablename=? and ftype=? order by fsequence");
+        q.bind(name).bind(type).exec();
+        while (q.next()) widths << q.value(0).toInt();
+        return widths;
+    }
+    const QString name = QStringLiteral("frmMainBillResult7CC");
+};
+
+TEST_F(ColumnLayoutTest, FirstUseStoresTheDesignedWidthsAsDefaults) {
+    QList<int> widths{0, 0, 0, 1200, 900};
+    EXPECT_FALSE(restoreColumnLayout(ctx, prompter, name, widths, kUserLayout));
+    EXPECT_EQ(widths, (QList<int>{0, 0, 0, 1200, 900}));
+    EXPECT_EQ(stored(kDefaultLayout), (QList<int>{0, 0, 0, 1200, 900}));
+    EXPECT_TRUE(stored(kUserLayout).isEmpty());
+
+    widths = {0, 0, 0, 50, 60};
+    EXPECT_TRUE(restoreColumnLayout(ctx, prompter, name, widths, kDefaultLayout));
+    EXPECT_EQ(widths, (QList<int>{0, 0, 0, 1200, 900}));
+    EXPECT_TRUE(prompter.messages().empty());
+    EXPECT_FALSE(ctx.gConnection.isOpen());
+}
+
+TEST_F(ColumnLayoutTest, StoredLayoutsFitGridsWithFewerOrMoreColumns) {
+    ASSERT_TRUE(saveColumnLayout(ctx, prompter, name, {10, 20, 30, 40, 50}, kUserLayout));
+    QList<int> fewer{1, 2, 3};
+    EXPECT_TRUE(restoreColumnLayout(ctx, prompter, name, fewer, kUserLayout));
+    EXPECT_EQ(fewer, (QList<int>{10, 20, 30}));
+
+    ASSERT_TRUE(saveColumnLayout(ctx, prompter, name, {10, 20}, kUserLayout));
+    QList<int> more{1, 2, 3, 4};
+    EXPECT_TRUE(restoreColumnLayout(ctx, prompter, name, more, kUserLayout));
+    EXPECT_EQ(more, (QList<int>{10, 20, 3, 4}));
+}
+
+TEST_F(ColumnLayoutTest, SavingReplacesOnlyItsOwnTypeAndAFailedSaveKeepsTheOldRows) {
+    ASSERT_TRUE(saveColumnLayout(ctx, prompter, name, {7, 8}, kDefaultLayout));
+    ASSERT_TRUE(saveColumnLayout(ctx, prompter, name, {1, 2, 3}, kUserLayout));
+    ASSERT_TRUE(saveColumnLayout(ctx, prompter, name, {4, 5}, kUserLayout));
+    ASSERT_TRUE(saveColumnLayout(ctx, prompter, "other", {9}, kUserLayout));
+    EXPECT_EQ(stored(kUserLayout), (QList<int>{4, 5}));
+    EXPECT_EQ(stored(kDefaultLayout), (QList<int>{7, 8}));
+
+    db.exec(
+        "create trigger full before insert on t_QV_tableinfo when new.fsequence=1 "
+        "begin select raise(abort, '磁盘已满'); end");
+    EXPECT_FALSE(saveColumnLayout(ctx, prompter, name, {100, 200}, kUserLayout));
+    ASSERT_EQ(prompter.messages().size(), 1u);
+    EXPECT_EQ(prompter.messages()[0].text, QStringLiteral("磁盘已满"));
+    EXPECT_EQ(prompter.messages()[0].icon, Icon::None);
+    EXPECT_EQ(stored(kUserLayout), (QList<int>{4, 5}));
+    EXPECT_FALSE(ctx.gConnection.isOpen());
+}
+
+}  // namespace

@@ -1,0 +1,219 @@
+#include <gtest/gtest.h>
+
+#include "query/bill_find_controller.h"
+#include "query/query_fixture.h"
+
+using namespace otherin::query;
+using otherin::entry::Answer;
+using otherin::entry::Icon;
+using otherin::testing::QueryFixture;
+
+namespace {
+
+constexpr int kBillNo = 1;
+constexpr int kWarehouse = 3;
+constexpr int kQty = 10;
+
+struct FakeSelectors : otherin::entry::RecordSelector,
+                       otherin::entry::SecondRecordSelector,
+                       otherin::entry::UnitSelector {
+    otherin::entry::SelectorAnswer choose(const otherin::entry::RecordSelectorInput& in) override {
+        calls << QStringLiteral("record:") + in.itemClass;
+        return answer;
+    }
+    otherin::entry::SelectorAnswer choose(const otherin::entry::SecondSelectorInput& in) override {
+        calls << QStringLiteral("second:") + in.itemClass;
+        return answer;
+    }
+    otherin::entry::SelectorAnswer choose(const otherin::entry::UnitSelectorInput&) override {
+        calls << QStringLiteral("unit");
+        return answer;
+    }
+    otherin::entry::Selectors ports() { return {this, this, this, nullptr, nullptr}; }
+
+    otherin::entry::SelectorAnswer answer{QStringLiteral("501"), QStringLiteral("01"),
+                                          QStringLiteral("原材料仓")};
+    QStringList calls;
+};
+
+class SchemeTest : public ::testing::Test, protected QueryFixture {
+  protected:
+    int count(const QString& table) {
+        return db.scalar(QStringLiteral("select count(*) from ") + table).toInt();
+    }
+    QString text(const QString& sql) { return db.scalar(sql).toString(); }
+};
+
+TEST_F(SchemeTest, FirstOpeningCreatesTheDefaultSchemeOnce) {
+    BillFindController first(ctx, prompter);
+    first.open();
+    ASSERT_EQ(first.schemes().list().size(), 1u);
+    EXPECT_EQ(first.schemes().list()[0].name, QStringLiteral("默认方案"));
+    EXPECT_EQ(first.schemes().list()[0].key(), QStringLiteral("A1"));
+    EXPECT_EQ(first.schemes().defaultId(), 1);
+    EXPECT_EQ(first.conditions().lastDataRow(), -1);
+    EXPECT_EQ(db.scalar("select fisDefault from tblproject where finterid=1").toInt(), 1);
+    EXPECT_EQ(db.scalar("select fmaxnum from tblmaxNum where ftablename='tblproject'").toInt(), 1);
+
+    BillFindController second(ctx, prompter);
+    second.open();
+    EXPECT_EQ(count("tblproject"), 1);
+    EXPECT_TRUE(prompter.messages().empty());
+    EXPECT_FALSE(ctx.gConnection.isOpen());
+}
+
+TEST_F(SchemeTest, SavedSchemeRestoresRowsAsTypedIncludingAnEmptyThirdRow) {
+    BillFindController find(ctx, prompter);
+    find.open();
+    ConditionGrid& g = find.conditions();
+    g.chooseField(0, kBillNo);
+    g.chooseOperator(0, 0);
+    g.setValue(0, QStringLiteral("O'Brien"));
+    g.chooseConnector(1, 1);
+    g.chooseField(1, kQty);
+    g.chooseOperator(1, 0);
+    g.setValue(1, QStringLiteral("1 or 1=1"));  // kept as typed, refused only when querying
+    g.chooseConnector(3, 0);
+    g.chooseField(3, kWarehouse);
+    g.chooseOperator(3, 1);
+    g.setValue(3, QStringLiteral("原材料仓"));
+    find.addSortField(9);                                          // 数量
+    find.sortFields().setCell(0, SortGrid::Ascending, QString());  // never set
+    find.addSortField(0);
+
+    prompter.expectInput(QStringLiteral("我的方案"));
+    ASSERT_TRUE(find.saveScheme());
+    EXPECT_EQ(prompter.lastText(), QStringLiteral("方案保存成功!"));
+    EXPECT_EQ(prompter.messages().back().icon, Icon::None);
+    ASSERT_EQ(find.schemes().list().size(), 2u);
+    EXPECT_EQ(find.schemes().list()[0].name, QStringLiteral("默认方案"));
+    const int id = find.schemes().list()[1].id;
+    EXPECT_EQ(id, 2);
+
+    EXPECT_EQ(db.scalar("select count(*) from tblprojectEntry where finterid=2").toInt(), 4);
+    EXPECT_EQ(text("select f1col||f2col||f7col from tblprojectEntry where fline=3"),
+              QStringLiteral(""));
+    EXPECT_EQ(text("select f7col from tblprojectEntry where fline=2"), QStringLiteral("1 or 1=1"));
+    EXPECT_EQ(text("select f3col from tblprojectOrder where finterid=2 and fline=1"),
+              QStringLiteral("0"));
+    EXPECT_EQ(text("select f3col from tblprojectOrder where finterid=2 and fline=2"),
+              QStringLiteral("-1"));
+
+    BillFindController other(ctx, prompter);
+    other.open();
+    EXPECT_EQ(other.conditions().lastDataRow(), -1);  // the default scheme is empty
+    ASSERT_TRUE(other.loadScheme(id));
+    for (int row = 0; row < 4; ++row) {
+        for (int col = ConditionGrid::Connector; col <= ConditionGrid::ItemClass; ++col) {
+            if (col == ConditionGrid::OperatorSql) continue;  // number rows drop it
+            EXPECT_EQ(other.conditions().cell(row, col), g.cell(row, col)) << row << "," << col;
+        }
+    }
+    EXPECT_EQ(other.orderSQL(), QStringLiteral(" order by  fqty desc,fbillno"));
+    EXPECT_THROW(other.seekSQL(), ConditionError);
+    other.conditions().setValue(1, QStringLiteral("2"));
+    EXPECT_EQ(other.seekSQL(), QStringLiteral(" and ( fbillno='O''Brien' or fqty >2 and "
+                                              "fStockName like '%原材料仓%' "));
+}
+
+TEST_F(SchemeTest, ALoadedRowPicksItsValueWithTheFieldsOwnSelector) {
+    FakeSelectors selectors;
+    BillFindController find(ctx, prompter, selectors.ports());
+    find.open();
+    find.conditions().chooseField(0, kWarehouse);
+    find.conditions().chooseOperator(0, 0);
+    prompter.expectInput(QStringLiteral("仓库"));
+    ASSERT_TRUE(find.saveScheme());
+
+    BillFindController other(ctx, prompter, selectors.ports());
+    other.open();
+    other.loadScheme(find.schemes().list().back().id);
+    ASSERT_TRUE(other.pickValue(0));
+    EXPECT_EQ(selectors.calls, QStringList{QStringLiteral("record:5")});
+    EXPECT_EQ(other.conditions().cell(0, ConditionGrid::Value), QStringLiteral("原材料仓"));
+
+    EXPECT_FALSE(other.pickValue(1));  // no field: no selector
+    other.conditions().setCell(1, ConditionGrid::ItemClass, QStringLiteral("7"));
+    other.conditions().setCell(1, ConditionGrid::ItemType, QStringLiteral("0"));
+    selectors.answer = {};
+    other.conditions().setValue(1, QStringLiteral("old"));
+    ASSERT_TRUE(other.pickValue(1));
+    other.conditions().setCell(1, ConditionGrid::ItemType, QStringLiteral("1"));
+    ASSERT_TRUE(other.pickValue(1));
+    EXPECT_EQ(selectors.calls.mid(1), (QStringList{"unit", "second:7"}));
+    EXPECT_EQ(other.conditions().cell(1, ConditionGrid::Value), QString());
+}
+
+TEST_F(SchemeTest, DeletingRefusesTheDefaultAndAsksForOthers) {
+    BillFindController find(ctx, prompter);
+    find.open();
+    find.conditions().chooseField(0, kQty);
+    find.addSortField(0);
+    prompter.expectInput(QStringLiteral("临时"));
+    ASSERT_TRUE(find.saveScheme());
+    const int id = find.schemes().list().back().id;
+    prompter.clear();
+
+    EXPECT_FALSE(find.deleteScheme(find.schemes().defaultId()));
+    EXPECT_EQ(prompter.lastText(), QStringLiteral("默认方案不能删除!"));
+    EXPECT_EQ(prompter.messages().back().icon, Icon::Exclamation);
+    EXPECT_TRUE(prompter.questions().empty());
+    EXPECT_EQ(count("tblproject"), 2);
+
+    prompter.expectQuestion(Answer::Cancel);
+    EXPECT_FALSE(find.deleteScheme(id));
+    EXPECT_EQ(count("tblproject"), 2);
+
+    prompter.expectQuestion(Answer::Ok);
+    ASSERT_TRUE(find.deleteScheme(id));
+    EXPECT_EQ(prompter.lastText(), QStringLiteral("删除成功!"));
+    EXPECT_EQ(find.schemes().list().size(), 1u);
+    EXPECT_EQ(count("tblprojectEntry"), 0);
+    EXPECT_EQ(count("tblprojectOrder"), 0);
+}
+
+TEST_F(SchemeTest, SavingWithoutANameStoresNothing) {
+    BillFindController find(ctx, prompter);
+    find.open();
+    prompter.expectInput(QString());  // cancelled
+    EXPECT_FALSE(find.saveScheme());
+    EXPECT_EQ(prompter.lastText(), QStringLiteral("请输入方案名称!"));
+    EXPECT_EQ(count("tblproject"), 1);
+    EXPECT_EQ(db.scalar("select fmaxnum from tblmaxNum where ftablename='tblproject'").toInt(), 1);
+}
+
+TEST_F(SchemeTest, AFailedSaveLeavesNoPartialScheme) {
+    BillFindController find(ctx, prompter);
+    find.open();
+    find.conditions().chooseField(0, kQty);
+    find.addSortField(0);
+    db.exec(
+        "create trigger no_orders before insert on tblprojectOrder begin "
+        "select raise(abort, '磁盘已满'); end");
+    prompter.expectInput(QStringLiteral("失败"));
+    EXPECT_FALSE(find.saveScheme());
+    EXPECT_EQ(prompter.lastText(), QStringLiteral("磁盘已满"));
+    EXPECT_EQ(prompter.messages().back().icon, Icon::None);
+    EXPECT_EQ(count("tblproject"), 1);
+    EXPECT_EQ(count("tblprojectEntry"), 0);
+    EXPECT_EQ(db.scalar("select fmaxnum from tblmaxNum where ftablename='tblproject'").toInt(), 1);
+    EXPECT_FALSE(ctx.gConnection.isOpen());
+}
+
+TEST_F(SchemeTest, CounterStartsItsRowWhenMissingAndClearingKeepsSortDirections) {
+    db.exec("delete from tblmaxNum where ftablename='tblproject'");
+    BillFindController find(ctx, prompter);
+    find.open();
+    EXPECT_EQ(find.schemes().defaultId(), 1);
+    EXPECT_EQ(db.scalar("select fmaxnum from tblmaxNum where ftablename='tblProject'").toInt(), 1);
+
+    find.conditions().chooseField(2, kQty);
+    find.addSortField(0);
+    find.sortFields().setCell(0, SortGrid::Ascending, QStringLiteral("0"));
+    find.clearConditions();
+    EXPECT_EQ(find.conditions().lastDataRow(), -1);
+    EXPECT_EQ(find.sortFields().cell(0, SortGrid::Title), QString());
+    EXPECT_EQ(find.sortFields().cell(0, SortGrid::Ascending), QStringLiteral("0"));
+}
+
+}  // namespace
