@@ -1,0 +1,131 @@
+#include "editor/editor_controller.h"
+
+#include "editor/bill_form.h"
+#include "editor/line_checks.h"
+#include "entry/login_context.h"
+#include "entry/prompter.h"
+
+namespace otherin::editor {
+
+EditorController::EditorController(entry::LoginContext& ctx, entry::Prompter& prompter,
+                                   entry::Selectors selectors, BillForm& form, QObject* parent)
+    : QObject(parent), env_{ctx, prompter, selectors, form, EntryState()} {
+    form.grid.setLookupTip(ctx.gIsShowTip);
+    connect(&form.grid, &LineGrid::cellEdited, this, &EditorController::cellChanged);
+}
+
+void EditorController::headerFocus(int index) {
+    header_.focus(index);
+    emit headerChanged(index);
+    emit headerSelectAll(index);
+    emit commandsChanged();
+}
+
+bool EditorController::headerValidate(int index) {
+    const bool accepted = header_.validate(index);
+    emit headerChanged(index);
+    if (!accepted) emit headerSelectAll(index);
+    return accepted;
+}
+
+void EditorController::headerLeave(int index) {
+    header_.leave(index);
+    emit headerChanged(index);
+    emit commandsChanged();
+}
+
+void EditorController::headerKey(int index, EditorKey key) {
+    if (key == EditorKey::F7) {
+        if (header_.lookup(index)) emit headerChanged(index);
+        return;
+    }
+    if (const auto next = header_.nextInTabOrder(index)) {
+        emit headerFocusRequested(*next);
+    } else {
+        emit cellFocusRequested(env_.state.active.column, env_.state.active.row);
+    }
+}
+
+void EditorController::setHeaderText(int index, const QString& text) {
+    if (HeaderField* f = env_.form.headerField(index)) f->text = text;
+}
+
+void EditorController::dateFocus() {
+    env_.state.focus = Focus::Date;
+    env_.state.lookupButtonEnabled = false;
+    env_.state.lineCommandsEnabled = false;
+    emit commandsChanged();
+}
+
+void EditorController::gridFocus() {
+    grid_.enter(env_.state.active.column, env_.state.active.row);
+    emit commandsChanged();
+}
+
+bool EditorController::leaveCell(int c, int r, int c2, int r2) {
+    const bool allowed = grid_.leave(c, r, c2, r2);
+    emit commandsChanged();
+    return allowed;
+}
+
+void EditorController::cellChanged(int c, int /*r*/) {
+    env_.state.changed = true;
+    if (env_.ctx.gLoadingBill != 1 && c == env_.state.active.column) setSumCell();
+}
+
+void EditorController::gridKey(EditorKey key) {
+    if (key != EditorKey::F7) return;
+    if (lookup_.lookup(env_.state.active.column, env_.state.active.row)) afterGridLookup();
+    emit commandsChanged();
+}
+
+void EditorController::afterGridLookup() {
+    env_.state.changed = true;
+    if (env_.ctx.gLoadingBill != 1) setSumCell();
+}
+
+void EditorController::lookupCommand() {
+    if (env_.state.focus == Focus::Header) {
+        headerKey(env_.state.focusedHeader, EditorKey::F7);
+    } else if (env_.state.focus == Focus::Grid) {
+        gridKey(EditorKey::F7);
+    }
+}
+
+// The active cell is completed even when the focus has gone elsewhere: a code
+// typed and never confirmed must not be saved as a line without its item.
+bool EditorController::completeCellEdit() {
+    env_.state.cellAccepted = true;
+    const bool accepted = env_.form.grid.rows() == 0 || grid_.complete();
+    emit commandsChanged();
+    return accepted;
+}
+
+void EditorController::setSumCell() {
+    editor::setSumCell(env_.form, env_.state.active.column);
+}
+
+bool EditorController::requiredCellsFilled() {
+    const auto missing = findMissingRequiredCell(env_.form, env_.ctx, env_.prompter);
+    if (!missing) return true;
+    grid_.enter(missing->column, missing->row);
+    emit cellFocusRequested(missing->column, missing->row);
+    emit commandsChanged();
+    return false;
+}
+
+bool EditorController::askToSave() {
+    if (!env_.state.changed) return true;
+    switch (env_.prompter.question(QStringLiteral("单据已经改变，是否保存？"),
+                                   entry::Buttons::YesNoCancel, entry::Icon::Question,
+                                   env_.ctx.msgTitle)) {
+        case entry::Answer::No:
+            return true;
+        case entry::Answer::Yes:
+            return save_ && save_();
+        default:
+            return false;
+    }
+}
+
+}  // namespace otherin::editor

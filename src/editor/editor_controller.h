@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QObject>
+#include <functional>
+
+#include "editor/entry_state.h"
+#include "editor/grid_entry.h"
+#include "editor/grid_lookup.h"
+#include "editor/header_entry.h"
+
+namespace otherin::editor {
+
+// The keys line entry reacts to; the window maps its key events to these.
+enum class EditorKey { Enter, F7 };
+
+// What the bill editor does with the user's input, one call per event of the
+// window. Header fields are addressed by fIndex; grid cells as the grid
+// numbers them (columns 1..C, rows 1..N). After each call the window reads
+// state() for the look-up button, the line commands and the look-up image,
+// and follows the signals for texts and focus.
+class EditorController : public QObject {
+    Q_OBJECT
+  public:
+    EditorController(entry::LoginContext& ctx, entry::Prompter& prompter,
+                     entry::Selectors selectors, BillForm& form, QObject* parent = nullptr);
+
+    // Header fields. When the focus leaves a field the window first calls
+    // headerValidate; only if it accepts does the focus go, with headerLeave.
+    void headerFocus(int index);
+    bool headerValidate(int index);
+    void headerLeave(int index);
+    void headerKey(int index, EditorKey key);
+    void setHeaderText(int index, const QString& text);
+    void dateFocus();
+
+    // Line grid. leaveCell decides whether the cursor may go from (c, r) to
+    // (c2, r2) (−1 when it leaves the grid); the grid's own edits arrive by
+    // its cellEdited signal, so the window need not forward them.
+    void gridFocus();
+    bool leaveCell(int c, int r, int c2, int r2);
+    void cellChanged(int c, int r);
+    void gridKey(EditorKey key);
+
+    // Toolbar look-up button, the look-up image and F7.
+    void lookupCommand();
+
+    // Before a save or when the editor closes: confirm the active cell's
+    // text. False when it was refused (the save stops).
+    bool completeCellEdit();
+    void setSumCell();
+    // Every line with an item has a quantity and a confirmed unit; otherwise
+    // the user is told which cell and the cursor goes there.
+    bool requiredCellsFilled();
+    // Asks whether to save a changed bill; true when the caller may go on.
+    bool askToSave();
+    // The editor's save command, run when the user answers Yes.
+    void setSaveCommand(std::function<bool()> save) { save_ = std::move(save); }
+
+    const EntryState& state() const { return env_.state; }
+    bool isChanged() const { return env_.state.changed; }
+    void setChanged(bool changed) { env_.state.changed = changed; }
+    bool isCellAccepted() const { return env_.state.cellAccepted; }
+    void setCellAccepted(bool accepted) { env_.state.cellAccepted = accepted; }
+
+  signals:
+    void headerChanged(int index);
+    void headerSelectAll(int index);
+    void headerFocusRequested(int index);
+    void cellFocusRequested(int column, int row);
+    // The look-up button, the line commands or the look-up image changed.
+    void commandsChanged();
+
+  private:
+    void afterGridLookup();
+
+    EntryEnv env_;
+    HeaderEntry header_{env_};
+    GridLookup lookup_{env_};
+    GridEntry grid_{env_, lookup_};
+    std::function<bool()> save_;
+};
+
+}  // namespace otherin::editor

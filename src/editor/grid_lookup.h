@@ -1,0 +1,33 @@
+#pragma once
+
+#include "editor/entry_state.h"
+
+namespace otherin::editor {
+
+// Empties what an item put into line r: name, model and unit.
+void clearItemDetails(BillForm& form, int r);
+
+// Turns codes typed into look-up cells into records, and lets the user pick
+// records, units and batches for the active line.
+class GridLookup {
+  public:
+    explicit GridLookup(EntryEnv& env) : env_(env) {}
+
+    // Confirms the code typed into (c, r) as the cursor leaves for (c2, r2):
+    // fills the cell and, for an item, the rest of the line. False when the
+    // code names no record; the message has been shown.
+    bool confirm(int c, int r, int c2, int r2);
+    // The look-up command on (c, r): the batch picker on the batch column, the
+    // column's selector elsewhere. True when the grid changed.
+    bool lookup(int c, int r);
+
+  private:
+    void fillItem(int c, int r);
+    void reject(int c, int r);
+    bool pickBatch(int r);
+    bool applyChoice(int c, int r, const entry::SelectorAnswer& answer);
+
+    EntryEnv& env_;
+};
+
+}  // namespace otherin::editor

@@ -1,0 +1,252 @@
+#include "editor/line_grid.h"
+
+#include "entry/conversions.h"
+
+namespace otherin::editor {
+
+LineGrid::LineGrid(QObject* parent) : QAbstractTableModel(parent) {}
+
+LineGrid::BulkChange::BulkChange(LineGrid& grid) : grid_(grid) {
+    grid_.beginBulk();
+}
+
+LineGrid::BulkChange::~BulkChange() {
+    grid_.endBulk();
+}
+
+void LineGrid::beginBulk() {
+    if (bulk_++ == 0) beginResetModel();
+}
+
+void LineGrid::endBulk() {
+    if (--bulk_ > 0) return;
+    endResetModel();
+    if (reshaped_) {
+        reshaped_ = false;
+        emit columnsReshaped();
+    }
+}
+
+void LineGrid::reshape(int columns, int rows) {
+    BulkChange bulk(*this);
+    columns_.assign(static_cast<std::size_t>(std::max(columns, 0)) + 1, GridColumn());
+    rows_.assign(static_cast<std::size_t>(std::max(rows, 0)), std::vector<Cell>(columns_.size()));
+    currentRow_ = 0;
+    reshaped_ = true;
+}
+
+const GridColumn& LineGrid::column(int c) const {
+    if (c < 0 || c > columns()) return spare_;
+    return columns_[static_cast<std::size_t>(c)];
+}
+
+GridColumn& LineGrid::column(int c) {
+    if (c < 0 || c > columns()) {
+        spare_ = GridColumn();
+        return spare_;
+    }
+    return columns_[static_cast<std::size_t>(c)];
+}
+
+void LineGrid::insertColumn(int at, const GridColumn& column) {
+    if (at < 1 || at > columns() + 1) return;
+    if (bulk_ == 0) beginInsertColumns(QModelIndex(), at - 1, at - 1);
+    for (GridColumn& c : columns_) {
+        if (c.formula) c.formula->shiftColumns(at, 1);
+    }
+    columns_.insert(columns_.begin() + at, column);
+    for (auto& row : rows_) row.insert(row.begin() + at, Cell());
+    if (bulk_ == 0) {
+        endInsertColumns();
+        emit columnsReshaped();
+    } else {
+        reshaped_ = true;
+    }
+}
+
+void LineGrid::setColumnWidth(int c, double twips) {
+    if (c < 1 || c > columns()) return;
+    column(c).width = twips;
+    if (bulk_ > 0) return;
+    emit headerDataChanged(Qt::Horizontal, c - 1, c - 1);
+    emit columnWidthChanged(c);
+}
+
+void LineGrid::setColumnLocked(int c, bool locked) {
+    if (c < 1 || c > columns() || column(c).locked == locked) return;
+    column(c).locked = locked;
+    if (bulk_ == 0 && rows() > 0) emit dataChanged(index(0, c - 1), index(rows() - 1, c - 1));
+}
+
+LineGrid::Cell* LineGrid::cell(int c, int r) {
+    return valid(c, r) ? &rows_[static_cast<std::size_t>(r - 1)][static_cast<std::size_t>(c)]
+                       : nullptr;
+}
+
+const LineGrid::Cell* LineGrid::cell(int c, int r) const {
+    return valid(c, r) ? &rows_[static_cast<std::size_t>(r - 1)][static_cast<std::size_t>(c)]
+                       : nullptr;
+}
+
+QString LineGrid::text(int c, int r) const {
+    if (r == 0) return column(c).caption;
+    const Cell* x = cell(c, r);
+    if (!x) return QString();
+    const GridColumn& col = column(c);
+    if ((col.format.showsDecimals() || col.formula) && !x->text.trimmed().isEmpty()) {
+        bool ok = false;
+        const double v = x->text.trimmed().toDouble(&ok);
+        if (ok) return formatNumber(v, col.format.decimals);
+    }
+    return x->text;
+}
+
+double LineGrid::value(int c, int r) const {
+    const Cell* x = cell(c, r);
+    return x ? entry::toDouble(x->text) : 0.0;
+}
+
+QString LineGrid::key(int c, int r) const {
+    if (r == 0) return column(c).fieldType;
+    const Cell* x = cell(c, r);
+    return x ? x->key : QString();
+}
+
+QString LineGrid::code(int c, int r) const {
+    if (r == 0) return column(c).fieldName;
+    const Cell* x = cell(c, r);
+    return x ? x->code : QString();
+}
+
+void LineGrid::setText(int c, int r, const QString& text) {
+    storeText(c, r, text, 0);
+}
+
+void LineGrid::setNumber(int c, int r, double value) {
+    storeText(c, r, QString::number(value, 'g', 15), 0);
+}
+
+void LineGrid::setKey(int c, int r, const QString& key) {
+    if (r == 0 && c >= 1 && c <= columns()) {
+        column(c).fieldType = key;
+    } else if (Cell* x = cell(c, r); x && x->key != key) {
+        x->key = key;
+        announce(c, r);
+    }
+}
+
+void LineGrid::setCode(int c, int r, const QString& code) {
+    if (r == 0 && c >= 1 && c <= columns()) {
+        column(c).fieldName = code;
+    } else if (Cell* x = cell(c, r); x && x->code != code) {
+        x->code = code;
+        announce(c, r);
+    }
+}
+
+void LineGrid::setCell(int c, int r, const QString& text, const QString& key, const QString& code) {
+    setKey(c, r, key);
+    setCode(c, r, code);
+    setText(c, r, text);
+}
+
+void LineGrid::clearCell(int c, int r) {
+    setCell(c, r, QString(), QString(), QString());
+}
+
+void LineGrid::storeText(int c, int r, const QString& text, int depth) {
+    Cell* x = cell(c, r);
+    if (!x || x->text == text) return;
+    x->text = text;
+    announce(c, r);
+    recompute(c, r, depth);
+}
+
+// Formula cells of row r that name the changed column follow it; a chain of
+// formulas is followed as far as there are columns, so a cycle ends.
+void LineGrid::recompute(int changed, int r, int depth) {
+    if (changed < 1 || depth > columns()) return;
+    for (int f = 1; f <= columns(); ++f) {
+        const GridColumn& col = column(f);
+        if (f == changed || !col.formula || !col.formula->refersTo(changed)) continue;
+        const auto result = col.formula->evaluate([&](int n) { return value(n, r); });
+        storeText(f, r, result ? QString::number(*result, 'g', 15) : QString(), depth + 1);
+    }
+}
+
+bool LineGrid::userEdit(int c, int r, const QString& typed) {
+    if (readOnly_ || c < 1 || !valid(c, r) || column(c).locked) return false;
+    const auto stored = normaliseInput(column(c).format, typed);
+    if (!stored) return false;
+    if (cell(c, r)->text == *stored) return true;
+    setText(c, r, *stored);
+    emit cellEdited(c, r);
+    return true;
+}
+
+int LineGrid::lastDataRow() const {
+    for (int r = rows(); r >= 1; --r) {
+        for (int c = 1; c <= columns(); ++c) {
+            if (!cell(c, r)->text.isEmpty()) return r;
+        }
+    }
+    return 0;
+}
+
+void LineGrid::appendRow() {
+    insertRowAt(rows() + 1);
+}
+
+void LineGrid::insertRowAt(int r) {
+    if (r < 1 || r > rows() + 1) return;
+    if (bulk_ == 0) beginInsertRows(QModelIndex(), r - 1, r - 1);
+    rows_.insert(rows_.begin() + (r - 1), std::vector<Cell>(columns_.size()));
+    if (currentRow_ >= r) ++currentRow_;
+    if (bulk_ == 0) endInsertRows();
+}
+
+void LineGrid::removeRowAt(int r) {
+    if (r < 1 || r > rows()) return;
+    if (bulk_ == 0) beginRemoveRows(QModelIndex(), r - 1, r - 1);
+    rows_.erase(rows_.begin() + (r - 1));
+    if (currentRow_ > r || currentRow_ > rows()) --currentRow_;
+    if (bulk_ == 0) endRemoveRows();
+}
+
+void LineGrid::clearCells() {
+    BulkChange bulk(*this);
+    for (auto& row : rows_) row.assign(columns_.size(), Cell());
+}
+
+void LineGrid::setCurrentRow(int r) {
+    if (r == currentRow_) return;
+    const int old = currentRow_;
+    currentRow_ = r;
+    announceRow(old);
+    announceRow(r);
+}
+
+void LineGrid::setReadOnly(bool readOnly) {
+    if (readOnly_ == readOnly) return;
+    BulkChange bulk(*this);
+    readOnly_ = readOnly;
+}
+
+void LineGrid::setRedText(bool red) {
+    if (redText_ == red) return;
+    BulkChange bulk(*this);
+    redText_ = red;
+}
+
+void LineGrid::announce(int c, int r) {
+    if (bulk_ > 0 || c < 1 || !valid(c, r)) return;
+    const QModelIndex at = index(r - 1, c - 1);
+    emit dataChanged(at, at);
+}
+
+void LineGrid::announceRow(int r) {
+    if (bulk_ > 0 || r < 1 || r > rows() || columns() < 1) return;
+    emit dataChanged(index(r - 1, 0), index(r - 1, columns() - 1), {BackgroundColorRole});
+}
+
+}  // namespace otherin::editor

@@ -1,0 +1,113 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAbstractItemModelTester>
+#include <deque>
+#include <memory>
+#include <vector>
+
+#include "editor/bill_form.h"
+#include "editor/editor_controller.h"
+#include "editor/layout_builder.h"
+#include "entry/login_context.h"
+#include "entry/selectors.h"
+#include "qstring_print.h"
+#include "support/scripted_prompter.h"
+#include "support/test_database.h"
+
+namespace otherin::testing {
+
+// Selectors that answer from a queue and keep what they were given.
+class FakeRecordSelector : public entry::RecordSelector {
+  public:
+    entry::SelectorAnswer choose(const entry::RecordSelectorInput& input) override {
+        inputs.push_back(input);
+        if (answers.empty()) return {};
+        auto a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    std::deque<entry::SelectorAnswer> answers;
+    std::vector<entry::RecordSelectorInput> inputs;
+};
+
+class FakeUnitSelector : public entry::UnitSelector {
+  public:
+    entry::SelectorAnswer choose(const entry::UnitSelectorInput& input) override {
+        inputs.push_back(input);
+        return answer;
+    }
+    entry::SelectorAnswer answer;
+    std::vector<entry::UnitSelectorInput> inputs;
+};
+
+class FakeBatchPicker : public entry::BatchPicker {
+  public:
+    void pick(entry::LoginContext& ctx) override {
+        itemIds.push_back(ctx.batchItemId);
+        ctx.pickedBatch = batch;
+        ctx.pickedUnitCost = unitCost;
+    }
+    QString batch;
+    QString unitCost;
+    std::vector<QString> itemIds;
+};
+
+// The demo layout of bill type 7, laid out for an administrator, with a
+// controller over it and a model tester watching the line grid.
+class EditorTest : public ::testing::Test {
+  protected:
+    EditorTest() {
+        ctx.DBConnectionString = db.connectionString();
+        ctx.msgTitle = QStringLiteral("其它入库单");
+        ctx.gBillTypeId = 7;
+        ctx.gLoginUserId = QStringLiteral("1");
+        ctx.IsAdmin = 1;
+        ctx.gItemClassList = QStringLiteral(",G01,G02,G03,");
+    }
+
+    // Lays out and starts the controller; the mode is the context's.
+    void open() {
+        form = std::make_unique<editor::BillForm>();
+        ASSERT_TRUE(editor::buildLayout(ctx, prompter, *form));
+        tester = std::make_unique<QAbstractItemModelTester>(
+            &form->grid, QAbstractItemModelTester::FailureReportingMode::Fatal);
+        entry::Selectors selectors;
+        selectors.record = &records;
+        selectors.unit = &units;
+        selectors.batchPicker = &batches;
+        editor = std::make_unique<editor::EditorController>(ctx, prompter, selectors, *form);
+        editor->gridFocus();
+    }
+
+    editor::LineGrid& grid() { return form->grid; }
+    // What the user types into a cell, through the model as a view would.
+    bool type(int c, int r, const QString& text) {
+        return grid().setData(grid().index(r - 1, c - 1), text, Qt::EditRole);
+    }
+    bool move(int c, int r, int c2, int r2) { return editor->leaveCell(c, r, c2, r2); }
+    // Enters an item on row r and moves on to the name column.
+    void enterItem(int r, const QString& code) {
+        ASSERT_TRUE(move(editor->state().active.column, editor->state().active.row, 1, r));
+        ASSERT_TRUE(type(1, r, code));
+        ASSERT_TRUE(move(1, r, 2, r));
+    }
+    QStringList messageTexts() const {
+        QStringList out;
+        for (const auto& m : prompter.messages()) out << m.text;
+        return out;
+    }
+
+    TestDatabase db{TestDatabase::Seed::Demo};
+    entry::LoginContext ctx;
+    ScriptedPrompter prompter;
+    FakeRecordSelector records;
+    FakeUnitSelector units;
+    FakeBatchPicker batches;
+    std::unique_ptr<editor::BillForm> form;
+    std::unique_ptr<QAbstractItemModelTester> tester;
+    std::unique_ptr<editor::EditorController> editor;
+};
+
+}  // namespace otherin::testing

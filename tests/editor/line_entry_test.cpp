@@ -1,0 +1,227 @@
+#include <QSignalSpy>
+
+#include "editor_fixture.h"
+
+using namespace otherin;
+using namespace otherin::editor;
+using otherin::testing::EditorTest;
+
+namespace {
+
+using LineEntryTest = EditorTest;
+
+TEST_F(LineEntryTest, TypedItemCodeFillsTheLineAndLookUpCellsShowCodesWhileEdited) {
+    open();
+    ASSERT_TRUE(type(1, 1, QStringLiteral("01.009")));
+    ASSERT_TRUE(move(1, 1, 2, 1));
+    EXPECT_TRUE(prompter.messages().empty());
+    LineGrid& g = grid();
+    EXPECT_EQ(g.text(1, 1), QStringLiteral("01.009"));
+    EXPECT_EQ(g.code(1, 1), QStringLiteral("01.009"));
+    EXPECT_EQ(g.key(1, 1), QStringLiteral("1109"));
+    EXPECT_EQ(g.text(2, 1), QStringLiteral("铜芯电线"));
+    EXPECT_EQ(g.text(3, 1), QStringLiteral("BV 2.5mm²"));
+    EXPECT_EQ(g.text(4, 1), QStringLiteral("卷"));
+    EXPECT_EQ(g.key(4, 1), QStringLiteral("708"));
+    EXPECT_EQ(g.code(4, 1), QStringLiteral("ROLL"));
+    // hidden: warehouse, item unit factor, purchase price, unit group, line unit factor
+    const QStringList hidden{"501", "50", "235", "603", "50"};
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(g.text(11 + i, 1), hidden[i]) << 11 + i;
+    EXPECT_EQ(editor->state().lastPosition, (CellPos{2, 1}));
+    EXPECT_TRUE(editor->isChanged());
+
+    ASSERT_TRUE(move(2, 1, 4, 1));
+    EXPECT_EQ(g.text(4, 1), QStringLiteral("ROLL"));
+    EXPECT_TRUE(editor->state().lookupButtonEnabled);
+    ASSERT_TRUE(move(4, 1, 5, 1));
+    EXPECT_EQ(g.text(4, 1), QStringLiteral("卷"));
+    EXPECT_FALSE(editor->state().lookupButtonEnabled);
+
+    // Going from the item straight to the unit, the unit cell shows the code.
+    ASSERT_TRUE(move(5, 1, 1, 2));
+    ASSERT_TRUE(type(1, 2, QStringLiteral("02.001")));
+    ASSERT_TRUE(move(1, 2, 4, 2));
+    EXPECT_EQ(g.text(4, 2), QStringLiteral("PCS"));
+    EXPECT_EQ(g.key(4, 2), QStringLiteral("701"));
+    EXPECT_EQ(g.currentRow(), 2);
+}
+
+TEST_F(LineEntryTest, UnknownItemCodeIsRefusedThenLetPassOnceThenRefusedAgain) {
+    open();
+    enterItem(1, QStringLiteral("01.009"));
+    ASSERT_TRUE(move(2, 1, 1, 1));
+    ASSERT_TRUE(type(1, 1, QStringLiteral("zz9")));
+
+    EXPECT_FALSE(move(1, 1, 2, 1));
+    ASSERT_EQ(prompter.messages().size(), 1u);
+    EXPECT_EQ(prompter.messages()[0].text, QStringLiteral("数据录入错误!"));
+    EXPECT_EQ(prompter.messages()[0].icon, entry::Icon::Critical);
+    EXPECT_EQ(prompter.messages()[0].title, QStringLiteral("其它入库单"));
+    EXPECT_FALSE(editor->isCellAccepted());
+    // What the old item put into the line is gone with it.
+    EXPECT_EQ(grid().key(1, 1), QString());
+    for (int c : {2, 3, 4, 11, 12, 13, 14}) EXPECT_EQ(grid().text(c, 1), QString()) << c;
+
+    EXPECT_FALSE(move(1, 1, 2, 1));
+    EXPECT_EQ(prompter.messages().size(), 1u);
+    EXPECT_FALSE(move(1, 1, 2, 1));
+    EXPECT_EQ(prompter.messages().size(), 2u);
+    // Letter case does not make it another code.
+    ASSERT_TRUE(type(1, 1, QStringLiteral("ZZ9")));
+    EXPECT_FALSE(move(1, 1, 2, 1));
+    EXPECT_EQ(prompter.messages().size(), 2u);
+}
+
+TEST_F(LineEntryTest, LinesAreEnteredWithoutGaps) {
+    open();
+    enterItem(1, QStringLiteral("01.009"));
+    enterItem(2, QStringLiteral("02.001"));
+    EXPECT_FALSE(move(2, 2, 5, 5));
+    EXPECT_TRUE(move(2, 2, 5, 3));
+
+    // A refused move puts the confirmed code back into the look-up cell.
+    ASSERT_TRUE(move(5, 3, 1, 2));
+    ASSERT_TRUE(type(1, 2, QStringLiteral("01.0")));
+    EXPECT_FALSE(move(1, 2, 1, 5));
+    EXPECT_EQ(grid().text(1, 2), QStringLiteral("02.001"));
+    EXPECT_TRUE(prompter.messages().empty());
+}
+
+TEST_F(LineEntryTest, UnitBeforeItemAsksForTheItemFirst) {
+    open();
+    ASSERT_TRUE(move(1, 1, 4, 1));
+    ASSERT_TRUE(type(4, 1, QStringLiteral("KG")));
+    EXPECT_TRUE(move(4, 1, 5, 1));
+    ASSERT_EQ(prompter.messages().size(), 1u);
+    EXPECT_EQ(prompter.messages()[0].text, QStringLiteral("请先选择存货！"));
+    EXPECT_EQ(prompter.messages()[0].icon, entry::Icon::Critical);
+    EXPECT_EQ(grid().text(4, 1), QString());
+
+    ASSERT_TRUE(move(5, 1, 4, 1));
+    editor->lookupCommand();
+    ASSERT_EQ(prompter.messages().size(), 2u);
+    EXPECT_EQ(prompter.messages()[1].text, QStringLiteral("请先选择存货！"));
+    EXPECT_EQ(prompter.messages()[1].icon, entry::Icon::Exclamation);
+    EXPECT_TRUE(units.inputs.empty());
+}
+
+TEST_F(LineEntryTest, GridGrowsOneRowAtATimeNearItsEnd) {
+    open();
+    for (int r = 1; r <= 21; ++r) grid().setText(1, r, QStringLiteral("x"));
+    ASSERT_EQ(grid().rows(), 30);
+    ASSERT_TRUE(move(5, 18, 5, 19));
+    EXPECT_EQ(grid().rows(), 30);
+    ASSERT_TRUE(move(5, 19, 5, 20));
+    EXPECT_EQ(grid().rows(), 31);
+    ASSERT_TRUE(move(5, 20, 5, 21));
+    EXPECT_EQ(grid().rows(), 32);
+    ASSERT_TRUE(move(5, 21, 5, 20));
+    EXPECT_EQ(grid().rows(), 32);
+}
+
+TEST_F(LineEntryTest, TypedAmountSetsThePriceAndTheStripSumsTheColumns) {
+    open();
+    enterItem(1, QStringLiteral("01.009"));
+    ASSERT_TRUE(move(2, 1, 5, 1));
+    ASSERT_TRUE(type(5, 1, QStringLiteral("4")));
+    ASSERT_TRUE(move(5, 1, 6, 1));
+    ASSERT_TRUE(type(6, 1, QStringLiteral("2.5")));
+    EXPECT_EQ(grid().text(7, 1), QStringLiteral("10.00"));
+    ASSERT_TRUE(move(6, 1, 7, 1));
+    ASSERT_TRUE(type(7, 1, QStringLiteral("12")));
+    EXPECT_EQ(grid().value(6, 1), 3.0);
+    EXPECT_EQ(grid().text(6, 1), QStringLiteral("3.00"));
+    EXPECT_EQ(grid().text(7, 1), QStringLiteral("12.00"));
+    EXPECT_EQ(form->strip.text(5), QStringLiteral("4.00"));
+    EXPECT_EQ(form->strip.text(7), QStringLiteral("12.00"));
+
+    // A line of quantity 0 keeps its price.
+    enterItem(2, QStringLiteral("02.001"));
+    ASSERT_TRUE(move(2, 2, 5, 2));
+    ASSERT_TRUE(type(5, 2, QStringLiteral("0")));
+    ASSERT_TRUE(move(5, 2, 6, 2));
+    ASSERT_TRUE(type(6, 2, QStringLiteral("1.5")));
+    ASSERT_TRUE(move(6, 2, 7, 2));
+    ASSERT_TRUE(type(7, 2, QStringLiteral("7")));
+    EXPECT_EQ(grid().value(6, 2), 1.5);
+    EXPECT_EQ(form->strip.value(7), 19.0);
+    EXPECT_TRUE(prompter.messages().empty());
+}
+
+TEST_F(LineEntryTest, RequiredCellsAreNamedByRowAndColumn) {
+    open();
+    QSignalSpy focus(editor.get(), &EditorController::cellFocusRequested);
+    enterItem(1, QStringLiteral("01.009"));
+    ASSERT_TRUE(move(2, 1, 5, 1));
+    ASSERT_TRUE(type(5, 1, QStringLiteral("0")));
+    enterItem(2, QStringLiteral("02.001"));
+
+    EXPECT_FALSE(editor->requiredCellsFilled());
+    EXPECT_EQ(prompter.lastText(), QStringLiteral("第1行第5列不能为空！"));
+    EXPECT_EQ(prompter.messages().back().icon, entry::Icon::Exclamation);
+    EXPECT_EQ(editor->state().active, (CellPos{5, 1}));
+    ASSERT_EQ(focus.count(), 1);
+    EXPECT_EQ(focus[0][0].toInt(), 5);
+    EXPECT_EQ(focus[0][1].toInt(), 1);
+
+    ASSERT_TRUE(type(5, 1, QStringLiteral("2")));
+    grid().setText(5, 2, QStringLiteral("3"));
+    grid().clearCell(4, 2);
+    EXPECT_FALSE(editor->requiredCellsFilled());
+    EXPECT_EQ(prompter.lastText(), QStringLiteral("第2行4列计量单位不能为空！"));
+    EXPECT_EQ(editor->state().active, (CellPos{4, 2}));
+
+    grid().setText(4, 2, QStringLiteral("个"));  // typed, never confirmed
+    EXPECT_FALSE(editor->requiredCellsFilled());
+    EXPECT_EQ(prompter.lastText(), QStringLiteral("第2行计量单位不能为空！"));
+
+    grid().setCell(4, 2, QStringLiteral("个"), QStringLiteral("701"), QStringLiteral("PCS"));
+    EXPECT_TRUE(editor->requiredCellsFilled());
+    EXPECT_EQ(prompter.messages().size(), 3u);
+}
+
+TEST_F(LineEntryTest, CompletingTheActiveCellConfirmsItEvenAfterTheGridLostTheFocus) {
+    open();
+    ASSERT_TRUE(type(1, 1, QStringLiteral("zz")));
+    EXPECT_TRUE(move(1, 1, -1, -1));
+    editor->headerFocus(4);
+    EXPECT_FALSE(editor->completeCellEdit());
+    EXPECT_EQ(prompter.lastText(), QStringLiteral("数据录入错误!"));
+    EXPECT_FALSE(editor->isCellAccepted());
+
+    ASSERT_TRUE(type(1, 1, QStringLiteral("01.009")));
+    EXPECT_TRUE(editor->completeCellEdit());
+    EXPECT_TRUE(editor->isCellAccepted());
+    EXPECT_EQ(grid().key(1, 1), QStringLiteral("1109"));
+}
+
+TEST_F(LineEntryTest, AskToSaveOnlyWhenTheBillChanged) {
+    open();
+    EXPECT_TRUE(editor->askToSave());
+    EXPECT_TRUE(prompter.questions().empty());
+
+    ASSERT_TRUE(type(10, 1, QStringLiteral("备注")));
+    ASSERT_TRUE(editor->isChanged());
+    prompter.expectQuestion(entry::Answer::Cancel);
+    EXPECT_FALSE(editor->askToSave());
+    ASSERT_EQ(prompter.questions().size(), 1u);
+    EXPECT_EQ(prompter.questions()[0].text, QStringLiteral("单据已经改变，是否保存？"));
+    EXPECT_EQ(prompter.questions()[0].icon, entry::Icon::Question);
+    prompter.expectQuestion(entry::Answer::No);
+    EXPECT_TRUE(editor->askToSave());
+
+    int saves = 0;
+    bool saved = false;
+    editor->setSaveCommand([&] {
+        ++saves;
+        return saved;
+    });
+    prompter.expectQuestion(entry::Answer::Yes);
+    EXPECT_FALSE(editor->askToSave());
+    saved = true;
+    prompter.expectQuestion(entry::Answer::Yes);
+    EXPECT_TRUE(editor->askToSave());
+    EXPECT_EQ(saves, 2);
+}
+
+}  // namespace
