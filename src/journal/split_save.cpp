@@ -1,0 +1,64 @@
+#include "journal/split_save.h"
+
+#include "db/db_error.h"
+#include "db/procedures.h"
+#include "entry/error_report.h"
+#include "entry/login_context.h"
+#include "entry/permission.h"
+#include "entry/prompter.h"
+#include "stock/procedure_call.h"
+
+namespace otherin::journal {
+
+SplitList buildSplitList(const QStringList& splitTexts) {
+    SplitList list;
+    for (const QString& text : splitTexts) {
+        const bool empty = text.trimmed().isEmpty();
+        list.text += (empty || text == QLatin1String("0")) ? QStringLiteral("0") : text;
+        list.text += QLatin1Char(',');
+        bool isNumber = false;
+        const double value = text.trimmed().toDouble(&isNumber);
+        if (!empty && !(isNumber && value == 0.0)) ++list.cutLines;
+    }
+    return list;
+}
+
+bool splitSave(entry::LoginContext& ctx, entry::Prompter& prompter, const QStringList& splitTexts) {
+    if (ctx.gIsCloseStock == 1) {
+        prompter.message(QStringLiteral("当前期间已经关账,不能新增当前及以前期间单据"),
+                         entry::Icon::Critical, ctx.msgTitle);
+        return false;
+    }
+    try {
+        if (!entry::hasRight(ctx, prompter, ctx.gRightPrefix + QStringLiteral("13"))) return false;
+        const SplitList list = buildSplitList(splitTexts);
+        if (list.cutLines == 0) {
+            prompter.message(QStringLiteral("拆单数量不能全都为零!"), entry::Icon::Exclamation,
+                             ctx.msgTitle);
+            return false;
+        }
+        db::ProcedureParams params;
+        params.in(QStringLiteral("finterid"), QString::number(ctx.gCurrentInterId))
+            .in(QStringLiteral("strvalue"), list.text)
+            .out(QStringLiteral("strInfo"), QString())
+            .out(QStringLiteral("intValue"), qint64{-1})
+            .in(QStringLiteral("fyear"), qint64{ctx.gCurrentYear})
+            .in(QStringLiteral("fperiod"), qint64{ctx.gCurrentPeriod});
+        stock::callProcedure(ctx, QStringLiteral("sp_QV_splitSave"), params);
+        const auto result = static_cast<qint16>(params.value(QStringLiteral("intValue")).toInt());
+        const QString info = params.value(QStringLiteral("strInfo")).toString();
+        entry::closeConnection(ctx);
+        if (result != 1) {
+            // The database refused; its reason is the only thing the user can act on.
+            if (!info.isEmpty()) prompter.message(info, entry::Icon::Exclamation, ctx.msgTitle);
+            return false;
+        }
+        prompter.message(info, entry::Icon::Information, ctx.msgTitle);
+        return true;
+    } catch (const db::DbError& e) {
+        entry::reportError(ctx, prompter, e.message());
+        return false;
+    }
+}
+
+}  // namespace otherin::journal

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace otherin::entry {
+struct LoginContext;
+class Prompter;
+}  // namespace otherin::entry
+
+namespace otherin::journal {
+
+// The split list the database receives: one entry per line of the bill, in
+// grid order, each closed by a comma. An empty text or "0" goes as 0, any
+// other text as typed. `cutLines` counts the entries that take something off
+// (not empty and not numerically 0, so "0.00" does not count).
+struct SplitList {
+    QString text;
+    int cutLines = 0;
+};
+SplitList buildSplitList(const QStringList& splitTexts);
+
+// Saves the split of bill ctx.gCurrentInterId: `splitTexts` are the
+// split-quantity texts of the bill's lines in grid order. Refused with a
+// message when the period is closed, without the right G13, or when nothing is
+// cut. The database's sp_QV_splitSave stores it; its success message is shown
+// and the answer is true. When it does not report success the answer is false
+// without a message. A database error is shown and gives false.
+bool splitSave(entry::LoginContext& ctx, entry::Prompter& prompter, const QStringList& splitTexts);
+
+}  // namespace otherin::journal

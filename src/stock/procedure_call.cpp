@@ -1,0 +1,18 @@
+#include "stock/procedure_call.h"
+
+#include "db/connection.h"
+#include "entry/login_context.h"
+#include "stock/embedded_procedures.h"
+
+namespace otherin::stock {
+
+void callProcedure(entry::LoginContext& ctx, const QString& name, db::ProcedureParams& params) {
+    entry::openConnection(ctx);
+    db::Connection& connection = ctx.gConnection;
+    if (connection.dialect().kind() == db::DialectKind::Sqlite) {
+        registerEmbeddedProcedures(connection);
+    }
+    connection.call(name, params);
+}
+
+}  // namespace otherin::stock
