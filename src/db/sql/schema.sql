@@ -47,6 +47,9 @@ create index ix_icstockbill_fbillno on icstockbill (fbillno);
 
 create index ix_icstockbill_ftrantype_fdate on icstockbill (ftrantype, fdate);
 
+-- The journal's default filter asks for the current year and period.
+create index ix_icstockbill_fyear_fperiod on icstockbill (fyear, fperiod);
+
 -- Un-audit counts the bills cut from the selected ones by a split.
 create index ix_icstockbill_frscinterid on icstockbill (frscinterid);
 
