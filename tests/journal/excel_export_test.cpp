@@ -1,0 +1,230 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QMap>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QXmlStreamReader>
+
+#include "entry/login_context.h"
+#include "journal/excel_export.h"
+#include "query/journal_model.h"
+#include "support/scripted_prompter.h"
+
+using namespace otherin;
+using otherin::testing::ScriptedPrompter;
+
+namespace {
+
+// One member of an .xlsx file, read by whichever unzip tool the machine has.
+QByteArray zipMember(const QString& zip, const QString& member) {
+    QProcess p;
+    if (!QStandardPaths::findExecutable(QStringLiteral("unzip")).isEmpty()) {
+        p.start(QStringLiteral("unzip"), {QStringLiteral("-p"), zip, member});
+    } else {
+        p.start(QStringLiteral("python3"),
+                {QStringLiteral("-c"),
+                 QStringLiteral("import sys,zipfile;sys.stdout.buffer.write("
+                                "zipfile.ZipFile(sys.argv[1]).read(sys.argv[2]))"),
+                 zip, member});
+    }
+    p.waitForFinished(30000);
+    return p.readAllStandardOutput();
+}
+
+bool haveReader() {
+    return !QStandardPaths::findExecutable(QStringLiteral("unzip")).isEmpty() ||
+           !QStandardPaths::findExecutable(QStringLiteral("python3")).isEmpty();
+}
+
+struct Cell {
+    QString type;
+    int style = -1;
+    QString value;
+};
+
+// Cells of sheet 1 by (row, column) from 0, shared strings resolved, and the
+// number format code of every cell style.
+struct Sheet {
+    QMap<QPair<int, int>, Cell> cells;
+    QStringList styleFormats;
+};
+
+QPair<int, int> position(const QString& ref) {
+    int column = 0;
+    int i = 0;
+    for (; i < ref.size() && ref[i].isLetter(); ++i)
+        column = column * 26 + (ref[i].unicode() - 'A' + 1);
+    return {ref.mid(i).toInt() - 1, column - 1};
+}
+
+Sheet readSheet(const QString& zip) {
+    QStringList strings;
+    QXmlStreamReader shared(zipMember(zip, QStringLiteral("xl/sharedStrings.xml")));
+    while (!shared.atEnd()) {
+        shared.readNext();
+        if (shared.isStartElement() && shared.name() == QStringLiteral("t")) {
+            strings << shared.readElementText();
+        }
+    }
+    Sheet sheet;
+    QXmlStreamReader styles(zipMember(zip, QStringLiteral("xl/styles.xml")));
+    // Built-in format 49 is "@"; others are declared in numFmts.
+    QMap<int, QString> codes{{0, QStringLiteral("General")}, {49, QStringLiteral("@")}};
+    bool inCellXfs = false;
+    while (!styles.atEnd()) {
+        styles.readNext();
+        const auto a = styles.attributes();
+        if (styles.isStartElement() && styles.name() == QStringLiteral("numFmt")) {
+            codes[a.value(QStringLiteral("numFmtId")).toInt()] =
+                a.value(QStringLiteral("formatCode")).toString();
+        }
+        if (styles.isStartElement() && styles.name() == QStringLiteral("cellXfs")) inCellXfs = true;
+        if (styles.isEndElement() && styles.name() == QStringLiteral("cellXfs")) inCellXfs = false;
+        if (inCellXfs && styles.isStartElement() && styles.name() == QStringLiteral("xf")) {
+            sheet.styleFormats << codes.value(a.value(QStringLiteral("numFmtId")).toInt());
+        }
+    }
+    QXmlStreamReader xml(zipMember(zip, QStringLiteral("xl/worksheets/sheet1.xml")));
+    QPair<int, int> at;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (!xml.isStartElement()) continue;
+        if (xml.name() == QStringLiteral("c")) {
+            const auto a = xml.attributes();
+            at = position(a.value(QStringLiteral("r")).toString());
+            Cell& c = sheet.cells[at];
+            c.type = a.value(QStringLiteral("t")).toString();
+            c.style =
+                a.hasAttribute(QStringLiteral("s")) ? a.value(QStringLiteral("s")).toInt() : 0;
+        } else if (xml.name() == QStringLiteral("v")) {
+            Cell& c = sheet.cells[at];
+            const QString v = xml.readElementText();
+            c.value = c.type == QStringLiteral("s") ? strings.value(v.toInt()) : v;
+        }
+    }
+    return sheet;
+}
+
+// A journal of two bills: the three hidden id columns, a date, an item code,
+// a summed quantity and a remark holding texts a spreadsheet would turn into
+// numbers.
+query::JournalContent journal() {
+    std::vector<query::JournalColumn> columns = {
+        {QStringLiteral("finterid"), QStringLiteral("finterid"), 1, {}, true, false},
+        {QStringLiteral("fentryid"), QStringLiteral("fentryid"), 1, {}, true, false},
+        {QStringLiteral("fbillno"), QStringLiteral("fbillno"), 1, {}, true, false},
+        {QStringLiteral("fdate"), QStringLiteral("日期"), 4, {}, false, false},
+        {QStringLiteral("fItemNumber"), QStringLiteral("物料代码"), 1, {}, false, false},
+        {QStringLiteral("fqty"), QStringLiteral("数量"), 7, QStringLiteral("#,##0.00"), false,
+         true},
+        {QStringLiteral("fnote"), QStringLiteral("备注"), 1, {}, false, false},
+    };
+    query::JournalContent content(columns);
+    const QVariant lines[][7] = {
+        {1, 1, QStringLiteral("QTRK000001"), QStringLiteral("2026-12-05"), QStringLiteral("01.001"),
+         1234.5, QStringLiteral("007")},
+        {1, 2, QStringLiteral("QTRK000001"), QVariant(), QStringLiteral("02.001"), 2,
+         QStringLiteral("12345678901234567890")},
+        {2, 1, QStringLiteral("QTRK000002"), QStringLiteral("2026-12-06"), QStringLiteral("03.001"),
+         0.5, QVariant()},
+    };
+    content.addBill(QStringLiteral("1"));
+    content.appendLine(lines[0], true, false);
+    content.appendLine(lines[1], false, false);
+    content.addBill(QStringLiteral("2"));
+    content.appendLine(lines[2], true, true);
+    return content;
+}
+
+class ExcelExportTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        model.setContent(journal());
+        ctx.msgTitle = QStringLiteral("其它入库单");
+    }
+    query::JournalModel model;
+    entry::LoginContext ctx;
+    ScriptedPrompter prompter;
+    QTemporaryDir dir;
+};
+
+TEST_F(ExcelExportTest, EveryGridCellIsStoredAsText) {
+    if (!haveReader()) GTEST_SKIP() << "neither unzip nor python3 is here to read the workbook";
+    const auto bytes = journal::journalWorkbook(model);
+    ASSERT_TRUE(std::holds_alternative<QByteArray>(bytes));
+    EXPECT_TRUE(std::get<QByteArray>(bytes).startsWith("PK"));
+
+    const QString path = dir.filePath(QStringLiteral("journal.xlsx"));
+    ASSERT_EQ(journal::exportJournal(model, path), std::nullopt);
+    const Sheet sheet = readSheet(path);
+    ASSERT_EQ(model.rowCount(), 4);  // three lines and the totals row
+    ASSERT_TRUE(model.isColumnHidden(0));
+    for (int c = 0; c < model.columnCount(); ++c) {
+        const Cell head = sheet.cells.value({0, c});
+        EXPECT_EQ(head.type, QStringLiteral("s"));
+        EXPECT_EQ(head.value, model.headerData(c, Qt::Horizontal).toString());
+    }
+    int filled = 0;
+    for (int r = 0; r < model.rowCount(); ++r) {
+        for (int c = 0; c < model.columnCount(); ++c) {
+            const QString expected = model.text(r, c);
+            ASSERT_TRUE(sheet.cells.contains({r + 1, c})) << r << "," << c;
+            const Cell cell = sheet.cells.value({r + 1, c});
+            EXPECT_EQ(cell.value, expected) << r << "," << c;
+            if (!expected.isEmpty()) {
+                EXPECT_EQ(cell.type, QStringLiteral("s")) << r << "," << c;
+                ++filled;
+            }
+            EXPECT_EQ(sheet.styleFormats.value(cell.style), QStringLiteral("@")) << r << "," << c;
+        }
+    }
+    EXPECT_GT(filled, 15);
+    EXPECT_EQ(sheet.cells.value({4, 3}).value, QStringLiteral("合计"));
+    EXPECT_EQ(sheet.cells.value({4, 5}).value, QStringLiteral("1,237.00"));
+    EXPECT_EQ(sheet.cells.value({1, 2}).value, QStringLiteral("QTRK000001"));
+    EXPECT_EQ(sheet.cells.value({1, 6}).value, QStringLiteral("007"));
+    EXPECT_EQ(sheet.cells.value({2, 6}).value, QStringLiteral("12345678901234567890"));
+}
+
+TEST_F(ExcelExportTest, CommandSaysSuccessOnlyWhenTheFileWasWritten) {
+    const QString base = dir.filePath(QStringLiteral("序时簿"));
+    prompter.expectFileName(base);
+    EXPECT_TRUE(journal::exportJournalCommand(ctx, prompter, model));
+    EXPECT_TRUE(QFile::exists(base + QStringLiteral(".xlsx")));
+    ASSERT_EQ(prompter.messages().size(), 1u);
+    EXPECT_EQ(prompter.messages()[0].text, QStringLiteral("导出成功!"));
+    EXPECT_EQ(prompter.messages()[0].icon, entry::Icon::Information);
+    EXPECT_EQ(prompter.messages()[0].title, QStringLiteral("其它入库单"));
+
+    prompter.clear();
+    prompter.expectFileName(QString());
+    EXPECT_FALSE(journal::exportJournalCommand(ctx, prompter, model));
+    EXPECT_TRUE(prompter.messages().empty());
+
+    // A folder that does not exist: the reason is told, success is not.
+    const QString nowhere = dir.filePath(QStringLiteral("missing/journal.xlsx"));
+    prompter.expectFileName(nowhere);
+    EXPECT_FALSE(journal::exportJournalCommand(ctx, prompter, model));
+    ASSERT_EQ(prompter.messages().size(), 1u);
+    EXPECT_TRUE(prompter.lastText().startsWith(QStringLiteral("导出失败!\n") + nowhere))
+        << prompter.lastText().toStdString();
+    EXPECT_EQ(prompter.messages()[0].icon, entry::Icon::Critical);
+    EXPECT_FALSE(QFile::exists(nowhere));
+
+    // An existing file is replaced by a whole workbook, never a torn one.
+    const QString existing = dir.filePath(QStringLiteral("old.xlsx"));
+    {
+        QFile f(existing);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("old");
+    }
+    ASSERT_EQ(journal::exportJournal(model, existing), std::nullopt);
+    QFile f(existing);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.readAll().startsWith("PK"));
+}
+
+}  // namespace
