@@ -1,0 +1,78 @@
+#include "editor/bill_checks.h"
+
+#include "db/db_error.h"
+#include "editor/bill_form.h"
+#include "editor/bill_values.h"
+#include "editor/editor_controller.h"
+#include "entry/error_report.h"
+#include "entry/login_context.h"
+#include "entry/permission.h"
+#include "journal/bill_states.h"
+
+namespace otherin::editor {
+
+bool refuse(SaveEnv& env, const QString& text, entry::Icon icon) {
+    env.prompter.message(text, icon, env.ctx.msgTitle);
+    return false;
+}
+
+bool holdsRight(SaveEnv& env, const QString& action) {
+    try {
+        return entry::hasRight(env.ctx, env.prompter, env.ctx.gRightPrefix + action);
+    } catch (const db::DbError& e) {
+        entry::reportError(env.ctx, env.prompter, e.message());
+        return false;
+    }
+}
+
+bool requiredHeaderFilled(SaveEnv& env) {
+    for (const HeaderField& f : env.form.header) {
+        if (f.canBeEmpty || !f.text.trimmed().isEmpty()) continue;
+        refuse(env, captionStem(f.caption) + QStringLiteral("不能为空"));
+        emit env.controller.headerFocusRequested(f.index);
+        return false;
+    }
+    return true;
+}
+
+bool dateReadable(SaveEnv& env) {
+    const HeaderField* f = dateField(env.form);
+    if (!f || parseDate(f->text).isValid()) return true;
+    refuse(env, captionStem(f->caption) + QStringLiteral("输入不正确"));
+    emit env.controller.headerFocusRequested(f->index);
+    return false;
+}
+
+bool hasBillLines(SaveEnv& env) {
+    return !billLineRows(env.form).empty() || refuse(env, QStringLiteral("请录入明细!"));
+}
+
+bool billNumberGiven(SaveEnv& env) {
+    return env.ctx.gIsUpdateBillNo != 1 || !billNumberText(env.form).trimmed().isEmpty() ||
+           refuse(env, QStringLiteral("请输入单据编号!"));
+}
+
+bool beforePeriod(const SaveEnv& env) {
+    return journal::beforeCurrentPeriod(env.ctx, billDate(env.form));
+}
+
+bool warehousesAccepted(SaveEnv& env) {
+    const BillForm& form = env.form;
+    const HeaderField* warehouse = form.headerField(3);
+    const QString billWarehouse = warehouse ? warehouse->keyValue.trimmed() : QString();
+    const int last = form.grid.lastDataRow();
+    for (int r = 1; r <= last; ++r) {
+        const QString code = form.grid.text(1, r).trimmed();
+        if (code.isEmpty()) continue;
+        // An item without a default warehouse differs from any chosen one.
+        const QString itemWarehouse = form.grid.text(form.warehouseColumn(), r).trimmed();
+        if (itemWarehouse == billWarehouse && !itemWarehouse.isEmpty()) continue;
+        const auto answer = env.prompter.question(
+            form.grid.text(1, r) + QStringLiteral("的默认仓库与单据中的仓库不一致,是否继续?"),
+            entry::Buttons::YesNo, entry::Icon::Question, env.ctx.msgTitle);
+        if (answer != entry::Answer::Yes) return false;
+    }
+    return true;
+}
+
+}  // namespace otherin::editor

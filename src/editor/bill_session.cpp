@@ -1,0 +1,404 @@
+#include "editor/bill_session.h"
+
+#include "editor/bill_checks.h"
+#include "editor/bill_insert.h"
+#include "editor/bill_update.h"
+#include "editor/bill_values.h"
+#include "editor/layout_builder.h"
+#include "editor/price_save.h"
+#include "entry/edit_mode.h"
+#include "entry/login_context.h"
+#include "entry/prompter.h"
+#include "entry/settings_store.h"
+#include "journal/split_save.h"
+
+namespace otherin::editor {
+
+namespace {
+
+using entry::Icon;
+
+// The toolbar from left to right; the "工具条" menu items share these keys.
+const char* const kToolbarKeys[] = {keys::New,       keys::Copy,      keys::Save,  keys::Check,
+                                    keys::View,      keys::Preview,   keys::First, keys::Back,
+                                    keys::Next,      keys::End,       keys::Red,   keys::Blue,
+                                    keys::InsertRow, keys::DeleteRow, keys::Print, keys::Exit};
+const char* const kMenuKeys[] = {keys::MenuEdit,       keys::MenuInsertRow,    keys::MenuDeleteRow,
+                                 keys::MenuCopyRow,    keys::MenuAfterSaveNew, keys::MenuCopyHeader,
+                                 keys::MenuCopyEntry,  keys::MenuSave,         keys::MenuItemNotice,
+                                 keys::MenuStockQuery, keys::MenuClose};
+
+bool isLineCommand(const QString& key) {
+    for (const char* k : {keys::InsertRow, keys::DeleteRow, keys::MenuInsertRow,
+                          keys::MenuDeleteRow, keys::MenuCopyRow}) {
+        if (key == QLatin1String(k)) return true;
+    }
+    return false;
+}
+
+int optionValue(const entry::SettingsStore& store, const QString& section, const char* key,
+                int fallback) {
+    bool ok = false;
+    const int v =
+        store.value(section, QLatin1String(key), QString::number(fallback)).trimmed().toInt(&ok);
+    return ok ? v : fallback;
+}
+
+}  // namespace
+
+EditorOptions EditorOptions::read(const entry::SettingsStore& store, const QString& section) {
+    EditorOptions o;
+    o.afterSaveNew = optionValue(store, section, "AfterSaveNew", 1);
+    o.copyHeader = optionValue(store, section, "CopyHeader", 0);
+    o.copyEntry = optionValue(store, section, "CopyEntry", 0);
+    o.itemNotice = optionValue(store, section, "ItemNotice", 0);
+    return o;
+}
+
+void EditorOptions::write(entry::SettingsStore& store, const QString& section) const {
+    store.setValue(section, QStringLiteral("AfterSaveNew"), QString::number(afterSaveNew));
+    store.setValue(section, QStringLiteral("CopyHeader"), QString::number(copyHeader));
+    store.setValue(section, QStringLiteral("CopyEntry"), QString::number(copyEntry));
+    store.setValue(section, QStringLiteral("ItemNotice"), QString::number(itemNotice));
+    store.sync();
+}
+
+BillSession::BillSession(entry::LoginContext& ctx, entry::Prompter& prompter,
+                         entry::Selectors selectors, entry::SettingsStore* settings,
+                         QObject* parent)
+    : QObject(parent),
+      ctx_(ctx),
+      prompter_(prompter),
+      selectors_(selectors),
+      ownSettings_(settings ? nullptr : std::make_unique<entry::SettingsStore>()),
+      settings_(settings ? *settings : *ownSettings_),
+      controller_(std::make_unique<EditorController>(ctx, prompter, selectors, form_)) {
+    controller_->setSaveCommand([this] { return save(); });
+    connect(controller_.get(), &EditorController::commandsChanged, this,
+            &BillSession::commandsChanged);
+    status_ = QStringLiteral("就绪：");
+    for (const char* key : kToolbarKeys) commands_[QLatin1String(key)] = CommandState();
+    for (const char* key : kMenuKeys) commands_[QLatin1String(key)] = CommandState();
+    setChecked(keys::Blue, true);
+}
+
+BillSession::~BillSession() = default;
+
+QString BillSession::optionsSection() const {
+    return QStringLiteral("frmMainBill") + QString::number(ctx_.gBillTypeId);
+}
+
+bool BillSession::prepare() {
+    ctx_.gIsRedBill = 0;
+    if (!prepared_) layOut();
+    options_ = EditorOptions::read(settings_, optionsSection());
+    showOptions();
+    recordBaseline();
+    emit titleChanged();
+    emit commandsChanged();
+    return layoutWhole_;
+}
+
+// Only the split mode lays the grid out differently; a window kept open
+// across modes lays it out again when it changes into or out of it.
+void BillSession::layOut() {
+    if (prepared_) {
+        form_.header.clear();
+        form_.columns = ColumnMap();
+        form_.hiddenFieldList.clear();
+        form_.splitColumn = 0;
+    }
+    layoutWhole_ = buildLayout(ctx_, prompter_, form_);
+    prepared_ = true;
+    layoutLocks_.clear();
+    for (int c = 0; c <= form_.grid.columns(); ++c)
+        layoutLocks_.push_back(form_.grid.column(c).locked);
+}
+
+void BillSession::start() {
+    if (prepared_ && (ctx_.gEditMode == entry::kModeSplit) != (form_.splitColumn > 0)) layOut();
+    for (const char* key : kToolbarKeys) setCommand(key, true, true);
+    setCommand(keys::MenuEdit, true, true);
+    if (ctx_.gEditMode == entry::kModeNew) {
+        startNewBill();
+    } else {
+        loadBill(false);
+        if (ctx_.gEditMode == entry::kModeSplit || ctx_.gEditMode == entry::kModePriceEdit) {
+            for (const char* key : kToolbarKeys) {
+                const QString k = QLatin1String(key);
+                if (k != QLatin1String(keys::Save) && k != QLatin1String(keys::Exit))
+                    commands_[k].visible = false;
+            }
+            commands_[QLatin1String(keys::MenuEdit)].visible = false;
+        }
+    }
+    emit titleChanged();
+    emit commandsChanged();
+}
+
+// ---- state ---------------------------------------------------------------
+
+QString BillSession::title() const {
+    return ctx_.gBillName + entry::editModeSuffix(ctx_.gEditMode);
+}
+
+QString BillSession::titleLabel() const {
+    return ctx_.gBillName;
+}
+
+CommandState BillSession::commandState(const QString& key) const {
+    // "单据保存" is the Save command under another name.
+    const QString own = key == QLatin1String(keys::MenuSave) ? QLatin1String(keys::Save) : key;
+    const auto it = commands_.find(own);
+    CommandState s = it == commands_.end() ? CommandState() : it->second;
+    const EntryState& entry = controller_->state();
+    if (key == QLatin1String(keys::View)) s.enabled = s.enabled && entry.lookupButtonEnabled;
+    if (isLineCommand(key)) s.enabled = s.enabled && entry.lineCommandsEnabled;
+    return s;
+}
+
+QString BillSession::gridTip(int c, int /*r*/) const {
+    if (ctx_.gIsShowTip && form_.grid.column(c).hasLookup())
+        return QStringLiteral("请按F7或点击工具栏中的查看按钮进行选择");
+    return QString();
+}
+
+int BillSession::billNumberField() const {
+    const HeaderField* f = editor::billNumberField(form_);
+    return f ? f->index : 0;
+}
+
+int BillSession::dateField() const {
+    const HeaderField* f = editor::dateField(form_);
+    return f ? f->index : 0;
+}
+
+QString BillSession::billNumber() const {
+    return billNumberText(form_);
+}
+
+QDate BillSession::billDate() const {
+    return editor::billDate(form_);
+}
+
+void BillSession::setBillNumber(const QString& text) {
+    if (HeaderField* f = editor::billNumberField(form_)) {
+        f->text = text;
+        emit controller_->headerChanged(f->index);
+    }
+}
+
+void BillSession::setBillDate(const QDate& date) {
+    if (HeaderField* f = editor::dateField(form_)) {
+        f->text = dateText(date);
+        emit controller_->headerChanged(f->index);
+    }
+}
+
+void BillSession::setCommand(const QString& key, bool visible, bool enabled) {
+    CommandState& s = commands_[key];
+    s.visible = visible;
+    s.enabled = enabled;
+}
+
+void BillSession::setChecked(const QString& key, bool checked) {
+    commands_[key].checked = checked;
+}
+
+void BillSession::setLineCommandsAllowed(bool allowed) {
+    for (const char* key : {keys::InsertRow, keys::DeleteRow, keys::MenuInsertRow,
+                            keys::MenuDeleteRow, keys::MenuCopyRow})
+        commands_[QLatin1String(key)].enabled = allowed;
+}
+
+void BillSession::disableToolbar() {
+    for (const char* key : kToolbarKeys) commands_[QLatin1String(key)].enabled = false;
+}
+
+void BillSession::showOptions() {
+    setChecked(keys::MenuAfterSaveNew, options_.afterSaveNew == 0);
+    setChecked(keys::MenuCopyHeader, options_.copyHeader == 0);
+    setChecked(keys::MenuCopyEntry, options_.copyEntry == 0);
+    setChecked(keys::MenuItemNotice, options_.itemNotice == 0);
+}
+
+void BillSession::setMode(int mode) {
+    ctx_.gEditMode = mode;
+    emit titleChanged();
+}
+
+void BillSession::setBusy(bool busy) {
+    busy_ = busy;
+    status_ = busy ? QStringLiteral("正在保存单据信息，请稍候...") : QStringLiteral("就绪：");
+    emit statusChanged();
+    emit commandsChanged();
+}
+
+// Look-up fields compare their record's code; plain fields their text, so
+// a remark typed and never saved is not dropped without a word either.
+void BillSession::recordBaseline() {
+    baseline_.clear();
+    for (const HeaderField& f : form_.header) baseline_[f.index] = f.looksUp() ? f.code : f.text;
+}
+
+bool BillSession::headerDiffersFromBaseline() const {
+    for (const HeaderField& f : form_.header) {
+        const auto it = baseline_.find(f.index);
+        const QString now = f.looksUp() ? f.code : f.text;
+        if (it != baseline_.end() && it->second != now) return true;
+    }
+    return false;
+}
+
+// ---- save and close ------------------------------------------------------
+
+bool BillSession::save() {
+    // What is still being typed into a cell belongs to the bill.
+    if (!controller_->completeCellEdit()) return false;
+    const int mode = ctx_.gEditMode;
+    if ((mode == entry::kModeNew || mode == entry::kModeChange) &&
+        !controller_->requiredCellsFilled())
+        return false;
+    setBusy(true);
+    const bool saved = saveByMode();
+    setBusy(false);
+    return saved;
+}
+
+bool BillSession::checkChangedBill() {
+    SaveEnv env{ctx_, prompter_, form_, *controller_};
+    return editor::checkChangedBill(env);
+}
+
+bool BillSession::writeChangedBill() {
+    SaveEnv env{ctx_, prompter_, form_, *controller_};
+    return editor::writeChangedBill(env);
+}
+
+QStringList BillSession::splitTexts() const {
+    QStringList texts;
+    const int last = form_.grid.lastDataRow();
+    for (int r = 1; r <= last; ++r) {
+        if (!form_.grid.lineKey(r).trimmed().isEmpty())
+            texts << (form_.splitColumn > 0 ? form_.grid.text(form_.splitColumn, r) : QString());
+    }
+    return texts;
+}
+
+bool BillSession::saveByMode() {
+    SaveEnv env{ctx_, prompter_, form_, *controller_};
+    switch (ctx_.gEditMode) {
+        case entry::kModeNew:
+            if (!saveNewBill(env)) return false;
+            prompter_.message(QStringLiteral("数据保存成功！"), Icon::Information, ctx_.msgTitle);
+            break;
+        case entry::kModeChange:
+            if (!checkChangedBill() || !writeChangedBill()) return false;
+            prompter_.message(QStringLiteral("数据修改成功！"), Icon::Information, ctx_.msgTitle);
+            break;
+        case entry::kModeSplit:
+        case entry::kModePriceEdit: {
+            const bool split = ctx_.gEditMode == entry::kModeSplit;
+            const bool saved =
+                split ? journal::splitSave(ctx_, prompter_, splitTexts()) : savePrices(env);
+            controller_->setChanged(!saved);
+            if (!saved) return false;
+            if (!split)
+                prompter_.message(QStringLiteral("数据保存成功"), Icon::Information, ctx_.msgTitle);
+            commands_[QLatin1String(keys::Save)].enabled = false;
+            return true;
+        }
+        default:
+            return false;
+    }
+    afterStoredSave();
+    return true;
+}
+
+void BillSession::afterStoredSave() {
+    if (options_.afterSaveNew == 0) {
+        startNewBill();
+    } else {
+        setMode(entry::kModeChange);
+        commands_[QLatin1String(keys::Red)].enabled = false;
+        commands_[QLatin1String(keys::Blue)].enabled = false;
+    }
+    recordBaseline();
+    controller_->setChanged(false);
+    emit billReplaced();
+    emit commandsChanged();
+}
+
+bool BillSession::close() {
+    if (controller_->state().focus == Focus::Grid) controller_->completeCellEdit();
+    if (headerDiffersFromBaseline()) controller_->setChanged(true);
+    if (!controller_->askToSave()) return false;
+    options_.write(settings_, optionsSection());
+    if (ctx_.gFromJournal == 1) {
+        ctx_.gFromJournal = 0;
+        emit journalRefreshRequested();
+    }
+    return true;
+}
+
+void BillSession::toggleAfterSaveNew() {
+    options_.afterSaveNew = options_.afterSaveNew == 0 ? 1 : 0;
+    showOptions();
+    emit commandsChanged();
+}
+
+void BillSession::toggleItemNotice() {
+    options_.itemNotice = options_.itemNotice == 0 ? 1 : 0;
+    showOptions();
+    emit commandsChanged();
+}
+
+bool BillSession::runCommand(const QString& key) {
+    const auto is = [&key](const char* k) { return key == QLatin1String(k); };
+    if (is(keys::New)) {
+        newBill();
+    } else if (is(keys::Copy)) {
+        copyBill();
+    } else if (is(keys::Save) || is(keys::MenuSave)) {
+        save();
+    } else if (is(keys::Check)) {
+        check();
+    } else if (is(keys::View)) {
+        view();
+    } else if (is(keys::Preview)) {
+        preview();
+    } else if (is(keys::Print)) {
+        print();
+    } else if (is(keys::First)) {
+        first();
+    } else if (is(keys::Back)) {
+        previous();
+    } else if (is(keys::Next)) {
+        next();
+    } else if (is(keys::End)) {
+        last();
+    } else if (is(keys::Red)) {
+        makeRed();
+    } else if (is(keys::Blue)) {
+        makeBlue();
+    } else if (is(keys::InsertRow) || is(keys::MenuInsertRow)) {
+        insertLine();
+    } else if (is(keys::DeleteRow) || is(keys::MenuDeleteRow)) {
+        deleteLine();
+    } else if (is(keys::MenuCopyRow)) {
+        copyLine();
+    } else if (is(keys::MenuStockQuery)) {
+        queryStock();
+    } else if (is(keys::MenuAfterSaveNew)) {
+        toggleAfterSaveNew();
+    } else if (is(keys::MenuItemNotice)) {
+        toggleItemNotice();
+    } else if (is(keys::Exit) || is(keys::MenuClose)) {
+        return close();
+    } else {
+        return is(keys::MenuCopyHeader) || is(keys::MenuCopyEntry);
+    }
+    return true;
+}
+
+}  // namespace otherin::editor

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <QVariant>
+#include <vector>
+
+namespace otherin::db {
+class Connection;
+}
+
+namespace otherin::editor {
+
+class BillForm;
+struct HeaderField;
+
+// The header fields that hold the bill number and the date; none when the
+// layout has no field of that name.
+HeaderField* billNumberField(BillForm& form);
+const HeaderField* billNumberField(const BillForm& form);
+HeaderField* dateField(BillForm& form);
+const HeaderField* dateField(const BillForm& form);
+QString billNumberText(const BillForm& form);
+// The bill's date: the date field's text read as a date (invalid when it is
+// not one); today when the layout has no date field.
+QDate billDate(const BillForm& form);
+// A date as typed into a field or cell: year-month-day with "-" or "/".
+QDate parseDate(const QString& text);
+QString dateText(const QDate& date);
+
+// A text as stored: an empty text is stored empty, never as NULL.
+QVariant textValue(const QString& text);
+
+// Rows 1 to the last row with data whose item code is not empty.
+std::vector<int> billLineRows(const BillForm& form);
+
+// A header column the saves write from a header field. The bill number, the
+// date and the operator are written by the saves themselves; a field that is
+// neither a look-up nor plain contributes nothing.
+struct HeaderValue {
+    QString column;
+    QVariant value;
+};
+std::vector<HeaderValue> headerValues(const BillForm& form);
+
+// A grid column stored with each line (insert flag "1"), up to C − 4.
+struct StoredColumn {
+    int column = 0;
+    QString fieldName;
+};
+std::vector<StoredColumn> storedColumns(const BillForm& form);
+
+// Cell (c, r) as stored: a look-up cell's key, a number (negated on red
+// bills in red-flag columns), a trimmed text, or a date (1900-01-01 when the
+// text is not one).
+QVariant storedValue(const BillForm& form, int c, int r, bool redBill);
+
+// Inserts grid row r as line `entryId` at position `orderId` of bill `interId`.
+void insertLine(db::Connection& connection, const BillForm& form,
+                const std::vector<StoredColumn>& columns, qint32 interId, int orderId, int entryId,
+                int r, bool redBill);
+
+// The bill's year and period become those of the accounting period holding
+// its date; a date outside every period leaves them as they are.
+void setYearAndPeriod(db::Connection& connection, qint32 interId);
+
+}  // namespace otherin::editor

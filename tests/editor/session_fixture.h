@@ -1,0 +1,134 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAbstractItemModelTester>
+#include <memory>
+
+#include "editor/bill_session.h"
+#include "editor_fixture.h"
+#include "entry/edit_mode.h"
+
+namespace otherin::testing {
+
+// A bill editor session on the demo database, driven as the window drives it:
+// header texts through the controller, cells typed through the grid model,
+// the cursor moved with the leave check, commands called on the session.
+// Demo grid: 1 item code, 4 unit, 5 quantity, 6 price, 7 amount, 8 batch,
+// 10 remark; header: 1 number, 2 date, 3 warehouse, 4 remark.
+class SessionTest : public ::testing::Test {
+  protected:
+    SessionTest() {
+        ctx.DBConnectionString = db.connectionString();
+        ctx.msgTitle = QStringLiteral("其它入库单");
+        ctx.gBillName = QStringLiteral("其它入库单");
+        ctx.gBillTypeId = 7;
+        ctx.gViewName = QStringLiteral("vGOtherIn");
+        ctx.gRightPrefix = QStringLiteral("G");
+        ctx.gItemClassList = QStringLiteral(",G01,G02,G03,");
+        ctx.gLoginUserId = QStringLiteral("1");
+        ctx.gLoginUserName = QStringLiteral("系统管理员");
+        ctx.IsAdmin = 1;
+        ctx.gCurrentYear = 2026;
+        ctx.gCurrentPeriod = 1;
+        ctx.gPeriodStartDate = QStringLiteral("2026-01-01");
+        selectors.record = &records;
+        selectors.unit = &units;
+        selectors.batchPicker = &batches;
+    }
+
+    // A new window on the context's mode and bill, as the window opens it.
+    void open(int mode = 0, qint32 billId = 0) {
+        tester.reset();
+        session.reset();
+        ctx.gEditMode = mode;
+        ctx.gCurrentInterId = billId;
+        session = std::make_unique<editor::BillSession>(ctx, prompter, selectors, settings.get());
+        ASSERT_TRUE(session->prepare());
+        tester = std::make_unique<QAbstractItemModelTester>(
+            &session->form().grid, QAbstractItemModelTester::FailureReportingMode::Fatal);
+        session->start();
+    }
+
+    editor::EditorController& editor() { return session->controller(); }
+    editor::LineGrid& grid() { return session->form().grid; }
+
+    bool moveTo(int c, int r) {
+        const auto at = editor().state().active;
+        return editor().leaveCell(at.column, at.row, c, r);
+    }
+    void typeCell(int c, int r, const QString& text) {
+        ASSERT_TRUE(moveTo(c, r)) << c << "," << r;
+        ASSERT_TRUE(grid().setData(grid().index(r - 1, c - 1), text, Qt::EditRole));
+    }
+    // Item, quantity and price of line r; the item brings its own unit.
+    void enterLine(int r, const QString& item, const QString& qty, const QString& price) {
+        typeCell(1, r, item);
+        typeCell(5, r, qty);
+        typeCell(6, r, price);
+        ASSERT_TRUE(moveTo(8, r));
+    }
+    void setHeader(int index, const QString& text) {
+        editor().headerFocus(index);
+        editor().setHeaderText(index, text);
+        ASSERT_TRUE(editor().headerValidate(index));
+        editor().headerLeave(index);
+    }
+    // Warehouse 02 (五金仓) is the default warehouse of the 02.xxx items.
+    void fillHeader(const QDate& date = QDate(2026, 3, 15)) {
+        session->setBillDate(date);
+        setHeader(3, QStringLiteral("02"));
+    }
+    // Saves a new bill of 02.001 lines with these quantities at price 10.
+    qint32 saveNewBill(const QStringList& quantities) {
+        open(0);
+        fillHeader();
+        for (int i = 0; i < quantities.size(); ++i)
+            enterLine(i + 1, QStringLiteral("02.00%1").arg(i + 1), quantities[i],
+                      QStringLiteral("10"));
+        EXPECT_TRUE(session->save());
+        prompter.clear();
+        return ctx.gCurrentInterId;
+    }
+
+    QVariant scalar(const QString& sql, const QVariantList& values = {}) {
+        return db.scalar(sql, values);
+    }
+    double ledgerQty(int item) {
+        return scalar(QStringLiteral("select coalesce(sum(fqty),0) from tblTimeStock where "
+                                     "fitemid=?"),
+                      {item})
+            .toDouble();
+    }
+    double ledgerAmount(int item) {
+        return scalar(QStringLiteral("select coalesce(sum(famount),0) from tblTimeStock where "
+                                     "fitemid=?"),
+                      {item})
+            .toDouble();
+    }
+    QStringList messageTexts() const {
+        QStringList out;
+        for (const auto& m : prompter.messages()) out << m.text;
+        return out;
+    }
+    // The entry ids of a bill's lines in line order.
+    QString entryIds(qint32 billId) {
+        return scalar(QStringLiteral("select group_concat(fentryid, ',') from (select fentryid "
+                                     "from icstockbillentry where finterid=? order by forderid)"),
+                      {billId})
+            .toString();
+    }
+
+    TestDatabase db{TestDatabase::Seed::Demo};
+    std::unique_ptr<entry::SettingsStore> settings = db.settings();
+    entry::LoginContext ctx;
+    ScriptedPrompter prompter;
+    FakeRecordSelector records;
+    FakeUnitSelector units;
+    FakeBatchPicker batches;
+    entry::Selectors selectors;
+    std::unique_ptr<editor::BillSession> session;
+    std::unique_ptr<QAbstractItemModelTester> tester;
+};
+
+}  // namespace otherin::testing

@@ -1,0 +1,347 @@
+#include <QSignalSpy>
+
+#include "session_fixture.h"
+
+using namespace otherin;
+using namespace otherin::editor;
+using otherin::testing::SessionTest;
+
+namespace {
+
+class LoadingTest : public SessionTest {
+  protected:
+    // A bill of `lines` lines of item 1120 + n with entry ids 10, 20, ...;
+    // line n has quantity n, price 3.33 and the stored amount 10 × n.
+    void seedBill(qint32 id, int lines, int status = 0, int red = 0) {
+        db.exec(QStringLiteral("insert into icstockbill(finterid,fbillno,fdate,ftrantype,fstatus,"
+                               "frob,fOperator,fchecker,fstockid1,fexplanation) values(?,?,"
+                               "'2026-03-15',7,?,?,1,?,502,?)"),
+                {id, QStringLiteral("NO%1").arg(id), status, red, status ? 2 : 0,
+                 QStringLiteral("摘要%1").arg(id)});
+        const int sign = red ? -1 : 1;
+        for (int n = 1; n <= lines; ++n) {
+            db.exec(
+                QStringLiteral("insert into icstockbillentry(finterid,fentryid,forderid,fitemid,"
+                               "funitid,fqty,fPrice,famount,fbatchno,fstockplace,fnote) "
+                               "values(?,?,?,?,701,?,3.33,?,?,801,?)"),
+                {id, 10 * n, n, 1120 + n, sign * n, sign * 10 * n, QStringLiteral("B%1").arg(n),
+                 QStringLiteral("备注%1").arg(n)});
+        }
+    }
+    bool enabled(const char* key) { return session->commandState(QLatin1String(key)).enabled; }
+    QString navigation() {
+        QString out;
+        for (const char* key : {keys::First, keys::Back, keys::Next, keys::End})
+            out += enabled(key) ? QLatin1Char('1') : QLatin1Char('0');
+        return out;
+    }
+};
+
+TEST_F(LoadingTest, BillIsShownWholeAndAShorterOneLeavesNothingOfTheLonger) {
+    seedBill(1, 5);
+    seedBill(2, 3);
+    ctx.gBillIdList = {QStringLiteral("1"), QStringLiteral("2")};
+    open(1, 1);
+    const BillForm& form = session->form();
+    EXPECT_EQ(session->billNumber(), QStringLiteral("NO1"));
+    EXPECT_EQ(session->billDate(), QDate(2026, 3, 15));
+    const HeaderField* warehouse = form.headerField(3);
+    EXPECT_EQ(warehouse->text, QStringLiteral("五金仓"));
+    EXPECT_EQ(warehouse->code, QStringLiteral("02"));
+    EXPECT_EQ(warehouse->keyValue, QStringLiteral("502"));
+    EXPECT_EQ(form.headerField(4)->text, QStringLiteral("摘要1"));
+    EXPECT_EQ(session->fixedFields().makerName, QStringLiteral("系统管理员"));
+    EXPECT_EQ(grid().lastDataRow(), 5);
+    EXPECT_EQ(grid().lineKey(5), QStringLiteral("50"));
+    // Stored amounts stay, though quantity × price would give 16.65.
+    EXPECT_EQ(grid().text(7, 5), QStringLiteral("50.00"));
+    EXPECT_EQ(grid().text(6, 5), QStringLiteral("3.33"));
+    EXPECT_EQ(grid().text(9, 5), QStringLiteral("A区01号货架"));
+    EXPECT_EQ(grid().key(9, 5), QStringLiteral("801"));
+    EXPECT_EQ(grid().code(9, 5), QStringLiteral("A01"));
+    EXPECT_EQ(grid().text(8, 5), QStringLiteral("B5"));
+    EXPECT_EQ(grid().text(form.warehouseColumn(), 5), QStringLiteral("502"));
+    EXPECT_EQ(grid().text(form.unitGroupColumn(), 5), QStringLiteral("601"));
+    EXPECT_FALSE(editor().isChanged());
+    EXPECT_EQ(ctx.gLoadingBill, 0);
+
+    ASSERT_TRUE(session->next());
+    EXPECT_EQ(ctx.gCurrentInterId, 2);
+    EXPECT_EQ(grid().lastDataRow(), 3);
+    EXPECT_EQ(grid().text(2, 3), QStringLiteral("六角螺母"));
+    for (int r : {4, 5}) {
+        EXPECT_EQ(grid().lineKey(r), QString()) << r;
+        for (int c = 1; c <= grid().columns(); ++c) {
+            EXPECT_EQ(grid().text(c, r), QString()) << c << "," << r;
+            EXPECT_EQ(grid().key(c, r), QString()) << c << "," << r;
+            EXPECT_EQ(grid().code(c, r), QString()) << c << "," << r;
+        }
+    }
+    EXPECT_EQ(form.headerField(4)->text, QStringLiteral("摘要2"));
+}
+
+TEST_F(LoadingTest, RedAuditedBillOpensUnsignedRedAndReadOnly) {
+    seedBill(7, 1, 1, 1);
+    ctx.gIsUpdateBillNo = 1;
+    open(1, 7);
+    EXPECT_EQ(grid().text(5, 1), QStringLiteral("1.00"));
+    EXPECT_EQ(grid().text(7, 1), QStringLiteral("10.00"));
+    EXPECT_EQ(ctx.gIsRedBill, 1);
+    EXPECT_TRUE(grid().isRedText());
+    EXPECT_TRUE(session->redMarkVisible());
+    EXPECT_TRUE(session->commandState(keys::Red).checked);
+    EXPECT_FALSE(enabled(keys::Red));
+    EXPECT_FALSE(enabled(keys::Blue));
+    EXPECT_TRUE(session->auditedMarkVisible());
+    EXPECT_TRUE(grid().isReadOnly());
+    EXPECT_FALSE(enabled(keys::InsertRow));
+    EXPECT_FALSE(enabled(keys::MenuCopyRow));
+    for (const HeaderField& f : session->form().header) EXPECT_FALSE(f.enabled) << f.index;
+    EXPECT_EQ(session->fixedFields().checkerName, QStringLiteral("张三"));
+
+    // Insert and delete do nothing on a read-only grid: no question is asked.
+    session->insertLine();
+    session->deleteLine();
+    EXPECT_TRUE(prompter.questions().empty());
+    EXPECT_EQ(grid().lastDataRow(), 1);
+}
+
+TEST_F(LoadingTest, BrowsingFollowsTheListAndItsEnds) {
+    for (qint32 id : {12, 15, 20}) seedBill(id, 1);
+    ctx.gBillIdList = {QStringLiteral("12"), QStringLiteral("15"), QStringLiteral("20")};
+    open(1, 15);
+    EXPECT_EQ(navigation(), QStringLiteral("1111"));
+    EXPECT_EQ(ctx.gBillIdIndex, 1);
+    ASSERT_TRUE(session->next());
+    EXPECT_EQ(session->billNumber(), QStringLiteral("NO20"));
+    EXPECT_EQ(navigation(), QStringLiteral("1100"));
+    ASSERT_TRUE(session->first());
+    EXPECT_EQ(ctx.gCurrentInterId, 12);
+    EXPECT_EQ(navigation(), QStringLiteral("0011"));
+    ASSERT_TRUE(session->last());
+    ASSERT_TRUE(session->previous());
+    EXPECT_EQ(ctx.gCurrentInterId, 15);
+
+    // Unsaved changes are offered for saving before the bill goes.
+    typeCell(10, 1, QStringLiteral("改过"));
+    prompter.expectQuestion(entry::Answer::Cancel);
+    EXPECT_FALSE(session->next());
+    EXPECT_EQ(ctx.gCurrentInterId, 15);
+    EXPECT_EQ(grid().text(10, 1), QStringLiteral("改过"));
+    prompter.expectQuestion(entry::Answer::No);
+    EXPECT_TRUE(session->next());
+    EXPECT_EQ(prompter.questions().back().text, QStringLiteral("单据已经改变，是否保存？"));
+
+    ctx.gBillIdList = {QStringLiteral("20")};
+    open(1, 20);
+    EXPECT_EQ(navigation(), QStringLiteral("0000"));
+}
+
+TEST_F(LoadingTest, MissingBillIsReportedAndTheBillShownBeforeStays) {
+    seedBill(1, 2);
+    ctx.gBillIdList = {QStringLiteral("1"), QStringLiteral("99")};
+    open(1, 1);
+    EXPECT_FALSE(session->next());
+    ASSERT_EQ(messageTexts(), QStringList{QStringLiteral("数据读取错误!")});
+    EXPECT_EQ(prompter.messages()[0].icon, entry::Icon::Critical);
+    EXPECT_EQ(ctx.gCurrentInterId, 1);
+    EXPECT_EQ(ctx.gBillIdIndex, 0);
+    EXPECT_EQ(grid().lastDataRow(), 2);
+    EXPECT_TRUE(enabled(keys::Save));
+
+    // A window opened on a bill that is gone offers nothing.
+    prompter.clear();
+    open(1, 99);
+    EXPECT_EQ(messageTexts(), QStringList{QStringLiteral("数据读取错误!")});
+    EXPECT_FALSE(enabled(keys::Save));
+    EXPECT_FALSE(enabled(keys::New));
+}
+
+TEST_F(LoadingTest, AuditFromTheEditorNeedsASavedBillAndTheRight) {
+    seedBill(1, 1);
+    db.exec(
+        QStringLiteral("insert into tblUser(fuserid,fnumber,fname,fIsAdmin,fUserType,fpassword) "
+                       "values(4,'wang','王五',0,1,'')"));
+    open(0);
+    // Checked before the right: user 4 holds none, and is not told so here.
+    ctx.gLoginUserId = QStringLiteral("4");
+    ctx.IsAdmin = 0;
+    EXPECT_FALSE(session->check());
+    EXPECT_EQ(messageTexts(), QStringList{QStringLiteral("请先保存单据!")});
+    session->preview();
+    EXPECT_EQ(prompter.lastText(), QStringLiteral("您无此权限！请与系统管理员联系"));
+
+    ctx.gLoginUserId = QStringLiteral("1");
+    ctx.IsAdmin = 1;
+    prompter.clear();
+    session->preview();
+    EXPECT_EQ(messageTexts(), QStringList{QStringLiteral("请选保存单据!")});
+
+    open(1, 1);
+    prompter.clear();
+    session->print();
+    EXPECT_EQ(messageTexts(), QStringList{QStringLiteral("打印功能尚未提供")});
+    prompter.clear();
+    ASSERT_TRUE(session->check());
+    EXPECT_EQ(messageTexts(), QStringList{QStringLiteral("审核成功!")});
+    EXPECT_EQ(scalar(QStringLiteral("select fstatus||'|'||fchecker from icstockbill")).toString(),
+              QStringLiteral("1|1"));
+    EXPECT_TRUE(grid().isReadOnly());
+    EXPECT_TRUE(session->auditedMarkVisible());
+    EXPECT_EQ(session->fixedFields().checkerName, QStringLiteral("系统管理员"));
+    EXPECT_FALSE(enabled(keys::DeleteRow));
+    EXPECT_FALSE(session->form().headerField(3)->enabled);
+}
+
+TEST_F(LoadingTest, SplitModeOpensOnlyTheSplitQuantityAndSavesTheSplit) {
+    seedBill(5, 2, 1);
+    // The window is kept between openings: from the journal's change mode
+    // it comes back in split mode.
+    open(1, 5);
+    const int columns = grid().columns();
+    ctx.gEditMode = entry::kModeSplit;
+    session->start();
+    EXPECT_EQ(grid().columns(), columns + 1);
+    EXPECT_EQ(session->title(), QStringLiteral("其它入库单拆分"));
+    const int split = session->form().splitColumn;
+    ASSERT_EQ(split, 6);
+    EXPECT_EQ(grid().text(split, 0), QStringLiteral("拆分数量"));
+    EXPECT_FALSE(grid().isReadOnly());
+    EXPECT_FALSE(grid().setData(grid().index(1, 4), QStringLiteral("9"), Qt::EditRole));
+    EXPECT_FALSE(session->commandState(keys::Check).visible);
+    EXPECT_TRUE(session->commandState(keys::Exit).visible);
+    // Only the loaded lines can be split.
+    EXPECT_FALSE(moveTo(split, 3));
+    typeCell(split, 2, QStringLiteral("1"));
+    ASSERT_TRUE(moveTo(split, 1));
+
+    ASSERT_TRUE(session->save());
+    EXPECT_TRUE(prompter.lastText().startsWith(QStringLiteral("拆分成功")));
+    EXPECT_FALSE(enabled(keys::Save));
+    EXPECT_FALSE(editor().isChanged());
+    EXPECT_EQ(
+        scalar(QStringLiteral("select count(*) from icstockbill where frscinterid=5")).toInt(), 1);
+    EXPECT_EQ(scalar(QStringLiteral("select fqty+0 from icstockbillentry where finterid=5 and "
+                                    "fentryid=20"))
+                  .toDouble(),
+              1.0);
+
+    ctx.gEditMode = entry::kModeChange;
+    session->start();
+    EXPECT_EQ(grid().columns(), columns);
+    EXPECT_EQ(session->form().splitColumn, 0);
+    EXPECT_EQ(grid().text(7, 2), QStringLiteral("10.00"));
+}
+
+using CommandTest = SessionTest;
+
+TEST_F(CommandTest, LineCommandsAskFirstAndNoChangesNothing) {
+    open(0);
+    fillHeader();
+    enterLine(1, QStringLiteral("02.001"), QStringLiteral("5"), QStringLiteral("10"));
+    enterLine(2, QStringLiteral("02.002"), QStringLiteral("3"), QStringLiteral("10"));
+    editor().setChanged(false);
+    ASSERT_TRUE(moveTo(5, 2));
+    prompter.expectQuestion(entry::Answer::No);
+    session->deleteLine();
+    prompter.expectQuestion(entry::Answer::No);
+    session->insertLine();
+    EXPECT_EQ(grid().lastDataRow(), 2);
+    EXPECT_FALSE(editor().isChanged());
+    EXPECT_EQ(prompter.questions()[0].text, QStringLiteral("确定要删除吗?"));
+    EXPECT_EQ(prompter.questions()[1].text, QStringLiteral("确定要新增吗?"));
+
+    prompter.expectQuestion(entry::Answer::Yes);
+    session->insertLine();
+    EXPECT_EQ(grid().text(1, 2), QString());
+    EXPECT_EQ(grid().text(1, 3), QStringLiteral("02.002"));
+    EXPECT_EQ(grid().currentRow(), 2);
+    EXPECT_TRUE(editor().isChanged());
+
+    // Deleting the empty line brings the second line back up; the sums follow.
+    prompter.expectQuestion(entry::Answer::Yes);
+    session->deleteLine();
+    EXPECT_EQ(grid().text(1, 2), QStringLiteral("02.002"));
+    EXPECT_EQ(grid().lastDataRow(), 2);
+    EXPECT_EQ(session->form().strip.value(5), 8.0);
+}
+
+TEST_F(CommandTest, OptionsDecideWhatFollowsASaveAndWhatACopyKeeps) {
+    open(0);
+    EXPECT_EQ(session->options().afterSaveNew, 1);
+    EXPECT_FALSE(session->commandState(keys::MenuAfterSaveNew).checked);
+    EXPECT_TRUE(session->commandState(keys::MenuCopyHeader).checked);
+    session->toggleAfterSaveNew();
+    EXPECT_TRUE(session->commandState(keys::MenuAfterSaveNew).checked);
+    ASSERT_TRUE(session->close());
+    EXPECT_EQ(
+        settings->value(QStringLiteral("frmMainBill7"), QStringLiteral("AfterSaveNew"), QString()),
+        QStringLiteral("0"));
+
+    open(0);
+    fillHeader();
+    enterLine(1, QStringLiteral("02.001"), QStringLiteral("5"), QStringLiteral("10"));
+    ASSERT_TRUE(session->save());
+    EXPECT_EQ(ctx.gEditMode, entry::kModeNew);
+    EXPECT_EQ(session->title(), QStringLiteral("其它入库单新增"));
+    EXPECT_EQ(session->billNumber(), QStringLiteral("QTRK000002"));
+    EXPECT_EQ(grid().lastDataRow(), 0);
+    EXPECT_EQ(session->form().headerField(3)->keyValue, QString());
+
+    // Copy keeps header and lines by default, as a new bill without line ids.
+    settings->setValue(QStringLiteral("frmMainBill7"), QStringLiteral("AfterSaveNew"),
+                       QStringLiteral("1"));
+    ctx.gBillIdList = {QStringLiteral("1")};
+    open(1, 1);
+    session->copyBill();
+    EXPECT_EQ(ctx.gEditMode, entry::kModeNew);
+    EXPECT_EQ(session->billNumber(), QStringLiteral("QTRK000002"));
+    EXPECT_EQ(grid().text(1, 1), QStringLiteral("02.001"));
+    EXPECT_EQ(grid().lineKey(1), QString());
+    EXPECT_EQ(session->form().headerField(3)->keyValue, QStringLiteral("502"));
+    ASSERT_TRUE(session->save());
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from icstockbill")).toInt(), 2);
+
+    settings->setValue(QStringLiteral("frmMainBill7"), QStringLiteral("CopyEntry"),
+                       QStringLiteral("1"));
+    settings->setValue(QStringLiteral("frmMainBill7"), QStringLiteral("CopyHeader"),
+                       QStringLiteral("1"));
+    open(1, 1);
+    session->copyBill();
+    EXPECT_EQ(grid().lastDataRow(), 0);
+    EXPECT_EQ(session->form().headerField(3)->keyValue, QString());
+    EXPECT_EQ(session->form().headerField(4)->text, QString());
+}
+
+TEST_F(CommandTest, ClosingAsksAboutChangedHeaderAndRefreshesTheJournal) {
+    const qint32 id = saveNewBill({QStringLiteral("5")});
+    open(1, id);
+    setHeader(4, QStringLiteral("新摘要"));
+    prompter.expectQuestion(entry::Answer::Cancel);
+    EXPECT_FALSE(session->close());
+
+    ctx.gFromJournal = 1;
+    QSignalSpy refresh(session.get(), &BillSession::journalRefreshRequested);
+    prompter.expectQuestion(entry::Answer::Yes);
+    ASSERT_TRUE(session->close());
+    EXPECT_EQ(scalar(QStringLiteral("select fexplanation from icstockbill")).toString(),
+              QStringLiteral("新摘要"));
+    EXPECT_EQ(refresh.count(), 1);
+    EXPECT_EQ(ctx.gFromJournal, 0);
+
+    // Nothing changed: the window closes without a question.
+    open(1, id);
+    EXPECT_TRUE(session->close());
+    EXPECT_EQ(prompter.questions().size(), 2u);
+}
+
+TEST_F(CommandTest, LookupColumnsCarryTheTipWhenTipsAreOn) {
+    ctx.gIsShowTip = true;
+    open(0);
+    EXPECT_EQ(session->gridTip(1, 1), QStringLiteral("请按F7或点击工具栏中的查看按钮进行选择"));
+    EXPECT_EQ(session->gridTip(5, 1), QString());
+    ctx.gIsShowTip = false;
+    EXPECT_EQ(session->gridTip(1, 1), QString());
+}
+
+}  // namespace
