@@ -1,6 +1,7 @@
 #include "editor/grid_lookup.h"
 
 #include "editor/bill_form.h"
+#include "editor/item_import.h"
 #include "entry/conversions.h"
 #include "entry/login_context.h"
 #include "entry/prompter.h"
@@ -125,9 +126,13 @@ bool GridLookup::lookup(int c, int r) {
         answer = sel.record->choose({QString::fromLatin1(entry::kRecordSelectorCode),
                                      ctx.gItemClassList, ctx.DBConnectionString, ctx.gSeekItem,
                                      form.grid.text(c, r), QString(), ctx.gLoginUserId});
-        // Several items land in tblItemInput; bringing them into the grid is the
-        // item-input import, which this cell does not do, so it stays as it was.
-        if (answer.manyItems()) return false;
+        // Several chosen items wait in the user's tblItemInput rows: they are
+        // brought into the grid from this row on.
+        if (answer.manyItems()) {
+            if (kind != stock::kClassItem) return false;
+            const auto filled = importItemInput(env_.ctx, env_.prompter, form, r);
+            return filled && *filled > 0;
+        }
     } else if (type == 2 && sel.second) {
         answer = sel.second->choose({QString::fromLatin1(entry::kSecondSelectorCode),
                                      ctx.gItemClassList, ctx.DBConnectionString, QString()});

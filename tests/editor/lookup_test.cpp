@@ -91,7 +91,7 @@ TEST_F(LookupTest, GridSelectorsConfirmWhatTheyChoose) {
     EXPECT_EQ(grid().text(4, 1), QStringLiteral("个"));
     EXPECT_TRUE(editor->isChanged());
 
-    // Several items go to tblItemInput; this cell stays as it was.
+    // Several items answered, but none staged for this user: the cell stays.
     records.answers.push_back({"-1", "", ""});
     editor->gridKey(EditorKey::F7);
     EXPECT_EQ(records.inputs.back().typed, QStringLiteral("02.001"));
@@ -110,6 +110,22 @@ TEST_F(LookupTest, GridSelectorsConfirmWhatTheyChoose) {
     ASSERT_TRUE(move(4, 1, 5, 1));
     EXPECT_EQ(grid().text(4, 1), QStringLiteral("盒"));
     EXPECT_TRUE(prompter.messages().empty());
+}
+
+TEST_F(LookupTest, SeveralChosenItemsAreImportedFromTheActiveRow) {
+    open();
+    // what the record selector stages before it answers "-1"
+    db.exec(QStringLiteral("insert into tblItemInput(fuserid,fitemid,fstockid,funitid,fqty) "
+                           "select 1,fitemid,fstockid,fUnitid,0 from icitem where fNumber in "
+                           "('02.001','01.001')"));
+    records.answers.push_back({"-1", "", ""});
+    editor->gridKey(EditorKey::F7);
+    QStringList codes{grid().text(1, 1), grid().text(1, 2)};
+    codes.sort();
+    EXPECT_EQ(codes, (QStringList{QStringLiteral("01.001"), QStringLiteral("02.001")}));
+    EXPECT_FALSE(grid().key(1, 2).isEmpty());
+    EXPECT_TRUE(editor->isChanged());
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from tblItemInput")).toInt(), 0);
 }
 
 TEST_F(LookupTest, BatchPickerFillsBatchAndPrice) {
