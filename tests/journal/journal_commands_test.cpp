@@ -1,0 +1,365 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QSettings>
+#include <functional>
+#include <set>
+
+#include "journal/journal_commands.h"
+#include "journal/journal_fixture.h"
+#include "query/journal_model.h"
+#include "query/result_loader.h"
+
+using namespace otherin;
+using entry::Answer;
+using entry::Icon;
+using journal::JournalCommands;
+
+namespace {
+
+// The journal grid without widgets: the real journal model, a current row,
+// a selection and a top row, reloaded by the real query.
+class ListView : public journal::JournalView {
+  public:
+    ListView(entry::LoginContext& ctx, entry::Prompter& prompter)
+        : ctx_(ctx), prompter_(prompter) {}
+
+    int rowCount() const override { return model.rowCount(); }
+    bool isTotalsRow(int row) const override { return model.isTotalsRow(row); }
+    qint64 interId(int row) const override { return model.interId(row); }
+    int currentRow() const override { return current; }
+    int topRow() const override { return top; }
+    bool isRowSelected(int row) const override { return selected.count(row) > 0; }
+    void setCurrentRow(int row) override {
+        current = row;
+        selected = {row};
+    }
+    void setTopRow(int row) override { top = row; }
+    bool reload() override {
+        ++reloads;
+        // A reload starts the grid afresh, as the real one does.
+        current = -1;
+        top = 0;
+        selected.clear();
+        return query::find(ctx_, prompter_, model, {}, {}, {});
+    }
+    void showQuery() override {}
+    void openEditor() override {
+        ++editorOpened;
+        if (editor) editor();
+    }
+
+    void select(std::set<int> rows, int currentRow) {
+        selected = std::move(rows);
+        current = currentRow;
+    }
+
+    query::JournalModel model;
+    int current = -1;
+    int top = 0;
+    std::set<int> selected;
+    int reloads = 0;
+    int editorOpened = 0;
+    std::function<void()> editor;
+
+  private:
+    entry::LoginContext& ctx_;
+    entry::Prompter& prompter_;
+};
+
+class JournalCommandsTest : public ::testing::Test, protected otherin::testing::JournalFixture {
+  protected:
+    void SetUp() override {
+        // Rows 0-1 bill 1, row 2 bill 2, rows 3-4 bill 3, row 5 the totals.
+        addBill(1, "2026-12-02", 0, {{1101, 5}, {1102, 3}});
+        addBill(2, "2026-12-03", 0, {{1101, 2}});
+        addBill(3, "2026-12-04", 0, {{1103, 1}, {1104, 1}});
+        ASSERT_TRUE(view.reload());
+        ASSERT_EQ(view.rowCount(), 6);
+    }
+
+    void expectOnlyMessage(const QString& text, Icon icon) {
+        ASSERT_EQ(prompter.messages().size(), 1u) << prompter.lastText().toStdString();
+        EXPECT_EQ(prompter.messages()[0].text, text);
+        EXPECT_EQ(prompter.messages()[0].icon, icon);
+        EXPECT_EQ(prompter.messages()[0].title, QStringLiteral("其它入库单"));
+    }
+
+    ListView view{ctx, prompter};
+    JournalCommands commands{ctx, prompter, view};
+};
+
+using Command = bool (JournalCommands::*)();
+
+TEST_F(JournalCommandsTest, AClosedPeriodIsRefusedBeforeTheRightIsAsked) {
+    ctx.gIsCloseStock = 1;
+    ctx.IsAdmin = 0;
+    ctx.gLoginUserId = QStringLiteral("3");  // holds none of the rights below but G01, G02
+    view.select({0, 2}, 2);
+    for (Command command :
+         {&JournalCommands::addNew, &JournalCommands::change, &JournalCommands::check,
+          &JournalCommands::unCheck, &JournalCommands::cancel, &JournalCommands::unCancel,
+          &JournalCommands::remove, &JournalCommands::writeOff, &JournalCommands::unWriteOff,
+          &JournalCommands::split, &JournalCommands::restore}) {
+        prompter.clear();
+        EXPECT_FALSE((commands.*command)());
+        expectOnlyMessage(QStringLiteral("当前期间已经关账,不能再进行处理"), Icon::Critical);
+    }
+    EXPECT_EQ(view.editorOpened, 0);
+    EXPECT_EQ(view.reloads, 1);
+    EXPECT_EQ(billCount(), 3);
+
+    // Opening a bill by double click looks at neither.
+    prompter.clear();
+    EXPECT_TRUE(commands.openCurrent());
+    EXPECT_EQ(view.editorOpened, 1);
+    EXPECT_EQ(ctx.gCurrentInterId, 2);
+    EXPECT_TRUE(prompter.messages().empty());
+}
+
+TEST_F(JournalCommandsTest, WithoutTheRightOnlyTheRightsMessageIsShown) {
+    ctx.IsAdmin = 0;
+    ctx.gLoginUserId = QStringLiteral("3");
+    view.select({0, 2}, 2);
+    for (Command command :
+         {&JournalCommands::check, &JournalCommands::unCheck, &JournalCommands::cancel,
+          &JournalCommands::unCancel, &JournalCommands::remove, &JournalCommands::writeOff,
+          &JournalCommands::unWriteOff, &JournalCommands::split, &JournalCommands::restore}) {
+        prompter.clear();
+        EXPECT_FALSE((commands.*command)());
+        expectOnlyMessage(QStringLiteral("您无此权限！请与系统管理员联系"), Icon::Exclamation);
+    }
+    EXPECT_EQ(billCount(), 3);
+    EXPECT_EQ(status(2), 0);
+    EXPECT_EQ(view.reloads, 1);
+
+    // The user holds G02, so the change command opens the current bill.
+    prompter.clear();
+    EXPECT_TRUE(commands.change());
+    EXPECT_EQ(view.editorOpened, 1);
+    EXPECT_EQ(ctx.gCurrentInterId, 2);
+    EXPECT_EQ(ctx.gEditMode, 1);
+}
+
+TEST_F(JournalCommandsTest, AuditTakesEachSelectedBillOnceAndComesBackToTheSameRow) {
+    // Both lines of bill 1, a line of bill 3 and the totals row.
+    view.select({0, 1, 3, 5}, 3);
+    view.top = 2;
+    ctx.gJournalRow = 99;
+    EXPECT_EQ(journal::selectedIdList(view), QStringLiteral("1,3"));
+
+    ASSERT_TRUE(commands.check());
+    EXPECT_EQ(ctx.gIdList, QStringLiteral("1,3"));
+    expectOnlyMessage(QStringLiteral("审核成功!"), Icon::Information);
+    EXPECT_EQ(status(1), 1);
+    EXPECT_EQ(status(2), 0);
+    EXPECT_EQ(status(3), 1);
+    EXPECT_EQ(view.reloads, 2);
+    EXPECT_EQ(view.current, 3);
+    EXPECT_EQ(view.top, 2);
+    EXPECT_EQ(view.model.data(view.model.index(0, 5), query::JournalModel::BackgroundRgbRole),
+              query::JournalModel::kAuditedRgb);
+
+    // A refusal by the operation: no success message and no reload.
+    prompter.clear();
+    view.select({2}, 2);
+    EXPECT_FALSE(commands.unCheck());
+    expectOnlyMessage(QStringLiteral("编号为:QT0002的单据未审核!操作不成功"), Icon::Exclamation);
+    EXPECT_EQ(view.reloads, 2);
+
+    // Without a current row nothing is taken and nothing is said.
+    prompter.clear();
+    view.select({2}, -1);
+    EXPECT_EQ(journal::selectedIdList(view), QString());
+    EXPECT_FALSE(commands.cancel());
+    EXPECT_TRUE(prompter.messages().empty());
+}
+
+TEST_F(JournalCommandsTest, DeleteAsksOnlyWhenThereIsABillToDelete) {
+    // The totals row current: nothing happens and nothing is asked (an
+    // unexpected question would fail the test).
+    view.select({0, 1, 2, 3, 4, 5}, 5);
+    EXPECT_FALSE(commands.remove());
+    // A bill row current but nothing selected.
+    view.select({}, 0);
+    EXPECT_FALSE(commands.remove());
+    EXPECT_TRUE(prompter.messages().empty());
+    EXPECT_TRUE(prompter.questions().empty());
+
+    prompter.expectQuestion(Answer::No);
+    view.select({2, 3}, 3);
+    EXPECT_FALSE(commands.remove());
+    ASSERT_EQ(prompter.questions().size(), 1u);
+    EXPECT_EQ(prompter.questions()[0].text, QStringLiteral("确定要删除所选定的单据吗?"));
+    EXPECT_EQ(prompter.questions()[0].icon, Icon::Question);
+    EXPECT_EQ(billCount(), 3);
+
+    prompter.expectQuestion(Answer::Yes);
+    ASSERT_TRUE(commands.remove());
+    expectOnlyMessage(QStringLiteral("删除成功!"), Icon::Information);
+    EXPECT_EQ(billCount(), 1);
+    // Bill 1's two lines and the totals: the remembered row 3 is gone.
+    EXPECT_EQ(view.rowCount(), 3);
+    EXPECT_EQ(view.current, -1);
+    EXPECT_EQ(view.model.idList(), QStringLiteral("1"));
+}
+
+TEST_F(JournalCommandsTest, OpeningABillSetsTheModeAndRefreshesWhenTheEditorCloses) {
+    ctx.gEntryKind = 3;
+    view.editor = [this] {
+        EXPECT_EQ(ctx.gEditMode, 4);
+        EXPECT_EQ(ctx.gCurrentInterId, 3);
+        EXPECT_EQ(ctx.gFromJournal, 1);
+        EXPECT_EQ(ctx.gLoadingBill, 1);
+        addBill(4, "2026-12-05", 1, {{1101, 1}});  // what the user saved meanwhile
+    };
+    view.select({3}, 3);
+    view.top = 1;
+    ASSERT_TRUE(commands.change());
+    EXPECT_EQ(view.editorOpened, 1);
+    EXPECT_EQ(view.reloads, 2);
+    EXPECT_EQ(view.model.lineCount(), 6);
+    EXPECT_EQ(view.current, 3);
+    EXPECT_EQ(view.top, 1);
+    EXPECT_EQ(ctx.gFromJournal, 0);
+
+    // Under price editing the commands that add, remove or change the state
+    // of bills do nothing at all.
+    view.editor = nullptr;
+    view.select({0}, 0);
+    prompter.clear();
+    for (Command command : {&JournalCommands::addNew, &JournalCommands::check,
+                            &JournalCommands::remove, &JournalCommands::split}) {
+        EXPECT_FALSE((commands.*command)());
+    }
+    EXPECT_TRUE(prompter.messages().empty());
+    EXPECT_EQ(status(1), 0);
+    EXPECT_EQ(view.editorOpened, 1);
+
+    // Otherwise a bill opens for change; an editor that clears gFromJournal
+    // asks for no refresh.
+    ctx.gEntryKind = 0;
+    view.editor = [this] {
+        EXPECT_EQ(ctx.gEditMode, 1);
+        ctx.gFromJournal = 0;
+    };
+    ASSERT_TRUE(commands.openCurrent());
+    EXPECT_EQ(view.reloads, 2);
+
+    // New bill: mode 0, and the row the user was on comes back.
+    view.editor = [this] { EXPECT_EQ(ctx.gEditMode, 0); };
+    view.select({2}, 2);
+    ASSERT_TRUE(commands.addNew());
+    EXPECT_EQ(view.reloads, 3);
+    EXPECT_EQ(view.current, 2);
+
+    // The totals row opens nothing.
+    view.select({}, view.rowCount() - 1);
+    EXPECT_FALSE(commands.openCurrent());
+    EXPECT_EQ(view.editorOpened, 3);
+}
+
+TEST_F(JournalCommandsTest, WriteOffNeedsTwoBillsAndUnWriteOffActsOnTheCurrentRow) {
+    addBill(5, "2026-12-06", 1, {{1101, 4}});
+    addBill(6, "2026-12-07", 1, {{1101, -4}});
+    ASSERT_TRUE(view.reload());  // rows 5 and 6 are bills 5 and 6
+
+    view.select({0, 1}, 0);  // one bill on two rows
+    EXPECT_FALSE(commands.writeOff());
+    expectOnlyMessage(QStringLiteral("必须选定两张或以上的单据才能进行核销!"), Icon::Exclamation);
+
+    prompter.clear();
+    view.select({5, 6}, 2);
+    ASSERT_TRUE(commands.writeOff());
+    EXPECT_EQ(ctx.gIdList, QStringLiteral("5,6"));
+    ASSERT_EQ(prompter.messages().size(), 1u);
+    EXPECT_EQ(prompter.messages()[0].icon, Icon::Information);  // the database's own answer
+    const QString writeOffIds = QStringLiteral("select count(*) from icstockbill where fhxid<>0");
+    EXPECT_EQ(db.scalar(writeOffIds).toInt(), 2);
+    EXPECT_EQ(view.reloads, 3);
+    EXPECT_EQ(view.current, 2);
+
+    prompter.clear();
+    view.select({}, 5);
+    EXPECT_FALSE(commands.unWriteOff());
+    expectOnlyMessage(QStringLiteral("请选定要反核销的单据!"), Icon::Exclamation);
+
+    // Bill 2 selected, bill 5 current: bill 5's write-off is undone.
+    prompter.clear();
+    view.select({2}, 5);
+    ASSERT_TRUE(commands.unWriteOff());
+    EXPECT_EQ(db.scalar(writeOffIds).toInt(), 0);
+    EXPECT_EQ(view.current, 5);
+
+    // Restore asks first; No leaves everything as it was.
+    prompter.clear();
+    prompter.expectQuestion(Answer::No);
+    EXPECT_FALSE(commands.restore());
+    EXPECT_EQ(prompter.questions().back().text, QStringLiteral("确定要还原吗?"));
+    EXPECT_EQ(view.reloads, 4);
+}
+
+TEST_F(JournalCommandsTest, SplitOpensOnlyABillThatMayBeSplit) {
+    view.select({2}, 2);
+    EXPECT_FALSE(commands.split());
+    expectOnlyMessage(QStringLiteral("该单据未审核,不能进行拆分!"), Icon::Exclamation);
+    EXPECT_EQ(view.editorOpened, 0);
+    EXPECT_EQ(ctx.gFromJournal, 0);
+
+    db.exec(QStringLiteral("update icstockbill set fstatus=1 where finterid=2"));
+    view.editor = [this] {
+        EXPECT_EQ(ctx.gEditMode, 2);
+        EXPECT_EQ(ctx.gCurrentInterId, 2);
+    };
+    ASSERT_TRUE(commands.split());
+    EXPECT_EQ(view.editorOpened, 1);
+    EXPECT_EQ(view.current, 2);
+    entry::closeConnection(ctx);
+}
+
+// Records what the input box offered.
+class InputPrompter : public otherin::testing::ScriptedPrompter {
+  public:
+    std::optional<QString> input(const QString& prompt, const QString& initial,
+                                 const QString& title) override {
+        offered << initial;
+        EXPECT_EQ(prompt, QStringLiteral("请输入锁定列数(整型)"));
+        return ScriptedPrompter::input(prompt, initial, title);
+    }
+    QStringList offered;
+};
+
+TEST_F(JournalCommandsTest, TheLockCountIsCheckedAgainstTheGridAndKeptInSetupInfo) {
+    journal::ColumnLock lock(ctx);
+    EXPECT_EQ(lock.load(19), 0);
+    EXPECT_EQ(ctx.gIniFile, QDir(db.dir()).filePath(QStringLiteral("SetupInfo.ini")));
+
+    InputPrompter input;
+    for (const char* refused : {"abc", "-1", "17", ""}) {
+        input.expectInput(QString::fromLatin1(refused));
+        EXPECT_FALSE(lock.ask(input, 19)) << refused;  // 17 + 2 leaves no column of 19
+        EXPECT_EQ(lock.count(), QStringLiteral("0"));
+    }
+    input.expectInput(QStringLiteral(" 16 "));
+    EXPECT_EQ(lock.ask(input, 19), 16);
+    input.expectInput(QStringLiteral("2.7"));
+    EXPECT_EQ(lock.ask(input, 19), 2);
+    EXPECT_EQ(input.offered.last(), QStringLiteral("16"));
+    lock.save();
+    EXPECT_EQ(QSettings(ctx.gIniFile, QSettings::IniFormat)
+                  .value(QStringLiteral("LockCols/7Lock"))
+                  .toString(),
+              QStringLiteral("2"));
+
+    journal::ColumnLock again(ctx);
+    EXPECT_EQ(again.load(19), 2);
+    EXPECT_EQ(again.load(4), 0);  // 2 + 2 is not below 4 columns
+
+    // A lock count of 0 unfreezes, and is not applied at the next start.
+    input.expectInput(QStringLiteral("0"));
+    EXPECT_EQ(again.ask(input, 19), 0);
+    again.save();
+    EXPECT_EQ(journal::ColumnLock(ctx).load(19), 0);
+}
+
+}  // namespace
