@@ -27,7 +27,8 @@ using BillCheck = std::function<std::optional<Refusal>(const BillState&)>;
 using ListCheck = std::function<std::optional<Refusal>(db::Connection&, const QList<qint32>&)>;
 // Does the operation's writes; answers how many bills its status change
 // touched, so a bill another user changed since the checks is noticed.
-using Write = std::function<int(db::Connection&, const QList<qint32>&, const std::vector<BillState>&)>;
+using Write =
+    std::function<int(db::Connection&, const QList<qint32>&, const std::vector<BillState>&)>;
 
 struct Operation {
     Icon noRowsIcon = Icon::Exclamation;
@@ -70,9 +71,9 @@ bool run(entry::LoginContext& ctx, entry::Prompter& prompter, const QString& idL
                 tx.rollback();
                 // Someone changed a bill between our read and our write: name it.
                 auto now = firstRefusal(op, readBillStates(c, ids));
-                prompter.message(now ? now->text
-                                     : QStringLiteral("单据已被其他用户修改,操作不成功"),
-                                 Icon::Exclamation, ctx.msgTitle);
+                prompter.message(
+                    now ? now->text : QStringLiteral("单据已被其他用户修改,操作不成功"),
+                    Icon::Exclamation, ctx.msgTitle);
             } else {
                 tx.commit();
                 done = true;
@@ -97,8 +98,10 @@ bool checkBill(entry::LoginContext& ctx, entry::Prompter& prompter, const QStrin
     Operation op;
     op.noRowsIcon = Icon::None;
     op.perBill = [&ctx](const BillState& b) -> std::optional<Refusal> {
-        if (b.status == 1) return Refusal{billRefusal(b, QStringLiteral("的单据已经审核!操作不成功"))};
-        if (b.cancelled) return Refusal{billRefusal(b, QStringLiteral("的单据已经作废!操作不成功"))};
+        if (b.status == 1)
+            return Refusal{billRefusal(b, QStringLiteral("的单据已经审核!操作不成功"))};
+        if (b.cancelled)
+            return Refusal{billRefusal(b, QStringLiteral("的单据已经作废!操作不成功"))};
         return refuseIf(beforeCurrentPeriod(ctx, b.date),
                         QStringLiteral("不能审核以前期间的单据，操作不成功！"));
     };
@@ -119,30 +122,37 @@ bool checkBill(entry::LoginContext& ctx, entry::Prompter& prompter, const QStrin
 bool unCheckBill(entry::LoginContext& ctx, entry::Prompter& prompter) {
     Operation op;
     op.perBill = [&ctx](const BillState& b) -> std::optional<Refusal> {
-        if (b.status == 0) return Refusal{billRefusal(b, QStringLiteral("的单据未审核!操作不成功"))};
-        if (b.posted == 1) return Refusal{billRefusal(b, QStringLiteral("的单据已经记账!操作不成功"))};
-        if (b.cancelled) return Refusal{billRefusal(b, QStringLiteral("的单据已经作废!操作不成功"))};
+        if (b.status == 0)
+            return Refusal{billRefusal(b, QStringLiteral("的单据未审核!操作不成功"))};
+        if (b.posted == 1)
+            return Refusal{billRefusal(b, QStringLiteral("的单据已经记账!操作不成功"))};
+        if (b.cancelled)
+            return Refusal{billRefusal(b, QStringLiteral("的单据已经作废!操作不成功"))};
         if (beforeCurrentPeriod(ctx, b.date)) {
             return Refusal{QStringLiteral("不能反审核以前期间的单据，操作不成功！")};
         }
         if (b.sourceId != 0) {
-            return Refusal{billRefusal(b, QStringLiteral("的单据为拆分单据,不能进行反审核,操作不成功"))};
+            return Refusal{
+                billRefusal(b, QStringLiteral("的单据为拆分单据,不能进行反审核,操作不成功"))};
         }
         return refuseIf(b.writeOffId != 0,
                         billRefusal(b, QStringLiteral("的单据已经核销,不能进行反审核,操作不成功")));
     };
     op.perList = [](db::Connection& c, const QList<qint32>& ids) {
         const int splitFrom =
-            c.scalar(QStringLiteral("select count(finterid) from icStockBill where frscinterid in (%1)")
-                         .arg(stock::sqlIdList(ids)))
+            c.scalar(
+                 QStringLiteral("select count(finterid) from icStockBill where frscinterid in (%1)")
+                     .arg(stock::sqlIdList(ids)))
                 .toInt();
-        return refuseIf(splitFrom > 0, QStringLiteral("您所选定的单据包含被拆分单据,不能进行反审核!"));
+        return refuseIf(splitFrom > 0,
+                        QStringLiteral("您所选定的单据包含被拆分单据,不能进行反审核!"));
     };
     op.write = [&ctx](db::Connection& c, const QList<qint32>& ids, const auto&) {
-        const int touched = c.exec(
-            QStringLiteral("update icStockBill set fchecker=0,fstatus=0") + whereIds(ids) +
-            QStringLiteral(" and fstatus=1 and coalesce(fposted,0)=0 and coalesce(fcancellation,0)=0"
-                           " and coalesce(fhxid,0)=0 and coalesce(frscinterid,0)=0"));
+        const int touched =
+            c.exec(QStringLiteral("update icStockBill set fchecker=0,fstatus=0") + whereIds(ids) +
+                   QStringLiteral(
+                       " and fstatus=1 and coalesce(fposted,0)=0 and coalesce(fcancellation,0)=0"
+                       " and coalesce(fhxid,0)=0 and coalesce(frscinterid,0)=0"));
         if (ctx.gIsCheckUpdate == 1) stock::postToTimeStock(c, ids, PostDirection::Reverse);
         return touched;
     };
@@ -152,8 +162,10 @@ bool unCheckBill(entry::LoginContext& ctx, entry::Prompter& prompter) {
 bool cancelBill(entry::LoginContext& ctx, entry::Prompter& prompter) {
     Operation op;
     op.perBill = [&ctx](const BillState& b) -> std::optional<Refusal> {
-        if (b.status == 1) return Refusal{billRefusal(b, QStringLiteral("的单据已经审核!操作不成功"))};
-        if (b.cancelled) return Refusal{billRefusal(b, QStringLiteral("的单据已经作废!操作不成功"))};
+        if (b.status == 1)
+            return Refusal{billRefusal(b, QStringLiteral("的单据已经审核!操作不成功"))};
+        if (b.cancelled)
+            return Refusal{billRefusal(b, QStringLiteral("的单据已经作废!操作不成功"))};
         return refuseIf(beforeCurrentPeriod(ctx, b.date),
                         QStringLiteral("不能作废以前期间的单据，操作不成功！"));
     };
@@ -172,7 +184,8 @@ bool unCancelBill(entry::LoginContext& ctx, entry::Prompter& prompter) {
     Operation op;
     op.noRowsIcon = Icon::Critical;
     op.perBill = [&ctx](const BillState& b) -> std::optional<Refusal> {
-        if (b.status == 1) return Refusal{billRefusal(b, QStringLiteral("的单据已经审核!操作不成功"))};
+        if (b.status == 1)
+            return Refusal{billRefusal(b, QStringLiteral("的单据已经审核!操作不成功"))};
         if (!b.cancelled) return Refusal{billRefusal(b, QStringLiteral("的单据未作废!操作不成功"))};
         return refuseIf(beforeCurrentPeriod(ctx, b.date),
                         QStringLiteral("不能反作废以前期间的单据，操作不成功！"));
@@ -191,7 +204,8 @@ bool unCancelBill(entry::LoginContext& ctx, entry::Prompter& prompter) {
 bool deleteBill(entry::LoginContext& ctx, entry::Prompter& prompter) {
     Operation op;
     op.perBill = [&ctx](const BillState& b) -> std::optional<Refusal> {
-        if (b.status == 1) return Refusal{billRefusal(b, QStringLiteral("的单据已经审核!操作不成功"))};
+        if (b.status == 1)
+            return Refusal{billRefusal(b, QStringLiteral("的单据已经审核!操作不成功"))};
         if (b.cancelled) return Refusal{billRefusal(b, QStringLiteral("的单据作废!操作不成功"))};
         if (beforeCurrentPeriod(ctx, b.date)) {
             return Refusal{QStringLiteral("不能删除以前期间的单据，操作不成功！")};
@@ -200,11 +214,14 @@ bool deleteBill(entry::LoginContext& ctx, entry::Prompter& prompter) {
                             ctx.gUpdateSingleBill == 1,
                         QStringLiteral("只能删除本人录入的单据,操作不成功！"));
     };
-    op.write = [&ctx](db::Connection& c, const QList<qint32>& ids, const std::vector<BillState>& bills) {
+    op.write = [&ctx](db::Connection& c, const QList<qint32>& ids,
+                      const std::vector<BillState>& bills) {
         if (ctx.gIsCheckUpdate == 0) stock::postToTimeStock(c, ids, PostDirection::Reverse);
-        qint64 next = c.scalar(QStringLiteral("select max(finterid) from tblbillnoadd")).toLongLong() + 1;
+        qint64 next =
+            c.scalar(QStringLiteral("select max(finterid) from tblbillnoadd")).toLongLong() + 1;
         for (const auto& b : bills) {
-            c.exec(QStringLiteral("insert into tblBillNoAdd(fbillNumber,ftypeid,finterid) values(?,?,?)"),
+            c.exec(QStringLiteral(
+                       "insert into tblBillNoAdd(fbillNumber,ftypeid,finterid) values(?,?,?)"),
                    {b.billNo, ctx.gBillTypeId, next++});
         }
         const int touched =

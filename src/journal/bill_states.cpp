@@ -19,9 +19,10 @@ std::vector<BillState> readBillStates(db::Connection& connection, const QList<qi
     if (ids.isEmpty()) return bills;
     // The ids are parsed integers, re-formatted: nothing typed reaches the text.
     db::Query q = connection.prepare(
-        QStringLiteral("select finterid,fbillno,fdate,coalesce(fstatus,0),coalesce(fcancellation,0),"
-                       "coalesce(fposted,0),coalesce(frscinterid,0),coalesce(fhxid,0),"
-                       "coalesce(fOperator,0) from icstockbill where finterid in (%1)")
+        QStringLiteral(
+            "select finterid,fbillno,fdate,coalesce(fstatus,0),coalesce(fcancellation,0),"
+            "coalesce(fposted,0),coalesce(frscinterid,0),coalesce(fhxid,0),"
+            "coalesce(fOperator,0) from icstockbill where finterid in (%1)")
             .arg(stock::sqlIdList(ids)));
     q.exec();
     while (q.next()) {
@@ -31,8 +32,9 @@ std::vector<BillState> readBillStates(db::Connection& connection, const QList<qi
         b.date = toDate(q.value(2));
         b.status = q.value(3).toInt();
         const QVariant cancelled = q.value(4);
-        b.cancelled = cancelled.toString().compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0 ||
-                      cancelled.toInt() != 0;
+        b.cancelled =
+            cancelled.toString().compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0 ||
+            cancelled.toInt() != 0;
         b.posted = q.value(5).toInt();
         b.sourceId = q.value(6).toInt();
         b.writeOffId = q.value(7).toInt();

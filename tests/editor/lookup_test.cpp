@@ -115,9 +115,10 @@ TEST_F(LookupTest, GridSelectorsConfirmWhatTheyChoose) {
 TEST_F(LookupTest, SeveralChosenItemsAreImportedFromTheActiveRow) {
     open();
     // what the record selector stages before it answers "-1"
-    db.exec(QStringLiteral("insert into tblItemInput(fuserid,fitemid,fstockid,funitid,fqty) "
-                           "select 1,fitemid,fstockid,fUnitid,0 from icitem where fNumber in "
-                           "('02.001','01.001')"));
+    db.exec(
+        QStringLiteral("insert into tblItemInput(fuserid,fitemid,fstockid,funitid,fqty) "
+                       "select 1,fitemid,fstockid,fUnitid,0 from icitem where fNumber in "
+                       "('02.001','01.001')"));
     records.answers.push_back({"-1", "", ""});
     editor->gridKey(EditorKey::F7);
     QStringList codes{grid().text(1, 1), grid().text(1, 2)};

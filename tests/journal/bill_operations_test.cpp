@@ -15,7 +15,7 @@ using otherin::testing::TestDatabase;
 namespace {
 
 class BillOperationsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ctx_.DBConnectionString = db_.connectionString();
         ctx_.msgTitle = QStringLiteral("标题");
@@ -33,21 +33,27 @@ protected:
                  {id, number, date, status, cancelled, operatorId});
         int entry = 1;
         for (const auto& [item, qty] : lines) {
-            db_.exec(QStringLiteral("insert into icstockbillentry(finterid,fentryid,forderid,fitemid,"
-                                    "funitid,fqty,fPrice,famount,fbatchno) values(?,?,?,?,1,?,2,?,'B1')"),
+            db_.exec(QStringLiteral(
+                         "insert into icstockbillentry(finterid,fentryid,forderid,fitemid,"
+                         "funitid,fqty,fPrice,famount,fbatchno) values(?,?,?,?,1,?,2,?,'B1')"),
                      {id, entry, entry, item, qty, qty * 2});
             ++entry;
         }
     }
 
     double stockOf(int item) {
-        return db_.scalar(QStringLiteral("select coalesce(sum(fqty),0) from tblTimeStock where fitemid=?"),
-                          {item})
+        return db_
+            .scalar(
+                QStringLiteral("select coalesce(sum(fqty),0) from tblTimeStock where fitemid=?"),
+                {item})
             .toDouble();
     }
-    int ledgerRows() { return db_.scalar(QStringLiteral("select count(*) from tblTimeStock")).toInt(); }
+    int ledgerRows() {
+        return db_.scalar(QStringLiteral("select count(*) from tblTimeStock")).toInt();
+    }
     int status(int id) {
-        return db_.scalar(QStringLiteral("select fstatus from icstockbill where finterid=?"), {id}).toInt();
+        return db_.scalar(QStringLiteral("select fstatus from icstockbill where finterid=?"), {id})
+            .toInt();
     }
 
     TestDatabase db_;
@@ -60,7 +66,8 @@ TEST_F(BillOperationsTest, AuditPostsOnceUnderAuditPostingAndDuplicatesCountOnce
     addBill(1, QStringLiteral("QT01"), QStringLiteral("2026-12-05"), {{101, 5}, {101, 3}});
     ASSERT_TRUE(journal::checkBill(ctx_, prompter_, QStringLiteral("1,1")));
     EXPECT_EQ(status(1), 1);
-    EXPECT_EQ(db_.scalar(QStringLiteral("select fchecker from icstockbill where finterid=1")).toInt(), 2);
+    EXPECT_EQ(
+        db_.scalar(QStringLiteral("select fchecker from icstockbill where finterid=1")).toInt(), 2);
     EXPECT_DOUBLE_EQ(stockOf(101), 8.0);
     EXPECT_FALSE(ctx_.gConnection.isOpen());
 
@@ -114,14 +121,16 @@ TEST_F(BillOperationsTest, UnAuditRefusesSplitBillsAndTheirSources) {
     EXPECT_EQ(prompter_.lastText(), QStringLiteral("您所选定的单据包含被拆分单据,不能进行反审核!"));
     ctx_.gIdList = QStringLiteral("2");
     EXPECT_FALSE(journal::unCheckBill(ctx_, prompter_));
-    EXPECT_EQ(prompter_.lastText(), QStringLiteral("编号为:QT02的单据为拆分单据,不能进行反审核,操作不成功"));
+    EXPECT_EQ(prompter_.lastText(),
+              QStringLiteral("编号为:QT02的单据为拆分单据,不能进行反审核,操作不成功"));
     EXPECT_EQ(status(1) + status(2), 2);
 }
 
 TEST_F(BillOperationsTest, VoidAndUnVoidMoveTheLedgerOnlyUnderSavePosting) {
     addBill(1, QStringLiteral("QT01"), QStringLiteral("2026-12-05"), {{101, 5}});
-    db_.exec(QStringLiteral("insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,famount) "
-                            "values(1,101,1,'B1',0,5,10),(1,300,1,'',0,0,7)"));
+    db_.exec(QStringLiteral(
+        "insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,famount) "
+        "values(1,101,1,'B1',0,5,10),(1,300,1,'',0,0,7)"));
     ctx_.gIdList = QStringLiteral("1");
     ASSERT_TRUE(journal::cancelBill(ctx_, prompter_));
     EXPECT_DOUBLE_EQ(stockOf(101), 0.0);
@@ -132,8 +141,9 @@ TEST_F(BillOperationsTest, VoidAndUnVoidMoveTheLedgerOnlyUnderSavePosting) {
     EXPECT_DOUBLE_EQ(stockOf(101), 5.0);
 
     ctx_.gIsCheckUpdate = 1;
-    db_.exec(QStringLiteral("insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,famount) "
-                            "values(1,300,1,'',0,0,7)"));
+    db_.exec(QStringLiteral(
+        "insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,famount) "
+        "values(1,300,1,'',0,0,7)"));
     ASSERT_TRUE(journal::cancelBill(ctx_, prompter_));
     EXPECT_DOUBLE_EQ(stockOf(101), 5.0);
     EXPECT_EQ(ledgerRows(), 1);  // the zero row went, the bill's stock stayed
@@ -147,16 +157,18 @@ TEST_F(BillOperationsTest, DeleteFreesNumbersInReadOrderAndTakesStockBack) {
     addBill(4, QStringLiteral("QT04"), QStringLiteral("2026-12-05"), {{101, 1}});
     addBill(5, QStringLiteral("QT05"), QStringLiteral("2026-12-05"), {{101, 2}});
     addBill(6, QStringLiteral("QT06"), QStringLiteral("2026-12-05"), {{102, 3}});
-    db_.exec(QStringLiteral("insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,famount) "
-                            "values(1,101,1,'B1',0,10,20),(1,102,1,'B1',0,3,6)"));
+    db_.exec(QStringLiteral(
+        "insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,famount) "
+        "values(1,101,1,'B1',0,10,20),(1,102,1,'B1',0,3,6)"));
     ctx_.gIdList = QStringLiteral("4,5,6");
     ASSERT_TRUE(journal::deleteBill(ctx_, prompter_));
     EXPECT_EQ(db_.scalar(QStringLiteral("select count(*) from icstockbill")).toInt(), 0);
     EXPECT_EQ(db_.scalar(QStringLiteral("select count(*) from icstockbillentry")).toInt(), 0);
-    EXPECT_EQ(db_.scalar(QStringLiteral("select group_concat(finterid||':'||fbillnumber||':'||ftypeid) "
-                                        "from (select * from tblBillNoAdd order by finterid)"))
-                  .toString(),
-              QStringLiteral("1:QT04:7,2:QT05:7,3:QT06:7"));
+    EXPECT_EQ(
+        db_.scalar(QStringLiteral("select group_concat(finterid||':'||fbillnumber||':'||ftypeid) "
+                                  "from (select * from tblBillNoAdd order by finterid)"))
+            .toString(),
+        QStringLiteral("1:QT04:7,2:QT05:7,3:QT06:7"));
     EXPECT_DOUBLE_EQ(stockOf(101), 7.0);
     EXPECT_EQ(ledgerRows(), 1);  // item 102 reached 0 and went
 }
@@ -178,10 +190,12 @@ TEST_F(BillOperationsTest, DeleteRespectsOwnBillsOnlyAndVoidedWording) {
 
 TEST_F(BillOperationsTest, DatabaseErrorRollsBackBillsNumbersAndLedger) {
     addBill(1, QStringLiteral("QT01"), QStringLiteral("2026-12-05"), {{101, 5}});
-    db_.exec(QStringLiteral("insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,famount) "
-                            "values(1,101,1,'B1',0,5,10)"));
-    db_.exec(QStringLiteral("create trigger no_delete before delete on icstockbillentry "
-                            "begin select raise(abort,'lines are protected'); end"));
+    db_.exec(QStringLiteral(
+        "insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,famount) "
+        "values(1,101,1,'B1',0,5,10)"));
+    db_.exec(
+        QStringLiteral("create trigger no_delete before delete on icstockbillentry "
+                       "begin select raise(abort,'lines are protected'); end"));
     ctx_.gIdList = QStringLiteral("1");
     EXPECT_FALSE(journal::deleteBill(ctx_, prompter_));
     ASSERT_EQ(prompter_.messages().size(), 1u);

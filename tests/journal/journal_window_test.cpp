@@ -2,10 +2,10 @@
 
 #include <QAction>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <QHeaderView>
 #include <QImage>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
