@@ -159,46 +159,47 @@ bool unCheckBill(entry::LoginContext& ctx, entry::Prompter& prompter) {
     return run(ctx, prompter, ctx.gIdList, op);
 }
 
-bool cancelBill(entry::LoginContext& ctx, entry::Prompter& prompter) {
+namespace {
+
+// Void and un-void mirror each other: the state they require, the direction the
+// ledger moves under save posting, and the flag they write.
+bool switchVoid(entry::LoginContext& ctx, entry::Prompter& prompter, bool voiding) {
     Operation op;
-    op.perBill = [&ctx](const BillState& b) -> std::optional<Refusal> {
+    if (!voiding) op.noRowsIcon = Icon::Critical;
+    op.perBill = [&ctx, voiding](const BillState& b) -> std::optional<Refusal> {
         if (b.status == 1)
             return Refusal{billRefusal(b, QStringLiteral("的单据已经审核!操作不成功"))};
-        if (b.cancelled)
+        if (voiding && b.cancelled)
             return Refusal{billRefusal(b, QStringLiteral("的单据已经作废!操作不成功"))};
+        if (!voiding && !b.cancelled)
+            return Refusal{billRefusal(b, QStringLiteral("的单据未作废!操作不成功"))};
         return refuseIf(beforeCurrentPeriod(ctx, b.date),
-                        QStringLiteral("不能作废以前期间的单据，操作不成功！"));
+                        voiding ? QStringLiteral("不能作废以前期间的单据，操作不成功！")
+                                : QStringLiteral("不能反作废以前期间的单据，操作不成功！"));
     };
-    op.write = [&ctx](db::Connection& c, const QList<qint32>& ids, const auto&) {
-        if (ctx.gIsCheckUpdate == 0) stock::postToTimeStock(c, ids, PostDirection::Reverse);
-        const int touched =
-            c.exec(QStringLiteral("update icStockBill set fcancellation=1") + whereIds(ids) +
-                   QStringLiteral(" and coalesce(fstatus,0)=0 and coalesce(fcancellation,0)=0"));
+    op.write = [&ctx, voiding](db::Connection& c, const QList<qint32>& ids, const auto&) {
+        if (ctx.gIsCheckUpdate == 0) {
+            stock::postToTimeStock(c, ids, voiding ? PostDirection::Reverse : PostDirection::Add);
+        }
+        const int touched = c.exec(
+            QStringLiteral("update icStockBill set fcancellation=%1").arg(voiding ? 1 : 0) +
+            whereIds(ids) +
+            (voiding ? QStringLiteral(" and coalesce(fstatus,0)=0 and coalesce(fcancellation,0)=0")
+                     : QStringLiteral(" and coalesce(fstatus,0)=0 and fcancellation<>0")));
         stock::removeZeroStockRows(c);
         return touched;
     };
     return run(ctx, prompter, ctx.gIdList, op);
 }
 
+}  // namespace
+
+bool cancelBill(entry::LoginContext& ctx, entry::Prompter& prompter) {
+    return switchVoid(ctx, prompter, true);
+}
+
 bool unCancelBill(entry::LoginContext& ctx, entry::Prompter& prompter) {
-    Operation op;
-    op.noRowsIcon = Icon::Critical;
-    op.perBill = [&ctx](const BillState& b) -> std::optional<Refusal> {
-        if (b.status == 1)
-            return Refusal{billRefusal(b, QStringLiteral("的单据已经审核!操作不成功"))};
-        if (!b.cancelled) return Refusal{billRefusal(b, QStringLiteral("的单据未作废!操作不成功"))};
-        return refuseIf(beforeCurrentPeriod(ctx, b.date),
-                        QStringLiteral("不能反作废以前期间的单据，操作不成功！"));
-    };
-    op.write = [&ctx](db::Connection& c, const QList<qint32>& ids, const auto&) {
-        if (ctx.gIsCheckUpdate == 0) stock::postToTimeStock(c, ids, PostDirection::Add);
-        const int touched =
-            c.exec(QStringLiteral("update icStockBill set fcancellation=0") + whereIds(ids) +
-                   QStringLiteral(" and coalesce(fstatus,0)=0 and fcancellation<>0"));
-        stock::removeZeroStockRows(c);
-        return touched;
-    };
-    return run(ctx, prompter, ctx.gIdList, op);
+    return switchVoid(ctx, prompter, false);
 }
 
 bool deleteBill(entry::LoginContext& ctx, entry::Prompter& prompter) {

@@ -273,7 +273,7 @@ bool UnitSelectorDialog::load() {
 // --- the ports ---
 
 SelectorAnswer QtRecordSelector::choose(const RecordSelectorInput& input) {
-    RecordSelectorDialog dialog(input, true, prompter_, msgTitle_, parent_);
+    RecordSelectorDialog dialog(input, true, host_.prompter, host_.msgTitle, host_.parent);
     dialog.load();
     dialog.exec();
     return dialog.answer();
@@ -285,14 +285,14 @@ SelectorAnswer QtSecondRecordSelector::choose(const SecondSelectorInput& input) 
     asRecord.itemClassList = input.itemClassList;
     asRecord.connectionString = input.connectionString;
     asRecord.itemClass = input.itemClass;
-    RecordSelectorDialog dialog(asRecord, false, prompter_, msgTitle_, parent_);
+    RecordSelectorDialog dialog(asRecord, false, host_.prompter, host_.msgTitle, host_.parent);
     dialog.load();
     dialog.exec();
     return dialog.answer();
 }
 
 SelectorAnswer QtUnitSelector::choose(const UnitSelectorInput& input) {
-    UnitSelectorDialog dialog(input, prompter_, msgTitle_, parent_);
+    UnitSelectorDialog dialog(input, host_.prompter, host_.msgTitle, host_.parent);
     dialog.load();
     dialog.exec();
     return dialog.answer();

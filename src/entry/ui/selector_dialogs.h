@@ -115,42 +115,45 @@ class UnitSelectorDialog : public SelectorDialog {
     UnitSelectorInput input_;
 };
 
-// The ports of the editor and the query dialog. Database failures are told
-// through the prompter under `msgTitle`.
+// What every selector port keeps to show its dialog. Database failures are
+// told through the prompter under `msgTitle`.
+struct SelectorHost {
+    SelectorHost(Prompter& prompter, QString msgTitle, QWidget* parent)
+        : prompter(prompter), msgTitle(std::move(msgTitle)), parent(parent) {}
+    Prompter& prompter;
+    QString msgTitle;
+    QPointer<QWidget> parent;
+};
+
+// The ports of the editor and the query dialog.
 class QtRecordSelector : public RecordSelector {
   public:
     QtRecordSelector(Prompter& prompter, QString msgTitle, QWidget* parent = nullptr)
-        : prompter_(prompter), msgTitle_(std::move(msgTitle)), parent_(parent) {}
+        : host_(prompter, std::move(msgTitle), parent) {}
     SelectorAnswer choose(const RecordSelectorInput& input) override;
 
   private:
-    Prompter& prompter_;
-    QString msgTitle_;
-    QPointer<QWidget> parent_;
+    SelectorHost host_;
 };
 
 class QtSecondRecordSelector : public SecondRecordSelector {
   public:
     QtSecondRecordSelector(Prompter& prompter, QString msgTitle, QWidget* parent = nullptr)
-        : prompter_(prompter), msgTitle_(std::move(msgTitle)), parent_(parent) {}
+        : host_(prompter, std::move(msgTitle), parent) {}
     SelectorAnswer choose(const SecondSelectorInput& input) override;
 
   private:
-    Prompter& prompter_;
-    QString msgTitle_;
-    QPointer<QWidget> parent_;
+    SelectorHost host_;
 };
 
 class QtUnitSelector : public UnitSelector {
   public:
     QtUnitSelector(Prompter& prompter, QString msgTitle, QWidget* parent = nullptr)
-        : prompter_(prompter), msgTitle_(std::move(msgTitle)), parent_(parent) {}
+        : host_(prompter, std::move(msgTitle), parent) {}
     SelectorAnswer choose(const UnitSelectorInput& input) override;
 
   private:
-    Prompter& prompter_;
-    QString msgTitle_;
-    QPointer<QWidget> parent_;
+    SelectorHost host_;
 };
 
 }  // namespace otherin::entry
