@@ -16,12 +16,12 @@
 #include <cstdio>
 #include <vector>
 
+#include "bill/bill_operations.h"
 #include "db/connection.h"
 #include "db/schema.h"
 #include "db/transaction.h"
 #include "entry/login_context.h"
 #include "entry/prompter.h"
-#include "journal/bill_operations.h"
 
 using namespace otherin;
 
@@ -160,7 +160,7 @@ int main(int argc, char** argv) {
 
         reset(c);
         t0 = std::chrono::steady_clock::now();
-        const bool done = journal::checkBill(ctx, prompter, ids);
+        const bool done = bill::checkBill(ctx, prompter, ids);
         auditTimes.push_back(millis(std::chrono::steady_clock::now() - t0));
         if (!done || prompter.messages > 0) {
             std::printf("!!! the audit did not complete\n");

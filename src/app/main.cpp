@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 
 #include "app/login_dialog.h"
+#include "app/qt_window_factory.h"
 #include "db/connection.h"
 #include "db/db_error.h"
 #include "db/schema.h"
@@ -18,7 +19,6 @@
 #include "entry/settings_store.h"
 #include "entry/startup.h"
 #include "entry/ui/qt_prompter.h"
-#include "entry/ui/qt_window_factory.h"
 
 using namespace otherin;
 
@@ -93,7 +93,7 @@ int main(int argc, char* argv[]) {
     entry::writeLoginSettings(settings, *user, connectionString, appPath);
 
     entry::QtPrompter prompter;
-    entry::QtWindowFactory windows(prompter);
+    app::QtWindowFactory windows(prompter);
     try {
         entry::clsOtherIn component(settings, prompter, windows);
         if (entryName == QLatin1String("new")) {

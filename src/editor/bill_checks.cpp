@@ -1,5 +1,6 @@
 #include "editor/bill_checks.h"
 
+#include "bill/bill_states.h"
 #include "db/db_error.h"
 #include "editor/bill_form.h"
 #include "editor/bill_values.h"
@@ -7,7 +8,6 @@
 #include "entry/error_report.h"
 #include "entry/login_context.h"
 #include "entry/permission.h"
-#include "journal/bill_states.h"
 
 namespace otherin::editor {
 
@@ -53,7 +53,7 @@ bool billNumberGiven(SaveEnv& env) {
 }
 
 bool beforePeriod(const SaveEnv& env) {
-    return journal::beforeCurrentPeriod(env.ctx, billDate(env.form));
+    return bill::beforeCurrentPeriod(env.ctx, billDate(env.form));
 }
 
 bool warehousesAccepted(SaveEnv& env) {

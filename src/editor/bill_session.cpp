@@ -1,5 +1,6 @@
 #include "editor/bill_session.h"
 
+#include "bill/split_save.h"
 #include "editor/bill_checks.h"
 #include "editor/bill_insert.h"
 #include "editor/bill_update.h"
@@ -10,7 +11,6 @@
 #include "entry/login_context.h"
 #include "entry/prompter.h"
 #include "entry/settings_store.h"
-#include "journal/split_save.h"
 
 namespace otherin::editor {
 
@@ -300,7 +300,7 @@ bool BillSession::saveByMode() {
         case entry::kModePriceEdit: {
             const bool split = ctx_.gEditMode == entry::kModeSplit;
             const bool saved =
-                split ? journal::splitSave(ctx_, prompter_, splitTexts()) : savePrices(env);
+                split ? bill::splitSave(ctx_, prompter_, splitTexts()) : savePrices(env);
             controller_->setChanged(!saved);
             if (!saved) return false;
             if (!split)

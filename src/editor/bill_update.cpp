@@ -3,6 +3,7 @@
 #include <QStringList>
 #include <optional>
 
+#include "bill/bill_states.h"
 #include "db/db_error.h"
 #include "db/transaction.h"
 #include "editor/bill_checks.h"
@@ -11,7 +12,6 @@
 #include "editor/editor_controller.h"
 #include "entry/error_report.h"
 #include "entry/login_context.h"
-#include "journal/bill_states.h"
 #include "stock/stock_ledger.h"
 
 namespace otherin::editor {
@@ -35,12 +35,12 @@ bool numberTaken(SaveEnv& env) {
 // Why the stored bill may not be changed now; none when it may.
 std::optional<Refusal> storedStateRefusal(SaveEnv& env) {
     entry::LoginContext& ctx = env.ctx;
-    const auto bills = journal::readBillStates(ctx.gConnection, {ctx.gCurrentInterId});
+    const auto bills = bill::readBillStates(ctx.gConnection, {ctx.gCurrentInterId});
     if (bills.empty()) return Refusal{QStringLiteral("数据读取错误!"), entry::Icon::Critical};
-    const journal::BillState& b = bills.front();
+    const bill::BillState& b = bills.front();
     if (b.status >= 1) return Refusal{QStringLiteral("该单据已经审核,不能修改,操作不成功")};
     if (b.cancelled) return Refusal{QStringLiteral("该单据已经作废,不能修改,操作不成功！")};
-    if (journal::beforeCurrentPeriod(ctx, b.date))
+    if (bill::beforeCurrentPeriod(ctx, b.date))
         return Refusal{QStringLiteral("不能修改以前期间的单据，操作不成功！")};
     if (b.operatorId.trimmed() != ctx.gLoginUserId.trimmed() && ctx.IsAdmin == 0 &&
         ctx.gUpdateSingleBill == 1)

@@ -1,5 +1,6 @@
 #include "editor/price_save.h"
 
+#include "bill/bill_states.h"
 #include "db/db_error.h"
 #include "db/transaction.h"
 #include "editor/bill_checks.h"
@@ -7,14 +8,13 @@
 #include "editor/bill_values.h"
 #include "entry/error_report.h"
 #include "entry/login_context.h"
-#include "journal/bill_states.h"
 #include "stock/stock_ledger.h"
 
 namespace otherin::editor {
 
 namespace {
 
-bool linesInLedger(const entry::LoginContext& ctx, const journal::BillState& bill) {
+bool linesInLedger(const entry::LoginContext& ctx, const bill::BillState& bill) {
     if (ctx.gIsCheckUpdate == 0) return !bill.cancelled;
     return ctx.gIsCheckUpdate == 1 && bill.status >= 1;
 }
@@ -45,7 +45,7 @@ bool savePrices(SaveEnv& env) {
     try {
         entry::openConnection(ctx);
         db::TransactionGuard tx(ctx.gConnection);
-        const auto bills = journal::readBillStates(ctx.gConnection, {ctx.gCurrentInterId});
+        const auto bills = bill::readBillStates(ctx.gConnection, {ctx.gCurrentInterId});
         if (bills.empty()) {
             tx.rollback();
             entry::closeConnection(ctx);

@@ -1,4 +1,5 @@
 // The editor's commands on the bill and its lines.
+#include "bill/bill_operations.h"
 #include "editor/bill_checks.h"
 #include "editor/bill_session.h"
 #include "editor/bill_values.h"
@@ -7,7 +8,6 @@
 #include "entry/edit_mode.h"
 #include "entry/login_context.h"
 #include "entry/prompter.h"
-#include "journal/bill_operations.h"
 #include "stock/bill_numbering.h"
 
 namespace otherin::editor {
@@ -164,7 +164,7 @@ bool BillSession::check() {
     }
     SaveEnv env{ctx_, prompter_, form_, *controller_};
     if (!holdsRight(env, QStringLiteral("04"))) return false;
-    if (!journal::checkBill(ctx_, prompter_, QString::number(ctx_.gCurrentInterId))) return false;
+    if (!bill::checkBill(ctx_, prompter_, QString::number(ctx_.gCurrentInterId))) return false;
     prompter_.message(QStringLiteral("审核成功!"), Icon::Information, ctx_.msgTitle);
     form_.grid.setReadOnly(true);
     fixed_.checkerName = ctx_.gLoginUserName;

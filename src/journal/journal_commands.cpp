@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <cmath>
 
+#include "bill/bill_operations.h"
+#include "bill/relation_operations.h"
 #include "db/db_error.h"
 #include "entry/edit_mode.h"
 #include "entry/error_report.h"
@@ -11,8 +13,6 @@
 #include "entry/login_context.h"
 #include "entry/permission.h"
 #include "entry/prompter.h"
-#include "journal/bill_operations.h"
-#include "journal/relation_operations.h"
 
 namespace otherin::journal {
 
@@ -55,7 +55,7 @@ QString lockSection() {
 }
 
 bool checkSelection(entry::LoginContext& ctx, entry::Prompter& prompter) {
-    return checkBill(ctx, prompter, ctx.gIdList);
+    return bill::checkBill(ctx, prompter, ctx.gIdList);
 }
 
 }  // namespace
@@ -194,21 +194,23 @@ bool JournalCommands::check() {
 }
 
 bool JournalCommands::unCheck() {
-    return runOnSelection(JournalCommand::UnCheck, "05", unCheckBill,
+    return runOnSelection(JournalCommand::UnCheck, "05", bill::unCheckBill,
                           QStringLiteral("反审核成功!"));
 }
 
 bool JournalCommands::cancel() {
-    return runOnSelection(JournalCommand::Cancel, "06", cancelBill, QStringLiteral("作废成功!"));
+    return runOnSelection(JournalCommand::Cancel, "06", bill::cancelBill,
+                          QStringLiteral("作废成功!"));
 }
 
 bool JournalCommands::unCancel() {
-    return runOnSelection(JournalCommand::UnCancel, "07", unCancelBill,
+    return runOnSelection(JournalCommand::UnCancel, "07", bill::unCancelBill,
                           QStringLiteral("反作废成功!"));
 }
 
 bool JournalCommands::remove() {
-    return runOnSelection(JournalCommand::Delete, "03", deleteBill, QStringLiteral("删除成功!"));
+    return runOnSelection(JournalCommand::Delete, "03", bill::deleteBill,
+                          QStringLiteral("删除成功!"));
 }
 
 bool JournalCommands::writeOff() {
@@ -223,7 +225,7 @@ bool JournalCommands::writeOff() {
     }
     ctx_.gIdList = ids.join(QLatin1Char(','));
     ctx_.gJournalRow = view_.currentRow();
-    if (!hxBill(ctx_, prompter_)) return false;
+    if (!bill::hxBill(ctx_, prompter_)) return false;
     reloadKeepingRow();
     return true;
 }
@@ -240,7 +242,7 @@ bool JournalCommands::unWriteOff() {
     const int row = view_.currentRow();
     ctx_.gJournalRow = row;
     if (!isBillRow(row)) return false;
-    if (!unHxBill(ctx_, prompter_, static_cast<qint32>(view_.interId(row)))) return false;
+    if (!bill::unHxBill(ctx_, prompter_, static_cast<qint32>(view_.interId(row)))) return false;
     reloadKeepingRow();
     return true;
 }
@@ -253,7 +255,7 @@ bool JournalCommands::split() {
     ctx_.gCurrentInterId = static_cast<qint32>(view_.interId(row));
     ctx_.gEditMode = entry::kModeSplit;
     ctx_.gFromJournal = 1;
-    if (!splitCheck(ctx_, prompter_)) {
+    if (!bill::splitCheck(ctx_, prompter_)) {
         ctx_.gFromJournal = 0;
         return false;
     }
@@ -278,7 +280,7 @@ bool JournalCommands::restore() {
     const int row = view_.currentRow();
     ctx_.gJournalRow = row;
     if (!isBillRow(row)) return false;
-    if (!restoreBill(ctx_, prompter_, static_cast<qint32>(view_.interId(row)))) return false;
+    if (!bill::restoreBill(ctx_, prompter_, static_cast<qint32>(view_.interId(row)))) return false;
     reloadKeepingRow();
     return true;
 }

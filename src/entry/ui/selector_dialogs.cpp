@@ -109,7 +109,7 @@ QVariant SelectorRecordModel::headerData(int section, Qt::Orientation orientatio
 
 SelectorDialog::SelectorDialog(const QString& title, bool withModel, Prompter& prompter,
                                const QString& msgTitle, QWidget* parent)
-    : stock::SearchListDialog(parent),
+    : entry::SearchListDialog(parent),
       prompter_(prompter),
       msgTitle_(msgTitle),
       withModel_(withModel),

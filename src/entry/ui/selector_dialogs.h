@@ -6,7 +6,7 @@
 #include <QVariantList>
 
 #include "entry/selectors.h"
-#include "stock/ui/search_list_dialog.h"
+#include "entry/ui/search_list_dialog.h"
 
 namespace otherin::entry {
 
@@ -52,7 +52,7 @@ class SelectorRecordModel : public QAbstractTableModel {
 // What the three selector dialogs share: a list loaded through a connection
 // of their own, and an answer taken from the chosen rows on accept. The answer
 // stays empty when the dialog is closed without a choice.
-class SelectorDialog : public stock::SearchListDialog {
+class SelectorDialog : public entry::SearchListDialog {
     Q_OBJECT
   public:
     SelectorAnswer answer() const { return answer_; }

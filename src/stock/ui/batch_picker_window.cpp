@@ -10,7 +10,7 @@ namespace otherin::stock {
 
 BatchPickerWindow::BatchPickerWindow(entry::LoginContext& ctx, entry::Prompter& prompter,
                                      QWidget* parent)
-    : SearchListDialog(parent), ctx_(ctx), prompter_(prompter) {
+    : entry::SearchListDialog(parent), ctx_(ctx), prompter_(prompter) {
     setObjectName(QStringLiteral("frmBatchPicker"));
     setWindowTitle(QStringLiteral("批号选择"));
     setListModel(&model_);

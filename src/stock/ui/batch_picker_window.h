@@ -3,8 +3,8 @@
 #include <QPointer>
 
 #include "entry/selectors.h"
+#include "entry/ui/search_list_dialog.h"
 #include "stock/batch_list.h"
-#include "stock/ui/search_list_dialog.h"
 
 namespace otherin::entry {
 class Prompter;
@@ -14,7 +14,7 @@ namespace otherin::stock {
 
 // The batch picker: the batches on hand of ctx.batchItemId; a pick puts the
 // batch and its unit cost into ctx.pickedBatch and ctx.pickedUnitCost.
-class BatchPickerWindow : public SearchListDialog {
+class BatchPickerWindow : public entry::SearchListDialog {
     Q_OBJECT
   public:
     BatchPickerWindow(entry::LoginContext& ctx, entry::Prompter& prompter,

@@ -3,8 +3,15 @@
 #include "entry/windows.h"
 
 namespace otherin::entry {
-
 class Prompter;
+}
+
+namespace otherin::app {
+
+using entry::LoginContext;
+using entry::ModalWindow;
+using entry::Prompter;
+using entry::WindowFactory;
 
 // Creates the real Qt windows of the component.
 class QtWindowFactory : public WindowFactory {
@@ -17,4 +24,4 @@ class QtWindowFactory : public WindowFactory {
     Prompter& prompter_;
 };
 
-}  // namespace otherin::entry
+}  // namespace otherin::app

@@ -6,7 +6,7 @@ class QAbstractItemModel;
 class QLineEdit;
 class QTableView;
 
-namespace otherin::stock {
+namespace otherin::entry {
 
 // A small modal list with a search box above it, worked from the keyboard:
 // typing narrows the list, Up and Down move in it from the search box, Enter
@@ -37,4 +37,4 @@ class SearchListDialog : public QDialog {
     QTableView* view_;
 };
 
-}  // namespace otherin::stock
+}  // namespace otherin::entry

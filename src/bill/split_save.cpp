@@ -1,14 +1,14 @@
-#include "journal/split_save.h"
+#include "bill/split_save.h"
 
+#include "bill/procedure_call.h"
 #include "db/db_error.h"
 #include "db/procedures.h"
 #include "entry/error_report.h"
 #include "entry/login_context.h"
 #include "entry/permission.h"
 #include "entry/prompter.h"
-#include "stock/procedure_call.h"
 
-namespace otherin::journal {
+namespace otherin::bill {
 
 SplitList buildSplitList(const QStringList& splitTexts) {
     SplitList list;
@@ -44,7 +44,7 @@ bool splitSave(entry::LoginContext& ctx, entry::Prompter& prompter, const QStrin
             .out(QStringLiteral("intValue"), qint64{-1})
             .in(QStringLiteral("fyear"), qint64{ctx.gCurrentYear})
             .in(QStringLiteral("fperiod"), qint64{ctx.gCurrentPeriod});
-        stock::callProcedure(ctx, QStringLiteral("sp_QV_splitSave"), params);
+        bill::callProcedure(ctx, QStringLiteral("sp_QV_splitSave"), params);
         const auto result = static_cast<qint16>(params.value(QStringLiteral("intValue")).toInt());
         const QString info = params.value(QStringLiteral("strInfo")).toString();
         entry::closeConnection(ctx);
@@ -61,4 +61,4 @@ bool splitSave(entry::LoginContext& ctx, entry::Prompter& prompter, const QStrin
     }
 }
 
-}  // namespace otherin::journal
+}  // namespace otherin::bill

@@ -1,10 +1,10 @@
-#include "stock/procedure_call.h"
+#include "bill/procedure_call.h"
 
+#include "bill/embedded_procedures.h"
 #include "db/connection.h"
 #include "entry/login_context.h"
-#include "stock/embedded_procedures.h"
 
-namespace otherin::stock {
+namespace otherin::bill {
 
 void callProcedure(entry::LoginContext& ctx, const QString& name, db::ProcedureParams& params) {
     entry::openConnection(ctx);
@@ -15,4 +15,4 @@ void callProcedure(entry::LoginContext& ctx, const QString& name, db::ProcedureP
     connection.call(name, params);
 }
 
-}  // namespace otherin::stock
+}  // namespace otherin::bill

@@ -1,4 +1,4 @@
-#include "stock/embedded_procedures.h"
+#include "bill/embedded_procedures.h"
 
 #include <QMap>
 #include <QSqlRecord>
@@ -13,7 +13,7 @@
 #include "stock/bill_numbering.h"
 #include "stock/id_list.h"
 
-namespace otherin::stock {
+namespace otherin::bill {
 
 namespace {
 
@@ -81,7 +81,7 @@ QString named(const Head& h, const QString& tail) {
 
 // A single bill id handed over as text or number; parsed, never pasted.
 qint32 singleId(const QVariant& v) {
-    const QList<qint32> ids = parseIdList(v.toString().trimmed());
+    const QList<qint32> ids = stock::parseIdList(v.toString().trimmed());
     if (ids.size() != 1) {
         throw db::DbError(QStringLiteral("单据内码无效: \"%1\"").arg(v.toString()));
     }
@@ -218,10 +218,10 @@ QString issueSplitNumber(db::Connection& c, int billType) {
             if (counter > std::numeric_limits<qint32>::max()) {
                 throw db::DbError(QStringLiteral("单据编号计数器已达上限,不能再编号"));
             }
-            number = formatBillNumber(q.value(1).toString(), static_cast<qint32>(counter),
-                                      q.value(2).toInt());
+            number = stock::formatBillNumber(q.value(1).toString(), static_cast<qint32>(counter),
+                                             q.value(2).toInt());
         }
-        if (billNumberIsFree(c, number)) {
+        if (stock::billNumberIsFree(c, number)) {
             c.exec(QStringLiteral("delete from tblBillNoAdd where fTypeId=? and fbillnumber=?"),
                    {billType, number});
             return number;
@@ -251,7 +251,7 @@ Answer splitSave(db::Connection& c, const db::ProcedureParams& p) {
     }
     if (cuts.empty()) return refused(QStringLiteral("拆单数量不能全都为零!"));
 
-    const qint32 newId = nextInternalId(c, QStringLiteral("ICStockBill"));
+    const qint32 newId = stock::nextInternalId(c, QStringLiteral("ICStockBill"));
     const QString number = issueSplitNumber(c, head->type);
     copyRow(c, QStringLiteral("icstockbill"), QStringLiteral("finterid=?"), {sourceId},
             {{QStringLiteral("finterid"), newId},
@@ -365,7 +365,7 @@ std::optional<QString> unbalancedItem(db::Connection& c, const QList<qint32>& id
     db::Query q =
         c.prepare(QStringLiteral("select %1,sum(b.fqty) from icstockbillentry b where b.finterid"
                                  " in (%2) group by %1 order by %1")
-                      .arg(key, sqlIdList(ids)));
+                      .arg(key, stock::sqlIdList(ids)));
     q.exec();
     while (q.next()) {
         if (micros(q.value(4)) == 0) continue;
@@ -382,12 +382,13 @@ std::optional<QString> unbalancedItem(db::Connection& c, const QList<qint32>& id
 
 Answer hxBill(db::Connection& c, const db::ProcedureParams& p) {
     QList<qint32> ids;
-    for (qint32 id : parseIdList(p.value(QStringLiteral("finterids")).toString())) {
+    for (qint32 id : stock::parseIdList(p.value(QStringLiteral("finterids")).toString())) {
         if (!ids.contains(id)) ids.append(id);
     }
     if (ids.size() < 2) return refused(QStringLiteral("必须选定两张或以上的单据才能进行核销!"));
     QMap<qint32, Head> heads;
-    for (const Head& h : readHeads(c, QStringLiteral("finterid in (%1)").arg(sqlIdList(ids)), {})) {
+    for (const Head& h :
+         readHeads(c, QStringLiteral("finterid in (%1)").arg(stock::sqlIdList(ids)), {})) {
         heads.insert(h.id, h);
     }
     for (qint32 id : ids) {
@@ -397,10 +398,10 @@ Answer hxBill(db::Connection& c, const db::ProcedureParams& p) {
         if (auto refusal = writeOffRefusal(heads.value(id))) return refused(*refusal);
     }
     if (auto refusal = unbalancedItem(c, ids)) return refused(*refusal);
-    const qint32 writeOffId = nextInternalId(c, QStringLiteral("hxid"));
-    c.exec(
-        QStringLiteral("update icstockbill set fhxid=? where finterid in (%1)").arg(sqlIdList(ids)),
-        {writeOffId});
+    const qint32 writeOffId = stock::nextInternalId(c, QStringLiteral("hxid"));
+    c.exec(QStringLiteral("update icstockbill set fhxid=? where finterid in (%1)")
+               .arg(stock::sqlIdList(ids)),
+           {writeOffId});
     return {true, QStringLiteral("核销成功!")};
 }
 
@@ -443,4 +444,4 @@ void registerEmbeddedProcedures(db::Connection& connection) {
     add(QStringLiteral("sp_QV_unhxBill"), &unHxBill);
 }
 
-}  // namespace otherin::stock
+}  // namespace otherin::bill

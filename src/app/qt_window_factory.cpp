@@ -1,4 +1,4 @@
-#include "entry/ui/qt_window_factory.h"
+#include "app/qt_window_factory.h"
 
 #include "editor/ui/frm_main_bill.h"
 #include "entry/login_context.h"
@@ -6,7 +6,12 @@
 #include "journal/ui/frm_main_bill_result.h"
 #include "query/ui/frm_main_bill_find.h"
 
-namespace otherin::entry {
+namespace otherin::app {
+
+using entry::QtRecordSelector;
+using entry::QtSecondRecordSelector;
+using entry::QtUnitSelector;
+using entry::Selectors;
 
 namespace {
 
@@ -72,4 +77,4 @@ std::unique_ptr<ModalWindow> QtWindowFactory::createQueryDialog(LoginContext& ct
     return std::make_unique<QueryDialogWithJournal>(ctx, prompter_, *this);
 }
 
-}  // namespace otherin::entry
+}  // namespace otherin::app

@@ -1,4 +1,4 @@
-#include "stock/ui/search_list_dialog.h"
+#include "entry/ui/search_list_dialog.h"
 
 #include <QCoreApplication>
 #include <QHeaderView>
@@ -9,7 +9,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-namespace otherin::stock {
+namespace otherin::entry {
 
 namespace {
 
@@ -91,4 +91,4 @@ bool SearchListDialog::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-}  // namespace otherin::stock
+}  // namespace otherin::entry

@@ -8,7 +8,7 @@ struct LoginContext;
 class Prompter;
 }  // namespace otherin::entry
 
-namespace otherin::journal {
+namespace otherin::bill {
 
 // The split list the database receives: one entry per line of the bill, in
 // grid order, each closed by a comma. An empty text or "0" goes as 0, any
@@ -28,4 +28,4 @@ SplitList buildSplitList(const QStringList& splitTexts);
 // without a message. A database error is shown and gives false.
 bool splitSave(entry::LoginContext& ctx, entry::Prompter& prompter, const QStringList& splitTexts);
 
-}  // namespace otherin::journal
+}  // namespace otherin::bill

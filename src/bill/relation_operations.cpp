@@ -1,16 +1,16 @@
-#include "journal/relation_operations.h"
+#include "bill/relation_operations.h"
 
 #include <QDate>
 #include <optional>
 
+#include "bill/procedure_call.h"
 #include "db/db_error.h"
 #include "db/procedures.h"
 #include "entry/error_report.h"
 #include "entry/login_context.h"
 #include "entry/prompter.h"
-#include "stock/procedure_call.h"
 
-namespace otherin::journal {
+namespace otherin::bill {
 
 namespace {
 
@@ -27,7 +27,7 @@ db::ProcedureParams& periodAndAnswer(const entry::LoginContext& ctx, db::Procedu
 bool callAndShow(entry::LoginContext& ctx, entry::Prompter& prompter, const QString& name,
                  db::ProcedureParams& params) {
     try {
-        stock::callProcedure(ctx, name, params);
+        bill::callProcedure(ctx, name, params);
         const QString info = params.value(QStringLiteral("strInfo")).toString();
         entry::closeConnection(ctx);
         prompter.message(info, Icon::Information, ctx.msgTitle);
@@ -110,4 +110,4 @@ bool splitCheck(entry::LoginContext& ctx, entry::Prompter& prompter) {
     }
 }
 
-}  // namespace otherin::journal
+}  // namespace otherin::bill

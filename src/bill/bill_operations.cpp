@@ -1,18 +1,18 @@
-#include "journal/bill_operations.h"
+#include "bill/bill_operations.h"
 
 #include <functional>
 #include <optional>
 
+#include "bill/bill_states.h"
 #include "db/db_error.h"
 #include "db/transaction.h"
 #include "entry/error_report.h"
 #include "entry/login_context.h"
 #include "entry/prompter.h"
-#include "journal/bill_states.h"
 #include "stock/id_list.h"
 #include "stock/stock_ledger.h"
 
-namespace otherin::journal {
+namespace otherin::bill {
 
 namespace {
 
@@ -235,4 +235,4 @@ bool deleteBill(entry::LoginContext& ctx, entry::Prompter& prompter) {
     return run(ctx, prompter, ctx.gIdList, op);
 }
 
-}  // namespace otherin::journal
+}  // namespace otherin::bill

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "bill/embedded_procedures.h"
 #include "db/db_error.h"
 #include "db/procedures.h"
-#include "stock/embedded_procedures.h"
 #include "support/test_database.h"
 
 using namespace otherin;
@@ -23,7 +23,7 @@ class EmbeddedProceduresTest : public ::testing::Test {
                             "values(7,11,'QTRK',6)"),
              QStringLiteral("insert into tblmaxNum(ftablename,fmaxnum) values('ICStockBill',20)"),
              QStringLiteral("insert into icitem(fitemid,fNumber) values(101,'01.001')")});
-        stock::registerEmbeddedProcedures(db_.connection());
+        bill::registerEmbeddedProcedures(db_.connection());
     }
 
     // An audited bill of warehouse 1 (auditor 5) with lines (item, qty, price,

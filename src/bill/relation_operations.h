@@ -7,7 +7,7 @@ struct LoginContext;
 class Prompter;
 }  // namespace otherin::entry
 
-namespace otherin::journal {
+namespace otherin::bill {
 
 // Write-off, un-write-off and restore are the database's procedures: these
 // hand them the bills with the current year and period, show the answer they
@@ -28,4 +28,4 @@ bool restoreBill(entry::LoginContext& ctx, entry::Prompter& prompter, qint32 int
 // the user and closes the connection; on true it stays open for the editor.
 bool splitCheck(entry::LoginContext& ctx, entry::Prompter& prompter);
 
-}  // namespace otherin::journal
+}  // namespace otherin::bill

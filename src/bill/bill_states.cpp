@@ -1,10 +1,10 @@
-#include "journal/bill_states.h"
+#include "bill/bill_states.h"
 
 #include "db/connection.h"
 #include "entry/login_context.h"
 #include "stock/id_list.h"
 
-namespace otherin::journal {
+namespace otherin::bill {
 
 namespace {
 QDate toDate(const QVariant& v) {
@@ -53,4 +53,4 @@ QString billRefusal(const BillState& bill, const QString& tail) {
     return QStringLiteral("编号为:") + bill.billNo + tail;
 }
 
-}  // namespace otherin::journal
+}  // namespace otherin::bill

@@ -7,7 +7,7 @@ struct LoginContext;
 class Prompter;
 }  // namespace otherin::entry
 
-namespace otherin::journal {
+namespace otherin::bill {
 
 // The operations on a list of bills ("12,15,31"). Each opens the connection,
 // checks every bill and stops at the first refusal (told to the user, nothing
@@ -25,4 +25,4 @@ bool cancelBill(entry::LoginContext& ctx, entry::Prompter& prompter);
 bool unCancelBill(entry::LoginContext& ctx, entry::Prompter& prompter);
 bool deleteBill(entry::LoginContext& ctx, entry::Prompter& prompter);
 
-}  // namespace otherin::journal
+}  // namespace otherin::bill

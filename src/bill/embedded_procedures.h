@@ -4,7 +4,7 @@ namespace otherin::db {
 class Connection;
 }
 
-namespace otherin::stock {
+namespace otherin::bill {
 
 // The stored procedures of the bill database, for the embedded database where
 // they are ours to provide. Each runs in its own transaction (joining the
@@ -32,4 +32,4 @@ namespace otherin::stock {
 // of these names is left in place.
 void registerEmbeddedProcedures(db::Connection& connection);
 
-}  // namespace otherin::stock
+}  // namespace otherin::bill

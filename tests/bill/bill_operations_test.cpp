@@ -3,8 +3,8 @@
 #include <atomic>
 #include <thread>
 
+#include "bill/bill_operations.h"
 #include "entry/login_context.h"
-#include "journal/bill_operations.h"
 #include "support/scripted_prompter.h"
 #include "support/test_database.h"
 
@@ -64,7 +64,7 @@ class BillOperationsTest : public ::testing::Test {
 TEST_F(BillOperationsTest, AuditPostsOnceUnderAuditPostingAndDuplicatesCountOnce) {
     ctx_.gIsCheckUpdate = 1;
     addBill(1, QStringLiteral("QT01"), QStringLiteral("2026-12-05"), {{101, 5}, {101, 3}});
-    ASSERT_TRUE(journal::checkBill(ctx_, prompter_, QStringLiteral("1,1")));
+    ASSERT_TRUE(bill::checkBill(ctx_, prompter_, QStringLiteral("1,1")));
     EXPECT_EQ(status(1), 1);
     EXPECT_EQ(
         db_.scalar(QStringLiteral("select fchecker from icstockbill where finterid=1")).toInt(), 2);
@@ -72,12 +72,12 @@ TEST_F(BillOperationsTest, AuditPostsOnceUnderAuditPostingAndDuplicatesCountOnce
     EXPECT_FALSE(ctx_.gConnection.isOpen());
 
     // a second audit is refused by number and posts nothing more
-    EXPECT_FALSE(journal::checkBill(ctx_, prompter_, QStringLiteral("1")));
+    EXPECT_FALSE(bill::checkBill(ctx_, prompter_, QStringLiteral("1")));
     EXPECT_EQ(prompter_.lastText(), QStringLiteral("编号为:QT01的单据已经审核!操作不成功"));
     EXPECT_DOUBLE_EQ(stockOf(101), 8.0);
 
     ctx_.gIdList = QStringLiteral("1");
-    ASSERT_TRUE(journal::unCheckBill(ctx_, prompter_));
+    ASSERT_TRUE(bill::unCheckBill(ctx_, prompter_));
     EXPECT_EQ(status(1), 0);
     // un-audit takes the lines back but leaves the zero row in place
     EXPECT_DOUBLE_EQ(stockOf(101), 0.0);
@@ -88,13 +88,13 @@ TEST_F(BillOperationsTest, OneRefusedBillStopsTheWholeList) {
     addBill(1, QStringLiteral("QT01"), QStringLiteral("2026-12-05"), {{101, 5}});
     addBill(2, QStringLiteral("QT02"), QStringLiteral("2026-12-05"), {{101, 5}}, 1);
     addBill(3, QStringLiteral("QT03"), QStringLiteral("2026-12-05"), {{101, 5}});
-    EXPECT_FALSE(journal::checkBill(ctx_, prompter_, QStringLiteral("1,2,3")));
+    EXPECT_FALSE(bill::checkBill(ctx_, prompter_, QStringLiteral("1,2,3")));
     ASSERT_EQ(prompter_.messages().size(), 1u);
     EXPECT_EQ(prompter_.messages()[0].text, QStringLiteral("编号为:QT02的单据已经审核!操作不成功"));
     EXPECT_EQ(prompter_.messages()[0].icon, entry::Icon::Exclamation);
     EXPECT_EQ(status(1) + status(3), 0);
 
-    EXPECT_FALSE(journal::checkBill(ctx_, prompter_, QStringLiteral("99")));
+    EXPECT_FALSE(bill::checkBill(ctx_, prompter_, QStringLiteral("99")));
     EXPECT_EQ(prompter_.lastText(), QStringLiteral("数据读取错误！"));
     EXPECT_EQ(prompter_.messages().back().icon, entry::Icon::None);
 }
@@ -102,13 +102,13 @@ TEST_F(BillOperationsTest, OneRefusedBillStopsTheWholeList) {
 TEST_F(BillOperationsTest, PeriodStartIsTheFirstDayThatCounts) {
     addBill(1, QStringLiteral("QT01"), QStringLiteral("2026-11-30"), {{101, 5}});
     addBill(2, QStringLiteral("QT02"), QStringLiteral("2026-12-01"), {{101, 5}});
-    EXPECT_FALSE(journal::checkBill(ctx_, prompter_, QStringLiteral("1")));
+    EXPECT_FALSE(bill::checkBill(ctx_, prompter_, QStringLiteral("1")));
     EXPECT_EQ(prompter_.lastText(), QStringLiteral("不能审核以前期间的单据，操作不成功！"));
-    EXPECT_TRUE(journal::checkBill(ctx_, prompter_, QStringLiteral("2")));
+    EXPECT_TRUE(bill::checkBill(ctx_, prompter_, QStringLiteral("2")));
     ctx_.gIdList = QStringLiteral("1");
-    EXPECT_FALSE(journal::cancelBill(ctx_, prompter_));
+    EXPECT_FALSE(bill::cancelBill(ctx_, prompter_));
     EXPECT_EQ(prompter_.lastText(), QStringLiteral("不能作废以前期间的单据，操作不成功！"));
-    EXPECT_FALSE(journal::deleteBill(ctx_, prompter_));
+    EXPECT_FALSE(bill::deleteBill(ctx_, prompter_));
     EXPECT_EQ(prompter_.lastText(), QStringLiteral("不能删除以前期间的单据，操作不成功！"));
 }
 
@@ -117,10 +117,10 @@ TEST_F(BillOperationsTest, UnAuditRefusesSplitBillsAndTheirSources) {
     addBill(2, QStringLiteral("QT02"), QStringLiteral("2026-12-05"), {{101, 5}}, 1);
     db_.exec(QStringLiteral("update icstockbill set frscinterid=1 where finterid=2"));
     ctx_.gIdList = QStringLiteral("1");
-    EXPECT_FALSE(journal::unCheckBill(ctx_, prompter_));
+    EXPECT_FALSE(bill::unCheckBill(ctx_, prompter_));
     EXPECT_EQ(prompter_.lastText(), QStringLiteral("您所选定的单据包含被拆分单据,不能进行反审核!"));
     ctx_.gIdList = QStringLiteral("2");
-    EXPECT_FALSE(journal::unCheckBill(ctx_, prompter_));
+    EXPECT_FALSE(bill::unCheckBill(ctx_, prompter_));
     EXPECT_EQ(prompter_.lastText(),
               QStringLiteral("编号为:QT02的单据为拆分单据,不能进行反审核,操作不成功"));
     EXPECT_EQ(status(1) + status(2), 2);
@@ -132,24 +132,24 @@ TEST_F(BillOperationsTest, VoidAndUnVoidMoveTheLedgerOnlyUnderSavePosting) {
         "insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,famount) "
         "values(1,101,1,'B1',0,5,10),(1,300,1,'',0,0,7)"));
     ctx_.gIdList = QStringLiteral("1");
-    ASSERT_TRUE(journal::cancelBill(ctx_, prompter_));
+    ASSERT_TRUE(bill::cancelBill(ctx_, prompter_));
     EXPECT_DOUBLE_EQ(stockOf(101), 0.0);
     EXPECT_EQ(ledgerRows(), 0);  // both zero rows cleaned up
-    EXPECT_FALSE(journal::cancelBill(ctx_, prompter_));
+    EXPECT_FALSE(bill::cancelBill(ctx_, prompter_));
     EXPECT_EQ(prompter_.lastText(), QStringLiteral("编号为:QT01的单据已经作废!操作不成功"));
-    ASSERT_TRUE(journal::unCancelBill(ctx_, prompter_));
+    ASSERT_TRUE(bill::unCancelBill(ctx_, prompter_));
     EXPECT_DOUBLE_EQ(stockOf(101), 5.0);
 
     ctx_.gIsCheckUpdate = 1;
     db_.exec(QStringLiteral(
         "insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,famount) "
         "values(1,300,1,'',0,0,7)"));
-    ASSERT_TRUE(journal::cancelBill(ctx_, prompter_));
+    ASSERT_TRUE(bill::cancelBill(ctx_, prompter_));
     EXPECT_DOUBLE_EQ(stockOf(101), 5.0);
     EXPECT_EQ(ledgerRows(), 1);  // the zero row went, the bill's stock stayed
-    ASSERT_TRUE(journal::unCancelBill(ctx_, prompter_));
+    ASSERT_TRUE(bill::unCancelBill(ctx_, prompter_));
     ctx_.gIdList = QStringLiteral("1");
-    EXPECT_FALSE(journal::unCancelBill(ctx_, prompter_));
+    EXPECT_FALSE(bill::unCancelBill(ctx_, prompter_));
     EXPECT_EQ(prompter_.lastText(), QStringLiteral("编号为:QT01的单据未作废!操作不成功"));
 }
 
@@ -161,7 +161,7 @@ TEST_F(BillOperationsTest, DeleteFreesNumbersInReadOrderAndTakesStockBack) {
         "insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,famount) "
         "values(1,101,1,'B1',0,10,20),(1,102,1,'B1',0,3,6)"));
     ctx_.gIdList = QStringLiteral("4,5,6");
-    ASSERT_TRUE(journal::deleteBill(ctx_, prompter_));
+    ASSERT_TRUE(bill::deleteBill(ctx_, prompter_));
     EXPECT_EQ(db_.scalar(QStringLiteral("select count(*) from icstockbill")).toInt(), 0);
     EXPECT_EQ(db_.scalar(QStringLiteral("select count(*) from icstockbillentry")).toInt(), 0);
     EXPECT_EQ(
@@ -178,14 +178,14 @@ TEST_F(BillOperationsTest, DeleteRespectsOwnBillsOnlyAndVoidedWording) {
     addBill(2, QStringLiteral("QT02"), QStringLiteral("2026-12-05"), {{101, 1}}, 0, 1);
     ctx_.gUpdateSingleBill = 1;
     ctx_.gIdList = QStringLiteral("1");
-    EXPECT_FALSE(journal::deleteBill(ctx_, prompter_));
+    EXPECT_FALSE(bill::deleteBill(ctx_, prompter_));
     EXPECT_EQ(prompter_.lastText(), QStringLiteral("只能删除本人录入的单据,操作不成功！"));
     ctx_.gIdList = QStringLiteral("2");
-    EXPECT_FALSE(journal::deleteBill(ctx_, prompter_));
+    EXPECT_FALSE(bill::deleteBill(ctx_, prompter_));
     EXPECT_EQ(prompter_.lastText(), QStringLiteral("编号为:QT02的单据作废!操作不成功"));
     ctx_.IsAdmin = 1;
     ctx_.gIdList = QStringLiteral("1");
-    EXPECT_TRUE(journal::deleteBill(ctx_, prompter_));
+    EXPECT_TRUE(bill::deleteBill(ctx_, prompter_));
 }
 
 TEST_F(BillOperationsTest, DatabaseErrorRollsBackBillsNumbersAndLedger) {
@@ -197,7 +197,7 @@ TEST_F(BillOperationsTest, DatabaseErrorRollsBackBillsNumbersAndLedger) {
         QStringLiteral("create trigger no_delete before delete on icstockbillentry "
                        "begin select raise(abort,'lines are protected'); end"));
     ctx_.gIdList = QStringLiteral("1");
-    EXPECT_FALSE(journal::deleteBill(ctx_, prompter_));
+    EXPECT_FALSE(bill::deleteBill(ctx_, prompter_));
     ASSERT_EQ(prompter_.messages().size(), 1u);
     EXPECT_EQ(prompter_.messages()[0].icon, entry::Icon::Critical);
     EXPECT_TRUE(prompter_.messages()[0].text.contains(QStringLiteral("lines are protected")));
@@ -209,7 +209,7 @@ TEST_F(BillOperationsTest, DatabaseErrorRollsBackBillsNumbersAndLedger) {
 
 TEST_F(BillOperationsTest, IdListThatIsNotNumbersIsRefusedWithoutWriting) {
     addBill(1, QStringLiteral("QT01"), QStringLiteral("2026-12-05"), {{101, 5}});
-    EXPECT_FALSE(journal::checkBill(ctx_, prompter_, QStringLiteral("1) or (1=1")));
+    EXPECT_FALSE(bill::checkBill(ctx_, prompter_, QStringLiteral("1) or (1=1")));
     EXPECT_EQ(prompter_.messages().size(), 1u);
     EXPECT_EQ(status(1), 0);
 }
@@ -224,7 +224,7 @@ TEST_F(BillOperationsTest, TwoUsersAuditingAtOnceAuditAndPostOnce) {
         ctx.gLoginUserId = QString::fromLatin1(user);
         ctx.gIsCheckUpdate = 1;
         ScriptedPrompter prompter;
-        if (journal::checkBill(ctx, prompter, QStringLiteral("1"))) ++succeeded;
+        if (bill::checkBill(ctx, prompter, QStringLiteral("1"))) ++succeeded;
     };
     std::thread a(audit, "2"), b(audit, "3");
     a.join();

@@ -13,7 +13,7 @@ namespace otherin::entry {
 struct LoginContext;
 }
 
-namespace otherin::journal {
+namespace otherin::bill {
 
 // The stored state of one bill header, as the operations check it.
 struct BillState {
@@ -38,4 +38,4 @@ bool beforeCurrentPeriod(const entry::LoginContext& ctx, const QDate& date);
 // The refusal text "编号为:" + number + tail.
 QString billRefusal(const BillState& bill, const QString& tail);
 
-}  // namespace otherin::journal
+}  // namespace otherin::bill

@@ -9,7 +9,7 @@ namespace otherin::entry {
 struct LoginContext;
 }
 
-namespace otherin::stock {
+namespace otherin::bill {
 
 // Calls the database's stored procedure `name` on ctx's connection, opening it
 // first; output parameters come back in `params`. On the embedded database the
@@ -17,4 +17,4 @@ namespace otherin::stock {
 // open for the caller to close; db::DbError propagates.
 void callProcedure(entry::LoginContext& ctx, const QString& name, db::ProcedureParams& params);
 
-}  // namespace otherin::stock
+}  // namespace otherin::bill

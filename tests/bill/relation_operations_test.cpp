@@ -3,12 +3,12 @@
 #include <tuple>
 #include <vector>
 
+#include "bill/bill_operations.h"
+#include "bill/relation_operations.h"
+#include "bill/split_save.h"
 #include "db/db_error.h"
 #include "db/procedures.h"
 #include "entry/login_context.h"
-#include "journal/bill_operations.h"
-#include "journal/relation_operations.h"
-#include "journal/split_save.h"
 #include "support/scripted_prompter.h"
 #include "support/test_database.h"
 
@@ -85,7 +85,7 @@ TEST_F(RelationOperationsTest, SplitCheckRefusesInOrderAgainstTheFirstOfTheMonth
     ctx_.gPeriodStartDate = QStringLiteral("2026-12-10");
 
     ctx_.gCurrentInterId = 1;
-    EXPECT_TRUE(journal::splitCheck(ctx_, prompter_));
+    EXPECT_TRUE(bill::splitCheck(ctx_, prompter_));
     EXPECT_TRUE(prompter_.messages().empty());
     EXPECT_TRUE(ctx_.gConnection.isOpen());  // the editor goes on with it
 
@@ -101,7 +101,7 @@ TEST_F(RelationOperationsTest, SplitCheckRefusesInOrderAgainstTheFirstOfTheMonth
     for (const auto& [id, text, icon] : cases) {
         ctx_.gCurrentInterId = id;
         prompter_.clear();
-        EXPECT_FALSE(journal::splitCheck(ctx_, prompter_)) << id;
+        EXPECT_FALSE(bill::splitCheck(ctx_, prompter_)) << id;
         ASSERT_EQ(prompter_.messages().size(), 1u);
         EXPECT_EQ(prompter_.messages()[0].text, text);
         EXPECT_EQ(prompter_.messages()[0].icon, icon);
@@ -114,7 +114,7 @@ TEST_F(RelationOperationsTest, SplitBillsAndTheirSourcesStayAuditedUntilRestored
     addBill(1, "2026-12-05", {10, 4, 1});
     ctx_.gCurrentInterId = 1;
     ASSERT_TRUE(
-        journal::splitSave(ctx_, prompter_, {QString(), QStringLiteral("2"), QStringLiteral("0")}));
+        bill::splitSave(ctx_, prompter_, {QString(), QStringLiteral("2"), QStringLiteral("0")}));
     ASSERT_EQ(prompter_.messages().size(), 1u);
     EXPECT_EQ(prompter_.lastText(), QStringLiteral("拆分成功,新单据编号为:QTRK000012"));
     EXPECT_EQ(prompter_.messages()[0].icon, Icon::Information);
@@ -125,27 +125,27 @@ TEST_F(RelationOperationsTest, SplitBillsAndTheirSourcesStayAuditedUntilRestored
     EXPECT_EQ(intOf(QStringLiteral("select count(*) from icstockbillentry where finterid=21")), 1);
 
     ctx_.gCurrentInterId = 21;
-    EXPECT_FALSE(journal::splitCheck(ctx_, prompter_));
+    EXPECT_FALSE(bill::splitCheck(ctx_, prompter_));
     EXPECT_EQ(prompter_.lastText(), QStringLiteral("该单据为拆分单据,不能进行再拆分!"));
     ctx_.gIdList = QStringLiteral("21");
-    EXPECT_FALSE(journal::unCheckBill(ctx_, prompter_));
+    EXPECT_FALSE(bill::unCheckBill(ctx_, prompter_));
     EXPECT_EQ(prompter_.lastText(),
               QStringLiteral("编号为:QTRK000012的单据为拆分单据,不能进行反审核,操作不成功"));
     ctx_.gIdList = QStringLiteral("1");
-    EXPECT_FALSE(journal::unCheckBill(ctx_, prompter_));
+    EXPECT_FALSE(bill::unCheckBill(ctx_, prompter_));
     EXPECT_EQ(prompter_.lastText(), QStringLiteral("您所选定的单据包含被拆分单据,不能进行反审核!"));
 
-    EXPECT_TRUE(journal::restoreBill(ctx_, prompter_, 21));
+    EXPECT_TRUE(bill::restoreBill(ctx_, prompter_, 21));
     EXPECT_EQ(prompter_.lastText(), QStringLiteral("还原成功!"));
     EXPECT_EQ(prompter_.messages().back().icon, Icon::Information);
     EXPECT_EQ(
         intOf(QStringLiteral("select fqty from icstockbillentry where finterid=1 and fentryid=2")),
         4);
-    EXPECT_TRUE(journal::unCheckBill(ctx_, prompter_));
+    EXPECT_TRUE(bill::unCheckBill(ctx_, prompter_));
 }
 
 TEST_F(RelationOperationsTest, SplitSaveSendsTheListAsTypedAndReportsTheAnswer) {
-    const journal::SplitList typed = journal::buildSplitList(
+    const bill::SplitList typed = bill::buildSplitList(
         {QString(), QStringLiteral("0"), QStringLiteral("0.00"), QStringLiteral("abc")});
     EXPECT_EQ(typed.text, QStringLiteral("0,0,0.00,abc,"));
     EXPECT_EQ(typed.cutLines, 1);  // the database refuses "abc" itself
@@ -163,11 +163,11 @@ TEST_F(RelationOperationsTest, SplitSaveSendsTheListAsTypedAndReportsTheAnswer) 
                                       });
     ctx_.gCurrentInterId = 1;
     ctx_.gIsCloseStock = 1;
-    EXPECT_FALSE(journal::splitSave(ctx_, prompter_, {QStringLiteral("1")}));
+    EXPECT_FALSE(bill::splitSave(ctx_, prompter_, {QStringLiteral("1")}));
     EXPECT_EQ(prompter_.lastText(), QStringLiteral("当前期间已经关账,不能新增当前及以前期间单据"));
     EXPECT_EQ(prompter_.messages().back().icon, Icon::Critical);
     ctx_.gIsCloseStock = 0;
-    EXPECT_FALSE(journal::splitSave(ctx_, prompter_, {QString(), QStringLiteral("0.00")}));
+    EXPECT_FALSE(bill::splitSave(ctx_, prompter_, {QString(), QStringLiteral("0.00")}));
     EXPECT_EQ(prompter_.lastText(), QStringLiteral("拆单数量不能全都为零!"));
     EXPECT_EQ(prompter_.messages().back().icon, Icon::Exclamation);
     EXPECT_EQ(calls, 0);
@@ -177,7 +177,7 @@ TEST_F(RelationOperationsTest, SplitSaveSendsTheListAsTypedAndReportsTheAnswer) 
     ctx_.gCurrentYear = 2027;
     ctx_.gCurrentPeriod = 3;
     EXPECT_FALSE(
-        journal::splitSave(ctx_, prompter_, {QString(), QStringLiteral("2"), QStringLiteral("0")}));
+        bill::splitSave(ctx_, prompter_, {QString(), QStringLiteral("2"), QStringLiteral("0")}));
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(sent.value(QStringLiteral("finterid")).toString(), QStringLiteral("1"));
     EXPECT_EQ(sent.value(QStringLiteral("strvalue")).toString(), QStringLiteral("0,2,0,"));
@@ -191,7 +191,7 @@ TEST_F(RelationOperationsTest, SplitSaveSendsTheListAsTypedAndReportsTheAnswer) 
     EXPECT_FALSE(ctx_.gConnection.isOpen());
 
     fail = true;
-    EXPECT_FALSE(journal::splitSave(ctx_, prompter_, {QStringLiteral("3")}));
+    EXPECT_FALSE(bill::splitSave(ctx_, prompter_, {QStringLiteral("3")}));
     EXPECT_EQ(prompter_.lastText(), QStringLiteral("磁盘已满"));
     EXPECT_FALSE(ctx_.gConnection.isOpen());
 }
@@ -202,7 +202,7 @@ TEST_F(RelationOperationsTest, WriteOffShowsWhatTheProcedureAnswers) {
     db_.exec(QStringLiteral("update icstockbill set frob=1 where finterid in (2,4)"));
 
     ctx_.gIdList = QStringLiteral("1,2");
-    EXPECT_TRUE(journal::hxBill(ctx_, prompter_));
+    EXPECT_TRUE(bill::hxBill(ctx_, prompter_));
     EXPECT_EQ(prompter_.lastText(), QStringLiteral("核销成功!"));
     EXPECT_EQ(prompter_.messages().back().icon, Icon::Information);
     EXPECT_NE(writeOffId(1), 0);
@@ -211,23 +211,23 @@ TEST_F(RelationOperationsTest, WriteOffShowsWhatTheProcedureAnswers) {
 
     // a refusal is the procedure's answer: shown the same way, and true
     ctx_.gIdList = QStringLiteral("3,4");
-    EXPECT_TRUE(journal::hxBill(ctx_, prompter_));
+    EXPECT_TRUE(bill::hxBill(ctx_, prompter_));
     EXPECT_EQ(prompter_.lastText(),
               QStringLiteral("物料01.001(批号B1)的数量不能相互抵销,不能进行核销!"));
     EXPECT_EQ(prompter_.messages().back().icon, Icon::Information);
     EXPECT_EQ(writeOffId(3) + writeOffId(4), 0);
 
-    EXPECT_TRUE(journal::unHxBill(ctx_, prompter_, 2));
+    EXPECT_TRUE(bill::unHxBill(ctx_, prompter_, 2));
     EXPECT_EQ(prompter_.lastText(), QStringLiteral("反核销成功!"));
     EXPECT_EQ(writeOffId(1) + writeOffId(2), 0);
-    EXPECT_TRUE(journal::restoreBill(ctx_, prompter_, 3));
+    EXPECT_TRUE(bill::restoreBill(ctx_, prompter_, 3));
     EXPECT_EQ(prompter_.lastText(), QStringLiteral("该单据不是拆分单据,不能进行还原!"));
 
     // a database error: its own text, plain, OK/Cancel
     prompter_.clear();
     prompter_.expectQuestion(entry::Answer::Ok);
     ctx_.gIdList = QStringLiteral("1,2;delete from icstockbill");
-    EXPECT_FALSE(journal::hxBill(ctx_, prompter_));
+    EXPECT_FALSE(bill::hxBill(ctx_, prompter_));
     ASSERT_EQ(prompter_.questions().size(), 1u);
     EXPECT_EQ(prompter_.questions()[0].text,
               QStringLiteral("单据内码列表无效: \"1,2;delete from icstockbill\" 中的 "
