@@ -25,13 +25,27 @@ Query& Query::bind(const QVariant& value) {
 
 Query& Query::exec() {
     if (!query_.exec()) throw DbError(describe(query_.lastError()));
+    positions_.clear();
     return *this;
 }
 
+bool Query::next() {
+    if (query_.next()) return true;
+    // The driver answers false both at the end of the rows and when the read
+    // failed; only the error tells them apart.
+    const QSqlError error = query_.lastError();
+    if (error.isValid()) throw DbError(describe(error));
+    return false;
+}
+
 QVariant Query::value(const QString& column) const {
-    const int index = query_.record().indexOf(column);
-    if (index < 0) throw DbError(QStringLiteral("列 %1 不存在").arg(column));
-    return query_.value(index);
+    auto found = positions_.constFind(column);
+    if (found == positions_.constEnd()) {
+        const int index = query_.record().indexOf(column);
+        if (index < 0) throw DbError(QStringLiteral("列 %1 不存在").arg(column));
+        found = positions_.insert(column, index);
+    }
+    return query_.value(*found);
 }
 
 }  // namespace otherin::db

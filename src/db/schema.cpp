@@ -4,6 +4,7 @@
 
 #include "db/connection.h"
 #include "db/db_error.h"
+#include "db/schema_upgrades.h"
 #include "db/transaction.h"
 
 namespace otherin::db::schema {
@@ -44,18 +45,31 @@ void runScript(Connection& connection, const QString& script) {
     tx.commit();
 }
 
-bool ensureSchema(Connection& connection) {
-    if (connection.tableExists(QStringLiteral("schema_version"))) {
-        const int version =
-            connection.scalar(QStringLiteral("select max(version) from schema_version")).toInt();
-        if (version > kVersion) {
-            throw DbError(
-                QStringLiteral("数据库版本 %1 高于本程序支持的版本 %2").arg(version).arg(kVersion));
-        }
-        return false;
+int currentVersion(Connection& connection) {
+    return connection.scalar(QStringLiteral("select max(version) from schema_version")).toInt();
+}
+
+void upgrade(Connection& connection) {
+    const int version = currentVersion(connection);
+    if (version > kVersion) {
+        throw DbError(
+            QStringLiteral("数据库版本 %1 高于本程序支持的版本 %2").arg(version).arg(kVersion));
     }
-    runScript(connection, schemaScript());
-    return true;
+    for (const Upgrade& step : upgrades()) {
+        if (step.version <= version) continue;
+        TransactionGuard tx(connection);
+        step.apply(connection);
+        connection.exec(QStringLiteral("insert into schema_version (version) values (?)"),
+                        {step.version});
+        tx.commit();
+    }
+}
+
+bool ensureSchema(Connection& connection) {
+    const bool created = !connection.tableExists(QStringLiteral("schema_version"));
+    if (created) runScript(connection, schemaScript());
+    upgrade(connection);
+    return created;
 }
 
 void installDemoData(Connection& connection) {

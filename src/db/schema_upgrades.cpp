@@ -1,0 +1,12 @@
+#include "db/schema_upgrades.h"
+
+#include "db/connection.h"
+
+namespace otherin::db::schema {
+
+const std::vector<Upgrade>& upgrades() {
+    static const std::vector<Upgrade> steps = {};
+    return steps;
+}
+
+}  // namespace otherin::db::schema
