@@ -21,12 +21,18 @@ Connection::Connection()
     : name_(QStringLiteral("otherin-") + QUuid::createUuid().toString(QUuid::WithoutBraces)) {}
 
 Connection::~Connection() {
-    close();
+    disconnect();
     if (QSqlDatabase::contains(name_)) QSqlDatabase::removeDatabase(name_);
 }
 
 void Connection::open(const QString& connectionString) {
     if (isOpen()) return;
+    if (!isConnected() || connectedTo_ != connectionString) connect(connectionString);
+    inOperation_ = true;
+}
+
+void Connection::connect(const QString& connectionString) {
+    disconnect();
     const ConnectionTarget target = parseConnectionString(connectionString);
     dialect_ = Dialect(target.kind);
     path_ = target.path;
@@ -46,18 +52,47 @@ void Connection::open(const QString& connectionString) {
                                     : db.lastError().databaseText();
         throw DbError(message);
     }
-    Query(db, QStringLiteral("pragma journal_mode=wal")).exec();
+    // The journal mode is stored in the file: set once, it holds for every
+    // later connection, so only a file that is not in it yet is changed.
+    bool wal = false;
+    {
+        Query mode(db, QStringLiteral("pragma journal_mode"));
+        mode.exec();
+        wal = mode.next() &&
+              mode.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
+    }
+    if (!wal) Query(db, QStringLiteral("pragma journal_mode=wal")).exec();
+    connectedTo_ = connectionString;
 }
 
 void Connection::close() {
-    if (!QSqlDatabase::contains(name_)) return;
-    QSqlDatabase db = QSqlDatabase::database(name_, false);
-    if (db.isOpen()) db.close();
+    inOperation_ = false;
+    if (transactionDepth_ > 0 && isConnected()) {
+        transactionDepth_ = 0;
+        try {
+            Query(QSqlDatabase::database(name_, false), QStringLiteral("rollback")).exec();
+        } catch (const DbError&) {
+            // Nothing was open on the database's side after all.
+        }
+    }
     transactionDepth_ = 0;
 }
 
-bool Connection::isOpen() const {
+void Connection::disconnect() {
+    inOperation_ = false;
+    transactionDepth_ = 0;
+    connectedTo_.clear();
+    if (!QSqlDatabase::contains(name_)) return;
+    QSqlDatabase db = QSqlDatabase::database(name_, false);
+    if (db.isOpen()) db.close();
+}
+
+bool Connection::isConnected() const {
     return QSqlDatabase::contains(name_) && QSqlDatabase::database(name_, false).isOpen();
+}
+
+bool Connection::isOpen() const {
+    return inOperation_ && isConnected();
 }
 
 Query Connection::prepare(const QString& sql) const {

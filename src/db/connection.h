@@ -10,10 +10,12 @@
 
 namespace otherin::db {
 
-// The logical database connection of one component instance. It is opened at
-// the start of an operation and closed at its end; opening an open connection
-// does nothing. Each instance has its own name in QtSql, so two components in
-// one process never share a handle.
+// The database connection of one component instance. open() and close() mark
+// the start and end of an operation; the physical connection behind them is
+// made at the first open and kept for the instance's life, so an operation
+// pays neither a reconnect nor a fresh write-ahead log. Opening an open
+// connection does nothing. Each instance has its own name in QtSql, so two
+// components in one process never share a handle.
 class Connection {
   public:
     Connection();
@@ -24,8 +26,14 @@ class Connection {
     // Raises DbError when the string is not understood or the database cannot
     // be opened.
     void open(const QString& connectionString);
+    // Ends the operation: a transaction still open is rolled back; the
+    // physical connection stays.
     void close();
+    // True between open() and close().
     bool isOpen() const;
+    // Drops the physical connection as well (the destructor does it).
+    void disconnect();
+    bool isConnected() const;
 
     const Dialect& dialect() const { return dialect_; }
     QString databasePath() const { return path_; }
@@ -46,8 +54,12 @@ class Connection {
 
   private:
     friend class TransactionGuard;
+    void connect(const QString& connectionString);
+
     QString name_;
     QString path_;
+    QString connectedTo_;
+    bool inOperation_ = false;
     Dialect dialect_{DialectKind::Sqlite};
     ProcedureRegistry procedures_;
     int transactionDepth_ = 0;
