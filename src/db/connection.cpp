@@ -67,12 +67,15 @@ void Connection::connect(const QString& connectionString) {
 
 void Connection::close() {
     inOperation_ = false;
+    ++transactionEpoch_;
     if (transactionDepth_ > 0 && isConnected()) {
         transactionDepth_ = 0;
         try {
             Query(QSqlDatabase::database(name_, false), QStringLiteral("rollback")).exec();
         } catch (const DbError&) {
-            // Nothing was open on the database's side after all.
+            // A transaction that cannot be rolled back would keep its write
+            // lock on the kept connection; dropping the connection ends it.
+            disconnect();
         }
     }
     transactionDepth_ = 0;
@@ -80,6 +83,7 @@ void Connection::close() {
 
 void Connection::disconnect() {
     inOperation_ = false;
+    ++transactionEpoch_;
     transactionDepth_ = 0;
     connectedTo_.clear();
     if (!QSqlDatabase::contains(name_)) return;

@@ -63,6 +63,9 @@ class Connection {
     Dialect dialect_{DialectKind::Sqlite};
     ProcedureRegistry procedures_;
     int transactionDepth_ = 0;
+    // Advances whenever close() or disconnect() ends what was open, so a guard
+    // that outlives its operation cannot end a later operation's transaction.
+    int transactionEpoch_ = 0;
 };
 
 }  // namespace otherin::db

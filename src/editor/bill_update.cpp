@@ -10,6 +10,7 @@
 #include "editor/bill_form.h"
 #include "editor/bill_values.h"
 #include "editor/editor_controller.h"
+#include "editor/line_insert.h"
 #include "entry/error_report.h"
 #include "entry/login_context.h"
 #include "stock/stock_ledger.h"
@@ -91,14 +92,14 @@ std::vector<int> replaceLines(SaveEnv& env, const std::vector<int>& rows) {
                    .toInt() +
                1;
     c.exec(QStringLiteral("delete from icstockbillentry where finterid=?"), {ctx.gCurrentInterId});
-    const auto columns = storedColumns(env.form);
+    LineInserter lines(c, env.form, ctx.gIsRedBill == 1);
     std::vector<int> entryIds;
     int n = 0;
     for (const int r : rows) {
         const QString key = env.form.grid.lineKey(r).trimmed();
         const int entryId = key.isEmpty() ? next++ : key.toInt();
         entryIds.push_back(entryId);
-        insertLine(c, env.form, columns, ctx.gCurrentInterId, ++n, entryId, r, ctx.gIsRedBill == 1);
+        lines.insert(ctx.gCurrentInterId, ++n, entryId, r);
     }
     return entryIds;
 }
@@ -144,7 +145,7 @@ bool writeChangedBill(SaveEnv& env) {
         entryIds = replaceLines(env, rows);
         if (posts) {
             stock::postToTimeStock(ctx.gConnection, ctx.gCurrentInterId, stock::PostDirection::Add);
-            stock::removeZeroStockRows(ctx.gConnection);
+            stock::removeZeroStockRows(ctx.gConnection, ctx.gCurrentInterId);
         }
         setYearAndPeriod(ctx.gConnection, ctx.gCurrentInterId);
         tx.commit();

@@ -35,6 +35,7 @@ class SessionTest : public ::testing::Test {
         selectors.record = &records;
         selectors.unit = &units;
         selectors.batchPicker = &batches;
+        prompter.watch(ctx.gConnection);
     }
 
     // A new window on the context's mode and bill, as the window opens it.
