@@ -13,6 +13,7 @@
 #include "editor/line_insert.h"
 #include "entry/error_report.h"
 #include "entry/login_context.h"
+#include "stock/bill_numbering.h"
 #include "stock/stock_ledger.h"
 
 namespace otherin::editor {
@@ -29,7 +30,7 @@ bool numberTaken(SaveEnv& env) {
     return env.ctx.gConnection
                .scalar(QStringLiteral("select count(*) from icstockbill where fbillno=? and "
                                       "finterid<>?"),
-                       {textValue(billNumberText(env.form)), env.ctx.gCurrentInterId})
+                       {textValue(billNumberText(env.form).trimmed()), env.ctx.gCurrentInterId})
                .toInt() > 0;
 }
 
@@ -69,7 +70,8 @@ bool checkStoredBill(SaveEnv& env) {
 int updateHeader(SaveEnv& env) {
     const entry::LoginContext& ctx = env.ctx;
     QString sql = QStringLiteral("update icstockbill set fdate=?,fbillno=?,fOperator=?");
-    QVariantList values{dateText(billDate(env.form)), textValue(billNumberText(env.form)),
+    // The number is stored as it was checked: without surrounding blanks.
+    QVariantList values{dateText(billDate(env.form)), textValue(billNumberText(env.form).trimmed()),
                         ctx.gLoginUserId.trimmed().toLongLong()};
     for (const HeaderValue& h : headerValues(env.form)) {
         sql += QStringLiteral(",%1=?").arg(h.column);
@@ -131,9 +133,13 @@ bool writeChangedBill(SaveEnv& env) {
             return refuse(env, kNumberTaken.text, kNumberTaken.icon);
         }
         const bool posts = ctx.gIsCheckUpdate == 0;
-        if (posts)
+        if (posts) {
             stock::postToTimeStock(ctx.gConnection, ctx.gCurrentInterId,
                                    stock::PostDirection::Reverse);
+            // Keys that only the old lines had are cleaned while the lines still
+            // name them; the new lines' keys are cleaned after their posting.
+            stock::removeZeroStockRows(ctx.gConnection, ctx.gCurrentInterId);
+        }
         if (updateHeader(env) != 1) {
             tx.rollback();
             const auto refusal = storedStateRefusal(env);
@@ -151,6 +157,10 @@ bool writeChangedBill(SaveEnv& env) {
         tx.commit();
     } catch (const db::DbError& e) {
         // The guard has rolled back by now.
+        if (stock::isBillNumberClash(e)) {
+            entry::closeConnection(ctx);
+            return refuse(env, kNumberTaken.text, kNumberTaken.icon);
+        }
         entry::reportError(ctx, env.prompter, e.message());
         return false;
     }
