@@ -95,8 +95,9 @@ class LineGrid : public QAbstractTableModel {
     int lastDataRow() const;
     // Questions line entry asks on every keystroke. Once asked about a column
     // the grid keeps the answer up to date cell by cell, so the next question
-    // costs the same however long the bill is; a bulk change or rows moving
-    // make it count the column again at the next question.
+    // costs the same however long the bill is; rows inserted or removed
+    // before others, or all rows emptied or replaced, make it count the
+    // column again at the next question.
     //   columnSum: value() of every row of column c added up.
     //   firstBlankRow: the first row whose cell in column c is blank (empty
     //   or spaces only); rows() + 1 when there is none.
