@@ -21,32 +21,32 @@ struct Line {
 // The commands in the order of the help. `copy` is named so that the help is
 // complete, and answered as not available until this build has it.
 constexpr Line kCommands[] = {
-    {"new", "open the bill editor on a new bill"},
-    {"find", "open the query dialog and the bill journal"},
-    {"find3", "the same; bills open for price editing"},
-    {"init --db PATH [--demo]", "create a database or bring it up to date"},
-    {"copy --from sqlite:FILE --to URL", "copy a database (not in this build)"},
-    {"verify [--repair]", "check the stock ledger against the bills"},
-    {"passwd --user ID", "set a user's password"},
-    {"switch [NAME [VALUE]]", "list the shared switches, or set one"},
+    {"new", "打开单据编辑窗口，新增一张单据"},
+    {"find", "打开查询窗口与单据序时簿"},
+    {"find3", "同上；单据以编辑单价方式打开"},
+    {"init --db PATH [--demo]", "新建数据库，或把已有的数据库升级到本版本"},
+    {"copy --from sqlite:FILE --to URL", "复制数据库（本版本未提供）"},
+    {"verify [--repair]", "核对即时库存与单据"},
+    {"passwd --user ID", "设置用户的密码"},
+    {"switch [NAME [VALUE]]", "列出共用开关，或设置其中一个"},
 };
 
 constexpr Line kOptions[] = {
-    {"--db PATH", "the SQLite database file to use"},
-    {"--settings FILE", "the settings file instead of the user's"},
-    {"--user ID", "log in as this user instead of asking"},
-    {"--password TEXT", "that user's password (passwd: the new one)"},
-    {"--old-password TEXT", "passwd: the current password"},
-    {"--demo", "init: load the demo data"},
-    {"--repair", "verify: correct the ledger where it differs"},
-    {"-h, --help", "print this help and exit"},
-    {"--version", "print the version and exit"},
+    {"--db PATH", "要使用的数据库文件"},
+    {"--settings FILE", "使用此设置文件，而不是用户自己的"},
+    {"--user ID", "以此用户登录，不再询问"},
+    {"--password TEXT", "该用户的密码（passwd：新密码）"},
+    {"--old-password TEXT", "passwd：当前的密码"},
+    {"--demo", "init：装入演示数据"},
+    {"--repair", "verify：改正与单据不一致的库存"},
+    {"-h, --help", "显示本帮助后退出"},
+    {"--version", "显示版本后退出"},
 };
 
 constexpr Line kExitStatus[] = {
-    {"0", "success"},
-    {"1", "failure (said on stderr or in a window)"},
-    {"2", "wrong usage"},
+    {"0", "成功"},
+    {"1", "失败（原因在标准错误或窗口中说明）"},
+    {"2", "用法错误"},
 };
 
 constexpr const char* kUnavailable[] = {"copy"};
@@ -114,8 +114,8 @@ std::string helpText() {
     width += 2;
     std::ostringstream out;
     out << "Usage: otherin [COMMAND] [OPTION...]\n"
-        << "其它入库单: other stock-in bills, goods received into a warehouse.\n"
-        << "Without a command otherin opens the bill editor on a new bill.\n";
+        << "其它入库单：记录收入仓库的其它入库单据。\n"
+        << "不带命令时，otherin 打开单据编辑窗口，新增一张单据。\n";
     addSection(out, "Commands", kCommands, width);
     addSection(out, "Options", kOptions, width);
     addSection(out, "Exit status", kExitStatus, width);
@@ -171,18 +171,18 @@ std::optional<int> answerWithoutWindows(const std::vector<std::string>& argument
     if (!command) return std::nullopt;
     const std::vector<std::string> names = commandNames();
     if (!contains(names, *command)) {
-        err << "otherin: unknown command '" << *command << "'\n"
-            << "Try 'otherin --help' for the commands.\n";
+        err << "otherin：未知的命令“" << *command << "”\n"
+            << "可用的命令见 otherin --help。\n";
         return 2;
     }
     if (contains(kUnavailable, *command)) {
-        err << "otherin: " << *command << " is not available in this build\n";
+        err << "otherin：本版本未提供命令 " << *command << "\n";
         return 1;
     }
     const bool window = *command == "new" || *command == "find" || *command == "find3";
     if (!window && commandIndex != 0) {
-        err << "otherin: the command '" << *command << "' must come first\n"
-            << "Try 'otherin --help' for the commands.\n";
+        err << "otherin：命令“" << *command << "”必须写在最前面\n"
+            << "可用的命令见 otherin --help。\n";
         return 2;
     }
     return std::nullopt;

@@ -53,7 +53,7 @@ expect 2 out "an unknown command"
 
 run copy --from sqlite:a.sqlite --to sqlite:b.sqlite
 expect 1 out "copy"
-grep -q "not available" <<<"$err" || fail "copy does not say it is not available: $err"
+grep -q "本版本未提供" <<<"$err" || fail "copy does not say it is not available: $err"
 
 run passwd --no-such-option
 expect 2 out "an unknown option of passwd"
