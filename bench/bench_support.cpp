@@ -6,6 +6,7 @@
 #include "db/connection.h"
 #include "db/schema.h"
 #include "db/transaction.h"
+#include "entry/startup.h"
 
 namespace otherin::bench {
 
@@ -27,11 +28,8 @@ entry::Answer RecordingPrompter::question(const QString& text, entry::Buttons, e
 EditorBench::EditorBench() {
     ctx.DBConnectionString =
         QStringLiteral("sqlite:") + dir_.filePath(QStringLiteral("bench.sqlite"));
-    ctx.msgTitle = ctx.gBillName = QStringLiteral("其它入库单");
-    ctx.gBillTypeId = 7;
-    ctx.gViewName = QStringLiteral("vGOtherIn");
-    ctx.gRightPrefix = QStringLiteral("G");
-    ctx.gItemClassList = QStringLiteral(",G01,G02,G03,");
+    ctx.msgTitle = QStringLiteral("其它入库单");
+    entry::setConstants(ctx);
     ctx.gLoginUserId = QStringLiteral("1");
     ctx.gLoginUserName = QStringLiteral("系统管理员");
     ctx.IsAdmin = 1;

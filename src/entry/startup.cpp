@@ -93,17 +93,6 @@ void identifyUser(LoginContext& ctx, const SettingsStore& s) {
     ctx.UserType = q.value(2).toInt();
 }
 
-void setConstants(LoginContext& ctx) {
-    ctx.gBillName = QString::fromUtf8(constants::kBillName);
-    ctx.gBillTypeId = constants::kBillTypeId;
-    ctx.gFromJournal = 0;
-    ctx.gViewName = QString::fromLatin1(constants::kViewName);
-    ctx.gIsRedBill = 0;
-    ctx.gCurrentInterId = 0;
-    ctx.gRightPrefix = QString::fromLatin1(constants::kRightPrefix);
-    ctx.gItemClassList = QString::fromLatin1(constants::kItemClassList);
-}
-
 void readDatabase(LoginContext& ctx) {
     db::Connection& c = ctx.gConnection;
     {
@@ -138,6 +127,17 @@ void readDatabase(LoginContext& ctx) {
 }
 
 }  // namespace
+
+void setConstants(LoginContext& ctx) {
+    ctx.gBillName = QString::fromUtf8(constants::kBillName);
+    ctx.gBillTypeId = constants::kBillTypeId;
+    ctx.gFromJournal = 0;
+    ctx.gViewName = QString::fromLatin1(constants::kViewName);
+    ctx.gIsRedBill = 0;
+    ctx.gCurrentInterId = 0;
+    ctx.gRightPrefix = QString::fromLatin1(constants::kRightPrefix);
+    ctx.gItemClassList = QString::fromLatin1(constants::kItemClassList);
+}
 
 void startUp(LoginContext& ctx, const SettingsStore& settings, Prompter& prompter) {
     readSettings(ctx, settings);

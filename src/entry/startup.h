@@ -37,6 +37,10 @@ class LoginError : public SettingsError {
 // fields read so far.
 void startUp(LoginContext& ctx, const SettingsStore& settings, Prompter& prompter);
 
+// The module's own constants (bill type 7, its view, its right prefix, its
+// item classes) and the run-time state a fresh component starts from.
+void setConstants(LoginContext& ctx);
+
 namespace constants {
 inline constexpr int kBillTypeId = 7;
 inline const char* const kBillName = "其它入库单";

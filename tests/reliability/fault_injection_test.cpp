@@ -26,6 +26,7 @@
 #include "editor/bill_session.h"
 #include "editor/editor_fixture.h"
 #include "entry/edit_mode.h"
+#include "entry/startup.h"
 #include "step_faults.h"
 
 using namespace otherin;
@@ -122,11 +123,7 @@ class Desk {
         : settings_(std::make_unique<entry::SettingsStore>(dir + QStringLiteral("/settings.ini"))) {
         ctx.DBConnectionString = QStringLiteral("sqlite:") + path;
         ctx.msgTitle = QStringLiteral("其它入库单");
-        ctx.gBillName = QStringLiteral("其它入库单");
-        ctx.gBillTypeId = 7;
-        ctx.gViewName = QStringLiteral("vGOtherIn");
-        ctx.gRightPrefix = QStringLiteral("G");
-        ctx.gItemClassList = QStringLiteral(",G01,G02,G03,");
+        entry::setConstants(ctx);
         ctx.gLoginUserId = QStringLiteral("1");
         ctx.gLoginUserName = QStringLiteral("系统管理员");
         ctx.IsAdmin = 1;

@@ -32,6 +32,7 @@
 #include "entry/login_context.h"
 #include "entry/prompter.h"
 #include "entry/settings_store.h"
+#include "entry/startup.h"
 #include "stock/bill_numbering.h"
 
 using namespace otherin;
@@ -67,11 +68,7 @@ struct Options {
 void setUpContext(entry::LoginContext& ctx, const QString& dbPath) {
     ctx.DBConnectionString = QStringLiteral("sqlite:") + dbPath;
     ctx.msgTitle = QStringLiteral("其它入库单");
-    ctx.gBillName = QStringLiteral("其它入库单");
-    ctx.gBillTypeId = 7;
-    ctx.gViewName = QStringLiteral("vGOtherIn");
-    ctx.gRightPrefix = QStringLiteral("G");
-    ctx.gItemClassList = QStringLiteral(",G01,G02,G03,");
+    entry::setConstants(ctx);
     ctx.gLoginUserId = QStringLiteral("1");
     ctx.gLoginUserName = QStringLiteral("系统管理员");
     ctx.IsAdmin = 1;
