@@ -86,6 +86,7 @@ void Connection::disconnect() {
     ++transactionEpoch_;
     transactionDepth_ = 0;
     connectedTo_.clear();
+    statements_->clear();
     if (!QSqlDatabase::contains(name_)) return;
     QSqlDatabase db = QSqlDatabase::database(name_, false);
     if (db.isOpen()) db.close();
@@ -101,7 +102,7 @@ bool Connection::isOpen() const {
 
 Query Connection::prepare(const QString& sql) const {
     if (!isOpen()) throw DbError(QStringLiteral("数据库连接未打开"));
-    return Query(QSqlDatabase::database(name_, false), sql);
+    return Query(statements_, QSqlDatabase::database(name_, false), sql);
 }
 
 int Connection::exec(const QString& sql, const QVariantList& values) const {

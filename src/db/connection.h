@@ -66,6 +66,8 @@ class Connection {
     // Advances whenever close() or disconnect() ends what was open, so a guard
     // that outlives its operation cannot end a later operation's transaction.
     int transactionEpoch_ = 0;
+    // Statements already parsed on the physical connection.
+    std::shared_ptr<StatementPool> statements_ = std::make_shared<StatementPool>();
 };
 
 }  // namespace otherin::db

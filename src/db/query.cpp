@@ -13,17 +13,73 @@ QString describe(const QSqlError& error) {
 }
 }  // namespace
 
+bool StatementPool::take(const QString& sql, QSqlQuery& into) {
+    auto found = idle_.find(sql);
+    if (found == idle_.end() || found->empty()) return false;
+    into = std::move(found->back());
+    found->pop_back();
+    --idleCount_;
+    return true;
+}
+
+void StatementPool::give(const QString& sql, QSqlQuery&& query, int generation) {
+    if (generation != generation_ || idleCount_ >= kMaxIdle) return;
+    query.finish();
+    idle_[sql].push_back(std::move(query));
+    ++idleCount_;
+}
+
+void StatementPool::clear() {
+    idle_.clear();
+    idleCount_ = 0;
+    ++generation_;
+}
+
 Query::Query(const QSqlDatabase& db, const QString& sql) : query_(db), sql_(sql) {
+    prepareFresh(sql);
+}
+
+Query::Query(const std::shared_ptr<StatementPool>& pool, const QSqlDatabase& db,
+             const QString& sql)
+    : sql_(sql), pool_(pool), generation_(pool->generation()) {
+    if (pool_->take(sql, query_)) return;
+    query_ = QSqlQuery(db);
+    prepareFresh(sql);
+}
+
+void Query::prepareFresh(const QString& sql) {
     query_.setForwardOnly(true);
-    if (!query_.prepare(sql)) throw DbError(describe(query_.lastError()));
+    if (!query_.prepare(sql)) {
+        pool_.reset();  // a statement that never prepared is not kept
+        throw DbError(describe(query_.lastError()));
+    }
+}
+
+Query::Query(Query&& other) noexcept
+    : query_(std::move(other.query_)),
+      sql_(std::move(other.sql_)),
+      pool_(std::move(other.pool_)),
+      generation_(other.generation_),
+      bound_(other.bound_),
+      positions_(std::move(other.positions_)) {}
+
+Query::~Query() {
+    if (pool_) pool_->give(sql_, std::move(query_), generation_);
 }
 
 Query& Query::bind(const QVariant& value) {
-    query_.addBindValue(value);
+    query_.bindValue(bound_++, value);
     return *this;
 }
 
 Query& Query::exec() {
+    const int bound = bound_;
+    bound_ = 0;
+    if (bound != query_.boundValues().size()) {
+        throw DbError(QStringLiteral("参数个数不符: %1 个值, 语句要 %2 个")
+                          .arg(bound)
+                          .arg(query_.boundValues().size()));
+    }
     if (!query_.exec()) throw DbError(describe(query_.lastError()));
     positions_.clear();
     return *this;

@@ -6,8 +6,31 @@
 #include <QSqlRecord>
 #include <QString>
 #include <QVariant>
+#include <memory>
+#include <vector>
 
 namespace otherin::db {
+
+// Prepared statements of one physical connection that have finished and can
+// be run again: the same text is parsed once per connection, not once per
+// use. Cleared (and its generation advanced) when the connection is dropped,
+// so a statement of an earlier connection is never handed out again.
+class StatementPool {
+  public:
+    // A finished statement of this text, or none.
+    bool take(const QString& sql, QSqlQuery& into);
+    void give(const QString& sql, QSqlQuery&& query, int generation);
+    void clear();
+    int generation() const { return generation_; }
+
+  private:
+    // Enough for every fixed statement of the module; texts built per search
+    // beyond it are simply not kept.
+    static constexpr int kMaxIdle = 256;
+    QHash<QString, std::vector<QSqlQuery>> idle_;
+    int idleCount_ = 0;
+    int generation_ = 0;
+};
 
 // A prepared statement with positional bound values. Every failure raises
 // DbError with the database's own message, a failed row read included: next()
@@ -15,8 +38,18 @@ namespace otherin::db {
 class Query {
   public:
     Query(const QSqlDatabase& db, const QString& sql);
+    // Takes the statement from the pool when it holds one of this text, and
+    // gives it back, finished, when the query goes out of scope.
+    Query(const std::shared_ptr<StatementPool>& pool, const QSqlDatabase& db, const QString& sql);
+    ~Query();
+    Query(Query&& other) noexcept;
+    Query(const Query&) = delete;
+    Query& operator=(const Query&) = delete;
+    Query& operator=(Query&&) = delete;
 
     Query& bind(const QVariant& value);
+    // Raises DbError when fewer or more values were bound than the last run of
+    // the same statement had (a kept statement still holds its old values).
     Query& exec();
 
     bool next();
@@ -30,8 +63,13 @@ class Query {
     QVariant lastInsertId() const { return query_.lastInsertId(); }
 
   private:
+    void prepareFresh(const QString& sql);
+
     QSqlQuery query_;
     QString sql_;
+    std::shared_ptr<StatementPool> pool_;
+    int generation_ = 0;
+    int bound_ = 0;
     mutable QHash<QString, int> positions_;
 };
 

@@ -4,10 +4,28 @@
 
 namespace otherin::db {
 
-TransactionGuard::TransactionGuard(Connection& connection)
+namespace {
+// In write-ahead mode the log is only ever appended to, so forcing it to the
+// disk forces every commit written before as well.
+const QString kSyncAtCommit = QStringLiteral("pragma synchronous=full");
+const QString kSyncLater = QStringLiteral("pragma synchronous=normal");
+}  // namespace
+
+TransactionGuard::TransactionGuard(Connection& connection, Sync sync)
     : connection_(connection), epoch_(connection.transactionEpoch_) {
     outer_ = connection_.transactionDepth_ == 0;
-    if (outer_) connection_.exec(connection_.dialect().beginWrite());
+    if (outer_) {
+        if (sync == Sync::WithNextCommit && connection_.dialect().kind() == DialectKind::Sqlite) {
+            connection_.exec(kSyncLater);
+            relaxed_ = true;
+        }
+        try {
+            connection_.exec(connection_.dialect().beginWrite());
+        } catch (const DbError&) {
+            restoreSync();
+            throw;
+        }
+    }
     ++connection_.transactionDepth_;
 }
 
@@ -18,6 +36,22 @@ TransactionGuard::~TransactionGuard() {
     } catch (...) {
         // rollback() has dropped the connection; the database drops the
         // transaction with it.
+    }
+}
+
+void TransactionGuard::restoreSync() {
+    if (!relaxed_) return;
+    relaxed_ = false;
+    // Every later commit must reach the disk: a connection that cannot be set
+    // back is not kept (a new one starts at full).
+    if (!connection_.isOpen()) {
+        if (connection_.isConnected()) connection_.disconnect();
+        return;
+    }
+    try {
+        connection_.exec(kSyncAtCommit);
+    } catch (const DbError&) {
+        connection_.disconnect();
     }
 }
 
@@ -32,7 +66,10 @@ bool TransactionGuard::leave() {
 
 void TransactionGuard::commit() {
     if (done_) return;
-    if (!leave()) throw DbError(QStringLiteral("事务已结束,不能提交"));
+    if (!leave()) {
+        restoreSync();
+        throw DbError(QStringLiteral("事务已结束,不能提交"));
+    }
     if (!outer_) return;
     try {
         connection_.exec(QStringLiteral("commit"));
@@ -40,20 +77,27 @@ void TransactionGuard::commit() {
         // A commit that failed may leave the transaction open, and with it the
         // write lock that every other user waits for.
         endOnDatabase();
+        restoreSync();
         throw;
     }
+    restoreSync();
 }
 
 void TransactionGuard::rollback() {
     if (done_) return;
-    if (!leave() || !outer_ || !connection_.isOpen()) return;
+    if (!leave() || !outer_ || !connection_.isOpen()) {
+        restoreSync();
+        return;
+    }
     try {
         connection_.exec(QStringLiteral("rollback"));
     } catch (const DbError&) {
         // Closing the connection is the one sure way to end the transaction.
+        relaxed_ = false;
         connection_.disconnect();
         throw;
     }
+    restoreSync();
 }
 
 void TransactionGuard::endOnDatabase() {

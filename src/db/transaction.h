@@ -13,7 +13,19 @@ namespace otherin::db {
 // physical connection. Both still raise the DbError they met.
 class TransactionGuard {
   public:
-    explicit TransactionGuard(Connection& connection);
+    // How an outer transaction's commit reaches the disk.
+    enum class Sync {
+        // The commit is on the disk when commit() returns.
+        Full,
+        // The commit is written in order but forced to the disk only by the
+        // next Full commit on the database, which carries it along. For a
+        // write that nothing durable depends on until such a commit follows,
+        // like a counter advanced before the save that uses it: a power cut
+        // in between loses both or neither.
+        WithNextCommit,
+    };
+
+    explicit TransactionGuard(Connection& connection, Sync sync = Sync::Full);
     ~TransactionGuard();
     TransactionGuard(const TransactionGuard&) = delete;
     TransactionGuard& operator=(const TransactionGuard&) = delete;
@@ -24,11 +36,13 @@ class TransactionGuard {
   private:
     bool leave();
     void endOnDatabase();
+    void restoreSync();
 
     Connection& connection_;
     bool outer_ = false;
     bool done_ = false;
     int epoch_ = 0;
+    bool relaxed_ = false;
 };
 
 }  // namespace otherin::db

@@ -166,7 +166,10 @@ bool billNumberTakenInType(db::Connection& connection, int billTypeId, const QSt
 }
 
 qint32 nextInternalId(db::Connection& connection, const QString& tableName) {
-    db::TransactionGuard tx(connection);
+    // Taken on its own before a save, the id needs no disk sync of its own:
+    // the save's commit carries it to the disk, and an id lost with a power
+    // cut before that was used by no bill.
+    db::TransactionGuard tx(connection, db::TransactionGuard::Sync::WithNextCommit);
     const int advanced = connection.exec(
         QStringLiteral("update tblmaxNum set fmaxnum=fmaxnum+1 where ftablename=?"), {tableName});
     if (advanced == 0) {

@@ -94,6 +94,81 @@ TEST_F(DbLayerTest, GuardRollsBackUnlessCommittedAndNestedGuardsJoin) {
     EXPECT_EQ(c_.transactionDepth(), 0);
 }
 
+// Statements are parsed once per connection and handed out again: each use
+// still sees only its own values and rows.
+TEST_F(DbLayerTest, KeptStatementsServeEachUseWithItsOwnValues) {
+    const QString insert = QStringLiteral("insert into t(id,txt) values(?,?)");
+    for (int i = 1; i <= 3; ++i) c_.exec(insert, {i, QStringLiteral("r%1").arg(i)});
+    const QString byId = QStringLiteral("select txt from t where id>=? order by id");
+
+    // The same text open twice at once: the inner use gets its own statement.
+    Query outer = c_.prepare(byId);
+    outer.bind(2).exec();
+    ASSERT_TRUE(outer.next());
+    EXPECT_EQ(c_.scalar(byId, {1}).toString(), QStringLiteral("r1"));
+    EXPECT_EQ(outer.value(0).toString(), QStringLiteral("r2"));
+    ASSERT_TRUE(outer.next());
+    EXPECT_EQ(outer.value(0).toString(), QStringLiteral("r3"));
+
+    // Values bound but never run are replaced by the next use's.
+    {
+        Query abandoned = c_.prepare(insert);
+        abandoned.bind(99);
+    }
+    c_.exec(insert, {4, QStringLiteral("r4")});
+    EXPECT_EQ(c_.scalar(QStringLiteral("select txt from t where id=4")).toString(),
+              QStringLiteral("r4"));
+
+    // A kept statement still holds its last values: too few new ones are
+    // refused rather than completed with the old.
+    EXPECT_THROW(c_.exec(insert, {5}), DbError);
+    EXPECT_EQ(rows(), 4);
+
+    // A new physical connection parses afresh.
+    c_.disconnect();
+    c_.open(cs_);
+    c_.exec(insert, {6, QStringLiteral("r6")});
+    EXPECT_EQ(rows(), 5);
+}
+
+// A transaction whose commit rides on the next one's sync leaves the
+// connection at full sync however it ends.
+TEST_F(DbLayerTest, DeferredSyncLastsOneTransactionOnly) {
+    const auto sync = [&] { return c_.scalar(QStringLiteral("pragma synchronous")).toInt(); };
+    const int full = 2;
+    ASSERT_EQ(sync(), full);
+    {
+        TransactionGuard tx(c_, TransactionGuard::Sync::WithNextCommit);
+        EXPECT_LT(sync(), full);
+        c_.exec(QStringLiteral("insert into t(id) values(1)"));
+        tx.commit();
+    }
+    EXPECT_EQ(sync(), full);
+    EXPECT_EQ(rows(), 1);
+    {
+        TransactionGuard tx(c_, TransactionGuard::Sync::WithNextCommit);
+        c_.exec(QStringLiteral("insert into t(id) values(2)"));
+    }
+    EXPECT_EQ(sync(), full);
+    EXPECT_EQ(rows(), 1);
+    {
+        // Joining a full transaction changes nothing.
+        TransactionGuard outer(c_);
+        TransactionGuard inner(c_, TransactionGuard::Sync::WithNextCommit);
+        EXPECT_EQ(sync(), full);
+        inner.commit();
+        outer.commit();
+    }
+    {
+        // Ended by closing the operation: the kept connection is not left
+        // relaxed for the next one.
+        TransactionGuard tx(c_, TransactionGuard::Sync::WithNextCommit);
+        c_.close();
+    }
+    c_.open(cs_);
+    EXPECT_EQ(sync(), full);
+}
+
 TEST_F(DbLayerTest, ErrorsCarryTheDatabaseMessage) {
     try {
         c_.exec(QStringLiteral("insert into missing_table values(1)"));
