@@ -311,6 +311,11 @@ bool BillSession::saveByMode() {
                 split ? bill::splitSave(ctx_, prompter_, splitTexts()) : savePrices(env);
             controller_->setChanged(!saved);
             if (!saved) return false;
+            if (split) {
+                // The window shows what the split left on the bill.
+                form_.grid.clearCells();
+                loadBill(true);
+            }
             if (!split)
                 prompter_.message(QStringLiteral("数据保存成功"), Icon::Information, ctx_.msgTitle);
             commands_[QLatin1String(keys::Save)].enabled = false;

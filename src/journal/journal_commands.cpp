@@ -109,12 +109,26 @@ bool JournalCommands::isBillRow(int row) const {
 }
 
 void JournalCommands::restoreRow() {
-    if (ctx_.gJournalRow >= 0 && view_.rowCount() > ctx_.gJournalRow) {
-        view_.setCurrentRow(ctx_.gJournalRow);
+    const int row = ctx_.gJournalRow;
+    // The bill that was current, where it is still listed: on its old row
+    // when that still shows it, otherwise on its first line.
+    if (keptBill_ > 0 && !(isBillRow(row) && view_.interId(row) == keptBill_)) {
+        for (int r = 0; r < view_.rowCount(); ++r) {
+            if (isBillRow(r) && view_.interId(r) == keptBill_) {
+                view_.setCurrentRow(r);
+                return;
+            }
+        }
     }
+    if (row >= 0 && view_.rowCount() > row) view_.setCurrentRow(row);
+}
+
+void JournalCommands::keepCurrentBill() {
+    keptBill_ = isBillRow(ctx_.gJournalRow) ? view_.interId(ctx_.gJournalRow) : 0;
 }
 
 bool JournalCommands::reloadKeepingRow() {
+    keepCurrentBill();
     if (!view_.reload()) return false;
     restoreRow();
     return true;
@@ -129,10 +143,10 @@ void JournalCommands::reloadKeepingPosition() {
 
 void JournalCommands::openEditorAndRefresh() {
     view_.openEditor();
-    // The editor leaves gFromJournal at 1 when the list may have changed.
-    if (ctx_.gFromJournal != 1) return;
-    reloadKeepingPosition();
+    // Whatever the editor did (saved, audited, deleted, split, or browsed to
+    // other bills and changed them), the list shows the stored bills again.
     ctx_.gFromJournal = 0;
+    reloadKeepingPosition();
 }
 
 bool JournalCommands::addNew() {
@@ -292,6 +306,7 @@ bool JournalCommands::refresh() {
 
 void JournalCommands::filter() {
     ctx_.gJournalRow = view_.currentRow();
+    keepCurrentBill();
     view_.showQuery();
     restoreRow();
 }

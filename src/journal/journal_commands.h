@@ -108,10 +108,13 @@ class JournalCommands {
     void restoreRow();
     bool reloadKeepingRow();
     void reloadKeepingPosition();
+    void keepCurrentBill();
 
     entry::LoginContext& ctx_;
     entry::Prompter& prompter_;
     JournalView& view_;
+    // The bill on the remembered row, found again after a reload.
+    qint64 keptBill_ = 0;
 };
 
 // The lock count: how many leading data columns stay in place when the

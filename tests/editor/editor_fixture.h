@@ -12,7 +12,7 @@
 #include "editor/layout_builder.h"
 #include "entry/login_context.h"
 #include "entry/selectors.h"
-#include "qstring_print.h"
+#include "support/qstring_print.h"
 #include "support/scripted_prompter.h"
 #include "support/test_database.h"
 

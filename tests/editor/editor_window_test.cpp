@@ -28,7 +28,7 @@
 #include "entry/login_context.h"
 #include "entry/settings_store.h"
 #include "entry/startup.h"
-#include "qstring_print.h"
+#include "support/qstring_print.h"
 #include "support/scripted_prompter.h"
 #include "support/test_database.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "qstring_print.h"
+#include "support/qstring_print.h"
 
 #include <map>
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "qstring_print.h"
+#include "support/qstring_print.h"
 
 #include "editor/bill_form.h"
 #include "editor/layout_builder.h"

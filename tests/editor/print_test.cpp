@@ -10,7 +10,7 @@
 #include "editor/print/bill_print.h"
 #include "editor/print/print_template.h"
 #include "entry/login_context.h"
-#include "qstring_print.h"
+#include "support/qstring_print.h"
 #include "support/scripted_prompter.h"
 #include "support/test_database.h"
 

@@ -283,6 +283,9 @@ TEST_F(LoadingTest, SplitModeOpensOnlyTheSplitQuantityAndSavesTheSplit) {
                                     "fentryid=20"))
                   .toDouble(),
               1.0);
+    // The window shows what the split left on the bill.
+    EXPECT_EQ(grid().text(5, 2).toDouble(), 1.0);
+    EXPECT_EQ(grid().text(split, 2), QString());
 
     ctx.gEditMode = entry::kModeChange;
     session->start();

@@ -5,6 +5,10 @@
 #include <functional>
 #include <set>
 
+#include "editor/bill_session.h"
+#include "editor/editor_fixture.h"
+#include "entry/edit_mode.h"
+#include "entry/startup.h"
 #include "journal/journal_commands.h"
 #include "journal/journal_fixture.h"
 #include "query/journal_model.h"
@@ -236,21 +240,21 @@ TEST_F(JournalCommandsTest, OpeningABillSetsTheModeAndRefreshesWhenTheEditorClos
     EXPECT_EQ(status(1), 0);
     EXPECT_EQ(view.editorOpened, 1);
 
-    // Otherwise a bill opens for change; an editor that clears gFromJournal
-    // asks for no refresh.
+    // Otherwise a bill opens for change; the list is read again even when the
+    // editor cleared gFromJournal on closing.
     ctx.gEntryKind = 0;
     view.editor = [this] {
         EXPECT_EQ(ctx.gEditMode, 1);
         ctx.gFromJournal = 0;
     };
     ASSERT_TRUE(commands.openCurrent());
-    EXPECT_EQ(view.reloads, 2);
+    EXPECT_EQ(view.reloads, 3);
 
-    // New bill: mode 0, and the row the user was on comes back.
+    // New bill: mode 0, and the bill the user was on comes back.
     view.editor = [this] { EXPECT_EQ(ctx.gEditMode, 0); };
     view.select({2}, 2);
     ASSERT_TRUE(commands.addNew());
-    EXPECT_EQ(view.reloads, 3);
+    EXPECT_EQ(view.reloads, 4);
     EXPECT_EQ(view.current, 2);
 
     // The totals row opens nothing.
@@ -360,6 +364,80 @@ TEST_F(JournalCommandsTest, TheLockCountIsCheckedAgainstTheGridAndKeptInSetupInf
     EXPECT_EQ(again.ask(input, 19), 0);
     again.save();
     EXPECT_EQ(journal::ColumnLock(ctx).load(19), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The journal with the real bill editor behind it.
+class JournalWithEditorTest : public JournalCommandsTest {
+  protected:
+    void SetUp() override {
+        JournalCommandsTest::SetUp();
+        entry::setConstants(ctx);
+        selectors.record = &records;
+        selectors.unit = &units;
+        selectors.batchPicker = &batches;
+    }
+
+    // The window's editor: opened on the context's bill and mode, `work`
+    // done in it, then closed as the user closes it.
+    void editWith(const std::function<void(editor::BillSession&)>& work) {
+        view.editor = [this, work] {
+            editor::BillSession session(ctx, prompter, selectors, settings.get());
+            ASSERT_TRUE(session.prepare());
+            session.start();
+            work(session);
+            EXPECT_TRUE(session.close());
+        };
+    }
+
+    int columnTitled(const QString& title) const {
+        for (int c = 0; c < view.model.columnCount(); ++c)
+            if (view.model.column(c).title == title) return c;
+        ADD_FAILURE() << "no column " << title.toStdString();
+        return 0;
+    }
+    QString quantityOn(int row) const { return view.model.text(row, columnTitled("数量")); }
+
+    std::unique_ptr<entry::SettingsStore> settings = db.settings();
+    otherin::testing::FakeRecordSelector records;
+    otherin::testing::FakeUnitSelector units;
+    otherin::testing::FakeBatchPicker batches;
+    entry::Selectors selectors;
+};
+
+TEST_F(JournalWithEditorTest, AfterTheEditorClosesTheListShowsTheStoredBillsOnTheSameBill) {
+    // On bill 3's first line. In the editor the user changes bill 3's first
+    // quantity and saves, then browses to bill 1, gives it a third line and
+    // saves, and closes the window.
+    view.select({3}, 3);
+    editWith([this](editor::BillSession& session) {
+        editor::EditorController& editor = session.controller();
+        editor::LineGrid& grid = session.form().grid;
+        const auto type = [&](int column, int row, const QString& text) {
+            const auto at = editor.state().active;
+            ASSERT_TRUE(editor.leaveCell(at.column, at.row, column, row));
+            ASSERT_TRUE(grid.setData(grid.index(row - 1, column - 1), text, Qt::EditRole));
+        };
+        type(5, 1, QStringLiteral("7"));
+        ASSERT_TRUE(session.save()) << prompter.lastText().toStdString();
+        ASSERT_TRUE(session.first());
+        type(1, 3, QStringLiteral("01.001"));
+        type(5, 3, QStringLiteral("2"));
+        type(6, 3, QStringLiteral("2"));
+        ASSERT_TRUE(session.save()) << prompter.lastText().toStdString();
+    });
+    ASSERT_TRUE(commands.change());
+    ASSERT_EQ(db.scalar("select count(*) from icstockbillentry where finterid=1").toInt(), 3);
+
+    // Bill 1's three lines, bill 2, then bill 3 with its new quantity; the
+    // current row is bill 3's, not the row number it had.
+    ASSERT_EQ(view.model.lineCount(), 6);
+    EXPECT_EQ(view.interId(4), 3);
+    EXPECT_EQ(quantityOn(4).toDouble(), 7.0);
+    EXPECT_EQ(view.current, 4);
 }
 
 }  // namespace

@@ -6,12 +6,10 @@
 #include <utility>
 
 #include "entry/login_context.h"
+#include "support/qstring_print.h"
 #include "support/scripted_prompter.h"
 #include "support/test_database.h"
 
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace otherin::testing {
 
