@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QPrinter>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -231,6 +233,43 @@ TEST_F(PrintTest, PreviewNeedsTheRightAndASavedBill) {
         print::printBill(ctx, prompter, 99, print::PrintTarget::pdf(pdf), nullptr, options));
     EXPECT_EQ(prompter.lastText(), QStringLiteral("数据读取错误！"));
     EXPECT_FALSE(QFile::exists(pdf));
+}
+
+// Printing claims success only when pages went out: a printer that cannot
+// start is told, a cancelled print dialog prints nothing and says nothing.
+TEST_F(PrintTest, PrinterFailuresAreToldAndCancelledDialogsPrintNothing) {
+    QTemporaryDir out;
+    struct Case {
+        const char* what;
+        QString file;  // printed to this file; none: no printer at all
+        bool chosen;   // the dialog's answer
+        bool printed;
+        const char* message;
+    };
+    const std::vector<Case> cases{
+        {"no printer", {}, true, false, "没有可用的打印机!"},
+        {"unwritable file", QStringLiteral("/nonexistent-folder/bill.pdf"), true, false,
+         "打印失败: /nonexistent-folder/bill.pdf"},
+        {"dialog cancelled", out.filePath(QStringLiteral("cancelled.pdf")), false, false, ""},
+        {"printed", out.filePath(QStringLiteral("printed.pdf")), true, true, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        prompter.clear();
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setPrinterName(QString());  // printing to a file, whatever is installed
+        printer.setOutputFileName(c.file);
+        print::PrintTarget target = print::PrintTarget::toPrinter(&printer);
+        int asked = 0;
+        target.choose = [&](QPrinter&) {
+            ++asked;
+            return c.chosen;
+        };
+        EXPECT_EQ(print::printBill(ctx, prompter, 1, target, nullptr, options), c.printed);
+        EXPECT_EQ(asked, 1);
+        EXPECT_EQ(prompter.lastText(), QString::fromUtf8(c.message));
+        EXPECT_EQ(!c.file.isEmpty() && QFileInfo(c.file).size() > 0, c.printed);
+    }
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #include "editor/print/bill_print.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QSaveFile>
 #include <QTextDocument>
 
@@ -27,13 +29,26 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     }
 }
 
-void printOn(const Report& report, QPrinter* chosen) {
-    QPrinter fallback(QPrinter::HighResolution);
-    QPrinter* printer = chosen ? chosen : &fallback;
-    if (!printer->isValid()) throw ReportError(QStringLiteral("没有可用的打印机!"));
-    printer->setDocName(report.title);
-    applyPageLayout(*printer);
-    paintDocument(*report.document, *printer);
+const QString kNoPrinter = QStringLiteral("没有可用的打印机!");
+
+// The report on the printer. Painting on a printer that cannot start (none
+// installed, a file that cannot be written) does nothing and says nothing, so
+// the printer is checked before and after: success only when pages went out.
+void printOn(const Report& report, QPrinter& printer) {
+    const bool toFile = printer.outputFormat() == QPrinter::PdfFormat;
+    if (toFile ? printer.outputFileName().isEmpty() : QPrinterInfo(printer).isNull())
+        throw ReportError(kNoPrinter);
+    if (!printer.isValid()) throw ReportError(kNoPrinter);
+    printer.setDocName(report.title);
+    applyPageLayout(printer);
+    paintDocument(*report.document, printer);
+    const bool failed = printer.printerState() == QPrinter::Error ||
+                        printer.printerState() == QPrinter::Aborted ||
+                        (toFile && QFileInfo(printer.outputFileName()).size() == 0);
+    if (failed) {
+        throw ReportError(QStringLiteral("打印失败: ") +
+                          (toFile ? printer.outputFileName() : printer.printerName()));
+    }
 }
 
 }  // namespace
@@ -112,9 +127,15 @@ bool printBill(entry::LoginContext& ctx, entry::Prompter& prompter, qint64 billI
             case PrintKind::Pdf:
                 writeFile(target.pdfPath, pdfBytes(*report->document));
                 break;
-            case PrintKind::Printer:
-                printOn(*report, target.printer);
+            case PrintKind::Printer: {
+                QPrinter fallback(QPrinter::HighResolution);
+                QPrinter& printer = target.printer ? *target.printer : fallback;
+                // The user picks printer, copies and pages; cancelling prints
+                // nothing and says nothing.
+                if (target.choose && !target.choose(printer)) return false;
+                printOn(*report, printer);
                 break;
+            }
         }
     } catch (const ReportError& e) {
         prompter.message(e.message(), entry::Icon::Critical, ctx.msgTitle);

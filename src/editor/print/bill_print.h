@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -41,12 +42,14 @@ struct PrintTarget {
     PrintKind kind = PrintKind::Preview;
     QString pdfPath;              // Pdf: the file written
     QPrinter* printer = nullptr;  // Printer: the one to use; the default printer when null
+    // Printer: asked before printing (the print dialog); false prints nothing.
+    std::function<bool(QPrinter&)> choose;
 
     static PrintTarget preview() { return {}; }
     static PrintTarget toPrinter(QPrinter* printer = nullptr) {
-        return {PrintKind::Printer, QString(), printer};
+        return {PrintKind::Printer, QString(), printer, {}};
     }
-    static PrintTarget pdf(const QString& path) { return {PrintKind::Pdf, path, nullptr}; }
+    static PrintTarget pdf(const QString& path) { return {PrintKind::Pdf, path, nullptr, {}}; }
 };
 
 // Reads the bill type's template and the bill's rows and lays the report out,

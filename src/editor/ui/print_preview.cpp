@@ -1,5 +1,7 @@
 #include "editor/ui/print_preview.h"
 
+#include <QApplication>
+#include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QTextDocument>
@@ -27,7 +29,16 @@ bool previewBill(entry::LoginContext& ctx, entry::Prompter& prompter, qint64 bil
 }
 
 bool printBillOnPrinter(entry::LoginContext& ctx, entry::Prompter& prompter, qint64 billId) {
-    return print::printBill(ctx, prompter, billId, print::PrintTarget::toPrinter());
+    print::PrintTarget target = print::PrintTarget::toPrinter();
+    target.choose = [](QPrinter& printer) {
+        QPrintDialog dialog(&printer, QApplication::activeWindow());
+        dialog.setWindowTitle(QStringLiteral("打印"));
+        dialog.setOptions(QAbstractPrintDialog::PrintPageRange |
+                          QAbstractPrintDialog::PrintToFile |
+                          QAbstractPrintDialog::PrintShowPageSize);
+        return dialog.exec() == QDialog::Accepted;
+    };
+    return print::printBill(ctx, prompter, billId, target);
 }
 
 }  // namespace otherin::editor
