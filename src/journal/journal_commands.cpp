@@ -183,12 +183,16 @@ bool JournalCommands::openCurrent() {
 bool JournalCommands::runOnSelection(JournalCommand command, const char* actionCode,
                                      Operation operation, const QString& success) {
     if (!permitted(command, actionCode)) return false;
-    if (command == JournalCommand::Delete) {
+    if (command == JournalCommand::Delete || command == JournalCommand::Cancel) {
         if (view_.rowCount() == 0 || view_.isTotalsRow(view_.currentRow())) return false;
-        // Nothing to delete: no point in asking.
+        // Nothing to act on: no point in asking.
         if (selectedIdList(view_).isEmpty()) return false;
-        if (prompter_.question(QStringLiteral("确定要删除所选定的单据吗?"), entry::Buttons::YesNo,
-                               Icon::Question, ctx_.msgTitle) != entry::Answer::Yes) {
+        const QString question = command == JournalCommand::Delete
+                                     ? QStringLiteral("确定要删除所选定的单据吗?")
+                                     : QStringLiteral("确定要作废所选定的单据吗?");
+        if (prompter_.question(question + QStringLiteral("\n\n") + selectedNumbers(),
+                               entry::Buttons::YesNo, Icon::Question,
+                               ctx_.msgTitle) != entry::Answer::Yes) {
             return false;
         }
     }
@@ -201,6 +205,27 @@ bool JournalCommands::runOnSelection(JournalCommand command, const char* actionC
     prompter_.message(success, Icon::Information, ctx_.msgTitle);
     reloadKeepingPosition();
     return true;
+}
+
+// The selected bills by number, as the question names them; a long selection
+// is cut after the first few.
+QString JournalCommands::selectedNumbers() const {
+    constexpr int kNamed = 10;
+    QStringList numbers;
+    QSet<qint64> seen;
+    int count = 0;
+    for (int row = 0; row < view_.rowCount(); ++row) {
+        if (view_.isTotalsRow(row) || !view_.isRowSelected(row)) continue;
+        const qint64 id = view_.interId(row);
+        if (id <= 0 || seen.contains(id)) continue;
+        seen.insert(id);
+        if (++count > kNamed) continue;
+        const QString number = view_.billNumber(row);
+        numbers << (number.isEmpty() ? QStringLiteral("内码 %1").arg(id) : number);
+    }
+    QString text = QStringLiteral("单据编号: ") + numbers.join(QStringLiteral("、"));
+    if (count > kNamed) text += QStringLiteral(" 等 %1 张").arg(count);
+    return text;
 }
 
 bool JournalCommands::check() {

@@ -21,6 +21,8 @@ class JournalView {
     virtual bool isTotalsRow(int row) const = 0;
     // The bill id of the line (column 0).
     virtual qint64 interId(int row) const = 0;
+    // The bill number of the line; empty when the journal does not show it.
+    virtual QString billNumber(int row) const = 0;
     // -1 when no row is current.
     virtual int currentRow() const = 0;
     virtual int topRow() const = 0;
@@ -109,6 +111,7 @@ class JournalCommands {
     bool reloadKeepingRow();
     void reloadKeepingPosition();
     void keepCurrentBill();
+    QString selectedNumbers() const;
 
     entry::LoginContext& ctx_;
     entry::Prompter& prompter_;

@@ -1,5 +1,7 @@
 #include "query/journal_content.h"
 
+#include <QStringList>
+
 #include <cmath>
 
 #include "query/value_format.h"
@@ -78,13 +80,25 @@ JournalContent::JournalContent(std::vector<JournalColumn> columns)
     }
 }
 
-void JournalContent::appendLine(const QVariant* values, bool billStart, bool audited) {
+QString billStateText(quint8 states) {
+    static const std::pair<quint8, const char*> names[] = {
+        {kStateAudited, "已审核"}, {kStateVoided, "作废"},     {kStateRed, "红字"},
+        {kStateWrittenOff, "已核销"}, {kStateSplitOff, "拆分"},
+    };
+    QStringList parts;
+    for (const auto& [flag, name] : names) {
+        if (states & flag) parts << QString::fromUtf8(name);
+    }
+    return parts.join(QStringLiteral("、"));
+}
+
+void JournalContent::appendLine(const QVariant* values, bool billStart, quint8 states) {
     const size_t n = columns_.size();
     for (size_t c = 0; c < n; ++c) cells_.push_back(pools_[c].add(values[c]));
     for (const int c : summed_) {
         totals_[c].add(numberOf(values[c]));
     }
-    flags_.push_back((billStart ? kBillStart : 0) | (audited ? kAudited : 0));
+    flags_.push_back(static_cast<quint8>((billStart ? kBillStart : 0) | (states << 1)));
 }
 
 void JournalContent::addBill(const QString& interId) {

@@ -49,6 +49,19 @@ class ColumnTotal {
     qint64 micros_ = 0;
 };
 
+// What the journal tells of a bill beside its columns; a line carries the
+// states of its bill.
+enum BillState : quint8 {
+    kStateAudited = 1,
+    kStateVoided = 2,
+    kStateRed = 4,
+    kStateWrittenOff = 8,
+    kStateSplitOff = 16,  // cut from another bill
+};
+
+// The states as the user reads them ("已审核、红字"); empty for a plain bill.
+QString billStateText(quint8 states);
+
 // Everything one load of the journal produced, built line by line and then
 // handed to the model in one piece.
 class JournalContent {
@@ -57,7 +70,8 @@ class JournalContent {
     explicit JournalContent(std::vector<JournalColumn> columns);
 
     // `values` holds one value per column; an invalid one is an empty cell.
-    void appendLine(const QVariant* values, bool billStart, bool audited);
+    // `states` are BillState flags (true alone: audited).
+    void appendLine(const QVariant* values, bool billStart, quint8 states);
     void addBill(const QString& interId);
 
     const std::vector<JournalColumn>& columns() const { return columns_; }
@@ -68,7 +82,8 @@ class JournalContent {
         return pools_[column].at(cells_[static_cast<size_t>(line) * columns_.size() + column]);
     }
     bool isBillStart(int line) const { return flags_[line] & kBillStart; }
-    bool isAudited(int line) const { return flags_[line] & kAudited; }
+    quint8 states(int line) const { return static_cast<quint8>(flags_[line] >> 1); }
+    bool isAudited(int line) const { return states(line) & kStateAudited; }
     double total(int column) const { return totals_[column].value(); }
 
     // Bill ids in line order, joined by "," (a bill split by the order is
@@ -77,8 +92,7 @@ class JournalContent {
     QString statusText;
 
   private:
-    static constexpr quint8 kBillStart = 1;
-    static constexpr quint8 kAudited = 2;
+    static constexpr quint8 kBillStart = 1;  // the states follow in the higher bits
 
     std::vector<JournalColumn> columns_;
     std::vector<ValuePool> pools_;

@@ -53,9 +53,24 @@ QVariant JournalModel::data(const QModelIndex& index, int role) const {
             return text(row, col);
         case Qt::TextAlignmentRole:
             return static_cast<int>(alignmentOf(column(col).align, rawValue(row, col)));
-        case BackgroundRgbRole:
+        case BackgroundRgbRole: {
             if (isTotalsRow(row)) return kTotalsRgb;
-            return content_.isAudited(row) ? kAuditedRgb : kNotAuditedRgb;
+            const quint8 states = content_.states(row);
+            if (states & kStateVoided) return kVoidedRgb;
+            if (states & kStateWrittenOff) return kWrittenOffRgb;
+            if (states & kStateSplitOff) return kSplitOffRgb;
+            return states & kStateAudited ? kAuditedRgb : kNotAuditedRgb;
+        }
+        case TextRgbRole:
+            if (isTotalsRow(row)) return {};
+            if (content_.states(row) & kStateVoided) return kVoidedTextRgb;
+            if (content_.states(row) & kStateRed) return kRedTextRgb;
+            return {};
+        case StruckOutRole:
+            return !isTotalsRow(row) && (content_.states(row) & kStateVoided) != 0;
+        case Qt::ToolTipRole:
+            if (isTotalsRow(row)) return {};
+            return billStateText(content_.states(row));
         case BillStartRole:
             return isTotalsRow(row) || content_.isBillStart(row);
         case ValueRole:
@@ -71,6 +86,15 @@ QVariant JournalModel::headerData(int section, Qt::Orientation orientation, int 
     }
     if (role == Qt::DisplayRole) return column(section).title;
     if (role == Qt::TextAlignmentRole) return static_cast<int>(Qt::AlignCenter);
+    return {};
+}
+
+QString JournalModel::billNumber(int row) const {
+    if (row < 0 || row >= lineCount()) return {};
+    for (int c = 0; c < columnCount(); ++c) {
+        if (column(c).fieldName.compare(QLatin1String("fbillno"), Qt::CaseInsensitive) == 0)
+            return content_.value(row, c).toString();
+    }
     return {};
 }
 

@@ -17,10 +17,19 @@ class JournalModel : public QAbstractTableModel {
         BackgroundRgbRole = Qt::UserRole + 1,  // int 0xRRGGBB of the row's background
         BillStartRole,                         // bool: the row starts a bill (line above it)
         ValueRole,                             // the value as read (totals: the sum)
+        TextRgbRole,                           // int 0xRRGGBB of the text; none: the default
+        StruckOutRole,                         // bool: the text is struck through (voided)
     };
     static constexpr int kAuditedRgb = 0xFFFFF0;
     static constexpr int kNotAuditedRgb = 0xF0FFFF;
     static constexpr int kTotalsRgb = 0xE8E896;
+    // A bill's states, strongest first: a voided bill looks voided whatever
+    // else it is.
+    static constexpr int kVoidedRgb = 0xDCDCDC;
+    static constexpr int kVoidedTextRgb = 0x7F7F7F;
+    static constexpr int kWrittenOffRgb = 0xE2F0D9;
+    static constexpr int kSplitOffRgb = 0xEDE2F6;
+    static constexpr int kRedTextRgb = 0xC00000;
     static constexpr int kBorderRgb = 0xA2A2A2;
     static constexpr int kTotalsLabelColumn = 3;
 
@@ -46,6 +55,9 @@ class JournalModel : public QAbstractTableModel {
     QString billNo(int row) const;
     // The shown text of a cell, as exported.
     QString text(int row, int column) const;
+    // The text of the bill-number column (fbillno) of a line; empty when the
+    // layout has no such column.
+    QString billNumber(int row) const;
 
     // The listed bills' ids joined by "," (the id-list holder).
     const QString& idList() const { return content_.idList(); }

@@ -37,7 +37,15 @@ std::vector<int> fieldPositions(const QSqlRecord& record, const JournalLayout& l
 JournalContent readLines(db::Query& q, const JournalLayout& layout) {
     JournalContent content(layout.columns);
     const std::vector<int> positions = fieldPositions(q.record(), layout);
-    const int statusAt = q.record().indexOf(QStringLiteral("fstatus"));
+    // The state columns of the bill view; a view without one shows no such state.
+    const QSqlRecord record = q.record();
+    const std::pair<int, quint8> stateColumns[] = {
+        {record.indexOf(QStringLiteral("fstatus")), kStateAudited},
+        {record.indexOf(QStringLiteral("fcancellation")), kStateVoided},
+        {record.indexOf(QStringLiteral("frob")), kStateRed},
+        {record.indexOf(QStringLiteral("fhxid")), kStateWrittenOff},
+        {record.indexOf(QStringLiteral("frscinterid")), kStateSplitOff},
+    };
     const size_t n = layout.columns.size();
     const size_t billLevelEnd = kFixedJournalColumns + layout.billLevelColumns;
     std::vector<QVariant> line(n);
@@ -53,8 +61,20 @@ JournalContent readLines(db::Query& q, const JournalLayout& layout) {
             const bool blank = !billStart && c >= kFixedJournalColumns && c < billLevelEnd;
             line[c] = blank ? QVariant() : q.value(positions[c]);
         }
-        const bool audited = statusAt >= 0 && q.value(statusAt).toInt() == 1;
-        content.appendLine(line.data(), billStart, audited);
+        quint8 states = 0;
+        for (const auto& [at, flag] : stateColumns) {
+            // fstatus and frob count at 1; the others at any non-zero value
+            // (a void flag may also read "true").
+            if (at < 0) continue;
+            const QVariant value = q.value(at);
+            const qlonglong v = value.toString().compare(QLatin1String("true"),
+                                                         Qt::CaseInsensitive) == 0
+                                    ? 1
+                                    : value.toLongLong();
+            const bool set = flag == kStateAudited || flag == kStateRed ? v == 1 : v != 0;
+            if (set) states |= flag;
+        }
+        content.appendLine(line.data(), billStart, states);
         previous = interId;
         first = false;
     }

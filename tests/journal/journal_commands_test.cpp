@@ -31,6 +31,7 @@ class ListView : public journal::JournalView {
     int rowCount() const override { return model.rowCount(); }
     bool isTotalsRow(int row) const override { return model.isTotalsRow(row); }
     qint64 interId(int row) const override { return model.interId(row); }
+    QString billNumber(int row) const override { return model.billNumber(row); }
     int currentRow() const override { return current; }
     int topRow() const override { return top; }
     bool isRowSelected(int row) const override { return selected.count(row) > 0; }
@@ -74,12 +75,16 @@ class ListView : public journal::JournalView {
 class JournalCommandsTest : public ::testing::Test, protected otherin::testing::JournalFixture {
   protected:
     void SetUp() override {
-        // Rows 0-1 bill 1, row 2 bill 2, rows 3-4 bill 3, row 5 the totals.
+        addBills();
+        ASSERT_TRUE(view.reload());
+        ASSERT_EQ(view.rowCount(), 6);
+    }
+
+    // Rows 0-1 bill 1, row 2 bill 2, rows 3-4 bill 3, row 5 the totals.
+    void addBills() {
         addBill(1, "2026-12-02", 0, {{1101, 5}, {1102, 3}});
         addBill(2, "2026-12-03", 0, {{1101, 2}});
         addBill(3, "2026-12-04", 0, {{1103, 1}, {1104, 1}});
-        ASSERT_TRUE(view.reload());
-        ASSERT_EQ(view.rowCount(), 6);
     }
 
     void expectOnlyMessage(const QString& text, Icon icon) {
@@ -179,33 +184,90 @@ TEST_F(JournalCommandsTest, AuditTakesEachSelectedBillOnceAndComesBackToTheSameR
     EXPECT_TRUE(prompter.messages().empty());
 }
 
-TEST_F(JournalCommandsTest, DeleteAsksOnlyWhenThereIsABillToDelete) {
-    // The totals row current: nothing happens and nothing is asked (an
-    // unexpected question would fail the test).
-    view.select({0, 1, 2, 3, 4, 5}, 5);
-    EXPECT_FALSE(commands.remove());
-    // A bill row current but nothing selected.
-    view.select({}, 0);
-    EXPECT_FALSE(commands.remove());
-    EXPECT_TRUE(prompter.messages().empty());
-    EXPECT_TRUE(prompter.questions().empty());
+// Delete and void ask first, naming the selected bills; No changes nothing.
+TEST_F(JournalCommandsTest, DeleteAndVoidAskNamingTheBillsOnlyWhenThereAreBills) {
+    struct Case {
+        Command command;
+        const char* question;
+        const char* success;
+        const char* bills;  // the bills left after Yes, by id
+        int voided;         // bills marked void after Yes
+    };
+    const Case cases[] = {
+        {&JournalCommands::remove, "确定要删除所选定的单据吗?", "删除成功!", "1", 0},
+        {&JournalCommands::cancel, "确定要作废所选定的单据吗?", "作废成功!", "1,2,3", 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.question);
+        db.exec("delete from icstockbillentry");
+        db.exec("delete from icstockbill");
+        addBills();
+        ASSERT_TRUE(view.reload());
+        prompter.clear();
+        // The totals row current, or a bill row current but nothing selected:
+        // nothing happens and nothing is asked (an unexpected question would
+        // fail the test).
+        view.select({0, 1, 2, 3, 4, 5}, 5);
+        EXPECT_FALSE((commands.*c.command)());
+        view.select({}, 0);
+        EXPECT_FALSE((commands.*c.command)());
+        EXPECT_TRUE(prompter.messages().empty());
+        EXPECT_TRUE(prompter.questions().empty());
 
-    prompter.expectQuestion(Answer::No);
-    view.select({2, 3}, 3);
-    EXPECT_FALSE(commands.remove());
-    ASSERT_EQ(prompter.questions().size(), 1u);
-    EXPECT_EQ(prompter.questions()[0].text, QStringLiteral("确定要删除所选定的单据吗?"));
-    EXPECT_EQ(prompter.questions()[0].icon, Icon::Question);
-    EXPECT_EQ(billCount(), 3);
+        prompter.expectQuestion(Answer::No);
+        view.select({2, 3, 4}, 3);
+        EXPECT_FALSE((commands.*c.command)());
+        ASSERT_EQ(prompter.questions().size(), 1u);
+        EXPECT_EQ(prompter.questions()[0].text,
+                  QString::fromUtf8(c.question) + QStringLiteral("\n\n单据编号: QT0002、QT0003"));
+        EXPECT_EQ(prompter.questions()[0].icon, Icon::Question);
+        EXPECT_EQ(billCount(), 3);
+        EXPECT_EQ(db.scalar("select count(*) from icstockbill where fcancellation=1").toInt(), 0);
 
-    prompter.expectQuestion(Answer::Yes);
-    ASSERT_TRUE(commands.remove());
-    expectOnlyMessage(QStringLiteral("删除成功!"), Icon::Information);
-    EXPECT_EQ(billCount(), 1);
-    // Bill 1's two lines and the totals: the remembered row 3 is gone.
-    EXPECT_EQ(view.rowCount(), 3);
-    EXPECT_EQ(view.current, -1);
-    EXPECT_EQ(view.model.idList(), QStringLiteral("1"));
+        prompter.expectQuestion(Answer::Yes);
+        ASSERT_TRUE((commands.*c.command)());
+        expectOnlyMessage(QString::fromUtf8(c.success), Icon::Information);
+        EXPECT_EQ(view.model.idList(), QString::fromUtf8(c.bills));
+        EXPECT_EQ(db.scalar("select count(*) from icstockbill where fcancellation=1").toInt(),
+                  c.voided);
+    }
+}
+
+// Each line shows its bill's states as stored: named in its tip, and a voided
+// bill looks voided whatever else it is.
+TEST_F(JournalCommandsTest, LinesShowTheirBillsStates) {
+    using M = query::JournalModel;
+    struct Case {
+        const char* set;  // columns of bill 3
+        const char* tip;
+        int background;
+        QVariant text;
+        bool struck;
+    };
+    const Case cases[] = {
+        {"fstatus=0", "", M::kNotAuditedRgb, {}, false},
+        {"fstatus=1", "已审核", M::kAuditedRgb, {}, false},
+        {"frob=1", "红字", M::kNotAuditedRgb, M::kRedTextRgb, false},
+        {"fstatus=1,fhxid=12", "已审核、已核销", M::kWrittenOffRgb, {}, false},
+        {"frscinterid=2", "拆分", M::kSplitOffRgb, {}, false},
+        {"fstatus=1,frob=1,fcancellation=1", "已审核、作废、红字", M::kVoidedRgb,
+         M::kVoidedTextRgb, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.set);
+        db.exec("update icstockbill set fstatus=0,frob=0,fcancellation=0,fhxid=0,frscinterid=0");
+        db.exec(QStringLiteral("update icstockbill set %1 where finterid=3").arg(c.set));
+        ASSERT_TRUE(view.reload());
+        for (const int row : {3, 4}) {
+            const QModelIndex at = view.model.index(row, 4);
+            EXPECT_EQ(at.data(Qt::ToolTipRole).toString(), QString::fromUtf8(c.tip));
+            EXPECT_EQ(at.data(M::BackgroundRgbRole).toInt(), c.background);
+            EXPECT_EQ(at.data(M::TextRgbRole), c.text);
+            EXPECT_EQ(at.data(M::StruckOutRole).toBool(), c.struck);
+        }
+        // Bill 2 keeps the plain look.
+        EXPECT_EQ(view.model.index(2, 4).data(Qt::ToolTipRole).toString(), QString());
+    }
 }
 
 TEST_F(JournalCommandsTest, OpeningABillSetsTheModeAndRefreshesWhenTheEditorCloses) {

@@ -159,7 +159,7 @@ TEST_F(JournalWindowTest, KeysMouseAndMenusReachTheCommands) {
     prompter.expectQuestion(entry::Answer::No);
     QTest::keyClick(grid, Qt::Key_Delete);
     ASSERT_EQ(prompter.questions().size(), 1u);
-    EXPECT_EQ(prompter.questions()[0].text, QStringLiteral("确定要删除所选定的单据吗?"));
+    EXPECT_EQ(prompter.questions()[0].text, QStringLiteral("确定要删除所选定的单据吗?\n\n单据编号: QT0002"));
     EXPECT_EQ(billCount(), 3);
 
     // Two bills chosen with Ctrl, audited from the toolbar.

@@ -87,6 +87,7 @@ frmMainBillResult::frmMainBillResult(entry::LoginContext& ctx, entry::Prompter& 
     auto* statusBar = new QStatusBar(this);
     status_ = new QLabel(statusBar);
     statusBar->addWidget(status_, 1);
+    statusBar->addPermanentWidget(legend());
     layout->addWidget(statusBar);
 
     QMenu* fileMenu = menuBar->addMenu(QStringLiteral("文件(&F)"));
@@ -99,6 +100,32 @@ frmMainBillResult::frmMainBillResult(entry::LoginContext& ctx, entry::Prompter& 
 }
 
 frmMainBillResult::~frmMainBillResult() = default;
+
+// What the row colours mean, as the grid paints them.
+QLabel* frmMainBillResult::legend() {
+    using M = query::JournalModel;
+    const auto swatch = [](int background, int text, bool struck, const char* name) {
+        return QStringLiteral("<span style=\"background-color:#%1;%2%3\">&nbsp;%4&nbsp;</span>")
+            .arg(background, 6, 16, QLatin1Char('0'))
+            .arg(text >= 0 ? QStringLiteral("color:#%1;").arg(text, 6, 16, QLatin1Char('0'))
+                           : QString())
+            .arg(struck ? QStringLiteral("text-decoration:line-through;") : QString())
+            .arg(QString::fromUtf8(name));
+    };
+    const QStringList parts{
+        swatch(M::kNotAuditedRgb, -1, false, "未审核"),
+        swatch(M::kAuditedRgb, -1, false, "已审核"),
+        swatch(M::kNotAuditedRgb, M::kRedTextRgb, false, "红字"),
+        swatch(M::kWrittenOffRgb, -1, false, "已核销"),
+        swatch(M::kSplitOffRgb, -1, false, "拆分"),
+        swatch(M::kVoidedRgb, M::kVoidedTextRgb, true, "作废"),
+    };
+    auto* label = new QLabel(parts.join(QLatin1Char(' ')), this);
+    label->setObjectName(QStringLiteral("legend"));
+    label->setTextFormat(Qt::RichText);
+    label->setToolTip(QStringLiteral("指向一行可看到该单据的状态"));
+    return label;
+}
 
 QAction* frmMainBillResult::addCommand(const QString& name, const QString& text,
                                        const std::function<void()>& handler) {

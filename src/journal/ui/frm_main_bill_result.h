@@ -64,6 +64,7 @@ class frmMainBillResult : public QDialog, private JournalView {
     int rowCount() const override;
     bool isTotalsRow(int row) const override;
     qint64 interId(int row) const override;
+    QString billNumber(int row) const override { return model_.billNumber(row); }
     int currentRow() const override;
     int topRow() const override;
     bool isRowSelected(int row) const override;
@@ -74,6 +75,7 @@ class frmMainBillResult : public QDialog, private JournalView {
     void openEditor() override;
 
     void buildCommands();
+    QLabel* legend();
     QAction* addCommand(const QString& name, const QString& text,
                         const std::function<void()>& handler);
     void setUpGrid();

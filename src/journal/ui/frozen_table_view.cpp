@@ -24,6 +24,9 @@ void JournalRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     initStyleOption(&opt, index);
     const QVariant rgb = index.data(query::JournalModel::BackgroundRgbRole);
     if (rgb.isValid()) opt.backgroundBrush = opaque(rgb.toInt());
+    const QVariant text = index.data(query::JournalModel::TextRgbRole);
+    if (text.isValid()) opt.palette.setColor(QPalette::Text, opaque(text.toInt()));
+    if (index.data(query::JournalModel::StruckOutRole).toBool()) opt.font.setStrikeOut(true);
     const QWidget* widget = opt.widget;
     QStyle* style = widget ? widget->style() : QApplication::style();
     style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
