@@ -1,6 +1,7 @@
 #include "editor/bill_session.h"
 
 #include "bill/split_save.h"
+#include "db/db_error.h"
 #include "editor/bill_checks.h"
 #include "editor/bill_insert.h"
 #include "editor/bill_update.h"
@@ -9,6 +10,7 @@
 #include "editor/price_save.h"
 #include "entry/edit_mode.h"
 #include "entry/login_context.h"
+#include "entry/permission.h"
 #include "entry/prompter.h"
 #include "entry/settings_store.h"
 
@@ -90,6 +92,7 @@ QString BillSession::optionsSection() const {
 
 bool BillSession::prepare() {
     ctx_.gIsRedBill = 0;
+    readRights();
     if (!prepared_) layOut();
     options_ = EditorOptions::read(settings_, optionsSection());
     showOptions();
@@ -155,7 +158,53 @@ CommandState BillSession::commandState(const QString& key) const {
     const EntryState& entry = controller_->state();
     if (key == QLatin1String(keys::View)) s.enabled = s.enabled && entry.lookupButtonEnabled;
     if (isLineCommand(key)) s.enabled = s.enabled && entry.lineCommandsEnabled;
+    // A command the user has no right to is not offered, rather than refused.
+    const QString right = rightOf(key);
+    if (rights_ && !right.isEmpty() && !rights_->contains(right)) s.enabled = false;
     return s;
+}
+
+void BillSession::readRights() {
+    const QString p = ctx_.gRightPrefix;
+    try {
+        rights_ = entry::heldRights(
+            ctx_, {p + QStringLiteral("01"), p + QStringLiteral("02"), p + QStringLiteral("04"),
+                   p + QStringLiteral("08"), p + QStringLiteral("13"), QStringLiteral("R10")});
+    } catch (const db::DbError&) {
+        // Each command still asks for its right and reports what went wrong.
+        rights_.reset();
+    }
+}
+
+// The right a command asks for; Save asks for the right of the mode's save
+// (the price edit asks for none).
+QString BillSession::rightOf(const QString& key) const {
+    const auto is = [&key](const char* k) { return key == QLatin1String(k); };
+    QString digits;
+    if (is(keys::Save) || is(keys::MenuSave)) {
+        switch (ctx_.gEditMode) {
+            case entry::kModeNew:
+                digits = QStringLiteral("01");
+                break;
+            case entry::kModeChange:
+                digits = QStringLiteral("02");
+                break;
+            case entry::kModeSplit:
+                digits = QStringLiteral("13");
+                break;
+            default:
+                return {};
+        }
+    } else if (is(keys::Check)) {
+        digits = QStringLiteral("04");
+    } else if (is(keys::Preview) || is(keys::Print)) {
+        digits = QStringLiteral("08");
+    } else if (is(keys::MenuStockQuery)) {
+        return QStringLiteral("R10");
+    } else {
+        return {};
+    }
+    return ctx_.gRightPrefix + digits;
 }
 
 QString BillSession::gridTip(int c, int /*r*/) const {
@@ -261,8 +310,8 @@ bool BillSession::save() {
                           ctx_.msgTitle);
         return false;
     }
-    // What is still being typed into a cell belongs to the bill.
-    if (!controller_->completeCellEdit()) return false;
+    // What is still being typed into a header field or a cell belongs to the bill.
+    if (!controller_->completeHeaderEdit() || !controller_->completeCellEdit()) return false;
     const int mode = ctx_.gEditMode;
     if ((mode == entry::kModeNew || mode == entry::kModeChange) &&
         !controller_->requiredCellsFilled())
@@ -335,12 +384,37 @@ void BillSession::afterStoredSave() {
     controller_->setChanged(false);
     emit billReplaced();
     emit commandsChanged();
+    focusFirstRequiredField();
+}
+
+// What is being typed belongs to the bill before a command reads it: the
+// header field with the focus is checked as leaving it would be, the cell
+// with the cursor as moving on would. False when either was refused.
+bool BillSession::commitEdits() {
+    if (!controller_->completeHeaderEdit()) return false;
+    return controller_->state().focus != Focus::Grid || controller_->completeCellEdit();
+}
+
+// Every way of leaving the shown bill offers to save it first when its
+// header or its lines changed; true when the caller may go on.
+bool BillSession::mayLeaveBill() {
+    if (!commitEdits()) return false;
+    if (headerDiffersFromBaseline()) controller_->setChanged(true);
+    return controller_->askToSave();
+}
+
+// After a new bill or a save the user starts again at the top of the header.
+void BillSession::focusFirstRequiredField() {
+    const HeaderField* first = nullptr;
+    for (const HeaderField& f : form_.header) {
+        if (f.canBeEmpty || !f.visible || !f.enabled) continue;
+        if (!first || f.tabOrder < first->tabOrder) first = &f;
+    }
+    if (first) emit controller_->headerFocusRequested(first->index);
 }
 
 bool BillSession::close() {
-    if (controller_->state().focus == Focus::Grid) controller_->completeCellEdit();
-    if (headerDiffersFromBaseline()) controller_->setChanged(true);
-    if (!controller_->askToSave()) return false;
+    if (!mayLeaveBill()) return false;
     options_.write(settings_, optionsSection());
     if (ctx_.gFromJournal == 1) {
         ctx_.gFromJournal = 0;

@@ -53,18 +53,20 @@ void BillSession::startNewBill() {
     moveCursorHome();
     controller_->setChanged(false);
     recordBaseline();
+    controller_->billShown();
     emit billReplaced();
     emit fixedFieldsChanged();
     emit commandsChanged();
+    focusFirstRequiredField();
 }
 
 void BillSession::newBill() {
-    if (!controller_->askToSave()) return;
+    if (!mayLeaveBill()) return;
     startNewBill();
 }
 
 void BillSession::copyBill() {
-    if (!controller_->askToSave()) return;
+    if (!mayLeaveBill()) return;
     const QString number = stock::previewBillNumber(ctx_, prompter_, ctx_.gBillTypeId);
     LineGrid& grid = form_.grid;
     for (int r = 1; r <= grid.rows(); ++r) grid.setLineKey(r, QString());
@@ -86,6 +88,7 @@ void BillSession::copyBill() {
     recordBaseline();
     // Lines copied are a bill not yet saved; closing asks about them.
     controller_->setChanged(!billLineRows(form_).empty());
+    controller_->billShown();
     emit billReplaced();
     emit fixedFieldsChanged();
     emit commandsChanged();
@@ -162,6 +165,7 @@ bool BillSession::check() {
         prompter_.message(QStringLiteral("请先保存单据!"), Icon::Exclamation, ctx_.msgTitle);
         return false;
     }
+    if (!commitEdits()) return false;
     SaveEnv env{ctx_, prompter_, form_, *controller_};
     if (!holdsRight(env, QStringLiteral("04"))) return false;
     if (!bill::checkBill(ctx_, prompter_, QString::number(ctx_.gCurrentInterId))) return false;
@@ -191,6 +195,7 @@ void BillSession::print() {
 }
 
 void BillSession::printCommand(bool preview) {
+    if (!commitEdits()) return;
     SaveEnv env{ctx_, prompter_, form_, *controller_};
     if (!holdsRight(env, QStringLiteral("08"))) return;
     if (ctx_.gEditMode == entry::kModeNew) {
