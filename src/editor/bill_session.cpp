@@ -414,7 +414,12 @@ void BillSession::focusFirstRequiredField() {
 }
 
 bool BillSession::close() {
-    if (!mayLeaveBill()) return false;
+    // A code refused in a cell does not hold the window open: the cell is
+    // checked and told about, and the bill is then offered for saving.
+    if (!controller_->completeHeaderEdit()) return false;
+    if (controller_->state().focus == Focus::Grid) controller_->completeCellEdit();
+    if (headerDiffersFromBaseline()) controller_->setChanged(true);
+    if (!controller_->askToSave()) return false;
     options_.write(settings_, optionsSection());
     if (ctx_.gFromJournal == 1) {
         ctx_.gFromJournal = 0;

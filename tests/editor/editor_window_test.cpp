@@ -485,6 +485,8 @@ TEST_F(EditorWindowTest, KeyboardEntersALineAndShortcutsRunTheCommands) {
         50.0);
     EXPECT_EQ(focused(), warehouse);
 
+    // New from the grid brings the focus back to the warehouse too.
+    clickCell(kQuantity, 1);
     QTest::keyClick(focused(), Qt::Key_N, Qt::ControlModifier);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("其它入库单新增"));
     EXPECT_EQ(grid().lastDataRow(), 0);
