@@ -1,7 +1,6 @@
 #include "editor/bill_session.h"
 
 #include "bill/split_save.h"
-#include "db/db_error.h"
 #include "editor/bill_checks.h"
 #include "editor/bill_insert.h"
 #include "editor/bill_update.h"
@@ -10,7 +9,6 @@
 #include "editor/price_save.h"
 #include "entry/edit_mode.h"
 #include "entry/login_context.h"
-#include "entry/permission.h"
 #include "entry/prompter.h"
 #include "entry/settings_store.h"
 
@@ -162,49 +160,6 @@ CommandState BillSession::commandState(const QString& key) const {
     const QString right = rightOf(key);
     if (rights_ && !right.isEmpty() && !rights_->contains(right)) s.enabled = false;
     return s;
-}
-
-void BillSession::readRights() {
-    const QString p = ctx_.gRightPrefix;
-    try {
-        rights_ = entry::heldRights(
-            ctx_, {p + QStringLiteral("01"), p + QStringLiteral("02"), p + QStringLiteral("04"),
-                   p + QStringLiteral("08"), p + QStringLiteral("13"), QStringLiteral("R10")});
-    } catch (const db::DbError&) {
-        // Each command still asks for its right and reports what went wrong.
-        rights_.reset();
-    }
-}
-
-// The right a command asks for; Save asks for the right of the mode's save
-// (the price edit asks for none).
-QString BillSession::rightOf(const QString& key) const {
-    const auto is = [&key](const char* k) { return key == QLatin1String(k); };
-    QString digits;
-    if (is(keys::Save) || is(keys::MenuSave)) {
-        switch (ctx_.gEditMode) {
-            case entry::kModeNew:
-                digits = QStringLiteral("01");
-                break;
-            case entry::kModeChange:
-                digits = QStringLiteral("02");
-                break;
-            case entry::kModeSplit:
-                digits = QStringLiteral("13");
-                break;
-            default:
-                return {};
-        }
-    } else if (is(keys::Check)) {
-        digits = QStringLiteral("04");
-    } else if (is(keys::Preview) || is(keys::Print)) {
-        digits = QStringLiteral("08");
-    } else if (is(keys::MenuStockQuery)) {
-        return QStringLiteral("R10");
-    } else {
-        return {};
-    }
-    return ctx_.gRightPrefix + digits;
 }
 
 QString BillSession::gridTip(int c, int /*r*/) const {
@@ -385,32 +340,6 @@ void BillSession::afterStoredSave() {
     emit billReplaced();
     emit commandsChanged();
     focusFirstRequiredField();
-}
-
-// What is being typed belongs to the bill before a command reads it: the
-// header field with the focus is checked as leaving it would be, the cell
-// with the cursor as moving on would. False when either was refused.
-bool BillSession::commitEdits() {
-    if (!controller_->completeHeaderEdit()) return false;
-    return controller_->state().focus != Focus::Grid || controller_->completeCellEdit();
-}
-
-// Every way of leaving the shown bill offers to save it first when its
-// header or its lines changed; true when the caller may go on.
-bool BillSession::mayLeaveBill() {
-    if (!commitEdits()) return false;
-    if (headerDiffersFromBaseline()) controller_->setChanged(true);
-    return controller_->askToSave();
-}
-
-// After a new bill or a save the user starts again at the top of the header.
-void BillSession::focusFirstRequiredField() {
-    const HeaderField* first = nullptr;
-    for (const HeaderField& f : form_.header) {
-        if (f.canBeEmpty || !f.visible || !f.enabled) continue;
-        if (!first || f.tabOrder < first->tabOrder) first = &f;
-    }
-    if (first) emit controller_->headerFocusRequested(first->index);
 }
 
 bool BillSession::close() {

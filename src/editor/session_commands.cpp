@@ -31,6 +31,32 @@ void emptyHeader(BillForm& form) {
 
 }  // namespace
 
+// What is being typed belongs to the bill before a command reads it: the
+// header field with the focus is checked as leaving it would be, the cell
+// with the cursor as moving on would. False when either was refused.
+bool BillSession::commitEdits() {
+    if (!controller_->completeHeaderEdit()) return false;
+    return controller_->state().focus != Focus::Grid || controller_->completeCellEdit();
+}
+
+// Every way of leaving the shown bill offers to save it first when its
+// header or its lines changed; true when the caller may go on.
+bool BillSession::mayLeaveBill() {
+    if (!commitEdits()) return false;
+    if (headerDiffersFromBaseline()) controller_->setChanged(true);
+    return controller_->askToSave();
+}
+
+// After a new bill or a save the user starts again at the top of the header.
+void BillSession::focusFirstRequiredField() {
+    const HeaderField* first = nullptr;
+    for (const HeaderField& f : form_.header) {
+        if (f.canBeEmpty || !f.visible || !f.enabled) continue;
+        if (!first || f.tabOrder < first->tabOrder) first = &f;
+    }
+    if (first) emit controller_->headerFocusRequested(first->index);
+}
+
 void BillSession::startNewBill() {
     const QString number = stock::previewBillNumber(ctx_, prompter_, ctx_.gBillTypeId);
     ctx_.gIsRedBill = 0;
