@@ -36,6 +36,19 @@ LoginDialog::LoginDialog(const std::vector<entry::UserRecord>& users, Check chec
     form->addRow(buttons);
 }
 
+void LoginDialog::retryFor(qlonglong userId) {
+    const int at = users_->findData(userId);
+    if (at >= 0) users_->setCurrentIndex(at);
+    refuse();
+}
+
+void LoginDialog::refuse() {
+    problem_->setText(QStringLiteral("密码不正确，请重新输入"));
+    problem_->show();
+    password_->clear();
+    password_->setFocus();
+}
+
 void LoginDialog::tryLogin() {
     try {
         user_ = check_(users_->currentData().toLongLong(), password_->text());
@@ -49,10 +62,7 @@ void LoginDialog::tryLogin() {
         accept();
         return;
     }
-    problem_->setText(QStringLiteral("密码不正确，请重新输入"));
-    problem_->show();
-    password_->clear();
-    password_->setFocus();
+    refuse();
 }
 
 }  // namespace otherin::app

@@ -24,11 +24,16 @@ class LoginDialog : public QDialog {
     LoginDialog(const std::vector<entry::UserRecord>& users, Check check,
                 QWidget* parent = nullptr);
 
+    // Starts on this user (one whose password was just refused) with the
+    // refusal said, so only the password is typed again.
+    void retryFor(qlonglong userId);
+
     // The user who logged in, once the dialog was accepted.
     const std::optional<entry::UserRecord>& user() const { return user_; }
 
   private:
     void tryLogin();
+    void refuse();
 
     Check check_;
     QComboBox* users_;

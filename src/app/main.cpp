@@ -34,19 +34,20 @@ namespace {
 
 const QString kTitle = QStringLiteral("Mendaxo进销存");
 
-// The user who logged in; none when the dialog was cancelled or the user and
-// password from the command line do not match (told here).
+// The user who logged in; none when the dialog was cancelled. A user and
+// password from the command line that do not match open the dialog on that
+// user, so the password can be typed again.
 std::optional<entry::UserRecord> login(db::Connection& connection, const QString& userArg,
                                        const QString& password) {
+    const qlonglong userId = userArg.toLongLong();
     if (!userArg.isEmpty()) {
-        auto user = entry::checkLogin(connection, userArg.toLongLong(), password);
-        if (!user) QMessageBox::warning(nullptr, kTitle, QStringLiteral("用户名或密码不正确"));
-        return user;
+        if (auto user = entry::checkLogin(connection, userId, password)) return user;
     }
     app::LoginDialog dialog(entry::listUsers(connection),
                             [&connection](qlonglong id, const QString& text) {
                                 return entry::checkLogin(connection, id, text);
                             });
+    if (!userArg.isEmpty()) dialog.retryFor(userId);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return dialog.user();
 }

@@ -90,6 +90,7 @@ QString BillSession::optionsSection() const {
 
 bool BillSession::prepare() {
     ctx_.gIsRedBill = 0;
+    readRights();
     if (!prepared_) layOut();
     options_ = EditorOptions::read(settings_, optionsSection());
     showOptions();
@@ -155,6 +156,9 @@ CommandState BillSession::commandState(const QString& key) const {
     const EntryState& entry = controller_->state();
     if (key == QLatin1String(keys::View)) s.enabled = s.enabled && entry.lookupButtonEnabled;
     if (isLineCommand(key)) s.enabled = s.enabled && entry.lineCommandsEnabled;
+    // A command the user has no right to is not offered, rather than refused.
+    const QString right = rightOf(key);
+    if (rights_ && !right.isEmpty() && !rights_->contains(right)) s.enabled = false;
     return s;
 }
 
@@ -261,8 +265,8 @@ bool BillSession::save() {
                           ctx_.msgTitle);
         return false;
     }
-    // What is still being typed into a cell belongs to the bill.
-    if (!controller_->completeCellEdit()) return false;
+    // What is still being typed into a header field or a cell belongs to the bill.
+    if (!controller_->completeHeaderEdit() || !controller_->completeCellEdit()) return false;
     const int mode = ctx_.gEditMode;
     if ((mode == entry::kModeNew || mode == entry::kModeChange) &&
         !controller_->requiredCellsFilled())
@@ -340,9 +344,13 @@ void BillSession::afterStoredSave() {
     controller_->setChanged(false);
     emit billReplaced();
     emit commandsChanged();
+    focusFirstRequiredField();
 }
 
 bool BillSession::close() {
+    // A code refused in a cell does not hold the window open: the cell is
+    // checked and told about, and the bill is then offered for saving.
+    if (!controller_->completeHeaderEdit()) return false;
     if (controller_->state().focus == Focus::Grid) controller_->completeCellEdit();
     if (headerDiffersFromBaseline()) controller_->setChanged(true);
     if (!controller_->askToSave()) return false;

@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "editor/bill_form.h"
 #include "editor/editor_controller.h"
@@ -197,6 +198,9 @@ class BillSession : public QObject {
 
   private:
     void layOut();
+    bool commitEdits();
+    bool mayLeaveBill();
+    void focusFirstRequiredField();
     void startNewBill();
     bool loadBill(bool keepShownOnFailure);
     bool browseTo(int index);
@@ -221,6 +225,8 @@ class BillSession : public QObject {
     void moveCursorHome();
     void enableHeader(bool enabled);
     void showOptions();
+    void readRights();
+    QString rightOf(const QString& key) const;
 
     entry::LoginContext& ctx_;
     entry::Prompter& prompter_;
@@ -238,6 +244,9 @@ class BillSession : public QObject {
     FixedFields fixed_;
     std::map<int, QString> baseline_;  // header field index -> what is compared on closing
     std::map<QString, CommandState> commands_;
+    // The rights of the guarded commands the user holds, read at each
+    // showing; none when they could not be read (the commands then ask).
+    std::optional<QStringList> rights_;
     bool redMark_ = false;
     bool auditedMark_ = false;
     bool busy_ = false;

@@ -46,7 +46,11 @@ void EditorController::headerKey(int index, EditorKey key) {
 }
 
 void EditorController::setHeaderText(int index, const QString& text) {
-    if (HeaderField* f = env_.form.headerField(index)) f->text = text;
+    HeaderField* f = env_.form.headerField(index);
+    if (!f) return;
+    f->text = text;
+    if (env_.state.focus == Focus::Header && env_.state.focusedHeader == index)
+        env_.state.headerTyped = true;
 }
 
 void EditorController::dateFocus() {
@@ -98,6 +102,16 @@ bool EditorController::completeCellEdit() {
     const bool accepted = env_.form.grid.rows() == 0 || grid_.complete();
     emit commandsChanged();
     return accepted;
+}
+
+bool EditorController::completeHeaderEdit() {
+    if (env_.state.focus != Focus::Header || !env_.state.headerTyped) return true;
+    return headerValidate(env_.state.focusedHeader);
+}
+
+void EditorController::billShown() {
+    env_.state.headerTyped = false;
+    if (env_.state.focus == Focus::Header) headerFocus(env_.state.focusedHeader);
 }
 
 void EditorController::setSumCell() {

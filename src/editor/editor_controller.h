@@ -48,6 +48,15 @@ class EditorController : public QObject {
     // Before a save or when the editor closes: confirm the active cell's
     // text. False when it was refused (the save stops).
     bool completeCellEdit();
+    // Before a command reads the bill: the header field being typed into is
+    // checked as leaving it would check it (the focus stays). False when the
+    // check refused it (its message has been shown).
+    bool completeHeaderEdit();
+    // The bill was shown afresh: nothing is typed into it yet, and a header
+    // field that keeps the focus shows its new record's code.
+    void billShown();
+    // More than ten rows stay below row r, so lines can be added after it.
+    void keepRoomBelow(int r) { grid_.keepRoomBelow(r); }
     void setSumCell();
     // Every line with an item has a quantity and a confirmed unit; otherwise
     // the user is told which cell and the cursor goes there.

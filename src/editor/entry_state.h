@@ -31,8 +31,9 @@ struct EntryState {
     bool lookupButtonEnabled = false;
     bool lineCommandsEnabled = false;  // insert, delete and copy line
     Focus focus = Focus::None;
-    int focusedHeader = 0;  // fIndex of the header field with the focus
-    CellPos active{1, 1};   // the grid's cursor
+    int focusedHeader = 0;     // fIndex of the header field with the focus
+    bool headerTyped = false;  // typed into that field since it was entered or checked
+    CellPos active{1, 1};      // the grid's cursor
 };
 
 // Everything the parts of line entry work on.

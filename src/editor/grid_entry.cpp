@@ -60,9 +60,15 @@ bool GridEntry::checkCell(int c, int r, int c2, int r2, bool moving) {
         st.cellAccepted = false;
         return false;
     }
-    // Ten rows are always left free below the cursor.
-    if (moving && r2 + 10 == grid.rows()) grid.appendRow();
+    if (moving) keepRoomBelow(r2);
     return lookup_.confirm(c, r, c2, r2);
+}
+
+// However the cursor got where it is, by keys, a click or a loaded bill
+// longer than the grid.
+void GridEntry::keepRoomBelow(int r) {
+    LineGrid& grid = env_.form.grid;
+    while (r + 10 >= grid.rows()) grid.appendRow();
 }
 
 bool GridEntry::checkSplitQuantity(int r) {
@@ -94,8 +100,9 @@ void GridEntry::enter(int c, int r) {
 void GridEntry::offerLookup(int c, int r) {
     EntryState& st = env_.state;
     LineGrid& grid = env_.form.grid;
+    const bool open = lookup_.mayChange(c, r);
     if (c > 0 && c == env_.form.columns.batch) {
-        st.lookupButtonEnabled = true;
+        st.lookupButtonEnabled = open;
         return;
     }
     const GridColumn& column = grid.column(c);
@@ -103,7 +110,7 @@ void GridEntry::offerLookup(int c, int r) {
         st.lookupButtonEnabled = false;
         return;
     }
-    st.lookupButtonEnabled = column.lookupKindNumber() > 0;
+    st.lookupButtonEnabled = open && column.lookupKindNumber() > 0;
     grid.setText(c, r, grid.code(c, r));
 }
 

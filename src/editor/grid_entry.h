@@ -21,6 +21,8 @@ class GridEntry {
     bool complete();
     // The cursor is now on (c, r): highlight its row and offer what the cell allows.
     void enter(int c, int r);
+    // More than ten rows always stay below row r.
+    void keepRoomBelow(int r);
 
   private:
     bool checkCell(int c, int r, int c2, int r2, bool moving);

@@ -66,13 +66,26 @@ bool GridLookup::confirm(int c, int r, int c2, int r2) {
     return true;
 }
 
-// The item's own unit is proposed when the line has none yet, with its factor,
-// so the line is complete whichever cell the cursor goes to next.
+// The unit a line keeps when its item changes: only one of the new item's
+// unit group, so a quantity is never counted in a unit the item has not.
+bool GridLookup::keepsUnit(int r, const QString& unitGroup) {
+    const BillForm& form = env_.form;
+    const int unit = form.columns.unit;
+    if (unit < 1 || form.grid.text(unit, r).trimmed().isEmpty()) return false;
+    bool isId = false;
+    const int unitId = form.grid.key(unit, r).trimmed().toInt(&isId);
+    return isId && stock::unitInGroup(env_.ctx, env_.prompter, unitId, unitGroup.toInt());
+}
+
+// The item's own unit is proposed when the line has none of the item's unit
+// group yet, with its factor, so the line is complete whichever cell the
+// cursor goes to next.
 void GridLookup::fillItem(int c, int r) {
     BillForm& form = env_.form;
     LineGrid& grid = form.grid;
     const ColumnMap& m = form.columns;
-    const entry::LookupRecord& item = env_.ctx.lookup;
+    const entry::LookupRecord item = env_.ctx.lookup;
+    const bool keepUnit = keepsUnit(r, item.unitGroup);
     grid.setCell(c, r, item.code, item.id, item.code);
     if (m.itemName > 0) grid.setText(m.itemName, r, item.name);
     if (m.itemModel > 0) grid.setText(m.itemModel, r, item.model);
@@ -80,7 +93,7 @@ void GridLookup::fillItem(int c, int r) {
     grid.setText(form.purchasePriceColumn(), r, item.purchasePrice);
     grid.setText(form.unitGroupColumn(), r, item.unitGroup);
     grid.setText(form.warehouseColumn(), r, item.defaultWarehouse);
-    if (m.unit > 0 && grid.text(m.unit, r).trimmed().isEmpty()) {
+    if (m.unit > 0 && !keepUnit) {
         grid.setCell(m.unit, r, item.unitName, item.unitId, item.unitCode);
         grid.setText(form.unitFactorColumn(), r, item.itemUnitFactor);
     }
@@ -98,14 +111,23 @@ void GridLookup::reject(int c, int r) {
                            form.unitGroupColumn(), form.warehouseColumn()})
             grid.setText(hidden, r, QString());
     }
-    env_.prompter.message(QStringLiteral("数据录入错误!"), entry::Icon::Critical,
-                          env_.ctx.msgTitle);
+    // The code is named, so the user sees which of several typed codes failed.
+    env_.prompter.message(
+        QStringLiteral("数据录入错误!找不到代码“%1”").arg(grid.text(c, r).trimmed()),
+        entry::Icon::Critical, env_.ctx.msgTitle);
     env_.state.cellAccepted = false;
+}
+
+bool GridLookup::mayChange(int c, int r) const {
+    const LineGrid& grid = env_.form.grid;
+    return c > 0 && r > 0 && !grid.isReadOnly() && !grid.column(c).locked;
 }
 
 bool GridLookup::lookup(int c, int r) {
     BillForm& form = env_.form;
-    if (c > 0 && c == form.columns.batch) return pickBatch(r);
+    // A line that may not be typed into is not changed by a pick either.
+    if (!mayChange(c, r)) return false;
+    if (c == form.columns.batch) return pickBatch(r);
     const GridColumn& column = form.grid.column(c);
     if (!column.hasLookup()) return false;
     const entry::LoginContext& ctx = env_.ctx;
@@ -166,8 +188,9 @@ bool GridLookup::pickBatch(int r) {
         form.grid.setText(form.columns.batch, r, ctx.pickedBatch);
         changed = true;
     }
-    // Closing the picker without a choice leaves the price as it was.
-    if (form.columns.price > 0 && !ctx.pickedUnitCost.trimmed().isEmpty()) {
+    // Closing the picker without a choice leaves the price as it was, and so
+    // does a price column that is not open to changes.
+    if (mayChange(form.columns.price, r) && !ctx.pickedUnitCost.trimmed().isEmpty()) {
         form.grid.setText(form.columns.price, r, ctx.pickedUnitCost.trimmed());
         changed = true;
     }

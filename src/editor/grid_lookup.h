@@ -18,11 +18,16 @@ class GridLookup {
     // code names no record; the message has been shown.
     bool confirm(int c, int r, int c2, int r2);
     // The look-up command on (c, r): the batch picker on the batch column, the
-    // column's selector elsewhere. True when the grid changed.
+    // column's selector elsewhere. True when the grid changed. A read-only
+    // grid or a locked cell opens nothing and changes nothing.
     bool lookup(int c, int r);
+    // Whether the user may change cell (c, r): the grid is editable and the
+    // column not locked.
+    bool mayChange(int c, int r) const;
 
   private:
     void fillItem(int c, int r);
+    bool keepsUnit(int r, const QString& unitGroup);
     void reject(int c, int r);
     bool pickBatch(int r);
     bool applyChoice(int c, int r, const entry::SelectorAnswer& answer);

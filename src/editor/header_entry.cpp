@@ -19,6 +19,7 @@ void HeaderEntry::focus(int index) {
     EntryState& st = env_.state;
     st.focus = Focus::Header;
     st.focusedHeader = index;
+    st.headerTyped = false;
     HeaderField* f = env_.form.headerField(index);
     if (!f || !f->looksUp()) return;
     // A negative class marks a field whose records are not picked here.
@@ -49,6 +50,7 @@ bool HeaderEntry::validate(int index) {
         f->code = found.code;
         f->keyValue = found.id;
         st.confirmedHeaderName = found.name;
+        st.headerTyped = false;
         return true;
     }
     env_.prompter.message(captionStem(f->caption) + QStringLiteral("输入不正确"),
@@ -63,7 +65,10 @@ void HeaderEntry::leave(int index) {
     EntryState& st = env_.state;
     env_.form.lookupImage.visible = false;
     st.lookupButtonEnabled = false;
-    if (st.focus == Focus::Header && st.focusedHeader == index) st.focus = Focus::None;
+    if (st.focus == Focus::Header && st.focusedHeader == index) {
+        st.focus = Focus::None;
+        st.headerTyped = false;
+    }
     HeaderField* f = env_.form.headerField(index);
     if (f && f->enabled && f->looksUp()) f->text = st.confirmedHeaderName;
     st.confirmedHeaderName.clear();
@@ -83,7 +88,8 @@ std::optional<int> HeaderEntry::nextInTabOrder(int index) const {
 
 bool HeaderEntry::lookup(int index) {
     HeaderField* f = env_.form.headerField(index);
-    if (!f || f->fieldType.trimmed().isEmpty() || isZeroOrEmpty(f->itemClass)) return false;
+    if (!f || !f->enabled || f->fieldType.trimmed().isEmpty() || isZeroOrEmpty(f->itemClass))
+        return false;
     const entry::LoginContext& ctx = env_.ctx;
     const entry::Selectors& sel = env_.selectors;
     entry::SelectorAnswer answer;

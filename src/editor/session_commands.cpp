@@ -31,6 +31,32 @@ void emptyHeader(BillForm& form) {
 
 }  // namespace
 
+// What is being typed belongs to the bill before a command reads it: the
+// header field with the focus is checked as leaving it would be, the cell
+// with the cursor as moving on would. False when either was refused.
+bool BillSession::commitEdits() {
+    if (!controller_->completeHeaderEdit()) return false;
+    return controller_->state().focus != Focus::Grid || controller_->completeCellEdit();
+}
+
+// Every way of leaving the shown bill offers to save it first when its
+// header or its lines changed; true when the caller may go on.
+bool BillSession::mayLeaveBill() {
+    if (!commitEdits()) return false;
+    if (headerDiffersFromBaseline()) controller_->setChanged(true);
+    return controller_->askToSave();
+}
+
+// After a new bill or a save the user starts again at the top of the header.
+void BillSession::focusFirstRequiredField() {
+    const HeaderField* first = nullptr;
+    for (const HeaderField& f : form_.header) {
+        if (f.canBeEmpty || !f.visible || !f.enabled) continue;
+        if (!first || f.tabOrder < first->tabOrder) first = &f;
+    }
+    if (first) emit controller_->headerFocusRequested(first->index);
+}
+
 void BillSession::startNewBill() {
     const QString number = stock::previewBillNumber(ctx_, prompter_, ctx_.gBillTypeId);
     ctx_.gIsRedBill = 0;
@@ -53,18 +79,20 @@ void BillSession::startNewBill() {
     moveCursorHome();
     controller_->setChanged(false);
     recordBaseline();
+    controller_->billShown();
     emit billReplaced();
     emit fixedFieldsChanged();
     emit commandsChanged();
+    focusFirstRequiredField();
 }
 
 void BillSession::newBill() {
-    if (!controller_->askToSave()) return;
+    if (!mayLeaveBill()) return;
     startNewBill();
 }
 
 void BillSession::copyBill() {
-    if (!controller_->askToSave()) return;
+    if (!mayLeaveBill()) return;
     const QString number = stock::previewBillNumber(ctx_, prompter_, ctx_.gBillTypeId);
     LineGrid& grid = form_.grid;
     for (int r = 1; r <= grid.rows(); ++r) grid.setLineKey(r, QString());
@@ -86,6 +114,7 @@ void BillSession::copyBill() {
     recordBaseline();
     // Lines copied are a bill not yet saved; closing asks about them.
     controller_->setChanged(!billLineRows(form_).empty());
+    controller_->billShown();
     emit billReplaced();
     emit fixedFieldsChanged();
     emit commandsChanged();
@@ -162,6 +191,7 @@ bool BillSession::check() {
         prompter_.message(QStringLiteral("请先保存单据!"), Icon::Exclamation, ctx_.msgTitle);
         return false;
     }
+    if (!commitEdits()) return false;
     SaveEnv env{ctx_, prompter_, form_, *controller_};
     if (!holdsRight(env, QStringLiteral("04"))) return false;
     if (!bill::checkBill(ctx_, prompter_, QString::number(ctx_.gCurrentInterId))) return false;
@@ -191,6 +221,7 @@ void BillSession::print() {
 }
 
 void BillSession::printCommand(bool preview) {
+    if (!commitEdits()) return;
     SaveEnv env{ctx_, prompter_, form_, *controller_};
     if (!holdsRight(env, QStringLiteral("08"))) return;
     if (ctx_.gEditMode == entry::kModeNew) {

@@ -43,6 +43,8 @@ bool BillSession::loadBill(bool keepShownOnFailure) {
         moveCursorHome();
     }
     showBill(ctx_, form_, *bill);
+    // A bill as long as the grid or longer can still grow after its last line.
+    controller_->keepRoomBelow(form_.grid.lastDataRow());
     fixed_ = {bill->makerName, bill->makerCode, bill->checkerName, bill->checkerCode};
     ctx_.gIsRedBill = bill->red;
     for (const char* key : kBillButtons) setCommand(key, true, true);
@@ -66,6 +68,7 @@ bool BillSession::loadBill(bool keepShownOnFailure) {
     }
     recordBaseline();
     controller_->setChanged(false);
+    controller_->billShown();
     emit billReplaced();
     emit fixedFieldsChanged();
     emit commandsChanged();
@@ -116,8 +119,8 @@ bool BillSession::last() {
 }
 
 bool BillSession::browseTo(int index) {
-    // Unsaved changes are offered for saving first, as New does.
-    if (!controller_->askToSave()) return false;
+    // Unsaved changes, of the header too, are offered for saving first, as New does.
+    if (!mayLeaveBill()) return false;
     bool ok = index >= 0 && index < ctx_.gBillIdList.size();
     const qint32 id = ok ? ctx_.gBillIdList[index].trimmed().toInt(&ok) : 0;
     if (!ok) {

@@ -12,6 +12,7 @@ BatchListModel::BatchListModel(QObject* parent) : QAbstractTableModel(parent) {}
 bool BatchListModel::load(entry::LoginContext& ctx, entry::Prompter& prompter) {
     beginResetModel();
     rows_.clear();
+    item_.clear();
     bool ok = true;
     QString failure;
     try {
@@ -21,15 +22,25 @@ bool BatchListModel::load(entry::LoginContext& ctx, entry::Prompter& prompter) {
             entry::ConnectionScope scope(ctx);
             // Ties on the batch text are ordered by warehouse so the list
             // does not change between two openings.
+            db::Query item = ctx.gConnection.prepare(
+                QStringLiteral("select fNumber,coalesce(fname,'') as fname from icitem"
+                               " where fitemid=?"));
+            item.bind(itemId).exec();
+            if (item.next())
+                item_ = item.text(QStringLiteral("fNumber")) + QLatin1Char(' ') +
+                        item.text(QStringLiteral("fname"));
             db::Query q = ctx.gConnection.prepare(QStringLiteral(
                 "select a.fqty,coalesce(a.fbatchno,'') as fbatchno,"
-                "coalesce(b.fname,'') as fUnitName,a.famount from tblTimeStock as a"
+                "coalesce(b.fname,'') as fUnitName,a.famount,"
+                "coalesce(s.fname,'') as fStockName from tblTimeStock as a"
                 " left outer join tblMeasureUnit as b on a.funitid=b.fitemid"
+                " left outer join tblStock as s on a.fstockid=s.fitemid"
                 " where a.fitemid=? and a.fqty<>0"
                 " order by coalesce(a.fbatchno,''),a.fstockid,a.funitid,a.fStockPlace"));
             q.bind(itemId).exec();
             while (q.next()) {
                 rows_.append({q.text(QStringLiteral("fbatchno")),
+                              q.text(QStringLiteral("fStockName")),
                               q.text(QStringLiteral("fUnitName")),
                               q.value(QStringLiteral("fqty")).toDouble(),
                               q.value(QStringLiteral("famount")).toDouble()});
@@ -59,6 +70,13 @@ void BatchListModel::refilter() {
     for (int i = 0; i < rows_.size(); ++i) {
         if (rows_[i].batchNo.contains(text, Qt::CaseInsensitive)) shown_.append(i);
     }
+}
+
+QString BatchListModel::emptyReason() const {
+    if (!shown_.isEmpty()) return {};
+    if (!rows_.isEmpty()) return QStringLiteral("没有批号包含“%1”的库存").arg(filter_.trimmed());
+    const QString item = item_.trimmed().isEmpty() ? QStringLiteral("该物料") : item_.trimmed();
+    return QStringLiteral("%1 没有库存，无批号可选").arg(item);
 }
 
 bool BatchListModel::pick(entry::LoginContext& ctx, int row) const {
@@ -92,6 +110,8 @@ QVariant BatchListModel::data(const QModelIndex& index, int role) const {
     switch (index.column()) {
         case BatchNo:
             return r.batchNo;
+        case Warehouse:
+            return r.warehouse;
         case Unit:
             return r.unitName;
         case Quantity:
@@ -112,6 +132,8 @@ QVariant BatchListModel::headerData(int section, Qt::Orientation orientation, in
     switch (section) {
         case BatchNo:
             return QStringLiteral("批号");
+        case Warehouse:
+            return QStringLiteral("仓库");
         case Unit:
             return QStringLiteral("计量单位");
         case Quantity:

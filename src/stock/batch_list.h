@@ -14,6 +14,7 @@ namespace otherin::stock {
 // One ledger row of an item on hand.
 struct BatchRow {
     QString batchNo;
+    QString warehouse;  // name of the warehouse holding the row
     QString unitName;
     double qty = 0;
     double amount = 0;
@@ -27,7 +28,7 @@ struct BatchRow {
 class BatchListModel : public QAbstractTableModel {
     Q_OBJECT
   public:
-    enum Column { BatchNo, Unit, Quantity, UnitCost, Amount, ColumnCount };
+    enum Column { BatchNo, Warehouse, Unit, Quantity, UnitCost, Amount, ColumnCount };
 
     explicit BatchListModel(QObject* parent = nullptr);
 
@@ -38,6 +39,8 @@ class BatchListModel : public QAbstractTableModel {
     // Shows only rows whose batch number contains the text, ignoring case.
     void setFilter(const QString& text);
     QString filter() const { return filter_; }
+    // Why no row is shown, for the picker to say; empty while rows are shown.
+    QString emptyReason() const;
 
     const BatchRow& rowAt(int row) const { return rows_.at(shown_.at(row)); }
 
@@ -61,6 +64,7 @@ class BatchListModel : public QAbstractTableModel {
     QList<BatchRow> rows_;
     QList<int> shown_;  // indexes into rows_, in list order
     QString filter_;
+    QString item_;  // the item's code and name, as the empty list names it
 };
 
 }  // namespace otherin::stock

@@ -109,4 +109,18 @@ bool lookupCode(entry::LoginContext& ctx, entry::Prompter& prompter, int kind, i
     }
 }
 
+bool unitInGroup(entry::LoginContext& ctx, entry::Prompter& prompter, int unitId, int unitGroup) {
+    try {
+        entry::ConnectionScope scope(ctx);
+        db::Query q = ctx.gConnection.prepare(
+            QStringLiteral("select a.fitemid from tblMeasureUnit as a inner join tblItem as b on"
+                           " a.fitemid=b.fitemid where a.fitemid=? and b.fParentId=?"));
+        q.bind(unitId).bind(unitGroup).exec();
+        return q.next();
+    } catch (const db::DbError& e) {
+        entry::reportError(ctx, prompter, e.message());
+        return false;
+    }
+}
+
 }  // namespace otherin::stock

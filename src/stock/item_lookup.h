@@ -23,4 +23,8 @@ inline constexpr int kClassUnit = 7;
 bool lookupCode(entry::LoginContext& ctx, entry::Prompter& prompter, int kind, int itemClass,
                 const QString& code, int unitGroup);
 
+// Whether the unit `unitId` belongs to the unit group `unitGroup`. A database
+// failure is reported with the critical icon and answers false.
+bool unitInGroup(entry::LoginContext& ctx, entry::Prompter& prompter, int unitId, int unitGroup);
+
 }  // namespace otherin::stock

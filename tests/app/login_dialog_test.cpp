@@ -76,4 +76,17 @@ TEST_F(LoginDialogTest, WrongPasswordKeepsTheDialogOpenForAnotherTry) {
     EXPECT_EQ(tries_[0], (std::pair<qlonglong, QString>{2, QStringLiteral("nope")}));
 }
 
+// A password refused on the command line: the dialog opens on that user and
+// says so, and only the password is typed again.
+TEST_F(LoginDialogTest, RefusedCommandLinePasswordIsTriedAgainForTheSameUser) {
+    dialog_->retryFor(2);
+    EXPECT_EQ(users_->currentData().toLongLong(), 2);
+    EXPECT_FALSE(problem_->isHidden());
+    EXPECT_EQ(problem_->text(), QStringLiteral("密码不正确，请重新输入"));
+    tryWith(QStringLiteral("pw"));
+    EXPECT_EQ(dialog_->result(), QDialog::Accepted);
+    ASSERT_TRUE(dialog_->user().has_value());
+    EXPECT_EQ(dialog_->user()->id, 2);
+}
+
 }  // namespace

@@ -188,7 +188,7 @@ TEST_F(EditorWindowTest, TypedItemCodeFillsTheLineAndAnUnknownOneKeepsTheCursor)
 
     typeInCell(QStringLiteral("9.999"));
     press(Qt::Key_Tab);
-    EXPECT_EQ(messageTexts(), QStringList{QStringLiteral("数据录入错误!")});
+    EXPECT_EQ(messageTexts(), QStringList{QStringLiteral("数据录入错误!找不到代码“9.999”")});
     EXPECT_EQ(active(), (editor::CellPos{kItemCode, 1}));
     EXPECT_EQ(view().currentIndex(), grid().index(0, kItemCode - 1));
 
@@ -198,9 +198,12 @@ TEST_F(EditorWindowTest, TypedItemCodeFillsTheLineAndAnUnknownOneKeepsTheCursor)
     EXPECT_TRUE(prompter.messages().empty()) << messageTexts().join(',').toStdString();
     EXPECT_EQ(grid().text(kName, 1), QStringLiteral("冷轧钢板"));
     EXPECT_EQ(grid().text(kModel, 1), QStringLiteral("1.0×1250×2500mm"));
-    EXPECT_EQ(grid().text(kUnit, 1), QStringLiteral("千克"));
-    EXPECT_EQ(active(), (editor::CellPos{kName, 1}));
-    EXPECT_EQ(view().currentIndex(), grid().index(0, kName - 1));
+    // Tab passes over the name and model the item filled, to the unit,
+    // which shows its code while the cursor is in it.
+    EXPECT_EQ(grid().key(kUnit, 1), QStringLiteral("704"));
+    EXPECT_EQ(grid().text(kUnit, 1), QStringLiteral("KG"));
+    EXPECT_EQ(active(), (editor::CellPos{kUnit, 1}));
+    EXPECT_EQ(view().currentIndex(), grid().index(0, kUnit - 1));
 }
 
 TEST_F(EditorWindowTest, CellEditorsFollowTheColumnType) {
@@ -429,6 +432,150 @@ TEST_F(EditorWindowTest, OptionMenuItemsToggleAndAreStoredOnClose) {
     entry::SettingsStore stored(settings->fileName());
     EXPECT_EQ(stored.value(QStringLiteral("frmMainBill7"), QStringLiteral("AfterSaveNew"), {}),
               QStringLiteral("0"));
+}
+
+// A line is entered from the keyboard alone: Enter passes over the name and
+// model the item fills, the shortcuts run the commands, and after New or a
+// save the focus waits in the warehouse, the first field that must be filled.
+TEST_F(EditorWindowTest, KeyboardEntersALineAndShortcutsRunTheCommands) {
+    open();
+    editor::HeaderPanel& header = *window->headerPanel();
+    QWidget* warehouse = header.input(kWarehouseField);
+    EXPECT_EQ(focused(), warehouse);
+    QTest::keyClicks(warehouse, QStringLiteral("02"));
+    for (int i = 0; i < 3; ++i) press(Qt::Key_Return);  // warehouse, date, remark
+    ASSERT_EQ(focused(), &view());
+
+    typeInCell(QStringLiteral("02.001"));
+    QList<int> columns;
+    const auto enter = [&](const QString& text) {
+        if (!text.isEmpty()) typeInCell(text);
+        press(Qt::Key_Return);
+        columns << active().column;
+    };
+    // The first Enter confirms the item.
+    for (const char* text : {"", "", "5", "10", "", "", ""}) enter(QString::fromLatin1(text));
+    EXPECT_EQ(columns, QList<int>({kUnit, kQuantity, kPrice, kAmount, 8, 9, 10}));
+    enter(QString());
+    EXPECT_EQ(active(), (editor::CellPos{kItemCode, 2}));
+    // Tab walks the same way back and forth.
+    press(Qt::Key_Backtab);
+    EXPECT_EQ(active(), (editor::CellPos{10, 1}));
+    clickCell(kUnit, 1);
+    press(Qt::Key_Backtab);
+    EXPECT_EQ(active(), (editor::CellPos{kItemCode, 1}));
+
+    // Line commands from the keyboard ask first.
+    prompter.expectQuestion(entry::Answer::No);
+    QTest::keyClick(focused(), Qt::Key_Insert, Qt::ControlModifier);
+    prompter.expectQuestion(entry::Answer::No);
+    QTest::keyClick(focused(), Qt::Key_Delete, Qt::ControlModifier);
+    ASSERT_EQ(prompter.questions().size(), 2u);
+    EXPECT_EQ(prompter.questions()[0].text, QStringLiteral("确定要新增吗?"));
+    EXPECT_EQ(prompter.questions()[1].text, QStringLiteral("确定要删除吗?"));
+
+    QTest::keyClick(focused(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_TRUE(messageTexts().contains(QStringLiteral("数据保存成功！")))
+        << messageTexts().join(',').toStdString();
+    const qint32 first = ctx.gCurrentInterId;
+    EXPECT_EQ(db.scalar("select fstockid1 from icstockbill where finterid=?", {first}).toInt(),
+              502);
+    EXPECT_DOUBLE_EQ(
+        db.scalar("select famount from icstockbillentry where finterid=?", {first}).toDouble(),
+        50.0);
+    EXPECT_EQ(focused(), warehouse);
+
+    // New from the grid brings the focus back to the warehouse too.
+    clickCell(kQuantity, 1);
+    QTest::keyClick(focused(), Qt::Key_N, Qt::ControlModifier);
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("其它入库单新增"));
+    EXPECT_EQ(grid().lastDataRow(), 0);
+    EXPECT_EQ(focused(), warehouse);
+
+    // A second bill, then Page Down and Page Up browse the journal's list.
+    QTest::keyClicks(warehouse, QStringLiteral("02"));
+    clickCell(kItemCode, 1);
+    typeInCell(QStringLiteral("02.002"));
+    press(Qt::Key_Tab);
+    clickCell(kQuantity, 1);
+    typeInCell(QStringLiteral("1"));
+    QTest::keyClick(focused(), Qt::Key_S, Qt::ControlModifier);
+    const qint32 second = ctx.gCurrentInterId;
+    ASSERT_NE(second, first);
+    ctx.gBillIdList = {QString::number(first), QString::number(second)};
+    ctx.gEditMode = 1;
+    ctx.gCurrentInterId = first;
+    window->prepare();
+    QTest::keyClick(focused(), Qt::Key_PageDown);
+    EXPECT_EQ(ctx.gCurrentInterId, second);
+    EXPECT_EQ(grid().text(kItemCode, 1), QStringLiteral("02.002"));
+    QTest::keyClick(focused(), Qt::Key_PageUp);
+    EXPECT_EQ(ctx.gCurrentInterId, first);
+
+    // The menus and the buttons' tips show the keys.
+    editor::BillCommands& commands = *window->commands();
+    EXPECT_EQ(commands.actions(QStringLiteral("MenuSave")).front()->text(),
+              QStringLiteral("单据保存\tCtrl+S"));
+    EXPECT_EQ(commands.actions(QStringLiteral("MenuInsertRow")).front()->text(),
+              QStringLiteral("插入行\tCtrl+Ins"));
+    EXPECT_EQ(commands.actions(QStringLiteral("Print")).back()->toolTip(),
+              QStringLiteral("打印 (Ctrl+P)"));
+}
+
+// Typing "02" into 收料仓库 and pressing 保存 at once stores warehouse 02.
+TEST_F(EditorWindowTest, SaveButtonTakesTheWarehouseStillBeingTyped) {
+    open();
+    clickCell(kItemCode, 1);
+    typeInCell(QStringLiteral("02.001"));
+    press(Qt::Key_Tab);
+    clickCell(kQuantity, 1);
+    typeInCell(QStringLiteral("3"));
+    press(Qt::Key_Return);
+    QWidget* warehouse = window->headerPanel()->input(kWarehouseField);
+    QTest::mouseClick(warehouse, Qt::LeftButton);
+    QTest::keyClicks(warehouse, QStringLiteral("02"));
+    QAction* save = window->commands()->actions(QStringLiteral("Save")).back();
+    QWidget* button = window->commands()->toolBar()->widgetForAction(save);
+    ASSERT_NE(button, nullptr);
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(focused(), warehouse);
+    EXPECT_TRUE(messageTexts().contains(QStringLiteral("数据保存成功！")))
+        << messageTexts().join(',').toStdString();
+    EXPECT_EQ(db.scalar("select fstockid1 from icstockbill").toInt(), 502);
+    EXPECT_EQ(db.scalar("select count(*) from tblTimeStock where fstockid<>502").toInt(), 0);
+}
+
+// The date field takes dates and lets the focus go whatever was typed.
+TEST_F(EditorWindowTest, DateFieldLetsTheFocusGoAndKeepsADate) {
+    open();
+    const int dateIndex = window->session()->dateField();
+    auto* date = qobject_cast<QDateEdit*>(window->headerPanel()->input(dateIndex));
+    ASSERT_NE(date, nullptr);
+    const QDate today = window->session()->billDate();
+    ASSERT_TRUE(today.isValid());
+
+    date->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(date, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(date, Qt::Key_Space);
+    QTest::keyClicks(date, QStringLiteral("x"));
+    press(Qt::Key_Tab);
+    EXPECT_NE(focused(), date);
+    EXPECT_EQ(window->session()->billDate(), today);
+    EXPECT_EQ(date->date(), today);
+
+    // A click elsewhere keeps the date too.
+    date->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(date, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(date, QStringLiteral("x"));
+    clickCell(kQuantity, 1);
+    EXPECT_EQ(window->session()->billDate(), today);
+
+    // Digits fill year, month and day; Tab then leaves with the date typed.
+    date->setFocus(Qt::TabFocusReason);
+    QTest::keyClicks(date, QStringLiteral("20260315"));
+    press(Qt::Key_Tab);
+    EXPECT_NE(focused(), date);
+    EXPECT_EQ(window->session()->billDate(), QDate(2026, 3, 15));
 }
 
 }  // namespace

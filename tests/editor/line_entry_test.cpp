@@ -55,7 +55,7 @@ TEST_F(LineEntryTest, UnknownItemCodeIsRefusedThenLetPassOnceThenRefusedAgain) {
 
     EXPECT_FALSE(move(1, 1, 2, 1));
     ASSERT_EQ(prompter.messages().size(), 1u);
-    EXPECT_EQ(prompter.messages()[0].text, QStringLiteral("数据录入错误!"));
+    EXPECT_EQ(prompter.messages()[0].text, QStringLiteral("数据录入错误!找不到代码“zz9”"));
     EXPECT_EQ(prompter.messages()[0].icon, entry::Icon::Critical);
     EXPECT_EQ(prompter.messages()[0].title, QStringLiteral("其它入库单"));
     EXPECT_FALSE(editor->isCellAccepted());
@@ -284,13 +284,52 @@ TEST_F(LineEntryTest, RequiredCellsAreNamedByRowAndColumn) {
     EXPECT_EQ(prompter.messages().size(), 3u);
 }
 
+// A line keeps its unit through a change of item only when the unit belongs
+// to the new item's unit group; otherwise the new item's own unit replaces it.
+TEST_F(LineEntryTest, ChangedItemKeepsOnlyAUnitOfItsOwnUnitGroup) {
+    struct Case {
+        const char* first;
+        const char* unit;  // typed after the first item; empty keeps the item's own
+        const char* second;
+        const char* unitShown;
+        const char* unitKey;
+        const char* factor;
+    };
+    const Case cases[] = {
+        {"01.001", "T", "01.002", "吨", "705", "1000"},  // both in group 602
+        {"01.001", "", "02.003", "个", "701", "1"},      // KG of 602 for an item of 601
+        {"01.001", "T", "02.007", "箱", "703", "100"},   // a chosen unit goes too
+        {"01.008", "", "01.009", "米", "707", "1"},      // M and ROLL are both of group 603
+    };
+    open();
+    int r = 0;
+    for (const Case& c : cases) {
+        ++r;
+        SCOPED_TRACE(c.second);
+        enterItem(r, QString::fromUtf8(c.first));
+        if (*c.unit) {
+            ASSERT_TRUE(move(2, r, 4, r));
+            ASSERT_TRUE(type(4, r, QString::fromUtf8(c.unit)));
+            ASSERT_TRUE(move(4, r, 1, r));
+        } else {
+            ASSERT_TRUE(move(2, r, 1, r));
+        }
+        ASSERT_TRUE(type(1, r, QString::fromUtf8(c.second)));
+        ASSERT_TRUE(move(1, r, 5, r));
+        EXPECT_EQ(grid().text(4, r), QString::fromUtf8(c.unitShown));
+        EXPECT_EQ(grid().key(4, r), QString::fromUtf8(c.unitKey));
+        EXPECT_EQ(grid().text(form->unitFactorColumn(), r), QString::fromUtf8(c.factor));
+    }
+    EXPECT_TRUE(prompter.messages().empty()) << prompter.lastText().toStdString();
+}
+
 TEST_F(LineEntryTest, CompletingTheActiveCellConfirmsItEvenAfterTheGridLostTheFocus) {
     open();
     ASSERT_TRUE(type(1, 1, QStringLiteral("zz")));
     EXPECT_TRUE(move(1, 1, -1, -1));
     editor->headerFocus(4);
     EXPECT_FALSE(editor->completeCellEdit());
-    EXPECT_EQ(prompter.lastText(), QStringLiteral("数据录入错误!"));
+    EXPECT_EQ(prompter.lastText(), QStringLiteral("数据录入错误!找不到代码“zz”"));
     EXPECT_FALSE(editor->isCellAccepted());
 
     ASSERT_TRUE(type(1, 1, QStringLiteral("01.009")));

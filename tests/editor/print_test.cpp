@@ -221,7 +221,8 @@ TEST_F(PrintTest, PreviewNeedsTheRightAndASavedBill) {
     const QString pdf = out.filePath(QStringLiteral("bill.pdf"));
     EXPECT_FALSE(
         print::printBill(ctx, prompter, 1, print::PrintTarget::pdf(pdf), nullptr, options));
-    EXPECT_EQ(prompter.lastText(), QStringLiteral("您无此权限！请与系统管理员联系"));
+    EXPECT_EQ(prompter.lastText(),
+              QStringLiteral("您无此权限！不能打印和预览单据（权限G08），请与系统管理员联系"));
     EXPECT_EQ(prompter.messages().size(), 1u);
     EXPECT_FALSE(QFile::exists(pdf));
     EXPECT_EQ(viewer.titles.size(), 1);

@@ -89,6 +89,24 @@ class SessionTest : public ::testing::Test {
         return ctx.gCurrentInterId;
     }
 
+    // A bill of `lines` lines of item 1120 + n with entry ids 10, 20, ...;
+    // line n has quantity n, price 3.33 and the stored amount 10 × n.
+    void seedBill(qint32 id, int lines, int status = 0, int red = 0) {
+        db.exec(QStringLiteral("insert into icstockbill(finterid,fbillno,fdate,ftrantype,fstatus,"
+                               "frob,fOperator,fchecker,fstockid1,fexplanation) values(?,?,"
+                               "'2026-03-15',7,?,?,1,?,502,?)"),
+                {id, QStringLiteral("NO%1").arg(id), status, red, status ? 2 : 0,
+                 QStringLiteral("摘要%1").arg(id)});
+        const int sign = red ? -1 : 1;
+        for (int n = 1; n <= lines; ++n) {
+            db.exec(
+                QStringLiteral("insert into icstockbillentry(finterid,fentryid,forderid,fitemid,"
+                               "funitid,fqty,fPrice,famount,fbatchno,fstockplace,fnote) "
+                               "values(?,?,?,?,701,?,3.33,?,?,801,?)"),
+                {id, 10 * n, n, 1120 + n, sign * n, sign * 10 * n, QStringLiteral("B%1").arg(n),
+                 QStringLiteral("备注%1").arg(n)});
+        }
+    }
     QVariant scalar(const QString& sql, const QVariantList& values = {}) {
         return db.scalar(sql, values);
     }

@@ -185,7 +185,8 @@ TEST_F(NewBillTest, EmptyBillAndMissingRightAreRefused) {
     ctx.IsAdmin = 0;
     enterLine(1, QStringLiteral("02.001"), QStringLiteral("5"), QStringLiteral("10"));
     EXPECT_FALSE(session->save());
-    EXPECT_EQ(prompter.lastText(), QStringLiteral("您无此权限！请与系统管理员联系"));
+    EXPECT_EQ(prompter.lastText(),
+              QStringLiteral("您无此权限！不能新增单据（权限G01），请与系统管理员联系"));
     EXPECT_EQ(scalar(QStringLiteral("select count(*) from icstockbill")).toInt(), 0);
     EXPECT_TRUE(editor().isChanged());
 }

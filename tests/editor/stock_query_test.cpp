@@ -104,7 +104,8 @@ TEST_F(StockQueryTest, CommandNarrowsByWarehouseAndActiveItem) {
     ctx.IsAdmin = 0;
     ctx.gLoginUserId = QStringLiteral("3");
     EXPECT_FALSE(stockQueryCommand(ctx, prompter, *form, true, 2, viewer));
-    EXPECT_EQ(prompter.lastText(), QStringLiteral("您无此权限！请与系统管理员联系"));
+    EXPECT_EQ(prompter.lastText(),
+              QStringLiteral("您无此权限！不能查询即时库存（权限R10），请与系统管理员联系"));
     EXPECT_EQ(viewer.conditions.size(), 3);
 }
 

@@ -40,11 +40,17 @@ TEST_F(PermissionTest, DirectAndGroupRightsPassOthersAreRefused) {
     EXPECT_TRUE(hasRight(ctx_, prompter_, QStringLiteral("G02")));
     EXPECT_TRUE(prompter_.messages().empty());
 
+    ctx_.gRightPrefix = QStringLiteral("G");
     EXPECT_FALSE(hasRight(ctx_, prompter_, QStringLiteral("G03")));
     EXPECT_FALSE(hasRight(ctx_, prompter_, QStringLiteral("G99")));
     ASSERT_EQ(prompter_.messages().size(), 2u);
+    // The refusal names what was refused, and the code for a right of no
+    // action of this module.
+    EXPECT_EQ(prompter_.messages()[0].text,
+              QStringLiteral("您无此权限！不能删除单据（权限G03），请与系统管理员联系"));
+    EXPECT_EQ(prompter_.messages()[1].text,
+              QStringLiteral("您无此权限！（权限G99），请与系统管理员联系"));
     for (const auto& m : prompter_.messages()) {
-        EXPECT_EQ(m.text, QStringLiteral("您无此权限！请与系统管理员联系"));
         EXPECT_EQ(m.icon, Icon::Exclamation);
         EXPECT_EQ(m.title, QStringLiteral("标题"));
     }

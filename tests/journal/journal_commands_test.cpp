@@ -136,7 +136,11 @@ TEST_F(JournalCommandsTest, WithoutTheRightOnlyTheRightsMessageIsShown) {
           &JournalCommands::unWriteOff, &JournalCommands::split, &JournalCommands::restore}) {
         prompter.clear();
         EXPECT_FALSE((commands.*command)());
-        expectOnlyMessage(QStringLiteral("您无此权限！请与系统管理员联系"), Icon::Exclamation);
+        // Each refusal names its own action after these words.
+        ASSERT_EQ(prompter.messages().size(), 1u);
+        EXPECT_TRUE(prompter.lastText().startsWith(QStringLiteral("您无此权限！不能")))
+            << prompter.lastText().toStdString();
+        EXPECT_EQ(prompter.messages()[0].icon, Icon::Exclamation);
     }
     EXPECT_EQ(billCount(), 3);
     EXPECT_EQ(status(2), 0);

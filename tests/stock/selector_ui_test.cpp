@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
+#include <QDialogButtonBox>
+#include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
@@ -84,6 +88,46 @@ TEST_F(SelectorUiTest, RecordSelectorListsTypedItemsAndAnswersTheChosenOne) {
     dialog.searchBox()->setText(QStringLiteral("KGC"));  // a model, not sought by default
     EXPECT_TRUE(codes(dialog).isEmpty());
     EXPECT_TRUE(prompter_.messages().empty());
+}
+
+// Codes and names are read whole when the selector opens and after every
+// search; OK takes the current row, Cancel nothing.
+TEST_F(SelectorUiTest, SelectorShowsWholeCodesAndNamesAndHasOkAndCancel) {
+    RecordSelectorDialog dialog(itemInput(""), true, prompter_, title_);
+    ASSERT_TRUE(dialog.load());
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    QTableView* view = dialog.view();
+    const auto wholeTexts = [&] {
+        const QFontMetrics metrics = view->fontMetrics();
+        for (int column : {0, 1}) {
+            int widest = metrics.horizontalAdvance(
+                view->model()->headerData(column, Qt::Horizontal).toString());
+            for (int row = 0; row < view->model()->rowCount(); ++row)
+                widest = std::max(widest, metrics.horizontalAdvance(
+                                              view->model()->index(row, column).data().toString()));
+            EXPECT_GE(view->columnWidth(column), widest) << column;
+        }
+    };
+    wholeTexts();
+    dialog.searchBox()->setText(QStringLiteral("铜芯"));
+    ASSERT_EQ(dialog.model().rowCount(), 2);
+    wholeTexts();
+
+    QDialogButtonBox* buttons = dialog.findChild<QDialogButtonBox*>();
+    ASSERT_NE(buttons, nullptr);
+    QTest::keyClick(dialog.searchBox(), Qt::Key_Down);
+    QTest::mouseClick(buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.answer().code, QStringLiteral("01.010"));
+
+    RecordSelectorDialog cancelled(itemInput("螺栓"), true, prompter_, title_);
+    ASSERT_TRUE(cancelled.load());
+    cancelled.show();
+    QTest::mouseClick(cancelled.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel),
+                      Qt::LeftButton);
+    EXPECT_EQ(cancelled.result(), QDialog::Rejected);
+    EXPECT_FALSE(cancelled.answer().chosen());
 }
 
 TEST_F(SelectorUiTest, SeveralItemsAreWrittenForTheUserAndAnswerMinusOne) {
@@ -211,6 +255,34 @@ TEST_F(BatchPickerWindowTest, DoubleClickPicksTheRowAndCloses) {
     EXPECT_EQ(window.result(), QDialog::Accepted);
     EXPECT_EQ(ctx_.pickedBatch, QStringLiteral("B2"));
     EXPECT_EQ(ctx_.pickedUnitCost, QStringLiteral("2.5"));
+}
+
+// Each row names its warehouse; an empty list says why it is empty.
+TEST_F(BatchPickerWindowTest, RowsNameTheirWarehouseAndAnEmptyListSaysWhy) {
+    db_.exec(
+        QStringLiteral("insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fqty,"
+                       "famount) values(502,1101,704,'B1',1,1)"));
+    stock::BatchPickerWindow window(ctx_, prompter_);
+    ASSERT_TRUE(window.load());
+    window.show();
+    QAbstractItemModel* model = window.view()->model();
+    ASSERT_EQ(model->rowCount(), 3);
+    EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("仓库"));
+    QStringList shown;
+    for (int row = 0; row < 3; ++row)
+        shown << model->index(row, 0).data().toString() + QLatin1Char('/') +
+                     model->index(row, 1).data().toString();
+    EXPECT_EQ(shown, (QStringList{"B1/原材料仓", "B1/五金仓", "B2/原材料仓"}));
+    EXPECT_TRUE(window.note().isEmpty());
+
+    QTest::keyClicks(window.searchBox(), QStringLiteral("zz"));
+    EXPECT_EQ(window.note(), QStringLiteral("没有批号包含“zz”的库存"));
+    EXPECT_TRUE(window.findChild<QLabel*>(QStringLiteral("note"))->isVisible());
+
+    ctx_.batchItemId = QStringLiteral("1102");  // nothing on hand
+    ASSERT_TRUE(window.load());
+    EXPECT_EQ(window.model().rowCount(), 0);
+    EXPECT_EQ(window.note(), QStringLiteral("01.002 冷轧钢板 没有库存，无批号可选"));
 }
 
 TEST_F(BatchPickerWindowTest, SearchThenEnterPicksAndEscapePicksNothing) {

@@ -27,6 +27,38 @@ QIcon colourIcon(const QColor& colour) {
     return QIcon(pixmap);
 }
 
+// The keys of the commands used all day. Each sequence is held by the
+// command's toolbar button only (two holders would make it ambiguous and
+// neither would fire); menu items show it beside their caption.
+struct Shortcut {
+    const char* key;
+    QKeySequence keys;
+};
+const Shortcut kShortcuts[] = {
+    {keys::Save, QKeySequence(Qt::CTRL | Qt::Key_S)},
+    {keys::New, QKeySequence(Qt::CTRL | Qt::Key_N)},
+    {keys::Print, QKeySequence(Qt::CTRL | Qt::Key_P)},
+    {keys::InsertRow, QKeySequence(Qt::CTRL | Qt::Key_Insert)},
+    {keys::DeleteRow, QKeySequence(Qt::CTRL | Qt::Key_Delete)},
+    {keys::Back, QKeySequence(Qt::Key_PageUp)},
+    {keys::Next, QKeySequence(Qt::Key_PageDown)},
+};
+
+// The toolbar key of a menu item that runs the same command under its own key.
+QString commandKey(const QString& key) {
+    if (key == QLatin1String(keys::MenuSave)) return QString::fromLatin1(keys::Save);
+    if (key == QLatin1String(keys::MenuInsertRow)) return QString::fromLatin1(keys::InsertRow);
+    if (key == QLatin1String(keys::MenuDeleteRow)) return QString::fromLatin1(keys::DeleteRow);
+    return key;
+}
+
+QKeySequence shortcutOf(const QString& key) {
+    for (const Shortcut& s : kShortcuts) {
+        if (commandKey(key) == QLatin1String(s.key)) return s.keys;
+    }
+    return {};
+}
+
 bool isOption(const QString& key) {
     return key == QLatin1String(keys::MenuAfterSaveNew) ||
            key == QLatin1String(keys::MenuItemNotice) ||
@@ -39,6 +71,22 @@ BillCommands::BillCommands(QWidget* window)
     : QObject(window), menuBar_(new QMenuBar(window)), toolBar_(new QToolBar(window)) {
     buildMenus();
     buildToolBar(window);
+    showShortcuts();
+}
+
+void BillCommands::showShortcuts() {
+    const QList<QAction*> buttons = toolBar_->actions();
+    for (const auto& [key, action] : actions_) {
+        const QKeySequence keys = shortcutOf(key);
+        if (keys.isEmpty()) continue;
+        const QString shown = keys.toString(QKeySequence::NativeText);
+        if (buttons.contains(action)) {
+            action->setShortcut(keys);
+            action->setToolTip(QStringLiteral("%1 (%2)").arg(action->text(), shown));
+        } else {
+            action->setText(action->text() + QLatin1Char('\t') + shown);
+        }
+    }
 }
 
 QAction* BillCommands::add(QWidget* to, const QString& key, const QString& caption) {

@@ -39,6 +39,7 @@ class BillCommands : public QObject {
     void buildToolBar(QWidget* window);
     void buildMenus();
     void showSeparators();
+    void showShortcuts();
 
     QMenuBar* menuBar_;
     QToolBar* toolBar_;

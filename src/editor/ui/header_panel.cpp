@@ -19,6 +19,22 @@ constexpr int kCaptionGap = 4;
 constexpr int kImageSize = 18;
 constexpr int kBottomMargin = 6;
 
+// The bill's date, typed part by part or picked in the calendar. It always
+// holds a date: what is typed and not a date goes back to the last date when
+// the field is left, and Tab leaves the field as from any other field
+// instead of stepping through year, month and day (the arrows do that).
+class DateField : public QDateEdit {
+  public:
+    explicit DateField(QWidget* parent) : QDateEdit(parent) {
+        setCalendarPopup(true);
+        setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+        setMinimumDate(QDate(1900, 1, 1));
+    }
+
+  protected:
+    bool focusNextPrevChild(bool next) override { return QWidget::focusNextPrevChild(next); }
+};
+
 }  // namespace
 
 QWidget* HeaderPanel::Input::widget() const {
@@ -64,15 +80,12 @@ void HeaderPanel::addField(const HeaderField& f) {
     in.caption = new QLabel(f.caption, this);
     in.caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     if (f.index == dateIndex_) {
-        in.date = new QDateEdit(this);
-        in.date->setCalendarPopup(true);
-        in.date->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-        // The earliest date stands for "no date" and shows blank.
-        in.date->setMinimumDate(QDate(1900, 1, 1));
-        in.date->setSpecialValueText(QStringLiteral(" "));
-        connect(in.date, &QDateEdit::dateChanged, this, [this, index = f.index](const QDate& d) {
-            emit dateEdited(index, d == inputs_[index].date->minimumDate() ? QDate() : d);
-        });
+        in.date = new DateField(this);
+        connect(in.date, &QDateEdit::dateChanged, this,
+                [this, index = f.index](const QDate& d) { emit dateEdited(index, d); });
+        // Leaving the field keeps the date it shows, also one offered for a missing date.
+        connect(in.date, &QDateEdit::editingFinished, this,
+                [this, index = f.index] { emit dateEdited(index, inputs_[index].date->date()); });
     } else {
         in.edit = new QLineEdit(this);
         connect(in.edit, &QLineEdit::textEdited, this,
@@ -115,7 +128,9 @@ void HeaderPanel::showDate(const QDate& date) {
     const auto it = inputs_.find(dateIndex_);
     if (it == inputs_.end()) return;
     QDateEdit* edit = it->second.date;
-    const QDate shown = date.isValid() ? date : edit->minimumDate();
+    // A bill without a readable date is refused at save, which sends the
+    // user here; until then the field offers today.
+    const QDate shown = date.isValid() ? date : QDate::currentDate();
     if (edit->date() == shown) return;
     const QSignalBlocker block(edit);
     edit->setDate(shown);

@@ -138,6 +138,39 @@ void LineGridView::moveOn(CursorAction action) {
     }
 }
 
+QModelIndex LineGridView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    const bool forward = action == MoveNext;
+    if ((forward || action == MovePrevious) && grid_ && !grid_->isReadOnly()) {
+        const QModelIndex to = nextTypable(currentIndex(), forward);
+        if (to.isValid()) return to;
+    }
+    return QTableView::moveCursor(action, modifiers);
+}
+
+// Row by row, left to right (or back), the next shown cell that may be typed
+// into; none before the first row or after the last.
+QModelIndex LineGridView::nextTypable(const QModelIndex& from, bool forward) const {
+    const int rows = grid_->rowCount();
+    const int columns = grid_->columnCount();
+    if (!from.isValid() || columns == 0) return {};
+    int r = from.row();
+    int c = from.column();
+    for (int step = 0; step < 2 * columns; ++step) {
+        c += forward ? 1 : -1;
+        if (c >= columns) {
+            c = 0;
+            ++r;
+        } else if (c < 0) {
+            c = columns - 1;
+            --r;
+        }
+        if (r < 0 || r >= rows) return {};
+        const QModelIndex at = grid_->index(r, c);
+        if (!isColumnHidden(c) && (at.flags() & Qt::ItemIsEditable)) return at;
+    }
+    return {};
+}
+
 bool LineGridView::viewportEvent(QEvent* event) {
     if (event->type() != QEvent::ToolTip || !tips_) return QTableView::viewportEvent(event);
     const auto* help = static_cast<QHelpEvent*>(event);

@@ -60,9 +60,13 @@ class LineGridView : public QTableView {
     void keyPressEvent(QKeyEvent* event) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
     bool viewportEvent(QEvent* event) override;
+    // Enter and Tab (next and previous) pass over cells the user cannot type
+    // into; the arrows still reach every cell.
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
 
   private:
     void moveOn(CursorAction action);
+    QModelIndex nextTypable(const QModelIndex& from, bool forward) const;
     void storeColumnWidth(int section, int oldSize, int newSize);
 
     LineGrid* grid_ = nullptr;

@@ -1,11 +1,13 @@
 #include "entry/ui/search_list_dialog.h"
 
 #include <QCoreApplication>
+#include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -32,13 +34,26 @@ bool movesInList(const QKeyEvent* key) {
 }  // namespace
 
 SearchListDialog::SearchListDialog(QWidget* parent)
-    : QDialog(parent), search_(new QLineEdit(this)), view_(new QTableView(this)) {
+    : QDialog(parent),
+      search_(new QLineEdit(this)),
+      view_(new QTableView(this)),
+      note_(new QLabel(this)),
+      buttons_(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this)) {
     auto* layout = new QVBoxLayout(this);
     auto* label = new QLabel(QStringLiteral("查找"), this);
     label->setBuddy(search_);
     layout->addWidget(label);
     layout->addWidget(search_);
     layout->addWidget(view_);
+    note_->setObjectName(QStringLiteral("note"));
+    note_->setWordWrap(true);
+    note_->hide();
+    layout->addWidget(note_);
+    layout->addWidget(buttons_);
+    // OK picks as Enter does; the buttons take no focus, so Enter stays the list's.
+    for (QAbstractButton* b : buttons_->buttons()) b->setFocusPolicy(Qt::NoFocus);
+    connect(buttons_, &QDialogButtonBox::accepted, this, [this] { rowActivated(currentRow()); });
+    connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     view_->setSelectionBehavior(QAbstractItemView::SelectRows);
     view_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -62,9 +77,30 @@ int SearchListDialog::currentRow() const {
     return current.isValid() ? current.row() : -1;
 }
 
+QString SearchListDialog::note() const {
+    return note_->text();
+}
+
+void SearchListDialog::setNote(const QString& text) {
+    note_->setText(text);
+    note_->setVisible(!text.isEmpty());
+}
+
+// A refilled list forgets its widths: each column is made as wide as the
+// widest of its cells and its heading again, so codes and names are read
+// whole.
+void SearchListDialog::fitColumns() {
+    view_->resizeColumnsToContents();
+    view_->horizontalHeader()->setStretchLastSection(true);
+}
+
 void SearchListDialog::setListModel(QAbstractItemModel* model) {
     view_->setModel(model);
-    connect(model, &QAbstractItemModel::modelReset, this, &SearchListDialog::selectFirstRow);
+    connect(model, &QAbstractItemModel::modelReset, this, [this] {
+        fitColumns();
+        selectFirstRow();
+    });
+    fitColumns();
     selectFirstRow();
 }
 

@@ -138,7 +138,6 @@ bool SelectorDialog::loadRecords(const QString& connectionString, const QString&
         reportFailure(e.message());
     }
     model_.setRecords(std::move(records));
-    view()->resizeColumnsToContents();
     return ok;
 }
 

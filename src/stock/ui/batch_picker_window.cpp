@@ -1,8 +1,6 @@
 #include "stock/ui/batch_picker_window.h"
 
-#include <QHeaderView>
 #include <QLineEdit>
-#include <QTableView>
 
 #include "entry/login_context.h"
 
@@ -21,9 +19,13 @@ bool BatchPickerWindow::load() {
     ctx_.pickedUnitCost.clear();
     searchBox()->clear();
     const bool ok = model_.load(ctx_, prompter_);
-    view()->resizeColumnsToContents();
-    view()->horizontalHeader()->setStretchLastSection(true);
+    setNote(model_.emptyReason());
     return ok;
+}
+
+void BatchPickerWindow::searchChanged(const QString& text) {
+    model_.setFilter(text);
+    setNote(model_.emptyReason());
 }
 
 void BatchPickerWindow::rowActivated(int row) {

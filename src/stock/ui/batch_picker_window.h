@@ -26,7 +26,7 @@ class BatchPickerWindow : public entry::SearchListDialog {
     BatchListModel& model() { return model_; }
 
   protected:
-    void searchChanged(const QString& text) override { model_.setFilter(text); }
+    void searchChanged(const QString& text) override;
     void rowActivated(int row) override;
 
   private:
