@@ -1,5 +1,7 @@
 #include "app/login_dialog.h"
 
+#include "entry/ui/qt_language.h"
+
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -27,6 +29,7 @@ LoginDialog::LoginDialog(const std::vector<entry::UserRecord>& users, Check chec
     problem_->setStyleSheet(QStringLiteral("color: #c00000"));
     problem_->hide();
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    entry::nameButtons(*buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &LoginDialog::tryLogin);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* form = new QFormLayout(this);

@@ -26,6 +26,7 @@
 #include "entry/settings_store.h"
 #include "entry/shared_switches.h"
 #include "entry/startup.h"
+#include "entry/ui/qt_language.h"
 #include "entry/ui/qt_prompter.h"
 
 using namespace otherin;
@@ -143,6 +144,7 @@ int main(int argc, char* argv[]) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("otherin"));
+    entry::installQtTranslations();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("其它入库单"));

@@ -1,5 +1,7 @@
 #include "editor/ui/stock_query_window.h"
 
+#include "entry/ui/qt_language.h"
+
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QTableView>
@@ -108,6 +110,7 @@ StockQueryWindow::StockQueryWindow(entry::LoginContext& ctx, entry::Prompter& pr
     view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view_->horizontalHeader()->setStretchLastSection(true);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    entry::nameButtons(*buttons);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(view_);

@@ -1,7 +1,10 @@
 #include "entry/ui/qt_prompter.h"
 
+#include "entry/ui/qt_language.h"
+
 #include <QApplication>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -29,10 +32,22 @@ QWidget* activeParent(QWidget* parent) {
     return parent ? parent : QApplication::activeWindow();
 }
 
+// Chinese buttons, and room for the whole title: a message box is only as
+// wide as its text, and a short text cut the title to "Me… 存".
+void prepare(QMessageBox& box) {
+    nameButtons(box);
+    const int titleWidth = box.fontMetrics().horizontalAdvance(box.windowTitle()) + 120;
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        grid->addItem(new QSpacerItem(titleWidth, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
+}
+
 }  // namespace
 
 void QtPrompter::message(const QString& text, Icon icon, const QString& title) {
     QMessageBox box(toQt(icon), title, text, QMessageBox::Ok, activeParent(parent_));
+    prepare(box);
     box.exec();
 }
 
@@ -53,6 +68,7 @@ Answer QtPrompter::question(const QString& text, Buttons buttons, Icon icon, con
             break;
     }
     QMessageBox box(toQt(icon), title, text, qtButtons, activeParent(parent_));
+    prepare(box);
     switch (box.exec()) {
         case QMessageBox::Yes:
             return Answer::Yes;

@@ -1,5 +1,7 @@
 #include "entry/ui/search_list_dialog.h"
 
+#include "entry/ui/qt_language.h"
+
 #include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QHeaderView>
@@ -39,6 +41,7 @@ SearchListDialog::SearchListDialog(QWidget* parent)
       view_(new QTableView(this)),
       note_(new QLabel(this)),
       buttons_(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this)) {
+    nameButtons(*buttons_);
     auto* layout = new QVBoxLayout(this);
     auto* label = new QLabel(QStringLiteral("查找"), this);
     label->setBuddy(search_);
