@@ -3,13 +3,18 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <functional>
+#include <memory>
 
 #include "editor/ui/frm_main_bill.h"
 #include "entry/login_context.h"
+#include "entry/settings_store.h"
 #include "entry/startup.h"
 #include "entry/ui/qt_language.h"
 #include "entry/ui/qt_prompter.h"
+#include "entry/ui/window_placement.h"
 #include "query/ui/frm_main_bill_find.h"
 #include "support/scripted_prompter.h"
 #include "support/test_database.h"
@@ -76,4 +81,57 @@ TEST(WindowsTest, MessageBoxesShowChineseButtonsAndTheirWholeTitle) {
         << "Qt's Chinese translations are not installed (qt6-translations-l10n)";
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
     EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Save As"), QStringLiteral("另存为"));
+}
+
+// Each window comes back with the size the same user left it at; another user
+// gets the window's own size.
+TEST(WindowsTest, WindowsComeBackAsEachUserLeftThem) {
+    TestDatabase db(TestDatabase::Seed::Demo);
+    entry::LoginContext ctx;
+    ScriptedPrompter prompter;
+    entry::startUp(ctx, *db.settings({QStringLiteral("SystemLogin/gLoginUserId=2")}), prompter);
+    QTemporaryDir dir;
+    entry::SettingsStore store(dir.filePath(QStringLiteral("user.ini")));
+
+    struct Window {
+        const char* name;
+        std::function<std::unique_ptr<QWidget>()> make;
+    };
+    const Window windows[] = {
+        {"editor",
+         [&]() -> std::unique_ptr<QWidget> {
+             auto w = std::make_unique<editor::frmMainBill>(ctx, prompter);
+             w->placement().setStore(&store);
+             return w;
+         }},
+        {"query dialog",
+         [&]() -> std::unique_ptr<QWidget> {
+             auto w = std::make_unique<query::frmMainBillFind>(ctx, prompter);
+             w->placement().setStore(&store);
+             return w;
+         }},
+    };
+    for (const Window& w : windows) {
+        SCOPED_TRACE(w.name);
+        ctx.gLoginUserId = QStringLiteral("2");
+        QSize designed;
+        {
+            auto window = w.make();
+            designed = window->size();
+            window->show();
+            window->resize(designed - QSize(123, 45));
+            window->hide();
+        }
+        {
+            auto window = w.make();
+            window->show();
+            EXPECT_EQ(window->size(), designed - QSize(123, 45));
+            window->hide();
+        }
+        ctx.gLoginUserId = QStringLiteral("3");
+        auto other = w.make();
+        other->show();
+        EXPECT_EQ(other->size(), designed);
+        other->hide();
+    }
 }

@@ -1,5 +1,7 @@
 #include "editor/ui/frm_main_bill.h"
 
+#include "entry/ui/window_placement.h"
+
 #include <QApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -52,7 +54,13 @@ frmMainBill::frmMainBill(entry::LoginContext& ctx, entry::Prompter& prompter, QW
     setObjectName(QStringLiteral("frmMainBill"));
     setWindowFlag(Qt::WindowMaximizeButtonHint);
     resize(1000, 660);
+    placement_ = new entry::WindowPlacement(*this, QStringLiteral("frmMainBill"), ctx_);
     buildFrame();
+}
+
+void frmMainBill::setSettingsStore(entry::SettingsStore* settings) {
+    settings_ = settings;
+    placement_->setStore(settings);
 }
 
 frmMainBill::~frmMainBill() {

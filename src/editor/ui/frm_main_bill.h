@@ -17,6 +17,7 @@ class SettingsStore;
 class QtRecordSelector;
 class QtSecondRecordSelector;
 class QtUnitSelector;
+class WindowPlacement;
 }  // namespace otherin::entry
 
 namespace otherin::stock {
@@ -45,7 +46,8 @@ class frmMainBill : public QDialog {
 
     // Where the editor's options are kept; the user's own settings when not
     // set. Takes effect at the first prepare().
-    void setSettingsStore(entry::SettingsStore* settings) { settings_ = settings; }
+    void setSettingsStore(entry::SettingsStore* settings);
+    entry::WindowPlacement& placement() { return *placement_; }
 
     // Sets the window up for the context's current mode: the layout on the
     // first call, then the mode's bill.
@@ -89,6 +91,7 @@ class frmMainBill : public QDialog {
     entry::LoginContext& ctx_;
     entry::Prompter& prompter_;
     entry::SettingsStore* settings_ = nullptr;
+    entry::WindowPlacement* placement_ = nullptr;
 
     std::unique_ptr<entry::QtRecordSelector> records_;
     std::unique_ptr<entry::QtSecondRecordSelector> second_;

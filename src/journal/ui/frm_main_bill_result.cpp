@@ -17,6 +17,7 @@
 
 #include "entry/column_layout.h"
 #include "entry/login_context.h"
+#include "entry/ui/window_placement.h"
 #include "journal/ui/frozen_table_view.h"
 #include "query/bill_find_controller.h"
 
@@ -62,6 +63,7 @@ frmMainBillResult::frmMainBillResult(entry::LoginContext& ctx, entry::Prompter& 
     setWindowTitle(title);
     setWindowFlags(windowFlags() | Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint);
     resize(1040, 640);
+    placement_ = new entry::WindowPlacement(*this, QStringLiteral("frmMainBillResult"), ctx_);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -15,6 +15,7 @@ class QToolBar;
 namespace otherin::entry {
 struct LoginContext;
 class Prompter;
+class WindowPlacement;
 }  // namespace otherin::entry
 namespace otherin::query {
 class BillFindController;
@@ -41,6 +42,7 @@ class frmMainBillResult : public QDialog, private JournalView {
     ~frmMainBillResult() override;
 
     query::JournalModel& model() { return model_; }
+    entry::WindowPlacement& placement() { return *placement_; }
     FrozenTableView* grid() const { return grid_; }
     // A menu item or toolbar button by its name ("MenuEditAdd", "New", ...).
     QAction* command(const QString& name) const;
@@ -102,6 +104,7 @@ class frmMainBillResult : public QDialog, private JournalView {
     int lockedColumns_ = 0;
     bool activated_ = false;
     bool laying_ = false;
+    entry::WindowPlacement* placement_ = nullptr;
 };
 
 }  // namespace otherin::journal

@@ -1,5 +1,7 @@
 #include "query/ui/frm_main_bill_find.h"
 
+#include "entry/ui/window_placement.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -38,6 +40,7 @@ frmMainBillFind::frmMainBillFind(entry::LoginContext& ctx, entry::Prompter& prom
     setObjectName(QStringLiteral("frmMainBillFind"));
     setWindowModality(Qt::ApplicationModal);
     resize(940, 680);
+    placement_ = new entry::WindowPlacement(*this, QStringLiteral("frmMainBillFind"), ctx);
 
     auto* body = new QHBoxLayout;
     body->addWidget(buildSchemePanel());

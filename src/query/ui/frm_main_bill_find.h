@@ -20,6 +20,10 @@ struct LoginContext;
 class Prompter;
 }  // namespace otherin::entry
 
+namespace otherin::entry {
+class WindowPlacement;
+}
+
 namespace otherin::query {
 
 class ConditionView;
@@ -49,6 +53,7 @@ class frmMainBillFind : public QDialog {
 
     void setResultWindowFactory(ResultWindowFactory factory) { makeResult_ = std::move(factory); }
     BillFindController& controller() { return controller_; }
+    entry::WindowPlacement& placement() { return *placement_; }
     ResultWindow* resultWindow() const { return result_.get(); }
 
     // Opening: caption, field catalogue, filters, schemes and the default
@@ -101,6 +106,7 @@ class frmMainBillFind : public QDialog {
     QListWidget* sortTitles_ = nullptr;
     QListWidget* schemes_ = nullptr;
     std::array<QComboBox*, QuickFilters::KindCount> filterBoxes_{};
+    entry::WindowPlacement* placement_ = nullptr;
     QLabel* hint_ = nullptr;
     QPushButton* okButton_ = nullptr;
 };
