@@ -210,8 +210,17 @@ void frmMainBillResult::buildCommands() {
         }
     }
     command("Refresh")->setShortcut(QKeySequence::Refresh);
+    command("Filter")->setShortcut(QKeySequence::Find);
+    // The toolbar's tips name the keys.
+    for (const char* name : {"Refresh", "Filter", "Delete"}) {
+        QAction* a = command(QLatin1String(name));
+        const QKeySequence key =
+            a->shortcut().isEmpty() ? command("MenuEditDelete")->shortcut() : a->shortcut();
+        a->setToolTip(a->text() + QStringLiteral(" (") +
+                      key.toString(QKeySequence::NativeText) + QLatin1Char(')'));
+    }
     // Shortcuts work wherever the focus is in this window.
-    addActions({command("MenuEditDelete"), command("Refresh")});
+    addActions({command("MenuEditDelete"), command("Refresh"), command("Filter")});
 }
 
 QAction* frmMainBillResult::command(const QString& name) const {
