@@ -125,6 +125,11 @@ bool ConditionGrid::setData(const QModelIndex& index, const QVariant& value, int
         }
         case Value:
             if (valueKind(row) == ValueKind::None) return false;
+            // Keeping only the digits of "5x or 1=1" would query for 511.
+            if (valueKind(row) == ValueKind::Number && !numberLiteral(text)) {
+                emit valueRefused(numberRefusal(row + 1, text));
+                return false;
+            }
             setValue(row, text);
             return true;
         default:

@@ -45,7 +45,8 @@ class ConditionGrid : public QAbstractTableModel {
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
-    // Routes an edit of a visible cell to the choice it stands for.
+    // Routes an edit of a visible cell to the choice it stands for. A number
+    // value that is not a number is refused whole, and valueRefused says why.
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
 
     static bool isColumnHidden(int column);
@@ -78,6 +79,10 @@ class ConditionGrid : public QAbstractTableModel {
     void completeFromCatalogue();
 
     const FieldCatalogue& catalogue() const { return catalogue_; }
+
+  signals:
+    // A typed value was refused; the cell keeps what it had.
+    void valueRefused(const QString& why);
 
   private:
     void rowChanged(int row);

@@ -160,6 +160,41 @@ TEST_F(FindDialogTest, ConditionsAreChosenInTheGridAndPickedWithF7) {
     EXPECT_EQ(view->currentIndex().row(), 0);
 }
 
+TEST_F(FindDialogTest, ATypedNumberWithLettersIsRefusedNotShortened) {
+    ConditionView* view = dialog.conditionView();
+    ConditionGrid& grid = dialog.controller().conditions();
+    choose(0, ConditionGrid::Title, QStringLiteral("数量"));
+    choose(0, ConditionGrid::Operator, QStringLiteral("等于"));
+    const QModelIndex value = grid.index(0, ConditionGrid::Value);
+    const auto type = [&](const QString& keys) -> bool {
+        view->setFocus();
+        view->setCurrentIndex(value);
+        QTest::keyClick(view, Qt::Key_F2);
+        auto* edit = qobject_cast<QLineEdit*>(view->indexWidget(value));
+        if (!edit) return false;
+        edit->selectAll();
+        QTest::keyClicks(edit, keys);
+        QTest::keyClick(edit, Qt::Key_Return);
+        // The editor commits after the key, and the refusal is told after that.
+        for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+        return true;
+    };
+
+    ASSERT_TRUE(type(QStringLiteral("5x or 1=1")));
+    EXPECT_EQ(grid.cell(0, ConditionGrid::Value), QStringLiteral("0"));
+    ASSERT_EQ(prompter.messages().size(), 1u);
+    EXPECT_EQ(prompter.lastText(),
+              QStringLiteral("第1行条件的数值\"5x or 1=1\"不是有效的数字,请重新输入!"));
+    EXPECT_EQ(prompter.messages()[0].icon, entry::Icon::Exclamation);
+
+    ASSERT_TRUE(type(QStringLiteral("1.5")));
+    EXPECT_EQ(grid.cell(0, ConditionGrid::Value), QStringLiteral("1.5"));
+    EXPECT_EQ(prompter.messages().size(), 1u);
+    dialog.ok();
+    ASSERT_NE(journal, nullptr);
+    EXPECT_EQ(journal->model().idList(), QStringLiteral("1"));
+}
+
 TEST_F(FindDialogTest, SortFieldsAreAddedFromTheTitleListAndMoved) {
     QListWidget* titles = dialog.sortTitleList();
     ASSERT_GT(titles->count(), 2);

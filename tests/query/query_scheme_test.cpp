@@ -113,7 +113,7 @@ TEST_F(SchemeTest, SavedSchemeRestoresRowsAsTypedIncludingAnEmptyThirdRow) {
     EXPECT_THROW(other.seekSQL(), ConditionError);
     other.conditions().setValue(1, QStringLiteral("2"));
     EXPECT_EQ(other.seekSQL(), QStringLiteral(" and ( fbillno='O''Brien' or fqty >2 and "
-                                              "fStockName like '%原材料仓%' "));
+                                              "fStockName like '%原材料仓%' escape '!' "));
 }
 
 TEST_F(SchemeTest, ALoadedRowPicksItsValueWithTheFieldsOwnSelector) {

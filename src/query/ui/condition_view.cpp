@@ -6,7 +6,6 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QRegularExpressionValidator>
 #include <QStyle>
 #include <QTimer>
 
@@ -40,9 +39,9 @@ QWidget* ConditionDelegate::createEditor(QWidget* parent, const QStyleOptionView
             break;
         }
         case ConditionGrid::CellKind::Number: {
+            // No validator: it would drop the letters of "5x" silently and
+            // leave another number; the grid refuses the whole text instead.
             auto* edit = new QLineEdit(parent);
-            static const QRegularExpression number(QStringLiteral("[-+]?\\d*\\.?\\d*"));
-            edit->setValidator(new QRegularExpressionValidator(number, edit));
             edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
             editor = edit;
             break;
