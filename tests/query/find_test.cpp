@@ -219,6 +219,33 @@ TEST_F(FindTest, TextConditionsTakeWildcardsLiterallyAndBlankAsEmpty) {
     EXPECT_TRUE(prompter.messages().empty());
 }
 
+TEST_F(FindTest, AResultCutAtTheLineLimitSaysSo) {
+    // Bills 1 to 3 have 5 lines; bill 4 brings them to the limit exactly.
+    addBill(4, "QT0004", "2026-03-04", 0, 3, {});
+    db.exec(QStringLiteral("with recursive n(i) as (select 1 union all select i+1 from n "
+                           "where i<%1) insert into icstockbillentry(finterid,fentryid,forderid,"
+                           "fitemid,funitid,fqty,fPrice,famount) select 4,i,i,1101,701,1,1,1 "
+                           "from n")
+                .arg(kJournalLineLimit - 5));
+    ASSERT_TRUE(run());
+    EXPECT_EQ(journal.lineCount(), kJournalLineLimit);
+    EXPECT_TRUE(journal.statusText().endsWith(QStringLiteral("秒)")))
+        << journal.statusText().toStdString();
+
+    db.exec(
+        "insert into icstockbillentry(finterid,fentryid,forderid,fitemid,funitid,fqty,fPrice,"
+        "famount) values(4,?,?,1101,701,1,1,1)",
+        {kJournalLineLimit, kJournalLineLimit});
+    ASSERT_TRUE(run());
+    EXPECT_EQ(journal.lineCount(), kJournalLineLimit);
+    EXPECT_EQ(journal.billCount(), 4);
+    EXPECT_TRUE(
+        journal.statusText().startsWith(QStringLiteral("共计:4张单据,20000条记录(取数时间")));
+    EXPECT_TRUE(journal.statusText().endsWith(
+        QStringLiteral("秒),符合条件的记录超过20000条,只列出前20000条,请增加查询条件")))
+        << journal.statusText().toStdString();
+}
+
 TEST_F(FindTest, TodayCoversTheWholeDay) {
     const QDate today = QDate::currentDate();
     db.exec("update icstockbill set fdate=? where finterid=1",
@@ -284,6 +311,9 @@ TEST(StatusTextTest, SecondsAreRoundedToTwoDecimalsAndWrittenWithThree) {
     EXPECT_EQ(statusText(3, 5, 250), QStringLiteral("共计:3张单据,5条记录(取数时间0.250秒)"));
     EXPECT_EQ(statusText(0, 0, 4), QStringLiteral("共计:0张单据,0条记录(取数时间0.000秒)"));
     EXPECT_EQ(statusText(1, 2, 12346), QStringLiteral("共计:1张单据,2条记录(取数时间12.350秒)"));
+    EXPECT_EQ(statusText(7, 20000, 1000, true),
+              QStringLiteral("共计:7张单据,20000条记录(取数时间1.000秒),"
+                             "符合条件的记录超过20000条,只列出前20000条,请增加查询条件"));
 }
 
 }  // namespace
