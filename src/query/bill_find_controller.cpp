@@ -14,16 +14,7 @@ constexpr int kUnitClass = 7;
 
 BillFindController::BillFindController(entry::LoginContext& ctx, entry::Prompter& prompter,
                                        entry::Selectors selectors)
-    : ctx_(ctx), prompter_(prompter), selectors_(selectors), schemes_(ctx, prompter) {
-    // Told once the edit that was refused has ended: a box shown while the
-    // cell's editor is still closing would take its focus and commit it again.
-    QObject::connect(
-        &conditions_, &ConditionGrid::valueRefused, &conditions_,
-        [this](const QString& why) {
-            prompter_.message(why, entry::Icon::Exclamation, ctx_.msgTitle);
-        },
-        Qt::QueuedConnection);
-}
+    : ctx_(ctx), prompter_(prompter), selectors_(selectors), schemes_(ctx, prompter) {}
 
 QString BillFindController::caption() const {
     return QStringLiteral("查询") + ctx_.gBillName;

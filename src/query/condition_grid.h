@@ -45,8 +45,7 @@ class ConditionGrid : public QAbstractTableModel {
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
-    // Routes an edit of a visible cell to the choice it stands for. A number
-    // value that is not a number is refused whole, and valueRefused says why.
+    // Routes an edit of a visible cell to the choice it stands for.
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
 
     static bool isColumnHidden(int column);
@@ -62,6 +61,10 @@ class ConditionGrid : public QAbstractTableModel {
     void setValue(int row, const QString& text);
 
     ValueKind valueKind(int row) const;
+    // Why the row's value cannot be queried (a number field holding text),
+    // as the query would say it; empty when it can. The value cell's tool
+    // tip.
+    QString valueRefusal(int row) const;
     QStringList operatorChoices(int row) const;
 
     // Last row with any text, or -1.
@@ -79,10 +82,6 @@ class ConditionGrid : public QAbstractTableModel {
     void completeFromCatalogue();
 
     const FieldCatalogue& catalogue() const { return catalogue_; }
-
-  signals:
-    // A typed value was refused; the cell keeps what it had.
-    void valueRefused(const QString& why);
 
   private:
     void rowChanged(int row);

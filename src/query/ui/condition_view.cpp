@@ -40,7 +40,8 @@ QWidget* ConditionDelegate::createEditor(QWidget* parent, const QStyleOptionView
         }
         case ConditionGrid::CellKind::Number: {
             // No validator: it would drop the letters of "5x" silently and
-            // leave another number; the grid refuses the whole text instead.
+            // leave another number. The text stays as typed, shown in red
+            // with the refusal as its tip, and the query refuses it.
             auto* edit = new QLineEdit(parent);
             edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
             editor = edit;
@@ -104,6 +105,15 @@ void ConditionDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
         return;
     }
     model->setData(index, text, Qt::EditRole);
+}
+
+void ConditionDelegate::initStyleOption(QStyleOptionViewItem* option,
+                                        const QModelIndex& index) const {
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (!index.data(Qt::ToolTipRole).toString().isEmpty()) {
+        option->palette.setColor(QPalette::Text, Qt::red);
+        option->palette.setColor(QPalette::HighlightedText, Qt::red);
+    }
 }
 
 bool ConditionDelegate::eventFilter(QObject* watched, QEvent* event) {
