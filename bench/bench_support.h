@@ -28,7 +28,9 @@ class RecordingPrompter : public entry::Prompter {
     std::optional<QString> input(const QString&, const QString&, const QString&) override {
         return std::nullopt;
     }
-    std::optional<QString> saveFileName(const QString&) override { return std::nullopt; }
+    std::optional<QString> saveFileName(const QString&, const QString&) override {
+        return std::nullopt;
+    }
 
     QStringList texts;          // messages and questions, in order
     int insideTransaction = 0;  // dialogue while a transaction was open

@@ -43,7 +43,9 @@ class LoudPrompter : public entry::Prompter {
     std::optional<QString> input(const QString&, const QString&, const QString&) override {
         return std::nullopt;
     }
-    std::optional<QString> saveFileName(const QString&) override { return std::nullopt; }
+    std::optional<QString> saveFileName(const QString&, const QString&) override {
+        return std::nullopt;
+    }
     int messages = 0;
 };
 

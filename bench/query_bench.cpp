@@ -55,7 +55,9 @@ class PrintingPrompter : public entry::Prompter {
     std::optional<QString> input(const QString&, const QString&, const QString&) override {
         return std::nullopt;
     }
-    std::optional<QString> saveFileName(const QString&) override { return std::nullopt; }
+    std::optional<QString> saveFileName(const QString&, const QString&) override {
+        return std::nullopt;
+    }
     int messages = 0;
 };
 

@@ -241,7 +241,9 @@ class SilentPrompter : public entry::Prompter {
     std::optional<QString> input(const QString&, const QString&, const QString&) override {
         return std::nullopt;
     }
-    std::optional<QString> saveFileName(const QString&) override { return std::nullopt; }
+    std::optional<QString> saveFileName(const QString&, const QString&) override {
+        return std::nullopt;
+    }
 };
 
 // The whole issue of a new bill's keys: duplicate check off, id advance in its

@@ -20,7 +20,9 @@ class Prompter {
     // None when the user cancelled.
     virtual std::optional<QString> input(const QString& prompt, const QString& initial,
                                          const QString& title) = 0;
-    virtual std::optional<QString> saveFileName(const QString& filter) = 0;
+    // The save dialog opens on `proposed` (a folder and file name); none when
+    // the user cancelled.
+    virtual std::optional<QString> saveFileName(const QString& filter, const QString& proposed) = 0;
 };
 
 }  // namespace otherin::entry

@@ -3,10 +3,14 @@
 #include <xlsxwriter.h>
 
 #include <QAbstractItemModel>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStandardPaths>
+#include <QStringList>
 #include <QTemporaryDir>
+#include <optional>
 
 #include "entry/login_context.h"
 #include "entry/prompter.h"
@@ -41,16 +45,35 @@ class Workbook {
     lxw_workbook* book_;
 };
 
-std::optional<QString> writeSheet(lxw_workbook* book, const QAbstractItemModel& model) {
+// The formats of the sheet: every cell text; a cut one also red.
+struct Formats {
+    lxw_format* text = nullptr;
+    lxw_format* cut = nullptr;
+};
+
+// The part of `value` that fits a cell with the mark after it; a character
+// made of two code units is never split.
+QString cutToFit(const QString& value) {
+    qsizetype keep = kCellTextLimit - cutCellMark().size();
+    if (value.at(keep - 1).isHighSurrogate()) --keep;
+    return value.left(keep) + cutCellMark();
+}
+
+std::optional<QString> writeSheet(lxw_workbook* book, const QAbstractItemModel& model,
+                                  std::vector<CutCell>& cutCells) {
     lxw_worksheet* sheet = workbook_add_worksheet(book, nullptr);
-    lxw_format* text = workbook_add_format(book);
-    if (!sheet || !text) return QStringLiteral("无法建立工作表");
-    format_set_num_format(text, "@");
+    const Formats formats{workbook_add_format(book), workbook_add_format(book)};
+    if (!sheet || !formats.text || !formats.cut) return QStringLiteral("无法建立工作表");
+    format_set_num_format(formats.text, "@");
+    format_set_num_format(formats.cut, "@");
+    format_set_font_color(formats.cut, LXW_COLOR_RED);
     const auto put = [&](int row, int column, const QString& value) -> std::optional<QString> {
-        const QByteArray utf8 = value.toUtf8();
-        const lxw_error error =
-            worksheet_write_string(sheet, static_cast<lxw_row_t>(row),
-                                   static_cast<lxw_col_t>(column), utf8.constData(), text);
+        const bool cut = value.size() > kCellTextLimit;
+        if (cut) cutCells.push_back({row + 1, column + 1});
+        const QByteArray utf8 = (cut ? cutToFit(value) : value).toUtf8();
+        const lxw_error error = worksheet_write_string(
+            sheet, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(column), utf8.constData(),
+            cut ? formats.cut : formats.text);
         if (error == LXW_NO_ERROR) return std::nullopt;
         return QStringLiteral("第%1行第%2列: ").arg(row + 1).arg(column + 1) + reason(error);
     };
@@ -70,48 +93,91 @@ std::optional<QString> writeSheet(lxw_workbook* book, const QAbstractItemModel& 
     return std::nullopt;
 }
 
+// Names the first few cut cells; a sheet full of them is not listed whole.
+QString cutNotice(const std::vector<CutCell>& cells) {
+    constexpr size_t kNamed = 10;
+    QStringList named;
+    for (size_t i = 0; i < cells.size() && i < kNamed; ++i) {
+        named << QStringLiteral("第%1行第%2列").arg(cells[i].row).arg(cells[i].column);
+    }
+    QString text = QStringLiteral("有%1个单元格的内容超过%2个字符,已截断并标为红色:")
+                       .arg(cells.size())
+                       .arg(kCellTextLimit) +
+                   named.join(QStringLiteral("、"));
+    if (cells.size() > kNamed) text += QStringLiteral("等");
+    return text;
+}
+
 }  // namespace
 
-std::variant<QByteArray, QString> journalWorkbook(const QAbstractItemModel& model) {
+QString cutCellMark() {
+    return QStringLiteral("…(已截断)");
+}
+
+std::variant<JournalWorkbook, QString> journalWorkbook(const QAbstractItemModel& model) {
     // The writer only writes files, so the workbook is made in a private
     // folder and read back.
     QTemporaryDir dir;
     if (!dir.isValid()) return QStringLiteral("无法建立临时文件夹: ") + dir.errorString();
     const QString path = dir.filePath(QStringLiteral("journal.xlsx"));
+    JournalWorkbook workbook;
     {
         Workbook book(path);
         if (!book.get()) return QStringLiteral("无法建立工作簿");
-        if (auto error = writeSheet(book.get(), model)) return *error;
+        if (auto error = writeSheet(book.get(), model, workbook.cutCells)) return *error;
         if (const lxw_error error = book.close(); error != LXW_NO_ERROR) return reason(error);
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return file.errorString();
-    return file.readAll();
+    workbook.bytes = file.readAll();
+    return workbook;
 }
 
-std::optional<QString> exportJournal(const QAbstractItemModel& model, const QString& path) {
+std::variant<std::vector<CutCell>, QString> exportJournal(const QAbstractItemModel& model,
+                                                          const QString& path) {
     auto workbook = journalWorkbook(model);
     if (auto* error = std::get_if<QString>(&workbook)) return *error;
-    const QByteArray& bytes = std::get<QByteArray>(workbook);
+    const JournalWorkbook& made = std::get<JournalWorkbook>(workbook);
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || file.write(made.bytes) != made.bytes.size() ||
+        !file.commit()) {
         return path + QStringLiteral(": ") + file.errorString();
     }
-    return std::nullopt;
+    return made.cutCells;
+}
+
+QString proposedExportPath(const entry::LoginContext& ctx, const QDate& day) {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString name =
+        ctx.gBillName + u'_' + day.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(".xlsx");
+    return folder.isEmpty() ? name : QDir(folder).filePath(name);
+}
+
+QString workbookPath(const QString& typed) {
+    const QString suffix = QFileInfo(typed).suffix();
+    if (suffix.compare(QStringLiteral("xlsx"), Qt::CaseInsensitive) == 0) return typed;
+    if (suffix.compare(QStringLiteral("xls"), Qt::CaseInsensitive) == 0)
+        return typed.chopped(suffix.size()) + QStringLiteral("xlsx");
+    return typed + QStringLiteral(".xlsx");
 }
 
 bool exportJournalCommand(entry::LoginContext& ctx, entry::Prompter& prompter,
                           const QAbstractItemModel& model) {
-    const auto chosen = prompter.saveFileName(QStringLiteral("Excel文件(*.xlsx)"));
+    const auto chosen = prompter.saveFileName(QStringLiteral("Excel文件(*.xlsx)"),
+                                              proposedExportPath(ctx, QDate::currentDate()));
     if (!chosen || chosen->trimmed().isEmpty()) return false;
-    QString path = chosen->trimmed();
-    if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".xlsx");
-    if (const auto error = exportJournal(model, path)) {
+    const QString path = workbookPath(chosen->trimmed());
+    const auto written = exportJournal(model, path);
+    if (const auto* error = std::get_if<QString>(&written)) {
         prompter.message(QStringLiteral("导出失败!\n") + *error, entry::Icon::Critical,
                          ctx.msgTitle);
         return false;
     }
-    prompter.message(QStringLiteral("导出成功!"), entry::Icon::Information, ctx.msgTitle);
+    const auto& cut = std::get<std::vector<CutCell>>(written);
+    QString text = QStringLiteral("导出成功!\n") + QDir::toNativeSeparators(path);
+    if (!cut.empty()) text += u'\n' + cutNotice(cut);
+    prompter.message(text, cut.empty() ? entry::Icon::Information : entry::Icon::Exclamation,
+                     ctx.msgTitle);
     return true;
 }
 

@@ -1,9 +1,6 @@
 #include "query/clause_builder.h"
 
 #include <QDate>
-#include <QLocale>
-#include <QRegularExpression>
-#include <cmath>
 
 #include "db/sql_text.h"
 #include "query/condition_grid.h"
@@ -28,20 +25,9 @@ QString invalidCondition(int row) {
     return QStringLiteral("第%1行条件的字段或比较关系无效,请重新选择!").arg(row);
 }
 
-QString numberLiteral(const QString& value, int row) {
-    const QString t = value.trimmed();
-    if (t.isEmpty()) return QStringLiteral("0");
-    static const QRegularExpression decimal(QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)$"));
-    if (decimal.match(t).hasMatch()) {
-        const QLocale c = QLocale::c();
-        bool ok = false;
-        const qlonglong whole = c.toLongLong(t, &ok);
-        if (ok) return QString::number(whole);
-        const double d = c.toDouble(t, &ok);
-        if (ok && std::isfinite(d)) return QString::number(d, 'f', QLocale::FloatingPointShortest);
-    }
-    throw ConditionError(
-        QStringLiteral("第%1行条件的数值\"%2\"不是有效的数字,请重新输入!").arg(row).arg(value));
+QString numberText(const QString& value, int row) {
+    if (auto literal = numberLiteral(value)) return *literal;
+    throw ConditionError(numberRefusal(row, value));
 }
 
 QString dateLiteral(const QString& value, int row) {
@@ -56,33 +42,55 @@ QString dateLiteral(const QString& value, int row) {
         QStringLiteral("第%1行条件的日期\"%2\"不是有效的日期,请重新输入!").arg(row).arg(value));
 }
 
-QString textFragment(const QString& op, const QString& value, int row) {
+// "包含" means the typed text itself: the wildcards of like, and the escape
+// character, stand for themselves. The escape is named in the statement, as
+// databases differ in their default one; "!" needs no escaping in a string
+// literal on any of them.
+QString likeContaining(const QString& value) {
+    QString escaped;
+    escaped.reserve(value.size() + 2);
+    for (const QChar c : value) {
+        if (c == u'!' || c == u'%' || c == u'_') escaped += u'!';
+        escaped += c;
+    }
+    return db::quoteText(u'%' + escaped + u'%') + QStringLiteral(" escape '!' ");
+}
+
+// The bill view shows a missing text as the empty one, so "为空" has to take
+// both for empty.
+QString textCondition(const QString& field, const QString& op, const QString& value, int row) {
     if (op == QStringLiteral("包含"))
-        return QStringLiteral(" like ") + db::quoteText(u'%' + value + u'%') + u' ';
+        return field + QStringLiteral(" like ") + likeContaining(value);
     if (op == QStringLiteral("不包含"))
-        return QStringLiteral(" not like ") + db::quoteText(u'%' + value + u'%') + u' ';
-    if (op == QStringLiteral("为空")) return QStringLiteral("  is null ");
-    if (op == QStringLiteral("不为空")) return QStringLiteral("  is not null ");
-    if (op == QStringLiteral("等于")) return u'=' + db::quoteText(value);
-    if (op == QStringLiteral("不等于")) return QStringLiteral("<>") + db::quoteText(value);
-    if (op == QStringLiteral("大于等于")) return QStringLiteral(">=") + db::quoteText(value);
-    if (op == QStringLiteral("小于等于")) return QStringLiteral("<=") + db::quoteText(value);
+        return field + QStringLiteral(" not like ") + likeContaining(value);
+    if (op == QStringLiteral("为空"))
+        return u'(' + field + QStringLiteral(" is null or ") + field + QStringLiteral("='') ");
+    if (op == QStringLiteral("不为空"))
+        return u'(' + field + QStringLiteral(" is not null and ") + field +
+               QStringLiteral("<>'') ");
+    if (op == QStringLiteral("等于")) return field + u'=' + db::quoteText(value);
+    if (op == QStringLiteral("不等于")) return field + QStringLiteral("<>") + db::quoteText(value);
+    if (op == QStringLiteral("大于等于"))
+        return field + QStringLiteral(">=") + db::quoteText(value);
+    if (op == QStringLiteral("小于等于"))
+        return field + QStringLiteral("<=") + db::quoteText(value);
     throw ConditionError(invalidCondition(row));
 }
 
 }  // namespace
 
-QString conditionFragment(const QString& fieldType, const QString& op, const QString& value,
-                          int row) {
+QString conditionSQL(const QString& field, const QString& fieldType, const QString& op,
+                     const QString& value, int row) {
+    if (!isColumnName(field)) throw ConditionError(invalidCondition(row));
     const QString type = fieldType.trimmed();
-    if (type == QLatin1String("2")) return textFragment(op, value, row);
+    if (type == QLatin1String("2")) return textCondition(field, op, value, row);
     // Number and date conditions write the SQL operator of the shown one, so
     // a stored SQL text never reaches the statement.
     const OperatorFamily& family = operatorFamily(type);
     const int at = family.display.indexOf(op);
     if (at < 0) throw ConditionError(invalidCondition(row));
-    if (type == QLatin1String("1")) return u' ' + family.sql[at] + numberLiteral(value, row);
-    return family.sql[at] + dateLiteral(value, row);
+    if (type == QLatin1String("1")) return field + u' ' + family.sql[at] + numberText(value, row);
+    return field + family.sql[at] + dateLiteral(value, row);
 }
 
 QString buildSeekSQL(const ConditionGrid& grid) {
@@ -90,8 +98,6 @@ QString buildSeekSQL(const ConditionGrid& grid) {
     const int last = grid.lastDataRow();
     for (int row = 0; row <= last; ++row) {
         if (!grid.isRowComplete(row)) continue;
-        const QString field = grid.cell(row, ConditionGrid::FieldName).trimmed();
-        if (!isColumnName(field)) throw ConditionError(invalidCondition(row + 1));
         if (seek.isEmpty()) {
             seek = QStringLiteral(" and ( ");
         } else if (grid.cell(row, ConditionGrid::Connector)
@@ -101,10 +107,10 @@ QString buildSeekSQL(const ConditionGrid& grid) {
         } else {
             seek += QStringLiteral(" or ");
         }
-        seek += field;
-        seek += conditionFragment(grid.cell(row, ConditionGrid::FieldType),
-                                  grid.cell(row, ConditionGrid::Operator),
-                                  grid.cell(row, ConditionGrid::Value), row + 1);
+        seek += conditionSQL(grid.cell(row, ConditionGrid::FieldName).trimmed(),
+                             grid.cell(row, ConditionGrid::FieldType),
+                             grid.cell(row, ConditionGrid::Operator),
+                             grid.cell(row, ConditionGrid::Value), row + 1);
     }
     return seek;
 }

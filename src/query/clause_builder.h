@@ -31,9 +31,10 @@ QString buildSeekSQL(const ConditionGrid& grid);
 // ascending box holds 0. Empty when no sort row has a title.
 QString buildOrderSQL(const SortGrid& grid);
 
-// The fragment of one condition after its field name; exposed for the
-// conditions' own tests. Raises ConditionError naming `row` (1-based).
-QString conditionFragment(const QString& fieldType, const QString& op, const QString& value,
-                          int row);
+// One condition row as SQL: the field and its comparison with the value;
+// exposed for the conditions' own tests. Raises ConditionError naming `row`
+// (1-based).
+QString conditionSQL(const QString& field, const QString& fieldType, const QString& op,
+                     const QString& value, int row);
 
 }  // namespace otherin::query

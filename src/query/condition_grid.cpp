@@ -59,6 +59,8 @@ QVariant ConditionGrid::data(const QModelIndex& index, int role) const {
         case Qt::DisplayRole:
         case Qt::EditRole:
             return cells_[row][col];
+        case Qt::ToolTipRole:
+            return col == Value ? valueRefusal(row) : QVariant();
         case CellKindRole:
             return static_cast<int>(cellKind(row, col));
         case ChoicesRole:
@@ -125,6 +127,9 @@ bool ConditionGrid::setData(const QModelIndex& index, const QVariant& value, int
         }
         case Value:
             if (valueKind(row) == ValueKind::None) return false;
+            // Kept as typed, even when it is no number: keeping only the
+            // digits of "5x or 1=1" would query for 511. The cell shows the
+            // refusal, and the query refuses to run while it stands.
             setValue(row, text);
             return true;
         default:
@@ -179,6 +184,12 @@ void ConditionGrid::setValue(int row, const QString& text) {
 
 ValueKind ConditionGrid::valueKind(int row) const {
     return valueKindOf(cells_[row][FieldType], cells_[row][ItemClass]);
+}
+
+QString ConditionGrid::valueRefusal(int row) const {
+    if (row < 0 || row >= kRows || valueKind(row) != ValueKind::Number) return {};
+    const QString& value = cells_[row][Value];
+    return numberLiteral(value) ? QString() : numberRefusal(row + 1, value);
 }
 
 QStringList ConditionGrid::operatorChoices(int row) const {

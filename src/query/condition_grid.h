@@ -61,6 +61,10 @@ class ConditionGrid : public QAbstractTableModel {
     void setValue(int row, const QString& text);
 
     ValueKind valueKind(int row) const;
+    // Why the row's value cannot be queried (a number field holding text),
+    // as the query would say it; empty when it can. The value cell's tool
+    // tip.
+    QString valueRefusal(int row) const;
     QStringList operatorChoices(int row) const;
 
     // Last row with any text, or -1.

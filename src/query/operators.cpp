@@ -1,5 +1,9 @@
 #include "query/operators.h"
 
+#include <QLocale>
+#include <QRegularExpression>
+#include <cmath>
+
 namespace otherin::query {
 
 namespace {
@@ -57,6 +61,24 @@ ValueKind valueKindOf(const QString& fieldType, const QString& itemClass) {
         return hasItemClass(itemClass) ? ValueKind::TextPick : ValueKind::Text;
     if (t == QLatin1String("3")) return ValueKind::Date;
     return ValueKind::None;
+}
+
+std::optional<QString> numberLiteral(const QString& value) {
+    const QString t = value.trimmed();
+    if (t.isEmpty()) return QStringLiteral("0");
+    static const QRegularExpression decimal(QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)$"));
+    if (!decimal.match(t).hasMatch()) return std::nullopt;
+    const QLocale c = QLocale::c();
+    bool ok = false;
+    const qlonglong whole = c.toLongLong(t, &ok);
+    if (ok) return QString::number(whole);
+    const double d = c.toDouble(t, &ok);
+    if (ok && std::isfinite(d)) return QString::number(d, 'f', QLocale::FloatingPointShortest);
+    return std::nullopt;
+}
+
+QString numberRefusal(int row, const QString& value) {
+    return QStringLiteral("第%1行条件的数值\"%2\"不是有效的数字,请重新输入!").arg(row).arg(value);
 }
 
 QString initialValue(ValueKind kind, const QString& today) {

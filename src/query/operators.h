@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace otherin::query {
 
@@ -31,5 +32,14 @@ QString initialValue(ValueKind kind, const QString& today);
 
 // Whether an item class names base data: neither empty nor a number equal to 0.
 bool hasItemClass(const QString& itemClass);
+
+// A number condition's value as the statement writes it: parsed and written
+// anew, the empty text counting as 0. None when the text is not a plain
+// decimal number: nothing of it may reach the statement.
+std::optional<QString> numberLiteral(const QString& value);
+
+// What the user is told when row `row` (from 1) holds a number value that is
+// not one.
+QString numberRefusal(int row, const QString& value);
 
 }  // namespace otherin::query

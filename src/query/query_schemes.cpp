@@ -16,16 +16,21 @@ QString defaultName() {
 }
 constexpr int kStoredColumns = 8;  // connector … item class
 
+// The default scheme is the one flagged so: a scheme saved under its name
+// before such names were refused must not take its place.
 std::vector<QueryScheme> readList(db::Connection& c, int billType, int& defaultId) {
     std::vector<QueryScheme> list;
-    db::Query q =
-        c.prepare(QStringLiteral("select finterid,fname from tblproject where ftype=? "
-                                 "order by fisdefault desc,finterid"));
+    db::Query q = c.prepare(
+        QStringLiteral("select finterid,fname,coalesce(fisdefault,0) from tblproject where ftype=? "
+                       "order by fisdefault desc,finterid"));
     q.bind(billType).exec();
+    int namedDefault = 0;
     while (q.next()) {
         list.push_back({q.value(0).toInt(), q.value(1).toString()});
-        if (list.back().name == defaultName()) defaultId = list.back().id;
+        if (q.value(2).toInt() == 1 && defaultId == 0) defaultId = list.back().id;
+        if (list.back().name == defaultName() && namedDefault == 0) namedDefault = list.back().id;
     }
+    if (defaultId == 0) defaultId = namedDefault;
     return list;
 }
 
@@ -123,9 +128,15 @@ bool QuerySchemes::load(int id, ConditionGrid& conditions, SortGrid& sort) {
 
 bool QuerySchemes::saveAs(const ConditionGrid& conditions, const SortGrid& sort) {
     const auto name = prompter_.input(QStringLiteral("请输入方案名称"), QString(), ctx_.msgTitle);
-    if (!name || name->isEmpty()) {
+    if (!name || name->trimmed().isEmpty()) {
         prompter_.message(QStringLiteral("请输入方案名称!"), entry::Icon::Exclamation,
                           ctx_.msgTitle);
+        return false;
+    }
+    // A second scheme of that name would be taken for the default one.
+    if (name->trimmed() == defaultName()) {
+        prompter_.message(QStringLiteral("方案名称不能为默认方案,请输入其他名称!"),
+                          entry::Icon::Exclamation, ctx_.msgTitle);
         return false;
     }
     try {
@@ -165,7 +176,7 @@ bool QuerySchemes::saveAs(const ConditionGrid& conditions, const SortGrid& sort)
 bool QuerySchemes::remove(int id) {
     const QueryScheme* scheme = find(id);
     if (!scheme) return false;
-    if (scheme->name == defaultName() || id == defaultId_) {
+    if (id == defaultId_) {
         prompter_.message(QStringLiteral("默认方案不能删除!"), entry::Icon::Exclamation,
                           ctx_.msgTitle);
         return false;

@@ -39,6 +39,7 @@ class QuerySchemes {
     // Fills the grids from the scheme's stored rows.
     bool load(int id, ConditionGrid& conditions, SortGrid& sort);
     // Asks for a name and stores the grids as a new scheme; reloads the list.
+    // The default scheme's name is refused.
     bool saveAs(const ConditionGrid& conditions, const SortGrid& sort);
     // Deletes the scheme after asking; the default scheme is refused.
     bool remove(int id);

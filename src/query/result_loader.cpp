@@ -34,7 +34,8 @@ std::vector<int> fieldPositions(const QSqlRecord& record, const JournalLayout& l
     return positions;
 }
 
-JournalContent readLines(db::Query& q, const JournalLayout& layout) {
+// At most kJournalLineLimit lines; `cut` tells whether the result had more.
+JournalContent readLines(db::Query& q, const JournalLayout& layout, bool& cut) {
     JournalContent content(layout.columns);
     const std::vector<int> positions = fieldPositions(q.record(), layout);
     // The state columns of the bill view; a view without one shows no such state.
@@ -51,7 +52,14 @@ JournalContent readLines(db::Query& q, const JournalLayout& layout) {
     std::vector<QVariant> line(n);
     qlonglong previous = 0;
     bool first = true;
+    int lines = 0;
+    cut = false;
     while (q.next()) {
+        if (lines == kJournalLineLimit) {
+            cut = true;
+            break;
+        }
+        ++lines;
         const QVariant id = q.value(positions[0]);
         const qlonglong interId = id.toLongLong();
         // A bill is counted again when the order separates its lines.
@@ -103,16 +111,22 @@ FindStatement buildFindStatement(const entry::LoginContext& ctx, const db::Diale
     if (!seek.isEmpty()) body += seek + QLatin1Char(')');
     body += main;
     body += order.isEmpty() ? QStringLiteral(" order by finterid,forderid") : order;
-    statement.sql = dialect.limitRows(body, kJournalLineLimit);
+    // One line more than is shown, to know whether the limit cut the result.
+    statement.sql = dialect.limitRows(body, kJournalLineLimit + 1);
     return statement;
 }
 
-QString statusText(int bills, int lines, qint64 elapsedMs) {
+QString statusText(int bills, int lines, qint64 elapsedMs, bool cut) {
     const double seconds = std::round(static_cast<double>(elapsedMs) / 10.0) / 100.0;
-    return QStringLiteral("共计:%1张单据,%2条记录(取数时间%3秒)")
-        .arg(bills)
-        .arg(lines)
-        .arg(QString::number(seconds, 'f', 3));
+    QString text = QStringLiteral("共计:%1张单据,%2条记录(取数时间%3秒)")
+                       .arg(bills)
+                       .arg(lines)
+                       .arg(QString::number(seconds, 'f', 3));
+    if (cut) {
+        text += QStringLiteral(",符合条件的记录超过%1条,只列出前%1条,请增加查询条件")
+                    .arg(kJournalLineLimit);
+    }
+    return text;
 }
 
 bool find(entry::LoginContext& ctx, entry::Prompter& prompter, JournalModel& journal,
@@ -120,6 +134,7 @@ bool find(entry::LoginContext& ctx, entry::Prompter& prompter, JournalModel& jou
     QElapsedTimer timer;
     timer.start();
     JournalContent content;
+    bool cut = false;
     try {
         entry::ConnectionScope scope(ctx);
         const JournalLayout layout = loadJournalLayout(ctx);
@@ -128,14 +143,14 @@ bool find(entry::LoginContext& ctx, entry::Prompter& prompter, JournalModel& jou
         db::Query q = ctx.gConnection.prepare(statement.sql);
         for (const QVariant& v : statement.values) q.bind(v);
         q.exec();
-        content = readLines(q, layout);
+        content = readLines(q, layout, cut);
     } catch (const db::DbError& e) {
         prompter.message(e.message(), entry::Icon::None, ctx.msgTitle);
         entry::closeConnection(ctx);
         return false;
     }
     ctx.gBillIdList = content.idList().split(QLatin1Char(','), Qt::SkipEmptyParts);
-    content.statusText = statusText(content.billCount(), content.lineCount(), timer.elapsed());
+    content.statusText = statusText(content.billCount(), content.lineCount(), timer.elapsed(), cut);
     journal.setContent(std::move(content));
     return true;
 }

@@ -26,7 +26,8 @@ struct FindStatement {
 
 // The bill view's lines that pass the operator scoping, the seek clause
 // (closed here), the main clause and the order clause (by default
-// "finterid,forderid"), at most kJournalLineLimit of them.
+// "finterid,forderid"), one more than kJournalLineLimit at most, so the
+// loader knows when the limit cut the result.
 FindStatement buildFindStatement(const entry::LoginContext& ctx, const db::Dialect& dialect,
                                  const QString& seek, const QString& main, const QString& order);
 
@@ -37,7 +38,7 @@ bool find(entry::LoginContext& ctx, entry::Prompter& prompter, JournalModel& jou
           const QString& seek, const QString& main, const QString& order);
 
 // "共计:3张单据,5条记录(取数时间0.250秒)": seconds rounded to 2 decimals,
-// written with 3.
-QString statusText(int bills, int lines, qint64 elapsedMs);
+// written with 3; a result cut at kJournalLineLimit lines says so after it.
+QString statusText(int bills, int lines, qint64 elapsedMs, bool cut = false);
 
 }  // namespace otherin::query

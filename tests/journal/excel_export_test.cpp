@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMap>
 #include <QProcess>
 #include <QStandardPaths>
@@ -111,7 +113,7 @@ Sheet readSheet(const QString& zip) {
 // A journal of two bills: the three hidden id columns, a date, an item code,
 // a summed quantity and a remark holding texts a spreadsheet would turn into
 // numbers.
-query::JournalContent journal() {
+query::JournalContent journal(const QString& longNote = {}, const QString& longerNote = {}) {
     std::vector<query::JournalColumn> columns = {
         {QStringLiteral("finterid"), QStringLiteral("finterid"), 1, {}, true, false},
         {QStringLiteral("fentryid"), QStringLiteral("fentryid"), 1, {}, true, false},
@@ -127,9 +129,9 @@ query::JournalContent journal() {
         {1, 1, QStringLiteral("QTRK000001"), QStringLiteral("2026-12-05"), QStringLiteral("01.001"),
          1234.5, QStringLiteral("007")},
         {1, 2, QStringLiteral("QTRK000001"), QVariant(), QStringLiteral("02.001"), 2,
-         QStringLiteral("12345678901234567890")},
+         longNote.isEmpty() ? QStringLiteral("12345678901234567890") : longNote},
         {2, 1, QStringLiteral("QTRK000002"), QStringLiteral("2026-12-06"), QStringLiteral("03.001"),
-         0.5, QVariant()},
+         0.5, longerNote.isEmpty() ? QVariant() : QVariant(longerNote)},
     };
     content.addBill(QStringLiteral("1"));
     content.appendLine(lines[0], true, false);
@@ -138,6 +140,8 @@ query::JournalContent journal() {
     content.appendLine(lines[2], true, true);
     return content;
 }
+
+using NothingCut = std::variant<std::vector<journal::CutCell>, QString>;
 
 class ExcelExportTest : public ::testing::Test {
   protected:
@@ -153,12 +157,12 @@ class ExcelExportTest : public ::testing::Test {
 
 TEST_F(ExcelExportTest, EveryGridCellIsStoredAsText) {
     if (!haveReader()) GTEST_SKIP() << "neither unzip nor python3 is here to read the workbook";
-    const auto bytes = journal::journalWorkbook(model);
-    ASSERT_TRUE(std::holds_alternative<QByteArray>(bytes));
-    EXPECT_TRUE(std::get<QByteArray>(bytes).startsWith("PK"));
+    const auto made = journal::journalWorkbook(model);
+    ASSERT_TRUE(std::holds_alternative<journal::JournalWorkbook>(made));
+    EXPECT_TRUE(std::get<journal::JournalWorkbook>(made).bytes.startsWith("PK"));
 
     const QString path = dir.filePath(QStringLiteral("journal.xlsx"));
-    ASSERT_EQ(journal::exportJournal(model, path), std::nullopt);
+    ASSERT_EQ(journal::exportJournal(model, path), NothingCut());
     const Sheet sheet = readSheet(path);
     ASSERT_EQ(model.rowCount(), 4);  // three lines and the totals row
     ASSERT_TRUE(model.isColumnHidden(0));
@@ -190,12 +194,26 @@ TEST_F(ExcelExportTest, EveryGridCellIsStoredAsText) {
 }
 
 TEST_F(ExcelExportTest, CommandSaysSuccessOnlyWhenTheFileWasWritten) {
+    ctx.gBillName = QStringLiteral("其它入库单");
     const QString base = dir.filePath(QStringLiteral("序时簿"));
-    prompter.expectFileName(base);
+    prompter.expectFileName(base + QStringLiteral(".xls"));
     EXPECT_TRUE(journal::exportJournalCommand(ctx, prompter, model));
-    EXPECT_TRUE(QFile::exists(base + QStringLiteral(".xlsx")));
+    // The dialog offers the bill name and the day in the documents folder.
+    ASSERT_EQ(prompter.proposedFiles().size(), 1u);
+    const QFileInfo proposed(prompter.proposedFiles()[0]);
+    EXPECT_EQ(
+        proposed.absolutePath(),
+        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).absolutePath());
+    EXPECT_EQ(proposed.fileName(), QStringLiteral("其它入库单_") +
+                                       QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) +
+                                       QStringLiteral(".xlsx"));
+    // A name typed with ".xls" is written as the workbook it is.
+    const QString written = base + QStringLiteral(".xlsx");
+    EXPECT_TRUE(QFile::exists(written));
+    EXPECT_FALSE(QFile::exists(base + QStringLiteral(".xls")));
     ASSERT_EQ(prompter.messages().size(), 1u);
-    EXPECT_EQ(prompter.messages()[0].text, QStringLiteral("导出成功!"));
+    EXPECT_EQ(prompter.messages()[0].text,
+              QStringLiteral("导出成功!\n") + QDir::toNativeSeparators(written));
     EXPECT_EQ(prompter.messages()[0].icon, entry::Icon::Information);
     EXPECT_EQ(prompter.messages()[0].title, QStringLiteral("其它入库单"));
 
@@ -221,10 +239,59 @@ TEST_F(ExcelExportTest, CommandSaysSuccessOnlyWhenTheFileWasWritten) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("old");
     }
-    ASSERT_EQ(journal::exportJournal(model, existing), std::nullopt);
+    ASSERT_EQ(journal::exportJournal(model, existing), NothingCut());
     QFile f(existing);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_TRUE(f.readAll().startsWith("PK"));
+}
+
+TEST_F(ExcelExportTest, ACellTooLongIsCutAndMarkedAndTheRestStillWritten) {
+    if (!haveReader()) GTEST_SKIP() << "neither unzip nor python3 is here to read the workbook";
+    const qsizetype keep = journal::kCellTextLimit - journal::cutCellMark().size();
+    const QString longNote(40000, u'x');
+    // A character of two code units lies across the cut: it goes whole.
+    const QString longerNote =
+        QString(keep - 1, u'y') + QStringLiteral("\U0001F600") + QString(100, u'z');
+    model.setContent(journal(longNote, longerNote));
+    ctx.gBillName = QStringLiteral("其它入库单");
+    const QString path = dir.filePath(QStringLiteral("长备注.xlsx"));
+    prompter.expectFileName(path);
+    EXPECT_TRUE(journal::exportJournalCommand(ctx, prompter, model));
+
+    const Sheet sheet = readSheet(path);
+    const Cell cut = sheet.cells.value({2, 6});
+    // Compared whole but not printed whole.
+    EXPECT_TRUE(cut.value == QString(keep, u'x') + journal::cutCellMark())
+        << cut.value.right(20).toStdString();
+    EXPECT_EQ(cut.value.size(), journal::kCellTextLimit);
+    const QString across = sheet.cells.value({3, 6}).value;
+    EXPECT_TRUE(across == QString(keep - 1, u'y') + journal::cutCellMark())
+        << across.right(20).toStdString();
+    // Marked by a format of its own, still text; the cells after it are there.
+    EXPECT_NE(cut.style, sheet.cells.value({2, 5}).style);
+    EXPECT_EQ(sheet.styleFormats.value(cut.style), QStringLiteral("@"));
+    EXPECT_EQ(sheet.cells.value({3, 4}).value, QStringLiteral("03.001"));
+    EXPECT_EQ(sheet.cells.value({4, 3}).value, QStringLiteral("合计"));
+    EXPECT_EQ(sheet.cells.value({4, 5}).value, QStringLiteral("1,237.00"));
+
+    ASSERT_EQ(prompter.messages().size(), 1u);
+    EXPECT_EQ(prompter.messages()[0].text,
+              QStringLiteral("导出成功!\n") + QDir::toNativeSeparators(path) +
+                  QStringLiteral("\n有2个单元格的内容超过32767个字符,已截断并标为红色:"
+                                 "第3行第7列、第4行第7列"));
+    EXPECT_EQ(prompter.messages()[0].icon, entry::Icon::Exclamation);
+}
+
+TEST(WorkbookPathTest, TheFileIsAlwaysAnXlsxWorkbook) {
+    const QString cases[][2] = {
+        {"a.XLS", "a.xlsx"},
+        {"a.XLSX", "a.XLSX"},
+        {"/d.v1/报表.2026", "/d.v1/报表.2026.xlsx"},
+        {"/d.v1/a", "/d.v1/a.xlsx"},
+    };
+    for (const auto& [typed, written] : cases) {
+        EXPECT_EQ(journal::workbookPath(typed), written) << typed.toStdString();
+    }
 }
 
 }  // namespace

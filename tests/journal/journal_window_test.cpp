@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QImage>
@@ -215,7 +216,8 @@ TEST_F(JournalWindowTest, PriceEditingLeavesOnlyOpeningAndTheListsOwnCommands) {
     const QString workbook = out.filePath(QStringLiteral("journal.xlsx"));
     prompter.expectFileName(workbook);
     excel->trigger();
-    EXPECT_EQ(prompter.lastText(), QStringLiteral("导出成功!"));
+    EXPECT_EQ(prompter.lastText(),
+              QStringLiteral("导出成功!\n") + QDir::toNativeSeparators(workbook));
     EXPECT_GT(QFileInfo(workbook).size(), 0);
 
     window->grid()->setFocus();

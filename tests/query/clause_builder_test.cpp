@@ -59,32 +59,46 @@ TEST_F(ClauseTest, CompleteRowsAreJoinedLeftToRightAndIncompleteOnesSkipped) {
 
 TEST_F(ClauseTest, ASecondRowAloneOpensTheGroupWhateverItsConnector) {
     condition(1, QStringLiteral("或"), kItemCode, QStringLiteral("包含"), QStringLiteral("01"));
-    EXPECT_EQ(find_.seekSQL(), QStringLiteral(" and ( fItemNumber like '%01%' "));
+    EXPECT_EQ(find_.seekSQL(), QStringLiteral(" and ( fItemNumber like '%01%' escape '!' "));
     EXPECT_EQ(find_.conditions().moveRefusal(1, 2), QStringLiteral("第1行缺少名称"));
 }
 
-TEST_F(ClauseTest, FragmentsFollowTheFieldTypeAndOperator) {
-    EXPECT_EQ(conditionFragment("1", QStringLiteral("大于"), QString(), 1), " >0");
-    EXPECT_EQ(conditionFragment("1", QStringLiteral("大于等于"), " 2.50 ", 1), " >=2.5");
-    EXPECT_EQ(conditionFragment("1", QStringLiteral("等于"), "-3", 1), " =-3");
-    EXPECT_EQ(conditionFragment("1", QStringLiteral("小于"), ".5", 1), " <0.5");
-    EXPECT_EQ(conditionFragment("1", QStringLiteral("小于等于"), "007", 1), " <=7");
-    EXPECT_EQ(conditionFragment("1", QStringLiteral("不等于"), "1", 1), " <>1");
-    EXPECT_EQ(conditionFragment("2", QStringLiteral("不包含"), QString(), 1), " not like '%%' ");
-    EXPECT_EQ(conditionFragment("2", QStringLiteral("为空"), "ignored", 1), "  is null ");
-    EXPECT_EQ(conditionFragment("2", QStringLiteral("不为空"), "ignored", 1), "  is not null ");
-    EXPECT_EQ(conditionFragment("2", QStringLiteral("不等于"), "a", 1), "<>'a'");
-    EXPECT_EQ(conditionFragment("2", QStringLiteral("大于等于"), "a", 1), ">='a'");
-    EXPECT_EQ(conditionFragment("2", QStringLiteral("小于等于"), "a", 1), "<='a'");
-    EXPECT_EQ(conditionFragment("3", QStringLiteral("不等于"), "2026-3-5", 1), "<>'2026-03-05'");
-    EXPECT_EQ(conditionFragment("3", QStringLiteral("大于等于"), "2026/03/05", 1),
-              ">='2026-03-05'");
+TEST_F(ClauseTest, ConditionsFollowTheFieldTypeAndOperator) {
+    struct Case {
+        const char* type;
+        const char16_t* op;
+        const char* value;
+        const char* sql;
+    };
+    const Case cases[] = {
+        {"1", u"大于", "", "f >0"},
+        {"1", u"大于等于", " 2.50 ", "f >=2.5"},
+        {"1", u"等于", "-3", "f =-3"},
+        {"1", u"小于", ".5", "f <0.5"},
+        {"1", u"小于等于", "007", "f <=7"},
+        {"1", u"不等于", "1", "f <>1"},
+        {"2", u"包含", "a_b", "f like '%a!_b%' escape '!' "},
+        {"2", u"不包含", "", "f not like '%%' escape '!' "},
+        {"2", u"包含", "5%!", "f like '%5!%!!%' escape '!' "},
+        {"2", u"为空", "ignored", "(f is null or f='') "},
+        {"2", u"不为空", "ignored", "(f is not null and f<>'') "},
+        {"2", u"不等于", "a", "f<>'a'"},
+        {"2", u"大于等于", "a", "f>='a'"},
+        {"2", u"小于等于", "a", "f<='a'"},
+        {"3", u"不等于", "2026-3-5", "f<>'2026-03-05'"},
+        {"3", u"大于等于", "2026/03/05", "f>='2026-03-05'"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(conditionSQL("f", c.type, QString::fromUtf16(c.op), c.value, 1),
+                  QString::fromUtf8(c.sql))
+            << c.type << " " << QString::fromUtf16(c.op).toStdString() << " " << c.value;
+    }
 }
 
 TEST_F(ClauseTest, ValuesAreQuotedOrRefusedNeverPasted) {
-    EXPECT_EQ(conditionFragment("2", QStringLiteral("等于"), "O'Brien", 1), "='O''Brien'");
-    EXPECT_EQ(conditionFragment("2", QStringLiteral("包含"), "x'); drop table t;--", 1),
-              " like '%x''); drop table t;--%' ");
+    EXPECT_EQ(conditionSQL("f", "2", QStringLiteral("等于"), "O'Brien", 1), "f='O''Brien'");
+    EXPECT_EQ(conditionSQL("f", "2", QStringLiteral("包含"), "x'); drop table t;--", 1),
+              "f like '%x''); drop table t;--%' escape '!' ");
 
     condition(0, {}, kQty, QStringLiteral("等于"), QStringLiteral("1 or 1=1"));
     try {
@@ -94,15 +108,15 @@ TEST_F(ClauseTest, ValuesAreQuotedOrRefusedNeverPasted) {
         EXPECT_EQ(e.message(),
                   QStringLiteral("第1行条件的数值\"1 or 1=1\"不是有效的数字,请重新输入!"));
     }
-    EXPECT_THROW(conditionFragment("1", QStringLiteral("等于"), "1e400", 1), ConditionError);
-    EXPECT_THROW(conditionFragment("3", QStringLiteral("等于"), "2026-02-30", 2), ConditionError);
-    EXPECT_THROW(conditionFragment("3", QStringLiteral("等于"), "2026-01-01' or '1'='1", 2),
+    EXPECT_THROW(conditionSQL("f", "1", QStringLiteral("等于"), "1e400", 1), ConditionError);
+    EXPECT_THROW(conditionSQL("f", "3", QStringLiteral("等于"), "2026-02-30", 2), ConditionError);
+    EXPECT_THROW(conditionSQL("f", "3", QStringLiteral("等于"), "2026-01-01' or '1'='1", 2),
                  ConditionError);
     // Stored schemes bring field names and SQL operators back as text.
     find_.conditions().setValue(0, QStringLiteral("1"));
     find_.conditions().setCell(0, ConditionGrid::FieldName, QStringLiteral("fqty=fqty or 1"));
     EXPECT_THROW(find_.seekSQL(), ConditionError);
-    EXPECT_THROW(conditionFragment("3", QStringLiteral("或者"), "2026-01-01", 2), ConditionError);
+    EXPECT_THROW(conditionSQL("f", "3", QStringLiteral("或者"), "2026-01-01", 2), ConditionError);
 }
 
 TEST_F(ClauseTest, ChoosingAFieldSetsTheHiddenCellsAndResetsOperatorAndValue) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -158,6 +159,59 @@ TEST_F(FindDialogTest, ConditionsAreChosenInTheGridAndPickedWithF7) {
     dialog.findChild<QPushButton*>(QStringLiteral("clearConditions"))->click();
     EXPECT_EQ(grid.lastDataRow(), -1);
     EXPECT_EQ(view->currentIndex().row(), 0);
+}
+
+TEST_F(FindDialogTest, ATypedNumberWithLettersIsRefusedNotShortened) {
+    ConditionView* view = dialog.conditionView();
+    ConditionGrid& grid = dialog.controller().conditions();
+    choose(0, ConditionGrid::Title, QStringLiteral("数量"));
+    choose(0, ConditionGrid::Operator, QStringLiteral("等于"));
+    const QModelIndex value = grid.index(0, ConditionGrid::Value);
+    const auto type = [&](const QString& keys) -> bool {
+        view->setFocus();
+        view->setCurrentIndex(value);
+        QTest::keyClick(view, Qt::Key_F2);
+        auto* edit = qobject_cast<QLineEdit*>(view->indexWidget(value));
+        if (!edit) return false;
+        edit->selectAll();
+        QTest::keyClicks(edit, keys);
+        QTest::keyClick(edit, Qt::Key_Return);
+        QCoreApplication::processEvents();  // the editor commits after the key
+        return true;
+    };
+    const auto drawnInRed = [&] {
+        const QImage cell = view->viewport()->grab(view->visualRect(value)).toImage();
+        for (int y = 0; y < cell.height(); ++y) {
+            for (int x = 0; x < cell.width(); ++x) {
+                const QColor c = cell.pixelColor(x, y);
+                if (c.red() > 200 && c.green() < 80 && c.blue() < 80) return true;
+            }
+        }
+        return false;
+    };
+    const QString refusal =
+        QStringLiteral("第1行条件的数值\"5x or 1=1\"不是有效的数字,请重新输入!");
+
+    // The cell keeps what was typed and says why it cannot be queried; OK
+    // tells it and leaves the dialog up.
+    ASSERT_TRUE(type(QStringLiteral("5x or 1=1")));
+    EXPECT_EQ(grid.cell(0, ConditionGrid::Value), QStringLiteral("5x or 1=1"));
+    EXPECT_EQ(value.data(Qt::ToolTipRole).toString(), refusal);
+    EXPECT_TRUE(drawnInRed());
+    dialog.ok();
+    ASSERT_EQ(prompter.messages().size(), 1u);
+    EXPECT_EQ(prompter.lastText(), refusal);
+    EXPECT_EQ(prompter.messages()[0].icon, entry::Icon::Exclamation);
+    ASSERT_NE(journal, nullptr);
+    EXPECT_EQ(journal->shown, 0);
+    EXPECT_TRUE(dialog.isVisible());
+
+    ASSERT_TRUE(type(QStringLiteral("1.5")));
+    EXPECT_EQ(value.data(Qt::ToolTipRole).toString(), QString());
+    EXPECT_FALSE(drawnInRed());
+    dialog.ok();
+    EXPECT_EQ(journal->shown, 1);
+    EXPECT_EQ(journal->model().idList(), QStringLiteral("1"));
 }
 
 TEST_F(FindDialogTest, SortFieldsAreAddedFromTheTitleListAndMoved) {

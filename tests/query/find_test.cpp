@@ -175,6 +175,77 @@ TEST_F(FindTest, ConditionsFindQuotedTextsAsTypedAndRefuseBadNumbers) {
     EXPECT_EQ(billNos(), (QStringList{"QT0001", "QT0001"}));
 }
 
+TEST_F(FindTest, TextConditionsTakeWildcardsLiterallyAndBlankAsEmpty) {
+    db.exec("update icstockbill set fexplanation='a_b' where finterid=1");
+    addBill(4, "QT0004", "2026-03-04", 0, 3, {{1101, 1, 1}}, "axb");
+    addBill(5, "QT0005", "2026-03-04", 0, 3, {{1101, 1, 1}}, "50%");
+    addBill(6, "QT0006", "2026-03-04", 0, 3, {{1101, 1, 1}}, "5000");
+    addBill(7, "QT0007", "2026-03-04", 0, 3, {{1101, 1, 1}});
+    addBill(8, "QT0008", "2026-03-04", 0, 3, {{1101, 1, 1}}, "!x");
+    db.exec("update icstockbill set fexplanation='' where finterid=7");
+    ASSERT_TRUE(db.scalar("select fexplanation from icstockbill where finterid=3").isNull());
+
+    BillFindController query(ctx, prompter);
+    query.open();
+    for (int k = 0; k < QuickFilters::KindCount; ++k) {
+        query.filters().filter(QuickFilters::Kind(k)).select(QStringLiteral("全部"));
+    }
+    ConditionGrid& g = query.conditions();
+    g.chooseField(0, g.catalogue().titles().indexOf(QStringLiteral("摘要")));
+    struct Case {
+        const char16_t* op;
+        const char* value;
+        const char* bills;
+    };
+    const Case cases[] = {
+        {u"包含", "a_b", "1"},
+        {u"包含", "_", "1"},
+        {u"包含", "50%", "5"},
+        {u"包含", "%", "5"},
+        {u"包含", "!x", "8"},
+        {u"包含", "", "1,2,3,4,5,6,7,8"},
+        {u"不包含", "_", "2,3,4,5,6,7,8"},
+        {u"为空", "", "3,7"},
+        {u"不为空", "", "1,2,4,5,6,8"},
+    };
+    for (const Case& c : cases) {
+        const QString op = QString::fromUtf16(c.op);
+        g.chooseOperator(0, g.operatorChoices(0).indexOf(op));
+        g.setValue(0, QString::fromUtf8(c.value));
+        ASSERT_TRUE(query.runQuery(journal)) << prompter.lastText().toStdString();
+        EXPECT_EQ(journal.idList(), QString::fromUtf8(c.bills))
+            << op.toStdString() << " " << c.value;
+    }
+    EXPECT_TRUE(prompter.messages().empty());
+}
+
+TEST_F(FindTest, AResultCutAtTheLineLimitSaysSo) {
+    // Bills 1 to 3 have 5 lines; bill 4 brings them to the limit exactly.
+    addBill(4, "QT0004", "2026-03-04", 0, 3, {});
+    db.exec(QStringLiteral("with recursive n(i) as (select 1 union all select i+1 from n "
+                           "where i<%1) insert into icstockbillentry(finterid,fentryid,forderid,"
+                           "fitemid,funitid,fqty,fPrice,famount) select 4,i,i,1101,701,1,1,1 "
+                           "from n")
+                .arg(kJournalLineLimit - 5));
+    ASSERT_TRUE(run());
+    EXPECT_EQ(journal.lineCount(), kJournalLineLimit);
+    EXPECT_TRUE(journal.statusText().endsWith(QStringLiteral("秒)")))
+        << journal.statusText().toStdString();
+
+    db.exec(
+        "insert into icstockbillentry(finterid,fentryid,forderid,fitemid,funitid,fqty,fPrice,"
+        "famount) values(4,?,?,1101,701,1,1,1)",
+        {kJournalLineLimit, kJournalLineLimit});
+    ASSERT_TRUE(run());
+    EXPECT_EQ(journal.lineCount(), kJournalLineLimit);
+    EXPECT_EQ(journal.billCount(), 4);
+    EXPECT_TRUE(
+        journal.statusText().startsWith(QStringLiteral("共计:4张单据,20000条记录(取数时间")));
+    EXPECT_TRUE(journal.statusText().endsWith(
+        QStringLiteral("秒),符合条件的记录超过20000条,只列出前20000条,请增加查询条件")))
+        << journal.statusText().toStdString();
+}
+
 TEST_F(FindTest, TodayCoversTheWholeDay) {
     const QDate today = QDate::currentDate();
     db.exec("update icstockbill set fdate=? where finterid=1",

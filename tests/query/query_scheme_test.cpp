@@ -113,7 +113,7 @@ TEST_F(SchemeTest, SavedSchemeRestoresRowsAsTypedIncludingAnEmptyThirdRow) {
     EXPECT_THROW(other.seekSQL(), ConditionError);
     other.conditions().setValue(1, QStringLiteral("2"));
     EXPECT_EQ(other.seekSQL(), QStringLiteral(" and ( fbillno='O''Brien' or fqty >2 and "
-                                              "fStockName like '%原材料仓%' "));
+                                              "fStockName like '%原材料仓%' escape '!' "));
 }
 
 TEST_F(SchemeTest, ALoadedRowPicksItsValueWithTheFieldsOwnSelector) {
@@ -172,14 +172,51 @@ TEST_F(SchemeTest, DeletingRefusesTheDefaultAndAsksForOthers) {
     EXPECT_EQ(count("tblprojectOrder"), 0);
 }
 
-TEST_F(SchemeTest, SavingWithoutANameStoresNothing) {
+TEST_F(SchemeTest, SavingWithoutANameOrUnderTheDefaultsNameStoresNothing) {
     BillFindController find(ctx, prompter);
     find.open();
-    prompter.expectInput(QString());  // cancelled
-    EXPECT_FALSE(find.saveScheme());
-    EXPECT_EQ(prompter.lastText(), QStringLiteral("请输入方案名称!"));
+    find.conditions().chooseField(0, kQty);
+    const QString noName = QStringLiteral("请输入方案名称!");
+    const QString defaultTaken = QStringLiteral("方案名称不能为默认方案,请输入其他名称!");
+    const std::pair<QString, QString> cases[] = {
+        {QString(), noName},  // cancelled
+        {QStringLiteral("   "), noName},
+        {QStringLiteral("默认方案"), defaultTaken},
+        {QStringLiteral(" 默认方案 "), defaultTaken},
+    };
+    for (const auto& [name, told] : cases) {
+        prompter.expectInput(name);
+        EXPECT_FALSE(find.saveScheme()) << name.toStdString();
+        EXPECT_EQ(prompter.lastText(), told) << name.toStdString();
+        EXPECT_EQ(prompter.messages().back().icon, Icon::Exclamation);
+    }
     EXPECT_EQ(count("tblproject"), 1);
+    EXPECT_EQ(count("tblprojectEntry"), 0);
     EXPECT_EQ(db.scalar("select fmaxnum from tblmaxNum where ftablename='tblproject'").toInt(), 1);
+}
+
+TEST_F(SchemeTest, AnOlderSchemeNamedLikeTheDefaultNeitherReplacesItNorStaysForever) {
+    BillFindController first(ctx, prompter);
+    first.open();
+    const int realDefault = first.schemes().defaultId();
+    db.exec(
+        "insert into tblproject(finterid,ftype,fname,fitemclassid,fisDefault) "
+        "values(9,7,'默认方案',1,0)");
+    db.exec(
+        "insert into tblprojectEntry(finterid,ftype,fline,f1col,f2col,f3col,f4col,f5col,f6col,"
+        "f7col,f8col) values(9,7,1,'','数量','fqty','1','大于','>','5','0')");
+
+    BillFindController find(ctx, prompter);
+    find.open();
+    EXPECT_EQ(find.schemes().defaultId(), realDefault);
+    EXPECT_EQ(find.conditions().lastDataRow(), -1);  // the default's empty grid
+
+    prompter.expectQuestion(Answer::Ok);
+    ASSERT_TRUE(find.deleteScheme(9));
+    EXPECT_EQ(prompter.lastText(), QStringLiteral("删除成功!"));
+    EXPECT_FALSE(find.deleteScheme(realDefault));
+    EXPECT_EQ(prompter.lastText(), QStringLiteral("默认方案不能删除!"));
+    EXPECT_EQ(count("tblproject"), 1);
 }
 
 TEST_F(SchemeTest, AFailedSaveLeavesNoPartialScheme) {

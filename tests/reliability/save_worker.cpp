@@ -52,7 +52,9 @@ class LastWordPrompter : public entry::Prompter {
     std::optional<QString> input(const QString&, const QString&, const QString&) override {
         return std::nullopt;
     }
-    std::optional<QString> saveFileName(const QString&) override { return std::nullopt; }
+    std::optional<QString> saveFileName(const QString&, const QString&) override {
+        return std::nullopt;
+    }
 
     QString last;
 };

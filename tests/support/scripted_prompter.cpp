@@ -45,8 +45,10 @@ std::optional<QString> ScriptedPrompter::input(const QString& prompt, const QStr
     return a;
 }
 
-std::optional<QString> ScriptedPrompter::saveFileName(const QString& filter) {
+std::optional<QString> ScriptedPrompter::saveFileName(const QString& filter,
+                                                      const QString& proposed) {
     checkNoTransaction("save dialog", filter);
+    proposed_ << proposed;
     if (files_.empty()) {
         ADD_FAILURE() << "unexpected save dialog: " << filter.toStdString();
         return std::nullopt;

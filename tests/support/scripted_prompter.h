@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <deque>
 #include <vector>
 
@@ -32,7 +33,7 @@ class ScriptedPrompter : public entry::Prompter {
                            const QString& title) override;
     std::optional<QString> input(const QString& prompt, const QString& initial,
                                  const QString& title) override;
-    std::optional<QString> saveFileName(const QString& filter) override;
+    std::optional<QString> saveFileName(const QString& filter, const QString& proposed) override;
 
     void watch(const db::Connection& connection) { watched_.push_back(&connection); }
 
@@ -43,6 +44,8 @@ class ScriptedPrompter : public entry::Prompter {
 
     const std::vector<Shown>& messages() const { return messages_; }
     const std::vector<Shown>& questions() const { return questions_; }
+    // What each save dialog proposed, in order.
+    const QStringList& proposedFiles() const { return proposed_; }
     QString lastText() const { return messages_.empty() ? QString() : messages_.back().text; }
     void clear() {
         messages_.clear();
@@ -58,6 +61,7 @@ class ScriptedPrompter : public entry::Prompter {
     std::deque<entry::Answer> answers_;
     std::deque<QString> inputs_;
     std::deque<QString> files_;
+    QStringList proposed_;
 };
 
 }  // namespace otherin::testing

@@ -90,9 +90,9 @@ std::optional<QString> QtPrompter::input(const QString& prompt, const QString& i
     return text;
 }
 
-std::optional<QString> QtPrompter::saveFileName(const QString& filter) {
+std::optional<QString> QtPrompter::saveFileName(const QString& filter, const QString& proposed) {
     const QString path =
-        QFileDialog::getSaveFileName(activeParent(parent_), QString(), QString(), filter);
+        QFileDialog::getSaveFileName(activeParent(parent_), QString(), proposed, filter);
     if (path.isEmpty()) return std::nullopt;
     return path;
 }

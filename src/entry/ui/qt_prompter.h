@@ -17,7 +17,7 @@ class QtPrompter : public Prompter {
     Answer question(const QString& text, Buttons buttons, Icon icon, const QString& title) override;
     std::optional<QString> input(const QString& prompt, const QString& initial,
                                  const QString& title) override;
-    std::optional<QString> saveFileName(const QString& filter) override;
+    std::optional<QString> saveFileName(const QString& filter, const QString& proposed) override;
 
   private:
     QPointer<QWidget> parent_;

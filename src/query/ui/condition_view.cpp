@@ -6,7 +6,6 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QRegularExpressionValidator>
 #include <QStyle>
 #include <QTimer>
 
@@ -40,9 +39,10 @@ QWidget* ConditionDelegate::createEditor(QWidget* parent, const QStyleOptionView
             break;
         }
         case ConditionGrid::CellKind::Number: {
+            // No validator: it would drop the letters of "5x" silently and
+            // leave another number. The text stays as typed, shown in red
+            // with the refusal as its tip, and the query refuses it.
             auto* edit = new QLineEdit(parent);
-            static const QRegularExpression number(QStringLiteral("[-+]?\\d*\\.?\\d*"));
-            edit->setValidator(new QRegularExpressionValidator(number, edit));
             edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
             editor = edit;
             break;
@@ -105,6 +105,15 @@ void ConditionDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
         return;
     }
     model->setData(index, text, Qt::EditRole);
+}
+
+void ConditionDelegate::initStyleOption(QStyleOptionViewItem* option,
+                                        const QModelIndex& index) const {
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (!index.data(Qt::ToolTipRole).toString().isEmpty()) {
+        option->palette.setColor(QPalette::Text, Qt::red);
+        option->palette.setColor(QPalette::HighlightedText, Qt::red);
+    }
 }
 
 bool ConditionDelegate::eventFilter(QObject* watched, QEvent* event) {

@@ -25,6 +25,8 @@ class ConditionDelegate : public QStyledItemDelegate {
                       const QModelIndex& index) const override;
 
   protected:
+    // A value the query would refuse is drawn in red.
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
