@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 #include <optional>
 
 namespace otherin::entry {
@@ -8,6 +9,15 @@ namespace otherin::entry {
 enum class Icon { None, Information, Exclamation, Critical, Question };
 enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
 enum class Answer { Ok, Cancel, Yes, No };
+
+// How far a long piece of work is. Made by Prompter::progress() when the work
+// starts; the work ends when it is destroyed.
+class Progress {
+  public:
+    virtual ~Progress() = default;
+    // `done` of the total; false when the user asked to stop.
+    virtual bool advance(int done) = 0;
+};
 
 // Everything the core says to or asks of the user goes through this port; the
 // windows implement it with message boxes, tests with a script.
@@ -23,6 +33,11 @@ class Prompter {
     // The save dialog opens on `proposed` (a folder and file name); none when
     // the user cancelled.
     virtual std::optional<QString> saveFileName(const QString& filter, const QString& proposed) = 0;
+    // Long work (loading a large journal, exporting) shows how far it is and,
+    // where nothing has been written yet, can be stopped. Never during a write
+    // transaction: showing progress lets the user act. By default it shows
+    // nothing and never stops.
+    virtual std::unique_ptr<Progress> progress(const QString& label, int total);
 };
 
 }  // namespace otherin::entry

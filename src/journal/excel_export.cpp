@@ -60,7 +60,7 @@ QString cutToFit(const QString& value) {
 }
 
 std::optional<QString> writeSheet(lxw_workbook* book, const QAbstractItemModel& model,
-                                  std::vector<CutCell>& cutCells) {
+                                  std::vector<CutCell>& cutCells, entry::Progress* progress) {
     lxw_worksheet* sheet = workbook_add_worksheet(book, nullptr);
     const Formats formats{workbook_add_format(book), workbook_add_format(book)};
     if (!sheet || !formats.text || !formats.cut) return QStringLiteral("无法建立工作表");
@@ -83,7 +83,10 @@ std::optional<QString> writeSheet(lxw_workbook* book, const QAbstractItemModel& 
             return e;
         }
     }
+    constexpr int kProgressStep = 500;
     for (int r = 0; r < model.rowCount(); ++r) {
+        if (progress && r % kProgressStep == kProgressStep - 1 && !progress->advance(r + 1))
+            return stoppedText();
         for (int c = 0; c < columns; ++c) {
             if (auto e = put(r + 1, c, model.data(model.index(r, c), Qt::DisplayRole).toString())) {
                 return e;
@@ -110,11 +113,16 @@ QString cutNotice(const std::vector<CutCell>& cells) {
 
 }  // namespace
 
+QString stoppedText() {
+    return QStringLiteral("导出已取消");
+}
+
 QString cutCellMark() {
     return QStringLiteral("…(已截断)");
 }
 
-std::variant<JournalWorkbook, QString> journalWorkbook(const QAbstractItemModel& model) {
+std::variant<JournalWorkbook, QString> journalWorkbook(const QAbstractItemModel& model,
+                                                       entry::Progress* progress) {
     // The writer only writes files, so the workbook is made in a private
     // folder and read back.
     QTemporaryDir dir;
@@ -124,7 +132,7 @@ std::variant<JournalWorkbook, QString> journalWorkbook(const QAbstractItemModel&
     {
         Workbook book(path);
         if (!book.get()) return QStringLiteral("无法建立工作簿");
-        if (auto error = writeSheet(book.get(), model, workbook.cutCells)) return *error;
+        if (auto error = writeSheet(book.get(), model, workbook.cutCells, progress)) return *error;
         if (const lxw_error error = book.close(); error != LXW_NO_ERROR) return reason(error);
     }
     QFile file(path);
@@ -134,8 +142,9 @@ std::variant<JournalWorkbook, QString> journalWorkbook(const QAbstractItemModel&
 }
 
 std::variant<std::vector<CutCell>, QString> exportJournal(const QAbstractItemModel& model,
-                                                          const QString& path) {
-    auto workbook = journalWorkbook(model);
+                                                          const QString& path,
+                                                          entry::Progress* progress) {
+    auto workbook = journalWorkbook(model, progress);
     if (auto* error = std::get_if<QString>(&workbook)) return *error;
     const JournalWorkbook& made = std::get<JournalWorkbook>(workbook);
     QSaveFile file(path);
@@ -167,8 +176,11 @@ bool exportJournalCommand(entry::LoginContext& ctx, entry::Prompter& prompter,
                                               proposedExportPath(ctx, QDate::currentDate()));
     if (!chosen || chosen->trimmed().isEmpty()) return false;
     const QString path = workbookPath(chosen->trimmed());
-    const auto written = exportJournal(model, path);
+    const auto progress = prompter.progress(QStringLiteral("正在导出"), model.rowCount());
+    const auto written = exportJournal(model, path, progress.get());
     if (const auto* error = std::get_if<QString>(&written)) {
+        // Stopped by the user: no file was written, and nothing more to say.
+        if (*error == stoppedText()) return false;
         prompter.message(QStringLiteral("导出失败!\n") + *error, entry::Icon::Critical,
                          ctx.msgTitle);
         return false;

@@ -9,6 +9,7 @@
 class QAbstractItemModel;
 
 namespace otherin::entry {
+class Progress;
 struct LoginContext;
 class Prompter;
 }  // namespace otherin::entry
@@ -39,12 +40,17 @@ struct JournalWorkbook {
 // longer than a cell holds is cut, ends in cutCellMark() and is coloured; the
 // rest of the sheet is written all the same. Answers the file's bytes and the
 // cut cells, or why the workbook could not be made.
-std::variant<JournalWorkbook, QString> journalWorkbook(const QAbstractItemModel& model);
+std::variant<JournalWorkbook, QString> journalWorkbook(const QAbstractItemModel& model,
+                                                       entry::Progress* progress = nullptr);
 
 // Writes that workbook to `path`, replacing a file there only once the whole
 // workbook is written. Answers the cut cells, or why it was not written.
+// `progress` (may be null) hears of every 500 rows; when the user stops, no
+// file is written and the answer is stoppedText().
 std::variant<std::vector<CutCell>, QString> exportJournal(const QAbstractItemModel& model,
-                                                          const QString& path);
+                                                          const QString& path,
+                                                          entry::Progress* progress = nullptr);
+QString stoppedText();
 
 // The file the save dialog proposes: the bill name and the day, in the
 // user's documents folder.

@@ -34,8 +34,15 @@ std::vector<int> fieldPositions(const QSqlRecord& record, const JournalLayout& l
     return positions;
 }
 
+// Every this many lines a long load tells how far it is.
+constexpr int kProgressStep = 500;
+
+// The user stopped a load before it ended.
+struct LoadStopped {};
+
 // At most kJournalLineLimit lines; `cut` tells whether the result had more.
-JournalContent readLines(db::Query& q, const JournalLayout& layout, bool& cut) {
+JournalContent readLines(db::Query& q, const JournalLayout& layout, bool& cut,
+                         entry::Progress& progress) {
     JournalContent content(layout.columns);
     const std::vector<int> positions = fieldPositions(q.record(), layout);
     // The state columns of the bill view; a view without one shows no such state.
@@ -60,6 +67,7 @@ JournalContent readLines(db::Query& q, const JournalLayout& layout, bool& cut) {
             break;
         }
         ++lines;
+        if (lines % kProgressStep == 0 && !progress.advance(lines)) throw LoadStopped();
         const QVariant id = q.value(positions[0]);
         const qlonglong interId = id.toLongLong();
         // A bill is counted again when the order separates its lines.
@@ -143,7 +151,13 @@ bool find(entry::LoginContext& ctx, entry::Prompter& prompter, JournalModel& jou
         db::Query q = ctx.gConnection.prepare(statement.sql);
         for (const QVariant& v : statement.values) q.bind(v);
         q.exec();
-        content = readLines(q, layout, cut);
+        const auto progress = prompter.progress(QStringLiteral("正在读取") + ctx.gBillName,
+                                                kJournalLineLimit);
+        content = readLines(q, layout, cut, *progress);
+    } catch (const LoadStopped&) {
+        // Nothing was written: the journal stays as it was.
+        entry::closeConnection(ctx);
+        return false;
     } catch (const db::DbError& e) {
         prompter.message(e.message(), entry::Icon::None, ctx.msgTitle);
         entry::closeConnection(ctx);

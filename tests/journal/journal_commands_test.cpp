@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <functional>
 #include <set>
 
@@ -9,6 +11,7 @@
 #include "editor/editor_fixture.h"
 #include "entry/edit_mode.h"
 #include "entry/startup.h"
+#include "journal/excel_export.h"
 #include "journal/journal_commands.h"
 #include "journal/journal_fixture.h"
 #include "query/journal_model.h"
@@ -271,6 +274,53 @@ TEST_F(JournalCommandsTest, LinesShowTheirBillsStates) {
         }
         // Bill 2 keeps the plain look.
         EXPECT_EQ(view.model.index(2, 4).data(Qt::ToolTipRole).toString(), QString());
+    }
+}
+
+// A long load or export shows how far it is; stopped, it leaves the journal
+// as it was and writes no file.
+TEST_F(JournalCommandsTest, LongWorkShowsProgressAndStopsCleanly) {
+    // Bill 4 with 1,200 lines.
+    db.exec("insert into icstockbill(finterid,fbillno,fdate,ftrantype,fstatus,fyear,fperiod,"
+            "fOperator,fstockid1) values(4,'QT0004','2026-12-05',7,0,2026,12,1,501)");
+    db.exec("with recursive n(i) as (select 1 union all select i+1 from n where i<1200) "
+            "insert into icstockbillentry(finterid,fentryid,forderid,fitemid,funitid,fqty,"
+            "fPrice,famount) select 4,i,i,1101,701,1,2,2 from n");
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("journal.xlsx"));
+    struct Case {
+        const char* what;
+        std::function<bool()> run;
+        int total;
+    };
+    const Case cases[] = {
+        {"load", [&] { return view.reload(); }, 20000},
+        {"export",
+         [&] {
+             prompter.expectFileName(file);
+             return journal::exportJournalCommand(ctx, prompter, view.model);
+         },
+         1206},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // The whole way: every 500 lines told.
+        prompter.stopProgressAfter(-1);
+        ASSERT_TRUE(c.run());
+        ASSERT_EQ(view.model.lineCount(), 1205);
+        ASSERT_FALSE(prompter.progressSeen().empty());
+        EXPECT_EQ(prompter.progressSeen().back().total, c.total);
+        EXPECT_EQ(prompter.progressSeen().back().reached, 1000);
+
+        // Stopped at the first step: the same journal, no file, not a word.
+        QFile::remove(file);
+        prompter.clear();
+        prompter.stopProgressAfter(0);
+        EXPECT_FALSE(c.run());
+        EXPECT_EQ(view.model.lineCount(), 1205);
+        EXPECT_EQ(prompter.progressSeen().back().reached, 500);
+        EXPECT_FALSE(QFile::exists(file));
+        EXPECT_TRUE(prompter.messages().empty()) << prompter.lastText().toStdString();
     }
 }
 

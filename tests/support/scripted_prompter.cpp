@@ -59,4 +59,26 @@ std::optional<QString> ScriptedPrompter::saveFileName(const QString& filter,
     return a;
 }
 
+namespace {
+class ScriptedProgress : public entry::Progress {
+  public:
+    ScriptedProgress(ScriptedPrompter::ProgressSeen& seen, int stopAfter)
+        : seen_(seen), stopAfter_(stopAfter) {}
+    bool advance(int done) override {
+        seen_.reached = done;
+        return stopAfter_ < 0 || done <= stopAfter_;
+    }
+
+  private:
+    ScriptedPrompter::ProgressSeen& seen_;
+    int stopAfter_;
+};
+}  // namespace
+
+std::unique_ptr<entry::Progress> ScriptedPrompter::progress(const QString& label, int total) {
+    checkNoTransaction("progress", label);
+    progress_.push_back({label, total, 0});
+    return std::make_unique<ScriptedProgress>(progress_.back(), stopAfter_);
+}
+
 }  // namespace otherin::testing

@@ -34,6 +34,17 @@ class ScriptedPrompter : public entry::Prompter {
     std::optional<QString> input(const QString& prompt, const QString& initial,
                                  const QString& title) override;
     std::optional<QString> saveFileName(const QString& filter, const QString& proposed) override;
+    // Records each piece of long work with the furthest step it reached, and
+    // stops it once it passes the step set by stopProgressAfter().
+    std::unique_ptr<entry::Progress> progress(const QString& label, int total) override;
+
+    struct ProgressSeen {
+        QString label;
+        int total = 0;
+        int reached = 0;
+    };
+    const std::deque<ProgressSeen>& progressSeen() const { return progress_; }
+    void stopProgressAfter(int done) { stopAfter_ = done; }
 
     void watch(const db::Connection& connection) { watched_.push_back(&connection); }
 
@@ -62,6 +73,8 @@ class ScriptedPrompter : public entry::Prompter {
     std::deque<QString> inputs_;
     std::deque<QString> files_;
     QStringList proposed_;
+    std::deque<ProgressSeen> progress_;  // each stays where it is while in use
+    int stopAfter_ = -1;
 };
 
 }  // namespace otherin::testing

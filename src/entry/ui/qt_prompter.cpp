@@ -7,6 +7,8 @@
 #include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QProgressDialog>
+#include <algorithm>
 
 namespace otherin::entry {
 
@@ -95,6 +97,31 @@ std::optional<QString> QtPrompter::saveFileName(const QString& filter, const QSt
         QFileDialog::getSaveFileName(activeParent(parent_), QString(), proposed, filter);
     if (path.isEmpty()) return std::nullopt;
     return path;
+}
+
+namespace {
+class DialogProgress : public Progress {
+  public:
+    DialogProgress(const QString& label, int total, QWidget* parent)
+        : dialog_(label, QStringLiteral("取消"), 0, total, parent) {
+        dialog_.setWindowTitle(label);
+        dialog_.setWindowModality(Qt::WindowModal);
+        dialog_.setMinimumDuration(400);
+        dialog_.setAutoReset(false);
+        dialog_.setValue(0);
+    }
+    bool advance(int done) override {
+        dialog_.setValue(std::min(done, dialog_.maximum()));
+        return !dialog_.wasCanceled();
+    }
+
+  private:
+    QProgressDialog dialog_;
+};
+}  // namespace
+
+std::unique_ptr<Progress> QtPrompter::progress(const QString& label, int total) {
+    return std::make_unique<DialogProgress>(label, total, activeParent(parent_));
 }
 
 }  // namespace otherin::entry
