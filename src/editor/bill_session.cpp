@@ -355,10 +355,8 @@ bool BillSession::close() {
     if (headerDiffersFromBaseline()) controller_->setChanged(true);
     if (!controller_->askToSave()) return false;
     options_.write(settings_, optionsSection());
-    if (ctx_.gFromJournal == 1) {
-        ctx_.gFromJournal = 0;
-        emit journalRefreshRequested();
-    }
+    // The journal re-reads its query whenever the editor closes.
+    ctx_.gFromJournal = 0;
     return true;
 }
 

@@ -192,9 +192,6 @@ class BillSession : public QObject {
     // The header fields or the grid were refilled as a whole (new bill,
     // loading, copy); the window re-reads every field.
     void billReplaced();
-    // The journal should re-run its query (the editor closed after being
-    // opened from it).
-    void journalRefreshRequested();
 
   private:
     void layOut();
