@@ -71,8 +71,9 @@ bool EditorController::leaveCell(int c, int r, int c2, int r2) {
     return allowed;
 }
 
-void EditorController::cellChanged(int c, int /*r*/) {
+void EditorController::cellChanged(int c, int r) {
     env_.state.changed = true;
+    if (c == env_.state.active.column && r == env_.state.active.row) env_.state.cellTyped = true;
     if (env_.ctx.gLoadingBill != 1 && c == env_.state.active.column) setSumCell();
 }
 
@@ -98,6 +99,9 @@ void EditorController::lookupCommand() {
 // The active cell is completed even when the focus has gone elsewhere: a code
 // typed and never confirmed must not be saved as a line without its item.
 bool EditorController::completeCellEdit() {
+    // A cell left as it was when the cursor came (or as its last check left
+    // it) has nothing to complete: a save does not look its code up again.
+    if (!env_.state.cellTyped && env_.state.cellAccepted) return true;
     env_.state.cellAccepted = true;
     const bool accepted = env_.form.grid.rows() == 0 || grid_.complete();
     emit commandsChanged();

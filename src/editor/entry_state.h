@@ -34,6 +34,7 @@ struct EntryState {
     int focusedHeader = 0;     // fIndex of the header field with the focus
     bool headerTyped = false;  // typed into that field since it was entered or checked
     CellPos active{1, 1};      // the grid's cursor
+    bool cellTyped = false;    // typed into the active cell since it was entered or checked
 };
 
 // Everything the parts of line entry work on.

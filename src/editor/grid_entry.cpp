@@ -40,6 +40,7 @@ bool GridEntry::complete() {
             env_.form.grid.setText(c, r, env_.form.grid.code(c, r));
     }
     st.cellAccepted = accepted;
+    if (accepted) st.cellTyped = false;
     return accepted;
 }
 
@@ -90,6 +91,7 @@ void GridEntry::enter(int c, int r) {
     EntryState& st = env_.state;
     LineGrid& grid = env_.form.grid;
     st.active = {c, r};
+    st.cellTyped = false;
     st.focus = Focus::Grid;
     grid.setCurrentRow(r);
     st.lineCommandsEnabled = !grid.isReadOnly();
