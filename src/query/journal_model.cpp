@@ -89,15 +89,6 @@ QVariant JournalModel::headerData(int section, Qt::Orientation orientation, int 
     return {};
 }
 
-QString JournalModel::billNumber(int row) const {
-    if (row < 0 || row >= lineCount()) return {};
-    for (int c = 0; c < columnCount(); ++c) {
-        if (column(c).fieldName.compare(QLatin1String("fbillno"), Qt::CaseInsensitive) == 0)
-            return content_.value(row, c).toString();
-    }
-    return {};
-}
-
 void JournalModel::setContent(JournalContent content) {
     beginResetModel();
     content_ = std::move(content);

@@ -55,9 +55,6 @@ class JournalModel : public QAbstractTableModel {
     QString billNo(int row) const;
     // The shown text of a cell, as exported.
     QString text(int row, int column) const;
-    // The text of the bill-number column (fbillno) of a line; empty when the
-    // layout has no such column.
-    QString billNumber(int row) const;
 
     // The listed bills' ids joined by "," (the id-list holder).
     const QString& idList() const { return content_.idList(); }

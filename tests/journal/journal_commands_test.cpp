@@ -34,7 +34,7 @@ class ListView : public journal::JournalView {
     int rowCount() const override { return model.rowCount(); }
     bool isTotalsRow(int row) const override { return model.isTotalsRow(row); }
     qint64 interId(int row) const override { return model.interId(row); }
-    QString billNumber(int row) const override { return model.billNumber(row); }
+    QString billNumber(int row) const override { return model.billNo(row); }
     int currentRow() const override { return current; }
     int topRow() const override { return top; }
     bool isRowSelected(int row) const override { return selected.count(row) > 0; }

@@ -66,7 +66,7 @@ class frmMainBillResult : public QDialog, private JournalView {
     int rowCount() const override;
     bool isTotalsRow(int row) const override;
     qint64 interId(int row) const override;
-    QString billNumber(int row) const override { return model_.billNumber(row); }
+    QString billNumber(int row) const override { return model_.billNo(row); }
     int currentRow() const override;
     int topRow() const override;
     bool isRowSelected(int row) const override;
