@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QStandardPaths>
 
+#include "app/admin_commands.h"
 #include "app/login_dialog.h"
 #include "app/qt_window_factory.h"
 #include "db/connection.h"
@@ -26,6 +27,14 @@ namespace {
 
 const QString kTitle = QStringLiteral("Mendaxo进销存");
 
+// --db takes a connection string, or a bare file path for the embedded database.
+QString commandLineDatabase(const QString& value) {
+    if (value.contains(QStringLiteral("://")) || value.startsWith(QStringLiteral("sqlite:"))) {
+        return value;
+    }
+    return QStringLiteral("sqlite:") + value;
+}
+
 void prepareDatabase(db::Connection& connection, const QString& connectionString) {
     connection.open(connectionString);
     if (db::schema::ensureSchema(connection)) db::schema::installDemoData(connection);
@@ -42,15 +51,20 @@ std::optional<entry::UserRecord> login(db::Connection& connection, const QString
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    if (int exitCode = 0; app::runAdminCommand(argc, argv, exitCode)) return exitCode;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("otherin"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("其它入库单"));
     parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("entry"), QStringLiteral("new, find or find3"));
-    QCommandLineOption dbOption(QStringLiteral("db"), QStringLiteral("SQLite database file"),
-                                QStringLiteral("path"));
+    parser.addPositionalArgument(QStringLiteral("entry"),
+                                 QStringLiteral("new, find or find3 (init and copy: see --help "
+                                                "of each)"));
+    QCommandLineOption dbOption(
+        QStringLiteral("db"),
+        QStringLiteral("database file, or postgresql://user@host:port/dbname"),
+        QStringLiteral("path or URL"));
     QCommandLineOption userOption(QStringLiteral("user"), QStringLiteral("user id"),
                                   QStringLiteral("id"));
     QCommandLineOption passwordOption(QStringLiteral("password"), QStringLiteral("password"),
@@ -71,7 +85,7 @@ int main(int argc, char* argv[]) {
                                         ? entry::SettingsStore(parser.value(settingsOption))
                                         : entry::SettingsStore();
     const QString connectionString =
-        parser.isSet(dbOption) ? QStringLiteral("sqlite:") + parser.value(dbOption)
+        parser.isSet(dbOption) ? commandLineDatabase(parser.value(dbOption))
                                : settings.value(QStringLiteral("DBOperation"),
                                                 QStringLiteral("DBConnectionString"), QString());
 

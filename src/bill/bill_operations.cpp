@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <optional>
+#include <utility>
 
 #include "bill/bill_states.h"
 #include "db/db_error.h"
@@ -58,28 +59,31 @@ bool run(entry::LoginContext& ctx, entry::Prompter& prompter, const QString& idL
         entry::openConnection(ctx);
         db::Connection& c = ctx.gConnection;
         bool done = false;
+        // The user is told only after the transaction has ended: its locks
+        // must not wait for an answer.
+        std::optional<std::pair<QString, Icon>> notice;
         {
             db::TransactionGuard tx(c);
             const auto bills = readBillStates(c, ids);
             std::optional<Refusal> refusal;
             if (bills.empty()) {
-                prompter.message(kNoRows, op.noRowsIcon, ctx.msgTitle);
+                notice = {kNoRows, op.noRowsIcon};
             } else if ((refusal = firstRefusal(op, bills)) ||
                        (op.perList && (refusal = op.perList(c, ids)))) {
-                prompter.message(refusal->text, Icon::Exclamation, ctx.msgTitle);
+                notice = {refusal->text, Icon::Exclamation};
             } else if (op.write(c, ids, bills) != static_cast<int>(bills.size())) {
                 tx.rollback();
                 // Someone changed a bill between our read and our write: name it.
                 auto now = firstRefusal(op, readBillStates(c, ids));
-                prompter.message(
-                    now ? now->text : QStringLiteral("单据已被其他用户修改,操作不成功"),
-                    Icon::Exclamation, ctx.msgTitle);
+                notice = {now ? now->text : QStringLiteral("单据已被其他用户修改,操作不成功"),
+                          Icon::Exclamation};
             } else {
                 tx.commit();
                 done = true;
             }
         }
         entry::closeConnection(ctx);
+        if (notice) prompter.message(notice->first, notice->second, ctx.msgTitle);
         return done;
     } catch (const db::DbError& e) {
         entry::reportError(ctx, prompter, e.message());

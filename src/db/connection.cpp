@@ -4,10 +4,11 @@
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QUuid>
 
-#include "db/connection_string.h"
 #include "db/db_error.h"
+#include "db/sql_error.h"
 
 namespace otherin::db {
 
@@ -15,6 +16,24 @@ namespace {
 // Two processes share one embedded file: a writer waits this long for the
 // other's lock before the database reports it busy.
 constexpr int kBusyTimeoutMs = 10000;
+// A server that does not answer is reported after this many seconds.
+constexpr int kConnectTimeoutS = 10;
+
+QString driverName(DialectKind kind) {
+    return kind == DialectKind::Sqlite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL");
+}
+
+QString openError(const QSqlError& error) {
+    const QString text = error.databaseText().trimmed();
+    return text.isEmpty() ? error.text().trimmed() : text;
+}
+
+void prepareFolder(const QString& path) {
+    QFileInfo file(path);
+    if (!file.absoluteDir().exists() && !QDir().mkpath(file.absolutePath())) {
+        throw DbError(QStringLiteral("无法创建数据库目录 %1").arg(file.absolutePath()));
+    }
+}
 }  // namespace
 
 Connection::Connection()
@@ -22,50 +41,100 @@ Connection::Connection()
 
 Connection::~Connection() {
     close();
+    dropPhysical();
     if (QSqlDatabase::contains(name_)) QSqlDatabase::removeDatabase(name_);
 }
 
+QSqlDatabase Connection::handle() const {
+    return QSqlDatabase::database(name_, false);
+}
+
 void Connection::open(const QString& connectionString) {
-    if (isOpen()) return;
-    const ConnectionTarget target = parseConnectionString(connectionString);
-    dialect_ = Dialect(target.kind);
-    path_ = target.path;
-    QFileInfo file(path_);
-    if (!file.absoluteDir().exists() && !QDir().mkpath(file.absolutePath())) {
-        throw DbError(QStringLiteral("无法创建数据库目录 %1").arg(file.absolutePath()));
+    if (open_) return;
+    const bool sameTarget = connectCount_ > 0 && connectionString == connectionString_;
+    if (!sameTarget) {
+        target_ = parseConnectionString(connectionString);
+        dialect_ = Dialect(target_.kind);
+        connectionString_ = connectionString;
+        dropPhysical();
     }
-    QSqlDatabase db = QSqlDatabase::contains(name_)
-                          ? QSqlDatabase::database(name_, false)
-                          : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
-    if (!db.isValid()) throw DbError(QStringLiteral("缺少 SQLite 数据库驱动 (QSQLITE)"));
-    db.setDatabaseName(path_);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
-    if (!db.open()) {
-        const QString message = db.lastError().databaseText().isEmpty()
-                                    ? db.lastError().text()
-                                    : db.lastError().databaseText();
-        throw DbError(message);
+    // A server may have restarted since the last operation; nothing of this
+    // operation has run yet, so a new connection loses nothing.
+    if (handle().isOpen() && !physicallyAlive()) dropPhysical();
+    if (!handle().isOpen()) connectPhysically();
+    open_ = true;
+}
+
+void Connection::connectPhysically() {
+    if (!QSqlDatabase::contains(name_)) QSqlDatabase::addDatabase(driverName(target_.kind), name_);
+    QSqlDatabase db = handle();
+    if (!db.isValid() || db.driverName() != driverName(target_.kind)) {
+        QSqlDatabase::removeDatabase(name_);
+        db = QSqlDatabase::addDatabase(driverName(target_.kind), name_);
     }
-    Query(db, QStringLiteral("pragma journal_mode=wal")).exec();
+    if (!db.isValid()) {
+        throw DbError(QStringLiteral("缺少数据库驱动 %1").arg(driverName(target_.kind)));
+    }
+    if (target_.kind == DialectKind::Sqlite) {
+        prepareFolder(target_.path);
+        db.setDatabaseName(target_.path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+        if (!db.open()) throw DbError(openError(db.lastError()));
+        Query(db, QStringLiteral("pragma journal_mode=wal")).exec();
+    } else {
+        db.setHostName(target_.host);
+        db.setPort(target_.port);
+        db.setDatabaseName(target_.database);
+        db.setUserName(target_.user);
+        db.setPassword(target_.password);
+        QString options = QStringLiteral("connect_timeout=%1").arg(kConnectTimeoutS);
+        if (!target_.options.isEmpty()) options += QLatin1Char(';') + target_.options;
+        db.setConnectOptions(options);
+        if (!db.open()) {
+            throw DbError(QStringLiteral("无法连接数据库服务器 %1: %2")
+                              .arg(target_.describe(), openError(db.lastError())));
+        }
+    }
+    ++connectCount_;
+}
+
+bool Connection::physicallyAlive() const {
+    if (target_.kind == DialectKind::Sqlite) return true;
+    QSqlQuery probe(handle());
+    return probe.exec(QStringLiteral("select 1")) && probe.next();
+}
+
+void Connection::dropPhysical() {
+    if (!QSqlDatabase::contains(name_)) return;
+    QSqlDatabase db = handle();
+    if (db.isOpen()) db.close();
 }
 
 void Connection::close() {
-    if (!QSqlDatabase::contains(name_)) return;
-    QSqlDatabase db = QSqlDatabase::database(name_, false);
-    if (db.isOpen()) db.close();
+    if (transactionDepth_ > 0 && handle().isOpen()) {
+        // An operation that ends with its transaction open leaves nothing behind.
+        QSqlQuery rollback(handle());
+        rollback.exec(QStringLiteral("rollback"));
+    }
     transactionDepth_ = 0;
-}
-
-bool Connection::isOpen() const {
-    return QSqlDatabase::contains(name_) && QSqlDatabase::database(name_, false).isOpen();
+    open_ = false;
 }
 
 Query Connection::prepare(const QString& sql) const {
-    if (!isOpen()) throw DbError(QStringLiteral("数据库连接未打开"));
-    return Query(QSqlDatabase::database(name_, false), sql);
+    if (!open_) throw DbError(QStringLiteral("数据库连接未打开"));
+    return Query(handle(), sql);
 }
 
 int Connection::exec(const QString& sql, const QVariantList& values) const {
+    if (values.isEmpty()) {
+        // Run as it stands: the server prepares no transaction control or
+        // database statements, and a statement without values gains nothing
+        // from being prepared.
+        if (!open_) throw DbError(QStringLiteral("数据库连接未打开"));
+        QSqlQuery q(handle());
+        if (!q.exec(sql)) throw DbError(databaseMessage(q.lastError()));
+        return q.numRowsAffected();
+    }
     Query q = prepare(sql);
     for (const auto& v : values) q.bind(v);
     q.exec();
@@ -80,30 +149,21 @@ QVariant Connection::scalar(const QString& sql, const QVariantList& values) cons
 }
 
 bool Connection::tableExists(const QString& table) const {
-    return scalar(QStringLiteral("select count(*) from sqlite_master where type in "
-                                 "('table','view') and lower(name)=lower(?)"),
-                  {table})
-               .toInt() > 0;
+    const QString sql =
+        dialect_.kind() == DialectKind::Sqlite
+            ? QStringLiteral(
+                  "select count(*) from sqlite_master where type in ('table','view') "
+                  "and lower(name)=lower(?)")
+            : QStringLiteral(
+                  "select count(*) from information_schema.tables where "
+                  "table_schema=current_schema() and lower(table_name)=lower(?)");
+    return scalar(sql, {table}).toInt() > 0;
 }
 
 void Connection::call(const QString& name, ProcedureParams& params) {
-    if (dialect_.kind() == DialectKind::Sqlite) {
-        const EmbeddedProcedure* procedure = procedures_.find(name);
-        if (!procedure) throw DbError(QStringLiteral("找不到存储过程 %1").arg(name));
-        (*procedure)(*this, params);
-        return;
-    }
-    QSqlQuery q(QSqlDatabase::database(name_, false));
-    q.prepare(dialect_.procedureCall(name, static_cast<int>(params.all().size())));
-    for (const auto& p : params.all()) {
-        q.addBindValue(p.value, p.output ? QSql::InOut : QSql::In);
-    }
-    if (!q.exec()) throw DbError(q.lastError().text());
-    int i = 0;
-    for (auto& p : params.all()) {
-        if (p.output) p.value = q.boundValue(i);
-        ++i;
-    }
+    const EmbeddedProcedure* procedure = procedures_.find(name);
+    if (!procedure) throw DbError(QStringLiteral("找不到存储过程 %1").arg(name));
+    (*procedure)(*this, params);
 }
 
 }  // namespace otherin::db

@@ -4,16 +4,20 @@
 #include <QVariantList>
 #include <memory>
 
+#include "db/connection_string.h"
 #include "db/dialect.h"
 #include "db/procedures.h"
 #include "db/query.h"
 
+class QSqlDatabase;
+
 namespace otherin::db {
 
-// The logical database connection of one component instance. It is opened at
-// the start of an operation and closed at its end; opening an open connection
-// does nothing. Each instance has its own name in QtSql, so two components in
-// one process never share a handle.
+// The database connection of one component instance. The physical connection
+// lives as long as the component; open() and close() mark the start and end
+// of an operation. Opening an open connection does nothing. Each instance has
+// its own name in QtSql, so two components in one process never share a
+// handle.
 class Connection {
   public:
     Connection();
@@ -22,13 +26,16 @@ class Connection {
     Connection& operator=(const Connection&) = delete;
 
     // Raises DbError when the string is not understood or the database cannot
-    // be opened.
+    // be reached. A server connection found broken at the start of an
+    // operation is made again once.
     void open(const QString& connectionString);
+    // Ends the operation; a transaction still open is rolled back.
     void close();
-    bool isOpen() const;
+    bool isOpen() const { return open_; }
 
     const Dialect& dialect() const { return dialect_; }
-    QString databasePath() const { return path_; }
+    QString databasePath() const { return target_.path; }
+    const ConnectionTarget& target() const { return target_; }
 
     Query prepare(const QString& sql) const;
     // Runs one statement with the values bound in order; answers rows affected.
@@ -38,19 +45,31 @@ class Connection {
     bool tableExists(const QString& table) const;
 
     ProcedureRegistry& procedures() { return procedures_; }
-    // Calls a stored procedure; output parameters are written back into params.
+    // Calls a stored procedure (a registered C++ function) inside the
+    // caller's transaction; output parameters are written back into params.
     void call(const QString& name, ProcedureParams& params);
 
     // Depth of open write transactions (see TransactionGuard).
     int transactionDepth() const { return transactionDepth_; }
 
+    // How often the physical connection was made (1 after the first open).
+    int connectCount() const { return connectCount_; }
+
   private:
     friend class TransactionGuard;
+    QSqlDatabase handle() const;
+    void connectPhysically();
+    bool physicallyAlive() const;
+    void dropPhysical();
+
     QString name_;
-    QString path_;
+    QString connectionString_;
+    ConnectionTarget target_;
     Dialect dialect_{DialectKind::Sqlite};
     ProcedureRegistry procedures_;
+    bool open_ = false;
     int transactionDepth_ = 0;
+    int connectCount_ = 0;
 };
 
 }  // namespace otherin::db

@@ -3,13 +3,13 @@
 #include <QSqlError>
 
 #include "db/db_error.h"
+#include "db/sql_error.h"
 
 namespace otherin::db {
 
 namespace {
 QString describe(const QSqlError& error) {
-    const QString db = error.databaseText().trimmed();
-    return db.isEmpty() ? error.text() : db;
+    return databaseMessage(error);
 }
 }  // namespace
 

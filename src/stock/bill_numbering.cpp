@@ -31,8 +31,16 @@ qint32 counterValue(const QVariant& stored, const QString& counterName) {
 
 // The oldest freed number of the type, if any.
 std::optional<QString> oldestFreedNumber(db::Connection& connection, int billTypeId) {
-    db::Query q = connection.prepare(connection.dialect().limitRows(
-        QStringLiteral("fbillnumber from tblBillNoAdd where fTypeId=? order by finterid"), 1));
+    // Inside a save the number is taken: on the server a freed number that
+    // another clerk's save holds is passed over rather than waited for.
+    const QString lock = connection.transactionDepth() > 0 && connection.dialect().isServer()
+                             ? QStringLiteral(" for update skip locked")
+                             : QString();
+    db::Query q = connection.prepare(
+        connection.dialect().limitRows(QStringLiteral("fbillnumber from tblBillNoAdd where "
+                                                      "fTypeId=? order by finterid"),
+                                       1) +
+        lock);
     q.bind(billTypeId).exec();
     if (!q.next()) return std::nullopt;
     return q.value(0).toString();
@@ -42,18 +50,21 @@ std::optional<QString> oldestFreedNumber(db::Connection& connection, int billTyp
 QString advanceNumberCounter(entry::LoginContext& ctx, const QString& typedNumber) {
     db::Connection& c = ctx.gConnection;
     const bool typed = ctx.gIsUpdateBillNo != 0;
-    const int advanced =
-        c.exec(QStringLiteral("update tblMaxBillNo set fbillno=fbillno+1 where ftypeid=?"),
-               {ctx.gBillTypeId});
-    if (advanced == 0) {
-        c.exec(QStringLiteral("insert into tblMaxBillNo(ftypeid,fbillno,fPreLetter) values(?,1,?)"),
-               {ctx.gBillTypeId, kDefaultPrefix});
-        return typed ? typedNumber : kFirstDefaultNumber;
-    }
-    db::Query q =
-        c.prepare(QStringLiteral("select fbillno,fPreLetter from tblMaxBillNo where ftypeid=?"));
+    // One statement advances the counter and reads the value it gave: a second
+    // clerk's advance waits for this transaction and then reads past it.
+    db::Query q = c.prepare(QStringLiteral(
+        "update tblMaxBillNo set fbillno=fbillno+1 where ftypeid=? returning fbillno,fPreLetter"));
     q.bind(ctx.gBillTypeId).exec();
-    if (!q.next()) throw db::DbError(QStringLiteral("单据编号计数器读取失败"));
+    if (!q.next()) {
+        // The type's first number: a clerk who creates the row at the same
+        // moment turns this insert into the advance it would have been.
+        q = c.prepare(QStringLiteral(
+            "insert into tblMaxBillNo(ftypeid,fbillno,fPreLetter) values(?,1,?) on conflict"
+            "(ftypeid) do update set fbillno=tblMaxBillNo.fbillno+1 returning fbillno,fPreLetter"));
+        q.bind(ctx.gBillTypeId).bind(kDefaultPrefix).exec();
+        if (!q.next()) throw db::DbError(QStringLiteral("单据编号计数器读取失败"));
+        if (q.value(0).toLongLong() == 1) return typed ? typedNumber : kFirstDefaultNumber;
+    }
     const qint32 counter = counterValue(q.value(0), QStringLiteral("单据编号计数器"));
     return typed ? typedNumber : formatBillNumber(q.value(1).toString(), counter, ctx.gBillLength);
 }
@@ -100,16 +111,22 @@ bool billNumberIsFree(db::Connection& connection, const QString& number) {
 
 qint32 nextInternalId(db::Connection& connection, const QString& tableName) {
     db::TransactionGuard tx(connection);
-    const int advanced = connection.exec(
-        QStringLiteral("update tblmaxNum set fmaxnum=fmaxnum+1 where ftablename=?"), {tableName});
-    if (advanced == 0) {
-        connection.exec(QStringLiteral("insert into tblmaxNum(ftablename,fmaxnum) values(?,1)"),
-                        {tableName});
+    // Advanced and read in one statement (see advanceNumberCounter). The name
+    // is stored in either case, so it is compared without regard to case.
+    QVariant value = connection.scalar(
+        QStringLiteral("update tblmaxNum set fmaxnum=fmaxnum+1 where lower(ftablename)=lower(?) "
+                       "returning fmaxnum"),
+        {tableName});
+    if (!value.isValid()) {
+        // The first id: a clerk who creates the row at the same moment turns
+        // this insert into an advance.
+        value = connection.scalar(
+            QStringLiteral(
+                "insert into tblmaxNum(ftablename,fmaxnum) values(?,1) on conflict"
+                "(ftablename) do update set fmaxnum=tblmaxNum.fmaxnum+1 returning fmaxnum"),
+            {tableName});
     }
-    const qint32 id = counterValue(
-        connection.scalar(QStringLiteral("select fmaxnum from tblmaxNum where ftablename=?"),
-                          {tableName}),
-        QStringLiteral("内码计数器 %1").arg(tableName));
+    const qint32 id = counterValue(value, QStringLiteral("内码计数器 %1").arg(tableName));
     tx.commit();
     return id;
 }

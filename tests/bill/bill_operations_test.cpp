@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <latch>
 #include <thread>
 
 #include "bill/bill_operations.h"
@@ -166,7 +167,7 @@ TEST_F(BillOperationsTest, DeleteFreesNumbersInReadOrderAndTakesStockBack) {
     EXPECT_EQ(db_.scalar(QStringLiteral("select count(*) from icstockbillentry")).toInt(), 0);
     EXPECT_EQ(
         db_.scalar(QStringLiteral("select group_concat(finterid||':'||fbillnumber||':'||ftypeid) "
-                                  "from (select * from tblBillNoAdd order by finterid)"))
+                                  "from (select * from tblBillNoAdd order by finterid) as s"))
             .toString(),
         QStringLiteral("1:QT04:7,2:QT05:7,3:QT06:7"));
     EXPECT_DOUBLE_EQ(stockOf(101), 7.0);
@@ -193,9 +194,8 @@ TEST_F(BillOperationsTest, DatabaseErrorRollsBackBillsNumbersAndLedger) {
     db_.exec(QStringLiteral(
         "insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,famount) "
         "values(1,101,1,'B1',0,5,10)"));
-    db_.exec(
-        QStringLiteral("create trigger no_delete before delete on icstockbillentry "
-                       "begin select raise(abort,'lines are protected'); end"));
+    db_.refuseWrites(QStringLiteral("icstockbillentry"), QStringLiteral("delete"),
+                     QStringLiteral("lines are protected"));
     ctx_.gIdList = QStringLiteral("1");
     EXPECT_FALSE(bill::deleteBill(ctx_, prompter_));
     ASSERT_EQ(prompter_.messages().size(), 1u);
@@ -231,6 +231,55 @@ TEST_F(BillOperationsTest, TwoUsersAuditingAtOnceAuditAndPostOnce) {
     b.join();
     EXPECT_EQ(succeeded.load(), 1);
     EXPECT_DOUBLE_EQ(stockOf(101), 5.0);
+}
+
+// Two users audit overlapping selections, listed in opposite orders, at the
+// same moment. Whoever locks first audits all of its bills; the other is
+// refused by the state it then reads (never by a deadlock), and the ledger
+// holds each audited bill once.
+TEST_F(BillOperationsTest, TwoUsersAuditingOverlappingBillsChangeEachBillOnce) {
+    for (int id = 1; id <= 4; ++id) {
+        addBill(id, QStringLiteral("QT0%1").arg(id), QStringLiteral("2026-12-05"),
+                {{101, id}, {102, 1}});
+    }
+    struct Outcome {
+        bool done = false;
+        QString message;
+    };
+    Outcome outcomes[2];
+    std::latch start(2);
+    auto audit = [&](int k, const char* user, const char* ids) {
+        entry::LoginContext ctx;
+        ctx.DBConnectionString = db_.connectionString();
+        ctx.gLoginUserId = QString::fromLatin1(user);
+        ctx.gIsCheckUpdate = 1;
+        ScriptedPrompter prompter;
+        start.arrive_and_wait();
+        outcomes[k].done = bill::checkBill(ctx, prompter, QString::fromLatin1(ids));
+        if (!prompter.messages().empty()) outcomes[k].message = prompter.lastText();
+    };
+    std::thread a(audit, 0, "2", "1,2,3"), b(audit, 1, "3", "4,3,2");
+    a.join();
+    b.join();
+
+    ASSERT_NE(outcomes[0].done, outcomes[1].done)
+        << outcomes[0].message.toStdString() << " / " << outcomes[1].message.toStdString();
+    const int winner = outcomes[0].done ? 0 : 1;
+    const QString refusal = outcomes[1 - winner].message;
+    EXPECT_TRUE(refusal.contains(QStringLiteral("的单据已经审核!操作不成功")))
+        << refusal.toStdString();
+    const QList<int> audited = winner == 0 ? QList<int>{1, 2, 3} : QList<int>{2, 3, 4};
+    int qty = 0;
+    for (int id = 1; id <= 4; ++id) {
+        EXPECT_EQ(status(id), audited.contains(id) ? 1 : 0) << id;
+        if (audited.contains(id)) qty += id;
+    }
+    EXPECT_DOUBLE_EQ(stockOf(101), qty);
+    EXPECT_DOUBLE_EQ(stockOf(102), 3.0);
+    EXPECT_EQ(db_.scalar(QStringLiteral("select count(distinct fchecker) from icstockbill "
+                                        "where fstatus=1"))
+                  .toInt(),
+              1);
 }
 
 }  // namespace

@@ -113,9 +113,10 @@ class SessionTest : public ::testing::Test {
     }
     // The entry ids of a bill's lines in line order.
     QString entryIds(qint32 billId) {
-        return scalar(QStringLiteral("select group_concat(fentryid, ',') from (select fentryid "
-                                     "from icstockbillentry where finterid=? order by forderid)"),
-                      {billId})
+        return scalar(
+                   QStringLiteral("select group_concat(fentryid, ',') from (select fentryid "
+                                  "from icstockbillentry where finterid=? order by forderid) as s"),
+                   {billId})
             .toString();
     }
 

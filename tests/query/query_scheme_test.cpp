@@ -187,9 +187,8 @@ TEST_F(SchemeTest, AFailedSaveLeavesNoPartialScheme) {
     find.open();
     find.conditions().chooseField(0, kQty);
     find.addSortField(0);
-    db.exec(
-        "create trigger no_orders before insert on tblprojectOrder begin "
-        "select raise(abort, '磁盘已满'); end");
+    db.refuseWrites(QStringLiteral("tblprojectOrder"), QStringLiteral("insert"),
+                    QStringLiteral("磁盘已满"));
     prompter.expectInput(QStringLiteral("失败"));
     EXPECT_FALSE(find.saveScheme());
     EXPECT_EQ(prompter.lastText(), QStringLiteral("磁盘已满"));

@@ -124,9 +124,8 @@ TEST_F(StockLedgerTest, ZeroQuantityLineReversedChangesOnlyTheAmount) {
 TEST_F(StockLedgerTest, ErrorMidPostingPropagatesAndTheCallersRollbackLeavesNoChange) {
     stock(1, 100, 5, "", 0, 10, 100);
     const QStringList before = ledger(c());
-    db_.exec(
-        QStringLiteral("create trigger no_item_666 before insert on tblTimeStock "
-                       "when new.fitemid=666 begin select raise(abort,'货品 666 已停用'); end"));
+    db_.refuseWrites(QStringLiteral("tblTimeStock"), QStringLiteral("insert"),
+                     QStringLiteral("货品 666 已停用"), QStringLiteral("new.fitemid=666"));
     bill(1, 1);
     line(1, 1, 100, 5, QString(), 0, 4, 40);
     bill(2, 1);

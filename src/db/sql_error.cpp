@@ -1,0 +1,15 @@
+#include "db/sql_error.h"
+
+#include <QRegularExpression>
+
+namespace otherin::db {
+
+QString databaseMessage(const QSqlError& error) {
+    const QString text = error.databaseText().trimmed();
+    if (text.isEmpty()) return error.text().trimmed();
+    static const QRegularExpression severity(QStringLiteral("^(ERROR|FATAL|PANIC):\\s+"));
+    if (!severity.match(text).hasMatch()) return text;
+    return text.section(QLatin1Char('\n'), 0, 0).remove(severity).trimmed();
+}
+
+}  // namespace otherin::db
