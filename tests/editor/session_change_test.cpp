@@ -195,9 +195,7 @@ TEST_F(PriceEditTest, PriceChangeMovesTheLedgerAmountOfACountingBill) {
     EXPECT_EQ(grid().text(7, 1), QStringLiteral("12.00"));
     ASSERT_TRUE(session->save());
     EXPECT_EQ(messageTexts(), QStringList{QStringLiteral("数据保存成功")});
-    EXPECT_EQ(scalar(QStringLiteral("select (fPrice+0)||'|'||(famount+0)||'|'||(fqty+0) from "
-                                    "icstockbillentry"))
-                  .toString(),
+    EXPECT_EQ(row(QStringLiteral("select fPrice,famount,fqty from icstockbillentry")),
               QStringLiteral("12|12|1"));
     EXPECT_EQ(ledgerAmount(1121), 12.0);
     EXPECT_EQ(ledgerQty(1121), 1.0);
@@ -229,11 +227,9 @@ TEST_F(PriceEditTest, VoidedBillLeavesTheLedgerAndRedBillKeepsItsSign) {
     EXPECT_EQ(grid().text(7, 1), QStringLiteral("50.00"));
     typeCell(6, 1, QStringLiteral("12"));
     ASSERT_TRUE(session->save());
-    EXPECT_EQ(scalar(QStringLiteral("select (fPrice+0)||'|'||(famount+0) from icstockbillentry "
-                                    "where finterid=?"),
-                     {red})
-                  .toString(),
-              QStringLiteral("12|-60"));
+    EXPECT_EQ(
+        row(QStringLiteral("select fPrice,famount from icstockbillentry where finterid=?"), {red}),
+        QStringLiteral("12|-60"));
     EXPECT_EQ(ledgerAmount(1121), 67.0);
 }
 

@@ -204,7 +204,10 @@ TEST_F(SchemeTest, CounterStartsItsRowWhenMissingAndClearingKeepsSortDirections)
     BillFindController find(ctx, prompter);
     find.open();
     EXPECT_EQ(find.schemes().defaultId(), 1);
-    EXPECT_EQ(db.scalar("select fmaxnum from tblmaxNum where ftablename='tblProject'").toInt(), 1);
+    // the counter's name is found without regard to case
+    EXPECT_EQ(db.scalar("select fmaxnum from tblmaxNum where lower(ftablename)=lower('tblProject')")
+                  .toInt(),
+              1);
 
     find.conditions().chooseField(2, kQty);
     find.addSortField(0);

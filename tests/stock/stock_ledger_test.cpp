@@ -141,9 +141,12 @@ TEST_F(StockLedgerTest, ErrorMidPostingPropagatesAndTheCallersRollbackLeavesNoCh
         EXPECT_TRUE(e.message().contains(QStringLiteral("货品 666 已停用")))
             << e.message().toStdString();
     }
-    // The posting left the caller's transaction open with its earlier work.
+    // The posting left the caller's transaction open with its earlier work
+    // (on a server every statement is refused until the rollback).
     EXPECT_EQ(c().transactionDepth(), 1);
-    EXPECT_EQ(c().scalar(QStringLiteral("select fqty from tblTimeStock")).toDouble(), 14.0);
+    if (!TestDatabase::onServer()) {
+        EXPECT_EQ(c().scalar(QStringLiteral("select fqty from tblTimeStock")).toDouble(), 14.0);
+    }
     tx.rollback();
     EXPECT_EQ(ledger(c()), before);
 }

@@ -37,26 +37,23 @@ QString quoted(const QString& name) {
 }
 
 // Tests written for both backends aggregate lists with group_concat; the
-// server gets the same aggregate in the template database.
-void addTestAggregates(db::Connection& c) {
-    // Decimals are written as SQLite writes them: 5 and 2.5, not 5.000000.
-    c.exec(QStringLiteral(
-        "create function otherin_concat_text(v anyelement) returns text language sql immutable "
-        "as $$ select case when pg_typeof(v) = 'numeric'::regtype then "
-        "trim_scale(v::text::numeric)::text else v::text end $$"));
-    c.exec(QStringLiteral(
-        "create function otherin_concat_step(acc text, v anyelement, sep text) returns text "
-        "language sql immutable as $$ select case when v is null then acc when acc is null "
-        "then otherin_concat_text(v) else acc || sep || otherin_concat_text(v) end $$"));
-    c.exec(QStringLiteral(
-        "create function otherin_concat_step(acc text, v anyelement) returns text language sql "
-        "immutable as $$ select otherin_concat_step(acc, v, ',') $$"));
-    c.exec(
-        QStringLiteral("create aggregate group_concat(anyelement, text) "
-                       "(sfunc = otherin_concat_step, stype = text)"));
-    c.exec(QStringLiteral(
-        "create aggregate group_concat(anyelement) (sfunc = otherin_concat_step, stype = text)"));
-}
+// server gets the same aggregate in the template database. Decimals are
+// written as SQLite writes them: 5 and 2.5, not 5.000000.
+const QStringList kTestFunctions = {
+    QStringLiteral("create function otherin_concat_text(v anyelement) returns text language sql "
+                   "immutable as $$ select case when pg_typeof(v) = 'numeric'::regtype then "
+                   "trim_scale(v::text::numeric)::text else v::text end $$"),
+    QStringLiteral("create function otherin_concat_step(acc text, v anyelement, sep text) returns "
+                   "text language sql immutable as $$ select case when v is null then acc when "
+                   "acc is null then otherin_concat_text(v) else acc || sep || "
+                   "otherin_concat_text(v) end $$"),
+    QStringLiteral("create function otherin_concat_step(acc text, v anyelement) returns text "
+                   "language sql immutable as $$ select otherin_concat_step(acc, v, ',') $$"),
+    QStringLiteral("create aggregate group_concat(anyelement, text) "
+                   "(sfunc = otherin_concat_step, stype = text)"),
+    QStringLiteral("create aggregate group_concat(anyelement) "
+                   "(sfunc = otherin_concat_step, stype = text)"),
+};
 
 // The template of one seed is rebuilt whenever the scripts change: its
 // comment holds the digest of the scripts it was built from.
@@ -65,6 +62,7 @@ QString scriptDigest(TestDatabase::Seed seed) {
     hash.addData(db::schema::schemaScript().toUtf8());
     hash.addData(QByteArray::number(db::schema::kVersion));
     if (seed == TestDatabase::Seed::Demo) hash.addData(db::schema::demoDataScript().toUtf8());
+    hash.addData(kTestFunctions.join(QLatin1Char(';')).toUtf8());
     return QString::fromLatin1(hash.result().toHex());
 }
 
@@ -92,7 +90,7 @@ QString ensureTemplate(const db::ConnectionTarget& target, TestDatabase::Seed se
             build.open(onDatabase(target, name));
             db::schema::ensureSchema(build);
             if (seed == TestDatabase::Seed::Demo) db::schema::installDemoData(build);
-            addTestAggregates(build);
+            for (const QString& statement : kTestFunctions) build.exec(statement);
         }
         admin.exec(QStringLiteral("comment on database %1 is '%2'").arg(quoted(name), digest));
     }
