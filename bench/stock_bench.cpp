@@ -6,12 +6,18 @@
 // the same end state. The program checks that both end states agree (and that
 // a line-by-line reference agrees too) and exits non-zero when they do not.
 //
-//     stock_bench            2,000 bills of 10 lines, 1,000 numbers, 5 rounds
+// Single-bill posting with its zero-row clean-up is measured on a small and a
+// large ledger in the same run; the ratio of the two shows whether the cost
+// follows the bill or the ledger. Its end states are checked after every round.
+//
+//     stock_bench            2,000 bills of 10 lines, 1,000 numbers, 5 rounds;
+//                            single bills on ledgers of 10,000 and 1,000,000 rows
 //     stock_bench --quick    a small run that only checks the end states
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <tuple>
@@ -24,6 +30,7 @@
 #include "entry/login_context.h"
 #include "entry/prompter.h"
 #include "stock/bill_numbering.h"
+#include "stock/id_list.h"
 #include "stock/stock_ledger.h"
 
 using namespace otherin;
@@ -35,6 +42,9 @@ struct Sizes {
     int linesPerBill = 10;
     int numbers = 1000;
     int rounds = 5;
+    int smallLedger = 10000;
+    int largeLedger = 1000000;
+    int singleBills = 100;  // posted one by one in each round
 };
 
 constexpr int kWarehouses = 2;
@@ -300,7 +310,7 @@ int run(const Sizes& s) {
         restore(c, QStringLiteral("bench_added"));
         reverseFloorMs.push_back(millis([&] { floorStatement(c, stock::PostDirection::Reverse); }));
         ok = sameLedger("reverse against the floor", reversed, readLedger(c)) && ok;
-        stock::removeZeroStockRows(c);
+        stock::removeZeroStockRows(c, stock::parseIdList(idList));
         ok = sameLedger("add, reverse and clean-up against the start", readLedger(c), start) && ok;
     }
 
@@ -332,12 +342,272 @@ int run(const Sizes& s) {
     return ok ? 0 : 1;
 }
 
+namespace {
+
+// Single bills on ledgers of very different sizes. Every ledger row has its own
+// key in warehouse 3 (unit 7, stock place 0); every 100th row is empty, so that
+// the clean-up can be seen to leave the empty rows of other keys alone.
+constexpr int kLedgerWarehouse = 3;
+constexpr int kLedgerItemBase = 100000;
+constexpr int kNewItemBase = 900000;
+constexpr int kSingleLines = 10;
+
+double ledgerQty(int k) {
+    return k % 100 == 0 ? 0 : 1 + k % 7;
+}
+double ledgerAmount(int k) {
+    return k % 100 == 0 ? 0 : 1 + (k % 1000) / 100.0;
+}
+QString ledgerBatch(int k) {
+    return k % 5 == 0 ? QString() : QStringLiteral("L%1").arg(k % 5);
+}
+int emptyLedgerRows(int rows) {
+    return (rows + 99) / 100;
+}
+
+// One set-based statement, so that a million rows take seconds, not minutes.
+void fillLedger(db::Connection& c, int rows) {
+    db::TransactionGuard tx(c);
+    c.exec(QStringLiteral(
+               "with recursive n(k) as (select 0 union all select k+1 from n where k+1<?) "
+               "insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,"
+               "famount) select ?,?+k/5,7,case when k%5=0 then '' else 'L'||(k%5) end,0,"
+               "case when k%100=0 then 0 else 1+k%7 end,"
+               "case when k%100=0 then 0 else 1+(k%1000)/100.0 end from n"),
+           {rows, kLedgerWarehouse, kLedgerItemBase});
+    tx.commit();
+}
+
+// Empties: the line brings its key's row to 0 and 0, so the clean-up deletes
+// it. New: the key has no row yet. Changes: the row keeps a changed value.
+enum class LineKind { Empties, New, Changes };
+
+struct SingleLine {
+    LineKind kind;
+    int item;
+    QString batch;  // null for the empty batch
+    double qty;
+    double amount;
+    int k;  // the ledger row, for Empties and Changes
+};
+
+// The lines of bill `bill`; the bills' keys are spread over the whole ledger.
+std::vector<SingleLine> singleBillLines(int bill, int bills, int ledgerRows) {
+    const int step = ledgerRows / (bills * kSingleLines + 1);
+    std::vector<SingleLine> lines;
+    for (int e = 1; e <= kSingleLines; ++e) {
+        int k = ((bill - 1) * kSingleLines + e - 1) * step + step / 2;
+        if (k % 100 == 0) ++k;
+        const LineKind kind =
+            e % 3 == 1 ? LineKind::Empties : (e % 3 == 2 ? LineKind::New : LineKind::Changes);
+        if (kind == LineKind::New) {
+            lines.push_back(
+                {kind, kNewItemBase + bill * kSingleLines + e, QString(), 2.5, 3.75, -1});
+        } else if (kind == LineKind::Empties) {
+            lines.push_back({kind, kLedgerItemBase + k / 5, ledgerBatch(k), -ledgerQty(k),
+                             -ledgerAmount(k), k});
+        } else {
+            lines.push_back({kind, kLedgerItemBase + k / 5, ledgerBatch(k), 1.5, 2.25, k});
+        }
+    }
+    return lines;
+}
+
+void seedSingleBills(db::Connection& c, int bills, int ledgerRows) {
+    db::TransactionGuard tx(c);
+    db::Query header = c.prepare(QStringLiteral(
+        "insert into icstockbill(finterid,fbillno,fdate,ftrantype,fstockid1) values(?,?,?,7,?)"));
+    db::Query line = c.prepare(QStringLiteral(
+        "insert into icstockbillentry(finterid,fentryid,forderid,fitemid,funitid,fqty,fPrice,"
+        "famount,fbatchno,fstockplace) values(?,?,?,?,?,?,?,?,?,?)"));
+    for (int b = 1; b <= bills; ++b) {
+        header.bind(b)
+            .bind(QStringLiteral("QT%1").arg(b, 6, 10, QLatin1Char('0')))
+            .bind(QStringLiteral("2026-12-01"))
+            .bind(kLedgerWarehouse)
+            .exec();
+        int e = 0;
+        for (const SingleLine& l : singleBillLines(b, bills, ledgerRows)) {
+            ++e;
+            line.bind(b)
+                .bind(e)
+                .bind(e)
+                .bind(l.item)
+                .bind(7)
+                .bind(l.qty)
+                .bind(1.5)
+                .bind(l.amount)
+                .bind(l.batch.isNull() ? QVariant() : QVariant(l.batch))
+                .bind(e % 2 == 0 ? QVariant() : QVariant(0))
+                .exec();
+        }
+    }
+    tx.commit();
+}
+
+bool near(double a, double b) {
+    return std::abs(a - b) < 1e-9;
+}
+
+// After the bills were posted (`posted`) or reversed again: the row count, the
+// other keys' empty rows and every key the bills' lines touch.
+bool checkSingleLedger(db::Connection& c, int bills, int ledgerRows, bool posted,
+                       const char* what) {
+    int emptied = 0, added = 0;
+    bool ok = true;
+    db::Query row = c.prepare(QStringLiteral(
+        "select fqty,famount from tblTimeStock where fstockid=? and fitemid=? and funitid=7 "
+        "and fbatchno=? and fStockPlace=0"));
+    for (int b = 1; b <= bills && ok; ++b) {
+        for (const SingleLine& l : singleBillLines(b, bills, ledgerRows)) {
+            row.bind(kLedgerWarehouse)
+                .bind(l.item)
+                .bind(l.batch.isNull() ? QStringLiteral("") : l.batch)
+                .exec();
+            const bool found = row.next();
+            const double qty = found ? row.value(0).toDouble() : 0;
+            const double amount = found ? row.value(1).toDouble() : 0;
+            bool right = false;
+            if (l.kind == LineKind::Empties) {
+                ++emptied;
+                right = posted
+                            ? !found
+                            : found && near(qty, ledgerQty(l.k)) && near(amount, ledgerAmount(l.k));
+            } else if (l.kind == LineKind::New) {
+                ++added;
+                right = posted ? found && near(qty, l.qty) && near(amount, l.amount) : !found;
+            } else {
+                right = found && near(qty, ledgerQty(l.k) + (posted ? l.qty : 0)) &&
+                        near(amount, ledgerAmount(l.k) + (posted ? l.amount : 0));
+            }
+            if (!right) {
+                std::printf("\n!!! MISMATCH: %s: bill %d item %d batch '%s': %s qty %g amount %g\n",
+                            what, b, l.item, qPrintable(l.batch), found ? "row" : "no row", qty,
+                            amount);
+                ok = false;
+                break;
+            }
+        }
+    }
+    const int rows = c.scalar(QStringLiteral("select count(*) from tblTimeStock")).toInt();
+    const int wantRows = posted ? ledgerRows - emptied + added : ledgerRows;
+    const int empty =
+        c.scalar(QStringLiteral("select count(*) from tblTimeStock where fqty=0 and famount=0"))
+            .toInt();
+    if (rows != wantRows || empty != emptyLedgerRows(ledgerRows)) {
+        std::printf("\n!!! MISMATCH: %s: %d rows (%d empty), wanted %d (%d empty)\n", what, rows,
+                    empty, wantRows, emptyLedgerRows(ledgerRows));
+        ok = false;
+    }
+    return ok;
+}
+
+struct SingleTimes {
+    std::vector<double> callsUs;  // postToTimeStock and removeZeroStockRows, per bill
+    std::vector<double> wholeUs;  // the same with the transaction's begin and commit
+};
+
+// One round: each bill posted in its own transaction, as saving or auditing
+// one bill does; then all reversed again in one untimed step.
+bool singleRound(db::Connection& c, int bills, int ledgerRows, SingleTimes& times) {
+    double calls = 0, whole = 0;
+    for (int b = 1; b <= bills; ++b) {
+        const auto begin = std::chrono::steady_clock::now();
+        {
+            db::TransactionGuard tx(c);
+            const auto start = std::chrono::steady_clock::now();
+            stock::postToTimeStock(c, b, stock::PostDirection::Add);
+            stock::removeZeroStockRows(c, b);
+            calls +=
+                std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
+                    .count();
+            tx.commit();
+        }
+        whole += std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - begin)
+                     .count();
+    }
+    times.callsUs.push_back(calls / bills);
+    times.wholeUs.push_back(whole / bills);
+    bool ok = checkSingleLedger(c, bills, ledgerRows, true, "single bills posted");
+    QList<qint32> ids;
+    for (int b = 1; b <= bills; ++b) ids << b;
+    {
+        db::TransactionGuard tx(c);
+        stock::postToTimeStock(c, ids, stock::PostDirection::Reverse);
+        stock::removeZeroStockRows(c, ids);
+        tx.commit();
+    }
+    return checkSingleLedger(c, bills, ledgerRows, false, "single bills reversed") && ok;
+}
+
+}  // namespace
+
+int runSingleBills(const Sizes& s, bool quick) {
+    QTemporaryDir dir;
+    const int rows[2] = {s.smallLedger, s.largeLedger};
+    db::Connection c[2];
+    for (int i = 0; i < 2; ++i) {
+        c[i].open(QStringLiteral("sqlite:") +
+                  dir.filePath(QStringLiteral("ledger-%1.sqlite").arg(rows[i])));
+        db::schema::ensureSchema(c[i]);
+        const double ms = millis([&] { fillLedger(c[i], rows[i]); });
+        seedSingleBills(c[i], s.singleBills, rows[i]);
+        std::printf("ledger of %d rows filled in %.1f s\n", rows[i], ms / 1000.0);
+    }
+    bool ok = true;
+    for (int i = 0; i < 2; ++i) {
+        ok = checkSingleLedger(c[i], s.singleBills, rows[i], false, "filled ledger") && ok;
+    }
+    SingleTimes times[2];
+    if (!quick) {
+        // A warm-up round at each size, not counted.
+        SingleTimes warm;
+        for (int i = 0; i < 2 && ok; ++i) ok = singleRound(c[i], s.singleBills, rows[i], warm);
+    }
+    // The sizes take turns, and the first of each round alternates.
+    for (int round = 0; round < s.rounds && ok; ++round) {
+        for (int j = 0; j < 2 && ok; ++j) {
+            const int i = (round + j) % 2;
+            ok = singleRound(c[i], s.singleBills, rows[i], times[i]) && ok;
+        }
+    }
+    for (auto& connection : c) connection.close();
+    if (!ok) {
+        std::printf("single-bill end states: MISMATCH\n");
+        return 1;
+    }
+    const auto spread = [](const std::vector<double>& v) {
+        return QStringLiteral("%1-%2")
+            .arg(*std::min_element(v.begin(), v.end()), 0, 'f', 1)
+            .arg(*std::max_element(v.begin(), v.end()), 0, 'f', 1);
+    };
+    std::printf(
+        "single-bill post + clean-up: %d bills of %d lines each round, one transaction each, "
+        "median of %d rounds (min-max)\n",
+        s.singleBills, kSingleLines, s.rounds);
+    for (int i = 0; i < 2; ++i) {
+        std::printf("  ledger %8d rows  %8.1f us per bill (%s)  with begin+commit %8.1f us (%s)\n",
+                    rows[i], median(times[i].callsUs), qPrintable(spread(times[i].callsUs)),
+                    median(times[i].wholeUs), qPrintable(spread(times[i].wholeUs)));
+    }
+    if (!quick) {
+        std::printf("  ratio %d / %d rows: %.2f  (with begin+commit %.2f)\n", rows[1], rows[0],
+                    median(times[1].callsUs) / median(times[0].callsUs),
+                    median(times[1].wholeUs) / median(times[0].wholeUs));
+    }
+    std::printf("single-bill end states: all equal\n");
+    return 0;
+}
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     Sizes s;
-    if (app.arguments().contains(QStringLiteral("--quick"))) s = {200, 10, 100, 1};
+    const bool quick = app.arguments().contains(QStringLiteral("--quick"));
+    if (quick) s = {200, 10, 100, 1, 2000, 20000, 10};
     try {
-        return run(s);
+        const int bulk = run(s);
+        const int single = runSingleBills(s, quick);
+        return bulk != 0 ? bulk : single;
     } catch (const db::DbError& e) {
         std::printf("!!! database error: %s\n", qPrintable(e.message()));
         return 2;

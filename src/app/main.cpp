@@ -1,7 +1,8 @@
 // The host program: plays the suite's main program. It prepares the database
-// (creating the embedded demo database on first run), logs a user in, writes
-// the login settings, creates the component and calls the entry operation
-// asked for.
+// (creating the embedded demo database on first run), logs a user in, records
+// the login session, writes the login settings, creates the component and
+// calls the entry operation asked for. `init`, `passwd` and `switch` are the
+// administrator's commands on the terminal (entry/host_commands.h).
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -9,15 +10,22 @@
 #include <QMessageBox>
 #include <QStandardPaths>
 
-#include "app/admin_commands.h"
 #include "app/login_dialog.h"
+#include "app/copy_command.h"
 #include "app/qt_window_factory.h"
+#include "app/terminal.h"
+#include "app/usage.h"
+#include "app/verify_command.h"
 #include "db/connection.h"
+#include "db/connection_string.h"
 #include "db/db_error.h"
-#include "db/schema.h"
 #include "entry/cls_other_in.h"
+#include "entry/database_file.h"
+#include "entry/host_commands.h"
 #include "entry/host_login.h"
+#include "entry/login_session.h"
 #include "entry/settings_store.h"
+#include "entry/shared_switches.h"
 #include "entry/startup.h"
 #include "entry/ui/qt_prompter.h"
 
@@ -27,40 +35,150 @@ namespace {
 
 const QString kTitle = QStringLiteral("Mendaxo进销存");
 
-// --db takes a connection string, or a bare file path for the embedded database.
-QString commandLineDatabase(const QString& value) {
-    if (value.contains(QStringLiteral("://")) || value.startsWith(QStringLiteral("sqlite:"))) {
-        return value;
-    }
-    return QStringLiteral("sqlite:") + value;
-}
-
-void prepareDatabase(db::Connection& connection, const QString& connectionString) {
-    connection.open(connectionString);
-    if (db::schema::ensureSchema(connection)) db::schema::installDemoData(connection);
-}
-
+// The user who logged in; none when the dialog was cancelled or the user and
+// password from the command line do not match (told here).
 std::optional<entry::UserRecord> login(db::Connection& connection, const QString& userArg,
                                        const QString& password) {
-    if (!userArg.isEmpty()) return entry::checkLogin(connection, userArg.toLongLong(), password);
-    app::LoginDialog dialog(entry::listUsers(connection));
+    if (!userArg.isEmpty()) {
+        auto user = entry::checkLogin(connection, userArg.toLongLong(), password);
+        if (!user) QMessageBox::warning(nullptr, kTitle, QStringLiteral("用户名或密码不正确"));
+        return user;
+    }
+    app::LoginDialog dialog(entry::listUsers(connection),
+                            [&connection](qlonglong id, const QString& text) {
+                                return entry::checkLogin(connection, id, text);
+                            });
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-    return entry::checkLogin(connection, dialog.userId(), dialog.password());
+    return dialog.user();
+}
+
+// Ends the login session when the program ends, whichever way it leaves main.
+// The connection is left between operations while the component runs.
+class LoginSessionScope {
+  public:
+    LoginSessionScope(db::Connection& connection, QString connectionString, QString token)
+        : connection_(connection),
+          connectionString_(std::move(connectionString)),
+          token_(std::move(token)) {
+        connection_.close();
+    }
+    ~LoginSessionScope() {
+        try {
+            connection_.open(connectionString_);
+            entry::endLoginSession(connection_, token_);
+            connection_.close();
+        } catch (const db::DbError&) {
+            // An unreachable database keeps the session until it expires.
+        }
+    }
+    LoginSessionScope(const LoginSessionScope&) = delete;
+    LoginSessionScope& operator=(const LoginSessionScope&) = delete;
+
+  private:
+    db::Connection& connection_;
+    QString connectionString_;
+    QString token_;
+};
+
+int runTerminalCommand(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("otherin"));
+    app::ProcessTerminal terminal;
+    return entry::runHostCommand(QCoreApplication::arguments(), terminal);
+}
+
+// `otherin verify [--db PATH] [--settings FILE] [--repair]`: the ledger against
+// the bills, under the posting switch the database holds.
+int runVerifyCommand(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("otherin"));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QCommandLineParser parser;
+    const QCommandLineOption db(QStringLiteral("db"), QStringLiteral("数据库文件"),
+                                QStringLiteral("path"));
+    const QCommandLineOption settings(QStringLiteral("settings"), QStringLiteral("设置文件"),
+                                      QStringLiteral("file"));
+    const QCommandLineOption repair(QStringLiteral("repair"), QStringLiteral("改正不一致的项"));
+    parser.addOptions({db, settings, repair});
+    if (!parser.parse(QCoreApplication::arguments())) {
+        err << parser.errorText() << Qt::endl;
+        return 2;
+    }
+    QString connectionString;
+    if (parser.isSet(db)) {
+        connectionString = db::connectionStringFromArgument(parser.value(db));
+    } else {
+        const entry::SettingsStore store = parser.isSet(settings)
+                                               ? entry::SettingsStore(parser.value(settings))
+                                               : entry::SettingsStore();
+        connectionString = store.value(QStringLiteral("DBOperation"),
+                                       QStringLiteral("DBConnectionString"), QString());
+    }
+    int checkUpdate = 0;
+    try {
+        db::Connection connection;
+        entry::requireDatabaseFile(connectionString);
+        entry::openHostDatabase(connection, connectionString, db::embeddedDatabasePath());
+        for (const entry::SharedSwitch& s : entry::listSharedSwitches(connection)) {
+            if (s.name == QLatin1String("gIsCheckUpdate")) checkUpdate = s.value;
+        }
+    } catch (const db::DbError& e) {
+        err << e.message() << Qt::endl;
+        return 1;
+    }
+    return app::runVerify(connectionString, parser.isSet(repair), checkUpdate, out, err);
+}
+
+// `otherin copy --from sqlite:FILE --to URL`: an embedded database into an
+// empty one on a server.
+int runCopyCommand(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("otherin"));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QCommandLineParser parser;
+    const QCommandLineOption from(QStringLiteral("from"), QStringLiteral("源数据库"),
+                                  QStringLiteral("connection"));
+    const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("目标数据库"),
+                                QStringLiteral("connection"));
+    parser.addOptions({from, to});
+    if (!parser.parse(QCoreApplication::arguments())) {
+        err << parser.errorText() << Qt::endl;
+        return 2;
+    }
+    if (!parser.isSet(from) || !parser.isSet(to)) {
+        err << QStringLiteral("用法: otherin copy --from sqlite:FILE --to postgresql://…")
+            << Qt::endl;
+        return 2;
+    }
+    return app::runCopy(parser.value(from), parser.value(to), out, err);
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    if (int exitCode = 0; app::runAdminCommand(argc, argv, exitCode)) return exitCode;
+    // Help, version and wrong commands are answered without a display or database.
+    if (const auto status = app::answerWithoutWindows(argc, argv)) return *status;
+    if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("verify")) {
+        return runVerifyCommand(argc, argv);
+    }
+    if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("copy")) {
+        return runCopyCommand(argc, argv);
+    }
+    if (argc > 1 && entry::isHostCommand({QString(), QString::fromLocal8Bit(argv[1])})) {
+        return runTerminalCommand(argc, argv);
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("otherin"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("其它入库单"));
     parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("entry"),
-                                 QStringLiteral("new, find or find3 (init and copy: see --help "
-                                                "of each)"));
+    parser.addPositionalArgument(
+        QStringLiteral("entry"),
+        QStringLiteral(
+            "new, find or find3; administration: init, copy, passwd, switch, verify (see README)"));
     QCommandLineOption dbOption(
         QStringLiteral("db"),
         QStringLiteral("database file, or postgresql://user@host:port/dbname"),
@@ -73,7 +191,10 @@ int main(int argc, char* argv[]) {
                                       QStringLiteral("settings file instead of the user's own"),
                                       QStringLiteral("file"));
     parser.addOptions({dbOption, userOption, passwordOption, settingsOption});
-    parser.process(app);
+    if (!parser.parse(QCoreApplication::arguments())) {
+        QTextStream(stderr) << parser.errorText() << Qt::endl;
+        return 2;
+    }
 
     const QString entryName = parser.positionalArguments().value(0, QStringLiteral("new"));
     if (entryName != QLatin1String("new") && entryName != QLatin1String("find") &&
@@ -85,26 +206,25 @@ int main(int argc, char* argv[]) {
                                         ? entry::SettingsStore(parser.value(settingsOption))
                                         : entry::SettingsStore();
     const QString connectionString =
-        parser.isSet(dbOption) ? commandLineDatabase(parser.value(dbOption))
+        parser.isSet(dbOption) ? db::connectionStringFromArgument(parser.value(dbOption))
                                : settings.value(QStringLiteral("DBOperation"),
                                                 QStringLiteral("DBConnectionString"), QString());
 
-    std::optional<entry::UserRecord> user;
+    db::Connection connection;
+    QString token;
     try {
-        db::Connection connection;
-        prepareDatabase(connection, connectionString);
-        user = login(connection, parser.value(userOption), parser.value(passwordOption));
+        entry::openHostDatabase(connection, connectionString, db::embeddedDatabasePath());
+        const auto user = login(connection, parser.value(userOption), parser.value(passwordOption));
+        if (!user) return 1;
+        token = entry::beginLoginSession(connection, user->id);
+        const QString appPath = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        QDir().mkpath(appPath);
+        entry::writeLoginSettings(settings, *user, token, connectionString, appPath);
     } catch (const db::DbError& e) {
         QMessageBox::critical(nullptr, kTitle, e.message());
         return 1;
     }
-    if (!user) {
-        QMessageBox::warning(nullptr, kTitle, QStringLiteral("用户名或密码不正确"));
-        return 1;
-    }
-    const QString appPath = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    QDir().mkpath(appPath);
-    entry::writeLoginSettings(settings, *user, connectionString, appPath);
+    LoginSessionScope session(connection, connectionString, token);
 
     entry::QtPrompter prompter;
     app::QtWindowFactory windows(prompter);

@@ -2,7 +2,6 @@
 
 #include <functional>
 #include <optional>
-#include <utility>
 
 #include "bill/bill_states.h"
 #include "db/db_error.h"
@@ -22,6 +21,12 @@ using stock::PostDirection;
 
 struct Refusal {
     QString text;
+};
+
+// What the user is told once the transaction is over.
+struct Shown {
+    QString text;
+    Icon icon;
 };
 
 using BillCheck = std::function<std::optional<Refusal>(const BillState&)>;
@@ -52,43 +57,42 @@ QString whereIds(const QList<qint32>& ids) {
     return QStringLiteral(" where finterid in (%1)").arg(stock::sqlIdList(ids));
 }
 
+// Decides inside the transaction, under the write lock; answers the refusal to
+// tell, or none when the writes were committed.
+std::optional<Shown> decide(db::Connection& c, const QList<qint32>& ids, const Operation& op) {
+    db::TransactionGuard tx(c);
+    const auto bills = readBillStates(c, ids);
+    if (bills.empty()) return Shown{kNoRows, op.noRowsIcon};
+    std::optional<Refusal> refusal = firstRefusal(op, bills);
+    if (!refusal && op.perList) refusal = op.perList(c, ids);
+    if (refusal) return Shown{refusal->text, Icon::Exclamation};
+    if (op.write(c, ids, bills) == static_cast<int>(bills.size())) {
+        tx.commit();
+        return std::nullopt;
+    }
+    tx.rollback();
+    // Someone changed a bill between our read and our write: name it.
+    const auto now = firstRefusal(op, readBillStates(c, ids));
+    return Shown{now ? now->text : QStringLiteral("单据已被其他用户修改,操作不成功"),
+                 Icon::Exclamation};
+}
+
 bool run(entry::LoginContext& ctx, entry::Prompter& prompter, const QString& idList,
          const Operation& op) {
+    std::optional<Shown> refusal;
     try {
         const QList<qint32> ids = stock::parseIdList(idList);
         entry::openConnection(ctx);
-        db::Connection& c = ctx.gConnection;
-        bool done = false;
-        // The user is told only after the transaction has ended: its locks
-        // must not wait for an answer.
-        std::optional<std::pair<QString, Icon>> notice;
-        {
-            db::TransactionGuard tx(c);
-            const auto bills = readBillStates(c, ids);
-            std::optional<Refusal> refusal;
-            if (bills.empty()) {
-                notice = {kNoRows, op.noRowsIcon};
-            } else if ((refusal = firstRefusal(op, bills)) ||
-                       (op.perList && (refusal = op.perList(c, ids)))) {
-                notice = {refusal->text, Icon::Exclamation};
-            } else if (op.write(c, ids, bills) != static_cast<int>(bills.size())) {
-                tx.rollback();
-                // Someone changed a bill between our read and our write: name it.
-                auto now = firstRefusal(op, readBillStates(c, ids));
-                notice = {now ? now->text : QStringLiteral("单据已被其他用户修改,操作不成功"),
-                          Icon::Exclamation};
-            } else {
-                tx.commit();
-                done = true;
-            }
-        }
+        // The transaction has ended when decide() returns: the user may take
+        // their time over the message without holding up anyone else's write.
+        refusal = decide(ctx.gConnection, ids, op);
         entry::closeConnection(ctx);
-        if (notice) prompter.message(notice->first, notice->second, ctx.msgTitle);
-        return done;
     } catch (const db::DbError& e) {
         entry::reportError(ctx, prompter, e.message());
         return false;
     }
+    if (refusal) prompter.message(refusal->text, refusal->icon, ctx.msgTitle);
+    return !refusal;
 }
 
 std::optional<Refusal> refuseIf(bool condition, const QString& text) {
@@ -116,7 +120,7 @@ bool checkBill(entry::LoginContext& ctx, entry::Prompter& prompter, const QStrin
                    {ctx.gLoginUserId.trimmed().toLongLong()});
         if (ctx.gIsCheckUpdate == 1) {
             stock::postToTimeStock(c, ids, PostDirection::Add);
-            stock::removeZeroStockRows(c);
+            stock::removeZeroStockRows(c, ids);
         }
         return touched;
     };
@@ -190,7 +194,7 @@ bool switchVoid(entry::LoginContext& ctx, entry::Prompter& prompter, bool voidin
             whereIds(ids) +
             (voiding ? QStringLiteral(" and coalesce(fstatus,0)=0 and coalesce(fcancellation,0)=0")
                      : QStringLiteral(" and coalesce(fstatus,0)=0 and fcancellation<>0")));
-        stock::removeZeroStockRows(c);
+        stock::removeZeroStockRows(c, ids);
         return touched;
     };
     return run(ctx, prompter, ctx.gIdList, op);
@@ -222,6 +226,7 @@ bool deleteBill(entry::LoginContext& ctx, entry::Prompter& prompter) {
     op.write = [&ctx](db::Connection& c, const QList<qint32>& ids,
                       const std::vector<BillState>& bills) {
         if (ctx.gIsCheckUpdate == 0) stock::postToTimeStock(c, ids, PostDirection::Reverse);
+        stock::removeZeroStockRows(c, ids);
         qint64 next =
             c.scalar(QStringLiteral("select max(finterid) from tblbillnoadd")).toLongLong() + 1;
         for (const auto& b : bills) {
@@ -233,7 +238,6 @@ bool deleteBill(entry::LoginContext& ctx, entry::Prompter& prompter) {
             c.exec(QStringLiteral("delete from icstockbill") + whereIds(ids) +
                    QStringLiteral(" and coalesce(fstatus,0)=0 and coalesce(fcancellation,0)=0"));
         c.exec(QStringLiteral("delete from icstockbillentry") + whereIds(ids));
-        stock::removeZeroStockRows(c);
         return touched;
     };
     return run(ctx, prompter, ctx.gIdList, op);

@@ -3,7 +3,6 @@
 #include <QMap>
 #include <QSqlRecord>
 #include <cmath>
-#include <limits>
 #include <optional>
 #include <vector>
 
@@ -198,37 +197,6 @@ std::optional<QString> readCut(const QString& entry, int row, const Line& line, 
     return std::nullopt;
 }
 
-// Issues the split bill's number from the type's counter, prefix and digit
-// count, skipping numbers that bills already carry (typed by hand).
-QString issueSplitNumber(db::Connection& c, int billType) {
-    for (;;) {
-        QString number;
-        if (c.exec(QStringLiteral("update tblMaxBillNo set fbillno=fbillno+1 where ftypeid=?"),
-                   {billType}) == 0) {
-            c.exec(QStringLiteral(
-                       "insert into tblMaxBillNo(ftypeid,fbillno,fPreLetter) values(?,1,'BIn')"),
-                   {billType});
-            number = QStringLiteral("BIn0000001");
-        } else {
-            db::Query q = c.prepare(QStringLiteral(
-                "select fbillno,fPreLetter,coalesce(flength,6) from tblMaxBillNo where ftypeid=?"));
-            q.bind(billType).exec();
-            if (!q.next()) throw db::DbError(QStringLiteral("单据编号计数器读取失败"));
-            const qlonglong counter = q.value(0).toLongLong();
-            if (counter > std::numeric_limits<qint32>::max()) {
-                throw db::DbError(QStringLiteral("单据编号计数器已达上限,不能再编号"));
-            }
-            number = stock::formatBillNumber(q.value(1).toString(), static_cast<qint32>(counter),
-                                             q.value(2).toInt());
-        }
-        if (stock::billNumberIsFree(c, number)) {
-            c.exec(QStringLiteral("delete from tblBillNoAdd where fTypeId=? and fbillnumber=?"),
-                   {billType, number});
-            return number;
-        }
-    }
-}
-
 Answer splitSave(db::Connection& c, const db::ProcedureParams& p) {
     const qint32 sourceId = singleId(p.value(QStringLiteral("finterid")));
     const auto head = readHead(c, sourceId);
@@ -252,7 +220,7 @@ Answer splitSave(db::Connection& c, const db::ProcedureParams& p) {
     if (cuts.empty()) return refused(QStringLiteral("拆单数量不能全都为零!"));
 
     const qint32 newId = stock::nextInternalId(c, QStringLiteral("ICStockBill"));
-    const QString number = issueSplitNumber(c, head->type);
+    const QString number = stock::issueCounterNumber(c, head->type);
     copyRow(c, QStringLiteral("icstockbill"), QStringLiteral("finterid=?"), {sourceId},
             {{QStringLiteral("finterid"), newId},
              {QStringLiteral("fbillno"), number},

@@ -34,14 +34,45 @@ void prepareFolder(const QString& path) {
         throw DbError(QStringLiteral("无法创建数据库目录 %1").arg(file.absolutePath()));
     }
 }
+
+void openFile(QSqlDatabase& db, const QString& path) {
+    prepareFolder(path);
+    db.setDatabaseName(path);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+    if (!db.open()) throw DbError(openError(db.lastError()));
+    // The journal mode is stored in the file: set once, it holds for every
+    // later connection, so only a file that is not in it yet is changed.
+    bool wal = false;
+    {
+        Query mode(db, QStringLiteral("pragma journal_mode"));
+        mode.exec();
+        wal = mode.next() &&
+              mode.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
+    }
+    if (!wal) Query(db, QStringLiteral("pragma journal_mode=wal")).exec();
+}
+
+void openServer(QSqlDatabase& db, const ConnectionTarget& target) {
+    db.setHostName(target.host);
+    db.setPort(target.port);
+    db.setDatabaseName(target.database);
+    db.setUserName(target.user);
+    db.setPassword(target.password);
+    QString options = QStringLiteral("connect_timeout=%1").arg(kConnectTimeoutS);
+    if (!target.options.isEmpty()) options += QLatin1Char(';') + target.options;
+    db.setConnectOptions(options);
+    if (!db.open()) {
+        throw DbError(QStringLiteral("无法连接数据库服务器 %1: %2")
+                          .arg(target.describe(), openError(db.lastError())));
+    }
+}
 }  // namespace
 
 Connection::Connection()
     : name_(QStringLiteral("otherin-") + QUuid::createUuid().toString(QUuid::WithoutBraces)) {}
 
 Connection::~Connection() {
-    close();
-    dropPhysical();
+    disconnect();
     if (QSqlDatabase::contains(name_)) QSqlDatabase::removeDatabase(name_);
 }
 
@@ -50,51 +81,32 @@ QSqlDatabase Connection::handle() const {
 }
 
 void Connection::open(const QString& connectionString) {
-    if (open_) return;
-    const bool sameTarget = connectCount_ > 0 && connectionString == connectionString_;
-    if (!sameTarget) {
-        target_ = parseConnectionString(connectionString);
-        dialect_ = Dialect(target_.kind);
-        connectionString_ = connectionString;
-        dropPhysical();
-    }
+    if (isOpen()) return;
     // A server may have restarted since the last operation; nothing of this
     // operation has run yet, so a new connection loses nothing.
-    if (handle().isOpen() && !physicallyAlive()) dropPhysical();
-    if (!handle().isOpen()) connectPhysically();
-    open_ = true;
+    if (!isConnected() || connectedTo_ != connectionString || !physicallyAlive()) {
+        connect(connectionString);
+    }
+    inOperation_ = true;
 }
 
-void Connection::connectPhysically() {
-    if (!QSqlDatabase::contains(name_)) QSqlDatabase::addDatabase(driverName(target_.kind), name_);
-    QSqlDatabase db = handle();
-    if (!db.isValid() || db.driverName() != driverName(target_.kind)) {
+void Connection::connect(const QString& connectionString) {
+    disconnect();
+    target_ = parseConnectionString(connectionString);
+    dialect_ = Dialect(target_.kind);
+    const QString driver = driverName(target_.kind);
+    if (QSqlDatabase::contains(name_) && handle().driverName() != driver) {
         QSqlDatabase::removeDatabase(name_);
-        db = QSqlDatabase::addDatabase(driverName(target_.kind), name_);
     }
-    if (!db.isValid()) {
-        throw DbError(QStringLiteral("缺少数据库驱动 %1").arg(driverName(target_.kind)));
-    }
+    QSqlDatabase db = QSqlDatabase::contains(name_) ? handle()
+                                                    : QSqlDatabase::addDatabase(driver, name_);
+    if (!db.isValid()) throw DbError(QStringLiteral("缺少数据库驱动 %1").arg(driver));
     if (target_.kind == DialectKind::Sqlite) {
-        prepareFolder(target_.path);
-        db.setDatabaseName(target_.path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
-        if (!db.open()) throw DbError(openError(db.lastError()));
-        Query(db, QStringLiteral("pragma journal_mode=wal")).exec();
+        openFile(db, target_.path);
     } else {
-        db.setHostName(target_.host);
-        db.setPort(target_.port);
-        db.setDatabaseName(target_.database);
-        db.setUserName(target_.user);
-        db.setPassword(target_.password);
-        QString options = QStringLiteral("connect_timeout=%1").arg(kConnectTimeoutS);
-        if (!target_.options.isEmpty()) options += QLatin1Char(';') + target_.options;
-        db.setConnectOptions(options);
-        if (!db.open()) {
-            throw DbError(QStringLiteral("无法连接数据库服务器 %1: %2")
-                              .arg(target_.describe(), openError(db.lastError())));
-        }
+        openServer(db, target_);
     }
+    connectedTo_ = connectionString;
     ++connectCount_;
 }
 
@@ -104,24 +116,39 @@ bool Connection::physicallyAlive() const {
     return probe.exec(QStringLiteral("select 1")) && probe.next();
 }
 
-void Connection::dropPhysical() {
+void Connection::close() {
+    inOperation_ = false;
+    ++transactionEpoch_;
+    if (transactionDepth_ > 0 && isConnected()) {
+        transactionDepth_ = 0;
+        QSqlQuery rollback(handle());
+        // A transaction that cannot be rolled back would keep its locks on the
+        // kept connection; dropping the connection ends it.
+        if (!rollback.exec(QStringLiteral("rollback"))) disconnect();
+    }
+    transactionDepth_ = 0;
+}
+
+void Connection::disconnect() {
+    inOperation_ = false;
+    ++transactionEpoch_;
+    transactionDepth_ = 0;
+    connectedTo_.clear();
     if (!QSqlDatabase::contains(name_)) return;
     QSqlDatabase db = handle();
     if (db.isOpen()) db.close();
 }
 
-void Connection::close() {
-    if (transactionDepth_ > 0 && handle().isOpen()) {
-        // An operation that ends with its transaction open leaves nothing behind.
-        QSqlQuery rollback(handle());
-        rollback.exec(QStringLiteral("rollback"));
-    }
-    transactionDepth_ = 0;
-    open_ = false;
+bool Connection::isConnected() const {
+    return QSqlDatabase::contains(name_) && handle().isOpen();
+}
+
+bool Connection::isOpen() const {
+    return inOperation_ && isConnected();
 }
 
 Query Connection::prepare(const QString& sql) const {
-    if (!open_) throw DbError(QStringLiteral("数据库连接未打开"));
+    if (!isOpen()) throw DbError(QStringLiteral("数据库连接未打开"));
     return Query(handle(), sql);
 }
 
@@ -130,7 +157,7 @@ int Connection::exec(const QString& sql, const QVariantList& values) const {
         // Run as it stands: the server prepares no transaction control or
         // database statements, and a statement without values gains nothing
         // from being prepared.
-        if (!open_) throw DbError(QStringLiteral("数据库连接未打开"));
+        if (!isOpen()) throw DbError(QStringLiteral("数据库连接未打开"));
         QSqlQuery q(handle());
         if (!q.exec(sql)) throw DbError(databaseMessage(q.lastError()));
         return q.numRowsAffected();

@@ -13,11 +13,12 @@ class QSqlDatabase;
 
 namespace otherin::db {
 
-// The database connection of one component instance. The physical connection
-// lives as long as the component; open() and close() mark the start and end
-// of an operation. Opening an open connection does nothing. Each instance has
-// its own name in QtSql, so two components in one process never share a
-// handle.
+// The database connection of one component instance. open() and close() mark
+// the start and end of an operation; the physical connection behind them is
+// made at the first open and kept for the instance's life, so an operation
+// pays neither a reconnect (a login on a server) nor a fresh write-ahead log.
+// Opening an open connection does nothing. Each instance has its own name in
+// QtSql, so two components in one process never share a handle.
 class Connection {
   public:
     Connection();
@@ -29,9 +30,14 @@ class Connection {
     // be reached. A server connection found broken at the start of an
     // operation is made again once.
     void open(const QString& connectionString);
-    // Ends the operation; a transaction still open is rolled back.
+    // Ends the operation: a transaction still open is rolled back; the
+    // physical connection stays.
     void close();
-    bool isOpen() const { return open_; }
+    // True between open() and close().
+    bool isOpen() const;
+    // Drops the physical connection as well (the destructor does it).
+    void disconnect();
+    bool isConnected() const;
 
     const Dialect& dialect() const { return dialect_; }
     QString databasePath() const { return target_.path; }
@@ -58,18 +64,20 @@ class Connection {
   private:
     friend class TransactionGuard;
     QSqlDatabase handle() const;
-    void connectPhysically();
+    void connect(const QString& connectionString);
     bool physicallyAlive() const;
-    void dropPhysical();
 
     QString name_;
-    QString connectionString_;
+    QString connectedTo_;
     ConnectionTarget target_;
+    bool inOperation_ = false;
     Dialect dialect_{DialectKind::Sqlite};
     ProcedureRegistry procedures_;
-    bool open_ = false;
     int transactionDepth_ = 0;
     int connectCount_ = 0;
+    // Advances whenever close() or disconnect() ends what was open, so a guard
+    // that outlives its operation cannot end a later operation's transaction.
+    int transactionEpoch_ = 0;
 };
 
 }  // namespace otherin::db

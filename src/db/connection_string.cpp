@@ -176,4 +176,11 @@ QString embeddedDatabasePath() {
     return QDir(base).filePath(QStringLiteral("MendaxoStock2007/otherin.sqlite"));
 }
 
+QString connectionStringFromArgument(const QString& value) {
+    if (value.contains(QStringLiteral("://")) || value.startsWith(QStringLiteral("sqlite:"))) {
+        return value;
+    }
+    return QStringLiteral("sqlite:") + value;
+}
+
 }  // namespace otherin::db

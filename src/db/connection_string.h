@@ -33,6 +33,10 @@ struct ConnectionTarget {
 // raises DbError naming the accepted forms.
 ConnectionTarget parseConnectionString(const QString& connectionString);
 
+// The value of a --db option: a connection string, or a bare path of an
+// embedded database file.
+QString connectionStringFromArgument(const QString& value);
+
 // Where the embedded database lives when the connection string is empty.
 QString embeddedDatabasePath();
 

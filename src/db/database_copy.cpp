@@ -33,7 +33,15 @@ QStringList tablesOf(const Connection& c) {
     return tables;
 }
 
-qint64 copyTable(Connection& from, Connection& to, const QString& table) {
+qint64 rowCount(const Connection& c, const QString& table) {
+    return c.scalar(QStringLiteral("select count(*) from %1").arg(table)).toLongLong();
+}
+
+// Rows between two progress reports.
+constexpr qint64 kProgressStep = 2000;
+
+void copyTable(Connection& from, Connection& to, const QString& table, qint64& copied,
+               qint64 total, const CopyProgress& progress) {
     Query source = from.prepare(QStringLiteral("select * from %1").arg(table));
     source.exec();
     const QSqlRecord columns = source.record();
@@ -45,19 +53,18 @@ qint64 copyTable(Connection& from, Connection& to, const QString& table) {
     const QString insert =
         QStringLiteral("insert into %1(%2) values(%3)")
             .arg(table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
-    qint64 rows = 0;
+    // One statement for every row: the server prepares it once.
+    Query row = to.prepare(insert);
     while (source.next()) {
-        QVariantList values;
-        for (int i = 0; i < columns.count(); ++i) values << source.value(i);
-        to.exec(insert, values);
-        ++rows;
+        for (int i = 0; i < columns.count(); ++i) row.bind(source.value(i));
+        row.exec();
+        if (++copied % kProgressStep == 0 && progress) progress(copied, total);
     }
-    return rows;
 }
 
 }  // namespace
 
-CopyReport copyDatabase(Connection& from, Connection& to) {
+CopyReport copyDatabase(Connection& from, Connection& to, const CopyProgress& progress) {
     if (!from.tableExists(QStringLiteral("schema_version"))) {
         throw DbError(QStringLiteral("源数据库没有本模块的表"));
     }
@@ -72,16 +79,29 @@ CopyReport copyDatabase(Connection& from, Connection& to) {
     }
     const QStringList tables = tablesOf(from);
     CopyReport report;
+    qint64 total = 0;
+    for (const QString& table : tables) total += rowCount(from, table);
     TransactionGuard tx(to);
     for (const QString& table : tables) {
-        if (to.scalar(QStringLiteral("select count(*) from %1").arg(table)).toLongLong() > 0) {
+        if (rowCount(to, table) > 0) {
             throw DbError(QStringLiteral("目标数据库的表 %1 已有数据,不能复制").arg(table));
         }
     }
     for (const QString& table : tables) {
-        report.rows += copyTable(from, to, table);
+        copyTable(from, to, table, report.rows, total, progress);
         ++report.tables;
     }
+    for (const QString& table : tables) {
+        const qint64 source = rowCount(from, table);
+        const qint64 target = rowCount(to, table);
+        if (source != target) {
+            throw DbError(QStringLiteral("表 %1 复制后行数不符: 源 %2 行, 目标 %3 行")
+                              .arg(table)
+                              .arg(source)
+                              .arg(target));
+        }
+    }
+    if (progress) progress(report.rows, total);
     tx.commit();
     return report;
 }

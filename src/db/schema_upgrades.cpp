@@ -1,11 +1,18 @@
 #include "db/schema_upgrades.h"
 
 #include "db/connection.h"
+#include "db/upgrade_bill_number_index.h"
+#include "db/upgrade_journal_index.h"
+#include "db/upgrade_login_sessions.h"
 
 namespace otherin::db::schema {
 
 const std::vector<Upgrade>& upgrades() {
-    static const std::vector<Upgrade> steps = {};
+    static const std::vector<Upgrade> steps = {
+        {2, &addBillNumberIndex},
+        {3, &upgradeLoginSessions},
+        {4, &addBillTypeIndex},
+    };
     return steps;
 }
 

@@ -1,8 +1,11 @@
 #include "db/transaction.h"
 
+#include "db/db_error.h"
+
 namespace otherin::db {
 
-TransactionGuard::TransactionGuard(Connection& connection) : connection_(connection) {
+TransactionGuard::TransactionGuard(Connection& connection)
+    : connection_(connection), epoch_(connection.transactionEpoch_) {
     outer_ = connection_.transactionDepth_ == 0;
     if (outer_) connection_.exec(connection_.dialect().beginWrite());
     ++connection_.transactionDepth_;
@@ -13,22 +16,52 @@ TransactionGuard::~TransactionGuard() {
     try {
         rollback();
     } catch (...) {
-        // The connection is gone; the database drops the transaction itself.
+        // rollback() has dropped the connection; the database drops the
+        // transaction with it.
     }
+}
+
+bool TransactionGuard::leave() {
+    done_ = true;
+    // The operation was closed under this guard: its transaction is over and
+    // whatever is open now belongs to someone else.
+    if (epoch_ != connection_.transactionEpoch_) return false;
+    if (connection_.transactionDepth_ > 0) --connection_.transactionDepth_;
+    return true;
 }
 
 void TransactionGuard::commit() {
     if (done_) return;
-    done_ = true;
-    --connection_.transactionDepth_;
-    if (outer_) connection_.exec(QStringLiteral("commit"));
+    if (!leave()) throw DbError(QStringLiteral("事务已结束,不能提交"));
+    if (!outer_) return;
+    try {
+        connection_.exec(QStringLiteral("commit"));
+    } catch (const DbError&) {
+        // A commit that failed may leave the transaction open, and with it the
+        // write lock that every other user waits for.
+        endOnDatabase();
+        throw;
+    }
 }
 
 void TransactionGuard::rollback() {
     if (done_) return;
-    done_ = true;
-    if (connection_.transactionDepth_ > 0) --connection_.transactionDepth_;
-    if (outer_ && connection_.isOpen()) connection_.exec(QStringLiteral("rollback"));
+    if (!leave() || !outer_ || !connection_.isOpen()) return;
+    try {
+        connection_.exec(QStringLiteral("rollback"));
+    } catch (const DbError&) {
+        // Closing the connection is the one sure way to end the transaction.
+        connection_.disconnect();
+        throw;
+    }
+}
+
+void TransactionGuard::endOnDatabase() {
+    try {
+        connection_.exec(QStringLiteral("rollback"));
+    } catch (const DbError&) {
+        connection_.disconnect();
+    }
 }
 
 }  // namespace otherin::db

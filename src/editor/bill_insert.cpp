@@ -8,6 +8,7 @@
 #include "editor/bill_form.h"
 #include "editor/bill_values.h"
 #include "editor/editor_controller.h"
+#include "editor/line_insert.h"
 #include "entry/login_context.h"
 #include "stock/bill_numbering.h"
 #include "stock/stock_ledger.h"
@@ -47,6 +48,19 @@ void insertHeader(SaveEnv& env, qint32 id, const QString& number) {
                          values);
 }
 
+// The checks of the numbering run under the write lock, but the unique index
+// on (type, number) has the last word: a writer that went round them (another
+// program on the same database) makes the insert fail, and the user hears of
+// the number, not of the index.
+void insertHeaderOnce(SaveEnv& env, qint32 id, const QString& number) {
+    try {
+        insertHeader(env, id, number);
+    } catch (const db::DbError& e) {
+        if (stock::isBillNumberClash(e)) throw stock::DuplicateBillNumber();
+        throw;
+    }
+}
+
 bool insertBill(SaveEnv& env) {
     entry::LoginContext& ctx = env.ctx;
     const QString typed = billNumberText(env.form);
@@ -60,22 +74,27 @@ bool insertBill(SaveEnv& env) {
         {
             db::TransactionGuard tx(ctx.gConnection);
             number = stock::issueBillNumber(ctx, typed);
-            insertHeader(env, *id, number);
-            const auto columns = storedColumns(env.form);
+            insertHeaderOnce(env, *id, number);
+            LineInserter lines(ctx.gConnection, env.form, ctx.gIsRedBill == 1);
             int n = 0;
             for (const int r : rows) {
                 ++n;
-                insertLine(ctx.gConnection, env.form, columns, *id, n, n, r, ctx.gIsRedBill == 1);
+                lines.insert(*id, n, n, r);
             }
             if (ctx.gIsCheckUpdate == 0) {
                 stock::postToTimeStock(ctx.gConnection, *id, stock::PostDirection::Add);
-                stock::removeZeroStockRows(ctx.gConnection);
+                stock::removeZeroStockRows(ctx.gConnection, *id);
             }
             setYearAndPeriod(ctx.gConnection, *id);
             tx.commit();
         }
         entry::closeConnection(ctx);
         ctx.gCurrentInterId = *id;
+    } catch (const stock::DuplicateBillNumber& e) {
+        // Told like the check before the save; the guard has rolled back.
+        refuse(env, e.message(), entry::Icon::Critical);
+        entry::closeConnection(ctx);
+        return false;
     } catch (const db::DbError& e) {
         // The guard has rolled back; the box is a plain one here.
         refuse(env, e.message(), entry::Icon::None);

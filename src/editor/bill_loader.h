@@ -4,6 +4,8 @@
 #include <optional>
 #include <vector>
 
+#include "editor/line_grid.h"
+
 namespace otherin::entry {
 struct LoginContext;
 }
@@ -20,14 +22,6 @@ struct LoadedValue {
     QString code;
 };
 
-struct LoadedLine {
-    QString lineId;  // the stored fentryid
-    std::vector<LoadedValue> cells;
-    // Formula cells (the amount) are written after the cells they follow, so
-    // they keep the stored value instead of a recomputed one.
-    std::vector<LoadedValue> formulaCells;
-};
-
 struct LoadedBill {
     std::vector<LoadedValue> header;
     QString makerName;
@@ -36,16 +30,26 @@ struct LoadedBill {
     QString checkerCode;
     int status = 0;  // 1 or more: audited
     int red = 0;     // frob
-    std::vector<LoadedLine> lines;
+    // The lines as grid rows 1..n, each with its stored fentryid as the key
+    // of column 0.
+    std::vector<LineGrid::Row> rows;
+    // Formula columns read from the view: they keep the stored value (an
+    // amount stays as saved) instead of one computed from the line.
+    std::vector<int> storedFormulas;
 };
 
 // Reads bill ctx.gCurrentInterId from the bill view ctx.gViewName, shaped by
 // the form's layout. None when the view has no row of it; db::DbError when a
 // column the layout needs is missing. Nothing on screen changes.
 std::optional<LoadedBill> readBill(entry::LoginContext& ctx, const BillForm& form);
+// The select readBill runs (its one bound value is the bill's id): only the
+// view's columns the layout shows, so the driver converts nothing else.
+QString billSelect(const entry::LoginContext& ctx, const BillForm& form);
 
 // Puts a read bill into the form: header fields, grid rows with their line
-// ids; every other row of the grid is emptied, keys and codes included.
-void showBill(entry::LoginContext& ctx, BillForm& form, const LoadedBill& bill);
+// ids, and the strip's sums of them; every other row of the grid is emptied,
+// keys and codes included. The rows move into the grid: bill.rows is left
+// empty.
+void showBill(entry::LoginContext& ctx, BillForm& form, LoadedBill& bill);
 
 }  // namespace otherin::editor

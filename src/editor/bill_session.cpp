@@ -132,6 +132,7 @@ void BillSession::start() {
             commands_[QLatin1String(keys::MenuEdit)].visible = false;
         }
     }
+    if (!layoutWhole_) commands_[QLatin1String(keys::Save)].enabled = false;
     emit titleChanged();
     emit commandsChanged();
 }
@@ -253,6 +254,13 @@ bool BillSession::headerDiffersFromBaseline() const {
 // ---- save and close ------------------------------------------------------
 
 bool BillSession::save() {
+    // A layout that broke off may lack the columns of quantity, price or
+    // amount: saving through it would store the bill without them.
+    if (!layoutWhole_) {
+        prompter_.message(QStringLiteral("单据格式未能完整读取,不能保存单据!"), Icon::Exclamation,
+                          ctx_.msgTitle);
+        return false;
+    }
     // What is still being typed into a cell belongs to the bill.
     if (!controller_->completeCellEdit()) return false;
     const int mode = ctx_.gEditMode;

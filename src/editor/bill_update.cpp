@@ -10,8 +10,10 @@
 #include "editor/bill_form.h"
 #include "editor/bill_values.h"
 #include "editor/editor_controller.h"
+#include "editor/line_insert.h"
 #include "entry/error_report.h"
 #include "entry/login_context.h"
+#include "stock/bill_numbering.h"
 #include "stock/stock_ledger.h"
 
 namespace otherin::editor {
@@ -28,7 +30,7 @@ bool numberTaken(SaveEnv& env) {
     return env.ctx.gConnection
                .scalar(QStringLiteral("select count(*) from icstockbill where fbillno=? and "
                                       "finterid<>?"),
-                       {textValue(billNumberText(env.form)), env.ctx.gCurrentInterId})
+                       {textValue(billNumberText(env.form).trimmed()), env.ctx.gCurrentInterId})
                .toInt() > 0;
 }
 
@@ -68,7 +70,8 @@ bool checkStoredBill(SaveEnv& env) {
 int updateHeader(SaveEnv& env) {
     const entry::LoginContext& ctx = env.ctx;
     QString sql = QStringLiteral("update icstockbill set fdate=?,fbillno=?,fOperator=?");
-    QVariantList values{dateText(billDate(env.form)), textValue(billNumberText(env.form)),
+    // The number is stored as it was checked: without surrounding blanks.
+    QVariantList values{dateText(billDate(env.form)), textValue(billNumberText(env.form).trimmed()),
                         ctx.gLoginUserId.trimmed().toLongLong()};
     for (const HeaderValue& h : headerValues(env.form)) {
         sql += QStringLiteral(",%1=?").arg(h.column);
@@ -91,14 +94,14 @@ std::vector<int> replaceLines(SaveEnv& env, const std::vector<int>& rows) {
                    .toInt() +
                1;
     c.exec(QStringLiteral("delete from icstockbillentry where finterid=?"), {ctx.gCurrentInterId});
-    const auto columns = storedColumns(env.form);
+    LineInserter lines(c, env.form, ctx.gIsRedBill == 1);
     std::vector<int> entryIds;
     int n = 0;
     for (const int r : rows) {
         const QString key = env.form.grid.lineKey(r).trimmed();
         const int entryId = key.isEmpty() ? next++ : key.toInt();
         entryIds.push_back(entryId);
-        insertLine(c, env.form, columns, ctx.gCurrentInterId, ++n, entryId, r, ctx.gIsRedBill == 1);
+        lines.insert(ctx.gCurrentInterId, ++n, entryId, r);
     }
     return entryIds;
 }
@@ -130,9 +133,13 @@ bool writeChangedBill(SaveEnv& env) {
             return refuse(env, kNumberTaken.text, kNumberTaken.icon);
         }
         const bool posts = ctx.gIsCheckUpdate == 0;
-        if (posts)
+        if (posts) {
             stock::postToTimeStock(ctx.gConnection, ctx.gCurrentInterId,
                                    stock::PostDirection::Reverse);
+            // Keys that only the old lines had are cleaned while the lines still
+            // name them; the new lines' keys are cleaned after their posting.
+            stock::removeZeroStockRows(ctx.gConnection, ctx.gCurrentInterId);
+        }
         if (updateHeader(env) != 1) {
             tx.rollback();
             const auto refusal = storedStateRefusal(env);
@@ -144,12 +151,16 @@ bool writeChangedBill(SaveEnv& env) {
         entryIds = replaceLines(env, rows);
         if (posts) {
             stock::postToTimeStock(ctx.gConnection, ctx.gCurrentInterId, stock::PostDirection::Add);
-            stock::removeZeroStockRows(ctx.gConnection);
+            stock::removeZeroStockRows(ctx.gConnection, ctx.gCurrentInterId);
         }
         setYearAndPeriod(ctx.gConnection, ctx.gCurrentInterId);
         tx.commit();
     } catch (const db::DbError& e) {
         // The guard has rolled back by now.
+        if (stock::isBillNumberClash(e)) {
+            entry::closeConnection(ctx);
+            return refuse(env, kNumberTaken.text, kNumberTaken.icon);
+        }
         entry::reportError(ctx, env.prompter, e.message());
         return false;
     }

@@ -130,23 +130,6 @@ QVariant storedValue(const BillForm& form, int c, int r, bool redBill) {
     return textValue(grid.text(c, r).trimmed());
 }
 
-void insertLine(db::Connection& connection, const BillForm& form,
-                const std::vector<StoredColumn>& columns, qint32 interId, int orderId, int entryId,
-                int r, bool redBill) {
-    QStringList names{QStringLiteral("finterid"), QStringLiteral("forderid"),
-                      QStringLiteral("fentryid")};
-    QVariantList values{interId, orderId, entryId};
-    for (const StoredColumn& s : columns) {
-        names << s.fieldName;
-        values << storedValue(form, s.column, r, redBill);
-    }
-    QStringList marks;
-    for (int i = 0; i < names.size(); ++i) marks << QStringLiteral("?");
-    connection.exec(QStringLiteral("insert into icstockbillentry(%1) values(%2)")
-                        .arg(names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))),
-                    values);
-}
-
 void setYearAndPeriod(db::Connection& connection, qint32 interId) {
     const QString period = QStringLiteral(
         "from tblPeriod as b where b.fTypeid=2 and icstockbill.fdate>=b.fStartDate and "

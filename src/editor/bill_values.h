@@ -55,11 +55,6 @@ std::vector<StoredColumn> storedColumns(const BillForm& form);
 // text is not one).
 QVariant storedValue(const BillForm& form, int c, int r, bool redBill);
 
-// Inserts grid row r as line `entryId` at position `orderId` of bill `interId`.
-void insertLine(db::Connection& connection, const BillForm& form,
-                const std::vector<StoredColumn>& columns, qint32 interId, int orderId, int entryId,
-                int r, bool redBill);
-
 // The bill's year and period become those of the accounting period holding
 // its date; a date outside every period leaves them as they are.
 void setYearAndPeriod(db::Connection& connection, qint32 interId);

@@ -1,7 +1,6 @@
 #include "editor/editor_controller.h"
 
 #include "editor/bill_form.h"
-#include "editor/line_checks.h"
 #include "entry/login_context.h"
 #include "entry/prompter.h"
 
@@ -9,7 +8,7 @@ namespace otherin::editor {
 
 EditorController::EditorController(entry::LoginContext& ctx, entry::Prompter& prompter,
                                    entry::Selectors selectors, BillForm& form, QObject* parent)
-    : QObject(parent), env_{ctx, prompter, selectors, form, EntryState()} {
+    : QObject(parent), env_{ctx, prompter, selectors, form, EntryState()}, changedRows_(form.grid) {
     form.grid.setLookupTip(ctx.gIsShowTip);
     connect(&form.grid, &LineGrid::cellEdited, this, &EditorController::cellChanged);
 }
@@ -102,7 +101,7 @@ bool EditorController::completeCellEdit() {
 }
 
 void EditorController::setSumCell() {
-    editor::setSumCell(env_.form, env_.state.active.column);
+    editor::setSumCell(env_.form, changedRows_, env_.state.active.column);
 }
 
 bool EditorController::requiredCellsFilled() {

@@ -7,6 +7,7 @@
 #include "editor/grid_entry.h"
 #include "editor/grid_lookup.h"
 #include "editor/header_entry.h"
+#include "editor/line_checks.h"
 
 namespace otherin::editor {
 
@@ -74,6 +75,8 @@ class EditorController : public QObject {
     void afterGridLookup();
 
     EntryEnv env_;
+    // The lines whose price may have to follow a typed amount.
+    ChangedRows changedRows_;
     HeaderEntry header_{env_};
     GridLookup lookup_{env_};
     GridEntry grid_{env_, lookup_};

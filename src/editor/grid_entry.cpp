@@ -16,13 +16,11 @@ bool GridEntry::leave(int c, int r, int c2, int r2) {
         const bool toLine = leavesGrid || !grid.lineKey(r2).isEmpty();
         if (!checkSplitQuantity(r) || !toLine) return false;
     } else if (!leavesGrid && !grid.isReadOnly()) {
+        // Lines are entered without gaps: every row above the new one holds an item.
         const int itemCode = env_.form.columns.itemCode;
-        for (int row = 1; itemCode > 0 && row < r2; ++row) {
-            // Lines are entered without gaps.
-            if (grid.text(itemCode, row).trimmed().isEmpty()) {
-                if (grid.column(c).hasLookup()) grid.setText(c, r, grid.code(c, r));
-                return false;
-            }
+        if (itemCode > 0 && r2 > 1 && grid.firstBlankRow(itemCode) < r2) {
+            if (grid.column(c).hasLookup()) grid.setText(c, r, grid.code(c, r));
+            return false;
         }
         if (!checkCell(c, r, c2, r2, true)) return false;
     }

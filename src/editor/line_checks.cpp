@@ -1,5 +1,6 @@
 #include "editor/line_checks.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "editor/bill_form.h"
@@ -14,14 +15,12 @@ bool differs(double a, double b) {
     return std::abs(a - b) > 1e-9 * std::max({1.0, std::abs(a), std::abs(b)});
 }
 
-void followAmounts(BillForm& form) {
+void followAmounts(BillForm& form, const std::vector<int>& rows) {
     const ColumnMap& m = form.columns;
     if (m.quantity < 1 || m.price < 1 || m.amount < 1) return;
     LineGrid& grid = form.grid;
-    for (int r = 1; r <= grid.lastDataRow(); ++r) {
-        if (grid.text(m.amount, r).trimmed().isEmpty() ||
-            grid.text(m.quantity, r).trimmed().isEmpty())
-            continue;
+    for (const int r : rows) {
+        if (grid.isBlankCell(m.amount, r) || grid.isBlankCell(m.quantity, r)) continue;
         const double q = grid.value(m.quantity, r);
         const double a = grid.value(m.amount, r);
         if (q == 0 || !differs(q * grid.value(m.price, r), a)) continue;
@@ -36,15 +35,61 @@ bool isEmptyOrZero(const QString& text) {
 
 }  // namespace
 
-void setSumCell(BillForm& form, int activeColumn) {
-    if (activeColumn > 0 && activeColumn == form.columns.amount) followAmounts(form);
-    const LineGrid& grid = form.grid;
-    const int last = grid.lastDataRow();
+ChangedRows::ChangedRows(const LineGrid& grid, QObject* parent) : QObject(parent), grid_(grid) {
+    connect(&grid, &LineGrid::dataChanged, this,
+            [this](const QModelIndex& from, const QModelIndex& to, const QList<int>& roles) {
+                // The current row's colour changes no cell.
+                if (roles.isEmpty() || roles.contains(Qt::DisplayRole))
+                    mark(from.row() + 1, to.row() + 1);
+            });
+    connect(&grid, &LineGrid::modelReset, this, &ChangedRows::markAll);
+    connect(&grid, &LineGrid::rowsRemoved, this, &ChangedRows::markAll);
+    connect(&grid, &LineGrid::rowsInserted, this, [this](const QModelIndex&, int, int last) {
+        if (last + 1 < grid_.rows()) markAll();
+    });
+}
+
+void ChangedRows::mark(int first, int last) {
+    if (all_) return;
+    for (int r = first; r <= last; ++r) {
+        if (static_cast<std::size_t>(r) > marked_.size())
+            marked_.resize(static_cast<std::size_t>(grid_.rows()), 0);
+        char& seen = marked_[static_cast<std::size_t>(r - 1)];
+        if (seen) continue;
+        seen = 1;
+        rows_.push_back(r);
+    }
+}
+
+void ChangedRows::markAll() {
+    all_ = true;
+    rows_.clear();
+    marked_.clear();
+}
+
+std::vector<int> ChangedRows::take() {
+    std::vector<int> rows;
+    if (all_) {
+        for (int r = 1; r <= grid_.rows(); ++r) rows.push_back(r);
+        marked_.assign(rows.size(), 0);
+        all_ = false;
+        return rows;
+    }
+    rows.swap(rows_);
+    for (const int r : rows) marked_[static_cast<std::size_t>(r - 1)] = 0;
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void setSumCell(BillForm& form, ChangedRows& changed, int activeColumn) {
+    if (activeColumn > 0 && activeColumn == form.columns.amount)
+        followAmounts(form, changed.take());
+    showSums(form);
+}
+
+void showSums(BillForm& form) {
     for (int c = 1; c <= form.columnCount; ++c) {
-        if (!form.isSumColumn(c)) continue;
-        double sum = 0;
-        for (int r = 1; r <= last; ++r) sum += grid.value(c, r);
-        form.strip.setSum(c, sum);
+        if (form.isSumColumn(c)) form.strip.setSum(c, form.grid.columnSum(c));
     }
 }
 
@@ -54,11 +99,10 @@ std::optional<CellPos> findMissingRequiredCell(const BillForm& form, entry::Logi
     const ColumnMap& m = form.columns;
     if (m.itemCode < 1) return std::nullopt;
     const int last = grid.lastDataRow();
-    auto isLine = [&](int r) { return !grid.text(m.itemCode, r).trimmed().isEmpty(); };
+    auto isLine = [&](int r) { return !grid.isBlankCell(m.itemCode, r); };
     for (int r = 1; m.quantity > 0 && r <= last; ++r) {
         if (!isLine(r)) continue;
-        const QString qty = grid.text(m.quantity, r).trimmed();
-        if (qty.isEmpty() || grid.value(m.quantity, r) == 0) {
+        if (grid.isBlankCell(m.quantity, r) || grid.value(m.quantity, r) == 0) {
             prompter.message(QStringLiteral("第%1行第%2列不能为空！").arg(r).arg(m.quantity),
                              entry::Icon::Exclamation, ctx.msgTitle);
             return CellPos{m.quantity, r};

@@ -1,8 +1,35 @@
 #include "editor/line_grid.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
 #include "entry/conversions.h"
 
 namespace otherin::editor {
+
+// The shortest digits that read back as `value` decide: with at most 15 of
+// them the value is not half way between two 15-digit numbers, so the
+// standard library's rounding to 15 digits and Qt's cannot differ, and both
+// follow printf's %g layout. Anything else is left to Qt.
+QString numberText(double value) {
+    if (value == 0) return QStringLiteral("0");  // Qt writes no sign on -0
+    if (std::isfinite(value)) {
+        char buffer[40];
+        const auto shortest =
+            std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
+        int digits = 0;
+        for (const char* p = buffer; p != shortest.ptr && *p != 'e'; ++p)
+            digits += *p >= '0' && *p <= '9';
+        if (shortest.ec == std::errc() && digits <= 15) {
+            const auto text = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                            std::chars_format::general, 15);
+            if (text.ec == std::errc())
+                return QString::fromLatin1(buffer, static_cast<qsizetype>(text.ptr - buffer));
+        }
+    }
+    return QString::number(value, 'g', 15);
+}
 
 LineGrid::LineGrid(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -33,6 +60,7 @@ void LineGrid::reshape(int columns, int rows) {
     rows_.assign(static_cast<std::size_t>(std::max(rows, 0)), std::vector<Cell>(columns_.size()));
     currentRow_ = 0;
     reshaped_ = true;
+    forgetIndexes();
 }
 
 const GridColumn& LineGrid::column(int c) const {
@@ -56,6 +84,7 @@ void LineGrid::insertColumn(int at, const GridColumn& column) {
     }
     columns_.insert(columns_.begin() + at, column);
     for (auto& row : rows_) row.insert(row.begin() + at, Cell());
+    forgetIndexes();
     if (bulk_ == 0) {
         endInsertColumns();
         emit columnsReshaped();
@@ -106,6 +135,11 @@ double LineGrid::value(int c, int r) const {
     return x ? entry::toDouble(x->text) : 0.0;
 }
 
+bool LineGrid::isBlankCell(int c, int r) const {
+    const Cell* x = cell(c, r);
+    return !x || isBlank(x->text);
+}
+
 QString LineGrid::key(int c, int r) const {
     if (r == 0) return column(c).fieldType;
     const Cell* x = cell(c, r);
@@ -123,7 +157,7 @@ void LineGrid::setText(int c, int r, const QString& text) {
 }
 
 void LineGrid::setNumber(int c, int r, double value) {
-    storeText(c, r, QString::number(value, 'g', 15), 0);
+    storeText(c, r, numberText(value), 0);
 }
 
 void LineGrid::setKey(int c, int r, const QString& key) {
@@ -157,6 +191,7 @@ void LineGrid::clearCell(int c, int r) {
 void LineGrid::storeText(int c, int r, const QString& text, int depth) {
     Cell* x = cell(c, r);
     if (!x || x->text == text) return;
+    indexText(c, r, x->text, text);
     x->text = text;
     announce(c, r);
     recompute(c, r, depth);
@@ -169,8 +204,10 @@ void LineGrid::recompute(int changed, int r, int depth) {
     for (int f = 1; f <= columns(); ++f) {
         const GridColumn& col = column(f);
         if (f == changed || !col.formula || !col.formula->refersTo(changed)) continue;
+        if (std::find(storedFormulas_.begin(), storedFormulas_.end(), f) != storedFormulas_.end())
+            continue;
         const auto result = col.formula->evaluate([&](int n) { return value(n, r); });
-        storeText(f, r, result ? QString::number(*result, 'g', 15) : QString(), depth + 1);
+        storeText(f, r, result ? numberText(*result) : QString(), depth + 1);
     }
 }
 
@@ -193,6 +230,43 @@ int LineGrid::lastDataRow() const {
     return 0;
 }
 
+double LineGrid::columnSum(int c) const {
+    if (c < 1 || c > columns()) return 0;
+    auto found = sums_.find(c);
+    if (found == sums_.end()) {
+        std::vector<double> values;
+        values.reserve(rows_.size());
+        for (int r = 1; r <= rows(); ++r) values.push_back(value(c, r));
+        found = sums_.emplace(c, PairwiseSum(values)).first;
+    }
+    return found->second.total();
+}
+
+int LineGrid::firstBlankRow(int c) const {
+    if (c < 0 || c > columns()) return 1;
+    auto found = blankRows_.find(c);
+    if (found == blankRows_.end()) {
+        BlankRows blank;
+        for (int r = 1; r <= rows(); ++r) blank.set(r, isBlank(cell(c, r)->text));
+        found = blankRows_.emplace(c, std::move(blank)).first;
+    }
+    return found->second.first(rows() + 1);
+}
+
+void LineGrid::indexText(int c, int r, const QString& before, const QString& after) {
+    if (const auto sum = sums_.find(c); sum != sums_.end())
+        sum->second.set(r, entry::toDouble(after));
+    if (const auto blank = blankRows_.find(c); blank != blankRows_.end()) {
+        const bool nowBlank = isBlank(after);
+        if (nowBlank != isBlank(before)) blank->second.set(r, nowBlank);
+    }
+}
+
+void LineGrid::forgetIndexes() {
+    sums_.clear();
+    blankRows_.clear();
+}
+
 void LineGrid::appendRow() {
     insertRowAt(rows() + 1);
 }
@@ -200,8 +274,16 @@ void LineGrid::appendRow() {
 void LineGrid::insertRowAt(int r) {
     if (r < 1 || r > rows() + 1) return;
     if (bulk_ == 0) beginInsertRows(QModelIndex(), r - 1, r - 1);
+    const bool appended = r == rows() + 1;
     rows_.insert(rows_.begin() + (r - 1), std::vector<Cell>(columns_.size()));
     if (currentRow_ >= r) ++currentRow_;
+    // A row added at the end moves no other row: it only adds a blank cell
+    // to each column (and nothing to its sum). Anywhere else rows move.
+    if (appended) {
+        for (auto& column : blankRows_) column.second.set(r, true);
+    } else {
+        forgetIndexes();
+    }
     if (bulk_ == 0) endInsertRows();
 }
 
@@ -209,6 +291,7 @@ void LineGrid::removeRowAt(int r) {
     if (r < 1 || r > rows()) return;
     if (bulk_ == 0) beginRemoveRows(QModelIndex(), r - 1, r - 1);
     rows_.erase(rows_.begin() + (r - 1));
+    forgetIndexes();
     if (currentRow_ > r || currentRow_ > rows()) --currentRow_;
     if (bulk_ == 0) endRemoveRows();
 }
@@ -216,6 +299,38 @@ void LineGrid::removeRowAt(int r) {
 void LineGrid::clearCells() {
     BulkChange bulk(*this);
     for (auto& row : rows_) row.assign(columns_.size(), Cell());
+    forgetIndexes();
+}
+
+void LineGrid::replaceRows(std::vector<Row> rows, const std::vector<int>& storedFormulas) {
+    BulkChange bulk(*this);
+    const int given = static_cast<int>(rows.size());
+    for (Row& row : rows) row.resize(columns_.size());
+    if (rows.size() < rows_.size()) rows.resize(rows_.size(), Row(columns_.size()));
+    rows_.swap(rows);
+    forgetIndexes();
+    // A formula column not given is computed as if its row had been typed:
+    // each filled cell it refers to sets it off once.
+    std::vector<int> inputs;
+    for (int c = 1; c <= columns(); ++c) {
+        for (int f = 1; f <= columns(); ++f) {
+            const GridColumn& col = column(f);
+            if (f != c && col.formula && col.formula->refersTo(c) &&
+                std::find(storedFormulas.begin(), storedFormulas.end(), f) ==
+                    storedFormulas.end()) {
+                inputs.push_back(c);
+                break;
+            }
+        }
+    }
+    if (inputs.empty()) return;
+    storedFormulas_ = storedFormulas;
+    for (int r = 1; r <= given; ++r) {
+        for (const int c : inputs) {
+            if (!cell(c, r)->text.isEmpty()) recompute(c, r, 0);
+        }
+    }
+    storedFormulas_.clear();
 }
 
 void LineGrid::setCurrentRow(int r) {

@@ -2,10 +2,12 @@
 
 #include <QAbstractTableModel>
 #include <QString>
+#include <map>
 #include <optional>
 #include <vector>
 
 #include "editor/grid_column.h"
+#include "editor/line_grid_index.h"
 
 namespace otherin::editor {
 
@@ -15,6 +17,11 @@ inline constexpr int kBlack = 0x000000;
 inline constexpr int kRed = 0xFF0000;
 inline constexpr int kLockedColor = 0xF4F4D9;      // RGB(244, 244, 217)
 inline constexpr int kCurrentRowColor = 0xBCF4FE;  // RGB(188, 244, 254)
+
+// A number as the grid writes it into a cell: what QString::number gives
+// with 'g' and 15 digits, made without Qt's general formatter when that
+// cannot change a digit, since a bill's numbers are written by the thousand.
+QString numberText(double value);
 
 // Roles of both grid models beyond the display and edit text.
 enum GridRole {
@@ -33,6 +40,16 @@ class LineGrid : public QAbstractTableModel {
     Q_OBJECT
   public:
     explicit LineGrid(QObject* parent = nullptr);
+
+    // One cell as the grid keeps it.
+    struct Cell {
+        QString text;
+        QString key;
+        QString code;
+    };
+    // One row's cells by column, 0..columns(); column 0 holds the line id
+    // as its key.
+    using Row = std::vector<Cell>;
 
     int columns() const { return static_cast<int>(columns_.size()) - 1; }
     int rows() const { return static_cast<int>(rows_.size()); }
@@ -55,6 +72,9 @@ class LineGrid : public QAbstractTableModel {
     QString text(int c, int r) const;
     // The cell as a number at full precision; 0 when empty or not a number.
     double value(int c, int r) const;
+    // The cell's text is empty or spaces only (what text() shows is then
+    // blank too), asked without formatting a number.
+    bool isBlankCell(int c, int r) const;
     QString key(int c, int r) const;
     QString code(int c, int r) const;
     void setText(int c, int r, const QString& text);
@@ -73,11 +93,27 @@ class LineGrid : public QAbstractTableModel {
 
     // The last row with any text; 0 for an empty grid.
     int lastDataRow() const;
+    // Questions line entry asks on every keystroke. Once asked about a column
+    // the grid keeps the answer up to date cell by cell, so the next question
+    // costs the same however long the bill is; rows inserted or removed
+    // before others, or all rows emptied or replaced, make it count the
+    // column again at the next question.
+    //   columnSum: value() of every row of column c added up.
+    //   firstBlankRow: the first row whose cell in column c is blank (empty
+    //   or spaces only); rows() + 1 when there is none.
+    double columnSum(int c) const;
+    int firstBlankRow(int c) const;
     void appendRow();
     void insertRowAt(int r);
     void removeRowAt(int r);
     // Empties every cell, line ids included.
     void clearCells();
+    // Takes `rows` as rows 1..n in one bulk change and empties every row
+    // after them; the grid grows to hold them and never shrinks. The formula
+    // cells of the columns in `storedFormulas` stay as given (a loaded bill
+    // keeps its saved amounts, whatever quantity × price gives); the cells
+    // of other formula columns are computed from their rows.
+    void replaceRows(std::vector<Row> rows, const std::vector<int>& storedFormulas);
 
     int currentRow() const { return currentRow_; }
     void setCurrentRow(int r);
@@ -113,12 +149,6 @@ class LineGrid : public QAbstractTableModel {
     void columnWidthChanged(int column);
 
   private:
-    struct Cell {
-        QString text;
-        QString key;
-        QString code;
-    };
-
     bool valid(int c, int r) const { return c >= 0 && c <= columns() && r >= 1 && r <= rows(); }
     Cell* cell(int c, int r);
     const Cell* cell(int c, int r) const;
@@ -128,10 +158,12 @@ class LineGrid : public QAbstractTableModel {
     void announceRow(int r);
     void beginBulk();
     void endBulk();
+    void indexText(int c, int r, const QString& before, const QString& after);
+    void forgetIndexes();
 
     std::vector<GridColumn> columns_{1};  // [0] stands for the line-id column
     GridColumn spare_;                    // what a column outside the grid reads and writes
-    std::vector<std::vector<Cell>> rows_;
+    std::vector<Row> rows_;
     int currentRow_ = 0;
     bool readOnly_ = false;
     bool redText_ = false;
@@ -139,6 +171,10 @@ class LineGrid : public QAbstractTableModel {
     double rowHeight_ = 0;
     int bulk_ = 0;
     bool reshaped_ = false;
+    // By column, only for the columns asked about since the last forgetting.
+    mutable std::map<int, PairwiseSum> sums_;
+    mutable std::map<int, BlankRows> blankRows_;
+    std::vector<int> storedFormulas_;  // formula columns not computed now (see replaceRows)
 };
 
 }  // namespace otherin::editor

@@ -1,6 +1,8 @@
 #include "entry/host_login.h"
 
 #include "db/connection.h"
+#include "db/db_error.h"
+#include "db/password_hash.h"
 #include "entry/settings_store.h"
 
 namespace otherin::entry {
@@ -8,12 +10,26 @@ namespace otherin::entry {
 namespace {
 const QString kUserColumns = QStringLiteral(
     "select fuserid,coalesce(fnumber,''),coalesce(fname,''),coalesce(fIsAdmin,0),"
-    "coalesce(fUserType,1),coalesce(fpassword,'') from tblUser");
+    "coalesce(fUserType,1),coalesce(fpasswordhash,''),coalesce(fpassword,'') from tblUser");
 
 UserRecord readUser(const db::Query& q) {
     return {q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(),
             q.value(3).toInt(), q.value(4).toInt()};
 }
+
+struct StoredUser {
+    UserRecord user;
+    QString hash;
+    QString text;  // a password written before hashes were kept
+};
+
+std::optional<StoredUser> readStoredUser(db::Connection& connection, qlonglong userId) {
+    db::Query q = connection.prepare(kUserColumns + QStringLiteral(" where fuserid=?"));
+    q.bind(userId).exec();
+    if (!q.next()) return std::nullopt;
+    return StoredUser{readUser(q), q.value(5).toString(), q.value(6).toString()};
+}
+
 }  // namespace
 
 std::vector<UserRecord> listUsers(db::Connection& connection) {
@@ -24,19 +40,42 @@ std::vector<UserRecord> listUsers(db::Connection& connection) {
     return users;
 }
 
-std::optional<UserRecord> checkLogin(db::Connection& connection, qlonglong userId,
-                                     const QString& password) {
-    db::Query q = connection.prepare(kUserColumns + QStringLiteral(" where fuserid=?"));
-    q.bind(userId).exec();
-    if (!q.next() || q.value(5).toString() != password) return std::nullopt;
-    return readUser(q);
+std::optional<UserRecord> findUser(db::Connection& connection, qlonglong userId) {
+    const auto stored = readStoredUser(connection, userId);
+    if (!stored) return std::nullopt;
+    return stored->user;
 }
 
-void writeLoginSettings(SettingsStore& settings, const UserRecord& user,
+std::optional<UserRecord> checkLogin(db::Connection& connection, qlonglong userId,
+                                     const QString& password) {
+    const auto stored = readStoredUser(connection, userId);
+    if (!stored) return std::nullopt;
+    if (!stored->hash.isEmpty()) {
+        if (!db::verifyPassword(stored->hash, password)) return std::nullopt;
+    } else if (!stored->text.isEmpty()) {
+        if (stored->text != password) return std::nullopt;
+        setPassword(connection, userId, password);
+    } else if (!password.isEmpty()) {
+        return std::nullopt;
+    }
+    return stored->user;
+}
+
+void setPassword(db::Connection& connection, qlonglong userId, const QString& password) {
+    const QString hash = password.isEmpty() ? QString() : db::hashPassword(password);
+    if (connection.exec(
+            QStringLiteral("update tblUser set fpasswordhash=?,fpassword='' where fuserid=?"),
+            {hash, userId}) == 0) {
+        throw db::DbError(QStringLiteral("没有编号为 %1 的用户").arg(userId));
+    }
+}
+
+void writeLoginSettings(SettingsStore& settings, const UserRecord& user, const QString& token,
                         const QString& connectionString, const QString& appPath) {
     const QString login = QStringLiteral("SystemLogin");
     settings.setValue(login, QStringLiteral("gLoginUserId"), QString::number(user.id));
     settings.setValue(login, QStringLiteral("gLoginUserName"), user.name);
+    settings.setValue(login, QStringLiteral("gLoginToken"), token);
     settings.setValue(login, QStringLiteral("IsAdmin"), QString::number(user.isAdmin));
     settings.setValue(login, QStringLiteral("UserType"), QString::number(user.userType));
     settings.setValue(QStringLiteral("DBOperation"), QStringLiteral("DBConnectionString"),

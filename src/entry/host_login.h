@@ -21,12 +21,25 @@ struct UserRecord {
 };
 
 // What the suite's main program does at login, for the host program: list the
-// users, check a user and password, and write the login settings the
-// component reads at start-up.
+// users, check a user and password, record the login and write the login
+// settings the component reads at start-up.
 std::vector<UserRecord> listUsers(db::Connection& connection);
+std::optional<UserRecord> findUser(db::Connection& connection, qlonglong userId);
+
+// The user when `password` is theirs. A user without a stored password takes
+// the empty one. A password still stored as text is accepted once more and
+// replaced by its hash.
 std::optional<UserRecord> checkLogin(db::Connection& connection, qlonglong userId,
                                      const QString& password);
-void writeLoginSettings(SettingsStore& settings, const UserRecord& user,
+
+// Stores the hash of `password` for the user; raises db::DbError when there
+// is no such user.
+void setPassword(db::Connection& connection, qlonglong userId, const QString& password);
+
+// Writes the login settings, `token` being the login session's
+// (beginLoginSession). The component takes the user's rights from the
+// database; IsAdmin and UserType are written for the suite's other programs.
+void writeLoginSettings(SettingsStore& settings, const UserRecord& user, const QString& token,
                         const QString& connectionString, const QString& appPath);
 
 }  // namespace otherin::entry

@@ -28,7 +28,11 @@ struct LookupRecord {
 // One per component instance, passed by reference to whatever needs it. The
 // field names are the ones the whole module documents and speaks of.
 struct LoginContext {
-    // Read from the settings store at start-up.
+    // Filled at start-up. From the settings store, except: the user
+    // (gLoginUserId, gLoginUserName, IsAdmin, UserType) comes from the login
+    // session and tblUser, and the switches gIsCloseStock, gIsAddDelNumber,
+    // gIsCheckUpdate and gUpdateSingleBill from tblSystemSwitch, shared by
+    // every user of the database.
     QString msgTitle;
     QString DBConnectionString;
     QString gLoginUserId;

@@ -1,5 +1,8 @@
 #include "entry/settings_store.h"
 
+#include <QFile>
+#include <optional>
+
 namespace otherin::entry {
 
 SettingsStore::SettingsStore()
@@ -10,10 +13,44 @@ SettingsStore::SettingsStore()
 SettingsStore::SettingsStore(const QString& iniFile)
     : settings_(std::make_unique<QSettings>(iniFile, QSettings::IniFormat)) {}
 
+namespace {
+
+// The text after '=' of the last line `key=...` in `[section]` of an INI
+// file, or none.
+std::optional<QString> lineText(const QString& fileName, const QString& section,
+                                const QString& key) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    const QString header = QLatin1Char('[') + section + QLatin1Char(']');
+    std::optional<QString> found;
+    bool inSection = false;
+    for (const QString& raw : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
+        const QString line = raw.trimmed();
+        if (line.startsWith(QLatin1Char('['))) {
+            inSection = line == header;
+            continue;
+        }
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (inSection && eq > 0 && line.left(eq).trimmed() == key) {
+            found = line.mid(eq + 1).trimmed();
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
 QString SettingsStore::value(const QString& section, const QString& key,
                              const QString& fallback) const {
     const QVariant v = settings_->value(section + QLatin1Char('/') + key);
-    return v.isValid() ? v.toString() : fallback;
+    if (!v.isValid()) return fallback;
+    // An unquoted comma makes QSettings read a list ("Mendaxo, 进销存" would
+    // become two texts); the suite's main program means the text as written.
+    if (v.typeId() == QMetaType::QStringList) {
+        return lineText(settings_->fileName(), section, key)
+            .value_or(v.toStringList().join(QLatin1Char(',')));
+    }
+    return v.toString();
 }
 
 void SettingsStore::setValue(const QString& section, const QString& key, const QString& value) {

@@ -15,7 +15,8 @@ class SettingsStore {
     SettingsStore();
     explicit SettingsStore(const QString& iniFile);
 
-    // Answers `fallback` when the key is absent.
+    // Answers `fallback` when the key is absent. A value is the text as
+    // written, commas included.
     QString value(const QString& section, const QString& key, const QString& fallback) const;
     void setValue(const QString& section, const QString& key, const QString& value);
     void sync();

@@ -1,10 +1,13 @@
 #include "entry/startup.h"
 
 #include "db/db_error.h"
+#include "entry/database_file.h"
 #include "entry/error_report.h"
 #include "entry/login_context.h"
+#include "entry/login_session.h"
 #include "entry/prompter.h"
 #include "entry/settings_store.h"
+#include "entry/shared_switches.h"
 
 namespace otherin::entry {
 
@@ -33,6 +36,8 @@ bool toBool(const QString& key, const QString& text) {
     return d != 0;
 }
 
+// The switches that move stock are not read here: they are the database's
+// (readSharedSwitches). IsAdmin and UserType come from the user's row.
 void readSettings(LoginContext& ctx, const SettingsStore& s) {
     auto text = [&](const QString& section, const char* key, const char* fallback) {
         return s.value(section, QString::fromLatin1(key), QString::fromUtf8(fallback));
@@ -42,32 +47,50 @@ void readSettings(LoginContext& ctx, const SettingsStore& s) {
     };
     ctx.msgTitle = text(kSetup, "msgTitle", "Mendaxo进销存");
     ctx.DBConnectionString = text(kDb, "DBConnectionString", "");
-    ctx.gLoginUserId = text(kLogin, "gLoginUserId", "0");
+    // Only a claim, checked against the login session (identifyUser).
+    ctx.gLoginUserId = text(kLogin, "gLoginUserId", "");
     ctx.gLoginUserName = text(kLogin, "gLoginUserName", "");
     ctx.gCurrentYear = shortValue(kSetup, "gCurrentYear", "0");
     ctx.gCurrentPeriod = shortValue(kSetup, "gCurrentPeriod", "0");
     ctx.gBillLength = shortValue(kSetup, "gBillLength", "6");
-    ctx.gIsCloseStock = shortValue(kSetup, "gIsCloseStock", "0");
     ctx.gIsUpdateBillNo = shortValue(kSetup, "gIsUpdateBillNo", "0");
-    ctx.IsAdmin = shortValue(kLogin, "IsAdmin", "0");
     ctx.gSeekItem = text(kSetup, "gSeekItem", "fNumber");
     ctx.gIsShowTip = toBool(QStringLiteral("gIsShowTip"), text(kSetup, "gIsShowTip", "true"));
     ctx.gAppPath = text(kSetup, "gAppPath", "");
-    ctx.gIsAddDelNumber = shortValue(kSetup, "gIsAddDelNumber", "0");
-    ctx.gIsCheckUpdate = shortValue(kSetup, "gIsCheckUpdate", "0");
-    ctx.gUpdateSingleBill = shortValue(kSetup, "gUpdateSingleBill", "0");
-    ctx.UserType = shortValue(kLogin, "UserType", "1");
 }
 
-void setConstants(LoginContext& ctx) {
-    ctx.gBillName = QString::fromUtf8(constants::kBillName);
-    ctx.gBillTypeId = constants::kBillTypeId;
-    ctx.gFromJournal = 0;
-    ctx.gViewName = QString::fromLatin1(constants::kViewName);
-    ctx.gIsRedBill = 0;
-    ctx.gCurrentInterId = 0;
-    ctx.gRightPrefix = QString::fromLatin1(constants::kRightPrefix);
-    ctx.gItemClassList = QString::fromLatin1(constants::kItemClassList);
+// Takes the user from the login session the host recorded, and the user's
+// name, administrator flag and type from tblUser: a settings file is the
+// user's own to edit and proves nothing.
+void identifyUser(LoginContext& ctx, const SettingsStore& s) {
+    const QString token = s.value(kLogin, QStringLiteral("gLoginToken"), QString());
+    if (token.trimmed().isEmpty()) {
+        throw LoginError(QStringLiteral("没有登录信息，请先登录再打开%1。").arg(ctx.gBillName));
+    }
+    const SessionCheck session = checkLoginSession(ctx.gConnection, token);
+    if (session.state == SessionCheck::State::Unknown) {
+        throw LoginError(QStringLiteral("登录信息无效，请重新登录。"));
+    }
+    if (session.state == SessionCheck::State::Expired) {
+        throw LoginError(QStringLiteral("登录已过期，请重新登录。"));
+    }
+    const QString claimed = ctx.gLoginUserId.trimmed();
+    bool numeric = false;
+    if (!claimed.isEmpty() && (claimed.toLongLong(&numeric) != session.userId || !numeric)) {
+        throw LoginError(QStringLiteral("设置中的用户与登录的用户不符，请重新登录。"));
+    }
+    db::Query q = ctx.gConnection.prepare(QStringLiteral(
+        "select coalesce(fname,''),coalesce(fIsAdmin,0),coalesce(fUserType,1) from tblUser where "
+        "fuserid=?"));
+    q.bind(session.userId).exec();
+    if (!q.next()) {
+        throw LoginError(
+            QStringLiteral("登录的用户 %1 已不存在，请重新登录。").arg(session.userId));
+    }
+    ctx.gLoginUserId = QString::number(session.userId);
+    ctx.gLoginUserName = q.value(0).toString();
+    ctx.IsAdmin = q.value(1).toInt();
+    ctx.UserType = q.value(2).toInt();
 }
 
 void readDatabase(LoginContext& ctx) {
@@ -76,7 +99,10 @@ void readDatabase(LoginContext& ctx) {
         db::Query q =
             c.prepare(QStringLiteral("select fNewBillName from tblMaxBillNo where ftypeid=?"));
         q.bind(ctx.gBillTypeId).exec();
-        if (q.next()) ctx.gBillName = q.value(0).toString();
+        // A row without a name keeps the module's own.
+        if (q.next() && !q.value(0).toString().trimmed().isEmpty()) {
+            ctx.gBillName = q.value(0).toString();
+        }
     }
     {
         db::Query q = c.prepare(
@@ -102,10 +128,29 @@ void readDatabase(LoginContext& ctx) {
 
 }  // namespace
 
+void setConstants(LoginContext& ctx) {
+    ctx.gBillName = QString::fromUtf8(constants::kBillName);
+    ctx.gBillTypeId = constants::kBillTypeId;
+    ctx.gFromJournal = 0;
+    ctx.gViewName = QString::fromLatin1(constants::kViewName);
+    ctx.gIsRedBill = 0;
+    ctx.gCurrentInterId = 0;
+    ctx.gRightPrefix = QString::fromLatin1(constants::kRightPrefix);
+    ctx.gItemClassList = QString::fromLatin1(constants::kItemClassList);
+}
+
 void startUp(LoginContext& ctx, const SettingsStore& settings, Prompter& prompter) {
     readSettings(ctx, settings);
     setConstants(ctx);
+    requireDatabaseFile(ctx.DBConnectionString);
     openConnection(ctx);
+    try {
+        identifyUser(ctx, settings);
+        readSharedSwitches(ctx);
+    } catch (...) {
+        closeConnection(ctx);
+        throw;
+    }
     try {
         readDatabase(ctx);
     } catch (const db::DbError& e) {

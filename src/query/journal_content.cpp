@@ -8,6 +8,12 @@ namespace otherin::query {
 
 namespace {
 
+constexpr double kScale = 1e6;
+constexpr qint64 kMicrosPerUnit = 1000000;
+// Below this many whole units, units in millionths plus the added fractions
+// stay well inside 64 bits.
+constexpr long double kExactUnits = 9e12L;
+
 bool isNumber(const QVariant& v) {
     switch (v.typeId()) {
         case QMetaType::Int:
@@ -20,6 +26,25 @@ bool isNumber(const QVariant& v) {
 }
 
 }  // namespace
+
+void ColumnTotal::add(double value) {
+    if (!std::isfinite(value)) {
+        units_ += value;
+        return;
+    }
+    const double whole = std::trunc(value);
+    units_ += whole;
+    micros_ += std::llround((value - whole) * kScale);
+}
+
+double ColumnTotal::value() const {
+    // While the total fits 64 bits of millionths, one division gives the
+    // double nearest to it, as a plain sum of millionths would.
+    if (std::fabs(units_) < kExactUnits) {
+        return static_cast<double>(static_cast<qint64>(units_) * kMicrosPerUnit + micros_) / kScale;
+    }
+    return static_cast<double>(units_ + static_cast<long double>(micros_) / kScale);
+}
 
 ValuePool::ValuePool() : values_(1) {}
 
@@ -47,7 +72,7 @@ quint32 ValuePool::add(const QVariant& value) {
 }
 
 JournalContent::JournalContent(std::vector<JournalColumn> columns)
-    : columns_(std::move(columns)), pools_(columns_.size()), totals_(columns_.size(), 0) {
+    : columns_(std::move(columns)), pools_(columns_.size()), totals_(columns_.size()) {
     for (int c = 1; c < columnCount(); ++c) {
         if (columns_[c].summed) summed_.push_back(c);
     }
@@ -57,7 +82,7 @@ void JournalContent::appendLine(const QVariant* values, bool billStart, bool aud
     const size_t n = columns_.size();
     for (size_t c = 0; c < n; ++c) cells_.push_back(pools_[c].add(values[c]));
     for (const int c : summed_) {
-        totals_[c] += std::llround(numberOf(values[c]) * kTotalScale);
+        totals_[c].add(numberOf(values[c]));
     }
     flags_.push_back((billStart ? kBillStart : 0) | (audited ? kAudited : 0));
 }

@@ -35,14 +35,24 @@ class ValuePool {
     QHash<double, quint32> numbers_;
 };
 
+// The total of one summed column. Whole units and millionths are added apart:
+// the millionths stay exact however many lines there are, and the whole units
+// go far beyond what 64 bits of millionths hold (about 9.2e12), so a large
+// journal never wraps into a negative total.
+class ColumnTotal {
+  public:
+    void add(double value);
+    double value() const;
+
+  private:
+    long double units_ = 0;
+    qint64 micros_ = 0;
+};
+
 // Everything one load of the journal produced, built line by line and then
 // handed to the model in one piece.
 class JournalContent {
   public:
-    // Totals are kept as integers of millionths, so adding 20000 lines does
-    // not drift.
-    static constexpr double kTotalScale = 1e6;
-
     JournalContent() = default;
     explicit JournalContent(std::vector<JournalColumn> columns);
 
@@ -59,7 +69,7 @@ class JournalContent {
     }
     bool isBillStart(int line) const { return flags_[line] & kBillStart; }
     bool isAudited(int line) const { return flags_[line] & kAudited; }
-    double total(int column) const { return static_cast<double>(totals_[column]) / kTotalScale; }
+    double total(int column) const { return totals_[column].value(); }
 
     // Bill ids in line order, joined by "," (a bill split by the order is
     // listed once per run of its lines).
@@ -75,7 +85,7 @@ class JournalContent {
     std::vector<int> summed_;
     std::vector<quint32> cells_;
     std::vector<quint8> flags_;
-    std::vector<qint64> totals_;
+    std::vector<ColumnTotal> totals_;
     int billCount_ = 0;
     QString idList_;
 };

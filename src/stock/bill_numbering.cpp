@@ -3,8 +3,8 @@
 #include <limits>
 
 #include "db/connection.h"
-#include "db/db_error.h"
 #include "db/transaction.h"
+#include "db/upgrade_bill_number_index.h"
 #include "entry/error_report.h"
 #include "entry/login_context.h"
 #include "entry/prompter.h"
@@ -16,6 +16,7 @@ namespace {
 const QString kBillTable = QStringLiteral("ICStockBill");
 const QString kDefaultPrefix = QStringLiteral("BIn");
 const QString kFirstDefaultNumber = QStringLiteral("BIn0000001");
+const QString kDuplicateNumber = QStringLiteral("单据编号不能重复!");
 
 // Counters are 32-bit; the database would go on counting past that, so a
 // value that no longer fits stops the issue instead of wrapping.
@@ -29,7 +30,17 @@ qint32 counterValue(const QVariant& stored, const QString& counterName) {
     return static_cast<qint32>(value);
 }
 
-// The oldest freed number of the type, if any.
+qint32 billCounterValue(const QVariant& stored) {
+    return counterValue(stored, QStringLiteral("单据编号计数器"));
+}
+
+// A freed number still worth offering: not blank and carried by no bill of
+// its type (a changed bill may have taken it since it was freed).
+const QString kUsableFreed = QStringLiteral(
+    "trim(fbillnumber)<>'' and not exists (select 1 from icstockbill b where "
+    "b.ftrantype=tblBillNoAdd.fTypeId and b.fbillno=tblBillNoAdd.fbillnumber)");
+
+// The oldest usable freed number of the type, if any.
 std::optional<QString> oldestFreedNumber(db::Connection& connection, int billTypeId) {
     // Inside a save the number is taken: on the server a freed number that
     // another clerk's save holds is passed over rather than waited for.
@@ -37,39 +48,85 @@ std::optional<QString> oldestFreedNumber(db::Connection& connection, int billTyp
                              ? QStringLiteral(" for update skip locked")
                              : QString();
     db::Query q = connection.prepare(
-        connection.dialect().limitRows(QStringLiteral("fbillnumber from tblBillNoAdd where "
-                                                      "fTypeId=? order by finterid"),
-                                       1) +
+        connection.dialect().limitRows(
+            QStringLiteral("fbillnumber from tblBillNoAdd where fTypeId=? and ") + kUsableFreed +
+                QStringLiteral(" order by finterid"),
+            1) +
         lock);
     q.bind(billTypeId).exec();
     if (!q.next()) return std::nullopt;
     return q.value(0).toString();
 }
 
-// Advances the type's number counter and answers the number it gives.
-QString advanceNumberCounter(entry::LoginContext& ctx, const QString& typedNumber) {
-    db::Connection& c = ctx.gConnection;
-    const bool typed = ctx.gIsUpdateBillNo != 0;
+// Drops the freed numbers of the type that can no longer be issued, then
+// takes the oldest of the rest.
+std::optional<QString> takeFreedNumber(db::Connection& connection, int billTypeId) {
+    connection.exec(QStringLiteral("delete from tblBillNoAdd where fTypeId=? and not (") +
+                        kUsableFreed + QLatin1Char(')'),
+                    {billTypeId});
+    return oldestFreedNumber(connection, billTypeId);
+}
+
+void forgetFreedNumber(db::Connection& connection, int billTypeId, const QString& number) {
+    connection.exec(QStringLiteral("delete from tblBillNoAdd where fTypeId=? and fbillnumber=?"),
+                    {billTypeId, number});
+}
+
+struct CounterStep {
+    qint32 counter = 0;
+    QString prefix;
+    int digits = 0;
+    bool created = false;  // the type had no counter row: this step made it at 1
+};
+
+// Advances the type's number counter by one, atomically under the write lock
+// of the open transaction.
+CounterStep advanceCounter(db::Connection& c, int billTypeId) {
     // One statement advances the counter and reads the value it gave: a second
     // clerk's advance waits for this transaction and then reads past it.
-    db::Query q = c.prepare(QStringLiteral(
-        "update tblMaxBillNo set fbillno=fbillno+1 where ftypeid=? returning fbillno,fPreLetter"));
-    q.bind(ctx.gBillTypeId).exec();
-    if (!q.next()) {
-        // The type's first number: a clerk who creates the row at the same
-        // moment turns this insert into the advance it would have been.
-        q = c.prepare(QStringLiteral(
-            "insert into tblMaxBillNo(ftypeid,fbillno,fPreLetter) values(?,1,?) on conflict"
-            "(ftypeid) do update set fbillno=tblMaxBillNo.fbillno+1 returning fbillno,fPreLetter"));
-        q.bind(ctx.gBillTypeId).bind(kDefaultPrefix).exec();
-        if (!q.next()) throw db::DbError(QStringLiteral("单据编号计数器读取失败"));
-        if (q.value(0).toLongLong() == 1) return typed ? typedNumber : kFirstDefaultNumber;
+    db::Query q = c.prepare(
+        QStringLiteral("update tblMaxBillNo set fbillno=fbillno+1 where ftypeid=? "
+                       "returning fbillno,fPreLetter,coalesce(flength,6)"));
+    q.bind(billTypeId).exec();
+    if (q.next()) {
+        return {billCounterValue(q.value(0)), q.value(1).toString(), q.value(2).toInt(), false};
     }
-    const qint32 counter = counterValue(q.value(0), QStringLiteral("单据编号计数器"));
-    return typed ? typedNumber : formatBillNumber(q.value(1).toString(), counter, ctx.gBillLength);
+    // The type's first number: a clerk who creates the row at the same moment
+    // turns this insert into the advance it would have been.
+    q = c.prepare(QStringLiteral(
+        "insert into tblMaxBillNo(ftypeid,fbillno,fPreLetter) values(?,1,?) on conflict"
+        "(ftypeid) do update set fbillno=tblMaxBillNo.fbillno+1 "
+        "returning fbillno,fPreLetter,coalesce(flength,6)"));
+    q.bind(billTypeId).bind(kDefaultPrefix).exec();
+    if (!q.next()) throw db::DbError(QStringLiteral("单据编号计数器读取失败"));
+    const qint32 counter = billCounterValue(q.value(0));
+    return {counter, q.value(1).toString(), q.value(2).toInt(), counter == 1};
+}
+
+// Advances the counter until it gives a number no bill of the type carries:
+// numbers typed ahead of the counter are passed over, not issued twice.
+// `digits` empty: the type's own digit count.
+QString counterNumber(db::Connection& c, int billTypeId, std::optional<int> digits) {
+    for (;;) {
+        const CounterStep step = advanceCounter(c, billTypeId);
+        const QString number = step.created ? kFirstDefaultNumber
+                                            : formatBillNumber(step.prefix, step.counter,
+                                                               digits.value_or(step.digits));
+        if (!billNumberTakenInType(c, billTypeId, number)) return number;
+    }
 }
 
 }  // namespace
+
+DuplicateBillNumber::DuplicateBillNumber() : db::DbError(kDuplicateNumber) {}
+
+bool isBillNumberClash(const db::DbError& error) {
+    const QString& m = error.message();
+    // SQLite names the columns of the refused key, the servers the index.
+    return m.contains(QLatin1String(db::schema::kBillNumberIndex), Qt::CaseInsensitive) ||
+           (m.contains(QLatin1String("unique"), Qt::CaseInsensitive) &&
+            m.contains(QLatin1String("icstockbill.fbillno"), Qt::CaseInsensitive));
+}
 
 QString formatBillNumber(const QString& prefix, qint32 counter, int digits) {
     const QString text = QString::number(counter);
@@ -87,9 +144,12 @@ QString previewBillNumber(entry::LoginContext& ctx, entry::Prompter& prompter, i
         q.bind(billTypeId).exec();
         if (q.next()) {
             ctx.gBillLength = q.value(2).toInt();
-            const qint32 counter =
-                counterValue(q.value(0).toLongLong() + 1, QStringLiteral("单据编号计数器"));
-            preview = formatBillNumber(q.value(1).toString(), counter, ctx.gBillLength);
+            const QString prefix = q.value(1).toString();
+            qlonglong next = q.value(0).toLongLong() + 1;
+            for (;; ++next) {
+                preview = formatBillNumber(prefix, billCounterValue(next), ctx.gBillLength);
+                if (!billNumberTakenInType(c, billTypeId, preview)) break;
+            }
         }
         // Freed numbers are those of the module's own bill type.
         if (ctx.gIsAddDelNumber == 1) {
@@ -107,6 +167,17 @@ bool billNumberIsFree(db::Connection& connection, const QString& number) {
                .scalar(QStringLiteral("select count(finterid) from icstockbill where fbillno=?"),
                        {number})
                .toInt() == 0;
+}
+
+bool billNumberTakenInType(db::Connection& connection, int billTypeId, const QString& number) {
+    // Worded as the unique index's condition, so the index answers it.
+    return connection
+        .scalar(connection.dialect().limitRows(
+                    QStringLiteral("1 from icstockbill where ftrantype=? and fbillno=? and "
+                                   "fbillno<>''"),
+                    1),
+                {billTypeId, number})
+        .isValid();
 }
 
 qint32 nextInternalId(db::Connection& connection, const QString& tableName) {
@@ -138,7 +209,7 @@ std::optional<qint32> issueBillId(entry::LoginContext& ctx, entry::Prompter& pro
         throw db::DbError(QStringLiteral("单据内码须在保存事务开始之前取得"));
     }
     if (ctx.gIsUpdateBillNo == 1 && !billNumberIsFree(ctx.gConnection, typedNumber.trimmed())) {
-        prompter.message(QStringLiteral("单据编号不能重复!"), entry::Icon::Critical, ctx.msgTitle);
+        prompter.message(kDuplicateNumber, entry::Icon::Critical, ctx.msgTitle);
         entry::closeConnection(ctx);
         return std::nullopt;
     }
@@ -150,17 +221,30 @@ QString issueBillNumber(entry::LoginContext& ctx, const QString& typedNumber) {
     if (c.transactionDepth() == 0) {
         throw db::DbError(QStringLiteral("单据编号须在保存事务之内发放"));
     }
-    std::optional<QString> freed;
-    if (ctx.gIsAddDelNumber == 1) freed = oldestFreedNumber(c, ctx.gBillTypeId);
-    const QString number = freed ? *freed : advanceNumberCounter(ctx, typedNumber);
-    // The check before the transaction holds no lock: a typed number is checked
-    // again here, under the write lock, against a bill saved in between.
-    if (!freed && ctx.gIsUpdateBillNo == 1 && !billNumberIsFree(c, number.trimmed())) {
-        throw db::DbError(QStringLiteral("单据编号不能重复!"));
+    const int type = ctx.gBillTypeId;
+    std::optional<QString> number;
+    if (ctx.gIsAddDelNumber == 1) number = takeFreedNumber(c, type);
+    if (!number && ctx.gIsUpdateBillNo != 0) {
+        advanceCounter(c, type);  // a typed number still moves the counter on
+        number = typedNumber.trimmed();
+        // The check before the transaction held no lock: a bill saved in
+        // between may carry the number by now.
+        const bool taken = ctx.gIsUpdateBillNo == 1 ? !billNumberIsFree(c, *number)
+                                                    : billNumberTakenInType(c, type, *number);
+        if (taken) throw DuplicateBillNumber();
     }
+    if (!number) number = counterNumber(c, type, ctx.gBillLength);
     // A number in use is never offered again, whichever way it was issued.
-    c.exec(QStringLiteral("delete from tblBillNoAdd where fTypeId=? and fbillnumber=?"),
-           {ctx.gBillTypeId, number});
+    forgetFreedNumber(c, type, *number);
+    return *number;
+}
+
+QString issueCounterNumber(db::Connection& connection, int billTypeId) {
+    if (connection.transactionDepth() == 0) {
+        throw db::DbError(QStringLiteral("单据编号须在保存事务之内发放"));
+    }
+    const QString number = counterNumber(connection, billTypeId, std::nullopt);
+    forgetFreedNumber(connection, billTypeId, number);
     return number;
 }
 

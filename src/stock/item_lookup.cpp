@@ -19,12 +19,11 @@ QString textOf(const db::Query& q, const QString& column) {
     return v.toString();
 }
 
-QString shortText(const db::Query& q, const QString& column) {
+// Record ids are 32-bit, like the id counters that issue them.
+QString idText(const db::Query& q, const QString& column) {
     bool ok = false;
-    const int value = textOf(q, column).toInt(&ok);
-    if (!ok || value < -32768 || value > 32767) {
-        throw db::DbError(QStringLiteral("字段 %1 的值超出范围").arg(column));
-    }
+    const qint32 value = textOf(q, column).toInt(&ok);
+    if (!ok) throw db::DbError(QStringLiteral("字段 %1 的值超出范围").arg(column));
     return QString::number(value);
 }
 
@@ -76,7 +75,7 @@ void copyItem(const db::Query& q, LookupRecord& r) {
     r.salesPrice = textOf(q, QStringLiteral("fOutPrice"));
     r.itemUnitFactor = textOf(q, QStringLiteral("fxs"));
     r.unitGroup = textOf(q, QStringLiteral("fUnitParentId"));
-    r.defaultWarehouse = shortText(q, QStringLiteral("fstockid"));
+    r.defaultWarehouse = idText(q, QStringLiteral("fstockid"));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "stock/stock_ledger.h"
 
+#include <vector>
+
 #include "db/connection.h"
 #include "stock/id_list.h"
 
@@ -44,6 +46,40 @@ QString postingStatement(const db::Dialect& dialect, const QString& billConditio
              dialect.decimal(QStringLiteral("tblTimeStock.famount+excluded.famount")));
 }
 
+struct LedgerKey {
+    QVariant warehouse, item, unit, batch, place;
+};
+
+// The empty rows among the keys of the selected bills' lines: the lines lead,
+// and each one finds its row through the ledger's unique key index, so the
+// ledger is never scanned. The rows are deleted on their full key, and only
+// while still empty.
+void removeEmptyRows(db::Connection& connection, const QString& billCondition,
+                     const QVariantList& values) {
+    std::vector<LedgerKey> keys;
+    {
+        db::Query q = connection.prepare(
+            QStringLiteral(
+                "select distinct t.fstockid,t.fitemid,t.funitid,t.fbatchno,t.fStockPlace from"
+                " icstockbill as a inner join icstockbillentry as b on a.finterid=b.finterid"
+                " inner join tblTimeStock as t on t.fstockid=a.fstockid1 and t.fitemid=b.fitemid"
+                " and t.funitid=b.funitid and t.fbatchno=coalesce(b.fbatchno,'') and"
+                " t.fStockPlace=coalesce(b.fstockplace,0) where %1 and t.fqty=0 and t.famount=0")
+                .arg(billCondition));
+        for (const auto& v : values) q.bind(v);
+        q.exec();
+        while (q.next()) {
+            keys.push_back({q.value(0), q.value(1), q.value(2), q.value(3), q.value(4)});
+        }
+    }
+    for (const LedgerKey& k : keys) {
+        connection.exec(QStringLiteral("delete from tblTimeStock where fstockid=? and fitemid=? and"
+                                       " funitid=? and fbatchno=? and fStockPlace=? and fqty=0"
+                                       " and famount=0"),
+                        {k.warehouse, k.item, k.unit, k.batch, k.place});
+    }
+}
+
 }  // namespace
 
 void postToTimeStock(db::Connection& connection, qint32 interId, PostDirection direction) {
@@ -66,8 +102,13 @@ void postToTimeStock(db::Connection& connection, const QString& idList, PostDire
     postToTimeStock(connection, parseIdList(idList), direction);
 }
 
-void removeZeroStockRows(db::Connection& connection) {
-    connection.exec(QStringLiteral("delete from tblTimeStock where fqty=0"));
+void removeZeroStockRows(db::Connection& connection, const QList<qint32>& interIds) {
+    if (interIds.isEmpty()) return;
+    removeEmptyRows(connection, QStringLiteral("a.finterid in (%1)").arg(sqlIdList(interIds)), {});
+}
+
+void removeZeroStockRows(db::Connection& connection, qint32 interId) {
+    removeEmptyRows(connection, QStringLiteral("a.finterid=?"), {interId});
 }
 
 }  // namespace otherin::stock

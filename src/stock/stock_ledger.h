@@ -32,8 +32,13 @@ void postToTimeStock(db::Connection& connection, const QList<qint32>& interIds,
 // raises db::DbError before anything is written.
 void postToTimeStock(db::Connection& connection, const QString& idList, PostDirection direction);
 
-// The zero-row clean-up: deletes every ledger row whose quantity is exactly 0,
-// whatever its amount and whichever bill brought it there.
-void removeZeroStockRows(db::Connection& connection);
+// The zero-row clean-up after a posting: deletes the ledger rows that hold
+// neither quantity nor amount, among the keys the lines of `interIds` post to.
+// A row whose quantity is 0 but whose amount is not stays: it carries stock
+// value that a later reversal at another price needs to find. Rows of other
+// keys are left alone, so the cost follows the bills, not the ledger's size.
+// Call it while the bills' lines are still stored.
+void removeZeroStockRows(db::Connection& connection, const QList<qint32>& interIds);
+void removeZeroStockRows(db::Connection& connection, qint32 interId);
 
 }  // namespace otherin::stock

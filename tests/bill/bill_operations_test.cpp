@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <latch>
+#include <optional>
 #include <thread>
 
 #include "bill/bill_operations.h"
@@ -23,6 +25,7 @@ class BillOperationsTest : public ::testing::Test {
         ctx_.gLoginUserId = QStringLiteral("2");
         ctx_.gBillTypeId = 7;
         ctx_.gPeriodStartDate = QStringLiteral("2026-12-01");
+        prompter_.watch(ctx_.gConnection);
     }
 
     // A bill of warehouse 1 with lines (item, qty, amount) on one batch.
@@ -135,19 +138,17 @@ TEST_F(BillOperationsTest, VoidAndUnVoidMoveTheLedgerOnlyUnderSavePosting) {
     ctx_.gIdList = QStringLiteral("1");
     ASSERT_TRUE(bill::cancelBill(ctx_, prompter_));
     EXPECT_DOUBLE_EQ(stockOf(101), 0.0);
-    EXPECT_EQ(ledgerRows(), 0);  // both zero rows cleaned up
+    // the bill's emptied row went; another key's row that still holds value stays
+    EXPECT_EQ(ledgerRows(), 1);
     EXPECT_FALSE(bill::cancelBill(ctx_, prompter_));
     EXPECT_EQ(prompter_.lastText(), QStringLiteral("编号为:QT01的单据已经作废!操作不成功"));
     ASSERT_TRUE(bill::unCancelBill(ctx_, prompter_));
     EXPECT_DOUBLE_EQ(stockOf(101), 5.0);
 
     ctx_.gIsCheckUpdate = 1;
-    db_.exec(QStringLiteral(
-        "insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,famount) "
-        "values(1,300,1,'',0,0,7)"));
     ASSERT_TRUE(bill::cancelBill(ctx_, prompter_));
-    EXPECT_DOUBLE_EQ(stockOf(101), 5.0);
-    EXPECT_EQ(ledgerRows(), 1);  // the zero row went, the bill's stock stayed
+    EXPECT_DOUBLE_EQ(stockOf(101), 5.0);  // the bill's stock stayed
+    EXPECT_EQ(ledgerRows(), 2);
     ASSERT_TRUE(bill::unCancelBill(ctx_, prompter_));
     ctx_.gIdList = QStringLiteral("1");
     EXPECT_FALSE(bill::unCancelBill(ctx_, prompter_));
@@ -212,6 +213,76 @@ TEST_F(BillOperationsTest, IdListThatIsNotNumbersIsRefusedWithoutWriting) {
     EXPECT_FALSE(bill::checkBill(ctx_, prompter_, QStringLiteral("1) or (1=1")));
     EXPECT_EQ(prompter_.messages().size(), 1u);
     EXPECT_EQ(status(1), 0);
+}
+
+// Every refusal of the five operations, and the read that finds no bill, is
+// told only after the transaction has ended: the fixture's prompter fails the
+// test on any dialogue while the operation's connection is in a transaction.
+TEST_F(BillOperationsTest, RefusalsAreToldAfterTheTransactionEnds) {
+    addBill(1, QStringLiteral("QT01"), QStringLiteral("2026-12-05"), {{101, 5}}, 1);
+    addBill(2, QStringLiteral("QT02"), QStringLiteral("2026-12-05"), {{101, 5}});
+    addBill(3, QStringLiteral("QT03"), QStringLiteral("2026-12-05"), {{101, 5}}, 0, 1);
+    using Operation = bool (*)(entry::LoginContext&, entry::Prompter&);
+    const Operation audit = [](entry::LoginContext& c, entry::Prompter& p) {
+        return bill::checkBill(c, p, c.gIdList);
+    };
+    const struct {
+        Operation run;
+        const char* ids;
+        QString text;
+    } cases[] = {
+        {audit, "1", QStringLiteral("编号为:QT01的单据已经审核!操作不成功")},
+        {audit, "99", QStringLiteral("数据读取错误！")},
+        {&bill::unCheckBill, "2", QStringLiteral("编号为:QT02的单据未审核!操作不成功")},
+        {&bill::unCheckBill, "99", QStringLiteral("数据读取错误！")},
+        {&bill::cancelBill, "3", QStringLiteral("编号为:QT03的单据已经作废!操作不成功")},
+        {&bill::unCancelBill, "2", QStringLiteral("编号为:QT02的单据未作废!操作不成功")},
+        {&bill::deleteBill, "1", QStringLiteral("编号为:QT01的单据已经审核!操作不成功")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        prompter_.clear();
+        ctx_.gIdList = QLatin1String(c.ids);
+        EXPECT_FALSE(c.run(ctx_, prompter_));
+        EXPECT_EQ(prompter_.lastText(), c.text);
+        EXPECT_EQ(ctx_.gConnection.transactionDepth(), 0);
+    }
+    EXPECT_EQ(status(1) * 100 + status(2) * 10 + status(3), 100);
+    EXPECT_EQ(db_.scalar(QStringLiteral("select count(*) from icstockbill")).toInt(), 3);
+}
+
+// Answers its message late: while the box is still open, another user audits
+// another bill on a connection of their own.
+class LatePrompter : public ScriptedPrompter {
+  public:
+    std::function<void()> whileOpen;
+    void message(const QString& text, entry::Icon icon, const QString& title) override {
+        ScriptedPrompter::message(text, icon, title);
+        if (whileOpen) whileOpen();
+    }
+};
+
+TEST_F(BillOperationsTest, ARefusalWaitingForTheUserDoesNotBlockAnotherUsersAudit) {
+    addBill(1, QStringLiteral("QT01"), QStringLiteral("2026-12-05"), {{101, 5}}, 1);
+    addBill(2, QStringLiteral("QT02"), QStringLiteral("2026-12-05"), {{102, 4}});
+    entry::LoginContext other;
+    other.DBConnectionString = db_.connectionString();
+    other.gLoginUserId = QStringLiteral("3");
+    other.gIsCheckUpdate = 1;
+    ScriptedPrompter otherPrompter;
+    otherPrompter.watch(other.gConnection);
+    std::optional<bool> otherAudited;
+    LatePrompter late;
+    late.watch(ctx_.gConnection);
+    late.whileOpen = [&] { otherAudited = bill::checkBill(other, otherPrompter, "2"); };
+
+    EXPECT_FALSE(bill::checkBill(ctx_, late, QStringLiteral("1")));
+    EXPECT_EQ(late.lastText(), QStringLiteral("编号为:QT01的单据已经审核!操作不成功"));
+    ASSERT_TRUE(otherAudited.has_value());
+    EXPECT_TRUE(*otherAudited) << otherPrompter.lastText().toStdString();
+    EXPECT_TRUE(otherPrompter.messages().empty());
+    EXPECT_EQ(status(2), 1);
+    EXPECT_DOUBLE_EQ(stockOf(102), 4.0);
 }
 
 TEST_F(BillOperationsTest, TwoUsersAuditingAtOnceAuditAndPostOnce) {

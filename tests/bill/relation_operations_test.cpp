@@ -41,6 +41,7 @@ class RelationOperationsTest : public ::testing::Test {
         ctx_.gCurrentYear = 2026;
         ctx_.gCurrentPeriod = 12;
         ctx_.gPeriodStartDate = QStringLiteral("2026-12-01");
+        prompter_.watch(ctx_.gConnection);
         db_.execAll(
             {QStringLiteral("insert into tblMaxBillNo(ftypeid,fbillno,fPreLetter,flength) "
                             "values(7,11,'QTRK',6)"),

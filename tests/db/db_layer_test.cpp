@@ -55,6 +55,26 @@ TEST_F(DbLayerTest, OpenIsIdempotentAndCloseWithoutOpenDoesNothing) {
     EXPECT_EQ(rows(), 1);
 }
 
+// Operations end with close(), yet the physical connection lives on: a temporary
+// table (private to one physical connection) survives from one operation to the
+// next, and a transaction left open by a failed operation is rolled back.
+TEST_F(DbLayerTest, CloseEndsTheOperationButKeepsThePhysicalConnection) {
+    c_.exec(QStringLiteral("create temp table scratch(x integer)"));
+    c_.close();
+    c_.open(cs_);
+    EXPECT_NO_THROW(c_.exec(QStringLiteral("insert into scratch(x) values(1)")));
+
+    auto* guard = new TransactionGuard(c_);
+    c_.exec(QStringLiteral("insert into t(id) values(2)"));
+    c_.close();
+    EXPECT_EQ(c_.transactionDepth(), 0);
+    c_.open(cs_);
+    EXPECT_EQ(rows(), 0);
+    delete guard;  // its rollback finds nothing left to undo
+    EXPECT_EQ(rows(), 0);
+    EXPECT_TRUE(c_.isOpen());
+}
+
 TEST_F(DbLayerTest, GuardRollsBackUnlessCommittedAndNestedGuardsJoin) {
     {
         TransactionGuard outer(c_);

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QSqlRecord>
+#include <QTemporaryDir>
 
+#include "db/db_error.h"
 #include "db/schema.h"
 #include "support/test_database.h"
 
@@ -88,4 +90,118 @@ TEST(SchemaTest, DemoDatabaseDeliversTheBillViewColumns) {
     }
     EXPECT_GE(count, 3);
     EXPECT_FALSE(q.value(QStringLiteral("NamefStockId1")).toString().isEmpty());
+}
+
+namespace {
+
+// What a bill insert did: stored, or refused by the database.
+bool inserts(TestDatabase& db, int id, int type, const QString& number) {
+    try {
+        db.exec(QStringLiteral("insert into icstockbill(finterid,ftrantype,fbillno) values(?,?,?)"),
+                {id, type, number});
+        return true;
+    } catch (const otherin::db::DbError&) {
+        return false;
+    }
+}
+
+QStringList column(otherin::db::Connection& c, const QString& sql) {
+    auto q = c.prepare(sql);
+    q.exec();
+    QStringList out;
+    while (q.next()) out << q.value(0).toString();
+    return out;
+}
+
+}  // namespace
+
+// A number is one bill's within its type; types share numbers freely, and
+// bills without a number (other modules' drafts) may be many.
+TEST(SchemaTest, BillNumberIsUniqueWithinItsTypeOnly) {
+    TestDatabase db;
+    const struct {
+        int type;
+        const char* number;
+        bool stored;
+    } cases[] = {
+        {7, "QT1", true},  {7, "QT1", false}, {1, "QT1", true}, {1, "QT1", false}, {7, "qt1", true},
+        {7, "QT1 ", true}, {7, "", true},     {7, "", true},    {1, "", true},     {8, "QT1", true},
+    };
+    int id = 0;
+    for (const auto& c : cases) {
+        EXPECT_EQ(inserts(db, ++id, c.type, QString::fromUtf8(c.number)), c.stored)
+            << c.type << " \"" << c.number << "\"";
+    }
+    // A change onto a number the type holds is refused the same way.
+    EXPECT_THROW(db.exec(QStringLiteral("update icstockbill set fbillno='QT1' where finterid=5")),
+                 otherin::db::DbError);
+}
+
+// A database of the first version that holds doubled numbers keeps its data
+// and its version: the upgrade names every doubled number with its bills and
+// stops the start. Once the numbers are told apart, the next start adds the
+// index.
+TEST(SchemaTest, UpgradeWithDoubledNumbersRefusesUntilTheyAreResolved) {
+    QTemporaryDir dir;
+    otherin::db::Connection c;
+    c.open(QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("old.sqlite")));
+    schema::runScript(c, schema::schemaScript());
+    ASSERT_EQ(schema::currentVersion(c), 1);
+    c.exec(QStringLiteral(
+        "insert into icstockbill(finterid,ftrantype,fbillno) values"
+        "(3,7,'QTRK000007'),(4,7,'QTRK000008'),(9,7,'QTRK000007'),(12,7,'QTRK000007'),"
+        "(5,1,'CG-1'),(6,1,'CG-1'),(7,7,'CG-1'),(8,7,''),(10,7,''),(11,1,'QTRK000008')"));
+    const QStringList before =
+        column(c, QStringLiteral("select finterid||':'||ftrantype||':'||fbillno from icstockbill "
+                                 "order by finterid"));
+
+    QString message;
+    try {
+        schema::ensureSchema(c);
+    } catch (const otherin::db::DbError& e) {
+        message = e.message();
+    }
+    EXPECT_TRUE(message.contains(QStringLiteral("单据类型1 编号\"CG-1\": 内码 5、6")))
+        << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("单据类型7 编号\"QTRK000007\": 内码 3、9、12")))
+        << message.toStdString();
+    EXPECT_TRUE(message.startsWith(QStringLiteral("数据库中有2个单据编号")))
+        << message.toStdString();
+    EXPECT_FALSE(message.contains(QStringLiteral("QTRK000008")));
+    EXPECT_EQ(schema::currentVersion(c), 1);
+    EXPECT_EQ(column(c, QStringLiteral("select finterid||':'||ftrantype||':'||fbillno from "
+                                       "icstockbill order by finterid")),
+              before);
+    EXPECT_THROW(schema::ensureSchema(c), otherin::db::DbError);  // tried again, same answer
+
+    c.exec(
+        QStringLiteral("update icstockbill set fbillno=fbillno||'-'||finterid where "
+                       "finterid in (6,9,12)"));
+    EXPECT_FALSE(schema::ensureSchema(c));
+    EXPECT_EQ(schema::currentVersion(c), schema::kVersion);
+    EXPECT_THROW(
+        c.exec(QStringLiteral(
+            "insert into icstockbill(finterid,ftrantype,fbillno) values(20,7,'QTRK000007')")),
+        otherin::db::DbError);
+}
+
+// Many doubled numbers are counted rather than all listed, so the message
+// stays readable.
+TEST(SchemaTest, LongListOfDoubledNumbersIsCut) {
+    QTemporaryDir dir;
+    otherin::db::Connection c;
+    c.open(QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("old.sqlite")));
+    schema::runScript(c, schema::schemaScript());
+    for (int i = 1; i <= 50; ++i) {
+        c.exec(QStringLiteral("insert into icstockbill(finterid,ftrantype,fbillno) values(?,7,?)"),
+               {i, QStringLiteral("N%1").arg((i + 1) / 2, 2, 10, QLatin1Char('0'))});
+    }
+    try {
+        schema::ensureSchema(c);
+        ADD_FAILURE() << "the doubled numbers were let through";
+    } catch (const otherin::db::DbError& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("N20\": 内码 39、40")));
+        EXPECT_FALSE(e.message().contains(QStringLiteral("N21")));
+        EXPECT_TRUE(e.message().contains(QStringLiteral("另有5个重复编号")));
+    }
 }

@@ -65,6 +65,7 @@ class EditorTest : public ::testing::Test {
         ctx.gLoginUserId = QStringLiteral("1");
         ctx.IsAdmin = 1;
         ctx.gItemClassList = QStringLiteral(",G01,G02,G03,");
+        prompter.watch(ctx.gConnection);
     }
 
     // Lays out and starts the controller; the mode is the context's.

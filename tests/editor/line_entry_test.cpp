@@ -1,4 +1,5 @@
 #include <QSignalSpy>
+#include <functional>
 
 #include "editor_fixture.h"
 
@@ -145,6 +146,109 @@ TEST_F(LineEntryTest, TypedAmountSetsThePriceAndTheStripSumsTheColumns) {
     ASSERT_TRUE(type(7, 2, QStringLiteral("7")));
     EXPECT_EQ(grid().value(6, 2), 1.5);
     EXPECT_EQ(form->strip.value(7), 19.0);
+    EXPECT_TRUE(prompter.messages().empty());
+}
+
+// Every line whose amount disagrees with quantity × price when an amount is
+// typed gets its price from the amount: lines loaded that way, lines changed
+// by the program in between, lines written in a bulk change or moved by an
+// inserted row; lines that agree keep theirs.
+TEST_F(LineEntryTest, TypedAmountRepricesEveryLineThatDisagrees) {
+    open();
+    ASSERT_TRUE(move(1, 1, 5, 1));
+    LineGrid& g = grid();
+    auto line = [&g](int r, const char* qty, const char* price, const char* amount) {
+        g.setText(1, r, QStringLiteral("x"));
+        g.setText(5, r, QLatin1String(qty));
+        g.setText(6, r, QLatin1String(price));
+        g.setText(7, r, QLatin1String(amount));
+    };
+    {
+        // As a bill comes from storage: one reset, stored amounts kept.
+        LineGrid::BulkChange bulk(g);
+        line(1, "2", "1", "5");
+        line(2, "2", "1", "2");
+        line(3, "2", "1", "7");
+        line(4, "2", "1", "2");
+    }
+    auto typeAmount = [&](int r, const char* amount) {
+        ASSERT_TRUE(move(editor->state().active.column, editor->state().active.row, 7, r));
+        ASSERT_TRUE(type(7, r, QLatin1String(amount)));
+    };
+    auto prices = [&g] {
+        QStringList out;
+        for (int r = 1; r <= 5; ++r) out << g.text(6, r);
+        return out.join(QLatin1Char(' '));
+    };
+    typeAmount(2, "4");
+    EXPECT_EQ(prices(), QStringLiteral("2.50 2.00 3.50 1.00 "));
+
+    // Changed by the program, not typed: it follows at the next typed amount.
+    g.setText(7, 4, QStringLiteral("8"));
+    EXPECT_EQ(prices(), QStringLiteral("2.50 2.00 3.50 1.00 "));
+    typeAmount(1, "6");
+    EXPECT_EQ(prices(), QStringLiteral("3.00 2.00 3.50 4.00 "));
+
+    {
+        LineGrid::BulkChange bulk(g);
+        g.setText(7, 3, QStringLiteral("9"));
+    }
+    typeAmount(2, "5");
+    EXPECT_EQ(prices(), QStringLiteral("3.00 2.50 4.50 4.00 "));
+
+    // A line changed, then moved down by a row inserted above it.
+    g.setText(7, 4, QStringLiteral("10"));
+    g.insertRowAt(1);
+    line(1, "1", "1", "1");
+    typeAmount(2, "8");
+    EXPECT_EQ(prices(), QStringLiteral("1.00 4.00 2.50 4.50 5.00"));
+
+    // A line changed, then moved up by the row above it going.
+    g.setText(7, 5, QStringLiteral("20"));
+    g.removeRowAt(1);
+    typeAmount(1, "10");
+    EXPECT_EQ(prices(), QStringLiteral("5.00 2.50 4.50 10.00 "));
+    EXPECT_EQ(form->strip.text(7), QStringLiteral("44.00"));
+    EXPECT_EQ(form->strip.text(5), QStringLiteral("8.00"));
+}
+
+// Lines are entered without gaps, however the rows above came to be empty.
+TEST_F(LineEntryTest, GapCheckFollowsEveryWayARowEmptiesOrFills) {
+    open();
+    enterItem(1, QStringLiteral("01.009"));
+    enterItem(2, QStringLiteral("02.001"));
+    enterItem(3, QStringLiteral("02.002"));
+    LineGrid& g = grid();
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+        int row;  // the cursor goes to the quantity of this row
+        bool allowed;
+    };
+    const auto none = [] {};
+    const std::vector<Step> steps{
+        {"past the first empty row", none, 5, false},
+        {"onto the first empty row", none, 4, true},
+        {"row 2 blanked", [&] { g.setText(1, 2, QStringLiteral("  ")); }, 3, false},
+        {"row 2 itself", none, 2, true},
+        {"row 2 filled again", [&] { g.setText(1, 2, QStringLiteral("02.001")); }, 4, true},
+        {"an empty row inserted at 2", [&] { g.insertRowAt(2); }, 3, false},
+        {"and removed again", [&] { g.removeRowAt(2); }, 4, true},
+        {"rows added at the end", [&] { g.appendRow(); }, 4, true},
+        {"in a bulk change",
+         [&] {
+             LineGrid::BulkChange bulk(g);
+             g.setText(1, 1, QString());
+         },
+         2, false},
+        {"every cell emptied", [&] { g.clearCells(); }, 1, true},
+        {"after that", none, 2, false},
+    };
+    for (const Step& step : steps) {
+        step.change();
+        const CellPos at = editor->state().active;
+        EXPECT_EQ(move(at.column, at.row, 5, step.row), step.allowed) << step.what;
+    }
     EXPECT_TRUE(prompter.messages().empty());
 }
 

@@ -131,13 +131,35 @@ TEST_F(ChangedBillTest, TypedNumberOfAnotherBillIsRefusedItsOwnIsNot) {
     EXPECT_FALSE(session->save());
     EXPECT_EQ(prompter.lastText(), QStringLiteral("编号不能重复!"));
     EXPECT_EQ(prompter.messages().back().icon, entry::Icon::Critical);
-    setHeader(1, QStringLiteral("QTRK000002"));
+    // Blanks around a number do not make it another number.
+    prompter.clear();
+    setHeader(1, QStringLiteral(" QTRK000001 "));
+    EXPECT_FALSE(session->save());
+    EXPECT_EQ(prompter.lastText(), QStringLiteral("编号不能重复!"));
+    setHeader(1, QStringLiteral("QTRK000009 "));
     setHeader(4, QStringLiteral("it's fine"));
     ASSERT_TRUE(session->save());
     EXPECT_EQ(
         scalar(QStringLiteral("select fexplanation from icstockbill where finterid=?"), {second})
             .toString(),
         QStringLiteral("it's fine"));
+    EXPECT_EQ(scalar(QStringLiteral("select fbillno from icstockbill where finterid=?"), {second})
+                  .toString(),
+              QStringLiteral("QTRK000009"));
+}
+
+// A line moved to another item leaves its old key empty: the change removes that
+// row as a new save or a delete would, instead of keeping a 0 / 0 row.
+TEST_F(ChangedBillTest, KeyLeftEmptyByAChangedItemLosesItsRow) {
+    const qint32 id = saveNewBill({QStringLiteral("5")});
+    const QString rowsOf = QStringLiteral("select count(*) from tblTimeStock where fitemid=?");
+    ASSERT_EQ(scalar(rowsOf, {1121}).toInt(), 1);
+    open(1, id);
+    typeCell(1, 1, QStringLiteral("02.002"));
+    ASSERT_TRUE(moveTo(8, 1));
+    ASSERT_TRUE(session->save());
+    EXPECT_EQ(scalar(rowsOf, {1121}).toInt(), 0);
+    EXPECT_EQ(ledgerQty(1122), 5.0);
 }
 
 TEST_F(ChangedBillTest, LoadedLinesKeepTheirEntryIdsAndNewOnesGoAboveTheHighest) {

@@ -8,6 +8,7 @@
 #include "editor/bill_session.h"
 #include "editor_fixture.h"
 #include "entry/edit_mode.h"
+#include "entry/startup.h"
 
 namespace otherin::testing {
 
@@ -21,11 +22,7 @@ class SessionTest : public ::testing::Test {
     SessionTest() {
         ctx.DBConnectionString = db.connectionString();
         ctx.msgTitle = QStringLiteral("其它入库单");
-        ctx.gBillName = QStringLiteral("其它入库单");
-        ctx.gBillTypeId = 7;
-        ctx.gViewName = QStringLiteral("vGOtherIn");
-        ctx.gRightPrefix = QStringLiteral("G");
-        ctx.gItemClassList = QStringLiteral(",G01,G02,G03,");
+        entry::setConstants(ctx);
         ctx.gLoginUserId = QStringLiteral("1");
         ctx.gLoginUserName = QStringLiteral("系统管理员");
         ctx.IsAdmin = 1;
@@ -35,6 +32,7 @@ class SessionTest : public ::testing::Test {
         selectors.record = &records;
         selectors.unit = &units;
         selectors.batchPicker = &batches;
+        prompter.watch(ctx.gConnection);
     }
 
     // A new window on the context's mode and bill, as the window opens it.

@@ -1,4 +1,6 @@
 #include <QSignalSpy>
+#include <functional>
+#include <utility>
 
 #include "session_fixture.h"
 
@@ -78,6 +80,62 @@ TEST_F(LoadingTest, BillIsShownWholeAndAShorterOneLeavesNothingOfTheLonger) {
         }
     }
     EXPECT_EQ(form.headerField(4)->text, QStringLiteral("摘要2"));
+}
+
+// The strip under the grid shows the sums of the bill on screen: after
+// opening, after each browse (a red bill's sums unsigned, as its lines are
+// shown) and empty again for a new bill.
+TEST_F(LoadingTest, StripShowsTheSumsOfTheBillOnScreen) {
+    seedBill(1, 5);
+    seedBill(2, 3);
+    seedBill(3, 2, 0, 1);
+    ctx.gBillIdList = {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")};
+    open(1, 1);
+    const TotalsStrip& strip = session->form().strip;
+    auto sums = [&strip] { return strip.text(5) + QLatin1Char('|') + strip.text(7); };
+    EXPECT_EQ(sums(), QStringLiteral("15.00|150.00"));
+    const std::vector<std::pair<std::function<bool()>, const char*>> browsing{
+        {[&] { return session->next(); }, "6.00|60.00"},
+        {[&] { return session->next(); }, "3.00|30.00"},
+        {[&] { return session->previous(); }, "6.00|60.00"},
+        {[&] { return session->first(); }, "15.00|150.00"},
+        {[&] { return session->last(); }, "3.00|30.00"},
+    };
+    for (const auto& [browse, shown] : browsing) {
+        ASSERT_TRUE(browse());
+        EXPECT_EQ(sums(), QLatin1String(shown)) << "bill " << ctx.gCurrentInterId;
+    }
+    session->newBill();
+    EXPECT_EQ(sums(), QStringLiteral("|"));
+}
+
+// A column the layout computes and never stores is computed for every loaded
+// line from what was loaded, and summed; a stored amount stays as saved.
+TEST_F(LoadingTest, ComputedColumnsFollowTheLoadedLines) {
+    db.exec(QStringLiteral(
+        "insert into tblBillInfoEntry (ftypeid, fcol, fcaption, fwidth, FFieldName, fFieldType, "
+        "fType, fNumberDec, fismultirows, fcolid, fislock, FFormula, fisinsert, fsystemTypeid, "
+        "fIsSum, fIsRed, fCanNull, fisvisible) values (7, 11, '两倍数量', 1200, 'fdouble', '0', "
+        "2, 1, 0, '0', 1, 'E#*2', '0', null, 1, 0, 1, 1)"));
+    seedBill(1, 5);
+    open(1, 1);
+    EXPECT_EQ(grid().text(11, 5), QStringLiteral("10.0"));
+    EXPECT_EQ(grid().text(11, 6), QString());
+    EXPECT_EQ(grid().text(7, 5), QStringLiteral("50.00"));
+    EXPECT_EQ(session->form().strip.text(11), QStringLiteral("30.0"));
+}
+
+// Layout names become column names of the bill's select: one that is not a
+// plain name is reported, never run as part of the statement.
+TEST_F(LoadingTest, LayoutNameThatIsNoColumnNameIsReported) {
+    seedBill(1, 2);
+    db.exec(
+        QStringLiteral("update tblBillInfoEntry set FFieldName='fnote,fqty' where ftypeid=7 "
+                       "and fcol=10"));
+    open(1, 1);
+    EXPECT_EQ(messageTexts(), QStringList{QStringLiteral("列 fnote,fqty 不存在")});
+    EXPECT_EQ(grid().lastDataRow(), 0);
+    EXPECT_FALSE(enabled(keys::Save));
 }
 
 TEST_F(LoadingTest, RedAuditedBillOpensUnsignedRedAndReadOnly) {

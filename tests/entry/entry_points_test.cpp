@@ -51,13 +51,21 @@ class RecordingWindows : public WindowFactory {
 
 class EntryPointsTest : public ::testing::Test {
   protected:
+    void SetUp() override {
+        db_.exec(
+            QStringLiteral("insert into tblUser(fuserid,fnumber,fname) values(2,'zhang','张三')"));
+    }
+    std::unique_ptr<SettingsStore> settings() {
+        return db_.settings({QStringLiteral("SystemLogin/gLoginUserId=2")});
+    }
+
     TestDatabase db_;
     ScriptedPrompter prompter_;
     RecordingWindows windows_;
 };
 
 TEST_F(EntryPointsTest, WrongCodesOpenNothing) {
-    clsOtherIn component(*db_.settings(), prompter_, windows_);
+    clsOtherIn component(*settings(), prompter_, windows_);
     QString findCode = QString::fromLatin1(clsOtherIn::kFindInfoCode);
     QString newCode = QString::fromLatin1(clsOtherIn::kNewInfoCode);
     QString lower = newCode.toLower();
@@ -72,7 +80,7 @@ TEST_F(EntryPointsTest, WrongCodesOpenNothing) {
 }
 
 TEST_F(EntryPointsTest, WindowsAreCreatedOnceAndShownInTheirMode) {
-    clsOtherIn component(*db_.settings(), prompter_, windows_);
+    clsOtherIn component(*settings(), prompter_, windows_);
     QString newCode = QString::fromLatin1(clsOtherIn::kNewInfoCode);
     QString findCode = QString::fromLatin1(clsOtherIn::kFindInfoCode);
     QString anything = QStringLiteral("select 1");
@@ -96,7 +104,7 @@ TEST_F(EntryPointsTest, WindowsAreCreatedOnceAndShownInTheirMode) {
 }
 
 TEST_F(EntryPointsTest, UserRightReadsBackUnchanged) {
-    clsOtherIn component(*db_.settings(), prompter_, windows_);
+    clsOtherIn component(*settings(), prompter_, windows_);
     EXPECT_EQ(component.UserRight(), QString());
     component.setUserRight(QStringLiteral("G01,G02 任意"));
     EXPECT_EQ(component.UserRight(), QStringLiteral("G01,G02 任意"));

@@ -5,7 +5,6 @@
 
 #include "db/schema.h"
 #include "entry/conversions.h"
-#include "entry/host_login.h"
 #include "entry/ini_file.h"
 #include "entry/login_context.h"
 #include "entry/settings_store.h"
@@ -41,25 +40,4 @@ TEST(IniFileTest, AbsentKeyWritesItsDefault) {
     EXPECT_EQ(readIni(ctx, QStringLiteral("LockCols"), QStringLiteral("frmMainBillResult7"),
                       QStringLiteral("1")),
               QStringLiteral("3"));
-}
-
-TEST(HostLoginTest, ChecksPasswordAndWritesTheLoginSettings) {
-    TestDatabase db;
-    db.exec(
-        QStringLiteral("insert into tblUser(fuserid,fnumber,fname,fIsAdmin,fUserType,fpassword) "
-                       "values(2,'zhang','张三',0,3,'pw')"));
-    EXPECT_FALSE(checkLogin(db.connection(), 2, QStringLiteral("wrong")).has_value());
-    EXPECT_FALSE(checkLogin(db.connection(), 9, QString()).has_value());
-    auto user = checkLogin(db.connection(), 2, QStringLiteral("pw"));
-    ASSERT_TRUE(user.has_value());
-
-    QTemporaryDir dir;
-    SettingsStore store(dir.filePath(QStringLiteral("s.ini")));
-    writeLoginSettings(store, *user, db.connectionString(), dir.path());
-    EXPECT_EQ(store.value(QStringLiteral("SystemLogin"), QStringLiteral("gLoginUserName"), {}),
-              QStringLiteral("张三"));
-    EXPECT_EQ(store.value(QStringLiteral("SystemLogin"), QStringLiteral("UserType"), {}),
-              QStringLiteral("3"));
-    EXPECT_EQ(store.value(QStringLiteral("DBOperation"), QStringLiteral("DBConnectionString"), {}),
-              db.connectionString());
 }

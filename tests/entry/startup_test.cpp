@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
+
 #include "entry/login_context.h"
+#include "entry/settings_store.h"
 #include "entry/startup.h"
 #include "support/scripted_prompter.h"
 #include "support/test_database.h"
@@ -9,15 +12,24 @@ using namespace otherin::entry;
 using otherin::testing::ScriptedPrompter;
 using otherin::testing::TestDatabase;
 
+namespace {
+// The one user of these databases: a clerk of type 1.
+const QString kClerk = QStringLiteral(
+    "insert into tblUser(fuserid,fnumber,fname,fIsAdmin,fUserType) values(4,'wang','王五',0,1)");
+const QString kClerkLogin = QStringLiteral("SystemLogin/gLoginUserId=4");
+}  // namespace
+
 TEST(StartUpTest, DefaultsWithoutSettingsAndWithoutRows) {
     TestDatabase db;
-    auto settings = db.settings();
+    db.exec(kClerk);
+    auto settings = db.settings({kClerkLogin});
     LoginContext ctx;
     ScriptedPrompter prompter;
     startUp(ctx, *settings, prompter);
 
     EXPECT_EQ(ctx.msgTitle, QStringLiteral("Mendaxo进销存"));
-    EXPECT_EQ(ctx.gLoginUserId, QStringLiteral("0"));
+    EXPECT_EQ(ctx.gLoginUserId, QStringLiteral("4"));
+    EXPECT_EQ(ctx.gLoginUserName, QStringLiteral("王五"));
     EXPECT_EQ(ctx.gCurrentYear, 0);
     EXPECT_EQ(ctx.gCurrentPeriod, 0);
     EXPECT_EQ(ctx.gBillLength, 6);
@@ -40,6 +52,7 @@ TEST(StartUpTest, DefaultsWithoutSettingsAndWithoutRows) {
 TEST(StartUpTest, DatabaseNamesTheBillAndOverridesYearAndPeriod) {
     TestDatabase db;
     db.execAll({
+        kClerk,
         QStringLiteral("insert into tblMaxBillNo(ftypeid,fbillno,fPreLetter,flength,fNewBillName) "
                        "values(7,0,'QT',6,'杂项入库单')"),
         QStringLiteral("insert into tblSystemInfo(fTypeid,fvalue) values(4,'2008')"),
@@ -52,9 +65,7 @@ TEST(StartUpTest, DatabaseNamesTheBillAndOverridesYearAndPeriod) {
     });
     auto settings = db.settings({QStringLiteral("SystemSetup/gCurrentYear=2007"),
                                  QStringLiteral("SystemSetup/gCurrentPeriod=12"),
-                                 QStringLiteral("SystemSetup/gIsShowTip=0"),
-                                 QStringLiteral("SystemSetup/gIsCheckUpdate=1"),
-                                 QStringLiteral("SystemLogin/gLoginUserId=2")});
+                                 QStringLiteral("SystemSetup/gIsShowTip=0"), kClerkLogin});
     LoginContext ctx;
     ScriptedPrompter prompter;
     startUp(ctx, *settings, prompter);
@@ -63,19 +74,66 @@ TEST(StartUpTest, DatabaseNamesTheBillAndOverridesYearAndPeriod) {
     EXPECT_EQ(ctx.gCurrentPeriod, 3);
     EXPECT_EQ(ctx.gPeriodStartDate, QStringLiteral("2008-03-01"));
     EXPECT_FALSE(ctx.gIsShowTip);
-    EXPECT_EQ(ctx.gIsCheckUpdate, 1);
-    EXPECT_EQ(ctx.gLoginUserId, QStringLiteral("2"));
+}
+
+TEST(StartUpTest, NumberingRowWithoutANameKeepsTheModulesOwn) {
+    for (const char* name : {"''", "'  '", "null"}) {
+        TestDatabase db;
+        db.execAll({kClerk, QStringLiteral("insert into tblMaxBillNo(ftypeid,fbillno,fPreLetter,"
+                                           "flength,fNewBillName) values(7,0,'QT',6,%1)")
+                                .arg(QString::fromLatin1(name))});
+        LoginContext ctx;
+        ScriptedPrompter prompter;
+        startUp(ctx, *db.settings({kClerkLogin}), prompter);
+        EXPECT_EQ(ctx.gBillName, QStringLiteral("其它入库单")) << name;
+        EXPECT_TRUE(prompter.messages().empty()) << name;
+    }
+}
+
+TEST(StartUpTest, SettingsHoldingCommasAreReadAsWritten) {
+    // As the suite's main program writes them: plain text, no quotes.
+    struct Case {
+        const char* line;
+        const char* title;
+    };
+    const Case cases[] = {
+        {"msgTitle=Mendaxo, 进销存", "Mendaxo, 进销存"},
+        {"msgTitle=仓库,库存,账", "仓库,库存,账"},
+        {"msgTitle=\"Mendaxo, 进销存\"", "Mendaxo, 进销存"},
+        {"msgTitle = 库存 ", "库存"},
+    };
+    for (const Case& c : cases) {
+        TestDatabase db;
+        db.exec(kClerk);
+        const QString path = db.dir() + QStringLiteral("/raw.ini");
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QStringLiteral("[DBOperation]\nDBConnectionString=%1\n[SystemLogin]\n"
+                                  "gLoginToken=%2\n")
+                       .arg(db.connectionString(), db.loginSession(4))
+                       .toUtf8());
+        // The same key in other sections must not be taken for it.
+        file.write("[Other]\nmsgTitle=a, b\n[SystemSetup]\n");
+        file.write(c.line);
+        file.write("\n[Later]\nmsgTitle=c, d\n");
+        file.close();
+        LoginContext ctx;
+        ScriptedPrompter prompter;
+        startUp(ctx, SettingsStore(path), prompter);
+        EXPECT_EQ(ctx.msgTitle, QString::fromUtf8(c.title)) << c.line;
+    }
 }
 
 TEST(StartUpTest, DatabaseErrorAfterOpeningIsReportedAndKeepsWhatWasRead) {
     TestDatabase db;
     db.execAll({
+        kClerk,
         QStringLiteral("insert into tblMaxBillNo(ftypeid,fbillno,fPreLetter,flength,fNewBillName) "
                        "values(7,0,'QT',6,'杂项入库单')"),
         QStringLiteral("drop table tblSystemInfo"),
     });
     auto settings = db.settings({QStringLiteral("SystemSetup/gCurrentYear=2007"),
-                                 QStringLiteral("SystemSetup/msgTitle=库存")});
+                                 QStringLiteral("SystemSetup/msgTitle=库存"), kClerkLogin});
     LoginContext ctx;
     ScriptedPrompter prompter;
     startUp(ctx, *settings, prompter);

@@ -15,7 +15,7 @@ TEST(WindowsTest, TitlesFollowTheBillNameAndMode) {
     TestDatabase db(TestDatabase::Seed::Demo);
     entry::LoginContext ctx;
     ScriptedPrompter prompter;
-    entry::startUp(ctx, *db.settings(), prompter);
+    entry::startUp(ctx, *db.settings({QStringLiteral("SystemLogin/gLoginUserId=2")}), prompter);
 
     editor::BillEditorWindow editor(ctx, prompter);
     editor.window().prepare();

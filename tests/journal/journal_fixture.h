@@ -32,6 +32,7 @@ class JournalFixture {
         ctx.gCurrentPeriod = 12;
         ctx.gPeriodStartDate = QStringLiteral("2026-12-01");
         ctx.gAppPath = db.dir();
+        prompter.watch(ctx.gConnection);
     }
 
     // A bill of warehouse 501 by user `operatorId`; each line is (item, qty)

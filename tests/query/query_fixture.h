@@ -28,6 +28,7 @@ class QueryFixture {
         ctx.IsAdmin = 1;
         ctx.gCurrentYear = 2026;
         ctx.gCurrentPeriod = 3;
+        prompter.watch(ctx.gConnection);
     }
 
     // A bill of type 7 in period 2026/3; each line is (item id, qty, price).

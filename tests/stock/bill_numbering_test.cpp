@@ -215,9 +215,209 @@ TEST_F(BillNumberingTest, TypedNumberTakenAfterTheCheckFailsInsideTheTransaction
     db_.exec(
         QStringLiteral("insert into icstockbill(finterid,fbillno,ftrantype) values(99,'A-1',7)"));
     db::TransactionGuard tx(ctx_.gConnection);
-    EXPECT_THROW(issueBillNumber(ctx_, QStringLiteral("A-1")), db::DbError);
+    EXPECT_THROW(issueBillNumber(ctx_, QStringLiteral("A-1")), DuplicateBillNumber);
     tx.rollback();
     EXPECT_EQ(counter(), 41);
+}
+
+// Typed numbers, saved one after the other on bills CG-9 (type 1), QT-5 and
+// one without a number (type 7). What is checked is what is stored: the text
+// trimmed. With gIsUpdateBillNo 1 the check spans every type before the
+// save; any other typing setting still never stores a number twice in a type.
+TEST_F(BillNumberingTest, TypedNumbersAreStoredTrimmedAndNeverTwiceInAType) {
+    counterRow(41, "QT", 6);
+    db_.exec(
+        QStringLiteral("insert into icstockbill(finterid,fbillno,ftrantype) values"
+                       "(1,'CG-9',1),(2,'QT-5',7),(3,'',7)"));
+    enum class Outcome { Stored, RefusedBeforeSave, RefusedInsideSave };
+    struct Case {
+        int typing;
+        const char* typed;
+        Outcome outcome;
+        const char* stored;
+    };
+    const Case cases[] = {
+        {1, " DUP ", Outcome::Stored, "DUP"},
+        {1, "DUP", Outcome::RefusedBeforeSave, ""},
+        {1, "DUP  ", Outcome::RefusedBeforeSave, ""},
+        {1, " CG-9", Outcome::RefusedBeforeSave, ""},
+        {2, "CG-9 ", Outcome::Stored, "CG-9"},  // another type's number
+        {2, " QT-5", Outcome::RefusedInsideSave, ""},
+        {2, " DUP", Outcome::RefusedInsideSave, ""},
+        {2, "", Outcome::Stored, ""},  // bills without a number may be many
+    };
+    int stored = bills();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QStringLiteral("%1 \"%2\"")
+                         .arg(c.typing)
+                         .arg(QString::fromUtf8(c.typed))
+                         .toStdString());
+        ctx_.gIsUpdateBillNo = c.typing;
+        prompter_.clear();
+        const QString typed = QString::fromUtf8(c.typed);
+        switch (c.outcome) {
+            case Outcome::Stored: {
+                const auto bill = saveBill(ctx_, prompter_, typed);
+                ASSERT_TRUE(bill);
+                EXPECT_EQ(bill->number, QString::fromUtf8(c.stored));
+                EXPECT_EQ(
+                    db_.scalar(QStringLiteral("select fbillno from icstockbill where finterid=?"),
+                               {bill->id})
+                        .toString(),
+                    QString::fromUtf8(c.stored));
+                ++stored;
+                break;
+            }
+            case Outcome::RefusedBeforeSave:
+                EXPECT_FALSE(saveBill(ctx_, prompter_, typed));
+                EXPECT_EQ(prompter_.lastText(), QStringLiteral("单据编号不能重复!"));
+                break;
+            case Outcome::RefusedInsideSave:
+                EXPECT_THROW(saveBill(ctx_, prompter_, typed), DuplicateBillNumber);
+                break;
+        }
+        EXPECT_EQ(bills(), stored);
+    }
+    EXPECT_EQ(
+        db_.scalar(QStringLiteral("select count(*) from icstockbill where fbillno='CG-9'")).toInt(),
+        2);
+}
+
+// Whatever the source of a number, one a bill of the type carries is never
+// issued: the counter passes it, a freed one leaves the list. Three bills are
+// saved per case from counter 41 (prefix QT, six digits).
+TEST(BillNumberSourcesTest, NumbersCarriedByABillOfTheTypeAreNeverIssued) {
+    struct Case {
+        const char* name;
+        QStringList bills;  // "type:number"
+        QStringList freed;  // "id:type:number"
+        const char* preview;
+        QStringList issued;
+        int counterAfter;
+        const char* freedAfter;
+    };
+    const Case cases[] = {
+        {"counter passes typed numbers",
+         {"7:QT000042", "7:QT000043", "7:QT000045"},
+         {},
+         "QT000044",
+         {"QT000044", "QT000046", "QT000047"},
+         47,
+         ""},
+        {"another type's number does not stop the counter",
+         {"8:QT000042", "7:"},
+         {},
+         "QT000042",
+         {"QT000042", "QT000043", "QT000044"},
+         44,
+         ""},
+        {"freed numbers taken since are dropped",
+         {"7:QT000007", "7:QT000042"},
+         {"3:7:QT000007", "5:7:  ", "9:7:QT000005", "1:8:X001"},
+         "QT000005",
+         {"QT000005", "QT000043", "QT000044"},
+         44,
+         "X001"},
+        {"a freed number of another type's bill is still free",
+         {"8:QT000007"},
+         {"3:7:QT000007"},
+         "QT000007",
+         {"QT000007", "QT000042", "QT000043"},
+         43,
+         ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestDatabase db;
+        entry::LoginContext ctx;
+        setUpContext(ctx, db.connectionString());
+        ctx.gIsAddDelNumber = 1;
+        ScriptedPrompter prompter;
+        db.exec(QStringLiteral(
+            "insert into tblMaxBillNo(ftypeid,fbillno,fPreLetter,flength) values(7,41,'QT',6)"));
+        int id = 100;
+        for (const QString& b : c.bills) {
+            const QString number = b.section(':', 1);  // null when blank: stored as ''
+            db.exec(
+                QStringLiteral("insert into icstockbill(finterid,ftrantype,fbillno) values(?,?,?)"),
+                {++id, b.section(':', 0, 0).toInt(),
+                 number.isNull() ? QStringLiteral("") : number});
+        }
+        for (const QString& f : c.freed) {
+            db.exec(
+                QStringLiteral(
+                    "insert into tblBillNoAdd(finterid,fTypeId,fbillnumber) values(?,?,?)"),
+                {f.section(':', 0, 0).toInt(), f.section(':', 1, 1).toInt(), f.section(':', 2)});
+        }
+        EXPECT_EQ(previewBillNumber(ctx, prompter, 7), QString::fromUtf8(c.preview));
+        QStringList issued;
+        for (int i = 0; i < c.issued.size(); ++i) {
+            const auto bill = saveBill(ctx, prompter);
+            ASSERT_TRUE(bill);
+            issued << bill->number;
+        }
+        EXPECT_EQ(issued, c.issued);
+        EXPECT_EQ(
+            db.scalar(QStringLiteral("select fbillno from tblMaxBillNo where ftypeid=7")).toInt(),
+            c.counterAfter);
+        EXPECT_EQ(db.scalar(QStringLiteral("select coalesce(group_concat(fbillnumber),'') from "
+                                           "tblBillNoAdd"))
+                      .toString(),
+                  QString::fromUtf8(c.freedAfter));
+        EXPECT_TRUE(prompter.messages().empty());
+    }
+}
+
+// The split numbers its bill from the counter alone, with the type's own digit
+// count, past numbers typed by hand.
+TEST_F(BillNumberingTest, CounterNumberForASplitPassesTakenNumbersWithTheTypesDigits) {
+    counterRow(41, "QT", 4);
+    db_.exec(
+        QStringLiteral("insert into icstockbill(finterid,fbillno,ftrantype) values"
+                       "(1,'QT0042',7),(2,'QT0043',8)"));
+    db_.exec(
+        QStringLiteral("insert into tblBillNoAdd(finterid,fTypeId,fbillnumber) values"
+                       "(1,7,'QT0043'),(2,7,'QT0001')"));
+    db::Connection& c = db_.connection();
+    EXPECT_THROW(issueCounterNumber(c, 7), db::DbError);  // only inside a transaction
+    db::TransactionGuard tx(c);
+    EXPECT_EQ(issueCounterNumber(c, 7), QStringLiteral("QT0043"));
+    EXPECT_EQ(issueCounterNumber(c, 7), QStringLiteral("QT0044"));
+    tx.commit();
+    EXPECT_EQ(counter(), 44);
+    EXPECT_EQ(
+        db_.scalar(QStringLiteral("select group_concat(fbillnumber) from tblBillNoAdd")).toString(),
+        QStringLiteral("QT0001"));
+}
+
+// The database's own refusal of a second bill of a type with one number is
+// told apart from every other failure of an insert.
+TEST_F(BillNumberingTest, UniqueIndexRefusalIsRecognisedAsADuplicateNumber) {
+    db_.exec(QStringLiteral(
+        "insert into icstockbill(finterid,fbillno,ftrantype) values(1,'A',7),(2,'B',7)"));
+    const auto failure = [this](const QString& sql) -> std::optional<db::DbError> {
+        try {
+            db_.exec(sql);
+        } catch (const db::DbError& e) {
+            return e;
+        }
+        return std::nullopt;
+    };
+    const auto clash = failure(
+        QStringLiteral("insert into icstockbill(finterid,fbillno,ftrantype) values(3,'A',7)"));
+    ASSERT_TRUE(clash);
+    EXPECT_TRUE(isBillNumberClash(*clash)) << clash->message().toStdString();
+    EXPECT_TRUE(isBillNumberClash(db::DbError(QStringLiteral(
+        "duplicate key value violates unique constraint \"ux_icstockbill_ftrantype_fbillno\""))));
+    EXPECT_FALSE(isBillNumberClash(DuplicateBillNumber()));
+    for (const char* other : {"insert into icstockbill(finterid,fbillno,ftrantype) values(1,'C',7)",
+                              "update icstockbill set fbillno=null where finterid=2",
+                              "insert into tblmaxNum(ftablename,fmaxnum) values('ICStockBill',1),"
+                              "('ICStockBill',2)"}) {
+        const auto e = failure(QString::fromUtf8(other));
+        ASSERT_TRUE(e) << other;
+        EXPECT_FALSE(isBillNumberClash(*e)) << e->message().toStdString();
+    }
 }
 
 TEST_F(BillNumberingTest, FailedSaveKeepsTheIdUsedAndTheNumberCounterUnchanged) {

@@ -86,6 +86,28 @@ TEST_F(ItemLookupTest, ItemWithoutTreeRowIsFoundButNullModelFails) {
     EXPECT_FALSE(ctx_.gConnection.isOpen());
 }
 
+// Warehouse ids are issued by a 32-bit counter: every id it can give comes
+// through, one beyond it is refused.
+TEST_F(ItemLookupTest, DefaultWarehouseTakesAnyThirtyTwoBitId) {
+    const struct {
+        qint64 stored;
+        bool found;
+    } cases[] = {{32767, true},      {32768, true},  {70000, true},
+                 {2147483647, true}, {-32769, true}, {2147483648LL, false}};
+    for (const auto& c : cases) {
+        prompter_.clear();
+        db_.exec(QStringLiteral("update icitem set fstockid=? where fitemid=101"), {c.stored});
+        EXPECT_EQ(find(kLookupBaseData, kClassItem, "01.001"), c.found) << c.stored;
+        if (c.found) {
+            EXPECT_EQ(ctx_.lookup.defaultWarehouse, QString::number(c.stored));
+            EXPECT_TRUE(prompter_.messages().empty()) << c.stored;
+        } else {
+            ASSERT_EQ(prompter_.messages().size(), 1u) << c.stored;
+            EXPECT_TRUE(prompter_.messages()[0].text.contains(QStringLiteral("fstockid")));
+        }
+    }
+}
+
 TEST_F(ItemLookupTest, UnitsAreLimitedToTheLinesUnitGroup) {
     EXPECT_FALSE(find(kLookupBaseData, kClassUnit, "KG", 50));
     ASSERT_TRUE(find(kLookupBaseData, kClassUnit, "KG", 0));

@@ -2,14 +2,26 @@
 
 #include <gtest/gtest.h>
 
+#include "db/connection.h"
+
 namespace otherin::testing {
 
+void ScriptedPrompter::checkNoTransaction(const char* kind, const QString& text) const {
+    for (const db::Connection* c : watched_) {
+        if (c->transactionDepth() > 0) {
+            ADD_FAILURE() << kind << " shown while a transaction is open: " << text.toStdString();
+        }
+    }
+}
+
 void ScriptedPrompter::message(const QString& text, entry::Icon icon, const QString& title) {
+    checkNoTransaction("message", text);
     messages_.push_back({text, icon, title});
 }
 
 entry::Answer ScriptedPrompter::question(const QString& text, entry::Buttons, entry::Icon icon,
                                          const QString& title) {
+    checkNoTransaction("question", text);
     questions_.push_back({text, icon, title});
     if (answers_.empty()) {
         ADD_FAILURE() << "unexpected question: " << text.toStdString();
@@ -22,6 +34,7 @@ entry::Answer ScriptedPrompter::question(const QString& text, entry::Buttons, en
 
 std::optional<QString> ScriptedPrompter::input(const QString& prompt, const QString&,
                                                const QString&) {
+    checkNoTransaction("input box", prompt);
     if (inputs_.empty()) {
         ADD_FAILURE() << "unexpected input box: " << prompt.toStdString();
         return std::nullopt;
@@ -33,6 +46,7 @@ std::optional<QString> ScriptedPrompter::input(const QString& prompt, const QStr
 }
 
 std::optional<QString> ScriptedPrompter::saveFileName(const QString& filter) {
+    checkNoTransaction("save dialog", filter);
     if (files_.empty()) {
         ADD_FAILURE() << "unexpected save dialog: " << filter.toStdString();
         return std::nullopt;

@@ -4,11 +4,13 @@
 
 #include <QCryptographicHash>
 #include <QUuid>
+#include <algorithm>
 
 #include "db/connection_string.h"
 #include "db/db_error.h"
 #include "db/schema.h"
 #include "db/sql_text.h"
+#include "entry/login_session.h"
 
 namespace otherin::testing {
 
@@ -198,8 +200,21 @@ std::unique_ptr<entry::SettingsStore> TestDatabase::settings(const QStringList& 
         const int eq = e.indexOf(QLatin1Char('='));
         store->setValue(e.left(slash), e.mid(slash + 1, eq - slash - 1), e.mid(eq + 1));
     }
+    const QString login = QStringLiteral("SystemLogin");
+    const QString user = store->value(login, QStringLiteral("gLoginUserId"), QString());
+    const bool tokenGiven = std::any_of(entries.begin(), entries.end(), [](const QString& e) {
+        return e.startsWith(QStringLiteral("SystemLogin/gLoginToken="));
+    });
+    if (!user.isEmpty() && !tokenGiven) {
+        store->setValue(login, QStringLiteral("gLoginToken"), loginSession(user.toLongLong()));
+    }
     store->sync();
     return store;
+}
+
+QString TestDatabase::loginSession(qlonglong userId, const QDateTime& at) {
+    connection_->open(connectionString());
+    return entry::beginLoginSession(*connection_, userId, at);
 }
 
 }  // namespace otherin::testing

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -50,8 +51,15 @@ class TestDatabase {
     void allowWrites(const QString& table);
 
     // A settings file pointing at this database, with the given extra
-    // "section/key=value" entries.
+    // "section/key=value" entries, as the host leaves it at login: when the
+    // entries name a user (SystemLogin/gLoginUserId) and give no
+    // SystemLogin/gLoginToken, a login session is recorded for that user and
+    // its token written. The user's row in tblUser is the test's to seed.
     std::unique_ptr<entry::SettingsStore> settings(const QStringList& entries = {});
+
+    // Records a login session for `userId` at `at`, as the host does, and
+    // answers its token.
+    QString loginSession(qlonglong userId, const QDateTime& at = QDateTime::currentDateTimeUtc());
 
   private:
     QTemporaryDir dir_;

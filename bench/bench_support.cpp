@@ -1,0 +1,97 @@
+#include "bench_support.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "db/connection.h"
+#include "db/schema.h"
+#include "db/transaction.h"
+#include "entry/startup.h"
+
+namespace otherin::bench {
+
+void RecordingPrompter::note(const QString& text) {
+    texts << text;
+    if (watched_.transactionDepth() > 0) ++insideTransaction;
+}
+
+void RecordingPrompter::message(const QString& text, entry::Icon, const QString&) {
+    note(text);
+}
+
+entry::Answer RecordingPrompter::question(const QString& text, entry::Buttons, entry::Icon,
+                                          const QString&) {
+    note(text);
+    return entry::Answer::No;
+}
+
+EditorBench::EditorBench() {
+    ctx.DBConnectionString =
+        QStringLiteral("sqlite:") + dir_.filePath(QStringLiteral("bench.sqlite"));
+    ctx.msgTitle = QStringLiteral("其它入库单");
+    entry::setConstants(ctx);
+    ctx.gLoginUserId = QStringLiteral("1");
+    ctx.gLoginUserName = QStringLiteral("系统管理员");
+    ctx.IsAdmin = 1;
+    ctx.gCurrentYear = 2026;
+    ctx.gCurrentPeriod = 1;
+    ctx.gPeriodStartDate = QStringLiteral("2026-01-01");
+    settings = std::make_unique<entry::SettingsStore>(
+        dir_.filePath(QStringLiteral("MendaxoStock2007.ini")));
+    entry::ConnectionScope scope(ctx);
+    db::schema::ensureSchema(ctx.gConnection);
+    db::schema::installDemoData(ctx.gConnection);
+}
+
+void EditorBench::storeBill(qint32 id, int lines) {
+    entry::ConnectionScope scope(ctx);
+    db::Connection& c = ctx.gConnection;
+    db::TransactionGuard tx(c);
+    c.exec(QStringLiteral("insert into icstockbill(finterid,fbillno,fdate,ftrantype,fstatus,"
+                          "fcancellation,frob,fOperator,fchecker,fstockid1,fexplanation,fyear,"
+                          "fperiod) values(?,?,'2026-03-15',7,0,0,0,1,0,502,?,2026,3)"),
+           {id, QStringLiteral("BENCH%1").arg(id), QStringLiteral("%1 行").arg(lines)});
+    db::Query line = c.prepare(
+        QStringLiteral("insert into icstockbillentry(finterid,fentryid,forderid,fitemid,funitid,"
+                       "fqty,fPrice,famount,fbatchno,fstockplace,fnote) "
+                       "values(?,?,?,?,701,?,1.25,?,?,801,?)"));
+    for (int n = 1; n <= lines; ++n) {
+        const int qty = n % 7 + 1;
+        line.bind(id)
+            .bind(n)
+            .bind(n)
+            .bind(1121 + n % 15)
+            .bind(qty)
+            .bind(qty * 1.25)
+            .bind(QStringLiteral("B%1").arg(n % 3))
+            .bind(QStringLiteral("第%1行").arg(n))
+            .exec();
+    }
+    tx.commit();
+}
+
+QVariant EditorBench::scalar(const QString& sql, const QVariantList& values) {
+    entry::ConnectionScope scope(ctx);
+    return ctx.gConnection.scalar(sql, values);
+}
+
+double millisSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+Spread spread(std::vector<double> rounds) {
+    if (rounds.empty()) return {};
+    std::sort(rounds.begin(), rounds.end());
+    return {rounds[rounds.size() / 2], rounds.front(), rounds.back()};
+}
+
+void printRatio(const QString& name, const Spread& floor, const Spread& measured, bool quick,
+                const char* unit) {
+    std::printf("%-36s floor %8.3f %s (%.3f-%.3f)  measured %8.3f %s (%.3f-%.3f)", qPrintable(name),
+                floor.median, unit, floor.min, floor.max, measured.median, unit, measured.min,
+                measured.max);
+    if (!quick && floor.median > 0) std::printf("  ratio %.2fx", measured.median / floor.median);
+    std::printf("\n");
+}
+
+}  // namespace otherin::bench

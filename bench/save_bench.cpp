@@ -1,0 +1,214 @@
+// Speed of saving a new bill from the editor: BillSession::save() in new-bill
+// mode, from the checks through the id and number, the header, the lines and
+// the ledger posting to the commit, against a floor measured in the same
+// run: the same header, lines and ledger posting written by hand in one
+// transaction (one prepared line insert, one set-based ledger upsert).
+//
+//     save_bench            bills of 1, 100 and 1,000 lines, 9 rounds each
+//     save_bench --quick    bills of 1 and 30 lines, one round; checks that
+//                           the saved lines equal the hand-written ones and
+//                           that the ledger holds every line, and prints no
+//                           ratios
+//     save_bench --lines N [--rounds R]
+//                           bills of N lines only, R rounds (to count syncs
+//                           under strace or to profile)
+//
+// The grid is filled before the clock starts, as look-ups would leave it.
+// Next to the wall time each case prints the processor time of the same
+// rounds: the difference is the time spent waiting for the disk to sync.
+#include <QCoreApplication>
+#include <QStringList>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+#include "bench_support.h"
+#include "db/connection.h"
+#include "db/transaction.h"
+#include "editor/bill_session.h"
+#include "entry/edit_mode.h"
+
+using namespace otherin;
+using namespace otherin::bench;
+
+namespace {
+
+struct Line {
+    int item;
+    int qty;
+    double price;
+    double amount;
+    QString batch;
+    QString note;
+};
+
+Line lineAt(int r) {
+    const int qty = r % 7 + 1;
+    return {1121 + r % 15,
+            qty,
+            1.25,
+            qty * 1.25,
+            QStringLiteral("B%1").arg(r % 3),
+            QStringLiteral("第%1行").arg(r)};
+}
+
+// The grid and header as a clerk leaves them after typing `lines` lines of
+// 02.xxx items into warehouse 02.
+void fillBill(editor::BillSession& session, int lines) {
+    session.newBill();
+    editor::BillForm& form = session.form();
+    session.setBillDate(QDate(2026, 3, 15));
+    editor::HeaderField* warehouse = form.headerField(3);
+    warehouse->text = warehouse->code = QStringLiteral("02");
+    warehouse->keyValue = QStringLiteral("502");
+    form.headerField(4)->text = QStringLiteral("%1 行").arg(lines);
+    editor::LineGrid& grid = form.grid;
+    const editor::ColumnMap& m = form.columns;
+    editor::LineGrid::BulkChange bulk(grid);
+    while (grid.rows() < lines + 10) grid.appendRow();
+    for (int r = 1; r <= lines; ++r) {
+        const Line l = lineAt(r);
+        const QString code = QStringLiteral("02.%1").arg(l.item - 1120, 3, 10, QLatin1Char('0'));
+        grid.setCell(m.itemCode, r, code, QString::number(l.item), code);
+        grid.setText(m.itemName, r, QStringLiteral("六角螺栓"));
+        grid.setCell(m.unit, r, QStringLiteral("个"), QStringLiteral("701"), QStringLiteral("PCS"));
+        grid.setNumber(m.quantity, r, l.qty);
+        grid.setNumber(m.price, r, l.price);
+        grid.setText(m.batch, r, l.batch);
+        grid.setCell(9, r, QStringLiteral("A区01号货架"), QStringLiteral("801"),
+                     QStringLiteral("A01"));
+        grid.setText(10, r, l.note);
+        grid.setText(form.warehouseColumn(), r, QStringLiteral("502"));
+        grid.setText(form.unitGroupColumn(), r, QStringLiteral("601"));
+    }
+}
+
+// The same bill by hand: header, lines, ledger, in one transaction.
+void floorSave(entry::LoginContext& ctx, qint32 id, int lines) {
+    entry::ConnectionScope scope(ctx);
+    db::Connection& c = ctx.gConnection;
+    db::TransactionGuard tx(c);
+    c.exec(QStringLiteral("insert into icstockbill(finterid,fstatus,fcancellation,fstockid1,"
+                          "fexplanation,fdate,fOperator,ftrantype,fyear,fperiod,frob,fbillno) "
+                          "values(?,0,0,502,?,'2026-03-15',1,7,2026,3,0,?)"),
+           {id, QStringLiteral("%1 行").arg(lines), QStringLiteral("FLOOR%1").arg(id)});
+    db::Query insert = c.prepare(
+        QStringLiteral("insert into icstockbillentry(finterid,forderid,fentryid,fitemid,funitid,"
+                       "fqty,fPrice,famount,fbatchno,fstockplace,fnote) "
+                       "values(?,?,?,?,?,?,?,?,?,?,?)"));
+    for (int r = 1; r <= lines; ++r) {
+        const Line l = lineAt(r);
+        insert.bind(id).bind(r).bind(r).bind(l.item).bind(701).bind(l.qty).bind(l.price);
+        insert.bind(l.amount).bind(l.batch).bind(801).bind(l.note).exec();
+    }
+    c.exec(QStringLiteral(
+               "insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,"
+               "famount) select a.fstockid1,b.fitemid,b.funitid,coalesce(b.fbatchno,''),"
+               "coalesce(b.fstockplace,0),round(sum(b.fqty),6),round(sum(b.famount),6) "
+               "from icstockbill as a inner join icstockbillentry as b on a.finterid=b.finterid "
+               "where a.finterid=? group by a.fstockid1,b.fitemid,b.funitid,"
+               "coalesce(b.fbatchno,''),coalesce(b.fstockplace,0) "
+               "on conflict(fstockid,fitemid,funitid,fbatchno,fStockPlace) do update set "
+               "fqty=round(tblTimeStock.fqty+excluded.fqty,6),"
+               "famount=round(tblTimeStock.famount+excluded.famount,6)"),
+           {id});
+    c.exec(QStringLiteral("delete from tblTimeStock where fqty=0 and famount=0"));
+    tx.commit();
+}
+
+double cpuMillisSince(std::clock_t start) {
+    return 1000.0 * static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+}
+
+QStringList storedLines(EditorBench& bench, qint32 id) {
+    entry::ConnectionScope scope(bench.ctx);
+    db::Query q = bench.ctx.gConnection.prepare(
+        QStringLiteral("select forderid,fentryid,fitemid,funitid,fqty,fPrice,famount,fbatchno,"
+                       "fstockplace,fnote from icstockbillentry where finterid=? order by "
+                       "forderid"));
+    q.bind(id).exec();
+    QStringList rows;
+    while (q.next()) {
+        QStringList cells;
+        for (int i = 0; i < 10; ++i) cells << q.value(i).toString();
+        rows << cells.join(QLatin1Char('/'));
+    }
+    return rows;
+}
+
+bool runCase(EditorBench& bench, editor::BillSession& session, int lines, int rounds,
+             qint32& floorId, bool quick) {
+    std::vector<double> floorTimes, floorCpu;
+    std::vector<double> saveTimes, saveCpu;
+    bool ok = true;
+    for (int round = 0; round < rounds; ++round) {
+        auto start = Clock::now();
+        std::clock_t cpu = std::clock();
+        floorSave(bench.ctx, ++floorId, lines);
+        floorCpu.push_back(cpuMillisSince(cpu));
+        floorTimes.push_back(millisSince(start));
+
+        fillBill(session, lines);
+        start = Clock::now();
+        cpu = std::clock();
+        ok = session.save() && ok;
+        saveCpu.push_back(cpuMillisSince(cpu));
+        saveTimes.push_back(millisSince(start));
+    }
+    const QStringList saved = storedLines(bench, bench.ctx.gCurrentInterId);
+    if (saved.size() != lines || saved != storedLines(bench, floorId)) {
+        std::printf("!!! the saved bill's %lld lines differ from the hand-written ones\n",
+                    static_cast<long long>(saved.size()));
+        ok = false;
+    }
+    printRatio(QStringLiteral("save a bill of %1 lines").arg(lines), spread(floorTimes),
+               spread(saveTimes), quick);
+    printRatio(QStringLiteral("  processor time only"), spread(floorCpu), spread(saveCpu), quick);
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const bool quick = args.contains(QStringLiteral("--quick"));
+    std::vector<int> sizes = quick ? std::vector<int>{1, 30} : std::vector<int>{1, 100, 1000};
+    if (const qsizetype at = args.indexOf(QStringLiteral("--lines")); at > 0)
+        sizes = {args.value(at + 1).toInt()};
+    int rounds = quick ? 1 : 9;
+    if (const qsizetype at = args.indexOf(QStringLiteral("--rounds")); at > 0)
+        rounds = std::max(1, args.value(at + 1).toInt());
+
+    EditorBench bench;
+    bench.ctx.gEditMode = entry::kModeNew;
+    editor::BillSession session(bench.ctx, bench.prompter, bench.selectors, bench.settings.get());
+    if (!session.prepare()) return 1;
+    session.start();
+
+    bool ok = true;
+    int saves = 0;
+    qint32 floorId = 1000000;  // far above the ids the editor issues
+    for (const int lines : sizes) {
+        ok = runCase(bench, session, lines, rounds, floorId, quick) && ok;
+        saves += rounds;
+    }
+
+    // Every line of every bill, the editor's and the floor's, is on the ledger.
+    const double lineQty =
+        bench.scalar(QStringLiteral("select coalesce(sum(fqty),0) from icstockbillentry"))
+            .toDouble();
+    const double ledgerQty =
+        bench.scalar(QStringLiteral("select coalesce(sum(fqty),0) from tblTimeStock")).toDouble();
+    if (std::abs(lineQty - ledgerQty) > 1e-6) {
+        std::printf("!!! the ledger holds %g, the lines %g\n", ledgerQty, lineQty);
+        ok = false;
+    }
+    const QStringList expected(saves, QStringLiteral("数据保存成功！"));
+    if (bench.prompter.texts != expected || bench.prompter.insideTransaction != 0) {
+        std::printf("!!! the editor said: %s\n", qPrintable(bench.prompter.texts.join(" | ")));
+        ok = false;
+    }
+    return ok ? 0 : 1;
+}

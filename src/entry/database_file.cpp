@@ -1,0 +1,118 @@
+#include "entry/database_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "db/connection.h"
+#include "db/connection_string.h"
+#include "db/db_error.h"
+#include "db/schema.h"
+
+namespace otherin::entry {
+
+namespace {
+
+QString initHint(const QString& path) {
+    return QStringLiteral("新建数据库请用: otherin init --db %1 [--demo]").arg(path);
+}
+
+bool samePath(const QString& a, const QString& b) {
+    return QFileInfo(a).absoluteFilePath() == QFileInfo(b).absoluteFilePath();
+}
+
+bool hasOurTables(db::Connection& connection) {
+    return connection.tableExists(QStringLiteral("schema_version"));
+}
+
+void createDatabase(db::Connection& connection, const QString& path, bool demo) {
+    if (!QFileInfo::exists(path)) createPrivateFile(path);
+    connection.open(QStringLiteral("sqlite:") + path);
+    db::schema::ensureSchema(connection);
+    if (demo) db::schema::installDemoData(connection);
+}
+
+}  // namespace
+
+void createPrivateFile(const QString& path) {
+    const QFileInfo info(path);
+    if (!QDir().mkpath(info.absolutePath())) {
+        throw db::DbError(QStringLiteral("无法创建数据库目录 %1").arg(info.absolutePath()));
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                   QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        throw db::DbError(
+            QStringLiteral("无法创建数据库文件 %1: %2").arg(path, file.errorString()));
+    }
+}
+
+void requireDatabaseFile(const QString& connectionString) {
+    const db::ConnectionTarget target = db::parseConnectionString(connectionString);
+    if (target.kind == db::DialectKind::Sqlite && !QFileInfo(target.path).isFile()) {
+        throw db::DbError(QStringLiteral("数据库文件 %1 不存在").arg(target.path));
+    }
+}
+
+void openHostDatabase(db::Connection& connection, const QString& connectionString,
+                      const QString& defaultPath) {
+    const db::ConnectionTarget target = db::parseConnectionString(connectionString);
+    if (target.kind != db::DialectKind::Sqlite) {
+        // A server database is made by its administrator; one without our
+        // tables is prepared on purpose, never on the first login.
+        connection.open(connectionString);
+        if (!hasOurTables(connection)) {
+            throw db::DbError(QStringLiteral("数据库 %1 中没有其它入库单的表。\n%2")
+                                  .arg(target.describe(), initHint(QStringLiteral("URL"))));
+        }
+        db::schema::ensureSchema(connection);
+        return;
+    }
+    if (samePath(target.path, defaultPath)) {
+        // First run, or a first run cut short before the schema was written.
+        if (!QFileInfo::exists(target.path)) createPrivateFile(target.path);
+        connection.open(connectionString);
+        const bool created = db::schema::ensureSchema(connection);
+        if (created) db::schema::installDemoData(connection);
+        return;
+    }
+    if (!QFileInfo::exists(target.path)) {
+        throw db::DbError(
+            QStringLiteral("数据库文件 %1 不存在。\n%2").arg(target.path, initHint(target.path)));
+    }
+    // An empty file is no database of ours; opening it would already write to it.
+    if (QFileInfo(target.path).size() > 0) connection.open(connectionString);
+    if (!connection.isOpen() || !hasOurTables(connection)) {
+        throw db::DbError(QStringLiteral("文件 %1 不是其它入库单的数据库。\n%2")
+                              .arg(target.path, initHint(target.path)));
+    }
+    db::schema::ensureSchema(connection);
+}
+
+QString initDatabase(const QString& database, bool demo) {
+    const QString connectionString = db::connectionStringFromArgument(database);
+    const db::ConnectionTarget target = db::parseConnectionString(connectionString);
+    const bool server = target.kind != db::DialectKind::Sqlite;
+    const QString name = server ? target.describe() : target.path;
+    db::Connection connection;
+    if (server || QFileInfo::exists(target.path)) {
+        connection.open(connectionString);
+        if (hasOurTables(connection)) {
+            db::schema::ensureSchema(connection);
+            return QStringLiteral("数据库 %1 已存在，已更新到版本 %2%3")
+                .arg(name)
+                .arg(db::schema::kVersion)
+                .arg(demo ? QStringLiteral("；已有的数据库不装入演示数据") : QString());
+        }
+    }
+    if (server) {
+        db::schema::ensureSchema(connection);
+        if (demo) db::schema::installDemoData(connection);
+    } else {
+        createDatabase(connection, target.path, demo);
+    }
+    return demo ? QStringLiteral("已新建数据库 %1，含演示数据").arg(name)
+                : QStringLiteral("已新建数据库 %1").arg(name);
+}
+
+}  // namespace otherin::entry

@@ -1,0 +1,167 @@
+#include "entry/host_commands.h"
+
+#include <QCommandLineParser>
+#include <memory>
+
+#include "db/connection.h"
+#include "db/connection_string.h"
+#include "db/db_error.h"
+#include "entry/database_file.h"
+#include "entry/host_login.h"
+#include "entry/settings_store.h"
+#include "entry/shared_switches.h"
+#include "entry/startup.h"
+
+namespace otherin::entry {
+
+namespace {
+
+const QString kInit = QStringLiteral("init");
+const QString kPasswd = QStringLiteral("passwd");
+const QString kSwitch = QStringLiteral("switch");
+
+// A refusal told on the terminal; the command ends with status 1.
+struct Refused {
+    QString message;
+};
+
+struct Options {
+    QCommandLineOption db{QStringLiteral("db"), QStringLiteral("数据库文件"),
+                          QStringLiteral("path")};
+    QCommandLineOption settings{QStringLiteral("settings"), QStringLiteral("设置文件"),
+                                QStringLiteral("file")};
+    QCommandLineOption user{QStringLiteral("user"), QStringLiteral("用户编号"),
+                            QStringLiteral("id")};
+    QCommandLineOption password{QStringLiteral("password"), QStringLiteral("密码"),
+                                QStringLiteral("text")};
+    QCommandLineOption oldPassword{QStringLiteral("old-password"), QStringLiteral("当前密码"),
+                                   QStringLiteral("text")};
+    QCommandLineOption demo{QStringLiteral("demo"), QStringLiteral("装入演示数据")};
+};
+
+QString connectionString(const QCommandLineParser& parser, const Options& o) {
+    if (parser.isSet(o.db)) return db::connectionStringFromArgument(parser.value(o.db));
+    const auto settings = parser.isSet(o.settings)
+                              ? std::make_unique<SettingsStore>(parser.value(o.settings))
+                              : std::make_unique<SettingsStore>();
+    return settings->value(QStringLiteral("DBOperation"), QStringLiteral("DBConnectionString"),
+                           QString());
+}
+
+qlonglong userId(const QCommandLineParser& parser, const Options& o) {
+    bool ok = false;
+    const qlonglong id = parser.value(o.user).toLongLong(&ok);
+    if (!parser.isSet(o.user) || !ok) throw Refused{QStringLiteral("请用 --user 指定用户编号")};
+    return id;
+}
+
+QString secret(Terminal& terminal, const QString& prompt) {
+    const auto line = terminal.readSecret(prompt);
+    if (!line) throw Refused{QStringLiteral("没有读到输入")};
+    return *line;
+}
+
+QString optionOrSecret(const QCommandLineParser& parser, const QCommandLineOption& option,
+                       Terminal& terminal, const QString& prompt) {
+    return parser.isSet(option) ? parser.value(option) : secret(terminal, prompt);
+}
+
+int init(const QCommandLineParser& parser, const Options& o, Terminal& terminal) {
+    if (!parser.isSet(o.db)) throw Refused{QStringLiteral("请用 --db 指定要新建的数据库文件")};
+    terminal.print(initDatabase(parser.value(o.db), parser.isSet(o.demo)));
+    return 0;
+}
+
+QString newPassword(const QCommandLineParser& parser, const Options& o, Terminal& terminal) {
+    if (parser.isSet(o.password)) return parser.value(o.password);
+    const QString first = secret(terminal, QStringLiteral("新密码: "));
+    if (secret(terminal, QStringLiteral("再输入一次新密码: ")) != first) {
+        throw Refused{QStringLiteral("两次输入的密码不一致，密码未更改")};
+    }
+    return first;
+}
+
+int passwd(const QCommandLineParser& parser, const Options& o, Terminal& terminal,
+           db::Connection& connection) {
+    const qlonglong id = userId(parser, o);
+    const auto user = findUser(connection, id);
+    if (!user) throw Refused{QStringLiteral("没有编号为 %1 的用户").arg(id)};
+    // Whoever changes a password must know the one it has.
+    if (!checkLogin(connection, id, QString())) {
+        const QString current =
+            optionOrSecret(parser, o.oldPassword, terminal, QStringLiteral("当前密码: "));
+        if (!checkLogin(connection, id, current)) {
+            throw Refused{QStringLiteral("当前密码不正确，密码未更改")};
+        }
+    }
+    const QString password = newPassword(parser, o, terminal);
+    if (password.isEmpty()) throw Refused{QStringLiteral("新密码不能为空，密码未更改")};
+    setPassword(connection, id, password);
+    terminal.print(QStringLiteral("用户 %1 %2 的密码已更改").arg(id).arg(user->name));
+    return 0;
+}
+
+int switches(const QCommandLineParser& parser, const Options& o, Terminal& terminal,
+             db::Connection& connection) {
+    const QStringList args = parser.positionalArguments();
+    if (args.size() < 3) {
+        bool listed = false;
+        for (const SharedSwitch& s : listSharedSwitches(connection)) {
+            if (args.size() == 2 && s.name != args[1]) continue;
+            terminal.print(QStringLiteral("%1=%2  %3").arg(s.name).arg(s.value).arg(s.note));
+            listed = true;
+        }
+        if (!listed) throw Refused{QStringLiteral("没有名为 %1 的开关").arg(args[1])};
+        return 0;
+    }
+    const qlonglong id = userId(parser, o);
+    const auto user = checkLogin(
+        connection, id,
+        optionOrSecret(parser, o.password, terminal, QStringLiteral("用户 %1 的密码: ").arg(id)));
+    if (!user) throw Refused{QStringLiteral("用户编号或密码不正确")};
+    if (user->isAdmin != 1) throw Refused{QStringLiteral("只有系统管理员可以更改开关")};
+    bool ok = false;
+    const int value = args[2].toInt(&ok);
+    if (!ok) throw Refused{QStringLiteral("开关 %1 只能设为 0 或 1").arg(args[1])};
+    setSharedSwitch(connection, args[1], value);
+    terminal.print(
+        QStringLiteral("%1 已设为 %2，此后打开的单据窗口按新值处理").arg(args[1]).arg(value));
+    return 0;
+}
+
+}  // namespace
+
+bool isHostCommand(const QStringList& arguments) {
+    if (arguments.size() < 2) return false;
+    const QString& command = arguments[1];
+    return command == kInit || command == kPasswd || command == kSwitch;
+}
+
+int runHostCommand(const QStringList& arguments, Terminal& terminal) {
+    Options o;
+    QCommandLineParser parser;
+    parser.addOptions({o.db, o.settings, o.user, o.password, o.oldPassword, o.demo});
+    if (!parser.parse(arguments)) {
+        terminal.error(parser.errorText());
+        return 2;
+    }
+    const QString command = parser.positionalArguments().value(0);
+    try {
+        if (command == kInit) return init(parser, o, terminal);
+        db::Connection connection;
+        openHostDatabase(connection, connectionString(parser, o), db::embeddedDatabasePath());
+        if (command == kPasswd) return passwd(parser, o, terminal, connection);
+        if (command == kSwitch) return switches(parser, o, terminal, connection);
+        terminal.error(QStringLiteral("未知的命令: %1").arg(command));
+        return 2;
+    } catch (const Refused& r) {
+        terminal.error(r.message);
+    } catch (const db::DbError& e) {
+        terminal.error(e.message());
+    } catch (const SettingsError& e) {
+        terminal.error(e.message());
+    }
+    return 1;
+}
+
+}  // namespace otherin::entry

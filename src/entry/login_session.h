@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+namespace otherin::db {
+class Connection;
+}
+
+namespace otherin::entry {
+
+// A login of the host program, recorded in the database so that the component
+// learns who logged in from the database and not from a file the user can
+// edit. The host hands only the random token on, through the settings; the
+// database keeps its hash, so reading tblLoginSession gives away no token.
+
+// How long after the login a token still opens the component.
+inline constexpr int kSessionHours = 12;
+
+// Records a session for `userId` logged in at `now` and answers its token.
+// Sessions older than kSessionHours are cleared on the way.
+QString beginLoginSession(db::Connection& connection, qlonglong userId,
+                          const QDateTime& now = QDateTime::currentDateTimeUtc());
+
+// Forgets the session of `token` (the host's log-out).
+void endLoginSession(db::Connection& connection, const QString& token);
+
+struct SessionCheck {
+    enum class State { Valid, Unknown, Expired };
+    State state = State::Unknown;
+    qlonglong userId = 0;
+};
+
+// The session `token` stands for at `now`. An empty token is unknown.
+SessionCheck checkLoginSession(db::Connection& connection, const QString& token,
+                               const QDateTime& now = QDateTime::currentDateTimeUtc());
+
+}  // namespace otherin::entry

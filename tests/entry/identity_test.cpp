@@ -1,0 +1,237 @@
+// Who the component believes is logged in, and which switches it follows:
+// the database's login session and rows, never what a user may write into
+// their own settings file.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "db/db_error.h"
+#include "entry/cls_other_in.h"
+#include "entry/login_context.h"
+#include "entry/login_session.h"
+#include "entry/permission.h"
+#include "entry/shared_switches.h"
+#include "entry/startup.h"
+#include "entry/windows.h"
+#include "support/scripted_prompter.h"
+#include "support/test_database.h"
+
+using namespace otherin::entry;
+using otherin::db::DbError;
+using otherin::testing::ScriptedPrompter;
+using otherin::testing::TestDatabase;
+
+namespace {
+
+QString login(qlonglong user) {
+    return QStringLiteral("SystemLogin/gLoginUserId=%1").arg(user);
+}
+QString token(const QString& value) {
+    return QStringLiteral("SystemLogin/gLoginToken=") + value;
+}
+
+class IdentityTest : public ::testing::Test {
+  protected:
+    // Demo users: 1 administrator, 2 张三 (clerk, type 1), 3 李四 (clerk, type 3).
+    TestDatabase db_{TestDatabase::Seed::Demo};
+    LoginContext ctx_;
+    ScriptedPrompter prompter_;
+};
+
+TEST_F(IdentityTest, RightsAndNameComeFromTheUserRowNotFromTheSettings) {
+    auto settings = db_.settings({login(3), QStringLiteral("SystemLogin/IsAdmin=1"),
+                                  QStringLiteral("SystemLogin/UserType=1"),
+                                  QStringLiteral("SystemLogin/gLoginUserName=系统管理员")});
+    startUp(ctx_, *settings, prompter_);
+    EXPECT_EQ(ctx_.gLoginUserId, QStringLiteral("3"));
+    EXPECT_EQ(ctx_.gLoginUserName, QStringLiteral("李四"));
+    EXPECT_EQ(ctx_.IsAdmin, 0);
+    EXPECT_EQ(ctx_.UserType, 3);
+    // so the clerk's claim to be an administrator gets no right
+    EXPECT_FALSE(hasRight(ctx_, prompter_, QStringLiteral("G03")));
+    EXPECT_EQ(prompter_.lastText(), QStringLiteral("您无此权限！请与系统管理员联系"));
+
+    LoginContext admin;
+    startUp(admin, *db_.settings({login(1), QStringLiteral("SystemLogin/IsAdmin=0")}), prompter_);
+    EXPECT_EQ(admin.IsAdmin, 1);
+    EXPECT_EQ(admin.gLoginUserName, QStringLiteral("系统管理员"));
+}
+
+TEST_F(IdentityTest, StartUpWithoutAValidLoginIsRefused) {
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    struct Case {
+        const char* what;
+        std::function<QStringList()> entries;
+        QString message;
+    };
+    const std::vector<Case> cases = {
+        {"no token", [] { return QStringList{token(QString())}; },
+         QStringLiteral("没有登录信息，请先登录再打开其它入库单。")},
+        {"unknown token", [] { return QStringList{token(QStringLiteral("00ff00ff"))}; },
+         QStringLiteral("登录信息无效，请重新登录。")},
+        {"expired token",
+         [&] {
+             return QStringList{
+                 token(db_.loginSession(2, now.addSecs(-(kSessionHours * 3600 + 60))))};
+         },
+         QStringLiteral("登录已过期，请重新登录。")},
+        {"settings name another user",
+         [&] {
+             return QStringList{login(1), token(db_.loginSession(3))};
+         },
+         QStringLiteral("设置中的用户与登录的用户不符，请重新登录。")},
+        {"user id that is not a number",
+         [&] {
+             return QStringList{QStringLiteral("SystemLogin/gLoginUserId=3x"),
+                                token(db_.loginSession(3))};
+         },
+         QStringLiteral("设置中的用户与登录的用户不符，请重新登录。")},
+        {"user removed after login",
+         [&] {
+             const QString t = db_.loginSession(3);
+             db_.exec(QStringLiteral("delete from tblUser where fuserid=3"));
+             return QStringList{token(t)};
+         },
+         QStringLiteral("登录的用户 3 已不存在，请重新登录。")},
+    };
+    for (const Case& c : cases) {
+        // nothing of an earlier case may help: no session, no user named
+        db_.exec(QStringLiteral("delete from tblLoginSession"));
+        auto settings =
+            db_.settings(QStringList{QStringLiteral("SystemLogin/gLoginUserId=")} + c.entries());
+        LoginContext ctx;
+        try {
+            startUp(ctx, *settings, prompter_);
+            ADD_FAILURE() << c.what << ": start-up went through";
+        } catch (const LoginError& e) {
+            EXPECT_EQ(e.message(), c.message) << c.what;
+        }
+        EXPECT_FALSE(ctx.gConnection.isOpen()) << c.what;
+    }
+    EXPECT_TRUE(prompter_.messages().empty());
+}
+
+TEST_F(IdentityTest, SessionsAreFoundByTheirTokenAndLastTheirHours) {
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QString fresh = db_.loginSession(2, now.addSecs(-(kSessionHours * 3600 - 60)));
+    db_.connection().open(db_.connectionString());
+    EXPECT_EQ(checkLoginSession(db_.connection(), fresh, now).state, SessionCheck::State::Valid);
+    EXPECT_EQ(checkLoginSession(db_.connection(), fresh, now).userId, 2);
+    EXPECT_EQ(checkLoginSession(db_.connection(), fresh, now.addSecs(120)).state,
+              SessionCheck::State::Expired);
+    // the table keeps no token, only its digest
+    EXPECT_EQ(db_.scalar(QStringLiteral("select count(*) from tblLoginSession where "
+                                        "ftokenhash=? or ftokenhash like ?"),
+                         {fresh, QStringLiteral("%") + fresh + QStringLiteral("%")})
+                  .toInt(),
+              0);
+    // two logins of one user have different tokens
+    EXPECT_NE(db_.loginSession(2), db_.loginSession(2));
+
+    db_.connection().open(db_.connectionString());
+    endLoginSession(db_.connection(), fresh);
+    EXPECT_EQ(checkLoginSession(db_.connection(), fresh, now).state, SessionCheck::State::Unknown);
+
+    // a new login clears the sessions that have expired
+    db_.loginSession(3, now.addSecs(-(kSessionHours * 3600 + 60)));
+    db_.loginSession(1, now);
+    EXPECT_EQ(
+        db_.scalar(QStringLiteral("select count(*) from tblLoginSession where fuserid=3")).toInt(),
+        0);
+}
+
+TEST_F(IdentityTest, CreatingTheComponentFailsWithoutALogin) {
+    class NoWindows : public WindowFactory {
+      public:
+        std::unique_ptr<ModalWindow> createBillEditor(LoginContext&) override { return nullptr; }
+        std::unique_ptr<ModalWindow> createQueryDialog(LoginContext&) override { return nullptr; }
+    } windows;
+    EXPECT_THROW(clsOtherIn(*db_.settings({token(QStringLiteral("forged"))}), prompter_, windows),
+                 SettingsError);
+}
+
+TEST_F(IdentityTest, EveryUserFollowsTheDatabasesSwitchesWhateverTheirSettingsSay) {
+    const QStringList names = {QStringLiteral("gIsCheckUpdate"), QStringLiteral("gIsCloseStock"),
+                               QStringLiteral("gUpdateSingleBill"),
+                               QStringLiteral("gIsAddDelNumber")};
+    auto switches = [](const LoginContext& c) {
+        return QList<int>{c.gIsCheckUpdate, c.gIsCloseStock, c.gUpdateSingleBill,
+                          c.gIsAddDelNumber};
+    };
+    // a new database: everything off, as it always was by default
+    LoginContext fresh;
+    startUp(fresh, *db_.settings({login(2)}), prompter_);
+    EXPECT_EQ(switches(fresh), (QList<int>{0, 0, 0, 0}));
+
+    // each switch on alone, while both users' own settings claim the opposite
+    for (int on = 0; on < names.size(); ++on) {
+        QList<int> expected{0, 0, 0, 0};
+        expected[on] = 1;
+        for (int i = 0; i < names.size(); ++i) {
+            db_.exec(QStringLiteral("update tblSystemSwitch set fvalue=? where fname=?"),
+                     {expected[i], names[i]});
+        }
+        for (qlonglong user : {2, 3}) {
+            QStringList entries{login(user)};
+            for (int i = 0; i < names.size(); ++i) {
+                entries << QStringLiteral("SystemSetup/%1=%2").arg(names[i]).arg(1 - expected[i]);
+            }
+            LoginContext ctx;
+            startUp(ctx, *db_.settings(entries), prompter_);
+            EXPECT_EQ(switches(ctx), expected) << names[on].toStdString() << " user " << user;
+        }
+    }
+    EXPECT_TRUE(prompter_.messages().empty());
+}
+
+TEST_F(IdentityTest, SwitchThatIsNotANumberFailsTheStartUp) {
+    db_.exec(QStringLiteral("update tblSystemSwitch set fvalue='on' where fname='gIsCloseStock'"));
+    LoginContext ctx;
+    EXPECT_THROW(startUp(ctx, *db_.settings({login(2)}), prompter_), SettingsError);
+    EXPECT_FALSE(ctx.gConnection.isOpen());
+}
+
+TEST_F(IdentityTest, PostingRuleChangesOnlyWhileNoBillWaitsForItsAudit) {
+    otherin::db::Connection& c = db_.connection();
+    c.open(db_.connectionString());
+    auto value = [&](const char* name) {
+        return db_
+            .scalar(QStringLiteral("select fvalue from tblSystemSwitch where fname=?"),
+                    {QString::fromLatin1(name)})
+            .toInt();
+    };
+    EXPECT_THROW(setSharedSwitch(c, QStringLiteral("gIsCheckUpdates"), 1), DbError);
+    EXPECT_THROW(setSharedSwitch(c, QStringLiteral("gIsCloseStock"), 2), DbError);
+
+    // saved, not audited, not void: its lines are in the ledger under rule 0
+    db_.exec(
+        QStringLiteral("insert into icstockbill(finterid,fbillno,ftrantype,fstatus,"
+                       "fcancellation) values(1,'QT1',7,0,0),(2,'QT2',7,1,0),(3,'QT3',7,0,1)"));
+    try {
+        setSharedSwitch(c, QStringLiteral("gIsCheckUpdate"), 1);
+        ADD_FAILURE() << "the posting rule changed under an unaudited bill";
+    } catch (const DbError& e) {
+        EXPECT_EQ(e.message(), QStringLiteral("还有 1 张未审核的单据，不能更改 gIsCheckUpdate："
+                                              "请先审核或删除这些单据"));
+    }
+    EXPECT_EQ(value("gIsCheckUpdate"), 0);
+    EXPECT_EQ(c.transactionDepth(), 0);
+    // the same value again changes nothing and is allowed; other switches are free
+    EXPECT_NO_THROW(setSharedSwitch(c, QStringLiteral("gIsCheckUpdate"), 0));
+    setSharedSwitch(c, QStringLiteral("gIsCloseStock"), 1);
+    EXPECT_EQ(value("gIsCloseStock"), 1);
+
+    db_.exec(QStringLiteral("update icstockbill set fstatus=1 where finterid=1"));
+    c.open(db_.connectionString());
+    setSharedSwitch(c, QStringLiteral("gIsCheckUpdate"), 1);
+    EXPECT_EQ(value("gIsCheckUpdate"), 1);
+
+    // a switch whose row was removed is 0 and comes back when set
+    db_.exec(QStringLiteral("delete from tblSystemSwitch where fname='gIsAddDelNumber'"));
+    c.open(db_.connectionString());
+    EXPECT_EQ(listSharedSwitches(c).back().value, 0);
+    setSharedSwitch(c, QStringLiteral("gIsAddDelNumber"), 1);
+    EXPECT_EQ(value("gIsAddDelNumber"), 1);
+}
+
+}  // namespace

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <sqlite3.h>
+
+namespace otherin::testing {
+
+// The seam of the fault sweep is sqlite3_step itself. The Qt SQLite driver
+// calls it from the system library; a program linking step_faults.cpp defines
+// it (exported, so the driver's calls land there), counts the driver's calls
+// and, once armed, answers a failure at the n-th one instead of running the
+// statement.
+//
+// The state of the seam. Only the program's single thread touches it.
+struct StepFaults {
+    bool counting = false;
+    long calls = 0;
+    long failAt = 0;  // 0: no fault
+    int code = SQLITE_IOERR;
+    bool fired = false;
+};
+extern StepFaults faults;
+
+// Counts the driver's steps of whatever runs inside; with failAt set, the step
+// of that number fails with `code`.
+class Armed {
+  public:
+    explicit Armed(long failAt, int code = SQLITE_IOERR) {
+        faults = {true, 0, failAt, code, false};
+    }
+    ~Armed() { faults.counting = false; }
+    Armed(const Armed&) = delete;
+    Armed& operator=(const Armed&) = delete;
+};
+
+}  // namespace otherin::testing
