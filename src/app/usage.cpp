@@ -31,7 +31,7 @@ constexpr Line kCommands[] = {
 };
 
 constexpr Line kOptions[] = {
-    {"--db PATH|URL", "要使用的数据库文件，或 postgresql://用户@主机:端口/库名"},
+    {"--db PATH", "要使用的数据库文件，或服务器数据库的 postgresql:// 连接字符串"},
     {"--from, --to", "copy：源数据库与目标数据库"},
     {"--settings FILE", "使用此设置文件，而不是用户自己的"},
     {"--user ID", "以此用户登录，不再询问"},

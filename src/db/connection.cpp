@@ -116,6 +116,27 @@ bool Connection::physicallyAlive() const {
     return probe.exec(QStringLiteral("select 1")) && probe.next();
 }
 
+void Connection::reconnect() {
+    const QString connectionString = connectedTo_;
+    const bool inOperation = inOperation_;
+    connect(connectionString);
+    inOperation_ = inOperation;
+}
+
+bool Connection::answers() const {
+    return isConnected() && physicallyAlive();
+}
+
+void Connection::noteStatement(const QString& sql) const {
+    if (transactionDepth_ > 0) return;
+    const QString head = sql.trimmed().left(8).toLower();
+    const bool read = head.startsWith(QLatin1String("select")) ||
+                      head.startsWith(QLatin1String("pragma")) ||
+                      head.startsWith(QLatin1String("begin")) ||
+                      head.startsWith(QLatin1String("rollback"));
+    if (!read) ++durableSteps_;
+}
+
 void Connection::close() {
     inOperation_ = false;
     ++transactionEpoch_;
@@ -149,6 +170,7 @@ bool Connection::isOpen() const {
 
 Query Connection::prepare(const QString& sql) const {
     if (!isOpen()) throw DbError(QStringLiteral("数据库连接未打开"));
+    noteStatement(sql);
     return Query(handle(), sql);
 }
 
@@ -158,8 +180,9 @@ int Connection::exec(const QString& sql, const QVariantList& values) const {
         // database statements, and a statement without values gains nothing
         // from being prepared.
         if (!isOpen()) throw DbError(QStringLiteral("数据库连接未打开"));
+        noteStatement(sql);
         QSqlQuery q(handle());
-        if (!q.exec(sql)) throw DbError(databaseMessage(q.lastError()));
+        if (!q.exec(sql)) raise(q.lastError());
         return q.numRowsAffected();
     }
     Query q = prepare(sql);

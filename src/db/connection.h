@@ -61,11 +61,23 @@ class Connection {
     // How often the physical connection was made (1 after the first open).
     int connectCount() const { return connectCount_; }
 
+    // Counts the steps that may have left something in the database for good:
+    // commits asked for, and statements other than reads run outside a
+    // transaction. An operation that failed without advancing it wrote
+    // nothing and may be run again.
+    int durableSteps() const { return durableSteps_; }
+    // Makes the physical connection again, to the same database, inside the
+    // current operation (after the server dropped it).
+    void reconnect();
+    // True when the physical connection still answers.
+    bool answers() const;
+
   private:
     friend class TransactionGuard;
     QSqlDatabase handle() const;
     void connect(const QString& connectionString);
     bool physicallyAlive() const;
+    void noteStatement(const QString& sql) const;
 
     QString name_;
     QString connectedTo_;
@@ -75,6 +87,7 @@ class Connection {
     ProcedureRegistry procedures_;
     int transactionDepth_ = 0;
     int connectCount_ = 0;
+    mutable int durableSteps_ = 0;
     // Advances whenever close() or disconnect() ends what was open, so a guard
     // that outlives its operation cannot end a later operation's transaction.
     int transactionEpoch_ = 0;

@@ -33,6 +33,11 @@ QStringList tablesOf(const Connection& c) {
     return tables;
 }
 
+// Tables whose rows the schema itself writes into every new database.
+bool seededBySchema(const QString& table) {
+    return table.compare(QStringLiteral("tblSystemSwitch"), Qt::CaseInsensitive) == 0;
+}
+
 qint64 rowCount(const Connection& c, const QString& table) {
     return c.scalar(QStringLiteral("select count(*) from %1").arg(table)).toLongLong();
 }
@@ -83,9 +88,13 @@ CopyReport copyDatabase(Connection& from, Connection& to, const CopyProgress& pr
     for (const QString& table : tables) total += rowCount(from, table);
     TransactionGuard tx(to);
     for (const QString& table : tables) {
-        if (rowCount(to, table) > 0) {
+        if (!seededBySchema(table) && rowCount(to, table) > 0) {
             throw DbError(QStringLiteral("目标数据库的表 %1 已有数据,不能复制").arg(table));
         }
+    }
+    // The source's own values replace the ones every new database starts with.
+    for (const QString& table : tables) {
+        if (seededBySchema(table)) to.exec(QStringLiteral("delete from %1").arg(table));
     }
     for (const QString& table : tables) {
         copyTable(from, to, table, report.rows, total, progress);

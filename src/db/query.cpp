@@ -7,15 +7,9 @@
 
 namespace otherin::db {
 
-namespace {
-QString describe(const QSqlError& error) {
-    return databaseMessage(error);
-}
-}  // namespace
-
 Query::Query(const QSqlDatabase& db, const QString& sql) : query_(db), sql_(sql) {
     query_.setForwardOnly(true);
-    if (!query_.prepare(sql)) throw DbError(describe(query_.lastError()));
+    if (!query_.prepare(sql)) raise(query_.lastError());
 }
 
 Query& Query::bind(const QVariant& value) {
@@ -24,7 +18,7 @@ Query& Query::bind(const QVariant& value) {
 }
 
 Query& Query::exec() {
-    if (!query_.exec()) throw DbError(describe(query_.lastError()));
+    if (!query_.exec()) raise(query_.lastError());
     positions_.clear();
     return *this;
 }
@@ -34,7 +28,7 @@ bool Query::next() {
     // The driver answers false both at the end of the rows and when the read
     // failed; only the error tells them apart.
     const QSqlError error = query_.lastError();
-    if (error.isValid()) throw DbError(describe(error));
+    if (error.isValid()) raise(error);
     return false;
 }
 

@@ -10,4 +10,8 @@ namespace otherin::db {
 // error code around the message; only the message itself is kept.
 QString databaseMessage(const QSqlError& error);
 
+// The failure as the one exception type, with the server's SQLSTATE.
+class DbError;
+[[noreturn]] void raise(const QSqlError& error);
+
 }  // namespace otherin::db

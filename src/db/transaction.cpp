@@ -34,6 +34,9 @@ void TransactionGuard::commit() {
     if (done_) return;
     if (!leave()) throw DbError(QStringLiteral("事务已结束,不能提交"));
     if (!outer_) return;
+    // From here the transaction may have been made durable, even when the
+    // answer to the commit never arrives.
+    ++connection_.durableSteps_;
     try {
         connection_.exec(QStringLiteral("commit"));
     } catch (const DbError&) {

@@ -1,13 +1,24 @@
 // Behaviour that only a database server has: logins it refuses, connections it
-// drops. Skipped on SQLite, which has neither.
+// drops, transactions it picks as deadlock victims. Skipped on SQLite, which
+// has none of these; the retry rules themselves are checked on both.
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <latch>
+#include <set>
+#include <thread>
 
 #include "db/connection.h"
 #include "db/connection_string.h"
 #include "db/db_error.h"
+#include "db/retry.h"
 #include "db/transaction.h"
+#include "entry/login_context.h"
+#include "stock/bill_numbering.h"
 #include "support/test_database.h"
 
+using namespace otherin;
 using namespace otherin::db;
 using otherin::testing::TestDatabase;
 
@@ -89,6 +100,188 @@ TEST_F(ServerTest, ConnectionDroppedBetweenOperationsIsMadeAgainAtTheNextOpen) {
     EXPECT_EQ(c.connectCount(), 2);
     EXPECT_NE(c.scalar(QStringLiteral("select pg_backend_pid()")).toLongLong(), backend);
     EXPECT_EQ(admin.scalar(QStringLiteral("select count(*) from t")).toInt(), 1);
+}
+
+// Another clerk's connection ends ours, as a server restart would.
+void endSession(Connection& admin, qlonglong backend) {
+    ASSERT_TRUE(admin.scalar(QStringLiteral("select pg_terminate_backend(?)"), {backend}).toBool());
+}
+
+qlonglong backendOf(Connection& c) {
+    return c.scalar(QStringLiteral("select pg_backend_pid()")).toLongLong();
+}
+
+// An operation whose connection broke is run again on a new one only when it
+// had written nothing; one that had committed is reported, never repeated.
+TEST_F(ServerTest, BrokenConnectionIsRetriedOnlyWhenNothingWasWritten) {
+    const QString cs = db_->connectionString();
+    Connection admin;
+    admin.open(cs);
+    admin.exec(QStringLiteral("create table t(n integer)"));
+    struct Case {
+        const char* name;
+        bool commitFirst;  // the operation commits a row before the break
+        int attempts;
+        int rows;
+        bool fails;
+    };
+    for (const Case& k : {Case{"nothing written", false, 2, 1, false},
+                          Case{"written before the break", true, 1, 1, true}}) {
+        SCOPED_TRACE(k.name);
+        admin.exec(QStringLiteral("delete from t"));
+        Connection c;
+        c.open(cs);
+        int attempts = 0;
+        const auto operation = [&] {
+            ++attempts;
+            if (k.commitFirst) {
+                TransactionGuard tx(c);
+                c.exec(QStringLiteral("insert into t(n) values(?)"), {attempts});
+                tx.commit();
+            }
+            if (attempts == 1) endSession(admin, backendOf(c));
+            TransactionGuard tx(c);
+            if (!k.commitFirst) c.exec(QStringLiteral("insert into t(n) values(?)"), {attempts});
+            tx.commit();
+        };
+        bool failed = false;
+        try {
+            retrying(c, operation);
+        } catch (const DbError&) {
+            failed = true;
+        }
+        EXPECT_EQ(failed, k.fails);
+        EXPECT_EQ(attempts, k.attempts);
+        EXPECT_EQ(admin.scalar(QStringLiteral("select count(*) from t")).toInt(), k.rows);
+        c.close();
+    }
+}
+
+// Two clerks lock the same rows in opposite orders: the server breaks the
+// deadlock by failing one of them, which is run again and succeeds.
+TEST_F(ServerTest, DeadlockVictimIsRunAgainAndBothFinish) {
+    const QString cs = db_->connectionString();
+    db_->execAll({QStringLiteral("create table t(id integer primary key, n integer)"),
+                  QStringLiteral("insert into t(id,n) values(1,0),(2,0)")});
+    std::atomic<int> attempts{0};
+    std::latch bothLocked(2);
+    std::atomic<bool> errors{false};
+    auto clerk = [&](int first, int second) {
+        Connection c;
+        c.open(cs);
+        bool firstRound = true;
+        try {
+            retrying(c, [&] {
+                ++attempts;
+                TransactionGuard tx(c);
+                c.exec(QStringLiteral("update t set n=n+1 where id=?"), {first});
+                if (firstRound) {
+                    firstRound = false;
+                    bothLocked.arrive_and_wait();
+                }
+                c.exec(QStringLiteral("update t set n=n+1 where id=?"), {second});
+                tx.commit();
+            });
+        } catch (const DbError& e) {
+            ADD_FAILURE() << e.message().toStdString();
+            errors = true;
+        }
+    };
+    std::thread a(clerk, 1, 2), b(clerk, 2, 1);
+    a.join();
+    b.join();
+    EXPECT_FALSE(errors.load());
+    EXPECT_EQ(attempts.load(), 3);  // one of the two ran twice
+    EXPECT_EQ(db_->scalar(QStringLiteral("select sum(n) from t")).toInt(), 4);
+}
+
+// Two connections take ids and bill numbers at the same moment: none twice.
+TEST_F(ServerTest, TwoConnectionsNumberingAtOnceNeverShareANumber) {
+    constexpr int kEach = 200;
+    std::vector<std::pair<qint32, QString>> issued[2];
+    std::latch start(2);
+    auto clerk = [&](int k) {
+        entry::LoginContext ctx;
+        ctx.DBConnectionString = db_->connectionString();
+        ctx.gBillTypeId = 7;
+        ctx.gBillLength = 6;
+        ctx.gConnection.open(ctx.DBConnectionString);
+        start.arrive_and_wait();
+        for (int i = 0; i < kEach; ++i) {
+            const qint32 id = stock::nextInternalId(ctx.gConnection, QStringLiteral("ICStockBill"));
+            TransactionGuard tx(ctx.gConnection);
+            const QString number = stock::issueBillNumber(ctx, QString());
+            tx.commit();
+            issued[k].emplace_back(id, number);
+        }
+        ctx.gConnection.close();
+    };
+    std::thread a(clerk, 0), b(clerk, 1);
+    a.join();
+    b.join();
+    std::set<qint32> ids;
+    std::set<QString> numbers;
+    for (const auto& list : issued) {
+        for (const auto& [id, number] : list) {
+            ids.insert(id);
+            numbers.insert(number);
+        }
+    }
+    EXPECT_EQ(ids.size(), size_t{2 * kEach});
+    EXPECT_EQ(numbers.size(), size_t{2 * kEach});
+}
+
+// The rules of retrying, whatever the database: conflicts a bounded number of
+// times, nothing once a commit was asked for, other errors never.
+TEST(RetryTest, ConflictsAreRetriedABoundedNumberOfTimesAndNothingDurableIsRepeated) {
+    TestDatabase db;
+    Connection& c = db.connection();
+    c.exec(QStringLiteral("create table t(n integer)"));
+    const DbError deadlock(QStringLiteral("deadlock detected"), QStringLiteral("40P01"));
+    const DbError serialization(QStringLiteral("could not serialize"), QStringLiteral("40001"));
+    const DbError other(QStringLiteral("syntax error"), QStringLiteral("42601"));
+    struct Case {
+        const char* name;
+        std::function<void(int attempt)> body;  // throws to fail that attempt
+        int attempts;
+        bool fails;
+        int rows;
+    };
+    const Case cases[] = {
+        {"deadlock once", [&](int a) { if (a == 1) throw deadlock; }, 2, false, 1},
+        {"serialization twice", [&](int a) { if (a < 3) throw serialization; }, 3, false, 1},
+        {"conflict every time", [&](int) { throw deadlock; }, kOperationAttempts, true, 0},
+        {"another error", [&](int) { throw other; }, 1, true, 0},
+        {"conflict after a commit",
+         [&](int) {
+             TransactionGuard tx(c);
+             c.exec(QStringLiteral("insert into t(n) values(0)"));
+             tx.commit();
+             throw deadlock;
+         },
+         1, true, 1},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        c.exec(QStringLiteral("delete from t"));
+        int attempts = 0;
+        bool failed = false;
+        try {
+            retrying(c, [&] {
+                ++attempts;
+                TransactionGuard tx(c);
+                k.body(attempts);
+                c.exec(QStringLiteral("insert into t(n) values(?)"), {attempts});
+                tx.commit();
+            });
+        } catch (const DbError&) {
+            failed = true;
+        }
+        EXPECT_EQ(attempts, k.attempts);
+        EXPECT_EQ(failed, k.fails);
+        EXPECT_EQ(c.transactionDepth(), 0);
+        EXPECT_EQ(c.scalar(QStringLiteral("select count(*) from t")).toInt(), k.rows);
+    }
 }
 
 }  // namespace
