@@ -1,4 +1,4 @@
-#include "bench/bench_database.h"
+#include "bench_database.h"
 
 #include <QUuid>
 #include <cstdio>
@@ -26,7 +26,8 @@ QString quoted(const QString& name) {
 BenchDatabase::BenchDatabase(const QString& name, const QStringList& arguments) {
     const QString setting = serverSetting(arguments);
     if (setting.isEmpty()) {
-        connectionString_ = QStringLiteral("sqlite:") + dir_.filePath(name + QStringLiteral(".sqlite"));
+        connectionString_ =
+            QStringLiteral("sqlite:") + dir_.filePath(name + QStringLiteral(".sqlite"));
         return;
     }
     db::ConnectionTarget target = db::parseConnectionString(setting);

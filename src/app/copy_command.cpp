@@ -5,8 +5,8 @@
 #include "db/database_copy.h"
 #include "db/db_error.h"
 #include "entry/database_file.h"
-#include "entry/startup.h"
 #include "entry/shared_switches.h"
+#include "entry/startup.h"
 #include "stock/ledger_check.h"
 
 namespace otherin::app {
@@ -20,21 +20,19 @@ int postingSwitch(db::Connection& connection) {
     return 0;
 }
 
-int copy(const QString& fromString, const QString& toString, QTextStream& out,
-         QTextStream& err) {
+int copy(const QString& fromString, const QString& toString, QTextStream& out, QTextStream& err) {
     entry::requireDatabaseFile(fromString);
     db::Connection from, to;
     from.open(fromString);
     to.open(toString);
     const QString target = to.target().describe();
-    const db::CopyReport report =
-        db::copyDatabase(from, to, [&err](qint64 copied, qint64 total) {
-            err << QStringLiteral("已复制 %1 / %2 行 (%3%)")
-                       .arg(copied)
-                       .arg(total)
-                       .arg(total > 0 ? copied * 100 / total : 100)
-                << Qt::endl;
-        });
+    const db::CopyReport report = db::copyDatabase(from, to, [&err](qint64 copied, qint64 total) {
+        err << QStringLiteral("已复制 %1 / %2 行 (%3%)")
+                   .arg(copied)
+                   .arg(total)
+                   .arg(total > 0 ? copied * 100 / total : 100)
+            << Qt::endl;
+    });
     out << QStringLiteral("已复制 %1 个表, %2 行到 %3, 各表行数与源数据库相同")
                .arg(report.tables)
                .arg(report.rows)

@@ -10,8 +10,8 @@
 #include <QMessageBox>
 #include <QStandardPaths>
 
-#include "app/login_dialog.h"
 #include "app/copy_command.h"
+#include "app/login_dialog.h"
 #include "app/qt_window_factory.h"
 #include "app/terminal.h"
 #include "app/usage.h"

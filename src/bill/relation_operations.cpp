@@ -5,8 +5,8 @@
 
 #include "bill/procedure_call.h"
 #include "db/db_error.h"
-#include "db/retry.h"
 #include "db/procedures.h"
+#include "db/retry.h"
 #include "entry/error_report.h"
 #include "entry/login_context.h"
 #include "entry/prompter.h"

@@ -98,8 +98,8 @@ void Connection::connect(const QString& connectionString) {
     if (QSqlDatabase::contains(name_) && handle().driverName() != driver) {
         QSqlDatabase::removeDatabase(name_);
     }
-    QSqlDatabase db = QSqlDatabase::contains(name_) ? handle()
-                                                    : QSqlDatabase::addDatabase(driver, name_);
+    QSqlDatabase db =
+        QSqlDatabase::contains(name_) ? handle() : QSqlDatabase::addDatabase(driver, name_);
     if (!db.isValid()) throw DbError(QStringLiteral("缺少数据库驱动 %1").arg(driver));
     if (target_.kind == DialectKind::Sqlite) {
         openFile(db, target_.path);
@@ -130,10 +130,9 @@ bool Connection::answers() const {
 void Connection::noteStatement(const QString& sql) const {
     if (transactionDepth_ > 0) return;
     const QString head = sql.trimmed().left(8).toLower();
-    const bool read = head.startsWith(QLatin1String("select")) ||
-                      head.startsWith(QLatin1String("pragma")) ||
-                      head.startsWith(QLatin1String("begin")) ||
-                      head.startsWith(QLatin1String("rollback"));
+    const bool read =
+        head.startsWith(QLatin1String("select")) || head.startsWith(QLatin1String("pragma")) ||
+        head.startsWith(QLatin1String("begin")) || head.startsWith(QLatin1String("rollback"));
     if (!read) ++durableSteps_;
 }
 

@@ -45,8 +45,8 @@ qint64 rowCount(const Connection& c, const QString& table) {
 // Rows between two progress reports.
 constexpr qint64 kProgressStep = 2000;
 
-void copyTable(Connection& from, Connection& to, const QString& table, qint64& copied,
-               qint64 total, const CopyProgress& progress) {
+void copyTable(Connection& from, Connection& to, const QString& table, qint64& copied, qint64 total,
+               const CopyProgress& progress) {
     Query source = from.prepare(QStringLiteral("select * from %1").arg(table));
     source.exec();
     const QSqlRecord columns = source.record();

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <chrono>
+#include <thread>
+
 #include "db/connection.h"
 #include "db/db_error.h"
 
@@ -25,7 +28,7 @@ bool isTransientConflict(const DbError& error);
 template <typename Attempt>
 auto retrying(Connection& connection, Attempt&& attempt) -> decltype(attempt()) {
     bool reconnected = false;
-    for (int conflicts = 1;; ) {
+    for (int conflicts = 1;;) {
         const int durableBefore = connection.durableSteps();
         try {
             return attempt();
@@ -34,6 +37,9 @@ auto retrying(Connection& connection, Attempt&& attempt) -> decltype(attempt()) 
                 throw;
             }
             if (isTransientConflict(error) && conflicts < kOperationAttempts) {
+                // The other transaction takes the locks it waited for before
+                // this one asks for them again.
+                std::this_thread::sleep_for(std::chrono::milliseconds(25 * conflicts));
                 ++conflicts;
                 continue;
             }

@@ -84,9 +84,9 @@ struct CounterStep {
 CounterStep advanceCounter(db::Connection& c, int billTypeId) {
     // One statement advances the counter and reads the value it gave: a second
     // clerk's advance waits for this transaction and then reads past it.
-    db::Query q = c.prepare(
-        QStringLiteral("update tblMaxBillNo set fbillno=fbillno+1 where ftypeid=? "
-                       "returning fbillno,fPreLetter,coalesce(flength,6)"));
+    db::Query q =
+        c.prepare(QStringLiteral("update tblMaxBillNo set fbillno=fbillno+1 where ftypeid=? "
+                                 "returning fbillno,fPreLetter,coalesce(flength,6)"));
     q.bind(billTypeId).exec();
     if (q.next()) {
         return {billCounterValue(q.value(0)), q.value(1).toString(), q.value(2).toInt(), false};

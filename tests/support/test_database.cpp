@@ -180,6 +180,24 @@ void TestDatabase::refuseWrites(const QString& table, const QString& event, cons
              .arg(name, event, table));
 }
 
+void TestDatabase::runBeforeWrites(const QString& table, const QString& event,
+                                   const QString& statement, const QString& condition) {
+    const QString name = QStringLiteral("before_%1_%2").arg(table).arg(refusals_.size() + 1);
+    refusals_.append({name, table});
+    if (!onServer()) {
+        const QString when =
+            condition.isEmpty() ? QString() : QStringLiteral(" when %1").arg(condition);
+        exec(QStringLiteral("create trigger %1 before %2 on %3%4 begin %5; end")
+                 .arg(name, event, table, when, statement));
+        return;
+    }
+    exec(QStringLiteral("create function %1() returns trigger language plpgsql as $$ begin if %2 "
+                        "then %3; end if; return new; end $$")
+             .arg(name, condition.isEmpty() ? QStringLiteral("true") : condition, statement));
+    exec(QStringLiteral("create trigger %1 before %2 on %3 for each row execute function %1()")
+             .arg(name, event, table));
+}
+
 void TestDatabase::allowWrites(const QString& table) {
     for (qsizetype i = refusals_.size() - 1; i >= 0; --i) {
         const auto& [trigger, on] = refusals_[i];

@@ -47,7 +47,12 @@ class TestDatabase {
     // database's own form.
     void refuseWrites(const QString& table, const QString& event, const QString& message,
                       const QString& condition = QString());
-    // Takes back every refusal on `table`.
+    // Makes the database run `statement` (plain SQL that may name the row as
+    // "new") before each `event` on `table` where `condition` holds, as
+    // another program's trigger would.
+    void runBeforeWrites(const QString& table, const QString& event, const QString& statement,
+                         const QString& condition = QString());
+    // Takes back every refusal and statement added on `table`.
     void allowWrites(const QString& table);
 
     // A settings file pointing at this database, with the given extra
