@@ -135,7 +135,7 @@ Expected expected(entry::LoginContext& ctx, const query::FindStatement& s) {
     entry::ConnectionScope scope(ctx);
     db::Query q = ctx.gConnection.prepare(
         QStringLiteral("select count(*),count(distinct finterid),coalesce(sum(fqty),0) from (") +
-        s.sql + QStringLiteral(")"));
+        s.sql + QStringLiteral(") as journal"));
     for (const QVariant& v : s.values) q.bind(v);
     q.exec();
     q.next();

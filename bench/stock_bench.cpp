@@ -211,6 +211,13 @@ void postLineByLine(db::Connection& c, stock::PostDirection direction) {
         "coalesce(b.fstockplace,0),b.fqty,b.famount from icstockbill as a inner join "
         "icstockbillentry as b on a.finterid=b.finterid where a.ftrantype=7"));
     lines.exec();
+    // Read first: a server connection runs one statement at a time.
+    std::vector<QVariantList> rows;
+    while (lines.next()) {
+        QVariantList row;
+        for (int i = 0; i < 7; ++i) row << lines.value(i);
+        rows.push_back(row);
+    }
     const QString where = QStringLiteral(
         " where fstockid=? and fitemid=? and funitid=? and fbatchno=? and fStockPlace=?");
     db::Query find = c.prepare(QStringLiteral("select count(*) from tblTimeStock") + where);
@@ -221,14 +228,13 @@ void postLineByLine(db::Connection& c, stock::PostDirection direction) {
     db::Query insert = c.prepare(QStringLiteral(
         "insert into tblTimeStock(fqty,famount,fstockid,fitemid,funitid,fbatchno,fStockPlace) "
         "values(?,?,?,?,?,?,?)"));
-    while (lines.next()) {
-        QVariantList key;
-        for (int i = 0; i < 5; ++i) key << lines.value(i);
+    for (const QVariantList& row : rows) {
+        const QVariantList key = row.mid(0, 5);
         for (const auto& k : key) find.bind(k);
         find.exec();
         find.next();
         db::Query& write = find.value(0).toInt() > 0 ? update : insert;
-        write.bind(sign * lines.value(5).toDouble()).bind(sign * lines.value(6).toDouble());
+        write.bind(sign * row[5].toDouble()).bind(sign * row[6].toDouble());
         for (const auto& k : key) write.bind(k);
         write.exec();
     }

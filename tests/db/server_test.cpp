@@ -13,7 +13,9 @@
 #include "db/connection_string.h"
 #include "db/db_error.h"
 #include "db/retry.h"
+#include "db/schema.h"
 #include "db/transaction.h"
+#include "entry/database_file.h"
 #include "entry/login_context.h"
 #include "stock/bill_numbering.h"
 #include "support/test_database.h"
@@ -230,6 +232,39 @@ TEST_F(ServerTest, TwoConnectionsNumberingAtOnceNeverShareANumber) {
     }
     EXPECT_EQ(ids.size(), size_t{2 * kEach});
     EXPECT_EQ(numbers.size(), size_t{2 * kEach});
+}
+
+// A server database is made by its administrator and filled by `otherin
+// init`; the program never fills one on a first login.
+TEST_F(ServerTest, InitFillsAnEmptyServerDatabaseWhichTheHostRefusesBefore) {
+    ConnectionTarget admin = target_;
+    admin.database = QStringLiteral("postgres");
+    Connection server;
+    server.open(admin.toConnectionString());
+    ConnectionTarget empty = target_;
+    empty.database = target_.database + QStringLiteral("_empty");
+    server.exec(QStringLiteral("create database %1").arg(empty.database));
+    const QString url = empty.toConnectionString();
+    {
+        Connection host;
+        try {
+            entry::openHostDatabase(host, url, embeddedDatabasePath());
+            ADD_FAILURE() << "a database without our tables was opened";
+        } catch (const DbError& e) {
+            EXPECT_TRUE(e.message().contains(QStringLiteral("otherin init")))
+                << e.message().toStdString();
+        }
+        EXPECT_EQ(entry::initDatabase(url, true),
+                  QStringLiteral("已新建数据库 %1，含演示数据").arg(empty.describe()));
+        EXPECT_EQ(entry::initDatabase(url, false),
+                  QStringLiteral("数据库 %1 已存在，已更新到版本 %2")
+                      .arg(empty.describe())
+                      .arg(schema::kVersion));
+        entry::openHostDatabase(host, url, embeddedDatabasePath());
+        EXPECT_GT(host.scalar(QStringLiteral("select count(*) from tblUser")).toInt(), 0);
+        EXPECT_EQ(schema::currentVersion(host), schema::kVersion);
+    }
+    server.exec(QStringLiteral("drop database %1 with (force)").arg(empty.database));
 }
 
 // The rules of retrying, whatever the database: conflicts a bounded number of
