@@ -87,7 +87,8 @@ TEST(CopyCommandTest, DemoAndThousandsOfBillsArriveWholeAndAFilledTargetIsRefuse
         EXPECT_TRUE(first.err.contains(QStringLiteral("(100%)"))) << first.err.toStdString();
         for (const QString& table : tables(from)) {
             const QString count = QStringLiteral("select count(*) from %1").arg(table);
-            EXPECT_EQ(to.scalar(count).toLongLong(), from.scalar(count).toLongLong()) << table.toStdString();
+            EXPECT_EQ(to.scalar(count).toLongLong(), from.scalar(count).toLongLong())
+                << table.toStdString();
         }
         const QString ledger = QStringLiteral(
             "select count(*),coalesce(sum(fqty),0),coalesce(sum(famount),0) from tblTimeStock");
