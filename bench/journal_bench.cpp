@@ -8,6 +8,8 @@
 //
 //     journal_bench            2,000 bills of 4 lines, 5 rounds
 //     journal_bench --quick    a small run that only checks the end states
+//     journal_bench --db URL   on that server (or OTHERIN_TEST_DB), in a new
+//                              database dropped at the end
 #include <QCoreApplication>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -16,6 +18,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "bench_database.h"
 #include "bill/bill_operations.h"
 #include "db/connection.h"
 #include "db/schema.h"
@@ -134,10 +137,10 @@ int main(int argc, char** argv) {
     const int lines = 4;
     const int rounds = quick ? 1 : 5;
 
-    QTemporaryDir dir;
+    const bench::BenchDatabase database(QStringLiteral("journal"), app.arguments());
+    std::printf("database: %s\n", qPrintable(database.backend()));
     entry::LoginContext ctx;
-    ctx.DBConnectionString =
-        QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("bench.sqlite"));
+    ctx.DBConnectionString = database.connectionString();
     ctx.gLoginUserId = QStringLiteral("2");
     ctx.gIsCheckUpdate = 1;
     ctx.gPeriodStartDate = QStringLiteral("2026-12-01");

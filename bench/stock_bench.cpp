@@ -1,5 +1,5 @@
-// Speed of the current-stock ledger posting and of bill numbering on the
-// embedded database.
+// Speed of the current-stock ledger posting and of bill numbering, on the
+// embedded database or on the server of `--db URL` / OTHERIN_TEST_DB.
 //
 // Posting is measured against a floor taken in the same run: one hand-written
 // set-based statement that brings the ledger from the same starting state to
@@ -23,6 +23,7 @@
 #include <tuple>
 #include <vector>
 
+#include "bench_database.h"
 #include "db/connection.h"
 #include "db/db_error.h"
 #include "db/schema.h"
@@ -174,20 +175,23 @@ void restore(db::Connection& c, const QString& name) {
     tx.commit();
 }
 
-// The floor: what a person would write by hand on SQLite to move the ledger
-// for every bill at once.
+// The floor: what a person would write by hand to move the ledger for every
+// bill at once (rounded on SQLite, exact on the server).
 void floorStatement(db::Connection& c, stock::PostDirection direction) {
     const QString sign = direction == stock::PostDirection::Add ? QString() : QStringLiteral("0-");
+    const db::Dialect& d = c.dialect();
     db::TransactionGuard tx(c);
     c.exec(QStringLiteral(
                "insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,"
                "famount) select a.fstockid1,b.fitemid,b.funitid,coalesce(b.fbatchno,''),"
-               "coalesce(b.fstockplace,0),round(%1sum(b.fqty),6),round(%1sum(b.famount),6) from "
+               "coalesce(b.fstockplace,0),%1,%2 from "
                "icstockbillentry b join icstockbill a on a.finterid=b.finterid where "
                "a.ftrantype=7 group by 1,2,3,4,5 on conflict(fstockid,fitemid,funitid,fbatchno,"
-               "fStockPlace) do update set fqty=round(fqty+excluded.fqty,6),"
-               "famount=round(famount+excluded.famount,6)")
-               .arg(sign));
+               "fStockPlace) do update set fqty=%3,famount=%4")
+               .arg(d.decimal(sign + QStringLiteral("sum(b.fqty)")),
+                    d.decimal(sign + QStringLiteral("sum(b.famount)")),
+                    d.decimal(QStringLiteral("tblTimeStock.fqty+excluded.fqty")),
+                    d.decimal(QStringLiteral("tblTimeStock.famount+excluded.famount"))));
     tx.commit();
 }
 
@@ -207,23 +211,30 @@ void postLineByLine(db::Connection& c, stock::PostDirection direction) {
         "coalesce(b.fstockplace,0),b.fqty,b.famount from icstockbill as a inner join "
         "icstockbillentry as b on a.finterid=b.finterid where a.ftrantype=7"));
     lines.exec();
+    // Read first: a server connection runs one statement at a time.
+    std::vector<QVariantList> rows;
+    while (lines.next()) {
+        QVariantList row;
+        for (int i = 0; i < 7; ++i) row << lines.value(i);
+        rows.push_back(row);
+    }
     const QString where = QStringLiteral(
         " where fstockid=? and fitemid=? and funitid=? and fbatchno=? and fStockPlace=?");
     db::Query find = c.prepare(QStringLiteral("select count(*) from tblTimeStock") + where);
-    db::Query update = c.prepare(
-        QStringLiteral("update tblTimeStock set fqty=round(fqty+?,6),famount=round(famount+?,6)") +
-        where);
+    db::Query update = c.prepare(QStringLiteral("update tblTimeStock set fqty=%1,famount=%2")
+                                     .arg(c.dialect().decimal(QStringLiteral("fqty+?")),
+                                          c.dialect().decimal(QStringLiteral("famount+?"))) +
+                                 where);
     db::Query insert = c.prepare(QStringLiteral(
         "insert into tblTimeStock(fqty,famount,fstockid,fitemid,funitid,fbatchno,fStockPlace) "
         "values(?,?,?,?,?,?,?)"));
-    while (lines.next()) {
-        QVariantList key;
-        for (int i = 0; i < 5; ++i) key << lines.value(i);
+    for (const QVariantList& row : rows) {
+        const QVariantList key = row.mid(0, 5);
         for (const auto& k : key) find.bind(k);
         find.exec();
         find.next();
         db::Query& write = find.value(0).toInt() > 0 ? update : insert;
-        write.bind(sign * lines.value(5).toDouble()).bind(sign * lines.value(6).toDouble());
+        write.bind(sign * row[5].toDouble()).bind(sign * row[6].toDouble());
         for (const auto& k : key) write.bind(k);
         write.exec();
     }
@@ -274,10 +285,10 @@ bool issueNumbers(const QString& connectionString, int count, double* ms) {
 
 }  // namespace
 
-int run(const Sizes& s) {
-    QTemporaryDir dir;
-    const QString connectionString =
-        QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("bench.sqlite"));
+int run(const Sizes& s, const QStringList& arguments) {
+    const bench::BenchDatabase database(QStringLiteral("stock"), arguments);
+    std::printf("database: %s\n", qPrintable(database.backend()));
+    const QString connectionString = database.connectionString();
     db::Connection c;
     c.open(connectionString);
     db::schema::ensureSchema(c);
@@ -544,13 +555,14 @@ bool singleRound(db::Connection& c, int bills, int ledgerRows, SingleTimes& time
 
 }  // namespace
 
-int runSingleBills(const Sizes& s, bool quick) {
-    QTemporaryDir dir;
+int runSingleBills(const Sizes& s, bool quick, const QStringList& arguments) {
     const int rows[2] = {s.smallLedger, s.largeLedger};
+    const bench::BenchDatabase databases[2] = {
+        {QStringLiteral("ledger%1").arg(rows[0]), arguments},
+        {QStringLiteral("ledger%1").arg(rows[1]), arguments}};
     db::Connection c[2];
     for (int i = 0; i < 2; ++i) {
-        c[i].open(QStringLiteral("sqlite:") +
-                  dir.filePath(QStringLiteral("ledger-%1.sqlite").arg(rows[i])));
+        c[i].open(databases[i].connectionString());
         db::schema::ensureSchema(c[i]);
         const double ms = millis([&] { fillLedger(c[i], rows[i]); });
         seedSingleBills(c[i], s.singleBills, rows[i]);
@@ -607,8 +619,8 @@ int main(int argc, char** argv) {
     const bool quick = app.arguments().contains(QStringLiteral("--quick"));
     if (quick) s = {200, 10, 100, 1, 2000, 20000, 10};
     try {
-        const int bulk = run(s);
-        const int single = runSingleBills(s, quick);
+        const int bulk = run(s, app.arguments());
+        const int single = runSingleBills(s, quick, app.arguments());
         return bulk != 0 ? bulk : single;
     } catch (const db::DbError& e) {
         std::printf("!!! database error: %s\n", qPrintable(e.message()));

@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QStandardPaths>
 
+#include "app/copy_command.h"
 #include "app/login_dialog.h"
 #include "app/qt_window_factory.h"
 #include "app/terminal.h"
@@ -108,7 +109,7 @@ int runVerifyCommand(int argc, char* argv[]) {
     }
     QString connectionString;
     if (parser.isSet(db)) {
-        connectionString = QStringLiteral("sqlite:") + parser.value(db);
+        connectionString = db::connectionStringFromArgument(parser.value(db));
     } else {
         const entry::SettingsStore store = parser.isSet(settings)
                                                ? entry::SettingsStore(parser.value(settings))
@@ -131,6 +132,31 @@ int runVerifyCommand(int argc, char* argv[]) {
     return app::runVerify(connectionString, parser.isSet(repair), checkUpdate, out, err);
 }
 
+// `otherin copy --from sqlite:FILE --to URL`: an embedded database into an
+// empty one on a server.
+int runCopyCommand(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("otherin"));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QCommandLineParser parser;
+    const QCommandLineOption from(QStringLiteral("from"), QStringLiteral("源数据库"),
+                                  QStringLiteral("connection"));
+    const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("目标数据库"),
+                                QStringLiteral("connection"));
+    parser.addOptions({from, to});
+    if (!parser.parse(QCoreApplication::arguments())) {
+        err << parser.errorText() << Qt::endl;
+        return 2;
+    }
+    if (!parser.isSet(from) || !parser.isSet(to)) {
+        err << QStringLiteral("用法: otherin copy --from sqlite:FILE --to postgresql://…")
+            << Qt::endl;
+        return 2;
+    }
+    return app::runCopy(parser.value(from), parser.value(to), out, err);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -138,6 +164,9 @@ int main(int argc, char* argv[]) {
     if (const auto status = app::answerWithoutWindows(argc, argv)) return *status;
     if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("verify")) {
         return runVerifyCommand(argc, argv);
+    }
+    if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("copy")) {
+        return runCopyCommand(argc, argv);
     }
     if (argc > 1 && entry::isHostCommand({QString(), QString::fromLocal8Bit(argv[1])})) {
         return runTerminalCommand(argc, argv);
@@ -152,9 +181,11 @@ int main(int argc, char* argv[]) {
     parser.addPositionalArgument(
         QStringLiteral("entry"),
         QStringLiteral(
-            "new, find or find3; administration: init, passwd, switch, verify (see README)"));
-    QCommandLineOption dbOption(QStringLiteral("db"), QStringLiteral("SQLite database file"),
-                                QStringLiteral("path"));
+            "new, find or find3; administration: init, copy, passwd, switch, verify (see README)"));
+    QCommandLineOption dbOption(
+        QStringLiteral("db"),
+        QStringLiteral("database file, or postgresql://user@host:port/dbname"),
+        QStringLiteral("path or URL"));
     QCommandLineOption userOption(QStringLiteral("user"), QStringLiteral("user id"),
                                   QStringLiteral("id"));
     QCommandLineOption passwordOption(QStringLiteral("password"), QStringLiteral("password"),
@@ -178,7 +209,7 @@ int main(int argc, char* argv[]) {
                                         ? entry::SettingsStore(parser.value(settingsOption))
                                         : entry::SettingsStore();
     const QString connectionString =
-        parser.isSet(dbOption) ? QStringLiteral("sqlite:") + parser.value(dbOption)
+        parser.isSet(dbOption) ? db::connectionStringFromArgument(parser.value(dbOption))
                                : settings.value(QStringLiteral("DBOperation"),
                                                 QStringLiteral("DBConnectionString"), QString());
 

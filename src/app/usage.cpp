@@ -18,21 +18,21 @@ struct Line {
     const char* text;
 };
 
-// The commands in the order of the help. `copy` is named so that the help is
-// complete, and answered as not available until this build has it.
+// The commands in the order of the help.
 constexpr Line kCommands[] = {
     {"new", "打开单据编辑窗口，新增一张单据"},
     {"find", "打开查询窗口与单据序时簿"},
     {"find3", "同上；单据以编辑单价方式打开"},
-    {"init --db PATH [--demo]", "新建数据库，或把已有的数据库升级到本版本"},
-    {"copy --from sqlite:FILE --to URL", "复制数据库（本版本未提供）"},
+    {"init --db PATH|URL [--demo]", "新建数据库，或把已有的数据库升级到本版本"},
+    {"copy --from sqlite:FILE --to URL", "把数据库复制到一个空的数据库（如服务器上的）"},
     {"verify [--repair]", "核对即时库存与单据"},
     {"passwd --user ID", "设置用户的密码"},
     {"switch [NAME [VALUE]]", "列出共用开关，或设置其中一个"},
 };
 
 constexpr Line kOptions[] = {
-    {"--db PATH", "要使用的数据库文件"},
+    {"--db PATH", "要使用的数据库文件，或服务器数据库的 postgresql:// 连接字符串"},
+    {"--from, --to", "copy：源数据库与目标数据库"},
     {"--settings FILE", "使用此设置文件，而不是用户自己的"},
     {"--user ID", "以此用户登录，不再询问"},
     {"--password TEXT", "该用户的密码（passwd：新密码）"},
@@ -48,8 +48,6 @@ constexpr Line kExitStatus[] = {
     {"1", "失败（原因在标准错误或窗口中说明）"},
     {"2", "用法错误"},
 };
-
-constexpr const char* kUnavailable[] = {"copy"};
 
 // Options whose value is the next argument unless written `--name=value`:
 // ours, and those Qt's application object takes for itself.
@@ -174,10 +172,6 @@ std::optional<int> answerWithoutWindows(const std::vector<std::string>& argument
         err << "otherin：未知的命令“" << *command << "”\n"
             << "可用的命令见 otherin --help。\n";
         return 2;
-    }
-    if (contains(kUnavailable, *command)) {
-        err << "otherin：本版本未提供命令 " << *command << "\n";
-        return 1;
     }
     const bool window = *command == "new" || *command == "find" || *command == "find3";
     if (!window && commandIndex != 0) {

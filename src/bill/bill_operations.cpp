@@ -5,6 +5,7 @@
 
 #include "bill/bill_states.h"
 #include "db/db_error.h"
+#include "db/retry.h"
 #include "db/transaction.h"
 #include "entry/error_report.h"
 #include "entry/login_context.h"
@@ -85,7 +86,7 @@ bool run(entry::LoginContext& ctx, entry::Prompter& prompter, const QString& idL
         entry::openConnection(ctx);
         // The transaction has ended when decide() returns: the user may take
         // their time over the message without holding up anyone else's write.
-        refusal = decide(ctx.gConnection, ids, op);
+        refusal = db::retrying(ctx.gConnection, [&] { return decide(ctx.gConnection, ids, op); });
         entry::closeConnection(ctx);
     } catch (const db::DbError& e) {
         entry::reportError(ctx, prompter, e.message());

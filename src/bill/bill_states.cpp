@@ -18,12 +18,16 @@ std::vector<BillState> readBillStates(db::Connection& connection, const QList<qi
     std::vector<BillState> bills;
     if (ids.isEmpty()) return bills;
     // The ids are parsed integers, re-formatted: nothing typed reaches the text.
+    // The states decide the operation's writes, so on a server the rows stay
+    // locked until its end; locking in id order keeps two clerks working on
+    // overlapping selections from waiting on each other in a circle.
     db::Query q = connection.prepare(
         QStringLiteral(
             "select finterid,fbillno,fdate,coalesce(fstatus,0),coalesce(fcancellation,0),"
             "coalesce(fposted,0),coalesce(frscinterid,0),coalesce(fhxid,0),"
-            "coalesce(fOperator,0) from icstockbill where finterid in (%1)")
-            .arg(stock::sqlIdList(ids)));
+            "coalesce(fOperator,0) from icstockbill where finterid in (%1) order by finterid")
+            .arg(stock::sqlIdList(ids)) +
+        connection.dialect().forUpdate());
     q.exec();
     while (q.next()) {
         BillState b;

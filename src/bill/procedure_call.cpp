@@ -9,9 +9,7 @@ namespace otherin::bill {
 void callProcedure(entry::LoginContext& ctx, const QString& name, db::ProcedureParams& params) {
     entry::openConnection(ctx);
     db::Connection& connection = ctx.gConnection;
-    if (connection.dialect().kind() == db::DialectKind::Sqlite) {
-        registerEmbeddedProcedures(connection);
-    }
+    registerEmbeddedProcedures(connection);
     connection.call(name, params);
 }
 

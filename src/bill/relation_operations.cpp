@@ -6,6 +6,7 @@
 #include "bill/procedure_call.h"
 #include "db/db_error.h"
 #include "db/procedures.h"
+#include "db/retry.h"
 #include "entry/error_report.h"
 #include "entry/login_context.h"
 #include "entry/prompter.h"
@@ -27,7 +28,8 @@ db::ProcedureParams& periodAndAnswer(const entry::LoginContext& ctx, db::Procedu
 bool callAndShow(entry::LoginContext& ctx, entry::Prompter& prompter, const QString& name,
                  db::ProcedureParams& params) {
     try {
-        bill::callProcedure(ctx, name, params);
+        entry::openConnection(ctx);
+        db::retrying(ctx.gConnection, [&] { bill::callProcedure(ctx, name, params); });
         const QString info = params.value(QStringLiteral("strInfo")).toString();
         entry::closeConnection(ctx);
         prompter.message(info, Icon::Information, ctx.msgTitle);

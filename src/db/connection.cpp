@@ -4,10 +4,11 @@
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QUuid>
 
-#include "db/connection_string.h"
 #include "db/db_error.h"
+#include "db/sql_error.h"
 
 namespace otherin::db {
 
@@ -15,43 +16,30 @@ namespace {
 // Two processes share one embedded file: a writer waits this long for the
 // other's lock before the database reports it busy.
 constexpr int kBusyTimeoutMs = 10000;
-}  // namespace
+// A server that does not answer is reported after this many seconds.
+constexpr int kConnectTimeoutS = 10;
 
-Connection::Connection()
-    : name_(QStringLiteral("otherin-") + QUuid::createUuid().toString(QUuid::WithoutBraces)) {}
-
-Connection::~Connection() {
-    disconnect();
-    if (QSqlDatabase::contains(name_)) QSqlDatabase::removeDatabase(name_);
+QString driverName(DialectKind kind) {
+    return kind == DialectKind::Sqlite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL");
 }
 
-void Connection::open(const QString& connectionString) {
-    if (isOpen()) return;
-    if (!isConnected() || connectedTo_ != connectionString) connect(connectionString);
-    inOperation_ = true;
+QString openError(const QSqlError& error) {
+    const QString text = error.databaseText().trimmed();
+    return text.isEmpty() ? error.text().trimmed() : text;
 }
 
-void Connection::connect(const QString& connectionString) {
-    disconnect();
-    const ConnectionTarget target = parseConnectionString(connectionString);
-    dialect_ = Dialect(target.kind);
-    path_ = target.path;
-    QFileInfo file(path_);
+void prepareFolder(const QString& path) {
+    QFileInfo file(path);
     if (!file.absoluteDir().exists() && !QDir().mkpath(file.absolutePath())) {
         throw DbError(QStringLiteral("无法创建数据库目录 %1").arg(file.absolutePath()));
     }
-    QSqlDatabase db = QSqlDatabase::contains(name_)
-                          ? QSqlDatabase::database(name_, false)
-                          : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
-    if (!db.isValid()) throw DbError(QStringLiteral("缺少 SQLite 数据库驱动 (QSQLITE)"));
-    db.setDatabaseName(path_);
+}
+
+void openFile(QSqlDatabase& db, const QString& path) {
+    prepareFolder(path);
+    db.setDatabaseName(path);
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
-    if (!db.open()) {
-        const QString message = db.lastError().databaseText().isEmpty()
-                                    ? db.lastError().text()
-                                    : db.lastError().databaseText();
-        throw DbError(message);
-    }
+    if (!db.open()) throw DbError(openError(db.lastError()));
     // The journal mode is stored in the file: set once, it holds for every
     // later connection, so only a file that is not in it yet is changed.
     bool wal = false;
@@ -62,7 +50,90 @@ void Connection::connect(const QString& connectionString) {
               mode.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
     }
     if (!wal) Query(db, QStringLiteral("pragma journal_mode=wal")).exec();
+}
+
+void openServer(QSqlDatabase& db, const ConnectionTarget& target) {
+    db.setHostName(target.host);
+    db.setPort(target.port);
+    db.setDatabaseName(target.database);
+    db.setUserName(target.user);
+    db.setPassword(target.password);
+    QString options = QStringLiteral("connect_timeout=%1").arg(kConnectTimeoutS);
+    if (!target.options.isEmpty()) options += QLatin1Char(';') + target.options;
+    db.setConnectOptions(options);
+    if (!db.open()) {
+        throw DbError(QStringLiteral("无法连接数据库服务器 %1: %2")
+                          .arg(target.describe(), openError(db.lastError())));
+    }
+}
+}  // namespace
+
+Connection::Connection()
+    : name_(QStringLiteral("otherin-") + QUuid::createUuid().toString(QUuid::WithoutBraces)) {}
+
+Connection::~Connection() {
+    disconnect();
+    if (QSqlDatabase::contains(name_)) QSqlDatabase::removeDatabase(name_);
+}
+
+QSqlDatabase Connection::handle() const {
+    return QSqlDatabase::database(name_, false);
+}
+
+void Connection::open(const QString& connectionString) {
+    if (isOpen()) return;
+    // A server may have restarted since the last operation; nothing of this
+    // operation has run yet, so a new connection loses nothing.
+    if (!isConnected() || connectedTo_ != connectionString || !physicallyAlive()) {
+        connect(connectionString);
+    }
+    inOperation_ = true;
+}
+
+void Connection::connect(const QString& connectionString) {
+    disconnect();
+    target_ = parseConnectionString(connectionString);
+    dialect_ = Dialect(target_.kind);
+    const QString driver = driverName(target_.kind);
+    if (QSqlDatabase::contains(name_) && handle().driverName() != driver) {
+        QSqlDatabase::removeDatabase(name_);
+    }
+    QSqlDatabase db =
+        QSqlDatabase::contains(name_) ? handle() : QSqlDatabase::addDatabase(driver, name_);
+    if (!db.isValid()) throw DbError(QStringLiteral("缺少数据库驱动 %1").arg(driver));
+    if (target_.kind == DialectKind::Sqlite) {
+        openFile(db, target_.path);
+    } else {
+        openServer(db, target_);
+    }
     connectedTo_ = connectionString;
+    ++connectCount_;
+}
+
+bool Connection::physicallyAlive() const {
+    if (target_.kind == DialectKind::Sqlite) return true;
+    QSqlQuery probe(handle());
+    return probe.exec(QStringLiteral("select 1")) && probe.next();
+}
+
+void Connection::reconnect() {
+    const QString connectionString = connectedTo_;
+    const bool inOperation = inOperation_;
+    connect(connectionString);
+    inOperation_ = inOperation;
+}
+
+bool Connection::answers() const {
+    return isConnected() && physicallyAlive();
+}
+
+void Connection::noteStatement(const QString& sql) const {
+    if (transactionDepth_ > 0) return;
+    const QString head = sql.trimmed().left(8).toLower();
+    const bool read =
+        head.startsWith(QLatin1String("select")) || head.startsWith(QLatin1String("pragma")) ||
+        head.startsWith(QLatin1String("begin")) || head.startsWith(QLatin1String("rollback"));
+    if (!read) ++durableSteps_;
 }
 
 void Connection::close() {
@@ -70,13 +141,10 @@ void Connection::close() {
     ++transactionEpoch_;
     if (transactionDepth_ > 0 && isConnected()) {
         transactionDepth_ = 0;
-        try {
-            Query(QSqlDatabase::database(name_, false), QStringLiteral("rollback")).exec();
-        } catch (const DbError&) {
-            // A transaction that cannot be rolled back would keep its write
-            // lock on the kept connection; dropping the connection ends it.
-            disconnect();
-        }
+        QSqlQuery rollback(handle());
+        // A transaction that cannot be rolled back would keep its locks on the
+        // kept connection; dropping the connection ends it.
+        if (!rollback.exec(QStringLiteral("rollback"))) disconnect();
     }
     transactionDepth_ = 0;
 }
@@ -88,12 +156,12 @@ void Connection::disconnect() {
     connectedTo_.clear();
     statements_->clear();
     if (!QSqlDatabase::contains(name_)) return;
-    QSqlDatabase db = QSqlDatabase::database(name_, false);
+    QSqlDatabase db = handle();
     if (db.isOpen()) db.close();
 }
 
 bool Connection::isConnected() const {
-    return QSqlDatabase::contains(name_) && QSqlDatabase::database(name_, false).isOpen();
+    return QSqlDatabase::contains(name_) && handle().isOpen();
 }
 
 bool Connection::isOpen() const {
@@ -102,10 +170,21 @@ bool Connection::isOpen() const {
 
 Query Connection::prepare(const QString& sql) const {
     if (!isOpen()) throw DbError(QStringLiteral("数据库连接未打开"));
-    return Query(statements_, QSqlDatabase::database(name_, false), sql);
+    noteStatement(sql);
+    return Query(statements_, handle(), sql);
 }
 
 int Connection::exec(const QString& sql, const QVariantList& values) const {
+    if (values.isEmpty()) {
+        // Run as it stands: the server prepares no transaction control or
+        // database statements, and a statement without values gains nothing
+        // from being prepared.
+        if (!isOpen()) throw DbError(QStringLiteral("数据库连接未打开"));
+        noteStatement(sql);
+        QSqlQuery q(handle());
+        if (!q.exec(sql)) raise(q.lastError());
+        return q.numRowsAffected();
+    }
     Query q = prepare(sql);
     for (const auto& v : values) q.bind(v);
     q.exec();
@@ -120,30 +199,21 @@ QVariant Connection::scalar(const QString& sql, const QVariantList& values) cons
 }
 
 bool Connection::tableExists(const QString& table) const {
-    return scalar(QStringLiteral("select count(*) from sqlite_master where type in "
-                                 "('table','view') and lower(name)=lower(?)"),
-                  {table})
-               .toInt() > 0;
+    const QString sql =
+        dialect_.kind() == DialectKind::Sqlite
+            ? QStringLiteral(
+                  "select count(*) from sqlite_master where type in ('table','view') "
+                  "and lower(name)=lower(?)")
+            : QStringLiteral(
+                  "select count(*) from information_schema.tables where "
+                  "table_schema=current_schema() and lower(table_name)=lower(?)");
+    return scalar(sql, {table}).toInt() > 0;
 }
 
 void Connection::call(const QString& name, ProcedureParams& params) {
-    if (dialect_.kind() == DialectKind::Sqlite) {
-        const EmbeddedProcedure* procedure = procedures_.find(name);
-        if (!procedure) throw DbError(QStringLiteral("找不到存储过程 %1").arg(name));
-        (*procedure)(*this, params);
-        return;
-    }
-    QSqlQuery q(QSqlDatabase::database(name_, false));
-    q.prepare(dialect_.procedureCall(name, static_cast<int>(params.all().size())));
-    for (const auto& p : params.all()) {
-        q.addBindValue(p.value, p.output ? QSql::InOut : QSql::In);
-    }
-    if (!q.exec()) throw DbError(q.lastError().text());
-    int i = 0;
-    for (auto& p : params.all()) {
-        if (p.output) p.value = q.boundValue(i);
-        ++i;
-    }
+    const EmbeddedProcedure* procedure = procedures_.find(name);
+    if (!procedure) throw DbError(QStringLiteral("找不到存储过程 %1").arg(name));
+    (*procedure)(*this, params);
 }
 
 }  // namespace otherin::db

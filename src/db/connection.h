@@ -4,18 +4,21 @@
 #include <QVariantList>
 #include <memory>
 
+#include "db/connection_string.h"
 #include "db/dialect.h"
 #include "db/procedures.h"
 #include "db/query.h"
+
+class QSqlDatabase;
 
 namespace otherin::db {
 
 // The database connection of one component instance. open() and close() mark
 // the start and end of an operation; the physical connection behind them is
 // made at the first open and kept for the instance's life, so an operation
-// pays neither a reconnect nor a fresh write-ahead log. Opening an open
-// connection does nothing. Each instance has its own name in QtSql, so two
-// components in one process never share a handle.
+// pays neither a reconnect (a login on a server) nor a fresh write-ahead log.
+// Opening an open connection does nothing. Each instance has its own name in
+// QtSql, so two components in one process never share a handle.
 class Connection {
   public:
     Connection();
@@ -24,7 +27,8 @@ class Connection {
     Connection& operator=(const Connection&) = delete;
 
     // Raises DbError when the string is not understood or the database cannot
-    // be opened.
+    // be reached. A server connection found broken at the start of an
+    // operation is made again once.
     void open(const QString& connectionString);
     // Ends the operation: a transaction still open is rolled back; the
     // physical connection stays.
@@ -36,7 +40,8 @@ class Connection {
     bool isConnected() const;
 
     const Dialect& dialect() const { return dialect_; }
-    QString databasePath() const { return path_; }
+    QString databasePath() const { return target_.path; }
+    const ConnectionTarget& target() const { return target_; }
 
     Query prepare(const QString& sql) const;
     // Runs one statement with the values bound in order; answers rows affected.
@@ -46,23 +51,43 @@ class Connection {
     bool tableExists(const QString& table) const;
 
     ProcedureRegistry& procedures() { return procedures_; }
-    // Calls a stored procedure; output parameters are written back into params.
+    // Calls a stored procedure (a registered C++ function) inside the
+    // caller's transaction; output parameters are written back into params.
     void call(const QString& name, ProcedureParams& params);
 
     // Depth of open write transactions (see TransactionGuard).
     int transactionDepth() const { return transactionDepth_; }
 
+    // How often the physical connection was made (1 after the first open).
+    int connectCount() const { return connectCount_; }
+
+    // Counts the steps that may have left something in the database for good:
+    // commits asked for, and statements other than reads run outside a
+    // transaction. An operation that failed without advancing it wrote
+    // nothing and may be run again.
+    int durableSteps() const { return durableSteps_; }
+    // Makes the physical connection again, to the same database, inside the
+    // current operation (after the server dropped it).
+    void reconnect();
+    // True when the physical connection still answers.
+    bool answers() const;
+
   private:
     friend class TransactionGuard;
+    QSqlDatabase handle() const;
     void connect(const QString& connectionString);
+    bool physicallyAlive() const;
+    void noteStatement(const QString& sql) const;
 
     QString name_;
-    QString path_;
     QString connectedTo_;
+    ConnectionTarget target_;
     bool inOperation_ = false;
     Dialect dialect_{DialectKind::Sqlite};
     ProcedureRegistry procedures_;
     int transactionDepth_ = 0;
+    int connectCount_ = 0;
+    mutable int durableSteps_ = 0;
     // Advances whenever close() or disconnect() ends what was open, so a guard
     // that outlives its operation cannot end a later operation's transaction.
     int transactionEpoch_ = 0;

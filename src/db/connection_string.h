@@ -9,12 +9,33 @@ namespace otherin::db {
 struct ConnectionTarget {
     DialectKind kind = DialectKind::Sqlite;
     QString path;  // the database file for the embedded database
+    // A database server: an empty host or user leaves the choice to the
+    // client library's defaults (local socket, login name); a host starting
+    // with '/' is the folder of the server's Unix socket.
+    QString host;
+    int port = -1;
+    QString database;
+    QString user;
+    QString password;
+    QString options;  // further client options as "key=value;key=value"
+
+    // The server and database for messages, never the password.
+    QString describe() const;
+    // The connection string that parses back into this target.
+    QString toConnectionString() const;
 };
 
 // Reads a connection string. Accepted: "" (the embedded database at its
-// standard place) and "sqlite:PATH". Anything else raises DbError naming the
-// accepted forms.
+// standard place), "sqlite:PATH" and
+// "postgresql://[user[:password]@][host][:port]/dbname[?key=value&...]"
+// (also "postgres://"); the query keys host and port override those of the
+// authority, any other key is handed to the client library. Anything else
+// raises DbError naming the accepted forms.
 ConnectionTarget parseConnectionString(const QString& connectionString);
+
+// The value of a --db option: a connection string, or a bare path of an
+// embedded database file.
+QString connectionStringFromArgument(const QString& value);
 
 // Where the embedded database lives when the connection string is empty.
 QString embeddedDatabasePath();

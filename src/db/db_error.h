@@ -9,13 +9,17 @@ namespace otherin::db {
 // message so the operation that catches it can show the user exactly that text.
 class DbError : public std::runtime_error {
   public:
-    explicit DbError(const QString& message)
-        : std::runtime_error(message.toStdString()), message_(message) {}
+    explicit DbError(const QString& message, const QString& code = QString())
+        : std::runtime_error(message.toStdString()), message_(message), code_(code) {}
 
     const QString& message() const { return message_; }
+    // The server's five-character SQLSTATE of the failure; empty when there
+    // is none (SQLite, or an error of our own).
+    const QString& code() const { return code_; }
 
   private:
     QString message_;
+    QString code_;
 };
 
 }  // namespace otherin::db

@@ -1,11 +1,10 @@
 #include "db/dialect.h"
 
+#include <QRegularExpression>
+
 namespace otherin::db {
 
 QString Dialect::limitRows(const QString& selectBody, int rows) const {
-    if (kind_ == DialectKind::SqlServer) {
-        return QStringLiteral("select top %1 %2").arg(rows).arg(selectBody);
-    }
     return QStringLiteral("select %1 limit %2").arg(selectBody).arg(rows);
 }
 
@@ -13,20 +12,6 @@ QString Dialect::upsertAdding(const QString& table, const QStringList& columns,
                               const QStringList& keyColumns, const QStringList& addColumns) const {
     QStringList marks;
     for (int i = 0; i < columns.size(); ++i) marks << QStringLiteral("?");
-    if (kind_ == DialectKind::SqlServer) {
-        QStringList sourceCols, on, sets, insertVals;
-        for (const auto& c : columns) {
-            sourceCols << QStringLiteral("? as %1").arg(c);
-            insertVals << QStringLiteral("s.%1").arg(c);
-        }
-        for (const auto& k : keyColumns) on << QStringLiteral("t.%1=s.%1").arg(k);
-        for (const auto& a : addColumns) sets << QStringLiteral("t.%1=t.%1+s.%1").arg(a);
-        return QStringLiteral(
-                   "merge into %1 as t using (select %2) as s on %3 when matched then update "
-                   "set %4 when not matched then insert (%5) values (%6);")
-            .arg(table, sourceCols.join(','), on.join(QStringLiteral(" and ")), sets.join(','),
-                 columns.join(','), insertVals.join(','));
-    }
     QStringList sets;
     for (const auto& a : addColumns) {
         sets << QStringLiteral("%1=%2").arg(
@@ -44,24 +29,29 @@ QString Dialect::decimal(const QString& expression) const {
 }
 
 QString Dialect::beginWrite() const {
-    switch (kind_) {
-        case DialectKind::Sqlite:
-            return QStringLiteral("begin immediate");
-        case DialectKind::SqlServer:
-            return QStringLiteral("begin transaction");
-        case DialectKind::PostgreSql:
-            break;
-    }
-    return QStringLiteral("begin");
+    return kind_ == DialectKind::Sqlite ? QStringLiteral("begin immediate")
+                                        : QStringLiteral("begin");
 }
 
-QString Dialect::procedureCall(const QString& name, int argCount) const {
-    QStringList marks;
-    for (int i = 0; i < argCount; ++i) marks << QStringLiteral("?");
-    if (kind_ == DialectKind::SqlServer) {
-        return QStringLiteral("exec %1 %2").arg(name, marks.join(','));
-    }
-    return QStringLiteral("call %1(%2)").arg(name, marks.join(','));
+QString Dialect::forUpdate() const {
+    return kind_ == DialectKind::Sqlite ? QString() : QStringLiteral(" for update");
+}
+
+QString Dialect::schemaText(const QString& script) const {
+    if (kind_ == DialectKind::Sqlite) return script;
+    // The scripts are written in SQLite's words; the server has its own for
+    // a day and for binary content, and compares text by its collation, so
+    // names that must match without regard to case are compared through
+    // lower() by the statements that read them.
+    static const QRegularExpression datetimeWord(QStringLiteral("\\bdatetime\\b"));
+    static const QRegularExpression blobWord(QStringLiteral("\\bblob\\b"));
+    static const QRegularExpression nocase(QStringLiteral("\\s+collate\\s+nocase\\b"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    QString text = script;
+    text.replace(datetimeWord, QStringLiteral("date"));
+    text.replace(blobWord, QStringLiteral("bytea"));
+    text.replace(nocase, QString());
+    return text;
 }
 
 }  // namespace otherin::db

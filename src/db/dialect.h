@@ -5,7 +5,7 @@
 
 namespace otherin::db {
 
-enum class DialectKind { Sqlite, PostgreSql, SqlServer };
+enum class DialectKind { Sqlite, PostgreSql };
 
 // The few places where the databases we run on really differ. Everything else
 // is written in their common subset.
@@ -14,6 +14,7 @@ class Dialect {
     explicit Dialect(DialectKind kind) : kind_(kind) {}
 
     DialectKind kind() const { return kind_; }
+    bool isServer() const { return kind_ == DialectKind::PostgreSql; }
 
     // A select limited to its first `rows` rows. `selectBody` starts after the
     // word "select" (e.g. "* from t order by a").
@@ -30,12 +31,18 @@ class Dialect {
     QString decimal(const QString& expression) const;
 
     // The statement that starts a write transaction. On SQLite the write lock
-    // is taken at once so counters read inside it cannot go stale.
+    // is taken at once so counters read inside it cannot go stale; the server
+    // locks the rows a statement reads for a write (see forUpdate()).
     QString beginWrite() const;
 
-    // The text that calls a stored procedure with `argCount` positional
-    // placeholders on a database server.
-    QString procedureCall(const QString& name, int argCount) const;
+    // Appended to a select whose rows decide a later write in the same
+    // transaction: the server locks them until the end of the transaction.
+    // SQLite's write lock already covers the whole file.
+    QString forUpdate() const;
+
+    // The schema scripts are written once with a few dialect words; this turns
+    // them into the database's own types (see sql/schema.sql).
+    QString schemaText(const QString& script) const;
 
     static constexpr int kDecimalScale = 6;
 

@@ -3,15 +3,9 @@
 #include <QSqlError>
 
 #include "db/db_error.h"
+#include "db/sql_error.h"
 
 namespace otherin::db {
-
-namespace {
-QString describe(const QSqlError& error) {
-    const QString db = error.databaseText().trimmed();
-    return db.isEmpty() ? error.text() : db;
-}
-}  // namespace
 
 bool StatementPool::take(const QString& sql, QSqlQuery& into) {
     auto found = idle_.find(sql);
@@ -51,7 +45,7 @@ void Query::prepareFresh(const QString& sql) {
     query_.setForwardOnly(true);
     if (!query_.prepare(sql)) {
         pool_.reset();  // a statement that never prepared is not kept
-        throw DbError(describe(query_.lastError()));
+        raise(query_.lastError());
     }
 }
 
@@ -80,7 +74,7 @@ Query& Query::exec() {
                           .arg(bound)
                           .arg(query_.boundValues().size()));
     }
-    if (!query_.exec()) throw DbError(describe(query_.lastError()));
+    if (!query_.exec()) raise(query_.lastError());
     positions_.clear();
     return *this;
 }
@@ -90,7 +84,7 @@ bool Query::next() {
     // The driver answers false both at the end of the rows and when the read
     // failed; only the error tells them apart.
     const QSqlError error = query_.lastError();
-    if (error.isValid()) throw DbError(describe(error));
+    if (error.isValid()) raise(error);
     return false;
 }
 

@@ -41,7 +41,8 @@ QStringList splitScript(const QString& script) {
 
 void runScript(Connection& connection, const QString& script) {
     TransactionGuard tx(connection);
-    for (const QString& statement : splitScript(script)) connection.exec(statement);
+    const QString text = connection.dialect().schemaText(script);
+    for (const QString& statement : splitScript(text)) connection.exec(statement);
     tx.commit();
 }
 

@@ -19,9 +19,16 @@ TransactionGuard::TransactionGuard(Connection& connection, Sync sync)
             connection_.exec(kSyncLater);
             relaxed_ = true;
         }
+        bool begun = false;
         try {
             connection_.exec(connection_.dialect().beginWrite());
+            begun = true;
+            // The server's log is written in order as well; the setting ends
+            // with this transaction.
+            if (sync == Sync::WithNextCommit && connection_.dialect().isServer())
+                connection_.exec(QStringLiteral("set local synchronous_commit to off"));
         } catch (const DbError&) {
+            if (begun) endOnDatabase();
             restoreSync();
             throw;
         }
@@ -71,6 +78,9 @@ void TransactionGuard::commit() {
         throw DbError(QStringLiteral("事务已结束,不能提交"));
     }
     if (!outer_) return;
+    // From here the transaction may have been made durable, even when the
+    // answer to the commit never arrives.
+    ++connection_.durableSteps_;
     try {
         connection_.exec(QStringLiteral("commit"));
     } catch (const DbError&) {

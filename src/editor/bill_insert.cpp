@@ -3,6 +3,7 @@
 #include <QStringList>
 
 #include "db/db_error.h"
+#include "db/retry.h"
 #include "db/transaction.h"
 #include "editor/bill_checks.h"
 #include "editor/bill_form.h"
@@ -71,7 +72,7 @@ bool insertBill(SaveEnv& env) {
         // when the save fails.
         const auto id = stock::issueBillId(ctx, env.prompter, typed);
         if (!id) return false;
-        {
+        db::retrying(ctx.gConnection, [&] {
             db::TransactionGuard tx(ctx.gConnection);
             number = stock::issueBillNumber(ctx, typed);
             insertHeaderOnce(env, *id, number);
@@ -87,7 +88,7 @@ bool insertBill(SaveEnv& env) {
             }
             setYearAndPeriod(ctx.gConnection, *id);
             tx.commit();
-        }
+        });
         entry::closeConnection(ctx);
         ctx.gCurrentInterId = *id;
     } catch (const stock::DuplicateBillNumber& e) {

@@ -40,7 +40,9 @@ std::vector<InputRow> takeInputRows(entry::LoginContext& ctx) {
         " from tblItemInput as a"
         " left outer join icitem as b on a.fitemid=b.fitemid"
         " left outer join tblMeasureUnit as d on d.fitemid=a.funitid"
-        " where a.fuserid=?"));
+        // staged rows carry no position of their own; without an order the
+        // server may return them in any order
+        " where a.fuserid=? order by a.fitemid"));
     q.bind(user).exec();
     std::vector<InputRow> rows;
     while (q.next()) {

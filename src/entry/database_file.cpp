@@ -57,6 +57,17 @@ void requireDatabaseFile(const QString& connectionString) {
 void openHostDatabase(db::Connection& connection, const QString& connectionString,
                       const QString& defaultPath) {
     const db::ConnectionTarget target = db::parseConnectionString(connectionString);
+    if (target.kind != db::DialectKind::Sqlite) {
+        // A server database is made by its administrator; one without our
+        // tables is prepared on purpose, never on the first login.
+        connection.open(connectionString);
+        if (!hasOurTables(connection)) {
+            throw db::DbError(QStringLiteral("数据库 %1 中没有其它入库单的表。\n%2")
+                                  .arg(target.describe(), initHint(QStringLiteral("URL"))));
+        }
+        db::schema::ensureSchema(connection);
+        return;
+    }
     if (samePath(target.path, defaultPath)) {
         // First run, or a first run cut short before the schema was written.
         if (!QFileInfo::exists(target.path)) createPrivateFile(target.path);
@@ -78,21 +89,30 @@ void openHostDatabase(db::Connection& connection, const QString& connectionStrin
     db::schema::ensureSchema(connection);
 }
 
-QString initDatabase(const QString& path, bool demo) {
+QString initDatabase(const QString& database, bool demo) {
+    const QString connectionString = db::connectionStringFromArgument(database);
+    const db::ConnectionTarget target = db::parseConnectionString(connectionString);
+    const bool server = target.kind != db::DialectKind::Sqlite;
+    const QString name = server ? target.describe() : target.path;
     db::Connection connection;
-    if (QFileInfo::exists(path)) {
-        connection.open(QStringLiteral("sqlite:") + path);
+    if (server || QFileInfo::exists(target.path)) {
+        connection.open(connectionString);
         if (hasOurTables(connection)) {
             db::schema::ensureSchema(connection);
             return QStringLiteral("数据库 %1 已存在，已更新到版本 %2%3")
-                .arg(path)
+                .arg(name)
                 .arg(db::schema::kVersion)
                 .arg(demo ? QStringLiteral("；已有的数据库不装入演示数据") : QString());
         }
     }
-    createDatabase(connection, path, demo);
-    return demo ? QStringLiteral("已新建数据库 %1，含演示数据").arg(path)
-                : QStringLiteral("已新建数据库 %1").arg(path);
+    if (server) {
+        db::schema::ensureSchema(connection);
+        if (demo) db::schema::installDemoData(connection);
+    } else {
+        createDatabase(connection, target.path, demo);
+    }
+    return demo ? QStringLiteral("已新建数据库 %1，含演示数据").arg(name)
+                : QStringLiteral("已新建数据库 %1").arg(name);
 }
 
 }  // namespace otherin::entry

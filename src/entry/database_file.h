@@ -16,7 +16,7 @@ namespace otherin::entry {
 // Opens the host's database and brings its schema to the current version.
 // The embedded database at `defaultPath` is created with the demo data when
 // it does not exist yet (or holds no tables); any other file must exist and
-// hold our tables, else db::DbError names it.
+// hold our tables, else db::DbError names it; so must a server database.
 void openHostDatabase(db::Connection& connection, const QString& connectionString,
                       const QString& defaultPath);
 
@@ -24,10 +24,11 @@ void openHostDatabase(db::Connection& connection, const QString& connectionStrin
 // embedded database file that does not exist: opening it would create it.
 void requireDatabaseFile(const QString& connectionString);
 
-// `otherin init`: creates the database file at `path` with the schema, and
-// the demo data when `demo` is set. An existing database of ours is only
-// brought to the current version. Answers what was done, for the terminal.
-QString initDatabase(const QString& path, bool demo);
+// `otherin init`: creates the schema in `database` (a file path, or the
+// connection string of an existing, empty server database), and the demo
+// data when `demo` is set. An existing database of ours is only brought to
+// the current version. Answers what was done, for the terminal.
+QString initDatabase(const QString& database, bool demo);
 
 // Creates an empty file (and its folder) that only its owner may read and
 // write. The database engine gives its -wal and -shm files the mode of the

@@ -40,7 +40,7 @@ struct Options {
 };
 
 QString connectionString(const QCommandLineParser& parser, const Options& o) {
-    if (parser.isSet(o.db)) return QStringLiteral("sqlite:") + parser.value(o.db);
+    if (parser.isSet(o.db)) return db::connectionStringFromArgument(parser.value(o.db));
     const auto settings = parser.isSet(o.settings)
                               ? std::make_unique<SettingsStore>(parser.value(o.settings))
                               : std::make_unique<SettingsStore>();

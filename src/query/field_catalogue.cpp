@@ -17,7 +17,9 @@ void FieldCatalogue::load(entry::LoginContext& ctx) {
         db::Query q = ctx.gConnection.prepare(QStringLiteral(
             "select a.fTitlename,a.fFieldName,a.fNumType,a.fItemclassid,a.fNumberName,"
             "coalesce(b.fItemType,0) from tblFindInfoentry2 as a left outer join tblItemclass as b"
-            " on a.fitemclassid=b.fitemclassid where a.ftypeid=? order by a.fentryid"));
+            // the field's item class is a text code, the class's id a number
+            " on a.fitemclassid=cast(b.fitemclassid as text) where a.ftypeid=? order by "
+            "a.fentryid"));
         q.bind(ctx.gBillTypeId).exec();
         for (int read = 0; read < kMaxQueryFields && q.next(); ++read) {
             QueryField f{q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),

@@ -45,19 +45,18 @@ void insertScheme(db::Connection& c, int id, int billType, const QString& name, 
 int nextSchemeId(db::Connection& connection) {
     db::TransactionGuard tx(connection);
     const QString table = QStringLiteral("tblproject");
-    int id = 1;
-    if (connection.exec(QStringLiteral("update tblmaxNum set fmaxnum=fmaxnum+1 where ftablename=?"),
-                        {table}) == 0) {
+    // Advanced and read in one statement, so two clerks never get one id.
+    QVariant id = connection.scalar(
+        QStringLiteral("update tblmaxNum set fmaxnum=fmaxnum+1 where lower(ftablename)=lower(?) "
+                       "returning fmaxnum"),
+        {table});
+    if (!id.isValid()) {
         connection.exec(QStringLiteral("insert into tblmaxNum(ftablename,fmaxnum) values(?,1)"),
                         {table});
-    } else {
-        id =
-            connection
-                .scalar(QStringLiteral("select fmaxnum from tblmaxNum where ftablename=?"), {table})
-                .toInt();
+        id = 1;
     }
     tx.commit();
-    return id;
+    return id.toInt();
 }
 
 QuerySchemes::QuerySchemes(entry::LoginContext& ctx, entry::Prompter& prompter)

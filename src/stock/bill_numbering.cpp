@@ -42,10 +42,17 @@ const QString kUsableFreed = QStringLiteral(
 
 // The oldest usable freed number of the type, if any.
 std::optional<QString> oldestFreedNumber(db::Connection& connection, int billTypeId) {
-    db::Query q = connection.prepare(connection.dialect().limitRows(
-        QStringLiteral("fbillnumber from tblBillNoAdd where fTypeId=? and ") + kUsableFreed +
-            QStringLiteral(" order by finterid"),
-        1));
+    // Inside a save the number is taken: on the server a freed number that
+    // another clerk's save holds is passed over rather than waited for.
+    const QString lock = connection.transactionDepth() > 0 && connection.dialect().isServer()
+                             ? QStringLiteral(" for update skip locked")
+                             : QString();
+    db::Query q = connection.prepare(
+        connection.dialect().limitRows(
+            QStringLiteral("fbillnumber from tblBillNoAdd where fTypeId=? and ") + kUsableFreed +
+                QStringLiteral(" order by finterid"),
+            1) +
+        lock);
     q.bind(billTypeId).exec();
     if (!q.next()) return std::nullopt;
     return q.value(0).toString();
@@ -75,17 +82,25 @@ struct CounterStep {
 // Advances the type's number counter by one, atomically under the write lock
 // of the open transaction.
 CounterStep advanceCounter(db::Connection& c, int billTypeId) {
-    if (c.exec(QStringLiteral("update tblMaxBillNo set fbillno=fbillno+1 where ftypeid=?"),
-               {billTypeId}) == 0) {
-        c.exec(QStringLiteral("insert into tblMaxBillNo(ftypeid,fbillno,fPreLetter) values(?,1,?)"),
-               {billTypeId, kDefaultPrefix});
-        return {1, kDefaultPrefix, 0, true};
-    }
-    db::Query q = c.prepare(QStringLiteral(
-        "select fbillno,fPreLetter,coalesce(flength,6) from tblMaxBillNo where ftypeid=?"));
+    // One statement advances the counter and reads the value it gave: a second
+    // clerk's advance waits for this transaction and then reads past it.
+    db::Query q =
+        c.prepare(QStringLiteral("update tblMaxBillNo set fbillno=fbillno+1 where ftypeid=? "
+                                 "returning fbillno,fPreLetter,coalesce(flength,6)"));
     q.bind(billTypeId).exec();
+    if (q.next()) {
+        return {billCounterValue(q.value(0)), q.value(1).toString(), q.value(2).toInt(), false};
+    }
+    // The type's first number: a clerk who creates the row at the same moment
+    // turns this insert into the advance it would have been.
+    q = c.prepare(QStringLiteral(
+        "insert into tblMaxBillNo(ftypeid,fbillno,fPreLetter) values(?,1,?) on conflict"
+        "(ftypeid) do update set fbillno=tblMaxBillNo.fbillno+1 "
+        "returning fbillno,fPreLetter,coalesce(flength,6)"));
+    q.bind(billTypeId).bind(kDefaultPrefix).exec();
     if (!q.next()) throw db::DbError(QStringLiteral("单据编号计数器读取失败"));
-    return {billCounterValue(q.value(0)), q.value(1).toString(), q.value(2).toInt(), false};
+    const qint32 counter = billCounterValue(q.value(0));
+    return {counter, q.value(1).toString(), q.value(2).toInt(), counter == 1};
 }
 
 // Advances the counter until it gives a number no bill of the type carries:
@@ -170,16 +185,22 @@ qint32 nextInternalId(db::Connection& connection, const QString& tableName) {
     // the save's commit carries it to the disk, and an id lost with a power
     // cut before that was used by no bill.
     db::TransactionGuard tx(connection, db::TransactionGuard::Sync::WithNextCommit);
-    const int advanced = connection.exec(
-        QStringLiteral("update tblmaxNum set fmaxnum=fmaxnum+1 where ftablename=?"), {tableName});
-    if (advanced == 0) {
-        connection.exec(QStringLiteral("insert into tblmaxNum(ftablename,fmaxnum) values(?,1)"),
-                        {tableName});
+    // Advanced and read in one statement (see advanceNumberCounter). The name
+    // is stored in either case, so it is compared without regard to case.
+    QVariant value = connection.scalar(
+        QStringLiteral("update tblmaxNum set fmaxnum=fmaxnum+1 where lower(ftablename)=lower(?) "
+                       "returning fmaxnum"),
+        {tableName});
+    if (!value.isValid()) {
+        // The first id: a clerk who creates the row at the same moment turns
+        // this insert into an advance.
+        value = connection.scalar(
+            QStringLiteral(
+                "insert into tblmaxNum(ftablename,fmaxnum) values(?,1) on conflict"
+                "(ftablename) do update set fmaxnum=tblmaxNum.fmaxnum+1 returning fmaxnum"),
+            {tableName});
     }
-    const qint32 id = counterValue(
-        connection.scalar(QStringLiteral("select fmaxnum from tblmaxNum where ftablename=?"),
-                          {tableName}),
-        QStringLiteral("内码计数器 %1").arg(tableName));
+    const qint32 id = counterValue(value, QStringLiteral("内码计数器 %1").arg(tableName));
     tx.commit();
     return id;
 }

@@ -25,7 +25,7 @@ QString summedLines(const db::Dialect& dialect, const QString& billCondition,
                "select a.fstockid1 as fstockid,b.fitemid as fitemid,b.funitid as funitid,"
                "coalesce(b.fbatchno,'') as fbatchno,coalesce(b.fstockplace,0) as fStockPlace,"
                "%1 as fqty,%2 as famount from icstockbill as a inner join icstockbillentry as b"
-               " on a.finterid=b.finterid where %3 group by %4")
+               " on a.finterid=b.finterid where %3 group by %4 order by %4")
         .arg(dialect.decimal(sign + QStringLiteral("sum(b.fqty)")),
              dialect.decimal(sign + QStringLiteral("sum(b.famount)")), billCondition, kLineKey);
 }
@@ -34,20 +34,11 @@ QString summedLines(const db::Dialect& dialect, const QString& billCondition,
 // key's row, or inserted as a new row. The end state is the one that posting
 // line after line gives, and each ledger row is written once however many
 // lines share its key. The ledger key is unique in the schema, which the
-// conflict clause relies on.
+// conflict clause relies on. Rows are written in key order, so two postings
+// that share ledger rows lock them in the same order and never deadlock.
 QString postingStatement(const db::Dialect& dialect, const QString& billCondition,
                          PostDirection direction) {
     const QString source = summedLines(dialect, billCondition, direction);
-    if (dialect.kind() == db::DialectKind::SqlServer) {
-        return QStringLiteral(
-                   "merge into tblTimeStock as t using (%1) as s on t.fstockid=s.fstockid and"
-                   " t.fitemid=s.fitemid and t.funitid=s.funitid and t.fbatchno=s.fbatchno and"
-                   " t.fStockPlace=s.fStockPlace when matched then update set"
-                   " t.fqty=t.fqty+s.fqty,t.famount=t.famount+s.famount when not matched then"
-                   " insert (%2,fqty,famount) values (s.fstockid,s.fitemid,s.funitid,s.fbatchno,"
-                   "s.fStockPlace,s.fqty,s.famount);")
-            .arg(source, kLedgerKey);
-    }
     return QStringLiteral(
                "insert into tblTimeStock(%1,fqty,famount) %2 on conflict(%1) do update set"
                " fqty=%3,famount=%4")

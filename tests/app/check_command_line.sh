@@ -51,9 +51,14 @@ run fnid
 expect 2 out "an unknown command"
 [ -n "$err" ] || fail "an unknown command is not told on standard error"
 
-run copy --from sqlite:a.sqlite --to sqlite:b.sqlite
-expect 1 out "copy"
-grep -q "本版本未提供" <<<"$err" || fail "copy does not say it is not available: $err"
+# A source that does not exist is named, and nothing is made in its place.
+run copy --from sqlite:"$work/absent.sqlite" --to sqlite:"$work/b.sqlite"
+expect 1 out "copy from a missing file"
+grep -q "absent.sqlite" <<<"$err" || fail "copy does not name the missing source: $err"
+[ ! -e "$work/absent.sqlite" ] || fail "copy created its missing source"
+
+run copy --from sqlite:a.sqlite
+expect 2 out "copy without --to"
 
 run passwd --no-such-option
 expect 2 out "an unknown option of passwd"

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <functional>
+#include <latch>
 #include <optional>
 #include <thread>
 
@@ -167,7 +168,7 @@ TEST_F(BillOperationsTest, DeleteFreesNumbersInReadOrderAndTakesStockBack) {
     EXPECT_EQ(db_.scalar(QStringLiteral("select count(*) from icstockbillentry")).toInt(), 0);
     EXPECT_EQ(
         db_.scalar(QStringLiteral("select group_concat(finterid||':'||fbillnumber||':'||ftypeid) "
-                                  "from (select * from tblBillNoAdd order by finterid)"))
+                                  "from (select * from tblBillNoAdd order by finterid) as s"))
             .toString(),
         QStringLiteral("1:QT04:7,2:QT05:7,3:QT06:7"));
     EXPECT_DOUBLE_EQ(stockOf(101), 7.0);
@@ -194,9 +195,8 @@ TEST_F(BillOperationsTest, DatabaseErrorRollsBackBillsNumbersAndLedger) {
     db_.exec(QStringLiteral(
         "insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,famount) "
         "values(1,101,1,'B1',0,5,10)"));
-    db_.exec(
-        QStringLiteral("create trigger no_delete before delete on icstockbillentry "
-                       "begin select raise(abort,'lines are protected'); end"));
+    db_.refuseWrites(QStringLiteral("icstockbillentry"), QStringLiteral("delete"),
+                     QStringLiteral("lines are protected"));
     ctx_.gIdList = QStringLiteral("1");
     EXPECT_FALSE(bill::deleteBill(ctx_, prompter_));
     ASSERT_EQ(prompter_.messages().size(), 1u);
@@ -302,6 +302,98 @@ TEST_F(BillOperationsTest, TwoUsersAuditingAtOnceAuditAndPostOnce) {
     b.join();
     EXPECT_EQ(succeeded.load(), 1);
     EXPECT_DOUBLE_EQ(stockOf(101), 5.0);
+}
+
+// Two users audit (or void) overlapping selections, listed in opposite orders,
+// at the same moment. Whoever locks first changes all of its bills; the other
+// is refused by the state it then reads (never by a deadlock), and the ledger
+// holds each bill that counts once.
+TEST_F(BillOperationsTest, TwoUsersChangingOverlappingBillsChangeEachBillOnce) {
+    struct Case {
+        const char* name;
+        int checkUpdate;  // the posting switch: at audit (1) or at save (0)
+        bool (*operation)(entry::LoginContext&, ScriptedPrompter&, const QString& ids);
+        const char* changedColumn;
+        const char* refusal;
+        // ledger quantity of item 101 when the bills of `changed` were changed
+        int (*qtyAfter)(const QList<int>& changed);
+    };
+    const Case cases[] = {
+        {"audit", 1,
+         [](entry::LoginContext& ctx, ScriptedPrompter& p, const QString& ids) {
+             return bill::checkBill(ctx, p, ids);
+         },
+         "fstatus", "的单据已经审核!操作不成功",
+         [](const QList<int>& changed) {
+             int qty = 0;
+             for (const int id : changed) qty += id;
+             return qty;
+         }},
+        {"void", 0,
+         [](entry::LoginContext& ctx, ScriptedPrompter& p, const QString& ids) {
+             ctx.gIdList = ids;
+             return bill::cancelBill(ctx, p);
+         },
+         "fcancellation", "的单据已经作废!操作不成功",
+         [](const QList<int>& changed) {
+             int qty = 1 + 2 + 3 + 4;
+             for (const int id : changed) qty -= id;
+             return qty;
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        db_.execAll({QStringLiteral("delete from icstockbillentry"),
+                     QStringLiteral("delete from icstockbill"),
+                     QStringLiteral("delete from tblTimeStock")});
+        for (int id = 1; id <= 4; ++id) {
+            addBill(id, QStringLiteral("QT0%1").arg(id), QStringLiteral("2026-12-05"),
+                    {{101, id}, {102, 1}});
+        }
+        if (c.checkUpdate == 0) {
+            // saved under save posting: every bill is in the ledger already
+            db_.exec(QStringLiteral(
+                "insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,"
+                "famount) values(1,101,1,'B1',0,10,20),(1,102,1,'B1',0,4,8)"));
+        }
+        struct Outcome {
+            bool done = false;
+            QString message;
+        };
+        Outcome outcomes[2];
+        std::latch start(2);
+        auto change = [&](int k, const char* user, const char* ids) {
+            entry::LoginContext ctx;
+            ctx.DBConnectionString = db_.connectionString();
+            ctx.gLoginUserId = QString::fromLatin1(user);
+            ctx.gIsCheckUpdate = c.checkUpdate;
+            ctx.gPeriodStartDate = QStringLiteral("2026-12-01");
+            ScriptedPrompter prompter;
+            start.arrive_and_wait();
+            outcomes[k].done = c.operation(ctx, prompter, QString::fromLatin1(ids));
+            if (!prompter.messages().empty()) outcomes[k].message = prompter.lastText();
+        };
+        std::thread a(change, 0, "2", "1,2,3"), b(change, 1, "3", "4,3,2");
+        a.join();
+        b.join();
+
+        ASSERT_NE(outcomes[0].done, outcomes[1].done)
+            << outcomes[0].message.toStdString() << " / " << outcomes[1].message.toStdString();
+        const int winner = outcomes[0].done ? 0 : 1;
+        const QString refusal = outcomes[1 - winner].message;
+        EXPECT_TRUE(refusal.contains(QString::fromUtf8(c.refusal))) << refusal.toStdString();
+        const QList<int> changed = winner == 0 ? QList<int>{1, 2, 3} : QList<int>{2, 3, 4};
+        for (int id = 1; id <= 4; ++id) {
+            EXPECT_EQ(db_.scalar(QStringLiteral("select %1 from icstockbill where finterid=?")
+                                     .arg(QLatin1String(c.changedColumn)),
+                                 {id})
+                          .toInt(),
+                      changed.contains(id) ? 1 : 0)
+                << id;
+        }
+        EXPECT_DOUBLE_EQ(stockOf(101), c.qtyAfter(changed));
+        EXPECT_DOUBLE_EQ(stockOf(102), c.checkUpdate == 1 ? 3.0 : 1.0);
+    }
 }
 
 }  // namespace

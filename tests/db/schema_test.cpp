@@ -28,6 +28,15 @@ TEST(SchemaTest, SecondEnsureLeavesAnExistingDatabaseAlone) {
               schema::kVersion);
 }
 
+TEST(SchemaTest, TablesAndViewsAreFoundWithoutRegardToCase) {
+    TestDatabase db;
+    otherin::db::Connection& c = db.connection();
+    EXPECT_TRUE(c.tableExists(QStringLiteral("tblTimeStock")));
+    EXPECT_TRUE(c.tableExists(QStringLiteral("TBLTIMESTOCK")));
+    EXPECT_TRUE(c.tableExists(QStringLiteral("VGOTHERIN")));
+    EXPECT_FALSE(c.tableExists(QStringLiteral("no_such_table")));
+}
+
 TEST(SchemaTest, DemoDatabaseDeliversTheBillViewColumns) {
     TestDatabase db(TestDatabase::Seed::Demo);
     EXPECT_GE(db.scalar(QStringLiteral("select count(*) from icitem")).toInt(), 50);

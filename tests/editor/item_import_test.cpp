@@ -83,9 +83,8 @@ TEST_F(ItemImportTest, FailureLeavesGridAndStagedRowsAsTheyWere) {
     const int rows = grid().rows();
     stage(1, 1101, 501, 704, 2);
     stage(1, 1121, 502, 701, 3);
-    db.exec(
-        QStringLiteral("create trigger keep_input before delete on tblItemInput "
-                       "begin select raise(abort,'staged rows are protected'); end"));
+    db.refuseWrites(QStringLiteral("tblItemInput"), QStringLiteral("delete"),
+                    QStringLiteral("staged rows are protected"));
 
     EXPECT_FALSE(importItemInput(ctx, prompter, *form, 1));
     ASSERT_EQ(prompter.messages().size(), 1u);

@@ -167,7 +167,8 @@ TEST_F(LayoutTest, DatabaseErrorIsShownPlainAndKeepsWhatWasBuilt) {
     ASSERT_EQ(prompter_.messages().size(), 1u);
     EXPECT_EQ(prompter_.messages()[0].icon, entry::Icon::None);
     EXPECT_EQ(prompter_.messages()[0].title, QStringLiteral("标题"));
-    EXPECT_TRUE(prompter_.messages()[0].text.contains(QStringLiteral("tblBillInfoEntry")));
+    EXPECT_TRUE(prompter_.messages()[0].text.contains(QStringLiteral("tblBillInfoEntry"),
+                                                      Qt::CaseInsensitive));
     EXPECT_EQ(form.header.size(), 4u);
     EXPECT_EQ(form.grid.rows(), 30);
     EXPECT_FALSE(ctx_.gConnection.isOpen());

@@ -171,7 +171,7 @@ TEST_F(PrintTest, UnsafeOrBrokenTemplateRowsAreRefusedAndLeaveNoFile) {
         {"vGOtherIn", "forderid; delete from icstockbill", "x", "打印模板的排序字段无效: "},
         {"vGOtherIn", "forderid, (select 1)", "x", "打印模板的排序字段无效: "},
         {"vGOtherIn where 1=1 --", "forderid", "x", "打印模板的视图名称无效: "},
-        {"vGOtherIn", "fnoSuchColumn", "x", "no such column"},
+        {"vGOtherIn", "fnoSuchColumn", "x", "fnoSuchColumn"},  // the database's own words
         {"vGOtherIn", "forderid", "{{#lines}}unclosed", "打印模板错误: "},
     };
     for (const auto& c : cases) {
@@ -180,7 +180,7 @@ TEST_F(PrintTest, UnsafeOrBrokenTemplateRowsAreRefusedAndLeaveNoFile) {
                     QString::fromUtf8(c.content));
         EXPECT_FALSE(print::renderBill(ctx, prompter, 1, options)) << c.order;
         ASSERT_EQ(prompter.messages().size(), 1u) << c.order;
-        EXPECT_TRUE(prompter.lastText().contains(QString::fromUtf8(c.message)))
+        EXPECT_TRUE(prompter.lastText().contains(QString::fromUtf8(c.message), Qt::CaseInsensitive))
             << prompter.lastText().toStdString();
         EXPECT_EQ(prompter.messages()[0].icon, entry::Icon::Critical);
         EXPECT_TRUE(workDirEmpty()) << c.content;

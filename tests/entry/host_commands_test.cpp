@@ -42,7 +42,7 @@ class HostCommandsTest : public ::testing::Test {
         terminal_ = ScriptedTerminal();
         terminal_.answers = std::move(answers);
         args.prepend(QStringLiteral("otherin"));
-        args << QStringLiteral("--db") << db_.path();
+        args << QStringLiteral("--db") << db_.connectionString();
         const int status = runHostCommand(args, terminal_);
         EXPECT_TRUE(terminal_.answers.empty()) << "answers left over";
         return status;

@@ -186,6 +186,9 @@ TEST_F(IdentityTest, EveryUserFollowsTheDatabasesSwitchesWhateverTheirSettingsSa
 }
 
 TEST_F(IdentityTest, SwitchThatIsNotANumberFailsTheStartUp) {
+    if (TestDatabase::onServer()) {
+        GTEST_SKIP() << "only SQLite stores a text in the integer column; the server refuses it";
+    }
     db_.exec(QStringLiteral("update tblSystemSwitch set fvalue='on' where fname='gIsCloseStock'"));
     LoginContext ctx;
     EXPECT_THROW(startUp(ctx, *db_.settings({login(2)}), prompter_), SettingsError);

@@ -140,7 +140,8 @@ TEST(StartUpTest, DatabaseErrorAfterOpeningIsReportedAndKeepsWhatWasRead) {
     ASSERT_EQ(prompter.messages().size(), 1u);
     EXPECT_EQ(prompter.messages()[0].icon, Icon::Critical);
     EXPECT_EQ(prompter.messages()[0].title, QStringLiteral("库存"));
-    EXPECT_TRUE(prompter.messages()[0].text.contains(QStringLiteral("tblSystemInfo")));
+    EXPECT_TRUE(
+        prompter.messages()[0].text.contains(QStringLiteral("tblSystemInfo"), Qt::CaseInsensitive));
     EXPECT_EQ(ctx.gBillName, QStringLiteral("杂项入库单"));
     EXPECT_EQ(ctx.gCurrentYear, 2007);
     EXPECT_FALSE(ctx.gConnection.isOpen());

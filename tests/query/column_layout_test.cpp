@@ -55,9 +55,8 @@ TEST_F(ColumnLayoutTest, SavingReplacesOnlyItsOwnTypeAndAFailedSaveKeepsTheOldRo
     EXPECT_EQ(stored(kUserLayout), (QList<int>{4, 5}));
     EXPECT_EQ(stored(kDefaultLayout), (QList<int>{7, 8}));
 
-    db.exec(
-        "create trigger full before insert on t_QV_tableinfo when new.fsequence=1 "
-        "begin select raise(abort, '磁盘已满'); end");
+    db.refuseWrites(QStringLiteral("t_QV_tableinfo"), QStringLiteral("insert"),
+                    QStringLiteral("磁盘已满"), QStringLiteral("new.fsequence=1"));
     EXPECT_FALSE(saveColumnLayout(ctx, prompter, name, {100, 200}, kUserLayout));
     ASSERT_EQ(prompter.messages().size(), 1u);
     EXPECT_EQ(prompter.messages()[0].text, QStringLiteral("磁盘已满"));

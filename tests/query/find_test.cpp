@@ -272,7 +272,7 @@ TEST_F(FindTest, EmptyResultsAndFailures) {
     EXPECT_FALSE(run());
     ASSERT_EQ(prompter.messages().size(), 1u);
     EXPECT_EQ(prompter.messages()[0].icon, Icon::None);
-    EXPECT_TRUE(prompter.lastText().contains(QStringLiteral("vMissing")));
+    EXPECT_TRUE(prompter.lastText().contains(QStringLiteral("vMissing"), Qt::CaseInsensitive));
     EXPECT_EQ(journal.lineCount(), 5);
     EXPECT_FALSE(ctx.gConnection.isOpen());
 

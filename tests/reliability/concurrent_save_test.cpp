@@ -1,7 +1,7 @@
-// Four workstations save new bills on one database file at the same moment,
+// Four workstations save new bills into one database at the same moment,
 // each in its own process (tests/reliability/save_worker.cpp), with typed
 // numbers ahead of the counter and freed numbers waiting, one of them taken
-// since it was freed. What the workers said must be what the file holds.
+// since it was freed. What the workers said must be what the database holds.
 
 #include <gtest/gtest.h>
 
@@ -74,7 +74,7 @@ TEST(ConcurrentSaveTest, FourProcessesSavingAtOnceNeverDoubleANumberOrAnId) {
     for (int k = 0; k < kWorkers; ++k) {
         auto p = std::make_unique<QProcess>();
         p->start(QStringLiteral(SAVE_WORKER),
-                 {QStringLiteral("--db"), db.path(), QStringLiteral("--count"),
+                 {QStringLiteral("--db"), db.connectionString(), QStringLiteral("--count"),
                   QString::number(kSavesEach), QStringLiteral("--seed"), QString::number(k + 1),
                   QStringLiteral("--typed-every"), QStringLiteral("3"),
                   QStringLiteral("--wait-for-go")});

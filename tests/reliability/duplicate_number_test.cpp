@@ -34,10 +34,10 @@ class DuplicateNumberTest : public SessionTest {
 // Another program writing the same database goes round our checks: a trigger
 // plays it, storing a bill with the number being saved just before our row.
 TEST_F(DuplicateNumberTest, UniqueIndexRefusalIsToldAsADuplicateNumberAndRolledBack) {
-    db.exec(QStringLiteral(
-        "create trigger other_writer before insert on icstockbill when new.finterid<>999 "
-        "begin insert into icstockbill(finterid,fbillno,ftrantype) "
-        "values(999,new.fbillno,new.ftrantype); end"));
+    db.runBeforeWrites(QStringLiteral("icstockbill"), QStringLiteral("insert"),
+                       QStringLiteral("insert into icstockbill(finterid,fbillno,ftrantype) "
+                                      "values(999,new.fbillno,new.ftrantype)"),
+                       QStringLiteral("new.finterid<>999"));
     prompter.clear();
     EXPECT_FALSE(saveNew());
     ASSERT_EQ(prompter.messages().size(), 1u);
@@ -53,10 +53,9 @@ TEST_F(DuplicateNumberTest, UniqueIndexRefusalIsToldAsADuplicateNumberAndRolledB
               0);
 
     // Any other refusal of the row is still shown as the database put it.
-    db.exec(QStringLiteral("drop trigger other_writer"));
-    db.exec(
-        QStringLiteral("create trigger other_fault before insert on icstockbill "
-                       "begin select raise(abort,'磁盘已满'); end"));
+    db.allowWrites(QStringLiteral("icstockbill"));
+    db.refuseWrites(QStringLiteral("icstockbill"), QStringLiteral("insert"),
+                    QStringLiteral("磁盘已满"));
     prompter.clear();
     EXPECT_FALSE(saveNew());
     ASSERT_EQ(prompter.messages().size(), 1u);

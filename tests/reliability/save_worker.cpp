@@ -1,8 +1,8 @@
-// Saves new bills on a database file through the editor session, as a clerk
+// Saves new bills on a database through the editor session, as a clerk
 // at one workstation would, and prints one line per result. Several of these
 // run at once on one file in the reliability tests.
 //
-//     save_worker --db PATH --count N --seed S [--typed-every K] [--wait-for-go]
+//     save_worker --db PATH|URL --count N --seed S [--typed-every K] [--wait-for-go]
 //
 // Every save is a bill of warehouse 02 with one line of item 02.001. With
 // --typed-every K every K-th save types a number in the counter's own format,
@@ -27,6 +27,7 @@
 #include <cstdio>
 #include <random>
 
+#include "db/connection_string.h"
 #include "db/db_error.h"
 #include "editor/bill_session.h"
 #include "entry/login_context.h"
@@ -67,8 +68,8 @@ struct Options {
     bool waitForGo = false;
 };
 
-void setUpContext(entry::LoginContext& ctx, const QString& dbPath) {
-    ctx.DBConnectionString = QStringLiteral("sqlite:") + dbPath;
+void setUpContext(entry::LoginContext& ctx, const QString& database) {
+    ctx.DBConnectionString = db::connectionStringFromArgument(database);
     ctx.msgTitle = QStringLiteral("其它入库单");
     entry::setConstants(ctx);
     ctx.gLoginUserId = QStringLiteral("1");

@@ -95,6 +95,8 @@ TEST_F(ItemLookupTest, DefaultWarehouseTakesAnyThirtyTwoBitId) {
     } cases[] = {{32767, true},      {32768, true},  {70000, true},
                  {2147483647, true}, {-32769, true}, {2147483648LL, false}};
     for (const auto& c : cases) {
+        // The server's integer column refuses a value past 32 bits by itself.
+        if (c.stored > 2147483647LL && TestDatabase::onServer()) continue;
         prompter_.clear();
         db_.exec(QStringLiteral("update icitem set fstockid=? where fitemid=101"), {c.stored});
         EXPECT_EQ(find(kLookupBaseData, kClassItem, "01.001"), c.found) << c.stored;

@@ -187,9 +187,8 @@ TEST_F(StockLedgerTest, ZeroQuantityLineReversedChangesOnlyTheAmount) {
 TEST_F(StockLedgerTest, ErrorMidPostingPropagatesAndTheCallersRollbackLeavesNoChange) {
     stock(1, 100, 5, "", 0, 10, 100);
     const QStringList before = ledger(c());
-    db_.exec(
-        QStringLiteral("create trigger no_item_666 before insert on tblTimeStock "
-                       "when new.fitemid=666 begin select raise(abort,'货品 666 已停用'); end"));
+    db_.refuseWrites(QStringLiteral("tblTimeStock"), QStringLiteral("insert"),
+                     QStringLiteral("货品 666 已停用"), QStringLiteral("new.fitemid=666"));
     bill(1, 1);
     line(1, 1, 100, 5, QString(), 0, 4, 40);
     bill(2, 1);
@@ -205,9 +204,12 @@ TEST_F(StockLedgerTest, ErrorMidPostingPropagatesAndTheCallersRollbackLeavesNoCh
         EXPECT_TRUE(e.message().contains(QStringLiteral("货品 666 已停用")))
             << e.message().toStdString();
     }
-    // The posting left the caller's transaction open with its earlier work.
+    // The posting left the caller's transaction open with its earlier work
+    // (on a server every statement is refused until the rollback).
     EXPECT_EQ(c().transactionDepth(), 1);
-    EXPECT_EQ(c().scalar(QStringLiteral("select fqty from tblTimeStock")).toDouble(), 14.0);
+    if (!TestDatabase::onServer()) {
+        EXPECT_EQ(c().scalar(QStringLiteral("select fqty from tblTimeStock")).toDouble(), 14.0);
+    }
     tx.rollback();
     EXPECT_EQ(ledger(c()), before);
 }

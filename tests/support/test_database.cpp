@@ -2,19 +2,147 @@
 
 #include <gtest/gtest.h>
 
+#include <QCryptographicHash>
+#include <QUuid>
 #include <algorithm>
 
+#include "db/connection_string.h"
+#include "db/db_error.h"
 #include "db/schema.h"
+#include "db/sql_text.h"
 #include "entry/login_session.h"
 
 namespace otherin::testing {
 
-TestDatabase::TestDatabase(Seed seed)
-    : path_(dir_.filePath(QStringLiteral("test.sqlite"))),
-      connection_(std::make_unique<db::Connection>()) {
-    connection_->open(connectionString());
-    db::schema::ensureSchema(*connection_);
-    if (seed == Seed::Demo) db::schema::installDemoData(*connection_);
+namespace {
+
+QString serverSetting() {
+    return qEnvironmentVariable("OTHERIN_TEST_DB").trimmed();
+}
+
+db::ConnectionTarget serverTarget() {
+    db::ConnectionTarget target = db::parseConnectionString(serverSetting());
+    if (target.kind != db::DialectKind::PostgreSql) {
+        throw db::DbError(
+            QStringLiteral("OTHERIN_TEST_DB names no database server: %1").arg(serverSetting()));
+    }
+    return target;
+}
+
+QString onDatabase(db::ConnectionTarget target, const QString& database) {
+    target.database = database;
+    return target.toConnectionString();
+}
+
+QString quoted(const QString& name) {
+    return QLatin1Char('"') + name + QLatin1Char('"');
+}
+
+// Tests written for both backends aggregate lists with group_concat; the
+// server gets the same aggregate in the template database. Decimals are
+// written as SQLite writes them: 5 and 2.5, not 5.000000.
+const QStringList kTestFunctions = {
+    QStringLiteral("create function otherin_concat_text(v anyelement) returns text language sql "
+                   "immutable as $$ select case when pg_typeof(v) = 'numeric'::regtype then "
+                   "trim_scale(v::text::numeric)::text else v::text end $$"),
+    QStringLiteral("create function otherin_concat_step(acc text, v anyelement, sep text) returns "
+                   "text language sql immutable as $$ select case when v is null then acc when "
+                   "acc is null then otherin_concat_text(v) else acc || sep || "
+                   "otherin_concat_text(v) end $$"),
+    QStringLiteral("create function otherin_concat_step(acc text, v anyelement) returns text "
+                   "language sql immutable as $$ select otherin_concat_step(acc, v, ',') $$"),
+    QStringLiteral("create aggregate group_concat(anyelement, text) "
+                   "(sfunc = otherin_concat_step, stype = text)"),
+    QStringLiteral("create aggregate group_concat(anyelement) "
+                   "(sfunc = otherin_concat_step, stype = text)"),
+};
+
+// The template of one seed is rebuilt whenever the scripts change: its
+// comment holds the digest of the scripts it was built from.
+QString scriptDigest(TestDatabase::Seed seed) {
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    hash.addData(db::schema::schemaScript().toUtf8());
+    hash.addData(QByteArray::number(db::schema::kVersion));
+    if (seed == TestDatabase::Seed::Demo) hash.addData(db::schema::demoDataScript().toUtf8());
+    hash.addData(kTestFunctions.join(QLatin1Char(';')).toUtf8());
+    return QString::fromLatin1(hash.result().toHex());
+}
+
+// Makes sure the template of `seed` exists and is current; answers its name.
+// Test programs run side by side, so one builds it under an advisory lock
+// while the others wait.
+QString ensureTemplate(const db::ConnectionTarget& target, TestDatabase::Seed seed) {
+    const QString name =
+        target.database + (seed == TestDatabase::Seed::Demo ? QStringLiteral("_demo") : QString());
+    const QString digest = scriptDigest(seed);
+    db::Connection admin;
+    admin.open(onDatabase(target, QStringLiteral("postgres")));
+    admin.exec(QStringLiteral("select pg_advisory_lock(74210)"));
+    const QString stored =
+        admin
+            .scalar(QStringLiteral("select shobj_description(oid,'pg_database') from pg_database "
+                                   "where datname=?"),
+                    {name})
+            .toString();
+    if (stored != digest) {
+        admin.exec(QStringLiteral("drop database if exists %1 with (force)").arg(quoted(name)));
+        admin.exec(QStringLiteral("create database %1").arg(quoted(name)));
+        {
+            db::Connection build;
+            build.open(onDatabase(target, name));
+            db::schema::ensureSchema(build);
+            if (seed == TestDatabase::Seed::Demo) db::schema::installDemoData(build);
+            for (const QString& statement : kTestFunctions) build.exec(statement);
+        }
+        admin.exec(QStringLiteral("comment on database %1 is '%2'").arg(quoted(name), digest));
+    }
+    admin.exec(QStringLiteral("select pg_advisory_unlock(74210)"));
+    return name;
+}
+
+}  // namespace
+
+bool TestDatabase::onServer() {
+    return !serverSetting().isEmpty();
+}
+
+QString TestDatabase::backendName() {
+    return onServer() ? QStringLiteral("PostgreSQL at %1").arg(serverTarget().describe())
+                      : QStringLiteral("SQLite");
+}
+
+TestDatabase::TestDatabase(Seed seed) : connection_(std::make_unique<db::Connection>()) {
+    if (!onServer()) {
+        path_ = dir_.filePath(QStringLiteral("test.sqlite"));
+        connectionString_ = QStringLiteral("sqlite:") + path_;
+        connection_->open(connectionString_);
+        db::schema::ensureSchema(*connection_);
+        if (seed == Seed::Demo) db::schema::installDemoData(*connection_);
+        return;
+    }
+    const db::ConnectionTarget target = serverTarget();
+    const QString templateName = ensureTemplate(target, seed);
+    serverDatabase_ =
+        QStringLiteral("otherin_t_") + QUuid::createUuid().toString(QUuid::Id128).left(16);
+    db::Connection admin;
+    admin.open(onDatabase(target, QStringLiteral("postgres")));
+    admin.exec(QStringLiteral("create database %1 template %2")
+                   .arg(quoted(serverDatabase_), quoted(templateName)));
+    connectionString_ = onDatabase(target, serverDatabase_);
+    connection_->open(connectionString_);
+}
+
+TestDatabase::~TestDatabase() {
+    connection_.reset();
+    if (serverDatabase_.isEmpty()) return;
+    try {
+        db::Connection admin;
+        admin.open(onDatabase(serverTarget(), QStringLiteral("postgres")));
+        admin.exec(
+            QStringLiteral("drop database if exists %1 with (force)").arg(quoted(serverDatabase_)));
+    } catch (const db::DbError& e) {
+        ADD_FAILURE() << "could not drop the test database: " << e.message().toStdString();
+    }
 }
 
 void TestDatabase::exec(const QString& sql, const QVariantList& values) {
@@ -29,6 +157,55 @@ void TestDatabase::execAll(const QStringList& statements) {
 QVariant TestDatabase::scalar(const QString& sql, const QVariantList& values) {
     connection_->open(connectionString());
     return connection_->scalar(sql, values);
+}
+
+void TestDatabase::refuseWrites(const QString& table, const QString& event, const QString& message,
+                                const QString& condition) {
+    const QString name = QStringLiteral("refuse_%1_%2").arg(table).arg(refusals_.size() + 1);
+    refusals_.append({name, table});
+    if (!onServer()) {
+        const QString when =
+            condition.isEmpty() ? QString() : QStringLiteral(" when %1").arg(condition);
+        exec(QStringLiteral("create trigger %1 before %2 on %3%4 begin select raise(abort,%5); end")
+                 .arg(name, event, table, when, db::quoteText(message)));
+        return;
+    }
+    const QString row =
+        event == QLatin1String("delete") ? QStringLiteral("old") : QStringLiteral("new");
+    exec(QStringLiteral("create function %1() returns trigger language plpgsql as $$ begin if %2 "
+                        "then raise exception %3; end if; return %4; end $$")
+             .arg(name, condition.isEmpty() ? QStringLiteral("true") : condition,
+                  db::quoteText(message), row));
+    exec(QStringLiteral("create trigger %1 before %2 on %3 for each row execute function %1()")
+             .arg(name, event, table));
+}
+
+void TestDatabase::runBeforeWrites(const QString& table, const QString& event,
+                                   const QString& statement, const QString& condition) {
+    const QString name = QStringLiteral("before_%1_%2").arg(table).arg(refusals_.size() + 1);
+    refusals_.append({name, table});
+    if (!onServer()) {
+        const QString when =
+            condition.isEmpty() ? QString() : QStringLiteral(" when %1").arg(condition);
+        exec(QStringLiteral("create trigger %1 before %2 on %3%4 begin %5; end")
+                 .arg(name, event, table, when, statement));
+        return;
+    }
+    exec(QStringLiteral("create function %1() returns trigger language plpgsql as $$ begin if %2 "
+                        "then %3; end if; return new; end $$")
+             .arg(name, condition.isEmpty() ? QStringLiteral("true") : condition, statement));
+    exec(QStringLiteral("create trigger %1 before %2 on %3 for each row execute function %1()")
+             .arg(name, event, table));
+}
+
+void TestDatabase::allowWrites(const QString& table) {
+    for (qsizetype i = refusals_.size() - 1; i >= 0; --i) {
+        const auto& [trigger, on] = refusals_[i];
+        if (on != table) continue;
+        exec(onServer() ? QStringLiteral("drop trigger %1 on %2").arg(trigger, on)
+                        : QStringLiteral("drop trigger %1").arg(trigger));
+        refusals_.removeAt(i);
+    }
 }
 
 std::unique_ptr<entry::SettingsStore> TestDatabase::settings(const QStringList& entries) {

@@ -11,15 +11,28 @@
 
 namespace otherin::testing {
 
-// A fresh SQLite database in a temporary folder, built from the real schema
-// script. Tests add the seed rows they need, visibly, with exec().
+// A fresh database built from the real schema script, on the backend the
+// environment names: OTHERIN_TEST_DB unset or empty is a SQLite file in a
+// temporary folder; a postgresql:// string names a server and the database
+// there that serves as template (created with the schema when missing or
+// older than the script, then copied for each test and dropped after it).
+// Tests add the seed rows they need, visibly, with exec().
 class TestDatabase {
   public:
     enum class Seed { Empty, Demo };
     explicit TestDatabase(Seed seed = Seed::Empty);
+    ~TestDatabase();
+    TestDatabase(const TestDatabase&) = delete;
+    TestDatabase& operator=(const TestDatabase&) = delete;
 
+    // True when the tests run against a database server.
+    static bool onServer();
+    // "SQLite" or "PostgreSQL at ...", for the test log.
+    static QString backendName();
+
+    // The database file on SQLite; empty on a server.
     QString path() const { return path_; }
-    QString connectionString() const { return QStringLiteral("sqlite:") + path_; }
+    QString connectionString() const { return connectionString_; }
     QString dir() const { return dir_.path(); }
 
     // A second, independent connection (as another user's process would have).
@@ -27,6 +40,20 @@ class TestDatabase {
     void exec(const QString& sql, const QVariantList& values = {});
     void execAll(const QStringList& statements);
     QVariant scalar(const QString& sql, const QVariantList& values = {});
+
+    // Makes the database refuse `event` ("insert", "update" or "delete") on
+    // `table` with `message`, for the rows where `condition` holds (on the row
+    // "new", or "old" for a delete; empty: every row), as a trigger in the
+    // database's own form.
+    void refuseWrites(const QString& table, const QString& event, const QString& message,
+                      const QString& condition = QString());
+    // Makes the database run `statement` (plain SQL that may name the row as
+    // "new") before each `event` on `table` where `condition` holds, as
+    // another program's trigger would.
+    void runBeforeWrites(const QString& table, const QString& event, const QString& statement,
+                         const QString& condition = QString());
+    // Takes back every refusal and statement added on `table`.
+    void allowWrites(const QString& table);
 
     // A settings file pointing at this database, with the given extra
     // "section/key=value" entries, as the host leaves it at login: when the
@@ -42,7 +69,10 @@ class TestDatabase {
   private:
     QTemporaryDir dir_;
     QString path_;
+    QString serverDatabase_;
+    QString connectionString_;
     std::unique_ptr<db::Connection> connection_;
+    QList<std::pair<QString, QString>> refusals_;  // (trigger, table)
 };
 
 }  // namespace otherin::testing

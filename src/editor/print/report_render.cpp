@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QPageLayout>
 #include <QPdfWriter>
+#include <QRegularExpression>
 #include <QTextDocument>
 #include <kainjow/mustache.hpp>
 
@@ -14,18 +15,36 @@ namespace {
 
 using Data = kainjow::mustache::data;
 
+// Field names are matched without regard to case: a database server may
+// report the view's columns in lower case (fstockname for fStockName), so
+// the data's names and the template's tags are both taken in lower case.
 Data objectOf(const Fields& fields) {
     Data object;
     for (auto it = fields.cbegin(); it != fields.cend(); ++it) {
-        object.set(it.key().toStdString(), it.value().toStdString());
+        object.set(it.key().toLower().toStdString(), it.value().toStdString());
     }
     return object;
+}
+
+QString lowerCaseTags(const QString& templateText) {
+    static const QRegularExpression tag(
+        QStringLiteral("(\\{\\{\\{?\\s*[#^/&]?\\s*)([A-Za-z_][\\w.]*)(\\s*\\}?\\}\\})"));
+    QString text;
+    qsizetype last = 0;
+    auto it = tag.globalMatch(templateText);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        text += templateText.mid(last, m.capturedStart() - last);
+        text += m.captured(1) + m.captured(2).toLower() + m.captured(3);
+        last = m.capturedEnd();
+    }
+    return text + templateText.mid(last);
 }
 
 }  // namespace
 
 QString renderHtml(const QString& templateText, const QString& title, const ReportData& data) {
-    kainjow::mustache::mustache tmpl(templateText.toStdString());
+    kainjow::mustache::mustache tmpl(lowerCaseTags(templateText).toStdString());
     if (!tmpl.is_valid()) {
         throw ReportError(QStringLiteral("打印模板错误: ") +
                           QString::fromStdString(tmpl.error_message()));

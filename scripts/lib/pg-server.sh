@@ -1,0 +1,81 @@
+# Shell functions that run a throwaway PostgreSQL server on a Unix socket in a
+# folder of its own. Sourced by scripts/test and scripts/pg-local.
+#
+# The server listens on no TCP address; the port only names its socket file.
+# initdb refuses to run as root, so as root the server runs as the `postgres`
+# system user, which must be able to enter the folder.
+
+pg_bin_dir() {
+  local dir
+  for dir in /usr/lib/postgresql/*/bin; do
+    if [ -x "$dir/initdb" ]; then echo "$dir"; return 0; fi
+  done
+  return 1
+}
+
+# Runs a command as the server's owner.
+pg_as_owner() {
+  if [ "$(id -u)" -eq 0 ]; then
+    runuser -u postgres -- "$@"
+  else
+    "$@"
+  fi
+}
+
+# A port whose socket name is not taken by a local server.
+pg_free_port() {
+  local port
+  for port in $(seq 5433 5533); do
+    if [ ! -e "/tmp/.s.PGSQL.$port" ] && ! ss -ltnH "sport = :$port" 2>/dev/null | grep -q .; then
+      echo "$port"; return 0
+    fi
+  done
+  return 1
+}
+
+# pg_start DIR PORT: creates a cluster in DIR/data and starts it with its
+# socket in DIR. Prints the reason and answers non-zero when it cannot.
+pg_start() {
+  local dir="$1" port="$2" bin
+  if ! bin="$(pg_bin_dir)"; then
+    echo "PostgreSQL server programs (initdb, pg_ctl) not found: install the postgresql package" >&2
+    return 1
+  fi
+  if [ "$(id -u)" -eq 0 ]; then
+    if ! id postgres >/dev/null 2>&1; then
+      echo "running as root, but there is no postgres system user to own the server" >&2
+      return 1
+    fi
+    chown postgres "$dir"
+  fi
+  chmod 700 "$dir"
+  if [ ! -d "$dir/data" ]; then
+    if ! pg_as_owner "$bin/initdb" -D "$dir/data" -U postgres --auth=trust -E UTF8 \
+        --locale=C.UTF-8 >"$dir/initdb.log" 2>&1; then
+      echo "initdb failed:" >&2; cat "$dir/initdb.log" >&2
+      return 1
+    fi
+  fi
+  if ! pg_as_owner "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
+      -o "-k $dir -p $port -c listen_addresses= -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_connections=200" \
+      start >"$dir/pg_ctl.log" 2>&1; then
+    echo "the PostgreSQL server did not start:" >&2
+    cat "$dir/pg_ctl.log" "$dir/server.log" >&2 2>/dev/null
+    return 1
+  fi
+}
+
+# pg_stop DIR: stops the server of DIR at once, if it runs.
+pg_stop() {
+  local dir="$1" bin
+  bin="$(pg_bin_dir)" || return 0
+  if [ -f "$dir/data/postmaster.pid" ]; then
+    pg_as_owner "$bin/pg_ctl" -D "$dir/data" -m immediate -w stop >/dev/null 2>&1 || true
+  fi
+}
+
+# The connection string of the server's template database for the tests.
+pg_test_url() {
+  local dir="$1" port="$2"
+  echo "postgresql://postgres@/otherin_template?host=$dir&port=$port"
+}

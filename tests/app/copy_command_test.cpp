@@ -1,0 +1,113 @@
+// `otherin copy`: an embedded database into the test database (a server's
+// when the tests run on one), checked table by table and against the ledger.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include "app/copy_command.h"
+#include "db/connection.h"
+#include "db/schema.h"
+#include "db/transaction.h"
+#include "stock/stock_ledger.h"
+#include "support/test_database.h"
+
+using namespace otherin;
+using otherin::testing::TestDatabase;
+
+namespace {
+
+struct CopyRun {
+    int status = 0;
+    QString out;
+    QString err;
+};
+
+CopyRun copy(const QString& from, const QString& to) {
+    CopyRun r;
+    QTextStream out(&r.out);
+    QTextStream err(&r.err);
+    r.status = app::runCopy(from, to, out, err);
+    return r;
+}
+
+// Demo data and `bills` bills of two lines each, posted to the ledger as
+// saves post them; every seventh bill is void and out of the ledger.
+void fillSource(db::Connection& c, int bills) {
+    db::schema::ensureSchema(c);
+    db::schema::installDemoData(c);
+    db::TransactionGuard tx(c);
+    QList<qint32> counted;
+    for (int id = 1; id <= bills; ++id) {
+        const bool voided = id % 7 == 0;
+        c.exec(QStringLiteral("insert into icstockbill(finterid,fbillno,fdate,ftrantype,"
+                              "fcancellation,fstockid1) values(?,?,?,7,?,502)"),
+               {id, QStringLiteral("QT%1").arg(id, 6, 10, QLatin1Char('0')),
+                QStringLiteral("2026-12-05"), voided ? 1 : 0});
+        for (int line = 1; line <= 2; ++line) {
+            c.exec(QStringLiteral("insert into icstockbillentry(finterid,fentryid,fitemid,"
+                                  "funitid,fqty,fPrice,famount) values(?,?,?,701,?,0.1,?)"),
+                   {id, line, 1120 + line, id % 5 + 0.5, (id % 5 + 0.5) * 0.1});
+        }
+        if (!voided) counted << id;
+    }
+    stock::postToTimeStock(c, counted, stock::PostDirection::Add);
+    c.exec(QStringLiteral("update tblmaxNum set fmaxnum=? where lower(ftablename)='icstockbill'"),
+           {bills});
+    tx.commit();
+}
+
+QStringList tables(db::Connection& c) {
+    QStringList names;
+    db::Query q = c.prepare(QStringLiteral(
+        "select name from sqlite_master where type='table' and name not like 'sqlite%' "
+        "order by name"));
+    q.exec();
+    while (q.next()) names << q.value(0).toString();
+    return names;
+}
+
+TEST(CopyCommandTest, DemoAndThousandsOfBillsArriveWholeAndAFilledTargetIsRefused) {
+    for (const int bills : {0, 3000}) {
+        SCOPED_TRACE(bills);
+        QTemporaryDir dir;
+        const QString source = QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("s.sqlite"));
+        db::Connection from;
+        from.open(source);
+        fillSource(from, bills);
+        TestDatabase target;
+        db::Connection& to = target.connection();
+
+        const CopyRun first = copy(source, target.connectionString());
+        ASSERT_EQ(first.status, 0) << first.err.toStdString();
+        EXPECT_TRUE(first.out.contains(QStringLiteral("各表行数与源数据库相同")))
+            << first.out.toStdString();
+        EXPECT_TRUE(first.out.contains(QStringLiteral("即时库存与单据一致")))
+            << first.out.toStdString();
+        // the progress line ends at all the rows
+        EXPECT_TRUE(first.err.contains(QStringLiteral("(100%)"))) << first.err.toStdString();
+        for (const QString& table : tables(from)) {
+            const QString count = QStringLiteral("select count(*) from %1").arg(table);
+            EXPECT_EQ(to.scalar(count).toLongLong(), from.scalar(count).toLongLong())
+                << table.toStdString();
+        }
+        const QString ledger = QStringLiteral(
+            "select count(*),coalesce(sum(fqty),0),coalesce(sum(famount),0) from tblTimeStock");
+        EXPECT_EQ(to.scalar(ledger).toLongLong(), from.scalar(ledger).toLongLong());
+        EXPECT_DOUBLE_EQ(
+            to.scalar(QStringLiteral("select coalesce(sum(famount),0) from tblTimeStock"))
+                .toDouble(),
+            from.scalar(QStringLiteral("select coalesce(sum(famount),0) from tblTimeStock"))
+                .toDouble());
+
+        // a second copy would merge: refused with the table named, nothing added
+        const CopyRun again = copy(source, target.connectionString());
+        EXPECT_EQ(again.status, 1);
+        EXPECT_TRUE(again.err.contains(QStringLiteral("已有数据,不能复制")))
+            << again.err.toStdString();
+        EXPECT_EQ(
+            to.scalar(QStringLiteral("select count(*) from icstockbillentry")).toLongLong(),
+            from.scalar(QStringLiteral("select count(*) from icstockbillentry")).toLongLong());
+    }
+}
+
+}  // namespace
