@@ -93,14 +93,14 @@ CounterStep advanceCounter(db::Connection& c, int billTypeId) {
     }
     // The type's first number: a clerk who creates the row at the same moment
     // turns this insert into the advance it would have been.
-    q = c.prepare(QStringLiteral(
+    db::Query first = c.prepare(QStringLiteral(
         "insert into tblMaxBillNo(ftypeid,fbillno,fPreLetter) values(?,1,?) on conflict"
         "(ftypeid) do update set fbillno=tblMaxBillNo.fbillno+1 "
         "returning fbillno,fPreLetter,coalesce(flength,6)"));
-    q.bind(billTypeId).bind(kDefaultPrefix).exec();
-    if (!q.next()) throw db::DbError(QStringLiteral("单据编号计数器读取失败"));
-    const qint32 counter = billCounterValue(q.value(0));
-    return {counter, q.value(1).toString(), q.value(2).toInt(), counter == 1};
+    first.bind(billTypeId).bind(kDefaultPrefix).exec();
+    if (!first.next()) throw db::DbError(QStringLiteral("单据编号计数器读取失败"));
+    const qint32 counter = billCounterValue(first.value(0));
+    return {counter, first.value(1).toString(), first.value(2).toInt(), counter == 1};
 }
 
 // Advances the counter until it gives a number no bill of the type carries:
