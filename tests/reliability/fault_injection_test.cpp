@@ -94,8 +94,7 @@ class SweepPrompter : public ScriptedPrompter {
         return ScriptedPrompter::question(text, buttons, icon, title);
     }
     QStringList told() const {
-        QStringList texts;
-        for (const auto& m : messages()) texts << m.text;
+        QStringList texts = messageTexts();
         for (const auto& q : questions()) texts << q.text;
         return texts;
     }
