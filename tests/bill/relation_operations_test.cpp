@@ -103,10 +103,7 @@ TEST_F(RelationOperationsTest, SplitCheckRefusesInOrderAgainstTheFirstOfTheMonth
         ctx_.gCurrentInterId = id;
         prompter_.clear();
         EXPECT_FALSE(bill::splitCheck(ctx_, prompter_)) << id;
-        ASSERT_EQ(prompter_.messages().size(), 1u);
-        EXPECT_EQ(prompter_.messages()[0].text, text);
-        EXPECT_EQ(prompter_.messages()[0].icon, icon);
-        EXPECT_EQ(prompter_.messages()[0].title, QStringLiteral("标题"));
+        EXPECT_TRUE(prompter_.onlyMessage(text, icon, QStringLiteral("标题")));
         EXPECT_FALSE(ctx_.gConnection.isOpen());
     }
 }
@@ -116,9 +113,8 @@ TEST_F(RelationOperationsTest, SplitBillsAndTheirSourcesStayAuditedUntilRestored
     ctx_.gCurrentInterId = 1;
     ASSERT_TRUE(
         bill::splitSave(ctx_, prompter_, {QString(), QStringLiteral("2"), QStringLiteral("0")}));
-    ASSERT_EQ(prompter_.messages().size(), 1u);
-    EXPECT_EQ(prompter_.lastText(), QStringLiteral("拆分成功,新单据编号为:QTRK000012"));
-    EXPECT_EQ(prompter_.messages()[0].icon, Icon::Information);
+    EXPECT_TRUE(prompter_.onlyMessage(QStringLiteral("拆分成功,新单据编号为:QTRK000012"),
+                                      Icon::Information));
     EXPECT_FALSE(ctx_.gConnection.isOpen());
     EXPECT_EQ(intOf(QStringLiteral(
                   "select fqty from icstockbillentry where finterid=21 and fsrcentryid=2")),
@@ -186,9 +182,7 @@ TEST_F(RelationOperationsTest, SplitSaveSendsTheListAsTypedAndReportsTheAnswer) 
     EXPECT_EQ(sent.value(QStringLiteral("fyear")).toInt() * 100 +
                   sent.value(QStringLiteral("fperiod")).toInt(),
               202703);
-    ASSERT_EQ(prompter_.messages().size(), 1u);
-    EXPECT_EQ(prompter_.messages()[0].text, QStringLiteral("拒绝"));
-    EXPECT_EQ(prompter_.messages()[0].icon, Icon::Exclamation);
+    EXPECT_TRUE(prompter_.onlyMessage(QStringLiteral("拒绝"), Icon::Exclamation));
     EXPECT_FALSE(ctx_.gConnection.isOpen());
 
     fail = true;

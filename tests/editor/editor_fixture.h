@@ -94,11 +94,6 @@ class EditorTest : public ::testing::Test {
         ASSERT_TRUE(type(1, r, code));
         ASSERT_TRUE(move(1, r, 2, r));
     }
-    QStringList messageTexts() const {
-        QStringList out;
-        for (const auto& m : prompter.messages()) out << m.text;
-        return out;
-    }
 
     TestDatabase db{TestDatabase::Seed::Demo};
     entry::LoginContext ctx;

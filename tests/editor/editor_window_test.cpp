@@ -83,11 +83,6 @@ class EditorWindowTest : public ::testing::Test {
     }
     void press(Qt::Key key) { QTest::keyClick(focused(), key); }
 
-    QStringList messageTexts() const {
-        QStringList out;
-        for (const auto& m : prompter.messages()) out << m.text;
-        return out;
-    }
     QStringList captions(const QList<QAction*>& actions) const {
         QStringList out;
         for (QAction* a : actions) {
@@ -188,14 +183,15 @@ TEST_F(EditorWindowTest, TypedItemCodeFillsTheLineAndAnUnknownOneKeepsTheCursor)
 
     typeInCell(QStringLiteral("9.999"));
     press(Qt::Key_Tab);
-    EXPECT_EQ(messageTexts(), QStringList{QStringLiteral("数据录入错误!找不到代码“9.999”")});
+    EXPECT_EQ(prompter.messageTexts(),
+              QStringList{QStringLiteral("数据录入错误!找不到代码“9.999”")});
     EXPECT_EQ(active(), (editor::CellPos{kItemCode, 1}));
     EXPECT_EQ(view().currentIndex(), grid().index(0, kItemCode - 1));
 
     prompter.clear();
     typeInCell(QStringLiteral("01.001"));
     press(Qt::Key_Tab);
-    EXPECT_TRUE(prompter.messages().empty()) << messageTexts().join(',').toStdString();
+    EXPECT_TRUE(prompter.messages().empty()) << prompter.messageTexts().join(',').toStdString();
     EXPECT_EQ(grid().text(kName, 1), QStringLiteral("冷轧钢板"));
     EXPECT_EQ(grid().text(kModel, 1), QStringLiteral("1.0×1250×2500mm"));
     // Tab passes over the name and model the item filled, to the unit,
@@ -220,12 +216,12 @@ TEST_F(EditorWindowTest, CellEditorsFollowTheColumnType) {
     clickCell(kUnit, 1);
     view().edit(view().currentIndex());
     press(Qt::Key_F7);
-    EXPECT_EQ(messageTexts(), QStringList{QStringLiteral("请先选择存货！")});
+    EXPECT_EQ(prompter.messageTexts(), QStringList{QStringLiteral("请先选择存货！")});
     EXPECT_EQ(view().indexWidget(view().currentIndex()), nullptr);
 
     prompter.clear();
     clickCell(kQuantity, 1);
-    ASSERT_EQ(messageTexts(), QStringList());
+    ASSERT_EQ(prompter.messageTexts(), QStringList());
     view().edit(view().currentIndex());
     auto* number = qobject_cast<QLineEdit*>(focused());
     ASSERT_NE(number, nullptr);
@@ -251,7 +247,7 @@ TEST_F(EditorWindowTest, HeaderFieldRefusesAnUnknownCodeAndEnterMovesOn) {
     QTest::keyClicks(warehouse, QStringLiteral("99"));
     press(Qt::Key_Return);
     QApplication::processEvents();
-    EXPECT_EQ(messageTexts(), QStringList{QStringLiteral("收料仓库输入不正确")});
+    EXPECT_EQ(prompter.messageTexts(), QStringList{QStringLiteral("收料仓库输入不正确")});
     EXPECT_EQ(focused(), warehouse);
 
     // A click elsewhere is refused alike: the grid is not entered and the
@@ -259,7 +255,7 @@ TEST_F(EditorWindowTest, HeaderFieldRefusesAnUnknownCodeAndEnterMovesOn) {
     prompter.clear();
     clickCell(kQuantity, 1);
     QApplication::processEvents();
-    EXPECT_EQ(messageTexts(), QStringList{QStringLiteral("收料仓库输入不正确")});
+    EXPECT_EQ(prompter.messageTexts(), QStringList{QStringLiteral("收料仓库输入不正确")});
     EXPECT_EQ(focused(), warehouse);
     EXPECT_EQ(window->session()->controller().state().focus, editor::Focus::Header);
     EXPECT_EQ(active(), (editor::CellPos{kItemCode, 1}));
@@ -301,8 +297,8 @@ TEST_F(EditorWindowTest, NewLineSavedFromTheWindowIsStored) {
     // Saving completes the open cell first.
     window->runCommand(QString::fromLatin1(editor::keys::Save));
 
-    EXPECT_TRUE(messageTexts().contains(QStringLiteral("数据保存成功！")))
-        << messageTexts().join(',').toStdString();
+    EXPECT_TRUE(prompter.messageTexts().contains(QStringLiteral("数据保存成功！")))
+        << prompter.messageTexts().join(',').toStdString();
     ASSERT_EQ(db.scalar("select count(*) from icstockbill").toInt(), billsBefore + 1);
     const QVariant id = db.scalar("select max(finterid) from icstockbill");
     EXPECT_EQ(db.scalar("select count(*) from icstockbillentry where finterid=?", {id}).toInt(), 1);
@@ -475,8 +471,8 @@ TEST_F(EditorWindowTest, KeyboardEntersALineAndShortcutsRunTheCommands) {
     EXPECT_EQ(prompter.questions()[1].text, QStringLiteral("确定要删除吗?"));
 
     QTest::keyClick(focused(), Qt::Key_S, Qt::ControlModifier);
-    EXPECT_TRUE(messageTexts().contains(QStringLiteral("数据保存成功！")))
-        << messageTexts().join(',').toStdString();
+    EXPECT_TRUE(prompter.messageTexts().contains(QStringLiteral("数据保存成功！")))
+        << prompter.messageTexts().join(',').toStdString();
     const qint32 first = ctx.gCurrentInterId;
     EXPECT_EQ(db.scalar("select fstockid1 from icstockbill where finterid=?", {first}).toInt(),
               502);
@@ -539,8 +535,8 @@ TEST_F(EditorWindowTest, SaveButtonTakesTheWarehouseStillBeingTyped) {
     ASSERT_NE(button, nullptr);
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_EQ(focused(), warehouse);
-    EXPECT_TRUE(messageTexts().contains(QStringLiteral("数据保存成功！")))
-        << messageTexts().join(',').toStdString();
+    EXPECT_TRUE(prompter.messageTexts().contains(QStringLiteral("数据保存成功！")))
+        << prompter.messageTexts().join(',').toStdString();
     EXPECT_EQ(db.scalar("select fstockid1 from icstockbill").toInt(), 502);
     EXPECT_EQ(db.scalar("select count(*) from tblTimeStock where fstockid<>502").toInt(), 0);
 }

@@ -207,10 +207,8 @@ TEST_F(PrintTest, PreviewNeedsTheRightAndASavedBill) {
     ctx.gEditMode = 0;
     EXPECT_FALSE(
         print::printBill(ctx, prompter, 1, print::PrintTarget::preview(), &viewer, options));
-    ASSERT_EQ(prompter.messages().size(), 1u);
-    EXPECT_EQ(prompter.messages()[0].text, QStringLiteral("请选保存单据!"));
-    EXPECT_EQ(prompter.messages()[0].icon, entry::Icon::Exclamation);
-    EXPECT_EQ(prompter.messages()[0].title, QStringLiteral("其它入库单"));
+    EXPECT_TRUE(prompter.onlyMessage(QStringLiteral("请选保存单据!"), entry::Icon::Exclamation,
+                                     QStringLiteral("其它入库单")));
 
     // 李四 holds no G08: refused before anything is read.
     prompter.clear();

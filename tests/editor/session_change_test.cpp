@@ -30,7 +30,7 @@ TEST_F(ChangedBillTest, ChangedQuantityMovesTheLedgerWithinOneTransaction) {
                     QStringLiteral("明细写入失败"), QStringLiteral("new.fqty=7"));
     changeQty(1, QStringLiteral("7"));
     EXPECT_FALSE(session->save());
-    EXPECT_EQ(messageTexts(), QStringList{QStringLiteral("明细写入失败")});
+    EXPECT_EQ(prompter.messageTexts(), QStringList{QStringLiteral("明细写入失败")});
     EXPECT_EQ(ledgerQty(1121), 5.0);
     EXPECT_EQ(storedQty(id), QStringLiteral("5"));
     EXPECT_TRUE(editor().isChanged());
@@ -38,7 +38,7 @@ TEST_F(ChangedBillTest, ChangedQuantityMovesTheLedgerWithinOneTransaction) {
     db.allowWrites(QStringLiteral("icstockbillentry"));
     prompter.clear();
     ASSERT_TRUE(session->save());
-    EXPECT_EQ(messageTexts(), QStringList{QStringLiteral("数据修改成功！")});
+    EXPECT_EQ(prompter.messageTexts(), QStringList{QStringLiteral("数据修改成功！")});
     EXPECT_EQ(ledgerQty(1121), 7.0);
     EXPECT_EQ(ledgerAmount(1121), 70.0);
     EXPECT_EQ(storedQty(id), QStringLiteral("7"));
@@ -84,7 +84,8 @@ TEST_F(ChangedBillTest, BillAuditedOrVoidedSinceTheChecksIsRefusedAndNothingChan
     db.exec(QStringLiteral("update icstockbill set fcancellation=0,fstatus=1"));
     prompter.clear();
     EXPECT_FALSE(session->save());
-    EXPECT_EQ(messageTexts(), QStringList{QStringLiteral("该单据已经审核,不能修改,操作不成功")});
+    EXPECT_EQ(prompter.messageTexts(),
+              QStringList{QStringLiteral("该单据已经审核,不能修改,操作不成功")});
     EXPECT_TRUE(editor().isChanged());
 }
 
@@ -102,7 +103,7 @@ TEST_F(ChangedBillTest, RefusalsOfChangesHaveTheirOwnWords) {
     db.exec(QStringLiteral("update icstockbill set fdate='2025-12-31'"));
     EXPECT_FALSE(session->save());
     db.exec(QStringLiteral("update icstockbill set fdate='2026-03-15'"));
-    EXPECT_EQ(messageTexts(),
+    EXPECT_EQ(prompter.messageTexts(),
               (QStringList{QStringLiteral("当前期间已经关账,不能修改当前及以前期间单据"),
                            QStringLiteral("不能保存为以前期间的单据!"),
                            QStringLiteral("不能修改以前期间的单据，操作不成功！")}));
@@ -114,7 +115,8 @@ TEST_F(ChangedBillTest, RefusalsOfChangesHaveTheirOwnWords) {
     ctx.gUpdateSingleBill = 1;
     prompter.clear();
     EXPECT_FALSE(session->save());
-    EXPECT_EQ(messageTexts(), QStringList{QStringLiteral("只能修改本人录入的单据,操作不成功！")});
+    EXPECT_EQ(prompter.messageTexts(),
+              QStringList{QStringLiteral("只能修改本人录入的单据,操作不成功！")});
     ctx.gUpdateSingleBill = 0;
     ASSERT_TRUE(session->save());
     EXPECT_EQ(scalar(QStringLiteral("select fOperator from icstockbill")).toInt(), 3);
@@ -216,7 +218,7 @@ TEST_F(PriceEditTest, PriceChangeMovesTheLedgerAmountOfACountingBill) {
     ASSERT_TRUE(moveTo(7, 1));
     EXPECT_EQ(grid().text(7, 1), QStringLiteral("12.00"));
     ASSERT_TRUE(session->save());
-    EXPECT_EQ(messageTexts(), QStringList{QStringLiteral("数据保存成功")});
+    EXPECT_EQ(prompter.messageTexts(), QStringList{QStringLiteral("数据保存成功")});
     EXPECT_EQ(row(QStringLiteral("select fPrice,famount,fqty from icstockbillentry")),
               QStringLiteral("12|12|1"));
     EXPECT_EQ(ledgerAmount(1121), 12.0);

@@ -31,12 +31,12 @@ TEST_F(EntryTest, CommandsTakeTheHeaderFieldStillBeingTyped) {
     // An unknown code is refused as leaving the field refuses it: nothing is stored.
     typeIntoHeader(kWarehouse, QStringLiteral("99"));
     EXPECT_FALSE(session->save());
-    EXPECT_EQ(messageTexts(), QStringList{QStringLiteral("收料仓库输入不正确")});
+    EXPECT_EQ(prompter.messageTexts(), QStringList{QStringLiteral("收料仓库输入不正确")});
     EXPECT_EQ(billCount(), 0);
 
     prompter.clear();
     editor().setHeaderText(kWarehouse, QStringLiteral("02"));
-    ASSERT_TRUE(session->save()) << messageTexts().join(',').toStdString();
+    ASSERT_TRUE(session->save()) << prompter.messageTexts().join(',').toStdString();
     const qint32 id = ctx.gCurrentInterId;
     EXPECT_EQ(
         scalar(QStringLiteral("select fstockid1 from icstockbill where finterid=?"), {id}).toInt(),
@@ -52,7 +52,7 @@ TEST_F(EntryTest, CommandsTakeTheHeaderFieldStillBeingTyped) {
     prompter.clear();
     typeIntoHeader(kWarehouse, QStringLiteral("99"));
     EXPECT_FALSE(session->check());
-    EXPECT_EQ(messageTexts(), QStringList{QStringLiteral("收料仓库输入不正确")});
+    EXPECT_EQ(prompter.messageTexts(), QStringList{QStringLiteral("收料仓库输入不正确")});
     EXPECT_EQ(
         scalar(QStringLiteral("select fstatus from icstockbill where finterid=?"), {id}).toInt(),
         0);
@@ -164,7 +164,7 @@ TEST_F(EntryTest, LoadedLongBillGrowsAfterItsLastLine) {
         EXPECT_GE(grid().rows(), lines + 10);
         enterLine(lines + 1, QStringLiteral("02.001"), QStringLiteral("1"), QStringLiteral("10"));
         EXPECT_GE(grid().rows(), lines + 11);
-        ASSERT_TRUE(session->save()) << messageTexts().join(',').toStdString();
+        ASSERT_TRUE(session->save()) << prompter.messageTexts().join(',').toStdString();
         EXPECT_EQ(scalar(QStringLiteral("select count(*) from icstockbillentry where finterid=1"))
                       .toInt(),
                   lines + 1);

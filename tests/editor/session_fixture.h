@@ -139,11 +139,6 @@ class SessionTest : public ::testing::Test {
                       {item})
             .toDouble();
     }
-    QStringList messageTexts() const {
-        QStringList out;
-        for (const auto& m : prompter.messages()) out << m.text;
-        return out;
-    }
     // The entry ids of a bill's lines in line order.
     QString entryIds(qint32 billId) {
         return scalar(

@@ -114,7 +114,7 @@ TEST_F(LoadingTest, LayoutNameThatIsNoColumnNameIsReported) {
         QStringLiteral("update tblBillInfoEntry set FFieldName='fnote,fqty' where ftypeid=7 "
                        "and fcol=10"));
     open(1, 1);
-    EXPECT_EQ(messageTexts(), QStringList{QStringLiteral("列 fnote,fqty 不存在")});
+    EXPECT_EQ(prompter.messageTexts(), QStringList{QStringLiteral("列 fnote,fqty 不存在")});
     EXPECT_EQ(grid().lastDataRow(), 0);
     EXPECT_FALSE(enabled(keys::Save));
 }
@@ -181,7 +181,7 @@ TEST_F(LoadingTest, MissingBillIsReportedAndTheBillShownBeforeStays) {
     ctx.gBillIdList = {QStringLiteral("1"), QStringLiteral("99")};
     open(1, 1);
     EXPECT_FALSE(session->next());
-    ASSERT_EQ(messageTexts(), QStringList{QStringLiteral("数据读取错误!")});
+    ASSERT_EQ(prompter.messageTexts(), QStringList{QStringLiteral("数据读取错误!")});
     EXPECT_EQ(prompter.messages()[0].icon, entry::Icon::Critical);
     EXPECT_EQ(ctx.gCurrentInterId, 1);
     EXPECT_EQ(ctx.gBillIdIndex, 0);
@@ -191,7 +191,7 @@ TEST_F(LoadingTest, MissingBillIsReportedAndTheBillShownBeforeStays) {
     // A window opened on a bill that is gone offers nothing.
     prompter.clear();
     open(1, 99);
-    EXPECT_EQ(messageTexts(), QStringList{QStringLiteral("数据读取错误!")});
+    EXPECT_EQ(prompter.messageTexts(), QStringList{QStringLiteral("数据读取错误!")});
     EXPECT_FALSE(enabled(keys::Save));
     EXPECT_FALSE(enabled(keys::New));
 }
@@ -206,7 +206,7 @@ TEST_F(LoadingTest, AuditFromTheEditorNeedsASavedBillAndTheRight) {
     ctx.gLoginUserId = QStringLiteral("4");
     ctx.IsAdmin = 0;
     EXPECT_FALSE(session->check());
-    EXPECT_EQ(messageTexts(), QStringList{QStringLiteral("请先保存单据!")});
+    EXPECT_EQ(prompter.messageTexts(), QStringList{QStringLiteral("请先保存单据!")});
     session->preview();
     EXPECT_EQ(prompter.lastText(),
               QStringLiteral("您无此权限！不能打印和预览单据（权限G08），请与系统管理员联系"));
@@ -215,15 +215,15 @@ TEST_F(LoadingTest, AuditFromTheEditorNeedsASavedBillAndTheRight) {
     ctx.IsAdmin = 1;
     prompter.clear();
     session->preview();
-    EXPECT_EQ(messageTexts(), QStringList{QStringLiteral("请选保存单据!")});
+    EXPECT_EQ(prompter.messageTexts(), QStringList{QStringLiteral("请选保存单据!")});
 
     open(1, 1);
     prompter.clear();
     session->print();
-    EXPECT_EQ(messageTexts(), QStringList{QStringLiteral("打印功能尚未提供")});
+    EXPECT_EQ(prompter.messageTexts(), QStringList{QStringLiteral("打印功能尚未提供")});
     prompter.clear();
     ASSERT_TRUE(session->check());
-    EXPECT_EQ(messageTexts(), QStringList{QStringLiteral("审核成功!")});
+    EXPECT_EQ(prompter.messageTexts(), QStringList{QStringLiteral("审核成功!")});
     EXPECT_EQ(scalar(QStringLiteral("select fstatus||'|'||fchecker from icstockbill")).toString(),
               QStringLiteral("1|1"));
     EXPECT_TRUE(grid().isReadOnly());
@@ -372,15 +372,6 @@ TEST_F(CommandTest, ClosingAsksAboutAChangedHeader) {
     open(1, id);
     EXPECT_TRUE(session->close());
     EXPECT_EQ(prompter.questions().size(), 2u);
-}
-
-TEST_F(CommandTest, LookupColumnsCarryTheTipWhenTipsAreOn) {
-    ctx.gIsShowTip = true;
-    open(0);
-    EXPECT_EQ(session->gridTip(1, 1), QStringLiteral("请按F7或点击工具栏中的查看按钮进行选择"));
-    EXPECT_EQ(session->gridTip(5, 1), QString());
-    ctx.gIsShowTip = false;
-    EXPECT_EQ(session->gridTip(1, 1), QString());
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ TEST_F(NewBillTest, NewBillIsStoredWithHeaderLinesNumberLedgerAndPeriod) {
     typeCell(8, 2, QStringLiteral("B'01"));
 
     ASSERT_TRUE(session->save());
-    EXPECT_EQ(messageTexts(), QStringList{QStringLiteral("数据保存成功！")});
+    EXPECT_EQ(prompter.messageTexts(), QStringList{QStringLiteral("数据保存成功！")});
     EXPECT_EQ(prompter.messages().back().icon, entry::Icon::Information);
 
     const qint32 id = ctx.gCurrentInterId;
@@ -121,7 +121,7 @@ TEST_F(NewBillTest, FailureInTheSecondLineUndoesEverythingButTheUsedId) {
     enterLine(2, QStringLiteral("02.002"), QStringLiteral("3"), QStringLiteral("10"));
 
     EXPECT_FALSE(session->save());
-    ASSERT_EQ(messageTexts(), QStringList{QStringLiteral("第二行写入失败")});
+    ASSERT_EQ(prompter.messageTexts(), QStringList{QStringLiteral("第二行写入失败")});
     EXPECT_EQ(scalar(QStringLiteral("select count(*) from icstockbill")).toInt(), 0);
     EXPECT_EQ(scalar(QStringLiteral("select count(*) from icstockbillentry")).toInt(), 0);
     EXPECT_EQ(scalar(QStringLiteral("select count(*) from tblTimeStock")).toInt(), 0);
@@ -156,7 +156,7 @@ TEST_F(NewBillTest, RefusalsComeInOrderWithTheirOwnWords) {
     session->setBillDate(QDate(2026, 1, 1));
     setHeader(3, QString());
     EXPECT_FALSE(session->save());
-    EXPECT_EQ(messageTexts(),
+    EXPECT_EQ(prompter.messageTexts(),
               (QStringList{QStringLiteral("当前期间已经关账,不能新增当前及以前期间单据"),
                            QStringLiteral("不能保存以前期间的单据!"),
                            QStringLiteral("收料仓库不能为空")}));

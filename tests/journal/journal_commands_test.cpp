@@ -90,13 +90,6 @@ class JournalCommandsTest : public ::testing::Test, protected otherin::testing::
         addBill(3, "2026-12-04", 0, {{1103, 1}, {1104, 1}});
     }
 
-    void expectOnlyMessage(const QString& text, Icon icon) {
-        ASSERT_EQ(prompter.messages().size(), 1u) << prompter.lastText().toStdString();
-        EXPECT_EQ(prompter.messages()[0].text, text);
-        EXPECT_EQ(prompter.messages()[0].icon, icon);
-        EXPECT_EQ(prompter.messages()[0].title, QStringLiteral("其它入库单"));
-    }
-
     ListView view{ctx, prompter};
     JournalCommands commands{ctx, prompter, view};
 };
@@ -115,7 +108,8 @@ TEST_F(JournalCommandsTest, AClosedPeriodIsRefusedBeforeTheRightIsAsked) {
           &JournalCommands::split, &JournalCommands::restore}) {
         prompter.clear();
         EXPECT_FALSE((commands.*command)());
-        expectOnlyMessage(QStringLiteral("当前期间已经关账,不能再进行处理"), Icon::Critical);
+        EXPECT_TRUE(prompter.onlyMessage(QStringLiteral("当前期间已经关账,不能再进行处理"),
+                                         Icon::Critical, ctx.msgTitle));
     }
     EXPECT_EQ(view.editorOpened, 0);
     EXPECT_EQ(view.reloads, 1);
@@ -166,7 +160,7 @@ TEST_F(JournalCommandsTest, AuditTakesEachSelectedBillOnceAndComesBackToTheSameR
 
     ASSERT_TRUE(commands.check());
     EXPECT_EQ(ctx.gIdList, QStringLiteral("1,3"));
-    expectOnlyMessage(QStringLiteral("审核成功!"), Icon::Information);
+    EXPECT_TRUE(prompter.onlyMessage(QStringLiteral("审核成功!"), Icon::Information, ctx.msgTitle));
     EXPECT_EQ(status(1), 1);
     EXPECT_EQ(status(2), 0);
     EXPECT_EQ(status(3), 1);
@@ -180,7 +174,8 @@ TEST_F(JournalCommandsTest, AuditTakesEachSelectedBillOnceAndComesBackToTheSameR
     prompter.clear();
     view.select({2}, 2);
     EXPECT_FALSE(commands.unCheck());
-    expectOnlyMessage(QStringLiteral("编号为:QT0002的单据未审核!操作不成功"), Icon::Exclamation);
+    EXPECT_TRUE(prompter.onlyMessage(QStringLiteral("编号为:QT0002的单据未审核!操作不成功"),
+                                     Icon::Exclamation, ctx.msgTitle));
     EXPECT_EQ(view.reloads, 2);
 
     // Without a current row nothing is taken and nothing is said.
@@ -233,7 +228,8 @@ TEST_F(JournalCommandsTest, DeleteAndVoidAskNamingTheBillsOnlyWhenThereAreBills)
 
         prompter.expectQuestion(Answer::Yes);
         ASSERT_TRUE((commands.*c.command)());
-        expectOnlyMessage(QString::fromUtf8(c.success), Icon::Information);
+        EXPECT_TRUE(
+            prompter.onlyMessage(QString::fromUtf8(c.success), Icon::Information, ctx.msgTitle));
         EXPECT_EQ(view.model.idList(), QString::fromUtf8(c.bills));
         EXPECT_EQ(db.scalar("select count(*) from icstockbill where fcancellation=1").toInt(),
                   c.voided);
@@ -386,7 +382,8 @@ TEST_F(JournalCommandsTest, WriteOffNeedsTwoBillsAndUnWriteOffActsOnTheCurrentRo
 
     view.select({0, 1}, 0);  // one bill on two rows
     EXPECT_FALSE(commands.writeOff());
-    expectOnlyMessage(QStringLiteral("必须选定两张或以上的单据才能进行核销!"), Icon::Exclamation);
+    EXPECT_TRUE(prompter.onlyMessage(QStringLiteral("必须选定两张或以上的单据才能进行核销!"),
+                                     Icon::Exclamation, ctx.msgTitle));
 
     prompter.clear();
     view.select({5, 6}, 2);
@@ -402,7 +399,8 @@ TEST_F(JournalCommandsTest, WriteOffNeedsTwoBillsAndUnWriteOffActsOnTheCurrentRo
     prompter.clear();
     view.select({}, 5);
     EXPECT_FALSE(commands.unWriteOff());
-    expectOnlyMessage(QStringLiteral("请选定要反核销的单据!"), Icon::Exclamation);
+    EXPECT_TRUE(prompter.onlyMessage(QStringLiteral("请选定要反核销的单据!"), Icon::Exclamation,
+                                     ctx.msgTitle));
 
     // Bill 2 selected, bill 5 current: bill 5's write-off is undone.
     prompter.clear();
@@ -422,7 +420,8 @@ TEST_F(JournalCommandsTest, WriteOffNeedsTwoBillsAndUnWriteOffActsOnTheCurrentRo
 TEST_F(JournalCommandsTest, SplitOpensOnlyABillThatMayBeSplit) {
     view.select({2}, 2);
     EXPECT_FALSE(commands.split());
-    expectOnlyMessage(QStringLiteral("该单据未审核,不能进行拆分!"), Icon::Exclamation);
+    EXPECT_TRUE(prompter.onlyMessage(QStringLiteral("该单据未审核,不能进行拆分!"),
+                                     Icon::Exclamation, ctx.msgTitle));
     EXPECT_EQ(view.editorOpened, 0);
     EXPECT_EQ(ctx.gFromJournal, 0);
 

@@ -94,8 +94,7 @@ class SweepPrompter : public ScriptedPrompter {
         return ScriptedPrompter::question(text, buttons, icon, title);
     }
     QStringList told() const {
-        QStringList texts;
-        for (const auto& m : messages()) texts << m.text;
+        QStringList texts = messageTexts();
         for (const auto& q : questions()) texts << q.text;
         return texts;
     }
@@ -225,32 +224,18 @@ QString idList(std::initializer_list<qint32> ids) {
     return parts.join(QLatin1Char(','));
 }
 
-// Typing a new bill and saving it, as a clerk does from an empty window.
-bool typeAndSaveNew(Desk& d) {
-    d.open(entry::kModeNew);
-    d.fillNew({{"02.001", "2"}, {"02.002", "1"}}, false);
-    return d.session->save();
-}
-
+// The new and changed bills are opened, typed and saved all inside the swept
+// call, so every step of the save itself fails once too.
 const Operation kOperations[] = {
-    {"new save",
-     0,
-     [](Desk& d, const Bills&) {
-         EXPECT_TRUE(d.open(entry::kModeNew));
-         EXPECT_TRUE(d.fillNew({{"02.001", "2"}, {"02.002", "1"}}, false));
-     },
-     [](Desk& d, const Bills&) { return d.session->save(); },
-     {QStringLiteral("tblmaxNum")}},
     {"typed new",
      0,
      {},
-     [](Desk& d, const Bills&) { return typeAndSaveNew(d); },
+     [](Desk& d, const Bills&) {
+         d.open(entry::kModeNew);
+         d.fillNew({{"02.001", "2"}, {"02.002", "1"}}, false);
+         return d.session->save();
+     },
      {QStringLiteral("tblmaxNum")}},
-    {"changed save",
-     0,
-     [](Desk& d, const Bills& b) { EXPECT_TRUE(d.changeFirstQuantity(b.open)); },
-     [](Desk& d, const Bills&) { return d.session->save(); },
-     {}},
     {"opened change",
      0,
      {},

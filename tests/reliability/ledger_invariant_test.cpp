@@ -110,15 +110,11 @@ class LedgerInvariantTest : public otherin::testing::SessionTest,
 
     // ---- driving the editor without aborting on a locked cell ------------
 
-    bool move(int c, int r) {
-        const auto at = editor().state().active;
-        return editor().leaveCell(at.column, at.row, c, r);
-    }
     bool type(int c, int r, const QString& text) {
-        return move(c, r) && grid().setData(grid().index(r - 1, c - 1), text, Qt::EditRole);
+        return moveTo(c, r) && grid().setData(grid().index(r - 1, c - 1), text, Qt::EditRole);
     }
     bool line(int r, const QString& item, const QString& qty, const QString& price) {
-        return type(1, r, item) && type(5, r, qty) && type(6, r, price) && move(8, r);
+        return type(1, r, item) && type(5, r, qty) && type(6, r, price) && moveTo(8, r);
     }
     // Lines of one warehouse's items share few keys and carry varied prices.
     QString item(int warehouse) {
@@ -210,14 +206,14 @@ class LedgerInvariantTest : public otherin::testing::SessionTest,
                 type(1, 1 + rng.bounded(last), item(warehouse));
                 break;
             default:
-                if (last > 1 && move(5, last) && !grid().isReadOnly()) {
+                if (last > 1 && moveTo(5, last) && !grid().isReadOnly()) {
                     prompter.expectQuestion(entry::Answer::Yes);
                     session->deleteLine();
                 } else {
                     line(last + 1, item(warehouse), qty(), price());
                 }
         }
-        move(8, 1);
+        moveTo(8, 1);
         return session->save();
     }
     bool editPrices() {
@@ -225,7 +221,7 @@ class LedgerInvariantTest : public otherin::testing::SessionTest,
         if (id == 0) return false;
         open(4, id);
         type(6, 1 + rng.bounded(std::max(1, grid().lastDataRow())), price());
-        move(7, 1);
+        moveTo(7, 1);
         return session->save();
     }
     // The journal's commands on a selection of one to three bills (an empty

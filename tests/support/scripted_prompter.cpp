@@ -14,6 +14,26 @@ void ScriptedPrompter::checkNoTransaction(const char* kind, const QString& text)
     }
 }
 
+QStringList ScriptedPrompter::messageTexts() const {
+    QStringList texts;
+    for (const Shown& m : messages_) texts << m.text;
+    return texts;
+}
+
+::testing::AssertionResult ScriptedPrompter::onlyMessage(const QString& text, entry::Icon icon,
+                                                         const QString& title) const {
+    if (messages_.size() == 1 && messages_[0].text == text && messages_[0].icon == icon &&
+        (title.isNull() || messages_[0].title == title))
+        return ::testing::AssertionSuccess();
+    auto failure = ::testing::AssertionFailure()
+                   << "wanted only \"" << text.toStdString() << "\" icon " << static_cast<int>(icon)
+                   << " title \"" << title.toStdString() << "\"; shown " << messages_.size() << ":";
+    for (const Shown& m : messages_)
+        failure << "\n  \"" << m.text.toStdString() << "\" icon " << static_cast<int>(m.icon)
+                << " title \"" << m.title.toStdString() << "\"";
+    return failure;
+}
+
 void ScriptedPrompter::message(const QString& text, entry::Icon icon, const QString& title) {
     checkNoTransaction("message", text);
     messages_.push_back({text, icon, title});

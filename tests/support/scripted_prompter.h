@@ -1,5 +1,6 @@
 #pragma once
 
+#include <gtest/gtest.h>
 #include <QString>
 #include <QStringList>
 #include <deque>
@@ -58,6 +59,11 @@ class ScriptedPrompter : public entry::Prompter {
     // What each save dialog proposed, in order.
     const QStringList& proposedFiles() const { return proposed_; }
     QString lastText() const { return messages_.empty() ? QString() : messages_.back().text; }
+    QStringList messageTexts() const;
+    // Exactly one message was shown, with this text and icon, and with this
+    // title unless it is null.
+    ::testing::AssertionResult onlyMessage(const QString& text, entry::Icon icon,
+                                           const QString& title = QString()) const;
     void clear() {
         messages_.clear();
         questions_.clear();
