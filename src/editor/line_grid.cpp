@@ -132,7 +132,12 @@ QString LineGrid::text(int c, int r) const {
 
 double LineGrid::value(int c, int r) const {
     const Cell* x = cell(c, r);
-    return x ? entry::toDouble(x->text) : 0.0;
+    if (!x) return 0.0;
+    if (!x->numberRead) {
+        x->number = entry::toDouble(x->text);
+        x->numberRead = true;
+    }
+    return x->number;
 }
 
 bool LineGrid::isBlankCell(int c, int r) const {
@@ -193,6 +198,7 @@ void LineGrid::storeText(int c, int r, const QString& text, int depth) {
     if (!x || x->text == text) return;
     indexText(c, r, x->text, text);
     x->text = text;
+    x->numberRead = false;
     announce(c, r);
     recompute(c, r, depth);
 }

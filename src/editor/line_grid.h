@@ -46,6 +46,10 @@ class LineGrid : public QAbstractTableModel {
         QString text;
         QString key;
         QString code;
+        // The text read as a number, kept from the first reading until the
+        // text changes (sums, formulas and saves read a cell many times).
+        mutable double number = 0;
+        mutable bool numberRead = false;
     };
     // One row's cells by column, 0..columns(); column 0 holds the line id
     // as its key.
