@@ -7,6 +7,7 @@
 #include "db/schema.h"
 #include "db/transaction.h"
 #include "entry/startup.h"
+#include "support/demo_login.h"
 
 namespace otherin::bench {
 
@@ -26,16 +27,8 @@ entry::Answer RecordingPrompter::question(const QString& text, entry::Buttons, e
 }
 
 EditorBench::EditorBench() {
-    ctx.DBConnectionString =
-        QStringLiteral("sqlite:") + dir_.filePath(QStringLiteral("bench.sqlite"));
-    ctx.msgTitle = QStringLiteral("其它入库单");
-    entry::setConstants(ctx);
-    ctx.gLoginUserId = QStringLiteral("1");
-    ctx.gLoginUserName = QStringLiteral("系统管理员");
-    ctx.IsAdmin = 1;
-    ctx.gCurrentYear = 2026;
-    ctx.gCurrentPeriod = 1;
-    ctx.gPeriodStartDate = QStringLiteral("2026-01-01");
+    otherin::testing::logInDemoAdministrator(
+        ctx, QStringLiteral("sqlite:") + dir_.filePath(QStringLiteral("bench.sqlite")), 1);
     settings = std::make_unique<entry::SettingsStore>(
         dir_.filePath(QStringLiteral("MendaxoStock2007.ini")));
     entry::ConnectionScope scope(ctx);

@@ -7,6 +7,7 @@
 
 #include "editor/bill_session.h"
 #include "editor_fixture.h"
+#include "support/demo_login.h"
 #include "entry/edit_mode.h"
 #include "entry/startup.h"
 
@@ -20,15 +21,7 @@ namespace otherin::testing {
 class SessionTest : public ::testing::Test {
   protected:
     SessionTest() {
-        ctx.DBConnectionString = db.connectionString();
-        ctx.msgTitle = QStringLiteral("其它入库单");
-        entry::setConstants(ctx);
-        ctx.gLoginUserId = QStringLiteral("1");
-        ctx.gLoginUserName = QStringLiteral("系统管理员");
-        ctx.IsAdmin = 1;
-        ctx.gCurrentYear = 2026;
-        ctx.gCurrentPeriod = 1;
-        ctx.gPeriodStartDate = QStringLiteral("2026-01-01");
+        logInDemoAdministrator(ctx, db.connectionString(), 1);
         selectors.record = &records;
         selectors.unit = &units;
         selectors.batchPicker = &batches;

@@ -28,6 +28,7 @@
 #include "entry/edit_mode.h"
 #include "entry/startup.h"
 #include "step_faults.h"
+#include "support/demo_login.h"
 
 using namespace otherin;
 using otherin::testing::Armed;
@@ -120,15 +121,7 @@ class Desk {
   public:
     Desk(const QString& dir, const QString& path, int checkUpdate)
         : settings_(std::make_unique<entry::SettingsStore>(dir + QStringLiteral("/settings.ini"))) {
-        ctx.DBConnectionString = QStringLiteral("sqlite:") + path;
-        ctx.msgTitle = QStringLiteral("其它入库单");
-        entry::setConstants(ctx);
-        ctx.gLoginUserId = QStringLiteral("1");
-        ctx.gLoginUserName = QStringLiteral("系统管理员");
-        ctx.IsAdmin = 1;
-        ctx.gCurrentYear = 2026;
-        ctx.gCurrentPeriod = 12;
-        ctx.gPeriodStartDate = QStringLiteral("2026-12-01");
+        otherin::testing::logInDemoAdministrator(ctx, QStringLiteral("sqlite:") + path, 12);
         ctx.gIsCheckUpdate = checkUpdate;
         ctx.gBillLength = 6;  // as start-up reads it, before any preview
         selectors_.record = &records_;

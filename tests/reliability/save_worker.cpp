@@ -34,6 +34,7 @@
 #include "entry/prompter.h"
 #include "entry/settings_store.h"
 #include "entry/startup.h"
+#include "support/demo_login.h"
 #include "stock/bill_numbering.h"
 
 using namespace otherin;
@@ -69,15 +70,7 @@ struct Options {
 };
 
 void setUpContext(entry::LoginContext& ctx, const QString& database) {
-    ctx.DBConnectionString = db::connectionStringFromArgument(database);
-    ctx.msgTitle = QStringLiteral("其它入库单");
-    entry::setConstants(ctx);
-    ctx.gLoginUserId = QStringLiteral("1");
-    ctx.gLoginUserName = QStringLiteral("系统管理员");
-    ctx.IsAdmin = 1;
-    ctx.gCurrentYear = 2026;
-    ctx.gCurrentPeriod = 1;
-    ctx.gPeriodStartDate = QStringLiteral("2026-01-01");
+    otherin::testing::logInDemoAdministrator(ctx, db::connectionStringFromArgument(database), 1);
     ctx.gBillLength = 6;
     ctx.gIsAddDelNumber = 1;
 }
