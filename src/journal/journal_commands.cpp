@@ -3,6 +3,7 @@
 #include <QSet>
 #include <QStringList>
 #include <cmath>
+#include <vector>
 
 #include "bill/bill_operations.h"
 #include "bill/relation_operations.h"
@@ -22,18 +23,25 @@ using entry::Icon;
 
 constexpr int kPriceEditEntry = 3;
 
-// The selected bill rows' ids in grid order, each once, whatever row is
-// current.
-QStringList selectedIds(const JournalView& view) {
-    QStringList ids;
+// The first selected row of each selected bill, in grid order, whatever row
+// is current.
+std::vector<int> selectedBillRows(const JournalView& view) {
+    std::vector<int> rows;
     QSet<qint64> seen;
     for (int row = 0; row < view.rowCount(); ++row) {
         if (view.isTotalsRow(row) || !view.isRowSelected(row)) continue;
         const qint64 id = view.interId(row);
         if (id <= 0 || seen.contains(id)) continue;
         seen.insert(id);
-        ids << QString::number(id);
+        rows.push_back(row);
     }
+    return rows;
+}
+
+// The selected bill rows' ids in grid order, each once.
+QStringList selectedIds(const JournalView& view) {
+    QStringList ids;
+    for (const int row : selectedBillRows(view)) ids << QString::number(view.interId(row));
     return ids;
 }
 
@@ -210,21 +218,16 @@ bool JournalCommands::runOnSelection(JournalCommand command, const char* actionC
 // The selected bills by number, as the question names them; a long selection
 // is cut after the first few.
 QString JournalCommands::selectedNumbers() const {
-    constexpr int kNamed = 10;
+    constexpr size_t kNamed = 10;
+    const std::vector<int> rows = selectedBillRows(view_);
     QStringList numbers;
-    QSet<qint64> seen;
-    int count = 0;
-    for (int row = 0; row < view_.rowCount(); ++row) {
-        if (view_.isTotalsRow(row) || !view_.isRowSelected(row)) continue;
-        const qint64 id = view_.interId(row);
-        if (id <= 0 || seen.contains(id)) continue;
-        seen.insert(id);
-        if (++count > kNamed) continue;
-        const QString number = view_.billNumber(row);
-        numbers << (number.isEmpty() ? QStringLiteral("内码 %1").arg(id) : number);
+    for (size_t i = 0; i < rows.size() && i < kNamed; ++i) {
+        const QString number = view_.billNumber(rows[i]);
+        numbers << (number.isEmpty() ? QStringLiteral("内码 %1").arg(view_.interId(rows[i]))
+                                     : number);
     }
     QString text = QStringLiteral("单据编号: ") + numbers.join(QStringLiteral("、"));
-    if (count > kNamed) text += QStringLiteral(" 等 %1 张").arg(count);
+    if (rows.size() > kNamed) text += QStringLiteral(" 等 %1 张").arg(rows.size());
     return text;
 }
 
