@@ -70,7 +70,17 @@ void HeaderEntry::leave(int index) {
         st.headerTyped = false;
     }
     HeaderField* f = env_.form.headerField(index);
-    if (f && f->enabled && f->looksUp()) f->text = st.confirmedHeaderName;
+    if (f && f->looksUp()) {
+        if (f->enabled) {
+            f->text = st.confirmedHeaderName;
+        } else if (!f->code.isEmpty() && f->text == f->code) {
+            // Disabled while it held the focus (an audit, an audited bill
+            // shown): nothing validates it, so its name is looked up here.
+            if (stock::lookupCode(env_.ctx, env_.prompter, f->fieldType.trimmed().toInt(),
+                                  f->itemClass.trimmed().toInt(), f->code.trimmed(), 0))
+                f->text = env_.ctx.lookup.name;
+        }
+    }
     st.confirmedHeaderName.clear();
 }
 
