@@ -156,10 +156,13 @@ std::variant<std::vector<CutCell>, QString> exportJournal(const QAbstractItemMod
 }
 
 QString proposedExportPath(const entry::LoginContext& ctx, const QDate& day) {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    // A documents folder that was never made would leave the dialog in the
+    // program's working folder; the home folder is the next best place.
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) folder = QDir::homePath();
     const QString name =
         ctx.gBillName + u'_' + day.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(".xlsx");
-    return folder.isEmpty() ? name : QDir(folder).filePath(name);
+    return QDir(folder).filePath(name);
 }
 
 QString workbookPath(const QString& typed) {
@@ -176,8 +179,10 @@ bool exportJournalCommand(entry::LoginContext& ctx, entry::Prompter& prompter,
                                               proposedExportPath(ctx, QDate::currentDate()));
     if (!chosen || chosen->trimmed().isEmpty()) return false;
     const QString path = workbookPath(chosen->trimmed());
-    const auto progress = prompter.progress(QStringLiteral("正在导出"), model.rowCount());
+    auto progress = prompter.progress(QStringLiteral("正在导出"), model.rowCount());
     const auto written = exportJournal(model, path, progress.get());
+    // The progress dialog goes before anything is said.
+    progress.reset();
     if (const auto* error = std::get_if<QString>(&written)) {
         // Stopped by the user: no file was written, and nothing more to say.
         if (*error == stoppedText()) return false;

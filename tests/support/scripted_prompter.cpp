@@ -12,6 +12,9 @@ void ScriptedPrompter::checkNoTransaction(const char* kind, const QString& text)
             ADD_FAILURE() << kind << " shown while a transaction is open: " << text.toStdString();
         }
     }
+    // A progress dialog still open would stand over the box.
+    if (*openProgress_ > 0)
+        ADD_FAILURE() << kind << " shown under an open progress dialog: " << text.toStdString();
 }
 
 QStringList ScriptedPrompter::messageTexts() const {
@@ -82,8 +85,12 @@ std::optional<QString> ScriptedPrompter::saveFileName(const QString& filter,
 namespace {
 class ScriptedProgress : public entry::Progress {
   public:
-    ScriptedProgress(ScriptedPrompter::ProgressSeen& seen, int stopAfter)
-        : seen_(seen), stopAfter_(stopAfter) {}
+    ScriptedProgress(ScriptedPrompter::ProgressSeen& seen, int stopAfter,
+                     std::shared_ptr<int> open)
+        : seen_(seen), stopAfter_(stopAfter), open_(std::move(open)) {
+        ++*open_;
+    }
+    ~ScriptedProgress() override { --*open_; }
     bool advance(int done) override {
         seen_.reached = done;
         return stopAfter_ < 0 || done <= stopAfter_;
@@ -92,13 +99,14 @@ class ScriptedProgress : public entry::Progress {
   private:
     ScriptedPrompter::ProgressSeen& seen_;
     int stopAfter_;
+    std::shared_ptr<int> open_;
 };
 }  // namespace
 
 std::unique_ptr<entry::Progress> ScriptedPrompter::progress(const QString& label, int total) {
     checkNoTransaction("progress", label);
     progress_.push_back({label, total, 0});
-    return std::make_unique<ScriptedProgress>(progress_.back(), stopAfter_);
+    return std::make_unique<ScriptedProgress>(progress_.back(), stopAfter_, openProgress_);
 }
 
 }  // namespace otherin::testing

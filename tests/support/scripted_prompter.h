@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <memory>
 #include <vector>
 
 #include "entry/prompter.h"
@@ -81,6 +82,8 @@ class ScriptedPrompter : public entry::Prompter {
     QStringList proposed_;
     std::deque<ProgressSeen> progress_;  // each stays where it is while in use
     int stopAfter_ = -1;
+    // Progress objects may outlive the prompter; they share the count.
+    std::shared_ptr<int> openProgress_ = std::make_shared<int>(0);
 };
 
 }  // namespace otherin::testing
