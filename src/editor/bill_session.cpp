@@ -124,18 +124,23 @@ void BillSession::start() {
         startNewBill();
     } else {
         loadBill(false);
-        if (ctx_.gEditMode == entry::kModeSplit || ctx_.gEditMode == entry::kModePriceEdit) {
-            for (const char* key : kToolbarKeys) {
-                const QString k = QLatin1String(key);
-                if (k != QLatin1String(keys::Save) && k != QLatin1String(keys::Exit))
-                    commands_[k].visible = false;
-            }
-            commands_[QLatin1String(keys::MenuEdit)].visible = false;
-        }
+        offerOnlySaveAndExitWhenSplittingOrPricing();
     }
     if (!layoutWhole_) commands_[QLatin1String(keys::Save)].enabled = false;
     emit titleChanged();
     emit commandsChanged();
+}
+
+// Splitting and price editing offer only Save and Exit, also after the bill
+// was shown again.
+void BillSession::offerOnlySaveAndExitWhenSplittingOrPricing() {
+    if (ctx_.gEditMode != entry::kModeSplit && ctx_.gEditMode != entry::kModePriceEdit) return;
+    for (const char* key : kToolbarKeys) {
+        const QString k = QLatin1String(key);
+        if (k != QLatin1String(keys::Save) && k != QLatin1String(keys::Exit))
+            commands_[k].visible = false;
+    }
+    commands_[QLatin1String(keys::MenuEdit)].visible = false;
 }
 
 // ---- state ---------------------------------------------------------------
@@ -319,6 +324,7 @@ bool BillSession::saveByMode() {
                 // The window shows what the split left on the bill.
                 form_.grid.clearCells();
                 loadBill(true);
+                offerOnlySaveAndExitWhenSplittingOrPricing();
             }
             if (!split)
                 prompter_.message(QStringLiteral("数据保存成功"), Icon::Information, ctx_.msgTitle);

@@ -195,6 +195,7 @@ class BillSession : public QObject {
 
   private:
     void layOut();
+    void offerOnlySaveAndExitWhenSplittingOrPricing();
     bool commitEdits();
     bool mayLeaveBill();
     void focusFirstRequiredField();
