@@ -2,6 +2,7 @@
 
 #include <QSet>
 #include <QStringList>
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -128,7 +129,16 @@ void JournalCommands::restoreRow() {
             }
         }
     }
-    if (row >= 0 && view_.rowCount() > row) view_.setCurrentRow(row);
+    // Otherwise the same row; when the list got shorter, the last bill above
+    // it rather than the totals line.
+    if (row < 0) return;
+    int r = std::min(row, view_.rowCount() - 1);
+    while (r > 0 && !isBillRow(r)) --r;
+    if (isBillRow(r)) {
+        view_.setCurrentRow(r);
+    } else if (view_.rowCount() > row) {
+        view_.setCurrentRow(row);
+    }
 }
 
 void JournalCommands::keepCurrentBill() {
