@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QMessageBox>
 #include <QStandardPaths>
+#include <functional>
 
 #include "app/copy_command.h"
 #include "app/login_dialog.h"
@@ -89,72 +90,78 @@ int runTerminalCommand(int argc, char* argv[]) {
     return entry::runHostCommand(QCoreApplication::arguments(), terminal);
 }
 
-// `otherin verify [--db PATH] [--settings FILE] [--repair]`: the ledger against
-// the bills, under the posting switch the database holds.
-int runVerifyCommand(int argc, char* argv[]) {
+// A terminal sub-command with options: the core application, the output
+// streams and a usage error (exit 2) are the same for each.
+using OptionsCommand = std::function<int(const QCommandLineParser&, QTextStream&, QTextStream&)>;
+int runOptionsCommand(int argc, char* argv[], const QList<QCommandLineOption>& options,
+                      const OptionsCommand& run) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("otherin"));
     QTextStream out(stdout);
     QTextStream err(stderr);
     QCommandLineParser parser;
+    parser.addOptions(options);
+    if (!parser.parse(QCoreApplication::arguments())) {
+        err << parser.errorText() << Qt::endl;
+        return 2;
+    }
+    return run(parser, out, err);
+}
+
+// `otherin verify [--db PATH] [--settings FILE] [--repair]`: the ledger against
+// the bills, under the posting switch the database holds.
+int runVerifyCommand(int argc, char* argv[]) {
     const QCommandLineOption db(QStringLiteral("db"), QStringLiteral("数据库文件"),
                                 QStringLiteral("path"));
     const QCommandLineOption settings(QStringLiteral("settings"), QStringLiteral("设置文件"),
                                       QStringLiteral("file"));
     const QCommandLineOption repair(QStringLiteral("repair"), QStringLiteral("改正不一致的项"));
-    parser.addOptions({db, settings, repair});
-    if (!parser.parse(QCoreApplication::arguments())) {
-        err << parser.errorText() << Qt::endl;
-        return 2;
-    }
-    QString connectionString;
-    if (parser.isSet(db)) {
-        connectionString = db::connectionStringFromArgument(parser.value(db));
-    } else {
-        const entry::SettingsStore store = parser.isSet(settings)
-                                               ? entry::SettingsStore(parser.value(settings))
-                                               : entry::SettingsStore();
-        connectionString = store.value(QStringLiteral("DBOperation"),
-                                       QStringLiteral("DBConnectionString"), QString());
-    }
-    int checkUpdate = 0;
-    try {
-        db::Connection connection;
-        entry::requireDatabaseFile(connectionString);
-        entry::openHostDatabase(connection, connectionString, db::embeddedDatabasePath());
-        for (const entry::SharedSwitch& s : entry::listSharedSwitches(connection)) {
-            if (s.name == QLatin1String("gIsCheckUpdate")) checkUpdate = s.value;
-        }
-    } catch (const db::DbError& e) {
-        err << e.message() << Qt::endl;
-        return 1;
-    }
-    return app::runVerify(connectionString, parser.isSet(repair), checkUpdate, out, err);
+    return runOptionsCommand(
+        argc, argv, {db, settings, repair},
+        [&](const QCommandLineParser& parser, QTextStream& out, QTextStream& err) {
+            QString connectionString;
+            if (parser.isSet(db)) {
+                connectionString = db::connectionStringFromArgument(parser.value(db));
+            } else {
+                const entry::SettingsStore store =
+                    parser.isSet(settings) ? entry::SettingsStore(parser.value(settings))
+                                           : entry::SettingsStore();
+                connectionString = store.value(QStringLiteral("DBOperation"),
+                                               QStringLiteral("DBConnectionString"), QString());
+            }
+            int checkUpdate = 0;
+            try {
+                db::Connection connection;
+                entry::requireDatabaseFile(connectionString);
+                entry::openHostDatabase(connection, connectionString, db::embeddedDatabasePath());
+                for (const entry::SharedSwitch& s : entry::listSharedSwitches(connection)) {
+                    if (s.name == QLatin1String("gIsCheckUpdate")) checkUpdate = s.value;
+                }
+            } catch (const db::DbError& e) {
+                err << e.message() << Qt::endl;
+                return 1;
+            }
+            return app::runVerify(connectionString, parser.isSet(repair), checkUpdate, out, err);
+        });
 }
 
 // `otherin copy --from sqlite:FILE --to URL`: an embedded database into an
 // empty one on a server.
 int runCopyCommand(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("otherin"));
-    QTextStream out(stdout);
-    QTextStream err(stderr);
-    QCommandLineParser parser;
     const QCommandLineOption from(QStringLiteral("from"), QStringLiteral("源数据库"),
                                   QStringLiteral("connection"));
     const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("目标数据库"),
                                 QStringLiteral("connection"));
-    parser.addOptions({from, to});
-    if (!parser.parse(QCoreApplication::arguments())) {
-        err << parser.errorText() << Qt::endl;
-        return 2;
-    }
-    if (!parser.isSet(from) || !parser.isSet(to)) {
-        err << QStringLiteral("用法: otherin copy --from sqlite:FILE --to postgresql://…")
-            << Qt::endl;
-        return 2;
-    }
-    return app::runCopy(parser.value(from), parser.value(to), out, err);
+    return runOptionsCommand(
+        argc, argv, {from, to},
+        [&](const QCommandLineParser& parser, QTextStream& out, QTextStream& err) {
+            if (!parser.isSet(from) || !parser.isSet(to)) {
+                err << QStringLiteral("用法: otherin copy --from sqlite:FILE --to postgresql://…")
+                    << Qt::endl;
+                return 2;
+            }
+            return app::runCopy(parser.value(from), parser.value(to), out, err);
+        });
 }
 
 }  // namespace
