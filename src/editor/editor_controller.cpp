@@ -116,6 +116,9 @@ bool EditorController::completeHeaderEdit() {
 void EditorController::billShown() {
     env_.state.headerTyped = false;
     if (env_.state.focus == Focus::Header) headerFocus(env_.state.focusedHeader);
+    // The grid kept the focus: its line commands follow what the new bill allows.
+    if (env_.state.focus == Focus::Grid)
+        env_.state.lineCommandsEnabled = !env_.form.grid.isReadOnly();
 }
 
 void EditorController::setSumCell() {
