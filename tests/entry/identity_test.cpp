@@ -159,11 +159,6 @@ TEST_F(IdentityTest, EveryUserFollowsTheDatabasesSwitchesWhateverTheirSettingsSa
         return QList<int>{c.gIsCheckUpdate, c.gIsCloseStock, c.gUpdateSingleBill,
                           c.gIsAddDelNumber};
     };
-    // a new database: everything off, as it always was by default
-    LoginContext fresh;
-    startUp(fresh, *db_.settings({login(2)}), prompter_);
-    EXPECT_EQ(switches(fresh), (QList<int>{0, 0, 0, 0}));
-
     // each switch on alone, while both users' own settings claim the opposite
     for (int on = 0; on < names.size(); ++on) {
         QList<int> expected{0, 0, 0, 0};
