@@ -41,6 +41,11 @@ int userCount(Connection& c) {
 class DatabaseFileTest : public ::testing::Test {
   protected:
     QString path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
+    // An empty file that is not a database.
+    void touch(const QString& file) {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
     QTemporaryDir dir_;
     OpenUmask umask_;
 };
@@ -75,10 +80,7 @@ TEST_F(DatabaseFileTest, OnlyTheDefaultPlaceIsCreatedOnFirstRun) {
 
     // an existing file that is not ours is not turned into one either
     const QString stranger = path("notes.sqlite");
-    {
-        QFile f(stranger);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    }
+    touch(stranger);
     EXPECT_THROW(openHostDatabase(c, QStringLiteral("sqlite:") + stranger, standard), DbError);
     EXPECT_EQ(QFileInfo(stranger).size(), 0);
 }
@@ -122,10 +124,7 @@ TEST_F(DatabaseFileTest, InitCreatesWithOrWithoutDemoAndLeavesAnExistingDatabase
 
     // an empty file named explicitly is taken as asked
     const QString empty = path("empty.sqlite");
-    {
-        QFile f(empty);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    }
+    touch(empty);
     initDatabase(empty, false);
     Connection made;
     made.open(QStringLiteral("sqlite:") + empty);

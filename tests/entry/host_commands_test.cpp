@@ -38,6 +38,10 @@ class ScriptedTerminal : public Terminal {
 
 class HostCommandsTest : public ::testing::Test {
   protected:
+    // Runs `otherin <words> --db <test database>`; the words are split at spaces.
+    int run(const QString& words, std::deque<QString> answers = {}) {
+        return run(words.split(QLatin1Char(' ')), std::move(answers));
+    }
     int run(QStringList args, std::deque<QString> answers = {}) {
         terminal_ = ScriptedTerminal();
         terminal_.answers = std::move(answers);
@@ -64,44 +68,29 @@ class HostCommandsTest : public ::testing::Test {
 };
 
 TEST_F(HostCommandsTest, PasswdAsksTwiceAndThenWantsTheCurrentPassword) {
-    const QString newPrompt = QStringLiteral("新密码: ");
-    const QString againPrompt = QStringLiteral("再输入一次新密码: ");
-    EXPECT_EQ(run({QStringLiteral("passwd"), QStringLiteral("--user"), QStringLiteral("2")},
-                  {QStringLiteral("abc"), QStringLiteral("abd")}),
-              1);
-    EXPECT_EQ(terminal_.prompts, (QStringList{newPrompt, againPrompt}));
-    EXPECT_EQ(terminal_.err, QStringList{QStringLiteral("两次输入的密码不一致，密码未更改")});
+    EXPECT_EQ(run("passwd --user 2", {"abc", "abd"}), 1);
+    EXPECT_EQ(terminal_.prompts, (QStringList{"新密码: ", "再输入一次新密码: "}));
+    EXPECT_EQ(terminal_.err, QStringList{"两次输入的密码不一致，密码未更改"});
     EXPECT_TRUE(logsIn(2, QString()));
 
-    EXPECT_EQ(run({QStringLiteral("passwd"), QStringLiteral("--user"), QStringLiteral("2")},
-                  {QStringLiteral("abc"), QStringLiteral("abc")}),
-              0);
-    EXPECT_EQ(terminal_.out, QStringList{QStringLiteral("用户 2 张三 的密码已更改")});
+    EXPECT_EQ(run("passwd --user 2", {"abc", "abc"}), 0);
+    EXPECT_EQ(terminal_.out, QStringList{"用户 2 张三 的密码已更改"});
     EXPECT_FALSE(logsIn(2, QString()));
     EXPECT_TRUE(logsIn(2, QStringLiteral("abc")));
 
     // now the current one is asked first, and a wrong one changes nothing
-    EXPECT_EQ(run({QStringLiteral("passwd"), QStringLiteral("--user"), QStringLiteral("2"),
-                   QStringLiteral("--password"), QStringLiteral("xyz")},
-                  {QStringLiteral("abd")}),
-              1);
-    EXPECT_EQ(terminal_.prompts, QStringList{QStringLiteral("当前密码: ")});
-    EXPECT_EQ(terminal_.err, QStringList{QStringLiteral("当前密码不正确，密码未更改")});
+    EXPECT_EQ(run("passwd --user 2 --password xyz", {"abd"}), 1);
+    EXPECT_EQ(terminal_.prompts, QStringList{"当前密码: "});
+    EXPECT_EQ(terminal_.err, QStringList{"当前密码不正确，密码未更改"});
     EXPECT_TRUE(logsIn(2, QStringLiteral("abc")));
 
     // for scripts: both on the command line, nothing asked
-    EXPECT_EQ(run({QStringLiteral("passwd"), QStringLiteral("--user"), QStringLiteral("2"),
-                   QStringLiteral("--old-password"), QStringLiteral("abc"),
-                   QStringLiteral("--password"), QStringLiteral("xyz")}),
-              0);
+    EXPECT_EQ(run("passwd --user 2 --old-password abc --password xyz"), 0);
     EXPECT_TRUE(logsIn(2, QStringLiteral("xyz")));
 
     for (const QStringList& refused :
-         {QStringList{QStringLiteral("passwd")},
-          QStringList{QStringLiteral("passwd"), QStringLiteral("--user"), QStringLiteral("9"),
-                      QStringLiteral("--password"), QStringLiteral("p")},
-          QStringList{QStringLiteral("passwd"), QStringLiteral("--user"), QStringLiteral("3"),
-                      QStringLiteral("--password"), QString()}}) {
+         {QStringList{"passwd"}, QStringList{"passwd", "--user", "9", "--password", "p"},
+          QStringList{"passwd", "--user", "3", "--password", ""}}) {
         EXPECT_EQ(run(refused), 1) << refused.join(QLatin1Char(' ')).toStdString();
         EXPECT_EQ(terminal_.err.size(), 1);
     }
@@ -109,62 +98,49 @@ TEST_F(HostCommandsTest, PasswdAsksTwiceAndThenWantsTheCurrentPassword) {
 }
 
 TEST_F(HostCommandsTest, SwitchListsForAnyoneAndChangesForAnAdministratorOnly) {
-    EXPECT_EQ(run({QStringLiteral("switch")}), 0);
+    EXPECT_EQ(run("switch"), 0);
     ASSERT_EQ(terminal_.out.size(), 4);
     EXPECT_TRUE(terminal_.out[0].startsWith(QStringLiteral("gIsCheckUpdate=0  ")));
 
-    ASSERT_EQ(run({QStringLiteral("passwd"), QStringLiteral("--user"), QStringLiteral("1"),
-                   QStringLiteral("--password"), QStringLiteral("root")}),
-              0);
-    const QStringList setIt = {QStringLiteral("switch"), QStringLiteral("gIsCheckUpdate"),
-                               QStringLiteral("1"), QStringLiteral("--user")};
-    EXPECT_EQ(run(setIt + QStringList{QStringLiteral("2")}, {QString()}), 1);
-    EXPECT_EQ(terminal_.err, QStringList{QStringLiteral("只有系统管理员可以更改开关")});
-    EXPECT_EQ(run(setIt + QStringList{QStringLiteral("1")}, {QStringLiteral("wrong")}), 1);
-    EXPECT_EQ(terminal_.prompts, QStringList{QStringLiteral("用户 1 的密码: ")});
-    EXPECT_EQ(terminal_.err, QStringList{QStringLiteral("用户编号或密码不正确")});
+    ASSERT_EQ(run("passwd --user 1 --password root"), 0);
+    EXPECT_EQ(run("switch gIsCheckUpdate 1 --user 2", {QString()}), 1);
+    EXPECT_EQ(terminal_.err, QStringList{"只有系统管理员可以更改开关"});
+    EXPECT_EQ(run("switch gIsCheckUpdate 1 --user 1", {"wrong"}), 1);
+    EXPECT_EQ(terminal_.prompts, QStringList{"用户 1 的密码: "});
+    EXPECT_EQ(terminal_.err, QStringList{"用户编号或密码不正确"});
     EXPECT_EQ(switchValue("gIsCheckUpdate"), QStringLiteral("0"));
 
-    EXPECT_EQ(run(setIt + QStringList{QStringLiteral("1")}, {QStringLiteral("root")}), 0);
+    EXPECT_EQ(run("switch gIsCheckUpdate 1 --user 1", {"root"}), 0);
     EXPECT_EQ(switchValue("gIsCheckUpdate"), QStringLiteral("1"));
-    EXPECT_EQ(run({QStringLiteral("switch"), QStringLiteral("gIsCheckUpdate")}), 0);
+    EXPECT_EQ(run("switch gIsCheckUpdate"), 0);
     EXPECT_EQ(terminal_.out.size(), 1);
     EXPECT_TRUE(terminal_.out[0].startsWith(QStringLiteral("gIsCheckUpdate=1  ")));
 
-    EXPECT_EQ(run({QStringLiteral("switch"), QStringLiteral("gIsCheck")}), 1);
-    EXPECT_EQ(terminal_.err, QStringList{QStringLiteral("没有名为 gIsCheck 的开关")});
-
-    EXPECT_EQ(run({QStringLiteral("switch"), QStringLiteral("gIsCloseStock"), QStringLiteral("on"),
-                   QStringLiteral("--user"), QStringLiteral("1"), QStringLiteral("--password"),
-                   QStringLiteral("root")}),
-              1);
+    EXPECT_EQ(run("switch gIsCheck"), 1);
+    EXPECT_EQ(terminal_.err, QStringList{"没有名为 gIsCheck 的开关"});
+    EXPECT_EQ(run("switch gIsCloseStock on --user 1 --password root"), 1);
     EXPECT_EQ(switchValue("gIsCloseStock"), QStringLiteral("0"));
 }
 
 TEST_F(HostCommandsTest, InitMakesTheFileOtherCommandsRefuseAMissingOne) {
     const QString made = db_.dir() + QStringLiteral("/made.sqlite");
     ScriptedTerminal terminal;
-    EXPECT_EQ(runHostCommand({QStringLiteral("otherin"), QStringLiteral("init"),
-                              QStringLiteral("--db"), made, QStringLiteral("--demo")},
-                             terminal),
-              0);
+    EXPECT_EQ(runHostCommand({"otherin", "init", "--db", made, "--demo"}, terminal), 0);
     EXPECT_EQ(terminal.out, QStringList{QStringLiteral("已新建数据库 %1，含演示数据").arg(made)});
 
     const QString missing = db_.dir() + QStringLiteral("/missing.sqlite");
     for (const char* command : {"passwd", "switch"}) {
         ScriptedTerminal t;
-        EXPECT_EQ(
-            runHostCommand({QStringLiteral("otherin"), QString::fromLatin1(command),
-                            QStringLiteral("--db"), missing, QStringLiteral("--user"),
-                            QStringLiteral("1"), QStringLiteral("--password"), QStringLiteral("p")},
-                           t),
-            1);
+        EXPECT_EQ(runHostCommand({"otherin", QString::fromLatin1(command), "--db", missing,
+                                  "--user", "1", "--password", "p"},
+                                 t),
+                  1);
         ASSERT_EQ(t.err.size(), 1);
         EXPECT_TRUE(t.err[0].startsWith(QStringLiteral("数据库文件 %1 不存在").arg(missing)));
     }
     EXPECT_FALSE(QFileInfo::exists(missing));
-    EXPECT_TRUE(isHostCommand({QStringLiteral("otherin"), QStringLiteral("passwd")}));
-    EXPECT_FALSE(isHostCommand({QStringLiteral("otherin"), QStringLiteral("new")}));
+    EXPECT_TRUE(isHostCommand({"otherin", "passwd"}));
+    EXPECT_FALSE(isHostCommand({"otherin", "new"}));
 }
 
 }  // namespace

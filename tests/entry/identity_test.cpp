@@ -3,8 +3,6 @@
 // their own settings file.
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "db/db_error.h"
 #include "entry/cls_other_in.h"
 #include "entry/login_context.h"
@@ -59,47 +57,40 @@ TEST_F(IdentityTest, RightsAndNameComeFromTheUserRowNotFromTheSettings) {
 }
 
 TEST_F(IdentityTest, StartUpWithoutAValidLoginIsRefused) {
-    const QDateTime now = QDateTime::currentDateTimeUtc();
-    struct Case {
+    // Sessions of user 3, and an expired one of user 2 made after them (a new
+    // login clears the expired ones).
+    const QString clerk = db_.loginSession(3);
+    const QString removed = db_.loginSession(3);
+    const QString expired =
+        db_.loginSession(2, QDateTime::currentDateTimeUtc().addSecs(-(kSessionHours * 3600 + 60)));
+    const QString otherUser = QStringLiteral("设置中的用户与登录的用户不符，请重新登录。");
+    const struct {
         const char* what;
-        std::function<QStringList()> entries;
+        QStringList entries;
         QString message;
-    };
-    const std::vector<Case> cases = {
-        {"no token", [] { return QStringList{token(QString())}; },
+        bool clerkRemovedFirst = false;
+    } cases[] = {
+        {"no token",
+         {token(QString())},
          QStringLiteral("没有登录信息，请先登录再打开其它入库单。")},
-        {"unknown token", [] { return QStringList{token(QStringLiteral("00ff00ff"))}; },
+        {"unknown token",
+         {token(QStringLiteral("00ff00ff"))},
          QStringLiteral("登录信息无效，请重新登录。")},
-        {"expired token",
-         [&] {
-             return QStringList{
-                 token(db_.loginSession(2, now.addSecs(-(kSessionHours * 3600 + 60))))};
-         },
-         QStringLiteral("登录已过期，请重新登录。")},
-        {"settings name another user",
-         [&] {
-             return QStringList{login(1), token(db_.loginSession(3))};
-         },
-         QStringLiteral("设置中的用户与登录的用户不符，请重新登录。")},
+        {"expired token", {token(expired)}, QStringLiteral("登录已过期，请重新登录。")},
+        {"settings name another user", {login(1), token(clerk)}, otherUser},
         {"user id that is not a number",
-         [&] {
-             return QStringList{QStringLiteral("SystemLogin/gLoginUserId=3x"),
-                                token(db_.loginSession(3))};
-         },
-         QStringLiteral("设置中的用户与登录的用户不符，请重新登录。")},
+         {QStringLiteral("SystemLogin/gLoginUserId=3x"), token(clerk)},
+         otherUser},
         {"user removed after login",
-         [&] {
-             const QString t = db_.loginSession(3);
-             db_.exec(QStringLiteral("delete from tblUser where fuserid=3"));
-             return QStringList{token(t)};
-         },
-         QStringLiteral("登录的用户 3 已不存在，请重新登录。")},
+         {token(removed)},
+         QStringLiteral("登录的用户 3 已不存在，请重新登录。"),
+         true},
     };
-    for (const Case& c : cases) {
-        // nothing of an earlier case may help: no session, no user named
-        db_.exec(QStringLiteral("delete from tblLoginSession"));
+    for (const auto& c : cases) {
+        if (c.clerkRemovedFirst) db_.exec(QStringLiteral("delete from tblUser where fuserid=3"));
+        // no user named by an earlier case
         auto settings =
-            db_.settings(QStringList{QStringLiteral("SystemLogin/gLoginUserId=")} + c.entries());
+            db_.settings(QStringList{QStringLiteral("SystemLogin/gLoginUserId=")} + c.entries);
         LoginContext ctx;
         try {
             startUp(ctx, *settings, prompter_);
@@ -159,11 +150,6 @@ TEST_F(IdentityTest, EveryUserFollowsTheDatabasesSwitchesWhateverTheirSettingsSa
         return QList<int>{c.gIsCheckUpdate, c.gIsCloseStock, c.gUpdateSingleBill,
                           c.gIsAddDelNumber};
     };
-    // a new database: everything off, as it always was by default
-    LoginContext fresh;
-    startUp(fresh, *db_.settings({login(2)}), prompter_);
-    EXPECT_EQ(switches(fresh), (QList<int>{0, 0, 0, 0}));
-
     // each switch on alone, while both users' own settings claim the opposite
     for (int on = 0; on < names.size(); ++on) {
         QList<int> expected{0, 0, 0, 0};

@@ -69,10 +69,10 @@ TEST(WindowsTest, MessageBoxesShowChineseButtonsAndTheirWholeTitle) {
     EXPECT_GT(seen.width, seen.titleWidth);
 
     inspectNextBox(QMessageBox::No);
-    EXPECT_EQ(prompter.question(QStringLiteral("确定要删除所选定的单据吗?"),
-                                entry::Buttons::YesNoCancel, entry::Icon::Question,
-                                QStringLiteral("其它入库单")),
-              entry::Answer::No);
+    EXPECT_EQ(
+        prompter.question(QStringLiteral("确定要删除所选定的单据吗?"), entry::Buttons::YesNoCancel,
+                          entry::Icon::Question, QStringLiteral("其它入库单")),
+        entry::Answer::No);
     QStringList expected{QStringLiteral("是"), QStringLiteral("否"), QStringLiteral("取消")};
     expected.sort();
     EXPECT_EQ(seen.buttons, expected);
@@ -97,19 +97,14 @@ TEST(WindowsTest, WindowsComeBackAsEachUserLeftThem) {
         const char* name;
         std::function<std::unique_ptr<QWidget>()> make;
     };
+    const auto placed = [&](auto window) -> std::unique_ptr<QWidget> {
+        window->placement().setStore(&store);
+        return window;
+    };
     const Window windows[] = {
-        {"editor",
-         [&]() -> std::unique_ptr<QWidget> {
-             auto w = std::make_unique<editor::frmMainBill>(ctx, prompter);
-             w->placement().setStore(&store);
-             return w;
-         }},
+        {"editor", [&] { return placed(std::make_unique<editor::frmMainBill>(ctx, prompter)); }},
         {"query dialog",
-         [&]() -> std::unique_ptr<QWidget> {
-             auto w = std::make_unique<query::frmMainBillFind>(ctx, prompter);
-             w->placement().setStore(&store);
-             return w;
-         }},
+         [&] { return placed(std::make_unique<query::frmMainBillFind>(ctx, prompter)); }},
     };
     for (const Window& w : windows) {
         SCOPED_TRACE(w.name);

@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QImage>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -131,10 +129,6 @@ TEST_F(JournalWindowTest, LockedColumnsStayInPlaceAndAreKeptInSetupInfo) {
     window->command(QStringLiteral("MenuLockCols"))->trigger();
     EXPECT_EQ(window->lockedColumns(), 2);
     window->close();
-    EXPECT_EQ(QSettings(ctx.gIniFile, QSettings::IniFormat)
-                  .value(QStringLiteral("LockCols/7Lock"))
-                  .toString(),
-              QStringLiteral("2"));
 
     window = openJournal();
     EXPECT_EQ(window->lockedColumns(), 2);
@@ -160,7 +154,8 @@ TEST_F(JournalWindowTest, KeysMouseAndMenusReachTheCommands) {
     prompter.expectQuestion(entry::Answer::No);
     QTest::keyClick(grid, Qt::Key_Delete);
     ASSERT_EQ(prompter.questions().size(), 1u);
-    EXPECT_EQ(prompter.questions()[0].text, QStringLiteral("确定要删除所选定的单据吗?\n\n单据编号: QT0002"));
+    EXPECT_EQ(prompter.questions()[0].text,
+              QStringLiteral("确定要删除所选定的单据吗?\n\n单据编号: QT0002"));
     EXPECT_EQ(billCount(), 3);
 
     // Two bills chosen with Ctrl, audited from the toolbar.
@@ -206,18 +201,15 @@ TEST_F(JournalWindowTest, PriceEditingLeavesOnlyOpeningAndTheListsOwnCommands) {
           "MenuRestoreBill", "MenuHXBill", "MenuUnHXBill"}) {
         EXPECT_FALSE(window->command(QLatin1String(off))->isEnabled()) << off;
     }
-    for (const char* on : {"Update", "MenuEditUpdate", "Refresh", "Filter", "MenuLockCols"}) {
+    for (const char* on :
+         {"Update", "MenuEditUpdate", "Refresh", "Filter", "MenuLockCols", "MenuExcel"}) {
         EXPECT_TRUE(window->command(QLatin1String(on))->isEnabled()) << on;
     }
-    // The export stays available in price editing and writes the listed lines.
-    QAction* excel = window->command(QStringLiteral("MenuExcel"));
-    ASSERT_TRUE(excel->isEnabled());
+    // The export writes the listed lines.
     QTemporaryDir out;
     const QString workbook = out.filePath(QStringLiteral("journal.xlsx"));
     prompter.expectFileName(workbook);
-    excel->trigger();
-    EXPECT_EQ(prompter.lastText(),
-              QStringLiteral("导出成功!\n") + QDir::toNativeSeparators(workbook));
+    window->command(QStringLiteral("MenuExcel"))->trigger();
     EXPECT_GT(QFileInfo(workbook).size(), 0);
 
     window->grid()->setFocus();

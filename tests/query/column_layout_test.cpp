@@ -21,20 +21,6 @@ class ColumnLayoutTest : public ::testing::Test, protected QueryFixture {
     const QString name = QStringLiteral("frmMainBillResult7CC");
 };
 
-TEST_F(ColumnLayoutTest, FirstUseStoresTheDesignedWidthsAsDefaults) {
-    QList<int> widths{0, 0, 0, 1200, 900};
-    EXPECT_FALSE(restoreColumnLayout(ctx, prompter, name, widths, kUserLayout));
-    EXPECT_EQ(widths, (QList<int>{0, 0, 0, 1200, 900}));
-    EXPECT_EQ(stored(kDefaultLayout), (QList<int>{0, 0, 0, 1200, 900}));
-    EXPECT_TRUE(stored(kUserLayout).isEmpty());
-
-    widths = {0, 0, 0, 50, 60};
-    EXPECT_TRUE(restoreColumnLayout(ctx, prompter, name, widths, kDefaultLayout));
-    EXPECT_EQ(widths, (QList<int>{0, 0, 0, 1200, 900}));
-    EXPECT_TRUE(prompter.messages().empty());
-    EXPECT_FALSE(ctx.gConnection.isOpen());
-}
-
 TEST_F(ColumnLayoutTest, StoredLayoutsFitGridsWithFewerOrMoreColumns) {
     ASSERT_TRUE(saveColumnLayout(ctx, prompter, name, {10, 20, 30, 40, 50}, kUserLayout));
     QList<int> fewer{1, 2, 3};

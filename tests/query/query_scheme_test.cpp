@@ -14,28 +14,6 @@ constexpr int kBillNo = 1;
 constexpr int kWarehouse = 3;
 constexpr int kQty = 10;
 
-struct FakeSelectors : otherin::entry::RecordSelector,
-                       otherin::entry::SecondRecordSelector,
-                       otherin::entry::UnitSelector {
-    otherin::entry::SelectorAnswer choose(const otherin::entry::RecordSelectorInput& in) override {
-        calls << QStringLiteral("record:") + in.itemClass;
-        return answer;
-    }
-    otherin::entry::SelectorAnswer choose(const otherin::entry::SecondSelectorInput& in) override {
-        calls << QStringLiteral("second:") + in.itemClass;
-        return answer;
-    }
-    otherin::entry::SelectorAnswer choose(const otherin::entry::UnitSelectorInput&) override {
-        calls << QStringLiteral("unit");
-        return answer;
-    }
-    otherin::entry::Selectors ports() { return {this, this, this, nullptr, nullptr}; }
-
-    otherin::entry::SelectorAnswer answer{QStringLiteral("501"), QStringLiteral("01"),
-                                          QStringLiteral("原材料仓")};
-    QStringList calls;
-};
-
 class SchemeTest : public ::testing::Test, protected QueryFixture {
   protected:
     int count(const QString& table) {
@@ -117,7 +95,7 @@ TEST_F(SchemeTest, SavedSchemeRestoresRowsAsTypedIncludingAnEmptyThirdRow) {
 }
 
 TEST_F(SchemeTest, ALoadedRowPicksItsValueWithTheFieldsOwnSelector) {
-    FakeSelectors selectors;
+    otherin::testing::FakeSelectors selectors;
     BillFindController find(ctx, prompter, selectors.ports());
     find.open();
     find.conditions().chooseField(0, kWarehouse);
@@ -144,38 +122,57 @@ TEST_F(SchemeTest, ALoadedRowPicksItsValueWithTheFieldsOwnSelector) {
     EXPECT_EQ(other.conditions().cell(1, ConditionGrid::Value), QString());
 }
 
+// An older scheme named like the default neither replaces it nor stays
+// forever; the default itself cannot be deleted, others are asked for.
 TEST_F(SchemeTest, DeletingRefusesTheDefaultAndAsksForOthers) {
+    BillFindController first(ctx, prompter);
+    first.open();
+    const int realDefault = first.schemes().defaultId();
+    first.conditions().chooseField(0, kQty);
+    first.addSortField(0);
+    prompter.expectInput(QStringLiteral("临时"));
+    ASSERT_TRUE(first.saveScheme());
+    const int id = first.schemes().list().back().id;
+    db.exec(
+        "insert into tblproject(finterid,ftype,fname,fitemclassid,fisDefault) "
+        "values(9,7,'默认方案',1,0)");
+    db.exec(
+        "insert into tblprojectEntry(finterid,ftype,fline,f1col,f2col,f3col,f4col,f5col,f6col,"
+        "f7col,f8col) values(9,7,1,'','数量','fqty','1','大于','>','5','0')");
+
     BillFindController find(ctx, prompter);
     find.open();
-    find.conditions().chooseField(0, kQty);
-    find.addSortField(0);
-    prompter.expectInput(QStringLiteral("临时"));
-    ASSERT_TRUE(find.saveScheme());
-    const int id = find.schemes().list().back().id;
+    EXPECT_EQ(find.schemes().defaultId(), realDefault);
+    EXPECT_EQ(find.conditions().lastDataRow(), -1);  // the default's empty grid
     prompter.clear();
 
-    EXPECT_FALSE(find.deleteScheme(find.schemes().defaultId()));
+    EXPECT_FALSE(find.deleteScheme(realDefault));
     EXPECT_EQ(prompter.lastText(), QStringLiteral("默认方案不能删除!"));
     EXPECT_EQ(prompter.messages().back().icon, Icon::Exclamation);
     EXPECT_TRUE(prompter.questions().empty());
-    EXPECT_EQ(count("tblproject"), 2);
 
     prompter.expectQuestion(Answer::Cancel);
     EXPECT_FALSE(find.deleteScheme(id));
-    EXPECT_EQ(count("tblproject"), 2);
+    EXPECT_EQ(count("tblproject"), 3);
 
-    prompter.expectQuestion(Answer::Ok);
-    ASSERT_TRUE(find.deleteScheme(id));
-    EXPECT_EQ(prompter.lastText(), QStringLiteral("删除成功!"));
+    for (const int deleted : {id, 9}) {
+        prompter.expectQuestion(Answer::Ok);
+        ASSERT_TRUE(find.deleteScheme(deleted));
+        EXPECT_EQ(prompter.lastText(), QStringLiteral("删除成功!"));
+    }
     EXPECT_EQ(find.schemes().list().size(), 1u);
+    EXPECT_EQ(count("tblproject"), 1);
     EXPECT_EQ(count("tblprojectEntry"), 0);
     EXPECT_EQ(count("tblprojectOrder"), 0);
 }
 
-TEST_F(SchemeTest, SavingWithoutANameOrUnderTheDefaultsNameStoresNothing) {
+// Without a name, under the default's name, or when the database fails half
+// way, nothing of the scheme is stored.
+TEST_F(SchemeTest, ASaveRefusedOrFailedStoresNothing) {
     BillFindController find(ctx, prompter);
     find.open();
     find.conditions().chooseField(0, kQty);
+    find.addSortField(0);
     const QString noName = QStringLiteral("请输入方案名称!");
     const QString defaultTaken = QStringLiteral("方案名称不能为默认方案,请输入其他名称!");
     const std::pair<QString, QString> cases[] = {
@@ -190,50 +187,17 @@ TEST_F(SchemeTest, SavingWithoutANameOrUnderTheDefaultsNameStoresNothing) {
         EXPECT_EQ(prompter.lastText(), told) << name.toStdString();
         EXPECT_EQ(prompter.messages().back().icon, Icon::Exclamation);
     }
-    EXPECT_EQ(count("tblproject"), 1);
-    EXPECT_EQ(count("tblprojectEntry"), 0);
-    EXPECT_EQ(db.scalar("select fmaxnum from tblmaxNum where ftablename='tblproject'").toInt(), 1);
-}
-
-TEST_F(SchemeTest, AnOlderSchemeNamedLikeTheDefaultNeitherReplacesItNorStaysForever) {
-    BillFindController first(ctx, prompter);
-    first.open();
-    const int realDefault = first.schemes().defaultId();
-    db.exec(
-        "insert into tblproject(finterid,ftype,fname,fitemclassid,fisDefault) "
-        "values(9,7,'默认方案',1,0)");
-    db.exec(
-        "insert into tblprojectEntry(finterid,ftype,fline,f1col,f2col,f3col,f4col,f5col,f6col,"
-        "f7col,f8col) values(9,7,1,'','数量','fqty','1','大于','>','5','0')");
-
-    BillFindController find(ctx, prompter);
-    find.open();
-    EXPECT_EQ(find.schemes().defaultId(), realDefault);
-    EXPECT_EQ(find.conditions().lastDataRow(), -1);  // the default's empty grid
-
-    prompter.expectQuestion(Answer::Ok);
-    ASSERT_TRUE(find.deleteScheme(9));
-    EXPECT_EQ(prompter.lastText(), QStringLiteral("删除成功!"));
-    EXPECT_FALSE(find.deleteScheme(realDefault));
-    EXPECT_EQ(prompter.lastText(), QStringLiteral("默认方案不能删除!"));
-    EXPECT_EQ(count("tblproject"), 1);
-}
-
-TEST_F(SchemeTest, AFailedSaveLeavesNoPartialScheme) {
-    BillFindController find(ctx, prompter);
-    find.open();
-    find.conditions().chooseField(0, kQty);
-    find.addSortField(0);
     db.refuseWrites(QStringLiteral("tblprojectOrder"), QStringLiteral("insert"),
                     QStringLiteral("磁盘已满"));
     prompter.expectInput(QStringLiteral("失败"));
     EXPECT_FALSE(find.saveScheme());
     EXPECT_EQ(prompter.lastText(), QStringLiteral("磁盘已满"));
     EXPECT_EQ(prompter.messages().back().icon, Icon::None);
+    EXPECT_FALSE(ctx.gConnection.isOpen());
+
     EXPECT_EQ(count("tblproject"), 1);
     EXPECT_EQ(count("tblprojectEntry"), 0);
     EXPECT_EQ(db.scalar("select fmaxnum from tblmaxNum where ftablename='tblproject'").toInt(), 1);
-    EXPECT_FALSE(ctx.gConnection.isOpen());
 }
 
 TEST_F(SchemeTest, CounterStartsItsRowWhenMissingAndClearingKeepsSortDirections) {
