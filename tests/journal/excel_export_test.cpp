@@ -201,7 +201,9 @@ TEST_F(ExcelExportTest, EveryGridCellIsStoredAsTextAndALongOneCut) {
             }
             // A cut cell is marked by a format of its own, still text.
             EXPECT_EQ(sheet.styleFormats.value(cell.style), QStringLiteral("@"));
-            if (isCut) EXPECT_NE(cell.style, sheet.cells.value({1, 5}).style);
+            if (isCut) {
+                EXPECT_NE(cell.style, sheet.cells.value({1, 5}).style);
+            }
         }
     }
     EXPECT_GT(filled, 15);
@@ -216,15 +218,23 @@ TEST_F(ExcelExportTest, CommandSaysSuccessOnlyWhenTheFileWasWritten) {
     const QString base = dir.filePath(QStringLiteral("序时簿"));
     prompter.expectFileName(base + QStringLiteral(".xls"));
     EXPECT_TRUE(journal::exportJournalCommand(ctx, prompter, model));
-    // The dialog offers the bill name and the day in the documents folder.
+    // The dialog offers the bill name and the day in the documents folder,
+    // or in the home folder while there is no documents folder.
     ASSERT_EQ(prompter.proposedFiles().size(), 1u);
-    const QFileInfo proposed(prompter.proposedFiles()[0]);
-    EXPECT_EQ(
-        proposed.absolutePath(),
-        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).absolutePath());
-    EXPECT_EQ(proposed.fileName(), QStringLiteral("其它入库单_") +
-                                       QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) +
-                                       QStringLiteral(".xlsx"));
+    const QString day = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+    EXPECT_EQ(QFileInfo(prompter.proposedFiles()[0]).fileName(),
+              QStringLiteral("其它入库单_") + day + QStringLiteral(".xlsx"));
+    const QByteArray home = qgetenv("HOME");
+    const QString ownHome = dir.filePath(QStringLiteral("home"));
+    ASSERT_TRUE(QDir().mkpath(ownHome));
+    qputenv("HOME", ownHome.toLocal8Bit());
+    const QString atHome = journal::proposedExportPath(ctx, QDate::currentDate());
+    ASSERT_TRUE(QDir(ownHome).mkdir(QStringLiteral("Documents")));
+    const QString inDocuments = journal::proposedExportPath(ctx, QDate::currentDate());
+    qputenv("HOME", home);
+    EXPECT_EQ(QFileInfo(atHome).absolutePath(), QDir(ownHome).absolutePath());
+    EXPECT_EQ(QFileInfo(inDocuments).absolutePath(),
+              QDir(ownHome).absoluteFilePath(QStringLiteral("Documents")));
     // A name typed with ".xls" is written as the workbook it is.
     const QString written = base + QStringLiteral(".xlsx");
     EXPECT_TRUE(QFile::exists(written));

@@ -185,10 +185,11 @@ TEST_F(JournalCommandsTest, DeleteAndVoidAskNamingTheBillsOnlyWhenThereAreBills)
         const char* success;
         const char* bills;  // the bills left after Yes, by id
         int voided;         // bills marked void after Yes
+        int current;        // the current row after: the same bill, or the last bill above it
     };
     const Case cases[] = {
-        {&JournalCommands::remove, "确定要删除所选定的单据吗?", "删除成功!", "1", 0},
-        {&JournalCommands::cancel, "确定要作废所选定的单据吗?", "作废成功!", "1,2,3", 2},
+        {&JournalCommands::remove, "确定要删除所选定的单据吗?", "删除成功!", "1", 0, 1},
+        {&JournalCommands::cancel, "确定要作废所选定的单据吗?", "作废成功!", "1,2,3", 2, 3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.question);
@@ -224,6 +225,7 @@ TEST_F(JournalCommandsTest, DeleteAndVoidAskNamingTheBillsOnlyWhenThereAreBills)
         EXPECT_EQ(view.model.idList(), QString::fromUtf8(c.bills));
         EXPECT_EQ(db.scalar("select count(*) from icstockbill where fcancellation=1").toInt(),
                   c.voided);
+        EXPECT_EQ(view.current, c.current);
     }
 }
 
@@ -320,10 +322,13 @@ TEST_F(JournalCommandsTest, OpeningABillSetsTheModeAndRefreshesWhenTheEditorClos
         EXPECT_EQ(ctx.gCurrentInterId, 3);
         EXPECT_EQ(ctx.gFromJournal, 1);
         EXPECT_EQ(ctx.gLoadingBill, 1);
-        // What the user saved meanwhile: a third line on bill 1, above bill 3.
+        // What the user saved meanwhile: a third line on bill 1, above bill 3,
+        // and the editor was left on bill 1.
         db.exec(
             "insert into icstockbillentry(finterid,fentryid,forderid,fitemid,funitid,fqty,"
             "fPrice,famount) values(1,3,3,1101,701,7,2,14)");
+        ctx.gCurrentInterId = 1;
+        ctx.gBillIdIndex = 0;
     };
     view.select({3}, 3);
     view.top = 1;
