@@ -6,7 +6,6 @@
 #include <atomic>
 #include <functional>
 #include <latch>
-#include <set>
 #include <thread>
 
 #include "db/connection.h"
@@ -16,8 +15,6 @@
 #include "db/schema.h"
 #include "db/transaction.h"
 #include "entry/database_file.h"
-#include "entry/login_context.h"
-#include "stock/bill_numbering.h"
 #include "support/test_database.h"
 
 using namespace otherin;
@@ -25,6 +22,15 @@ using namespace otherin::db;
 using otherin::testing::TestDatabase;
 
 namespace {
+
+// Another clerk's connection ends ours, as a server restart would.
+void endSession(Connection& admin, qlonglong backend) {
+    ASSERT_TRUE(admin.scalar(QStringLiteral("select pg_terminate_backend(?)"), {backend}).toBool());
+}
+
+qlonglong backendOf(Connection& c) {
+    return c.scalar(QStringLiteral("select pg_backend_pid()")).toLongLong();
+}
 
 class ServerTest : public ::testing::Test {
   protected:
@@ -80,19 +86,17 @@ TEST_F(ServerTest, ConnectionDroppedBetweenOperationsIsMadeAgainAtTheNextOpen) {
     Connection c;
     c.open(cs);
     c.exec(QStringLiteral("create table t(n integer)"));
-    const qlonglong backend = c.scalar(QStringLiteral("select pg_backend_pid()")).toLongLong();
+    const qlonglong backend = backendOf(c);
     c.close();
     // the same physical connection serves the next operation
     c.open(cs);
-    EXPECT_EQ(c.scalar(QStringLiteral("select pg_backend_pid()")).toLongLong(), backend);
+    EXPECT_EQ(backendOf(c), backend);
     c.close();
     EXPECT_EQ(c.connectCount(), 1);
 
-    // the server ends the session, as a restart does
     Connection admin;
     admin.open(cs);
-    ASSERT_TRUE(admin.scalar(QStringLiteral("select pg_terminate_backend(?)"), {backend}).toBool());
-
+    endSession(admin, backend);
     c.open(cs);
     {
         TransactionGuard tx(c);
@@ -100,17 +104,8 @@ TEST_F(ServerTest, ConnectionDroppedBetweenOperationsIsMadeAgainAtTheNextOpen) {
         tx.commit();
     }
     EXPECT_EQ(c.connectCount(), 2);
-    EXPECT_NE(c.scalar(QStringLiteral("select pg_backend_pid()")).toLongLong(), backend);
+    EXPECT_NE(backendOf(c), backend);
     EXPECT_EQ(admin.scalar(QStringLiteral("select count(*) from t")).toInt(), 1);
-}
-
-// Another clerk's connection ends ours, as a server restart would.
-void endSession(Connection& admin, qlonglong backend) {
-    ASSERT_TRUE(admin.scalar(QStringLiteral("select pg_terminate_backend(?)"), {backend}).toBool());
-}
-
-qlonglong backendOf(Connection& c) {
-    return c.scalar(QStringLiteral("select pg_backend_pid()")).toLongLong();
 }
 
 // An operation whose connection broke is run again on a new one only when it
@@ -196,42 +191,6 @@ TEST_F(ServerTest, DeadlockVictimIsRunAgainAndBothFinish) {
     EXPECT_GE(attempts.load(), 3);  // the victim ran again
     EXPECT_LE(attempts.load(), 1 + kOperationAttempts);
     EXPECT_EQ(db_->scalar(QStringLiteral("select sum(n) from t")).toInt(), 4);
-}
-
-// Two connections take ids and bill numbers at the same moment: none twice.
-TEST_F(ServerTest, TwoConnectionsNumberingAtOnceNeverShareANumber) {
-    constexpr int kEach = 200;
-    std::vector<std::pair<qint32, QString>> issued[2];
-    std::latch start(2);
-    auto clerk = [&](int k) {
-        entry::LoginContext ctx;
-        ctx.DBConnectionString = db_->connectionString();
-        ctx.gBillTypeId = 7;
-        ctx.gBillLength = 6;
-        ctx.gConnection.open(ctx.DBConnectionString);
-        start.arrive_and_wait();
-        for (int i = 0; i < kEach; ++i) {
-            const qint32 id = stock::nextInternalId(ctx.gConnection, QStringLiteral("ICStockBill"));
-            TransactionGuard tx(ctx.gConnection);
-            const QString number = stock::issueBillNumber(ctx, QString());
-            tx.commit();
-            issued[k].emplace_back(id, number);
-        }
-        ctx.gConnection.close();
-    };
-    std::thread a(clerk, 0), b(clerk, 1);
-    a.join();
-    b.join();
-    std::set<qint32> ids;
-    std::set<QString> numbers;
-    for (const auto& list : issued) {
-        for (const auto& [id, number] : list) {
-            ids.insert(id);
-            numbers.insert(number);
-        }
-    }
-    EXPECT_EQ(ids.size(), size_t{2 * kEach});
-    EXPECT_EQ(numbers.size(), size_t{2 * kEach});
 }
 
 // A server database is made by its administrator and filled by `otherin

@@ -25,6 +25,7 @@
 #include "bill/relation_operations.h"
 #include "bill/split_save.h"
 #include "editor/session_fixture.h"
+#include "ledger_text.h"
 #include "stock/ledger_check.h"
 
 using namespace otherin;
@@ -343,23 +344,6 @@ class LedgerInvariantTest : public otherin::testing::SessionTest,
         return faults;
     }
 
-    QString describe(const std::vector<stock::LedgerDifference>& differences) {
-        QStringList out;
-        for (const auto& d : differences) {
-            out << QStringLiteral("%1/%2/%3/%4/%5 ledger %6;%7 bills %8;%9")
-                       .arg(d.warehouseId)
-                       .arg(d.itemId)
-                       .arg(d.unitId)
-                       .arg(d.batch)
-                       .arg(d.place)
-                       .arg(QString::number(d.ledgerQty, 'g', 17),
-                            QString::number(d.ledgerAmount, 'g', 17),
-                            QString::number(d.billsQty, 'g', 17),
-                            QString::number(d.billsAmount, 'g', 17));
-        }
-        return out.join(QLatin1Char('\n'));
-    }
-
     const int seed = envInt("OTHERIN_LEDGER_SEED", kDefaultSeed);
     QRandomGenerator rng{static_cast<quint32>(seed)};
     int step = 0;
@@ -379,7 +363,7 @@ TEST_P(LedgerInvariantTest, LedgerEqualsTheCountingBillsAfterEveryOperation) {
         ASSERT_TRUE(differences.empty())
             << "after step " << step << " (" << kOpNames[static_cast<int>(op)] << ", done: " << ok
             << ", seed " << seed << "):\n"
-            << describe(differences).toStdString();
+            << otherin::testing::differenceTexts(differences).join('\n').toStdString();
     }
     QString figures;
     for (int i = 0; i < static_cast<int>(Op::Count); ++i)
