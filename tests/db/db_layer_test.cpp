@@ -28,7 +28,7 @@ class DbLayerTest : public ::testing::Test {
     Connection c_;
 };
 
-TEST_F(DbLayerTest, TypedTextsRoundTripUnchanged) {
+TEST_F(DbLayerTest, TypedTextsRoundTripUnchangedAndRowLimitsHold) {
     const QStringList texts = {QStringLiteral("O'Brien"), QStringLiteral("'); drop table t;--"),
                                QStringLiteral("备注 \"引号\" 's")};
     for (int i = 0; i < texts.size(); ++i) {
@@ -40,6 +40,12 @@ TEST_F(DbLayerTest, TypedTextsRoundTripUnchanged) {
         EXPECT_EQ(c_.scalar(QStringLiteral("select id from t where txt=?"), {texts[i]}).toInt(), i);
     }
     EXPECT_EQ(rows(), 3);
+    // A row limit is cut by the database, not by the reader.
+    Query limited = c_.prepare(c_.dialect().limitRows(QStringLiteral("id from t order by id"), 2));
+    limited.exec();
+    int returned = 0;
+    while (limited.next()) ++returned;
+    EXPECT_EQ(returned, 2);
 }
 
 // Operations end with close(), yet the physical connection lives on: a temporary

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <functional>
 #include <latch>
+#include <set>
 #include <thread>
 
 #include "db/connection.h"
@@ -15,6 +16,8 @@
 #include "db/schema.h"
 #include "db/transaction.h"
 #include "entry/database_file.h"
+#include "entry/login_context.h"
+#include "stock/bill_numbering.h"
 #include "support/test_database.h"
 
 using namespace otherin;
@@ -191,6 +194,43 @@ TEST_F(ServerTest, DeadlockVictimIsRunAgainAndBothFinish) {
     EXPECT_GE(attempts.load(), 3);  // the victim ran again
     EXPECT_LE(attempts.load(), 1 + kOperationAttempts);
     EXPECT_EQ(db_->scalar(QStringLiteral("select sum(n) from t")).toInt(), 4);
+}
+
+// Two connections take ids and bill numbers at the same moment, without
+// saving bills that would show a number as taken: none is issued twice.
+TEST_F(ServerTest, TwoConnectionsNumberingAtOnceNeverShareANumber) {
+    constexpr int kEach = 200;
+    std::vector<std::pair<qint32, QString>> issued[2];
+    std::latch start(2);
+    auto clerk = [&](int k) {
+        entry::LoginContext ctx;
+        ctx.DBConnectionString = db_->connectionString();
+        ctx.gBillTypeId = 7;
+        ctx.gBillLength = 6;
+        ctx.gConnection.open(ctx.DBConnectionString);
+        start.arrive_and_wait();
+        for (int i = 0; i < kEach; ++i) {
+            const qint32 id = stock::nextInternalId(ctx.gConnection, QStringLiteral("ICStockBill"));
+            TransactionGuard tx(ctx.gConnection);
+            const QString number = stock::issueBillNumber(ctx, QString());
+            tx.commit();
+            issued[k].emplace_back(id, number);
+        }
+        ctx.gConnection.close();
+    };
+    std::thread a(clerk, 0), b(clerk, 1);
+    a.join();
+    b.join();
+    std::set<qint32> ids;
+    std::set<QString> numbers;
+    for (const auto& list : issued) {
+        for (const auto& [id, number] : list) {
+            ids.insert(id);
+            numbers.insert(number);
+        }
+    }
+    EXPECT_EQ(ids.size(), size_t{2 * kEach});
+    EXPECT_EQ(numbers.size(), size_t{2 * kEach});
 }
 
 // A server database is made by its administrator and filled by `otherin

@@ -8,6 +8,7 @@
 #include "db/transaction.h"
 #include "entry/login_context.h"
 #include "stock/bill_numbering.h"
+#include "support/qstring_print.h"
 #include "support/scripted_prompter.h"
 #include "support/test_database.h"
 

@@ -71,10 +71,10 @@ class StockLedgerTest : public ::testing::Test {
     TestDatabase db_;
 };
 
-TEST_F(StockLedgerTest, AddPostsLinesToTheirKeysAndReverseRestoresTheLedgerExactly) {
+TEST_F(StockLedgerTest, ListPostsLinesToTheirKeysAndReverseRestoresTheLedgerExactly) {
     stock(1, 100, 5, "B1", 0, 10, 25.5);
     stock(1, 101, 5, "", 0, 3.333333, 9.99);
-    stock(2, 100, 5, "B1", 0, 7, 7);  // another warehouse: untouched
+    stock(2, 100, 5, "B1", 0, 7, 7);
     const QStringList before = ledger(c());
 
     bill(1, 1);
@@ -83,13 +83,15 @@ TEST_F(StockLedgerTest, AddPostsLinesToTheirKeysAndReverseRestoresTheLedgerExact
     line(1, 3, 102, 5, QStringLiteral("B9"), 3, -2.5, -5);      // new key, negative line
     line(1, 4, 100, 5, QStringLiteral("B1"), 0, 1.25, 0.3);     // same key as line 1
     line(1, 5, 101, 5, QVariant(), QVariant(), 0, 2.5);         // an amount alone
-    post(1, PostDirection::Add);
+    bill(2, 2);  // the same key in another warehouse, posted in the same list
+    line(2, 1, 100, 5, QStringLiteral("B1"), 0, 1, 1);
+    post(QStringLiteral("1,2"), PostDirection::Add);
     EXPECT_EQ(ledger(c()), QStringList({QStringLiteral("1/100/5/B1/0=15.25;36"),
                                         QStringLiteral("1/101/5//0=3.333334;13.99"),
                                         QStringLiteral("1/102/5/B9/3=-2.5;-5"),
-                                        QStringLiteral("2/100/5/B1/0=7;7")}));
+                                        QStringLiteral("2/100/5/B1/0=8;8")}));
 
-    post(1, PostDirection::Reverse, true);
+    post(QStringLiteral("1,2"), PostDirection::Reverse, true);
     EXPECT_EQ(ledger(c()), before);
 
     // Reversing lines that have no row yet inserts their negation.
