@@ -91,8 +91,8 @@ TEST_F(SelectorUiTest, RecordSelectorListsTypedItemsAndAnswersTheChosenOne) {
 }
 
 // Codes and names are read whole when the selector opens and after every
-// search; OK takes the current row.
-TEST_F(SelectorUiTest, SelectorShowsWholeCodesAndNamesAndOkTakesTheCurrentRow) {
+// search; OK takes the current row, Cancel nothing.
+TEST_F(SelectorUiTest, SelectorShowsWholeCodesAndNamesAndOkTakesTheCurrentRowCancelNothing) {
     RecordSelectorDialog dialog(itemInput(""), true, prompter_, title_);
     ASSERT_TRUE(dialog.load());
     dialog.show();
@@ -120,6 +120,14 @@ TEST_F(SelectorUiTest, SelectorShowsWholeCodesAndNamesAndOkTakesTheCurrentRow) {
     QTest::mouseClick(buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(dialog.answer().code, QStringLiteral("01.010"));
+
+    RecordSelectorDialog cancelled(itemInput("螺栓"), true, prompter_, title_);
+    ASSERT_TRUE(cancelled.load());
+    cancelled.show();
+    QTest::mouseClick(cancelled.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel),
+                      Qt::LeftButton);
+    EXPECT_EQ(cancelled.result(), QDialog::Rejected);
+    EXPECT_FALSE(cancelled.answer().chosen());
 }
 
 TEST_F(SelectorUiTest, SeveralItemsAreWrittenForTheUserAndAnswerMinusOne) {
