@@ -26,6 +26,15 @@ using otherin::testing::TestDatabase;
 
 namespace {
 
+// Another clerk's connection ends ours, as a server restart would.
+void endSession(Connection& admin, qlonglong backend) {
+    ASSERT_TRUE(admin.scalar(QStringLiteral("select pg_terminate_backend(?)"), {backend}).toBool());
+}
+
+qlonglong backendOf(Connection& c) {
+    return c.scalar(QStringLiteral("select pg_backend_pid()")).toLongLong();
+}
+
 class ServerTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -80,19 +89,17 @@ TEST_F(ServerTest, ConnectionDroppedBetweenOperationsIsMadeAgainAtTheNextOpen) {
     Connection c;
     c.open(cs);
     c.exec(QStringLiteral("create table t(n integer)"));
-    const qlonglong backend = c.scalar(QStringLiteral("select pg_backend_pid()")).toLongLong();
+    const qlonglong backend = backendOf(c);
     c.close();
     // the same physical connection serves the next operation
     c.open(cs);
-    EXPECT_EQ(c.scalar(QStringLiteral("select pg_backend_pid()")).toLongLong(), backend);
+    EXPECT_EQ(backendOf(c), backend);
     c.close();
     EXPECT_EQ(c.connectCount(), 1);
 
-    // the server ends the session, as a restart does
     Connection admin;
     admin.open(cs);
-    ASSERT_TRUE(admin.scalar(QStringLiteral("select pg_terminate_backend(?)"), {backend}).toBool());
-
+    endSession(admin, backend);
     c.open(cs);
     {
         TransactionGuard tx(c);
@@ -100,17 +107,8 @@ TEST_F(ServerTest, ConnectionDroppedBetweenOperationsIsMadeAgainAtTheNextOpen) {
         tx.commit();
     }
     EXPECT_EQ(c.connectCount(), 2);
-    EXPECT_NE(c.scalar(QStringLiteral("select pg_backend_pid()")).toLongLong(), backend);
+    EXPECT_NE(backendOf(c), backend);
     EXPECT_EQ(admin.scalar(QStringLiteral("select count(*) from t")).toInt(), 1);
-}
-
-// Another clerk's connection ends ours, as a server restart would.
-void endSession(Connection& admin, qlonglong backend) {
-    ASSERT_TRUE(admin.scalar(QStringLiteral("select pg_terminate_backend(?)"), {backend}).toBool());
-}
-
-qlonglong backendOf(Connection& c) {
-    return c.scalar(QStringLiteral("select pg_backend_pid()")).toLongLong();
 }
 
 // An operation whose connection broke is run again on a new one only when it
@@ -198,7 +196,8 @@ TEST_F(ServerTest, DeadlockVictimIsRunAgainAndBothFinish) {
     EXPECT_EQ(db_->scalar(QStringLiteral("select sum(n) from t")).toInt(), 4);
 }
 
-// Two connections take ids and bill numbers at the same moment: none twice.
+// Two connections take ids and bill numbers at the same moment, without
+// saving bills that would show a number as taken: none is issued twice.
 TEST_F(ServerTest, TwoConnectionsNumberingAtOnceNeverShareANumber) {
     constexpr int kEach = 200;
     std::vector<std::pair<qint32, QString>> issued[2];

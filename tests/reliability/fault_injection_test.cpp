@@ -13,7 +13,6 @@
 #include <QFile>
 #include <QSqlRecord>
 #include <QTemporaryDir>
-#include <cstdio>
 #include <functional>
 #include <map>
 #include <memory>
@@ -217,6 +216,25 @@ QString idList(std::initializer_list<qint32> ids) {
     return parts.join(QLatin1Char(','));
 }
 
+// A journal command on the selected bills, the selection made beforehand.
+Operation onSelection(const char* name, int checkUpdate, std::vector<qint32 Bills::*> selected,
+                      bool (*command)(entry::LoginContext&, entry::Prompter&), bool writes = true) {
+    return {name,
+            checkUpdate,
+            [selected](Desk& d, const Bills& b) {
+                QStringList ids;
+                for (qint32 Bills::*bill : selected) ids << QString::number(b.*bill);
+                d.ctx.gIdList = ids.join(QLatin1Char(','));
+            },
+            [command](Desk& d, const Bills&) { return command(d.ctx, d.prompter); },
+            {},
+            writes};
+}
+
+bool auditSelection(entry::LoginContext& ctx, entry::Prompter& prompter) {
+    return bill::checkBill(ctx, prompter, ctx.gIdList);
+}
+
 // The new and changed bills are opened, typed and saved all inside the swept
 // call, so every step of the save itself fails once too.
 const Operation kOperations[] = {
@@ -245,45 +263,12 @@ const Operation kOperations[] = {
      },
      [](Desk& d, const Bills&) { return d.session->save(); },
      {}},
-    {"audit",
-     1,
-     {},
-     [](Desk& d, const Bills& b) {
-         return bill::checkBill(d.ctx, d.prompter, idList({b.open, b.second}));
-     },
-     {}},
-    {"refused audit",
-     1,
-     {},
-     [](Desk& d, const Bills& b) {
-         return bill::checkBill(d.ctx, d.prompter, idList({b.open, b.audited}));
-     },
-     {},
-     false},
-    {"un-audit",
-     1,
-     [](Desk& d, const Bills& b) { d.ctx.gIdList = idList({b.audited}); },
-     [](Desk& d, const Bills&) { return bill::unCheckBill(d.ctx, d.prompter); },
-     {}},
-    {"void",
-     0,
-     [](Desk& d, const Bills& b) {
-         d.ctx.gIdList = idList({b.open, b.second});
-     },
-     [](Desk& d, const Bills&) { return bill::cancelBill(d.ctx, d.prompter); },
-     {}},
-    {"un-void",
-     0,
-     [](Desk& d, const Bills& b) { d.ctx.gIdList = idList({b.voided}); },
-     [](Desk& d, const Bills&) { return bill::unCancelBill(d.ctx, d.prompter); },
-     {}},
-    {"delete",
-     0,
-     [](Desk& d, const Bills& b) {
-         d.ctx.gIdList = idList({b.open, b.second});
-     },
-     [](Desk& d, const Bills&) { return bill::deleteBill(d.ctx, d.prompter); },
-     {}},
+    onSelection("audit", 1, {&Bills::open, &Bills::second}, auditSelection),
+    onSelection("refused audit", 1, {&Bills::open, &Bills::audited}, auditSelection, false),
+    onSelection("un-audit", 1, {&Bills::audited}, bill::unCheckBill),
+    onSelection("void", 0, {&Bills::open, &Bills::second}, bill::cancelBill),
+    onSelection("un-void", 0, {&Bills::voided}, bill::unCancelBill),
+    onSelection("delete", 0, {&Bills::open, &Bills::second}, bill::deleteBill),
     {"split",
      0,
      [](Desk& d, const Bills& b) { d.ctx.gCurrentInterId = b.source; },
@@ -291,21 +276,8 @@ const Operation kOperations[] = {
          return bill::splitSave(d.ctx, d.prompter, {QStringLiteral("1"), QStringLiteral("0.5")});
      },
      {}},
-    {"write-off",
-     0,
-     [](Desk& d, const Bills& b) {
-         d.ctx.gIdList = idList({b.plus, b.minus});
-     },
-     [](Desk& d, const Bills&) { return bill::hxBill(d.ctx, d.prompter); },
-     {}},
-    {"uneven write-off",
-     0,
-     [](Desk& d, const Bills& b) {
-         d.ctx.gIdList = idList({b.uneven, b.unevenRed});
-     },
-     [](Desk& d, const Bills&) { return bill::hxBill(d.ctx, d.prompter); },
-     {},
-     false},
+    onSelection("write-off", 0, {&Bills::plus, &Bills::minus}, bill::hxBill),
+    onSelection("uneven write-off", 0, {&Bills::uneven, &Bills::unevenRed}, bill::hxBill, false),
     {"un-write-off",
      0,
      {},
@@ -464,8 +436,6 @@ TEST_P(FaultSweep, EachFailingStepIsToldAndUndoneOrEndsAsACleanRun) {
     ASSERT_EQ(differing(clean.before, clean.after).isEmpty(), !op.writes);
     ASSERT_TRUE(clean.lockFree);
 
-    int reported = 0;
-    int succeeded = 0;
     for (long n = 1; n <= clean.steps; ++n) {
         SCOPED_TRACE(QStringLiteral("%1, step %2 of %3 fails")
                          .arg(QLatin1String(op.name))
@@ -475,21 +445,12 @@ TEST_P(FaultSweep, EachFailingStepIsToldAndUndoneOrEndsAsACleanRun) {
         const Outcome run = runOnce(op, n, false);
         ASSERT_TRUE(run.fired);
         EXPECT_TRUE(run.lockFree) << "the write lock outlived the operation";
-        if (qEnvironmentVariableIsSet("OTHERIN_SWEEP_TRACE")) {
-            std::printf("step %ld: %d %s\n", n, run.result,
-                        run.told.join('/').toStdString().c_str());
-            for (const QString& t : differing(clean.after, run.after))
-                std::printf("--- %s clean:\n%s--- run:\n%s", qPrintable(t),
-                            qPrintable(clean.after.at(t)), qPrintable(run.after.at(t)));
-        }
         // A window opened and filled in the run may have reported a failed
         // look-up or number preview before a save that then went as usual.
         if (run.result == clean.result && endsAsClean(run.told, clean.told)) {
-            ++succeeded;
             EXPECT_EQ(differing(clean.after, run.after), QStringList());
             continue;
         }
-        ++reported;
         EXPECT_FALSE(run.result) << run.told.join(QLatin1Char('/')).toStdString();
         EXPECT_FALSE(run.told.isEmpty()) << "failed without a word";
         for (const QString& success : clean.told) EXPECT_FALSE(run.told.contains(success));
@@ -500,10 +461,6 @@ TEST_P(FaultSweep, EachFailingStepIsToldAndUndoneOrEndsAsACleanRun) {
                 << table.toStdString();
         }
     }
-    std::printf(
-        "[ sweep    ] %-16s %3ld steps: %3d failures reported and undone, %3d ended as a clean "
-        "run\n",
-        op.name, clean.steps, reported, succeeded);
 }
 
 INSTANTIATE_TEST_SUITE_P(Operations, FaultSweep, ::testing::ValuesIn(kOperations),
@@ -532,19 +489,13 @@ TEST(BrokenLayout, OffersNoSave) {
     EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from icstockbill")).toInt(), 0);
 }
 
-// The seam must see the driver's steps, or the sweep proves nothing.
-TEST(StepSeam, CountsTheDriversStepsAndFailsTheArmedOne) {
+TEST(StepSeam, FailsTheArmedStepAndAFailedReadIsNoEndOfRows) {
     if (TestDatabase::onServer()) GTEST_SKIP() << kSqliteOnly;
     // A call into the library keeps it among the program's own libraries,
     // where the seam's RTLD_NEXT look-up finds the real function.
     ASSERT_GT(sqlite3_libversion_number(), 0);
     TestDatabase db;
     db::Connection& c = db.connection();
-    {
-        Armed counting(0);
-        EXPECT_EQ(c.scalar(QStringLiteral("select 41+1")).toInt(), 42);
-        EXPECT_GE(faults.calls, 1);
-    }
     for (const int code : {SQLITE_IOERR, SQLITE_INTERRUPT}) {
         Armed armed(1, code);
         EXPECT_THROW(c.exec(QStringLiteral("create table t_seam(a)")), db::DbError);

@@ -25,6 +25,7 @@
 #include "bill/relation_operations.h"
 #include "bill/split_save.h"
 #include "editor/session_fixture.h"
+#include "ledger_text.h"
 #include "stock/ledger_check.h"
 
 using namespace otherin;
@@ -343,23 +344,6 @@ class LedgerInvariantTest : public otherin::testing::SessionTest,
         return faults;
     }
 
-    QString describe(const std::vector<stock::LedgerDifference>& differences) {
-        QStringList out;
-        for (const auto& d : differences) {
-            out << QStringLiteral("%1/%2/%3/%4/%5 ledger %6;%7 bills %8;%9")
-                       .arg(d.warehouseId)
-                       .arg(d.itemId)
-                       .arg(d.unitId)
-                       .arg(d.batch)
-                       .arg(d.place)
-                       .arg(QString::number(d.ledgerQty, 'g', 17),
-                            QString::number(d.ledgerAmount, 'g', 17),
-                            QString::number(d.billsQty, 'g', 17),
-                            QString::number(d.billsAmount, 'g', 17));
-        }
-        return out.join(QLatin1Char('\n'));
-    }
-
     const int seed = envInt("OTHERIN_LEDGER_SEED", kDefaultSeed);
     QRandomGenerator rng{static_cast<quint32>(seed)};
     int step = 0;
@@ -379,7 +363,7 @@ TEST_P(LedgerInvariantTest, LedgerEqualsTheCountingBillsAfterEveryOperation) {
         ASSERT_TRUE(differences.empty())
             << "after step " << step << " (" << kOpNames[static_cast<int>(op)] << ", done: " << ok
             << ", seed " << seed << "):\n"
-            << describe(differences).toStdString();
+            << otherin::testing::differenceTexts(differences).join('\n').toStdString();
     }
     QString figures;
     for (int i = 0; i < static_cast<int>(Op::Count); ++i)
@@ -418,57 +402,35 @@ class EmptyRowTest : public otherin::testing::SessionTest {
 };
 
 TEST_F(EmptyRowTest, OperationThatEmptiesAKeyRemovesItsRow) {
-    const auto list = [this](qint32 id) { ctx.gIdList = QString::number(id); };
+    // Each case saves a bill of 5 × 02.001 at 10 onto `stockBefore` × 10,
+    // selects it and runs its operation on it.
     const struct {
         const char* what;
         int checkUpdate;
-        std::function<bool()> run;
+        double stockBefore;
+        std::function<bool(qint32 id)> run;
         int rowsLeft;
     } cases[] = {
-        {"save", 0,
-         [&] {
-             stockOf(-5, -50);
-             return saveNewBill({QStringLiteral("5")}) > 0;
-         },
-         0},
-        {"change", 0,
-         [&] {
-             stockOf(-3, -30);
-             open(1, saveNewBill({QStringLiteral("5")}));
+        {"save", 0, -5, [](qint32 id) { return id > 0; }, 0},
+        {"change", 0, -3,
+         [&](qint32 id) {
+             open(1, id);
              typeCell(5, 1, QStringLiteral("3"));
              return moveTo(8, 1) && session->save();
          },
          0},
-        {"void", 0,
-         [&] {
-             list(saveNewBill({QStringLiteral("5")}));
-             return bill::cancelBill(ctx, prompter);
-         },
-         0},
-        {"un-void", 0,
-         [&] {
-             list(saveNewBill({QStringLiteral("5")}));
+        {"void", 0, 0, [&](qint32) { return bill::cancelBill(ctx, prompter); }, 0},
+        {"un-void", 0, 0,
+         [&](qint32) {
              if (!bill::cancelBill(ctx, prompter)) return false;
              stockOf(-5, -50);
              return bill::unCancelBill(ctx, prompter);
          },
          0},
-        {"delete", 0,
-         [&] {
-             list(saveNewBill({QStringLiteral("5")}));
-             return bill::deleteBill(ctx, prompter);
-         },
-         0},
-        {"audit", 1,
-         [&] {
-             stockOf(-5, -50);
-             return bill::checkBill(ctx, prompter,
-                                    QString::number(saveNewBill({QStringLiteral("5")})));
-         },
-         0},
-        {"un-audit", 1,
-         [&] {
-             list(saveNewBill({QStringLiteral("5")}));
+        {"delete", 0, 0, [&](qint32) { return bill::deleteBill(ctx, prompter); }, 0},
+        {"audit", 1, -5, [&](qint32) { return bill::checkBill(ctx, prompter, ctx.gIdList); }, 0},
+        {"un-audit", 1, 0,
+         [&](qint32) {
              return bill::checkBill(ctx, prompter, ctx.gIdList) && bill::unCheckBill(ctx, prompter);
          },
          1},
@@ -478,7 +440,10 @@ TEST_F(EmptyRowTest, OperationThatEmptiesAKeyRemovesItsRow) {
                     QStringLiteral("delete from icstockbill"),
                     QStringLiteral("delete from tblTimeStock")});
         ctx.gIsCheckUpdate = c.checkUpdate;
-        EXPECT_TRUE(c.run()) << c.what << ": " << prompter.lastText().toStdString();
+        if (c.stockBefore != 0) stockOf(c.stockBefore, c.stockBefore * 10);
+        const qint32 id = saveNewBill({QStringLiteral("5")});
+        ctx.gIdList = QString::number(id);
+        EXPECT_TRUE(c.run(id)) << c.what << ": " << prompter.lastText().toStdString();
         EXPECT_EQ(rows(), c.rowsLeft) << c.what;
         prompter.clear();
     }

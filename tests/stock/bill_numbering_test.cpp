@@ -8,6 +8,7 @@
 #include "db/transaction.h"
 #include "entry/login_context.h"
 #include "stock/bill_numbering.h"
+#include "support/qstring_print.h"
 #include "support/scripted_prompter.h"
 #include "support/test_database.h"
 
@@ -77,134 +78,6 @@ class BillNumberingTest : public ::testing::Test {
     ScriptedPrompter prompter_;
 };
 
-TEST_F(BillNumberingTest, PreviewAndIssuePadTheAdvancedCounter) {
-    counterRow(41, "QT", 6);
-    ctx_.gBillLength = 0;
-    EXPECT_EQ(preview(), QStringLiteral("QT000042"));
-    EXPECT_EQ(ctx_.gBillLength, 6);
-    EXPECT_FALSE(ctx_.gConnection.isOpen());
-    EXPECT_EQ(counter(), 41);  // a preview reserves nothing
-
-    const auto bill = saveBill(ctx_, prompter_);
-    ASSERT_TRUE(bill);
-    EXPECT_EQ(bill->id, 11);
-    EXPECT_EQ(bill->number, QStringLiteral("QT000042"));
-    EXPECT_EQ(counter(), 42);
-    EXPECT_EQ(maxNum(), 11);
-    EXPECT_EQ(preview(), QStringLiteral("QT000043"));
-    EXPECT_TRUE(prompter_.messages().empty());
-}
-
-TEST_F(BillNumberingTest, CounterLongerThanTheDigitCountGetsNoPadding) {
-    counterRow(99, "QT", 2);
-    EXPECT_EQ(preview(), QStringLiteral("QT100"));
-    EXPECT_EQ(saveBill(ctx_, prompter_)->number, QStringLiteral("QT100"));
-    EXPECT_EQ(formatBillNumber(QStringLiteral("X"), 7, 0), QStringLiteral("X7"));
-}
-
-TEST_F(BillNumberingTest, CounterIsThirtyTwoBitsWide) {
-    counterRow(32767, "QT", 6);
-    EXPECT_EQ(preview(), QStringLiteral("QT032768"));
-    EXPECT_EQ(saveBill(ctx_, prompter_)->number, QStringLiteral("QT032768"));
-    EXPECT_EQ(saveBill(ctx_, prompter_)->number, QStringLiteral("QT032769"));
-    EXPECT_EQ(counter(), 32769);
-
-    // The last 32-bit value is issued; past it the save fails and rolls back.
-    db_.exec(QStringLiteral("update tblMaxBillNo set fbillno=2147483646"));
-    EXPECT_EQ(saveBill(ctx_, prompter_)->number, QStringLiteral("QT2147483647"));
-    EXPECT_THROW(saveBill(ctx_, prompter_), db::DbError);
-    EXPECT_EQ(counter(), 2147483647);
-    EXPECT_EQ(bills(), 3);
-}
-
-TEST_F(BillNumberingTest, TypeWithoutCounterRowPreviewsNothingAndStartsAtBIn0000001) {
-    db_.exec(QStringLiteral(
-        "insert into tblMaxBillNo(ftypeid,fbillno,fPreLetter,flength) values(8,5,'X',3)"));
-    EXPECT_EQ(preview(), QString());
-    EXPECT_TRUE(prompter_.messages().empty());
-
-    ctx_.gBillLength = 3;  // seven digits whatever the digit count
-    EXPECT_EQ(saveBill(ctx_, prompter_)->number, QStringLiteral("BIn0000001"));
-    EXPECT_EQ(db_.scalar(QStringLiteral(
-                             "select fPreLetter||'/'||fbillno from tblMaxBillNo where ftypeid=7"))
-                  .toString(),
-              QStringLiteral("BIn/1"));
-    EXPECT_EQ(saveBill(ctx_, prompter_)->number, QStringLiteral("BIn002"));
-    EXPECT_EQ(
-        db_.scalar(QStringLiteral("select fbillno from tblMaxBillNo where ftypeid=8")).toInt(), 5);
-}
-
-TEST_F(BillNumberingTest, DatabaseWithoutIdCounterRowStartsAtOne) {
-    counterRow(0, "QT", 6);
-    db_.exec(QStringLiteral("delete from tblmaxNum"));
-    EXPECT_EQ(saveBill(ctx_, prompter_)->id, 1);
-    EXPECT_EQ(maxNum(), 1);
-    EXPECT_EQ(saveBill(ctx_, prompter_)->id, 2);
-    // The counter row is found without regard to the case of its name.
-    EXPECT_EQ(nextInternalId(db_.connection(), QStringLiteral("icstockbill")), 3);
-    EXPECT_EQ(db_.scalar(QStringLiteral("select count(*) from tblmaxNum")).toInt(), 1);
-}
-
-TEST_F(BillNumberingTest, OldestFreedNumberIsReusedWithoutAdvancingTheCounter) {
-    counterRow(41, "QT", 6);
-    db_.exec(
-        QStringLiteral("insert into tblBillNoAdd(finterid,fTypeId,fbillnumber) values"
-                       "(9,7,'QT000005'),(3,7,'QT000007'),(1,8,'X001')"));
-    ctx_.gIsAddDelNumber = 1;
-    EXPECT_EQ(preview(), QStringLiteral("QT000007"));
-    EXPECT_EQ(saveBill(ctx_, prompter_)->number, QStringLiteral("QT000007"));
-    EXPECT_EQ(counter(), 41);
-    EXPECT_EQ(db_.scalar(QStringLiteral("select group_concat(fbillnumber) from tblBillNoAdd "
-                                        "where fTypeId=7"))
-                  .toString(),
-              QStringLiteral("QT000005"));
-
-    // A freed number replaces a typed one too.
-    ctx_.gIsUpdateBillNo = 1;
-    EXPECT_EQ(saveBill(ctx_, prompter_, QStringLiteral("MY-1"))->number,
-              QStringLiteral("QT000005"));
-    EXPECT_EQ(counter(), 41);
-
-    // Only other types' numbers are left: the counter takes over again.
-    ctx_.gIsUpdateBillNo = 0;
-    EXPECT_EQ(preview(), QStringLiteral("QT000042"));
-    EXPECT_EQ(saveBill(ctx_, prompter_)->number, QStringLiteral("QT000042"));
-    EXPECT_EQ(db_.scalar(QStringLiteral("select count(*) from tblBillNoAdd")).toInt(), 1);
-}
-
-TEST_F(BillNumberingTest, FreedNumbersWaitWhileReuseIsOffButAnIssuedOneLeavesTheList) {
-    counterRow(41, "QT", 6);
-    db_.exec(
-        QStringLiteral("insert into tblBillNoAdd(finterid,fTypeId,fbillnumber) values"
-                       "(3,7,'QT000007'),(4,7,'QT000042')"));
-    EXPECT_EQ(preview(), QStringLiteral("QT000042"));
-    EXPECT_EQ(saveBill(ctx_, prompter_)->number, QStringLiteral("QT000042"));
-    EXPECT_EQ(counter(), 42);
-    EXPECT_EQ(
-        db_.scalar(QStringLiteral("select group_concat(fbillnumber) from tblBillNoAdd")).toString(),
-        QStringLiteral("QT000007"));
-}
-
-TEST_F(BillNumberingTest, TypedNumbersAreIssuedAsTypedAndDuplicatesOfAnyTypeRefused) {
-    counterRow(41, "QT", 6);
-    db_.exec(
-        QStringLiteral("insert into icstockbill(finterid,fbillno,ftrantype) values(1,'CG-9',1)"));
-    ctx_.gIsUpdateBillNo = 1;
-
-    EXPECT_FALSE(saveBill(ctx_, prompter_, QStringLiteral(" CG-9 ")));
-    EXPECT_TRUE(prompter_.onlyMessage(QStringLiteral("单据编号不能重复!"), entry::Icon::Critical,
-                                      QStringLiteral("其它入库单")));
-    EXPECT_FALSE(ctx_.gConnection.isOpen());
-    EXPECT_EQ(maxNum(), 10);
-    EXPECT_EQ(counter(), 41);
-    EXPECT_EQ(bills(), 1);
-
-    // A typed number still advances the counter.
-    EXPECT_EQ(saveBill(ctx_, prompter_, QStringLiteral("O'Brien-1"))->number,
-              QStringLiteral("O'Brien-1"));
-    EXPECT_EQ(counter(), 42);
-}
-
 TEST_F(BillNumberingTest, TypedNumberTakenAfterTheCheckFailsInsideTheTransaction) {
     counterRow(41, "QT", 6);
     ctx_.gIsUpdateBillNo = 1;
@@ -221,7 +94,8 @@ TEST_F(BillNumberingTest, TypedNumberTakenAfterTheCheckFailsInsideTheTransaction
 // Typed numbers, saved one after the other on bills CG-9 (type 1), QT-5 and
 // one without a number (type 7). What is checked is what is stored: the text
 // trimmed. With gIsUpdateBillNo 1 the check spans every type before the
-// save; any other typing setting still never stores a number twice in a type.
+// save and takes no id; any other typing setting still never stores a number
+// twice in a type. A stored typed number still moves the counter on.
 TEST_F(BillNumberingTest, TypedNumbersAreStoredTrimmedAndNeverTwiceInAType) {
     counterRow(41, "QT", 6);
     db_.exec(
@@ -239,6 +113,7 @@ TEST_F(BillNumberingTest, TypedNumbersAreStoredTrimmedAndNeverTwiceInAType) {
         {1, "DUP", Outcome::RefusedBeforeSave, ""},
         {1, "DUP  ", Outcome::RefusedBeforeSave, ""},
         {1, " CG-9", Outcome::RefusedBeforeSave, ""},
+        {1, "O'Brien-1", Outcome::Stored, "O'Brien-1"},
         {2, "CG-9 ", Outcome::Stored, "CG-9"},  // another type's number
         {2, " QT-5", Outcome::RefusedInsideSave, ""},
         {2, " DUP", Outcome::RefusedInsideSave, ""},
@@ -253,6 +128,8 @@ TEST_F(BillNumberingTest, TypedNumbersAreStoredTrimmedAndNeverTwiceInAType) {
         ctx_.gIsUpdateBillNo = c.typing;
         prompter_.clear();
         const QString typed = QString::fromUtf8(c.typed);
+        const int counterBefore = counter();
+        const int idsBefore = maxNum();
         switch (c.outcome) {
             case Outcome::Stored: {
                 const auto bill = saveBill(ctx_, prompter_, typed);
@@ -263,15 +140,22 @@ TEST_F(BillNumberingTest, TypedNumbersAreStoredTrimmedAndNeverTwiceInAType) {
                                {bill->id})
                         .toString(),
                     QString::fromUtf8(c.stored));
+                EXPECT_EQ(counter(), counterBefore + 1);
                 ++stored;
                 break;
             }
             case Outcome::RefusedBeforeSave:
                 EXPECT_FALSE(saveBill(ctx_, prompter_, typed));
-                EXPECT_EQ(prompter_.lastText(), QStringLiteral("单据编号不能重复!"));
+                EXPECT_TRUE(prompter_.onlyMessage(QStringLiteral("单据编号不能重复!"),
+                                                  entry::Icon::Critical,
+                                                  QStringLiteral("其它入库单")));
+                EXPECT_FALSE(ctx_.gConnection.isOpen());
+                EXPECT_EQ(maxNum(), idsBefore);
+                EXPECT_EQ(counter(), counterBefore);
                 break;
             case Outcome::RefusedInsideSave:
                 EXPECT_THROW(saveBill(ctx_, prompter_, typed), DuplicateBillNumber);
+                EXPECT_EQ(counter(), counterBefore);
                 break;
         }
         EXPECT_EQ(bills(), stored);
@@ -281,58 +165,111 @@ TEST_F(BillNumberingTest, TypedNumbersAreStoredTrimmedAndNeverTwiceInAType) {
         2);
 }
 
-// Whatever the source of a number, one a bill of the type carries is never
-// issued: the counter passes it, a freed one leaves the list. Three bills are
-// saved per case from counter 41 (prefix QT, six digits).
-TEST(BillNumberSourcesTest, NumbersCarriedByABillOfTheTypeAreNeverIssued) {
+// Where the number of each save comes from: the counter, padded to the digits
+// the preview read and passing numbers a bill of the type carries; a freed
+// number, oldest first, when reuse is on and no bill of the type took it
+// since; or the text typed. Bills are saved from id 1 on a fresh database.
+TEST(BillNumberSourcesTest, EachSaveTakesTheNextNumberNoBillOfTheTypeCarries) {
     struct Case {
         const char* name;
-        QStringList bills;  // "type:number"
-        QStringList freed;  // "id:type:number"
+        QStringList counters = {};  // "type:counter:prefix:digits"
+        QStringList bills = {};     // "type:number"
+        QStringList freed = {};     // "id:type:number"
+        int reuse = 1;
+        const char* typed = nullptr;  // typed by hand, typing switch 1
+        int digits = 0;               // the context's digit count before the preview
         const char* preview;
         QStringList issued;
-        int counterAfter;
-        const char* freedAfter;
+        bool exhausted = false;  // the save after the issued ones fails
+        const char* countersAfter;
+        const char* freedAfter = "";
     };
     const Case cases[] = {
-        {"counter passes typed numbers",
-         {"7:QT000042", "7:QT000043", "7:QT000045"},
-         {},
-         "QT000044",
-         {"QT000044", "QT000046", "QT000047"},
-         47,
-         ""},
-        {"another type's number does not stop the counter",
-         {"8:QT000042", "7:"},
-         {},
-         "QT000042",
-         {"QT000042", "QT000043", "QT000044"},
-         44,
-         ""},
-        {"freed numbers taken since are dropped",
-         {"7:QT000007", "7:QT000042"},
-         {"3:7:QT000007", "5:7:  ", "9:7:QT000005", "1:8:X001"},
-         "QT000005",
-         {"QT000005", "QT000043", "QT000044"},
-         44,
-         "X001"},
-        {"a freed number of another type's bill is still free",
-         {"8:QT000007"},
-         {"3:7:QT000007"},
-         "QT000007",
-         {"QT000007", "QT000042", "QT000043"},
-         43,
-         ""},
+        {.name = "the counter is padded to the type's digits",
+         .counters = {"7:41:QT:6"},
+         .preview = "QT000042",
+         .issued = {"QT000042", "QT000043"},
+         .countersAfter = "7:QT43"},
+        {.name = "a counter longer than its digits is not padded",
+         .counters = {"7:99:QT:2"},
+         .preview = "QT100",
+         .issued = {"QT100"},
+         .countersAfter = "7:QT100"},
+        {.name = "the counter is 32 bits wide",
+         .counters = {"7:32767:QT:6"},
+         .preview = "QT032768",
+         .issued = {"QT032768", "QT032769"},
+         .countersAfter = "7:QT32769"},
+        {.name = "past the last 32-bit number the save fails and rolls back",
+         .counters = {"7:2147483646:QT:6"},
+         .preview = "QT2147483647",
+         .issued = {"QT2147483647"},
+         .exhausted = true,
+         .countersAfter = "7:QT2147483647"},
+        {.name = "a type without a counter row starts at BIn0000001",
+         .counters = {"8:5:X:3"},
+         .digits = 3,
+         .preview = "",
+         .issued = {"BIn0000001", "BIn002"},
+         .countersAfter = "7:BIn2,8:X5"},
+        {.name = "the counter passes typed numbers",
+         .counters = {"7:41:QT:6"},
+         .bills = {"7:QT000042", "7:QT000043", "7:QT000045"},
+         .preview = "QT000044",
+         .issued = {"QT000044", "QT000046", "QT000047"},
+         .countersAfter = "7:QT47"},
+        {.name = "another type's number does not stop the counter",
+         .counters = {"7:41:QT:6"},
+         .bills = {"8:QT000042", "7:"},
+         .preview = "QT000042",
+         .issued = {"QT000042", "QT000043", "QT000044"},
+         .countersAfter = "7:QT44"},
+        {.name = "the oldest free freed number goes first, those taken since are dropped",
+         .counters = {"7:41:QT:6"},
+         .bills = {"7:QT000007", "7:QT000042"},
+         .freed = {"3:7:QT000007", "5:7:  ", "9:7:QT000005", "1:8:X001", "4:7:QT000009"},
+         .preview = "QT000009",
+         .issued = {"QT000009", "QT000005", "QT000043"},
+         .countersAfter = "7:QT43",
+         .freedAfter = "X001"},
+        {.name = "a freed number of another type's bill is still free",
+         .counters = {"7:41:QT:6"},
+         .bills = {"8:QT000007"},
+         .freed = {"3:7:QT000007"},
+         .preview = "QT000007",
+         .issued = {"QT000007", "QT000042", "QT000043"},
+         .countersAfter = "7:QT43"},
+        {.name = "freed numbers wait while reuse is off, but an issued one leaves the list",
+         .counters = {"7:41:QT:6"},
+         .freed = {"3:7:QT000007", "4:7:QT000042"},
+         .reuse = 0,
+         .preview = "QT000042",
+         .issued = {"QT000042"},
+         .countersAfter = "7:QT42",
+         .freedAfter = "QT000007"},
+        {.name = "a freed number replaces a typed one; a typed one moves the counter",
+         .counters = {"7:41:QT:6"},
+         .freed = {"3:7:QT000007"},
+         .typed = "MY-1",
+         .preview = "QT000007",
+         .issued = {"QT000007", "MY-1"},
+         .countersAfter = "7:QT42"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TestDatabase db;
         entry::LoginContext ctx;
         setUpContext(ctx, db.connectionString());
-        ctx.gIsAddDelNumber = 1;
+        ctx.gIsAddDelNumber = c.reuse;
+        ctx.gIsUpdateBillNo = c.typed ? 1 : 0;
+        ctx.gBillLength = c.digits;
         ScriptedPrompter prompter;
-        db.exec(QStringLiteral(
-            "insert into tblMaxBillNo(ftypeid,fbillno,fPreLetter,flength) values(7,41,'QT',6)"));
+        for (const QString& r : c.counters) {
+            db.exec(QStringLiteral("insert into tblMaxBillNo(ftypeid,fbillno,fPreLetter,flength) "
+                                   "values(?,?,?,?)"),
+                    {r.section(':', 0, 0).toInt(), r.section(':', 1, 1).toLongLong(),
+                     r.section(':', 2, 2), r.section(':', 3, 3).toInt()});
+        }
         int id = 100;
         for (const QString& b : c.bills) {
             const QString number = b.section(':', 1);  // null when blank: stored as ''
@@ -348,16 +285,26 @@ TEST(BillNumberSourcesTest, NumbersCarriedByABillOfTheTypeAreNeverIssued) {
                 {f.section(':', 0, 0).toInt(), f.section(':', 1, 1).toInt(), f.section(':', 2)});
         }
         EXPECT_EQ(previewBillNumber(ctx, prompter, 7), QString::fromUtf8(c.preview));
+        EXPECT_FALSE(ctx.gConnection.isOpen());
         QStringList issued;
         for (int i = 0; i < c.issued.size(); ++i) {
-            const auto bill = saveBill(ctx, prompter);
+            const auto bill = saveBill(ctx, prompter, QString::fromUtf8(c.typed));
             ASSERT_TRUE(bill);
+            EXPECT_EQ(bill->id, i + 1);
             issued << bill->number;
         }
         EXPECT_EQ(issued, c.issued);
-        EXPECT_EQ(
-            db.scalar(QStringLiteral("select fbillno from tblMaxBillNo where ftypeid=7")).toInt(),
-            c.counterAfter);
+        if (c.exhausted) {
+            EXPECT_THROW(saveBill(ctx, prompter), db::DbError);
+        }
+        QStringList counters;
+        db::Query q = db.connection().prepare(QStringLiteral(
+            "select ftypeid||':'||fPreLetter||fbillno from tblMaxBillNo order by ftypeid"));
+        q.exec();
+        while (q.next()) counters << q.value(0).toString();
+        EXPECT_EQ(counters.join(QLatin1Char(',')), QString::fromUtf8(c.countersAfter));
+        EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from icstockbill")).toInt(),
+                  c.bills.size() + c.issued.size());
         EXPECT_EQ(db.scalar(QStringLiteral("select coalesce(group_concat(fbillnumber),'') from "
                                            "tblBillNoAdd"))
                       .toString(),
@@ -436,7 +383,11 @@ TEST_F(BillNumberingTest, FailedSaveKeepsTheIdUsedAndTheNumberCounterUnchanged) 
     EXPECT_THROW(issueBillNumber(ctx_, QString()), db::DbError);
     db::TransactionGuard tx(ctx_.gConnection);
     EXPECT_THROW(issueBillId(ctx_, prompter_, QString()), db::DbError);
+    tx.rollback();
     EXPECT_EQ(maxNum(), 12);
+    // The id counter row is found without regard to the case of its name.
+    EXPECT_EQ(nextInternalId(db_.connection(), QStringLiteral("icstockbill")), 13);
+    EXPECT_EQ(db_.scalar(QStringLiteral("select count(*) from tblmaxNum")).toInt(), 1);
 }
 
 TEST_F(BillNumberingTest, PreviewFailureIsReportedAndGivesNothing) {

@@ -118,7 +118,7 @@ TEST_F(ItemLookupTest, UnitsAreLimitedToTheLinesUnitGroup) {
     EXPECT_EQ(ctx_.lookup.unitFactor.toDouble(), 10.0);
 }
 
-TEST_F(ItemLookupTest, OtherClassesNeedUnlockedLeavesAndKeepItemFields) {
+TEST_F(ItemLookupTest, OtherClassesNeedUnlockedLeavesAndKeepItemFieldsAndUnknownKindsFail) {
     ASSERT_TRUE(find(kLookupBaseData, kClassItem, "01.001"));
     ASSERT_TRUE(find(kLookupBaseData, 5, "01"));
     EXPECT_EQ(ctx_.lookup.name, QStringLiteral("原料仓"));
@@ -129,10 +129,7 @@ TEST_F(ItemLookupTest, OtherClassesNeedUnlockedLeavesAndKeepItemFields) {
     ASSERT_TRUE(find(kLookupSubType, 5, "A"));
     EXPECT_EQ(ctx_.lookup.name, QStringLiteral("甲类"));
     EXPECT_TRUE(prompter_.messages().empty());
-}
-
-TEST_F(ItemLookupTest, UnknownKindFailsWithAMessage) {
-    EXPECT_FALSE(find(9, kClassItem, "01.001"));
+    EXPECT_FALSE(find(9, kClassItem, "01.001"));  // an unknown kind of look-up
     EXPECT_EQ(prompter_.messages().size(), 1u);
 }
 

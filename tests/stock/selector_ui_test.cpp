@@ -92,7 +92,7 @@ TEST_F(SelectorUiTest, RecordSelectorListsTypedItemsAndAnswersTheChosenOne) {
 
 // Codes and names are read whole when the selector opens and after every
 // search; OK takes the current row, Cancel nothing.
-TEST_F(SelectorUiTest, SelectorShowsWholeCodesAndNamesAndHasOkAndCancel) {
+TEST_F(SelectorUiTest, SelectorShowsWholeCodesAndNamesAndOkTakesTheCurrentRowCancelNothing) {
     RecordSelectorDialog dialog(itemInput(""), true, prompter_, title_);
     ASSERT_TRUE(dialog.load());
     dialog.show();
@@ -173,7 +173,6 @@ TEST_F(SelectorUiTest, ItemsCanBeSoughtByModelAndOtherClassesByTree) {
     RecordSelectorDialog warehouses(stocks, false, prompter_, title_);
     ASSERT_TRUE(warehouses.load());
     EXPECT_EQ(codes(warehouses), (QStringList{"01", "02", "03", "04", "07"}));
-    EXPECT_EQ(warehouses.model().columnCount(), 2);
     selectRows(warehouses.view(), {0, 1});  // one choice only outside items
     warehouses.accept();
     EXPECT_EQ(warehouses.answer().key, QStringLiteral("501"));
@@ -242,7 +241,6 @@ class BatchPickerWindowTest : public ::testing::Test {
 
 TEST_F(BatchPickerWindowTest, DoubleClickPicksTheRowAndCloses) {
     stock::BatchPickerWindow window(ctx_, prompter_);
-    EXPECT_EQ(window.windowTitle(), QStringLiteral("批号选择"));
     ASSERT_TRUE(window.load());
     EXPECT_TRUE(ctx_.pickedBatch.isEmpty());  // a new opening forgets the last pick
     window.show();
@@ -258,8 +256,8 @@ TEST_F(BatchPickerWindowTest, DoubleClickPicksTheRowAndCloses) {
     EXPECT_EQ(ctx_.pickedUnitCost, QStringLiteral("2.5"));
 }
 
-// Each row names its warehouse; an empty list says why it is empty.
-TEST_F(BatchPickerWindowTest, RowsNameTheirWarehouseAndAnEmptyListSaysWhy) {
+// Each row names its warehouse; a search that finds nothing says so.
+TEST_F(BatchPickerWindowTest, RowsNameTheirWarehouseAndAFruitlessSearchSaysSo) {
     db_.exec(
         QStringLiteral("insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fqty,"
                        "famount) values(502,1101,704,'B1',1,1)"));
@@ -279,14 +277,9 @@ TEST_F(BatchPickerWindowTest, RowsNameTheirWarehouseAndAnEmptyListSaysWhy) {
     QTest::keyClicks(window.searchBox(), QStringLiteral("zz"));
     EXPECT_EQ(window.note(), QStringLiteral("没有批号包含“zz”的库存"));
     EXPECT_TRUE(window.findChild<QLabel*>(QStringLiteral("note"))->isVisible());
-
-    ctx_.batchItemId = QStringLiteral("1102");  // nothing on hand
-    ASSERT_TRUE(window.load());
-    EXPECT_EQ(window.model().rowCount(), 0);
-    EXPECT_EQ(window.note(), QStringLiteral("01.002 冷轧钢板 没有库存，无批号可选"));
 }
 
-TEST_F(BatchPickerWindowTest, SearchThenEnterPicksAndEscapePicksNothing) {
+TEST_F(BatchPickerWindowTest, SearchThenEnterPicksAndAnEmptyListSaysWhyAndPicksNothing) {
     stock::BatchPickerWindow window(ctx_, prompter_);
     ASSERT_TRUE(window.load());
     window.show();
@@ -301,6 +294,8 @@ TEST_F(BatchPickerWindowTest, SearchThenEnterPicksAndEscapePicksNothing) {
     ASSERT_TRUE(window.load());
     window.show();
     EXPECT_EQ(window.searchBox()->text(), QString());
+    EXPECT_EQ(window.model().rowCount(), 0);
+    EXPECT_EQ(window.note(), QStringLiteral("01.002 冷轧钢板 没有库存，无批号可选"));
     QTest::keyClick(window.view(), Qt::Key_Return);
     EXPECT_TRUE(window.isVisible());  // nothing to pick: the window stays
     QTest::keyClick(window.view(), Qt::Key_Escape);
