@@ -1,15 +1,17 @@
 // Saves new bills on a database through the editor session, as a clerk
-// at one workstation would, and prints one line per result. scripts/soak runs
-// several of these at once on one file.
+// at one workstation would, and prints one line per result. Several of these
+// run at once on one file in the reliability tests.
 //
-//     save_worker --db PATH|URL --count N --seed S [--typed-every K]
+//     save_worker --db PATH|URL --count N --seed S [--typed-every K] [--wait-for-go]
 //
 // Every save is a bill of warehouse 02 with one line of item 02.001. With
 // --typed-every K every K-th save types a number in the counter's own format,
 // drawn (with --seed) from the first 2N numbers and sometimes padded with
 // blanks, so typed numbers collide with each other and with the counter.
-// Freed numbers are reused. Output, flushed line by line so a killed worker
-// leaves whole lines:
+// Freed numbers are reused. With --wait-for-go the worker prepares, then waits
+// for a line on standard input before its first save, so workers started one
+// after the other begin saving together. Output, flushed line by line so a
+// killed worker leaves whole lines:
 //
 //     ok<TAB>internal id<TAB>bill number        the save stored the bill
 //     fail<TAB>typed text<TAB>what the user was told
@@ -64,6 +66,7 @@ struct Options {
     int count = 0;
     quint32 seed = 1;
     int typedEvery = 0;
+    bool waitForGo = false;
 };
 
 void setUpContext(entry::LoginContext& ctx, const QString& database) {
@@ -97,6 +100,10 @@ class Worker {
     // False when the editor could not even be laid out.
     bool run() {
         const auto [prefix, digits] = numberFormat(ctx_);
+        if (options_.waitForGo) {
+            char line[16];
+            if (!std::fgets(line, sizeof line, stdin)) return false;
+        }
         int stored = 0;
         for (int i = 1; i <= options_.count; ++i) {
             QString typed;
@@ -175,7 +182,9 @@ std::optional<Options> parse(const QCoreApplication& app) {
     const QCommandLineOption typedEvery(QStringLiteral("typed-every"),
                                         QStringLiteral("type the number of every k-th bill"),
                                         QStringLiteral("k"), QStringLiteral("0"));
-    parser.addOptions({db, count, seed, typedEvery});
+    const QCommandLineOption waitForGo(QStringLiteral("wait-for-go"),
+                                       QStringLiteral("start saving on a line of standard input"));
+    parser.addOptions({db, count, seed, typedEvery, waitForGo});
     parser.process(app);
     Options o;
     bool countOk = false, seedOk = false, typedOk = false;
@@ -183,6 +192,7 @@ std::optional<Options> parse(const QCoreApplication& app) {
     o.count = parser.value(count).toInt(&countOk);
     o.seed = parser.value(seed).toUInt(&seedOk);
     o.typedEvery = parser.value(typedEvery).toInt(&typedOk);
+    o.waitForGo = parser.isSet(waitForGo);
     if (o.db.isEmpty() || !countOk || o.count < 0 || !seedOk || !typedOk || o.typedEvery < 0) {
         std::fputs(qPrintable(parser.helpText()), stderr);
         return std::nullopt;
