@@ -123,11 +123,13 @@ TEST_F(GridModelTest, LayoutIsOneResetAndEditsAreCheckedByColumn) {
     EXPECT_EQ(form_.strip.headerData(4, Qt::Horizontal, ColumnWidthRole).toDouble(), 1200.0);
 
     QSignalSpy edited(&g, &LineGrid::cellEdited);
+    QSignalSpy changed(&g, &QAbstractItemModel::dataChanged);
     EXPECT_TRUE(g.setData(at(5, 1), QStringLiteral(" 4 "), Qt::EditRole));
     EXPECT_EQ(g.data(at(5, 1), Qt::DisplayRole).toString(), QStringLiteral("4.00"));
     EXPECT_TRUE(g.setData(at(6, 1), QStringLiteral("2.345"), Qt::EditRole));
     EXPECT_EQ(g.text(6, 1), QStringLiteral("2.35"));  // rounded to the column's decimals
     EXPECT_EQ(g.text(7, 1), QStringLiteral("9.40"));  // amount follows
+    EXPECT_EQ(changed.count(), 4);                    // each typed cell and the amount after each
 
     EXPECT_FALSE(g.setData(at(5, 1), QStringLiteral("abc"), Qt::EditRole));
     EXPECT_FALSE(g.setData(at(7, 1), QStringLiteral("-1"), Qt::EditRole));  // amounts from 0

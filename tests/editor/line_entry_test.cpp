@@ -534,10 +534,13 @@ TEST_F(ItemImportTest, ThreeItemsAtRowFourFillItAndPushTheRestDown) {
     const ColumnMap& col = form->columns;
     EXPECT_EQ(g.text(col.itemCode, 4), QStringLiteral("01.001"));
     EXPECT_EQ(g.key(col.itemCode, 4), QStringLiteral("1101"));
+    EXPECT_EQ(g.code(col.itemCode, 4), QStringLiteral("01.001"));
     EXPECT_EQ(g.text(col.itemName, 4), QStringLiteral("冷轧钢板"));
+    EXPECT_EQ(g.text(col.itemModel, 4), QStringLiteral("1.0×1250×2500mm"));
     EXPECT_DOUBLE_EQ(g.value(col.quantity, 4), 2.5);
     EXPECT_EQ(g.text(col.unit, 4), QStringLiteral("千克"));
     EXPECT_EQ(g.key(col.unit, 4), QStringLiteral("704"));
+    EXPECT_EQ(g.code(col.unit, 4), QStringLiteral("KG"));
     EXPECT_EQ(g.text(form->unitGroupColumn(), 4), QStringLiteral("602"));
     EXPECT_EQ(g.text(form->warehouseColumn(), 4), QStringLiteral("501"));
     // Only what the import fills changes in the active row.
