@@ -96,7 +96,7 @@ class EditorWindowTest : public ::testing::Test {
     std::unique_ptr<frmMainBill> window;
 };
 
-TEST_F(EditorWindowTest, LaysOutHeaderFieldsAndColumnsFromTheMetadata) {
+TEST_F(EditorWindowTest, LaysOutFieldsAndColumnsFromTheMetadataAndTheStripFollowsTheGrid) {
     open();
     editor::HeaderPanel& header = *window->headerPanel();
     const int visible =
@@ -139,11 +139,8 @@ TEST_F(EditorWindowTest, LaysOutHeaderFieldsAndColumnsFromTheMetadata) {
         EXPECT_EQ(strip.columnWidth(c - 1), view().columnWidth(c - 1)) << c;
     }
     EXPECT_EQ(strip.verticalHeader()->width(), view().verticalHeader()->width());
-}
 
-TEST_F(EditorWindowTest, StripFollowsTheGridThroughResizesScrollsAndResets) {
-    open();
-    editor::TotalsView& strip = *window->totalsView();
+    // The strip follows the grid through resizes, scrolls and resets.
     view().horizontalHeader()->resizeSection(kName - 1, 300);
     EXPECT_EQ(strip.columnWidth(kName - 1), 300);
 

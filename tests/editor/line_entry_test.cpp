@@ -335,7 +335,7 @@ TEST_F(LineEntryTest, AskToSaveOnlyWhenTheBillChanged) {
 
 using LookupTest = EditorTest;
 
-TEST_F(LookupTest, HeaderCodeIsCheckedThenShownByName) {
+TEST_F(LookupTest, HeaderCodeTypedOrChosenIsCheckedThenShownByName) {
     open();
     editor->headerFocus(3);
     EXPECT_TRUE(editor->state().lookupButtonEnabled);
@@ -374,14 +374,12 @@ TEST_F(LookupTest, HeaderCodeIsCheckedThenShownByName) {
     editor->setHeaderText(4, QStringLiteral("任意摘要"));
     EXPECT_TRUE(editor->headerValidate(4));
     EXPECT_EQ(prompter.messages().size(), 2u);
-}
 
-TEST_F(LookupTest, HeaderSelectorAndEnter) {
-    open();
+    // The selector's choice is checked and shown alike; Enter moves on in tab order.
+    prompter.clear();
     editor->headerFocus(3);
     records.answers.push_back({"503", "03", "包装材料仓"});
     editor->lookupCommand();
-    const HeaderField& stock = *form->headerField(3);
     EXPECT_EQ(stock.keyValue, QStringLiteral("503"));
     EXPECT_EQ(stock.text, QStringLiteral("03"));
     EXPECT_EQ(stock.code, QStringLiteral("03"));
