@@ -1,7 +1,12 @@
+// Line and header entry through the controller on the demo layout: typed
+// codes, look-ups and selectors, checks when the cursor leaves a cell, and
+// the import of several chosen items.
 #include <QSignalSpy>
 #include <functional>
 
+#include "editor/item_import.h"
 #include "editor_fixture.h"
+#include "entry/edit_mode.h"
 
 using namespace otherin;
 using namespace otherin::editor;
@@ -71,21 +76,6 @@ TEST_F(LineEntryTest, UnknownItemCodeIsRefusedThenLetPassOnceThenRefusedAgain) {
     EXPECT_EQ(prompter.messages().size(), 2u);
 }
 
-TEST_F(LineEntryTest, LinesAreEnteredWithoutGaps) {
-    open();
-    enterItem(1, QStringLiteral("01.009"));
-    enterItem(2, QStringLiteral("02.001"));
-    EXPECT_FALSE(move(2, 2, 5, 5));
-    EXPECT_TRUE(move(2, 2, 5, 3));
-
-    // A refused move puts the confirmed code back into the look-up cell.
-    ASSERT_TRUE(move(5, 3, 1, 2));
-    ASSERT_TRUE(type(1, 2, QStringLiteral("01.0")));
-    EXPECT_FALSE(move(1, 2, 1, 5));
-    EXPECT_EQ(grid().text(1, 2), QStringLiteral("02.001"));
-    EXPECT_TRUE(prompter.messages().empty());
-}
-
 TEST_F(LineEntryTest, UnitBeforeItemAsksForTheItemFirst) {
     open();
     ASSERT_TRUE(move(1, 1, 4, 1));
@@ -96,9 +86,7 @@ TEST_F(LineEntryTest, UnitBeforeItemAsksForTheItemFirst) {
 
     ASSERT_TRUE(move(5, 1, 4, 1));
     editor->lookupCommand();
-    ASSERT_EQ(prompter.messages().size(), 2u);
-    EXPECT_EQ(prompter.messages()[1].text, QStringLiteral("请先选择存货！"));
-    EXPECT_EQ(prompter.messages()[1].icon, entry::Icon::Exclamation);
+    EXPECT_EQ(prompter.messages().back().icon, entry::Icon::Exclamation);
     EXPECT_TRUE(units.inputs.empty());
 }
 
@@ -114,35 +102,6 @@ TEST_F(LineEntryTest, GridGrowsOneRowAtATimeNearItsEnd) {
     EXPECT_EQ(grid().rows(), 32);
     ASSERT_TRUE(move(5, 21, 5, 20));
     EXPECT_EQ(grid().rows(), 32);
-}
-
-TEST_F(LineEntryTest, TypedAmountSetsThePriceAndTheStripSumsTheColumns) {
-    open();
-    enterItem(1, QStringLiteral("01.009"));
-    ASSERT_TRUE(move(2, 1, 5, 1));
-    ASSERT_TRUE(type(5, 1, QStringLiteral("4")));
-    ASSERT_TRUE(move(5, 1, 6, 1));
-    ASSERT_TRUE(type(6, 1, QStringLiteral("2.5")));
-    EXPECT_EQ(grid().text(7, 1), QStringLiteral("10.00"));
-    ASSERT_TRUE(move(6, 1, 7, 1));
-    ASSERT_TRUE(type(7, 1, QStringLiteral("12")));
-    EXPECT_EQ(grid().value(6, 1), 3.0);
-    EXPECT_EQ(grid().text(6, 1), QStringLiteral("3.00"));
-    EXPECT_EQ(grid().text(7, 1), QStringLiteral("12.00"));
-    EXPECT_EQ(form->strip.text(5), QStringLiteral("4.00"));
-    EXPECT_EQ(form->strip.text(7), QStringLiteral("12.00"));
-
-    // A line of quantity 0 keeps its price.
-    enterItem(2, QStringLiteral("02.001"));
-    ASSERT_TRUE(move(2, 2, 5, 2));
-    ASSERT_TRUE(type(5, 2, QStringLiteral("0")));
-    ASSERT_TRUE(move(5, 2, 6, 2));
-    ASSERT_TRUE(type(6, 2, QStringLiteral("1.5")));
-    ASSERT_TRUE(move(6, 2, 7, 2));
-    ASSERT_TRUE(type(7, 2, QStringLiteral("7")));
-    EXPECT_EQ(grid().value(6, 2), 1.5);
-    EXPECT_EQ(form->strip.value(7), 19.0);
-    EXPECT_TRUE(prompter.messages().empty());
 }
 
 // Every line whose amount disagrees with quantity × price when an amount is
@@ -206,6 +165,12 @@ TEST_F(LineEntryTest, TypedAmountRepricesEveryLineThatDisagrees) {
     EXPECT_EQ(prices(), QStringLiteral("5.00 2.50 4.50 10.00 "));
     EXPECT_EQ(form->strip.text(7), QStringLiteral("44.00"));
     EXPECT_EQ(form->strip.text(5), QStringLiteral("8.00"));
+
+    // A line of quantity 0 keeps its price.
+    line(5, "0", "1.5", "1");
+    typeAmount(5, "7");
+    EXPECT_EQ(prices(), QStringLiteral("5.00 2.50 4.50 10.00 1.50"));
+    EXPECT_EQ(form->strip.value(7), 51.0);
 }
 
 // Lines are entered without gaps, however the rows above came to be empty.
@@ -215,6 +180,11 @@ TEST_F(LineEntryTest, GapCheckFollowsEveryWayARowEmptiesOrFills) {
     enterItem(2, QStringLiteral("02.001"));
     enterItem(3, QStringLiteral("02.002"));
     LineGrid& g = grid();
+    // A refused move puts the confirmed code back into the look-up cell.
+    ASSERT_TRUE(move(2, 3, 1, 2));
+    ASSERT_TRUE(type(1, 2, QStringLiteral("01.0")));
+    EXPECT_FALSE(move(1, 2, 1, 5));
+    EXPECT_EQ(g.text(1, 2), QStringLiteral("02.001"));
     struct Step {
         const char* what;
         std::function<void()> change;
@@ -361,6 +331,259 @@ TEST_F(LineEntryTest, AskToSaveOnlyWhenTheBillChanged) {
     prompter.expectQuestion(entry::Answer::Yes);
     EXPECT_TRUE(editor->askToSave());
     EXPECT_EQ(saves, 2);
+}
+
+using LookupTest = EditorTest;
+
+TEST_F(LookupTest, HeaderCodeTypedOrChosenIsCheckedThenShownByName) {
+    open();
+    editor->headerFocus(3);
+    EXPECT_TRUE(editor->state().lookupButtonEnabled);
+    EXPECT_FALSE(editor->state().lineCommandsEnabled);
+    EXPECT_TRUE(form->lookupImage.visible);
+
+    editor->setHeaderText(3, QStringLiteral("99"));
+    EXPECT_FALSE(editor->headerValidate(3));
+    EXPECT_TRUE(
+        prompter.onlyMessage(QStringLiteral("收料仓库输入不正确"), entry::Icon::Exclamation));
+    HeaderField& stock = *form->headerField(3);
+    EXPECT_TRUE(stock.code.isEmpty());
+    EXPECT_TRUE(stock.keyValue.isEmpty());
+
+    editor->setHeaderText(3, QStringLiteral(" 02 "));
+    EXPECT_TRUE(editor->headerValidate(3));
+    EXPECT_EQ(stock.text, QStringLiteral("02"));
+    EXPECT_EQ(stock.code, QStringLiteral("02"));
+    EXPECT_EQ(stock.keyValue, QStringLiteral("502"));
+    editor->headerLeave(3);
+    EXPECT_EQ(stock.text, QStringLiteral("五金仓"));
+    EXPECT_FALSE(form->lookupImage.visible);
+    EXPECT_FALSE(editor->state().lookupButtonEnabled);
+    editor->headerFocus(3);
+    EXPECT_EQ(stock.text, QStringLiteral("02"));
+
+    // Only a closing colon is left out of the message.
+    stock.caption = QStringLiteral("仓库");
+    editor->setHeaderText(3, QStringLiteral("98"));
+    EXPECT_FALSE(editor->headerValidate(3));
+    EXPECT_EQ(prompter.lastText(), QStringLiteral("仓库输入不正确"));
+
+    editor->setHeaderText(3, QString());
+    EXPECT_TRUE(editor->headerValidate(3));
+    EXPECT_TRUE(stock.keyValue.isEmpty());
+    editor->setHeaderText(4, QStringLiteral("任意摘要"));
+    EXPECT_TRUE(editor->headerValidate(4));
+    EXPECT_EQ(prompter.messages().size(), 2u);
+
+    // The selector's choice is checked and shown alike; Enter moves on in tab order.
+    prompter.clear();
+    editor->headerFocus(3);
+    records.answers.push_back({"503", "03", "包装材料仓"});
+    editor->lookupCommand();
+    EXPECT_EQ(stock.keyValue, QStringLiteral("503"));
+    EXPECT_EQ(stock.text, QStringLiteral("03"));
+    EXPECT_EQ(stock.code, QStringLiteral("03"));
+    ASSERT_EQ(records.inputs.size(), 1u);
+    EXPECT_EQ(records.inputs[0].accessCode, QStringLiteral("Z47QRT!&%MN"));
+    EXPECT_EQ(records.inputs[0].itemClass, QStringLiteral("5"));
+    EXPECT_EQ(records.inputs[0].itemClassList, QStringLiteral(",G01,G02,G03,"));
+    EXPECT_EQ(records.inputs[0].connectionString, db.connectionString());
+
+    ASSERT_TRUE(editor->headerValidate(3));
+    editor->headerLeave(3);
+    EXPECT_EQ(stock.text, QStringLiteral("包装材料仓"));
+
+    QSignalSpy next(editor.get(), &EditorController::headerFocusRequested);
+    editor->headerKey(3, EditorKey::Enter);  // tab order 0 -> 1
+    ASSERT_EQ(next.count(), 1);
+    EXPECT_EQ(next[0][0].toInt(), 1);
+    EXPECT_TRUE(prompter.messages().empty());
+}
+
+TEST_F(LookupTest, GridSelectorsConfirmWhatTheyChoose) {
+    open();
+    records.answers.push_back({"1121", "02.001", "六角螺栓"});
+    editor->gridKey(EditorKey::F7);
+    EXPECT_EQ(grid().text(1, 1), QStringLiteral("02.001"));
+    EXPECT_EQ(grid().key(1, 1), QStringLiteral("1121"));
+    EXPECT_EQ(grid().text(2, 1), QStringLiteral("六角螺栓"));
+    EXPECT_EQ(grid().text(4, 1), QStringLiteral("个"));
+    EXPECT_TRUE(editor->isChanged());
+
+    // Several items answered, but none staged for this user: the cell stays.
+    records.answers.push_back({"-1", "", ""});
+    editor->gridKey(EditorKey::F7);
+    EXPECT_EQ(records.inputs.back().typed, QStringLiteral("02.001"));
+    EXPECT_EQ(grid().text(1, 1), QStringLiteral("02.001"));
+    EXPECT_EQ(grid().key(1, 1), QStringLiteral("1121"));
+
+    ASSERT_TRUE(move(1, 1, 4, 1));
+    units.answer = {"702", "BOX", "盒"};
+    editor->lookupCommand();
+    ASSERT_EQ(units.inputs.size(), 1u);
+    EXPECT_EQ(units.inputs[0].unitGroup, 601);
+    EXPECT_EQ(units.inputs[0].accessCode, QStringLiteral("MN[]#QRST"));
+    EXPECT_EQ(grid().text(4, 1), QStringLiteral("BOX"));  // the cursor is still there
+    EXPECT_EQ(grid().key(4, 1), QStringLiteral("702"));
+    EXPECT_EQ(grid().text(15, 1), QStringLiteral("10"));
+    ASSERT_TRUE(move(4, 1, 5, 1));
+    EXPECT_EQ(grid().text(4, 1), QStringLiteral("盒"));
+    EXPECT_TRUE(prompter.messages().empty());
+}
+
+TEST_F(LookupTest, SeveralChosenItemsAreImportedFromTheActiveRow) {
+    open();
+    // what the record selector stages before it answers "-1"
+    db.exec(
+        QStringLiteral("insert into tblItemInput(fuserid,fitemid,fstockid,funitid,fqty) "
+                       "select 1,fitemid,fstockid,fUnitid,0 from icitem where fNumber in "
+                       "('02.001','01.001')"));
+    records.answers.push_back({"-1", "", ""});
+    editor->gridKey(EditorKey::F7);
+    QStringList codes{grid().text(1, 1), grid().text(1, 2)};
+    codes.sort();
+    EXPECT_EQ(codes, (QStringList{QStringLiteral("01.001"), QStringLiteral("02.001")}));
+    EXPECT_FALSE(grid().key(1, 2).isEmpty());
+    EXPECT_TRUE(editor->isChanged());
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from tblItemInput")).toInt(), 0);
+}
+
+TEST_F(LookupTest, BatchPickerFillsBatchAndPrice) {
+    open();
+    enterItem(1, QStringLiteral("02.001"));
+    ASSERT_TRUE(move(2, 1, 5, 1));
+    ASSERT_TRUE(type(5, 1, QStringLiteral("4")));
+    ASSERT_TRUE(move(5, 1, 8, 1));
+    EXPECT_TRUE(editor->state().lookupButtonEnabled);
+
+    batches.batch = QStringLiteral("B001");
+    batches.unitCost = QStringLiteral("2.5");
+    editor->lookupCommand();
+    ASSERT_EQ(batches.itemIds.size(), 1u);
+    EXPECT_EQ(batches.itemIds[0], QStringLiteral("1121"));
+    EXPECT_EQ(grid().text(8, 1), QStringLiteral("B001"));
+    EXPECT_EQ(grid().text(6, 1), QStringLiteral("2.50"));
+    EXPECT_EQ(grid().text(7, 1), QStringLiteral("10.00"));
+    EXPECT_EQ(form->strip.text(7), QStringLiteral("10.00"));
+    EXPECT_TRUE(ctx.pickedBatch.isEmpty());
+
+    batches.batch.clear();
+    batches.unitCost.clear();
+    editor->lookupCommand();
+    EXPECT_EQ(grid().text(6, 1), QStringLiteral("2.50"));
+    EXPECT_EQ(grid().text(8, 1), QStringLiteral("B001"));
+}
+
+TEST_F(LookupTest, SplitQuantityMayNotExceedTheLinesQuantity) {
+    ctx.gEditMode = entry::kModeSplit;
+    open();
+    for (int r = 1; r <= 2; ++r) {
+        grid().setLineKey(r, QString::number(r));
+        grid().setCell(1, r, QStringLiteral("01.009"), QStringLiteral("1109"),
+                       QStringLiteral("01.009"));
+        grid().setText(5, r, QStringLiteral("5"));
+    }
+    ASSERT_TRUE(move(1, 1, 6, 1));
+    ASSERT_TRUE(type(6, 1, QStringLiteral("7")));
+    EXPECT_FALSE(move(6, 1, 6, 2));
+    EXPECT_TRUE(
+        prompter.onlyMessage(QStringLiteral("拆分数量不能大于原有数量！"), entry::Icon::Critical));
+    EXPECT_EQ(grid().text(6, 1), QStringLiteral("5.00"));
+
+    ASSERT_TRUE(type(6, 1, QStringLiteral("3")));
+    EXPECT_TRUE(move(6, 1, 6, 2));
+    EXPECT_EQ(form->strip.text(6), QStringLiteral("3.00"));
+    EXPECT_EQ(form->strip.text(5), QStringLiteral("10.00"));
+    EXPECT_FALSE(move(6, 2, 6, 3));  // row 3 is not a line of the bill
+    EXPECT_EQ(prompter.messages().size(), 1u);
+}
+
+class ItemImportTest : public EditorTest {
+  protected:
+    void stage(int user, int item, int stock, int unit, double qty) {
+        db.exec(QStringLiteral("insert into tblItemInput(fuserid,fitemid,fstockid,funitid,fqty) "
+                               "values(?,?,?,?,?)"),
+                {user, item, stock, unit, qty});
+    }
+    int staged(int user) {
+        return db
+            .scalar(QStringLiteral("select count(*) from tblItemInput where fuserid=?"), {user})
+            .toInt();
+    }
+    static constexpr int kNote = 10;
+};
+
+TEST_F(ItemImportTest, ThreeItemsAtRowFourFillItAndPushTheRestDown) {
+    open();
+    LineGrid& g = grid();
+    const int rows = g.rows();
+    g.setText(kNote, 4, QStringLiteral("overwritten"));
+    g.setText(kNote, 5, QStringLiteral("was five"));
+    g.setText(kNote, 6, QStringLiteral("was six"));
+    stage(1, 1101, 501, 704, 2.5);
+    stage(1, 1121, 502, 701, 10);
+    stage(1, 9999, 0, 0, 1);  // the item has gone since it was chosen
+    stage(2, 1136, 503, 701, 4);
+
+    ASSERT_EQ(importItemInput(ctx, prompter, *form, 4), 3);
+    EXPECT_TRUE(prompter.messages().empty());
+    EXPECT_EQ(g.rows(), rows + 2);
+
+    const ColumnMap& col = form->columns;
+    EXPECT_EQ(g.text(col.itemCode, 4), QStringLiteral("01.001"));
+    EXPECT_EQ(g.key(col.itemCode, 4), QStringLiteral("1101"));
+    EXPECT_EQ(g.code(col.itemCode, 4), QStringLiteral("01.001"));
+    EXPECT_EQ(g.text(col.itemName, 4), QStringLiteral("冷轧钢板"));
+    EXPECT_EQ(g.text(col.itemModel, 4), QStringLiteral("1.0×1250×2500mm"));
+    EXPECT_DOUBLE_EQ(g.value(col.quantity, 4), 2.5);
+    EXPECT_EQ(g.text(col.unit, 4), QStringLiteral("千克"));
+    EXPECT_EQ(g.key(col.unit, 4), QStringLiteral("704"));
+    EXPECT_EQ(g.code(col.unit, 4), QStringLiteral("KG"));
+    EXPECT_EQ(g.text(form->unitGroupColumn(), 4), QStringLiteral("602"));
+    EXPECT_EQ(g.text(form->warehouseColumn(), 4), QStringLiteral("501"));
+    // Only what the import fills changes in the active row.
+    EXPECT_EQ(g.text(kNote, 4), QStringLiteral("overwritten"));
+    EXPECT_TRUE(g.text(col.price, 4).isEmpty());
+
+    EXPECT_EQ(g.text(col.itemCode, 5), QStringLiteral("02.001"));
+    EXPECT_EQ(g.text(form->warehouseColumn(), 5), QStringLiteral("502"));
+    EXPECT_TRUE(g.text(kNote, 5).isEmpty());
+
+    EXPECT_EQ(g.key(col.itemCode, 6), QStringLiteral("9999"));
+    EXPECT_TRUE(g.text(col.itemCode, 6).isEmpty());
+    EXPECT_TRUE(g.text(col.itemName, 6).isEmpty());
+    EXPECT_DOUBLE_EQ(g.value(col.quantity, 6), 1.0);
+
+    EXPECT_EQ(g.text(kNote, 7), QStringLiteral("was five"));
+    EXPECT_EQ(g.text(kNote, 8), QStringLiteral("was six"));
+
+    // The user's rows are used up; another user's stay. A second import has
+    // nothing to bring and leaves the grid alone.
+    EXPECT_EQ(staged(1), 0);
+    EXPECT_EQ(staged(2), 1);
+    EXPECT_EQ(importItemInput(ctx, prompter, *form, 4), 0);
+    EXPECT_EQ(g.rows(), rows + 2);
+    EXPECT_EQ(g.text(col.itemCode, 4), QStringLiteral("01.001"));
+    EXPECT_FALSE(ctx.gConnection.isOpen());
+}
+
+TEST_F(ItemImportTest, FailureLeavesGridAndStagedRowsAsTheyWere) {
+    open();
+    const int rows = grid().rows();
+    stage(1, 1101, 501, 704, 2);
+    stage(1, 1121, 502, 701, 3);
+    db.refuseWrites(QStringLiteral("tblItemInput"), QStringLiteral("delete"),
+                    QStringLiteral("staged rows are protected"));
+
+    EXPECT_FALSE(importItemInput(ctx, prompter, *form, 1));
+    ASSERT_EQ(prompter.messages().size(), 1u);
+    EXPECT_TRUE(prompter.lastText().contains(QStringLiteral("staged rows are protected")));
+    EXPECT_EQ(prompter.messages()[0].icon, entry::Icon::Critical);
+    EXPECT_EQ(prompter.messages()[0].title, QStringLiteral("其它入库单"));
+    EXPECT_EQ(grid().rows(), rows);
+    EXPECT_EQ(grid().lastDataRow(), 0);
+    EXPECT_EQ(staged(1), 2);
+    EXPECT_FALSE(ctx.gConnection.isOpen());
 }
 
 }  // namespace
