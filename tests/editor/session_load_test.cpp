@@ -217,7 +217,14 @@ TEST_F(LoadingTest, AuditNeedsASavedBillAndTheRightAndCommandsFollowTheRights) {
     session->print();
     EXPECT_EQ(prompter.messageTexts(), QStringList{QStringLiteral("打印功能尚未提供")});
     prompter.clear();
+    // Audited with the focus in the warehouse field, which shows its code
+    // while focused; disabled, it loses the focus and shows the name again.
+    editor().headerFocus(kWarehouse);
+    ASSERT_EQ(session->form().headerField(kWarehouse)->text, QStringLiteral("02"));
     ASSERT_TRUE(session->check());
+    editor().headerValidate(kWarehouse);
+    editor().headerLeave(kWarehouse);
+    EXPECT_EQ(session->form().headerField(kWarehouse)->text, QStringLiteral("五金仓"));
     EXPECT_EQ(prompter.messageTexts(), QStringList{QStringLiteral("审核成功!")});
     EXPECT_EQ(scalar(QStringLiteral("select fstatus||'|'||fchecker from icstockbill")).toString(),
               QStringLiteral("1|1"));
@@ -257,9 +264,13 @@ TEST_F(LoadingTest, SplitModeOpensOnlyTheSplitQuantityAndSavesTheSplit) {
                                     "fentryid=20"))
                   .toDouble(),
               1.0);
-    // The window shows what the split left on the bill.
+    // The window shows what the split left on the bill, still with Save and
+    // Exit only.
     EXPECT_EQ(grid().text(5, 2).toDouble(), 1.0);
     EXPECT_EQ(grid().text(split, 2), QString());
+    for (const char* key : {keys::New, keys::Copy, keys::Check, keys::Next, keys::MenuEdit})
+        EXPECT_FALSE(session->commandState(QLatin1String(key)).visible) << key;
+    EXPECT_TRUE(session->commandState(QLatin1String(keys::Exit)).visible);
 
     ctx.gEditMode = entry::kModeChange;
     session->start();
@@ -327,8 +338,14 @@ TEST_F(CommandTest, OptionsDecideWhatFollowsASaveAndWhatACopyKeeps) {
     settings->setValue(QStringLiteral("frmMainBill7"), QStringLiteral("AfterSaveNew"),
                        QStringLiteral("1"));
     ctx.gBillIdList = {QStringLiteral("1")};
+    db.exec(QStringLiteral("update icstockbill set fstatus=1 where finterid=1"));
     open(1, 1);
+    // The copy of an audited bill, made with the focus in its read-only grid,
+    // offers the line commands at once.
+    editor().gridFocus();
+    EXPECT_FALSE(session->commandState(keys::InsertRow).enabled);
     session->copyBill();
+    EXPECT_TRUE(session->commandState(keys::InsertRow).enabled);
     EXPECT_EQ(ctx.gEditMode, entry::kModeNew);
     EXPECT_EQ(session->billNumber(), QStringLiteral("QTRK000002"));
     EXPECT_EQ(grid().text(1, 1), QStringLiteral("02.001"));
