@@ -7,6 +7,7 @@
 #include <QPixmap>
 #include <QStyle>
 #include <QToolBar>
+#include <algorithm>
 
 namespace otherin::editor {
 
@@ -159,6 +160,7 @@ void BillCommands::buildMenus() {
     item(edit, keys::MenuStockQuery, QStringLiteral("即时库存查询"));
 
     QMenu* tools = menuBar_->addMenu(QStringLiteral("工具条"));
+    toolsMenu_ = tools;
     item(tools, keys::Red, QStringLiteral("红字"));
     item(tools, keys::Blue, QStringLiteral("蓝字"));
     item(tools, keys::Back, QStringLiteral("前一个"));
@@ -187,6 +189,10 @@ void BillCommands::showStates(const std::function<CommandState(const QString&)>&
         action->setEnabled(state.enabled);
         if (action->isCheckable()) action->setChecked(state.checked);
     }
+    // Splitting and price editing hide every command of this menu: it goes too.
+    const QList<QAction*> tools = toolsMenu_->actions();
+    toolsMenu_->menuAction()->setVisible(
+        std::any_of(tools.begin(), tools.end(), [](QAction* a) { return a->isVisible(); }));
     showSeparators();
 }
 

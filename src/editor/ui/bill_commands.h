@@ -43,6 +43,7 @@ class BillCommands : public QObject {
 
     QMenuBar* menuBar_;
     QToolBar* toolBar_;
+    QMenu* toolsMenu_ = nullptr;
     std::vector<std::pair<QString, QAction*>> actions_;
 };
 
