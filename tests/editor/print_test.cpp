@@ -130,6 +130,7 @@ TEST_F(PrintTest, UnsafeOrBrokenTemplateRowsAreRefusedAndLeaveNoFile) {
     } cases[] = {
         {"vGOtherIn", "forderid; delete from icstockbill", "x", "打印模板的排序字段无效: "},
         {"vGOtherIn", "forderid, (select 1)", "x", "打印模板的排序字段无效: "},
+        {"vGOtherIn", "forderid;delete", "x", "打印模板的排序字段无效: "},
         {"vGOtherIn where 1=1 --", "forderid", "x", "打印模板的视图名称无效: "},
         {"vGOtherIn", "fnoSuchColumn", "x", "fnoSuchColumn"},  // the database's own words
         {"vGOtherIn", "forderid", "{{#lines}}unclosed", "打印模板错误: "},
