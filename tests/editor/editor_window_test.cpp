@@ -1,5 +1,5 @@
-// The bill editor window driven as a user would: keys into its fields and
-// cells, its toolbar and menus, with the demo layout of bill type 7.
+// The bill editor window driven as a user would: keys and clicks into its
+// fields, cells and toolbar, with the demo layout of bill type 7.
 #include <gtest/gtest.h>
 
 #include <QAction>

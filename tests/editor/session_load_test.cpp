@@ -142,8 +142,6 @@ TEST_F(LoadingTest, RedAuditedBillOpensUnsignedRedAndReadOnly) {
     EXPECT_FALSE(enabled(keys::Red));
     EXPECT_FALSE(enabled(keys::Blue));
     EXPECT_TRUE(grid().isReadOnly());
-    EXPECT_FALSE(enabled(keys::InsertRow));
-    EXPECT_FALSE(enabled(keys::MenuCopyRow));
     for (const HeaderField& f : session->form().header) EXPECT_FALSE(f.enabled) << f.index;
 
     // Insert and delete do nothing on a read-only grid: no question is asked.
@@ -158,8 +156,7 @@ TEST_F(LoadingTest, MissingBillIsReportedAndTheBillShownBeforeStays) {
     ctx.gBillIdList = {QStringLiteral("1"), QStringLiteral("99")};
     open(1, 1);
     EXPECT_FALSE(session->next());
-    ASSERT_EQ(prompter.messageTexts(), QStringList{QStringLiteral("数据读取错误!")});
-    EXPECT_EQ(prompter.messages()[0].icon, entry::Icon::Critical);
+    EXPECT_TRUE(prompter.onlyMessage(QStringLiteral("数据读取错误!"), entry::Icon::Critical));
     EXPECT_EQ(ctx.gCurrentInterId, 1);
     EXPECT_EQ(ctx.gBillIdIndex, 0);
     EXPECT_EQ(grid().lastDataRow(), 2);
