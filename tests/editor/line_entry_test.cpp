@@ -77,20 +77,6 @@ TEST_F(LineEntryTest, UnitBeforeItemAsksForTheItemFirst) {
     EXPECT_TRUE(units.inputs.empty());
 }
 
-TEST_F(LineEntryTest, GridGrowsOneRowAtATimeNearItsEnd) {
-    open();
-    for (int r = 1; r <= 21; ++r) grid().setText(1, r, QStringLiteral("x"));
-    ASSERT_EQ(grid().rows(), 30);
-    ASSERT_TRUE(move(5, 18, 5, 19));
-    EXPECT_EQ(grid().rows(), 30);
-    ASSERT_TRUE(move(5, 19, 5, 20));
-    EXPECT_EQ(grid().rows(), 31);
-    ASSERT_TRUE(move(5, 20, 5, 21));
-    EXPECT_EQ(grid().rows(), 32);
-    ASSERT_TRUE(move(5, 21, 5, 20));
-    EXPECT_EQ(grid().rows(), 32);
-}
-
 // Every line whose amount disagrees with quantity × price when an amount is
 // typed gets its price from the amount: lines loaded that way, lines changed
 // by the program in between, lines written in a bulk change or moved by an
