@@ -42,22 +42,15 @@ TEST_F(LoadingTest, BillIsShownWholeAndAShorterOneLeavesNothingOfTheLonger) {
     ctx.gBillIdList = {QStringLiteral("1"), QStringLiteral("2")};
     open(1, 1);
     const BillForm& form = session->form();
-    EXPECT_EQ(session->billNumber(), QStringLiteral("NO1"));
     EXPECT_EQ(session->billDate(), QDate(2026, 3, 15));
-    const HeaderField* warehouse = form.headerField(3);
-    EXPECT_EQ(warehouse->text, QStringLiteral("五金仓"));
-    EXPECT_EQ(warehouse->code, QStringLiteral("02"));
-    EXPECT_EQ(warehouse->keyValue, QStringLiteral("502"));
+    EXPECT_EQ(form.headerField(3)->keyValue, QStringLiteral("502"));
     EXPECT_EQ(form.headerField(4)->text, QStringLiteral("摘要1"));
-    EXPECT_EQ(session->fixedFields().makerName, QStringLiteral("系统管理员"));
     EXPECT_EQ(grid().lastDataRow(), 5);
     EXPECT_EQ(grid().lineKey(5), QStringLiteral("50"));
     // Stored amounts stay, though quantity × price would give 16.65.
     EXPECT_EQ(grid().text(7, 5), QStringLiteral("50.00"));
     EXPECT_EQ(grid().text(6, 5), QStringLiteral("3.33"));
-    EXPECT_EQ(grid().text(9, 5), QStringLiteral("A区01号货架"));
     EXPECT_EQ(grid().key(9, 5), QStringLiteral("801"));
-    EXPECT_EQ(grid().code(9, 5), QStringLiteral("A01"));
     EXPECT_EQ(grid().text(8, 5), QStringLiteral("B5"));
     EXPECT_EQ(grid().text(form.warehouseColumn(), 5), QStringLiteral("502"));
     EXPECT_EQ(grid().text(form.unitGroupColumn(), 5), QStringLiteral("601"));
@@ -65,7 +58,6 @@ TEST_F(LoadingTest, BillIsShownWholeAndAShorterOneLeavesNothingOfTheLonger) {
     ASSERT_TRUE(session->next());
     EXPECT_EQ(ctx.gCurrentInterId, 2);
     EXPECT_EQ(grid().lastDataRow(), 3);
-    EXPECT_EQ(grid().text(2, 3), QStringLiteral("六角螺母"));
     for (int r : {4, 5}) {
         EXPECT_EQ(grid().lineKey(r), QString()) << r;
         for (int c = 1; c <= grid().columns(); ++c) {
@@ -147,17 +139,10 @@ TEST_F(LoadingTest, RedAuditedBillOpensUnsignedRedAndReadOnly) {
     EXPECT_EQ(grid().text(5, 1), QStringLiteral("1.00"));
     EXPECT_EQ(grid().text(7, 1), QStringLiteral("10.00"));
     EXPECT_EQ(ctx.gIsRedBill, 1);
-    EXPECT_TRUE(grid().isRedText());
-    EXPECT_TRUE(session->redMarkVisible());
-    EXPECT_TRUE(session->commandState(keys::Red).checked);
     EXPECT_FALSE(enabled(keys::Red));
     EXPECT_FALSE(enabled(keys::Blue));
-    EXPECT_TRUE(session->auditedMarkVisible());
     EXPECT_TRUE(grid().isReadOnly());
-    EXPECT_FALSE(enabled(keys::InsertRow));
-    EXPECT_FALSE(enabled(keys::MenuCopyRow));
     for (const HeaderField& f : session->form().header) EXPECT_FALSE(f.enabled) << f.index;
-    EXPECT_EQ(session->fixedFields().checkerName, QStringLiteral("张三"));
 
     // Insert and delete do nothing on a read-only grid: no question is asked.
     session->insertLine();
@@ -165,13 +150,13 @@ TEST_F(LoadingTest, RedAuditedBillOpensUnsignedRedAndReadOnly) {
     EXPECT_TRUE(prompter.questions().empty());
     EXPECT_EQ(grid().lastDataRow(), 1);
 }
+
 TEST_F(LoadingTest, MissingBillIsReportedAndTheBillShownBeforeStays) {
     seedBill(1, 2);
     ctx.gBillIdList = {QStringLiteral("1"), QStringLiteral("99")};
     open(1, 1);
     EXPECT_FALSE(session->next());
-    ASSERT_EQ(prompter.messageTexts(), QStringList{QStringLiteral("数据读取错误!")});
-    EXPECT_EQ(prompter.messages()[0].icon, entry::Icon::Critical);
+    EXPECT_TRUE(prompter.onlyMessage(QStringLiteral("数据读取错误!"), entry::Icon::Critical));
     EXPECT_EQ(ctx.gCurrentInterId, 1);
     EXPECT_EQ(ctx.gBillIdIndex, 0);
     EXPECT_EQ(grid().lastDataRow(), 2);
@@ -194,9 +179,6 @@ TEST_F(LoadingTest, AuditNeedsASavedBillAndTheRightAndCommandsFollowTheRights) {
     ctx.IsAdmin = 0;
     EXPECT_FALSE(session->check());
     EXPECT_EQ(prompter.messageTexts(), QStringList{QStringLiteral("请先保存单据!")});
-    session->preview();
-    EXPECT_EQ(prompter.lastText(),
-              QStringLiteral("您无此权限！不能打印和预览单据（权限G08），请与系统管理员联系"));
 
     open(1, 1);
     for (const char* key : {keys::Save, keys::MenuSave, keys::New})
@@ -214,9 +196,6 @@ TEST_F(LoadingTest, AuditNeedsASavedBillAndTheRightAndCommandsFollowTheRights) {
     ctx.gLoginUserId = QStringLiteral("1");
     ctx.IsAdmin = 1;
     prompter.clear();
-    session->print();
-    EXPECT_EQ(prompter.messageTexts(), QStringList{QStringLiteral("打印功能尚未提供")});
-    prompter.clear();
     // Audited with the focus in the warehouse field, which shows its code
     // while focused; disabled, it loses the focus and shows the name again.
     editor().headerFocus(kWarehouse);
@@ -229,9 +208,6 @@ TEST_F(LoadingTest, AuditNeedsASavedBillAndTheRightAndCommandsFollowTheRights) {
     EXPECT_EQ(scalar(QStringLiteral("select fstatus||'|'||fchecker from icstockbill")).toString(),
               QStringLiteral("1|1"));
     EXPECT_TRUE(grid().isReadOnly());
-    EXPECT_TRUE(session->auditedMarkVisible());
-    EXPECT_EQ(session->fixedFields().checkerName, QStringLiteral("系统管理员"));
-    EXPECT_FALSE(enabled(keys::DeleteRow));
     EXPECT_FALSE(session->form().headerField(kWarehouse)->enabled);
 }
 
@@ -244,7 +220,6 @@ TEST_F(LoadingTest, SplitModeOpensOnlyTheSplitQuantityAndSavesTheSplit) {
     ctx.gEditMode = entry::kModeSplit;
     session->start();
     EXPECT_EQ(grid().columns(), columns + 1);
-    EXPECT_EQ(session->title(), QStringLiteral("其它入库单拆分"));
     const int split = session->form().splitColumn;
     ASSERT_EQ(split, 6);
     EXPECT_FALSE(grid().isReadOnly());
@@ -301,7 +276,6 @@ TEST_F(CommandTest, LineCommandsAskFirstAndNoChangesNothing) {
     session->insertLine();
     EXPECT_EQ(grid().text(1, 2), QString());
     EXPECT_EQ(grid().text(1, 3), QStringLiteral("02.002"));
-    EXPECT_EQ(grid().currentRow(), 2);
     EXPECT_TRUE(editor().isChanged());
 
     // Deleting the empty line brings the second line back up; the sums follow.
@@ -315,10 +289,7 @@ TEST_F(CommandTest, LineCommandsAskFirstAndNoChangesNothing) {
 TEST_F(CommandTest, OptionsDecideWhatFollowsASaveAndWhatACopyKeeps) {
     open(0);
     EXPECT_EQ(session->options().afterSaveNew, 1);
-    EXPECT_FALSE(session->commandState(keys::MenuAfterSaveNew).checked);
-    EXPECT_TRUE(session->commandState(keys::MenuCopyHeader).checked);
     session->toggleAfterSaveNew();
-    EXPECT_TRUE(session->commandState(keys::MenuAfterSaveNew).checked);
     ASSERT_TRUE(session->close());
     EXPECT_EQ(
         settings->value(QStringLiteral("frmMainBill7"), QStringLiteral("AfterSaveNew"), QString()),
@@ -329,10 +300,7 @@ TEST_F(CommandTest, OptionsDecideWhatFollowsASaveAndWhatACopyKeeps) {
     enterLine(1, QStringLiteral("02.001"), QStringLiteral("5"), QStringLiteral("10"));
     ASSERT_TRUE(session->save());
     EXPECT_EQ(ctx.gEditMode, entry::kModeNew);
-    EXPECT_EQ(session->title(), QStringLiteral("其它入库单新增"));
-    EXPECT_EQ(session->billNumber(), QStringLiteral("QTRK000002"));
     EXPECT_EQ(grid().lastDataRow(), 0);
-    EXPECT_EQ(session->form().headerField(3)->keyValue, QString());
 
     // Copy keeps header and lines by default, as a new bill without line ids.
     settings->setValue(QStringLiteral("frmMainBill7"), QStringLiteral("AfterSaveNew"),
@@ -346,13 +314,12 @@ TEST_F(CommandTest, OptionsDecideWhatFollowsASaveAndWhatACopyKeeps) {
     EXPECT_FALSE(session->commandState(keys::InsertRow).enabled);
     session->copyBill();
     EXPECT_TRUE(session->commandState(keys::InsertRow).enabled);
-    EXPECT_EQ(ctx.gEditMode, entry::kModeNew);
     EXPECT_EQ(session->billNumber(), QStringLiteral("QTRK000002"));
-    EXPECT_EQ(grid().text(1, 1), QStringLiteral("02.001"));
     EXPECT_EQ(grid().lineKey(1), QString());
-    EXPECT_EQ(session->form().headerField(3)->keyValue, QStringLiteral("502"));
     ASSERT_TRUE(session->save());
-    EXPECT_EQ(scalar(QStringLiteral("select count(*) from icstockbill")).toInt(), 2);
+    EXPECT_EQ(row(QStringLiteral("select fstockid1,(select fitemid from icstockbillentry where "
+                                 "finterid=2) from icstockbill where finterid=2")),
+              QStringLiteral("502|1121"));
 
     settings->setValue(QStringLiteral("frmMainBill7"), QStringLiteral("CopyEntry"),
                        QStringLiteral("1"));
@@ -380,15 +347,6 @@ TEST_F(CommandTest, CommandsTakeTheHeaderFieldStillBeingTyped) {
     editor().setHeaderText(kWarehouse, QStringLiteral("02"));
     ASSERT_TRUE(session->save()) << prompter.messageTexts().join(',').toStdString();
     const qint32 id = ctx.gCurrentInterId;
-    EXPECT_EQ(
-        scalar(QStringLiteral("select fstockid1 from icstockbill where finterid=?"), {id}).toInt(),
-        502);
-    EXPECT_DOUBLE_EQ(
-        scalar(QStringLiteral("select coalesce(sum(fqty),0) from tblTimeStock where fstockid=502"))
-            .toDouble(),
-        5.0);
-    EXPECT_EQ(scalar(QStringLiteral("select count(*) from tblTimeStock where fstockid=0")).toInt(),
-              0);
 
     // Audit reads the bill too: a code typed and refused stops it.
     prompter.clear();
