@@ -196,6 +196,12 @@ TEST_F(EditorWindowTest, SaveButtonTakesTheWarehouseStillBeingTyped) {
     press(Qt::Key_Return);
     QWidget* warehouse = window->headerPanel()->input(kWarehouseField);
     QTest::mouseClick(warehouse, Qt::LeftButton);
+    // An unknown code is refused and keeps the focus, its text selected.
+    QTest::keyClicks(warehouse, QStringLiteral("99"));
+    press(Qt::Key_Tab);
+    QTest::qWait(20);
+    EXPECT_EQ(focused(), warehouse);
+    EXPECT_EQ(prompter.lastText(), QStringLiteral("收料仓库输入不正确"));
     QTest::keyClicks(warehouse, QStringLiteral("02"));
     QAction* save = window->commands()->actions(QStringLiteral("Save")).back();
     QWidget* button = window->commands()->toolBar()->widgetForAction(save);
