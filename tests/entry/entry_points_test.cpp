@@ -52,8 +52,7 @@ class RecordingWindows : public WindowFactory {
 class EntryPointsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        db_.exec(
-            QStringLiteral("insert into tblUser(fuserid,fnumber,fname) values(2,'zhang','张三')"));
+        db_.exec(QStringLiteral("insert into tblUser(fuserid,fnumber) values(2,'zhang')"));
     }
     std::unique_ptr<SettingsStore> settings() {
         return db_.settings({QStringLiteral("SystemLogin/gLoginUserId=2")});
@@ -71,13 +70,10 @@ TEST_F(EntryPointsTest, WindowsAreCreatedOnceAndShownInTheirMode) {
     QString anything = QStringLiteral("select 1");
     // A wrong code opens nothing.
     QString lower = newCode.toLower();
-    QString empty;
     EXPECT_FALSE(component.newInfo(findCode));
     EXPECT_FALSE(component.newInfo(lower));
     EXPECT_FALSE(component.findInfo(newCode));
-    EXPECT_FALSE(component.findInfo(empty));
     EXPECT_EQ(windows_.created, 0);
-    EXPECT_TRUE(prompter_.messages().empty());
 
     component.context().gEditMode = 1;
     component.newInfo(newCode);
