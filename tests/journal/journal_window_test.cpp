@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QFileInfo>
-#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
@@ -31,10 +29,7 @@ class JournalWindowTest : public ::testing::Test, protected otherin::testing::Jo
     // As the query dialog's OK does: load, then show.
     std::unique_ptr<frmMainBillResult> openJournal() {
         journal::JournalWindowHooks hooks;
-        hooks.openEditor = [this] {
-            opened << ctx.gCurrentInterId;
-            modes << ctx.gEditMode;
-        };
+        hooks.openEditor = [this] { opened << ctx.gCurrentInterId; };
         hooks.showQuery = [this] { ++queries; };
         auto window = std::make_unique<frmMainBillResult>(ctx, prompter, query, hooks);
         EXPECT_TRUE(query.runQuery(window->model()));
@@ -51,7 +46,6 @@ class JournalWindowTest : public ::testing::Test, protected otherin::testing::Jo
 
     query::BillFindController query{ctx, prompter};
     QList<qint32> opened;
-    QList<int> modes;
     int queries = 0;
 };
 
@@ -104,26 +98,6 @@ TEST_F(JournalWindowTest, KeysMouseAndMenusReachTheCommands) {
     QTest::keyClick(grid, Qt::Key_F, Qt::ControlModifier);
     EXPECT_EQ(queries, 1);
     EXPECT_EQ(grid->currentIndex().row(), 4);
-    window->close();
-}
-
-TEST_F(JournalWindowTest, PriceEditingLeavesOnlyOpeningAndTheListsOwnCommands) {
-    ctx.gEntryKind = 3;
-    auto window = openJournal();
-    for (const char* off : {"New", "Delete", "Check", "MenuEditCancel", "MenuSplitBill"}) {
-        EXPECT_FALSE(window->command(QLatin1String(off))->isEnabled()) << off;
-    }
-    // The export writes the listed lines.
-    QTemporaryDir out;
-    const QString workbook = out.filePath(QStringLiteral("journal.xlsx"));
-    prompter.expectFileName(workbook);
-    window->command(QStringLiteral("MenuExcel"))->trigger();
-    EXPECT_GT(QFileInfo(workbook).size(), 0);
-
-    window->grid()->setFocus();
-    window->grid()->setCurrentIndex(window->model().index(3, kItemCol));
-    QTest::keyClick(window->grid(), Qt::Key_Return);
-    EXPECT_EQ(modes, (QList<int>{4}));
     window->close();
 }
 

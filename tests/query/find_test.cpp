@@ -5,10 +5,10 @@
 #include <QRegularExpression>
 
 #include "query/bill_find_controller.h"
+#include "query/journal_content.h"
 #include "query/journal_model.h"
 #include "query/query_fixture.h"
 #include "query/result_loader.h"
-#include "query/value_format.h"
 
 using namespace otherin::query;
 using otherin::entry::Icon;
@@ -249,18 +249,40 @@ TEST_F(FindTest, SumFlagNamesTheColumnAtItsEntryIdPlusTwo) {
     EXPECT_EQ(cell(5, 14), QString());
 }
 
-TEST(ValueFormatTest, ColumnFormatsShapeNumbersDatesAndTheStatusLine) {
-    const std::pair<QString, const char*> cases[] = {
-        {formatValue(-1234.5, "#,##0"), "-1,235"},
-        {formatValue(-0.001, "0.00"), "0.00"},
-        {formatValue(0.125, "0%"), "13%"},
-        {formatValue(QStringLiteral("abc"), "0.00"), "abc"},
-        {formatValue(QStringLiteral("2026-03-05 08:30:00"), "yyyy年mm月dd日"), "2026年03月05日"},
-        {valueText(1e-7), "0.0000001"},  // never an exponent
-        // seconds rounded to two decimals and written with three
-        {statusText(1, 2, 12346), "共计:1张单据,2条记录(取数时间12.350秒)"},
+// A journal with the three id columns and one summed amount column: each case
+// appends `repeat` lines of `amount` (and the optional `last` once) and reads
+// the totals row.
+TEST(JournalTotalsTest, TotalsStayExactAndNeverWrap) {
+    const struct {
+        const char* what;
+        QVariant amount;
+        int repeat;
+        QVariant last;
+        double total;
+    } cases[] = {
+        {"millionths do not drift", 0.1, 20000, QVariant(), 2000.0},
+        {"signs cancel to zero", 0.3, 3, -0.9, 0.0},
+        {"just under the old limit", 4.6e12, 2, QVariant(), 9.2e12},
+        {"past 9.22e12", 5e12, 2, QVariant(), 1e13},
+        {"past 9.22e12 with cents", 4999999999999.75, 2, 0.5, 1e13},
+        {"negative past the limit", -6e12, 3, QVariant(), -1.8e13},
+        {"one line past 64 bits of millionths", 1e16, 1, 2.5, 10000000000000002.0},
+        {"texts holding numbers", QStringLiteral("3000000000000.5"), 4, QVariant(),
+         12000000000002.0},
     };
-    for (const auto& [made, expected] : cases) EXPECT_EQ(made, QString::fromUtf8(expected));
+    std::vector<JournalColumn> columns(4);
+    columns[3].summed = true;
+    for (const auto& c : cases) {
+        JournalContent content(columns);
+        content.addBill(QStringLiteral("1"));
+        const QVariant line[4] = {1, 1, QStringLiteral("QT1"), c.amount};
+        for (int i = 0; i < c.repeat; ++i) content.appendLine(line, i == 0, false);
+        if (c.last.isValid()) {
+            const QVariant tail[4] = {1, 2, QStringLiteral("QT1"), c.last};
+            content.appendLine(tail, false, false);
+        }
+        EXPECT_EQ(content.total(3), c.total) << c.what;
+    }
 }
 
 }  // namespace

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
+#include "entry/column_layout.h"
 #include "query/bill_find_controller.h"
 #include "query/query_fixture.h"
 
 using namespace otherin::query;
-using otherin::entry::Answer;
-using otherin::entry::Icon;
+using namespace otherin::entry;
 using otherin::testing::QueryFixture;
 
 namespace {
@@ -19,6 +19,16 @@ class SchemeTest : public ::testing::Test, protected QueryFixture {
     int count(const QString& table) {
         return db.scalar(QStringLiteral("select count(*) from ") + table).toInt();
     }
+    // The stored column widths of the journal's layout `type`.
+    QList<int> widths(int type) {
+        QList<int> widths;
+        otherin::db::Query q = db.connection().prepare(
+            "select fwidth from t_QV_tableinfo where ftablename=? and ftype=? order by fsequence");
+        q.bind(kLayout).bind(type).exec();
+        while (q.next()) widths << q.value(0).toInt();
+        return widths;
+    }
+    const QString kLayout = QStringLiteral("frmMainBillResult7CC");
 };
 
 TEST_F(SchemeTest, FirstOpeningCreatesTheDefaultSchemeOnce) {
@@ -77,25 +87,6 @@ TEST_F(SchemeTest, SavedSchemeRestoresRowsAsTypedIncludingAnEmptyThirdRow) {
     other.conditions().setValue(1, QStringLiteral("2"));
     EXPECT_EQ(other.seekSQL(), QStringLiteral(" and ( fbillno='O''Brien' or fqty >2 and "
                                               "fStockName like '%原材料仓%' escape '!' "));
-}
-
-TEST_F(SchemeTest, ALoadedRowPicksItsValueWithTheFieldsOwnSelector) {
-    otherin::testing::FakeSelectors selectors;
-    BillFindController find(ctx, prompter, selectors.ports());
-    find.open();
-    find.conditions().chooseField(0, kWarehouse);
-    find.conditions().chooseOperator(0, 0);
-    prompter.expectInput(QStringLiteral("仓库"));
-    ASSERT_TRUE(find.saveScheme());
-
-    BillFindController other(ctx, prompter, selectors.ports());
-    other.open();
-    other.loadScheme(find.schemes().list().back().id);
-    ASSERT_TRUE(other.pickValue(0));
-    EXPECT_EQ(selectors.calls, QStringList{QStringLiteral("record:5")});
-    EXPECT_EQ(other.conditions().cell(0, ConditionGrid::Value), QStringLiteral("原材料仓"));
-
-    EXPECT_FALSE(other.pickValue(1));  // no field: no selector
 }
 
 // An older scheme named like the default neither replaces it nor stays
@@ -181,6 +172,34 @@ TEST_F(SchemeTest, CounterStartsItsRowWhenMissing) {
     EXPECT_EQ(db.scalar("select fmaxnum from tblmaxNum where lower(ftablename)=lower('tblProject')")
                   .toInt(),
               1);
+}
+
+TEST_F(SchemeTest, ColumnLayoutsStoredFitGridsWithFewerOrMoreColumns) {
+    ASSERT_TRUE(saveColumnLayout(ctx, prompter, kLayout, {10, 20, 30, 40, 50}, kUserLayout));
+    QList<int> fewer{1, 2, 3};
+    EXPECT_TRUE(restoreColumnLayout(ctx, prompter, kLayout, fewer, kUserLayout));
+    EXPECT_EQ(fewer, (QList<int>{10, 20, 30}));
+
+    ASSERT_TRUE(saveColumnLayout(ctx, prompter, kLayout, {10, 20}, kUserLayout));
+    QList<int> more{1, 2, 3, 4};
+    EXPECT_TRUE(restoreColumnLayout(ctx, prompter, kLayout, more, kUserLayout));
+    EXPECT_EQ(more, (QList<int>{10, 20, 3, 4}));
+}
+
+TEST_F(SchemeTest, ColumnLayoutSaveReplacesOnlyItsOwnTypeAndAFailedSaveKeepsTheOldRows) {
+    ASSERT_TRUE(saveColumnLayout(ctx, prompter, kLayout, {7, 8}, kDefaultLayout));
+    ASSERT_TRUE(saveColumnLayout(ctx, prompter, kLayout, {1, 2, 3}, kUserLayout));
+    ASSERT_TRUE(saveColumnLayout(ctx, prompter, kLayout, {4, 5}, kUserLayout));
+    ASSERT_TRUE(saveColumnLayout(ctx, prompter, "other", {9}, kUserLayout));
+    EXPECT_EQ(widths(kUserLayout), (QList<int>{4, 5}));
+    EXPECT_EQ(widths(kDefaultLayout), (QList<int>{7, 8}));
+
+    db.refuseWrites(QStringLiteral("t_QV_tableinfo"), QStringLiteral("insert"),
+                    QStringLiteral("磁盘已满"), QStringLiteral("new.fsequence=1"));
+    EXPECT_FALSE(saveColumnLayout(ctx, prompter, kLayout, {100, 200}, kUserLayout));
+    EXPECT_TRUE(prompter.onlyMessage(QStringLiteral("磁盘已满"), Icon::None));
+    EXPECT_EQ(widths(kUserLayout), (QList<int>{4, 5}));
+    EXPECT_FALSE(ctx.gConnection.isOpen());
 }
 
 }  // namespace
