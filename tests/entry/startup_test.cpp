@@ -2,9 +2,12 @@
 
 #include <QFile>
 
+#include "entry/cls_other_in.h"
 #include "entry/login_context.h"
 #include "entry/settings_store.h"
 #include "entry/startup.h"
+#include "entry/windows.h"
+#include "support/qstring_print.h"
 #include "support/scripted_prompter.h"
 #include "support/test_database.h"
 
@@ -119,6 +122,60 @@ TEST_F(StartUpTest, SettingThatDoesNotConvertFailsTheCreation) {
             SettingsError)
             << setting;
     }
+}
+
+// Records each window shown as "name mode entry-kind", and how many were made.
+class RecordingWindows : public WindowFactory {
+  public:
+    class Window : public ModalWindow {
+      public:
+        Window(QStringList& shown, const char* name, LoginContext& ctx)
+            : shown_(shown), name_(name), ctx_(ctx) {}
+        void showModal() override {
+            shown_
+                << QStringLiteral("%1 %2 %3").arg(name_).arg(ctx_.gEditMode).arg(ctx_.gEntryKind);
+        }
+
+      private:
+        QStringList& shown_;
+        QString name_;
+        LoginContext& ctx_;
+    };
+    std::unique_ptr<ModalWindow> createBillEditor(LoginContext& ctx) override {
+        ++created;
+        return std::make_unique<Window>(shown, "editor", ctx);
+    }
+    std::unique_ptr<ModalWindow> createQueryDialog(LoginContext& ctx) override {
+        ++created;
+        return std::make_unique<Window>(shown, "query", ctx);
+    }
+    int created = 0;
+    QStringList shown;
+};
+
+TEST_F(StartUpTest, EntryPointsCreateEachWindowOnceAndShowItInItsMode) {
+    db.exec(kClerk);
+    ScriptedPrompter prompter;
+    RecordingWindows windows;
+    clsOtherIn component(*db.settings({kClerkLogin}), prompter, windows);
+    QString newCode = QString::fromLatin1(clsOtherIn::kNewInfoCode);
+    QString findCode = QString::fromLatin1(clsOtherIn::kFindInfoCode);
+    QString lower = newCode.toLower();
+    QString anything = QStringLiteral("select 1");
+    // A wrong code opens nothing.
+    EXPECT_FALSE(component.newInfo(findCode));
+    EXPECT_FALSE(component.newInfo(lower));
+    EXPECT_FALSE(component.findInfo(newCode));
+    EXPECT_EQ(windows.created, 0);
+
+    component.context().gEditMode = 1;
+    component.newInfo(newCode);
+    component.newInfo(newCode);
+    EXPECT_EQ(component.findInfo3(anything), QString());
+    component.findInfo(findCode);
+    EXPECT_EQ(windows.created, 2);
+    // findInfo after findInfo3 (price editing) is no longer price editing.
+    EXPECT_EQ(windows.shown, (QStringList{"editor 0 0", "editor 0 0", "query 4 3", "query 4 0"}));
 }
 
 }  // namespace
