@@ -27,13 +27,14 @@ class BillOperationsTest : public ::testing::Test {
         prompter_.watch(ctx_.gConnection);
     }
 
-    // A bill of warehouse 1 with lines (item, qty, amount) on one batch.
-    void addBill(int id, const QString& number, const QString& date,
-                 const QList<std::pair<int, double>>& lines, int status = 0, int cancelled = 0,
-                 int operatorId = 2) {
+    // Bill QT0<id> of warehouse 1 by user `operatorId`, lines (item, qty) at price 2
+    // on batch B1.
+    void addBill(int id, const QList<std::pair<int, double>>& lines, int status = 0,
+                 int cancelled = 0, const char* date = "2026-12-05", int operatorId = 2) {
         db_.exec(QStringLiteral("insert into icstockbill(finterid,fbillno,fdate,ftrantype,fstatus,"
                                 "fcancellation,fOperator,fstockid1) values(?,?,?,7,?,?,?,1)"),
-                 {id, number, date, status, cancelled, operatorId});
+                 {id, QStringLiteral("QT0%1").arg(id), QLatin1String(date), status, cancelled,
+                  operatorId});
         int entry = 1;
         for (const auto& [item, qty] : lines) {
             db_.exec(QStringLiteral(
@@ -42,6 +43,12 @@ class BillOperationsTest : public ::testing::Test {
                      {id, entry, entry, item, qty, qty * 2});
             ++entry;
         }
+    }
+    // What the ledger holds of `item` before the test's operation.
+    void inStock(int item, double qty) {
+        db_.exec(QStringLiteral("insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,"
+                                "fStockPlace,fqty,famount) values(1,?,1,'B1',0,?,?)"),
+                 {item, qty, qty * 2});
     }
 
     double stockOf(int item) {
@@ -69,7 +76,7 @@ class BillOperationsTest : public ::testing::Test {
 // and un-void brings it back.
 TEST_F(BillOperationsTest, EachPostingSwitchMovesTheLedgerAtItsOwnSteps) {
     ctx_.gIsCheckUpdate = 1;
-    addBill(1, QStringLiteral("QT01"), QStringLiteral("2026-12-05"), {{101, 5}, {101, 3}});
+    addBill(1, {{101, 5}, {101, 3}});
     ASSERT_TRUE(bill::checkBill(ctx_, prompter_, QStringLiteral("1,1")));
     EXPECT_EQ(status(1), 1);
     EXPECT_EQ(
@@ -89,10 +96,8 @@ TEST_F(BillOperationsTest, EachPostingSwitchMovesTheLedgerAtItsOwnSteps) {
     EXPECT_EQ(ledgerRows(), 1);
 
     ctx_.gIsCheckUpdate = 0;
-    addBill(2, QStringLiteral("QT02"), QStringLiteral("2026-12-05"), {{102, 4}});
-    db_.exec(QStringLiteral(
-        "insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,famount) "
-        "values(1,102,1,'B1',0,4,8)"));
+    addBill(2, {{102, 4}});
+    inStock(102, 4);
     ASSERT_TRUE(bill::checkBill(ctx_, prompter_, QStringLiteral("2")));
     EXPECT_DOUBLE_EQ(stockOf(102), 4.0);
     ctx_.gIdList = QStringLiteral("2");
@@ -115,13 +120,13 @@ bool audit(entry::LoginContext& ctx, entry::Prompter& prompter) {
 // ended (the fixture's prompter fails the test on any dialogue while the
 // operation's connection is in one), and one refused bill stops the whole list.
 TEST_F(BillOperationsTest, RefusalsAreToldAfterTheTransactionEndsAndChangeNothing) {
-    addBill(1, QStringLiteral("QT01"), QStringLiteral("2026-12-05"), {{101, 5}}, 1);
-    addBill(2, QStringLiteral("QT02"), QStringLiteral("2026-12-01"), {{101, 5}});
-    addBill(3, QStringLiteral("QT03"), QStringLiteral("2026-12-05"), {{101, 5}}, 0, 1);
-    addBill(4, QStringLiteral("QT04"), QStringLiteral("2026-11-30"), {{101, 5}});
-    addBill(5, QStringLiteral("QT05"), QStringLiteral("2026-12-05"), {{101, 1}}, 0, 0, 3);
-    addBill(6, QStringLiteral("QT06"), QStringLiteral("2026-12-05"), {{101, 5}}, 1);
-    addBill(7, QStringLiteral("QT07"), QStringLiteral("2026-11-30"), {{101, 5}}, 0, 1);
+    addBill(1, {{101, 5}}, 1);
+    addBill(2, {{101, 5}}, 0, 0, "2026-12-01");
+    addBill(3, {{101, 5}}, 0, 1);
+    addBill(4, {{101, 5}}, 0, 0, "2026-11-30");
+    addBill(5, {{101, 1}}, 0, 0, "2026-12-05", 3);
+    addBill(6, {{101, 5}}, 1);
+    addBill(7, {{101, 5}}, 0, 1, "2026-11-30");
     db_.exec(QStringLiteral("update icstockbill set frscinterid=1 where finterid=6"));
     const struct {
         Operation run;
@@ -173,12 +178,11 @@ TEST_F(BillOperationsTest, RefusalsAreToldAfterTheTransactionEndsAndChangeNothin
 }
 
 TEST_F(BillOperationsTest, DeleteFreesNumbersInReadOrderAndTakesStockBack) {
-    addBill(4, QStringLiteral("QT04"), QStringLiteral("2026-12-05"), {{101, 1}});
-    addBill(5, QStringLiteral("QT05"), QStringLiteral("2026-12-05"), {{101, 2}});
-    addBill(6, QStringLiteral("QT06"), QStringLiteral("2026-12-05"), {{102, 3}});
-    db_.exec(QStringLiteral(
-        "insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,famount) "
-        "values(1,101,1,'B1',0,10,20),(1,102,1,'B1',0,3,6)"));
+    addBill(4, {{101, 1}});
+    addBill(5, {{101, 2}});
+    addBill(6, {{102, 3}});
+    inStock(101, 10);
+    inStock(102, 3);
     ctx_.gIdList = QStringLiteral("4,5,6");
     ASSERT_TRUE(bill::deleteBill(ctx_, prompter_));
     EXPECT_EQ(db_.scalar(QStringLiteral("select count(*) from icstockbill")).toInt(), 0);
@@ -193,10 +197,8 @@ TEST_F(BillOperationsTest, DeleteFreesNumbersInReadOrderAndTakesStockBack) {
 }
 
 TEST_F(BillOperationsTest, DatabaseErrorRollsBackBillsNumbersAndLedger) {
-    addBill(1, QStringLiteral("QT01"), QStringLiteral("2026-12-05"), {{101, 5}});
-    db_.exec(QStringLiteral(
-        "insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,famount) "
-        "values(1,101,1,'B1',0,5,10)"));
+    addBill(1, {{101, 5}});
+    inStock(101, 5);
     db_.refuseWrites(QStringLiteral("icstockbillentry"), QStringLiteral("delete"),
                      QStringLiteral("lines are protected"));
     ctx_.gIdList = QStringLiteral("1");
@@ -222,8 +224,8 @@ class LatePrompter : public ScriptedPrompter {
 };
 
 TEST_F(BillOperationsTest, ARefusalWaitingForTheUserDoesNotBlockAnotherUsersAudit) {
-    addBill(1, QStringLiteral("QT01"), QStringLiteral("2026-12-05"), {{101, 5}}, 1);
-    addBill(2, QStringLiteral("QT02"), QStringLiteral("2026-12-05"), {{102, 4}});
+    addBill(1, {{101, 5}}, 1);
+    addBill(2, {{102, 4}});
     entry::LoginContext other;
     other.DBConnectionString = db_.connectionString();
     other.gLoginUserId = QStringLiteral("3");
@@ -250,8 +252,7 @@ TEST_F(BillOperationsTest, ARefusalWaitingForTheUserDoesNotBlockAnotherUsersAudi
 // once.
 TEST_F(BillOperationsTest, TwoUsersAuditingOverlappingBillsAuditEachBillOnce) {
     for (int id = 1; id <= 4; ++id) {
-        addBill(id, QStringLiteral("QT0%1").arg(id), QStringLiteral("2026-12-05"),
-                {{101, id}, {102, 1}});
+        addBill(id, {{101, id}, {102, 1}});
     }
     bool done[2] = {false, false};
     QString told[2];
