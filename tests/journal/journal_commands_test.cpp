@@ -371,18 +371,4 @@ TEST_F(JournalCommandsTest, SplitOpensOnlyABillThatMayBeSplit) {
     entry::closeConnection(ctx);
 }
 
-// A lock count that leaves no column free is refused; the count is kept in SetupInfo.
-TEST_F(JournalCommandsTest, TheLockCountIsCheckedAgainstTheGridAndKept) {
-    journal::ColumnLock lock(ctx);
-    for (const char* refused : {"abc", "17"}) {
-        prompter.expectInput(QString::fromLatin1(refused));
-        EXPECT_FALSE(lock.ask(prompter, 19)) << refused;  // 17 + 2 leaves no column of 19
-    }
-    prompter.expectInput(QStringLiteral("2.7"));
-    EXPECT_EQ(lock.ask(prompter, 19), 2);
-    lock.save();
-    EXPECT_EQ(journal::ColumnLock(ctx).load(19), 2);
-    EXPECT_EQ(journal::ColumnLock(ctx).load(4), 0);  // 2 + 2 is not below 4 columns
-}
-
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QTest>
 
+#include "entry/selectors.h"
 #include "query/journal_model.h"
 #include "query/query_fixture.h"
 #include "query/ui/condition_view.h"
@@ -29,6 +30,16 @@ class FakeJournal : public ResultWindow {
 
   private:
     JournalModel model_;
+};
+
+// Answers the record selector with the warehouse 原材料仓, recording the item
+// class it was asked for.
+struct FakeSelector : entry::RecordSelector {
+    entry::SelectorAnswer choose(const entry::RecordSelectorInput& in) override {
+        calls << QStringLiteral("record:") + in.itemClass;
+        return {QStringLiteral("501"), QStringLiteral("01"), QStringLiteral("原材料仓")};
+    }
+    QStringList calls;
 };
 
 class FindDialogTest : public ::testing::Test, protected otherin::testing::QueryFixture {
@@ -60,8 +71,8 @@ class FindDialogTest : public ::testing::Test, protected otherin::testing::Query
         delete editor;
     }
 
-    otherin::testing::FakeSelectors selectors;
-    frmMainBillFind dialog{ctx, prompter, selectors.ports()};
+    FakeSelector selectors;
+    frmMainBillFind dialog{ctx, prompter, {&selectors}};
     FakeJournal* journal = nullptr;
 };
 

@@ -174,18 +174,6 @@ TEST_F(SchemeTest, CounterStartsItsRowWhenMissing) {
               1);
 }
 
-TEST_F(SchemeTest, ColumnLayoutsStoredFitGridsWithFewerOrMoreColumns) {
-    ASSERT_TRUE(saveColumnLayout(ctx, prompter, kLayout, {10, 20, 30, 40, 50}, kUserLayout));
-    QList<int> fewer{1, 2, 3};
-    EXPECT_TRUE(restoreColumnLayout(ctx, prompter, kLayout, fewer, kUserLayout));
-    EXPECT_EQ(fewer, (QList<int>{10, 20, 30}));
-
-    ASSERT_TRUE(saveColumnLayout(ctx, prompter, kLayout, {10, 20}, kUserLayout));
-    QList<int> more{1, 2, 3, 4};
-    EXPECT_TRUE(restoreColumnLayout(ctx, prompter, kLayout, more, kUserLayout));
-    EXPECT_EQ(more, (QList<int>{10, 20, 3, 4}));
-}
-
 TEST_F(SchemeTest, ColumnLayoutSaveReplacesOnlyItsOwnTypeAndAFailedSaveKeepsTheOldRows) {
     ASSERT_TRUE(saveColumnLayout(ctx, prompter, kLayout, {7, 8}, kDefaultLayout));
     ASSERT_TRUE(saveColumnLayout(ctx, prompter, kLayout, {1, 2, 3}, kUserLayout));
