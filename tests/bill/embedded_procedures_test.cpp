@@ -44,35 +44,26 @@ class EmbeddedProceduresTest : public ::testing::Test {
         }
     }
 
-    Answer split(const QVariant& id, const QString& list) {
-        db::ProcedureParams p;
-        p.in(QStringLiteral("finterid"), id)
-            .in(QStringLiteral("strvalue"), list)
-            .out(QStringLiteral("strInfo"), QString())
-            .out(QStringLiteral("intValue"), qint64{-1})
-            .in(QStringLiteral("fyear"), qint64{2026})
-            .in(QStringLiteral("fperiod"), qint64{12});
-        return call(QStringLiteral("sp_QV_splitSave"), p);
-    }
-    Answer restore(int id) {
-        return relation("sp_QV_restoreBill", "finterid", QString::number(id));
-    }
-    Answer hx(const QString& ids) { return relation("sp_QV_hxBill", "finterids", ids); }
-    Answer unhx(int id) { return relation("sp_QV_unhxBill", "finterid", qint64{id}); }
-    Answer relation(const char* name, const char* idParam, const QVariant& ids) {
+    // Calls procedure `name` for period 2026/12, the ids given as `idParam`.
+    Answer call(const char* name, const char* idParam, const QVariant& ids,
+                const QString& splitList = QString()) {
         db::ProcedureParams p;
         p.in(QLatin1String(idParam), ids)
             .in(QStringLiteral("fyear"), qint64{2026})
             .in(QStringLiteral("fperiod"), qint64{12})
             .out(QStringLiteral("strInfo"), QString())
             .out(QStringLiteral("intValue"), qint64{-1});
-        return call(QLatin1String(name), p);
-    }
-    Answer call(const QString& name, db::ProcedureParams& p) {
-        db_.connection().call(name, p);
+        if (!splitList.isNull()) p.in(QStringLiteral("strvalue"), splitList);
+        db_.connection().call(QLatin1String(name), p);
         return {p.value(QStringLiteral("intValue")).toInt(),
                 p.value(QStringLiteral("strInfo")).toString()};
     }
+    Answer split(const QVariant& id, const QString& list) {
+        return call("sp_QV_splitSave", "finterid", id, list);
+    }
+    Answer restore(int id) { return call("sp_QV_restoreBill", "finterid", QString::number(id)); }
+    Answer hx(const QString& ids) { return call("sp_QV_hxBill", "finterids", ids); }
+    Answer unhx(int id) { return call("sp_QV_unhxBill", "finterid", qint64{id}); }
 
     // Rows as "a|b|c" texts, for exact before/after comparisons.
     QStringList rows(const QString& sql) {
