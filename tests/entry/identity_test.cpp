@@ -4,13 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "db/db_error.h"
-#include "entry/cls_other_in.h"
 #include "entry/login_context.h"
 #include "entry/login_session.h"
 #include "entry/permission.h"
 #include "entry/shared_switches.h"
 #include "entry/startup.h"
-#include "entry/windows.h"
 #include "support/scripted_prompter.h"
 #include "support/test_database.h"
 
@@ -125,16 +123,6 @@ TEST_F(IdentityTest, SessionsAreFoundByTheirTokenAndLastTheirHours) {
     EXPECT_EQ(
         db_.scalar(QStringLiteral("select count(*) from tblLoginSession where fuserid=3")).toInt(),
         0);
-}
-
-TEST_F(IdentityTest, CreatingTheComponentFailsWithoutALogin) {
-    class NoWindows : public WindowFactory {
-      public:
-        std::unique_ptr<ModalWindow> createBillEditor(LoginContext&) override { return nullptr; }
-        std::unique_ptr<ModalWindow> createQueryDialog(LoginContext&) override { return nullptr; }
-    } windows;
-    EXPECT_THROW(clsOtherIn(*db_.settings({token(QStringLiteral("forged"))}), prompter_, windows),
-                 SettingsError);
 }
 
 TEST_F(IdentityTest, EveryUserFollowsTheDatabasesSwitchesWhateverTheirSettingsSay) {

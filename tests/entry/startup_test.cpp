@@ -176,6 +176,11 @@ TEST_F(StartUpTest, EntryPointsCreateEachWindowOnceAndShowItInItsMode) {
     EXPECT_EQ(windows.created, 2);
     // findInfo after findInfo3 (price editing) is no longer price editing.
     EXPECT_EQ(windows.shown, (QStringList{"editor 0 0", "editor 0 0", "query 4 3", "query 4 0"}));
+
+    // Without a valid login the component is not made at all.
+    EXPECT_THROW(clsOtherIn(*db.settings({QStringLiteral("SystemLogin/gLoginToken=forged")}),
+                            prompter, windows),
+                 SettingsError);
 }
 
 }  // namespace
