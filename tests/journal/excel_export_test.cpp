@@ -214,4 +214,15 @@ TEST_F(ExcelExportTest, CommandSaysSuccessOnlyWhenTheFileWasWritten) {
     EXPECT_TRUE(f.readAll().startsWith("PK"));
 }
 
+// Only a real extension is replaced: a dot in a folder or in the name stays.
+TEST(WorkbookPathTest, TheFileIsAlwaysAnXlsxWorkbook) {
+    const QString cases[][2] = {
+        {"a.XLS", "a.xlsx"},
+        {"a.XLSX", "a.XLSX"},
+        {"/d.v1/报表.2026", "/d.v1/报表.2026.xlsx"},
+        {"/d.v1/a", "/d.v1/a.xlsx"},
+    };
+    for (const auto& [typed, written] : cases) EXPECT_EQ(journal::workbookPath(typed), written);
+}
+
 }  // namespace
