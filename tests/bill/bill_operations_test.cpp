@@ -136,6 +136,7 @@ TEST_F(BillOperationsTest, RefusalsAreToldAfterTheTransactionEndsAndChangeNothin
         int ownBillsOnly = 0;
     } cases[] = {
         {audit, "2,1,3", QStringLiteral("编号为:QT01的单据已经审核!操作不成功")},
+        {audit, "3", QStringLiteral("编号为:QT03的单据已经作废!操作不成功")},
         {audit, "99", QStringLiteral("数据读取错误！"), entry::Icon::None},
         {audit, "4", QStringLiteral("不能审核以前期间的单据，操作不成功！")},
         {audit, "1) or (1=1",

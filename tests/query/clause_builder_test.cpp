@@ -116,22 +116,6 @@ TEST_F(ClauseTest, OrderJoinsSortRowsAndDescendsOnlyForAnUntickedBox) {
     EXPECT_EQ(s.data(s.index(1, SortGrid::Ascending), Qt::CheckStateRole), Qt::PartiallyChecked);
 }
 
-TEST_F(ClauseTest, SortRowsAreMovedAndRemovedOnlyAfterAsking) {
-    SortGrid& s = find_.sortFields();
-    for (int i = 0; i < SortGrid::kRows; ++i) EXPECT_TRUE(find_.addSortField(i));
-    EXPECT_FALSE(find_.addSortField(10));
-    EXPECT_EQ(find_.moveSortUp(2), 1);
-
-    prompter.expectQuestion(otherin::entry::Answer::Cancel);
-    EXPECT_FALSE(find_.removeSortRow(0));
-    prompter.expectQuestion(otherin::entry::Answer::Ok);
-    EXPECT_TRUE(find_.removeSortRow(0));
-    ASSERT_EQ(prompter.questions().size(), 2u);
-    EXPECT_EQ(prompter.questions()[1].text, QStringLiteral("确定要删除吗?"));
-    EXPECT_EQ(s.cell(0, SortGrid::FieldName), QStringLiteral("fStockName"));
-    EXPECT_FALSE(find_.removeSortRow(9));  // no title left: not asked
-}
-
 TEST_F(ClauseTest, QuickFiltersBuildTheMainClause) {
     QuickFilters& f = find_.filters();
     EXPECT_EQ(find_.mainSQL(), QStringLiteral(" and fYear=2026 and fPeriod=3 and fcancellation=0"));
