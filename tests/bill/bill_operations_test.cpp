@@ -27,14 +27,14 @@ class BillOperationsTest : public ::testing::Test {
         prompter_.watch(ctx_.gConnection);
     }
 
-    // Bill QT0<id> of warehouse 1 by user `operatorId`, lines (item, qty) at price 2
+    // Bill QT<id, two digits> of warehouse 1 by user `operatorId`, lines (item, qty) at price 2
     // on batch B1.
     void addBill(int id, const QList<std::pair<int, double>>& lines, int status = 0,
                  int cancelled = 0, const char* date = "2026-12-05", int operatorId = 2) {
         db_.exec(QStringLiteral("insert into icstockbill(finterid,fbillno,fdate,ftrantype,fstatus,"
                                 "fcancellation,fOperator,fstockid1) values(?,?,?,7,?,?,?,1)"),
-                 {id, QStringLiteral("QT0%1").arg(id), QLatin1String(date), status, cancelled,
-                  operatorId});
+                 {id, QStringLiteral("QT%1").arg(id, 2, 10, QLatin1Char('0')), QLatin1String(date),
+                  status, cancelled, operatorId});
         int entry = 1;
         for (const auto& [item, qty] : lines) {
             db_.exec(QStringLiteral(
@@ -94,6 +94,13 @@ TEST_F(BillOperationsTest, EachPostingSwitchMovesTheLedgerAtItsOwnSteps) {
     // un-audit takes the lines back but leaves the zero row in place
     EXPECT_DOUBLE_EQ(stockOf(101), 0.0);
     EXPECT_EQ(ledgerRows(), 1);
+    // void, un-void and delete of the unaudited bill leave the ledger alone
+    ASSERT_TRUE(bill::cancelBill(ctx_, prompter_));
+    EXPECT_DOUBLE_EQ(stockOf(101), 0.0);
+    ASSERT_TRUE(bill::unCancelBill(ctx_, prompter_));
+    EXPECT_DOUBLE_EQ(stockOf(101), 0.0);
+    ASSERT_TRUE(bill::deleteBill(ctx_, prompter_));
+    EXPECT_DOUBLE_EQ(stockOf(101), 0.0);
 
     ctx_.gIsCheckUpdate = 0;
     addBill(2, {{102, 4}});
@@ -107,7 +114,6 @@ TEST_F(BillOperationsTest, EachPostingSwitchMovesTheLedgerAtItsOwnSteps) {
     EXPECT_DOUBLE_EQ(stockOf(102), 0.0);
     ASSERT_TRUE(bill::unCancelBill(ctx_, prompter_));
     EXPECT_DOUBLE_EQ(stockOf(102), 4.0);
-    EXPECT_DOUBLE_EQ(stockOf(101), 0.0);
 }
 
 using Operation = bool (*)(entry::LoginContext&, entry::Prompter&);
@@ -127,7 +133,12 @@ TEST_F(BillOperationsTest, RefusalsAreToldAfterTheTransactionEndsAndChangeNothin
     addBill(5, {{101, 1}}, 0, 0, "2026-12-05", 3);
     addBill(6, {{101, 5}}, 1);
     addBill(7, {{101, 5}}, 0, 1, "2026-11-30");
-    db_.exec(QStringLiteral("update icstockbill set frscinterid=1 where finterid=6"));
+    addBill(8, {{101, 5}}, 1);
+    addBill(9, {{101, 5}}, 1, 0, "2026-11-30");
+    addBill(10, {{101, 5}}, 1);
+    db_.execAll({QStringLiteral("update icstockbill set frscinterid=1 where finterid=6"),
+                 QStringLiteral("update icstockbill set fposted=1 where finterid=8"),
+                 QStringLiteral("update icstockbill set fhxid=5 where finterid=10")});
     const struct {
         Operation run;
         const char* ids;
@@ -144,8 +155,13 @@ TEST_F(BillOperationsTest, RefusalsAreToldAfterTheTransactionEndsAndChangeNothin
          entry::Icon::Critical},
         {&bill::unCheckBill, "2", QStringLiteral("编号为:QT02的单据未审核!操作不成功")},
         {&bill::unCheckBill, "1", QStringLiteral("您所选定的单据包含被拆分单据,不能进行反审核!")},
+        {&bill::unCheckBill, "8", QStringLiteral("编号为:QT08的单据已经记账!操作不成功")},
+        {&bill::unCheckBill, "9", QStringLiteral("不能反审核以前期间的单据，操作不成功！")},
+        {&bill::unCheckBill, "10",
+         QStringLiteral("编号为:QT10的单据已经核销,不能进行反审核,操作不成功")},
         {&bill::unCheckBill, "6",
          QStringLiteral("编号为:QT06的单据为拆分单据,不能进行反审核,操作不成功")},
+        {&bill::cancelBill, "1", QStringLiteral("编号为:QT01的单据已经审核!操作不成功")},
         {&bill::cancelBill, "3", QStringLiteral("编号为:QT03的单据已经作废!操作不成功")},
         {&bill::cancelBill, "4", QStringLiteral("不能作废以前期间的单据，操作不成功！")},
         {&bill::unCancelBill, "2", QStringLiteral("编号为:QT02的单据未作废!操作不成功")},
@@ -166,8 +182,8 @@ TEST_F(BillOperationsTest, RefusalsAreToldAfterTheTransactionEndsAndChangeNothin
         EXPECT_EQ(ctx_.gConnection.transactionDepth(), 0);
     }
     EXPECT_EQ(db_.scalar(QStringLiteral("select sum(fstatus*finterid) from icstockbill")).toInt(),
-              7);
-    EXPECT_EQ(db_.scalar(QStringLiteral("select count(*) from icstockbill")).toInt(), 7);
+              34);
+    EXPECT_EQ(db_.scalar(QStringLiteral("select count(*) from icstockbill")).toInt(), 10);
     EXPECT_EQ(ledgerRows(), 0);
 
     // The period's first day counts; an administrator deletes any user's bill.
