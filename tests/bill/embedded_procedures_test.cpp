@@ -3,6 +3,7 @@
 #include "bill/embedded_procedures.h"
 #include "db/db_error.h"
 #include "db/procedures.h"
+#include "support/qstring_print.h"
 #include "support/test_database.h"
 
 using namespace otherin;
@@ -145,6 +146,7 @@ TEST_F(EmbeddedProceduresTest, SplitRefusalsWriteNothing) {
         {6, "1,", "该单据为拆分单据,不能进行再拆分!"},
         {1, "5,", "拆分数量个数(1)与单据分录数(2)不一致,不能进行拆分!"},
         {1, "1,-1,", "第2行拆分数量不能为负数!"},
+        {1, "x,0,", "第1行拆分数量\"x\"不是数字,不能进行拆分!"},
         {1, "1,4.000001,", "第2行拆分数量不能大于原有数量!"},
         {1, "0,0.00,", "拆单数量不能全都为零!"},
     };
@@ -195,6 +197,9 @@ TEST_F(EmbeddedProceduresTest, RestoreRefusesWhatWasWrittenOffOrReconciledSince)
     db_.exec(QStringLiteral("update icstockbill set fhookinterid=0 where finterid=22"));
     db_.exec(QStringLiteral("update icstockbill set fhxid=4 where finterid=1"));
     EXPECT_EQ(restore(21).strInfo, QStringLiteral("编号为:QT01的源单据已经核销,不能进行还原!"));
+    db_.exec(QStringLiteral("update icstockbill set fhxid=0,fhookinterid=7 where finterid=1"));
+    EXPECT_EQ(restore(21).strInfo, QStringLiteral("编号为:QT01的源单据已经钩稽,不能进行还原!"));
+    EXPECT_EQ(restore(99).strInfo, QStringLiteral("该单据不存在,不能进行还原!"));
     EXPECT_EQ(lines(), before);
     EXPECT_EQ(count(QStringLiteral("tblBillNoAdd")), 0);
 }
@@ -204,6 +209,8 @@ TEST_F(EmbeddedProceduresTest, WriteOffNetsRedAgainstBlueUnderOneNewId) {
     addBill(2, {{102, -2, 1, -2}, {101, -5, 2, -10}}, 1, 1);
     addBill(3, {{101, 5, 2, 10}});
     addBill(4, {{101, -3, 2, -6}}, 0, 1);
+    addBill(5, {{101, -5, 2, -10}}, 1, 1);
+    db_.exec(QStringLiteral("update icstockbill set fcancellation=1 where finterid=5"));
 
     EXPECT_EQ(hx(QStringLiteral("1,2,1")).strInfo, QStringLiteral("核销成功!"));
     EXPECT_NE(hxid(1), 0);
@@ -213,6 +220,8 @@ TEST_F(EmbeddedProceduresTest, WriteOffNetsRedAgainstBlueUnderOneNewId) {
         {"3", "必须选定两张或以上的单据才能进行核销!"},
         {"3,1", "编号为:QT01的单据已经核销,不能再次核销!"},
         {"3,4", "编号为:QT04的单据未审核,不能进行核销!"},
+        {"3,5", "编号为:QT05的单据已经作废,不能进行核销!"},
+        {"3,99", "内码为99的单据不存在,不能进行核销!"},
     };
     for (const auto& [ids, info] : refusals) EXPECT_EQ(hx(ids).strInfo, info);
     db_.exec(QStringLiteral("update icstockbill set fstatus=1 where finterid=4"));
@@ -232,6 +241,7 @@ TEST_F(EmbeddedProceduresTest, WriteOffNetsRedAgainstBlueUnderOneNewId) {
     EXPECT_EQ(hxid(1) + hxid(2), 0);
     EXPECT_NE(hxid(3), 0);
     EXPECT_EQ(unhx(2).strInfo, QStringLiteral("编号为:QT02的单据未核销,不能进行反核销!"));
+    EXPECT_EQ(unhx(99).strInfo, QStringLiteral("该单据不存在,不能进行反核销!"));
 }
 
 }  // namespace
