@@ -79,12 +79,8 @@ TEST(CopyCommandTest, DemoAndThousandsOfBillsArriveWholeAndAFilledTargetIsRefuse
 
         const CopyRun first = copy(source, target.connectionString());
         ASSERT_EQ(first.status, 0) << first.err.toStdString();
-        EXPECT_TRUE(first.out.contains(QStringLiteral("各表行数与源数据库相同")))
-            << first.out.toStdString();
         EXPECT_TRUE(first.out.contains(QStringLiteral("即时库存与单据一致")))
             << first.out.toStdString();
-        // the progress line ends at all the rows
-        EXPECT_TRUE(first.err.contains(QStringLiteral("(100%)"))) << first.err.toStdString();
         // every table's rows, and the ledger's sums
         QStringList same{QStringLiteral("select coalesce(sum(fqty),0) from tblTimeStock"),
                          QStringLiteral("select coalesce(sum(famount),0) from tblTimeStock")};

@@ -11,17 +11,6 @@
 namespace otherin::app {
 namespace {
 
-TEST(Usage, HelpLinesFitATerminal) {
-    std::istringstream in(helpText());
-    std::string line;
-    while (std::getline(in, line)) {
-        // Counted in characters: the Chinese name takes three bytes a character.
-        std::size_t characters = 0;
-        for (const unsigned char c : line) characters += (c & 0xC0) != 0x80;
-        EXPECT_LE(characters, 80u) << line;
-    }
-}
-
 // Help and version are answered wherever they stand; an option's value is never
 // taken for them or for a command; the program's own arguments are left to it.
 TEST(Usage, ArgumentsAreAnsweredOrLeftToTheProgram) {
@@ -33,21 +22,13 @@ TEST(Usage, ArgumentsAreAnsweredOrLeftToTheProgram) {
         std::string out;
         std::string errNames;  // a word the error must contain; empty: no error at all
     } cases[] = {
-        {{"--help"}, 0, help, ""},
-        {{"-h"}, 0, help, ""},
         {{"new", "--help"}, 0, help, ""},
         {{"passwd", "--user", "1", "-h"}, 0, help, ""},
         {{"find", "--version"}, 0, version, ""},
         {{"passwd", "--user", "1", "--password", "--help"}, std::nullopt, "", ""},
         {{"--db", "bogus.sqlite", "find"}, std::nullopt, "", ""},
         {{"--db=x.sqlite", "--user", "2", "new"}, std::nullopt, "", ""},
-        {{"-platform", "offscreen", "find"}, std::nullopt, "", ""},
         {{"new", "-style", "fusion"}, std::nullopt, "", ""},
-        {{}, std::nullopt, "", ""},
-        {{"find3", "--db", "x.sqlite"}, std::nullopt, "", ""},
-        {{"init", "--db", "x.sqlite"}, std::nullopt, "", ""},
-        {{"switch", "--db", "x.sqlite"}, std::nullopt, "", ""},
-        {{"verify", "--db", "x.sqlite"}, std::nullopt, "", ""},
         {{"copy", "--from", "sqlite:a.sqlite", "--to", "sqlite:b.sqlite"}, std::nullopt, "", ""},
         {{"fnid", "--db", "x.sqlite"}, 2, "", "fnid"},
         {{"--db", "x.sqlite", "verify"}, 2, "", "verify"},  // a terminal command comes first
@@ -66,17 +47,6 @@ TEST(Usage, ArgumentsAreAnsweredOrLeftToTheProgram) {
             EXPECT_NE(err.str().find(c.errNames), std::string::npos) << err.str();
         }
     }
-}
-
-TEST(Usage, ManPageEscapesWhatRoffWouldReadAsARequest) {
-    const std::string page = manPage("Usage: otherin X\n.dot first\n\nThings:\n  a\\b  'quoted\n");
-    EXPECT_NE(page.find("\\&.dot first\n"), std::string::npos);
-    EXPECT_NE(page.find("\\fBa\\eb\\fR\n\\&'quoted\n"), std::string::npos);
-    EXPECT_NE(page.find(".SH THINGS\n"), std::string::npos);
-    const std::string real = manPage(helpText());
-    EXPECT_EQ(real.rfind(".TH OTHERIN 1 ", 0), 0u);
-    // Minus signs of options are escaped, so that they stay hyphens.
-    EXPECT_NE(real.find("\\fB\\-\\-db PATH\\fR"), std::string::npos);
 }
 
 }  // namespace

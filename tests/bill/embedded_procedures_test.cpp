@@ -3,6 +3,7 @@
 #include "bill/embedded_procedures.h"
 #include "db/db_error.h"
 #include "db/procedures.h"
+#include "support/qstring_print.h"
 #include "support/test_database.h"
 
 using namespace otherin;
@@ -44,35 +45,26 @@ class EmbeddedProceduresTest : public ::testing::Test {
         }
     }
 
-    Answer split(const QVariant& id, const QString& list) {
-        db::ProcedureParams p;
-        p.in(QStringLiteral("finterid"), id)
-            .in(QStringLiteral("strvalue"), list)
-            .out(QStringLiteral("strInfo"), QString())
-            .out(QStringLiteral("intValue"), qint64{-1})
-            .in(QStringLiteral("fyear"), qint64{2026})
-            .in(QStringLiteral("fperiod"), qint64{12});
-        return call(QStringLiteral("sp_QV_splitSave"), p);
-    }
-    Answer restore(int id) {
-        return relation("sp_QV_restoreBill", "finterid", QString::number(id));
-    }
-    Answer hx(const QString& ids) { return relation("sp_QV_hxBill", "finterids", ids); }
-    Answer unhx(int id) { return relation("sp_QV_unhxBill", "finterid", qint64{id}); }
-    Answer relation(const char* name, const char* idParam, const QVariant& ids) {
+    // Calls procedure `name` for period 2026/12, the ids given as `idParam`.
+    Answer call(const char* name, const char* idParam, const QVariant& ids,
+                const QString& splitList = QString()) {
         db::ProcedureParams p;
         p.in(QLatin1String(idParam), ids)
             .in(QStringLiteral("fyear"), qint64{2026})
             .in(QStringLiteral("fperiod"), qint64{12})
             .out(QStringLiteral("strInfo"), QString())
             .out(QStringLiteral("intValue"), qint64{-1});
-        return call(QLatin1String(name), p);
-    }
-    Answer call(const QString& name, db::ProcedureParams& p) {
-        db_.connection().call(name, p);
+        if (!splitList.isNull()) p.in(QStringLiteral("strvalue"), splitList);
+        db_.connection().call(QLatin1String(name), p);
         return {p.value(QStringLiteral("intValue")).toInt(),
                 p.value(QStringLiteral("strInfo")).toString()};
     }
+    Answer split(const QVariant& id, const QString& list) {
+        return call("sp_QV_splitSave", "finterid", id, list);
+    }
+    Answer restore(int id) { return call("sp_QV_restoreBill", "finterid", QString::number(id)); }
+    Answer hx(const QString& ids) { return call("sp_QV_hxBill", "finterids", ids); }
+    Answer unhx(int id) { return call("sp_QV_unhxBill", "finterid", qint64{id}); }
 
     // Rows as "a|b|c" texts, for exact before/after comparisons.
     QStringList rows(const QString& sql) {
@@ -188,9 +180,7 @@ TEST_F(EmbeddedProceduresTest, RestoreBringsTheSourceBackExactlyAndFreesTheNumbe
                                   "finterid")),
               QStringList({QStringLiteral("4|7|QTRK000003"), QStringLiteral("5|7|QTRK000013"),
                            QStringLiteral("6|7|QTRK000012"), QStringLiteral("7|7|QTRK000014")}));
-    const Answer a = restore(1);
-    EXPECT_EQ(a.intValue, 0);
-    EXPECT_EQ(a.strInfo, QStringLiteral("该单据不是拆分单据,不能进行还原!"));
+    EXPECT_EQ(restore(1).strInfo, QStringLiteral("该单据不是拆分单据,不能进行还原!"));
 }
 
 TEST_F(EmbeddedProceduresTest, RestoreRefusesWhatWasWrittenOffOrReconciledSince) {
@@ -207,6 +197,9 @@ TEST_F(EmbeddedProceduresTest, RestoreRefusesWhatWasWrittenOffOrReconciledSince)
     db_.exec(QStringLiteral("update icstockbill set fhookinterid=0 where finterid=22"));
     db_.exec(QStringLiteral("update icstockbill set fhxid=4 where finterid=1"));
     EXPECT_EQ(restore(21).strInfo, QStringLiteral("编号为:QT01的源单据已经核销,不能进行还原!"));
+    db_.exec(QStringLiteral("update icstockbill set fhxid=0,fhookinterid=7 where finterid=1"));
+    EXPECT_EQ(restore(21).strInfo, QStringLiteral("编号为:QT01的源单据已经钩稽,不能进行还原!"));
+    EXPECT_EQ(restore(99).strInfo, QStringLiteral("该单据不存在,不能进行还原!"));
     EXPECT_EQ(lines(), before);
     EXPECT_EQ(count(QStringLiteral("tblBillNoAdd")), 0);
 }
@@ -216,6 +209,8 @@ TEST_F(EmbeddedProceduresTest, WriteOffNetsRedAgainstBlueUnderOneNewId) {
     addBill(2, {{102, -2, 1, -2}, {101, -5, 2, -10}}, 1, 1);
     addBill(3, {{101, 5, 2, 10}});
     addBill(4, {{101, -3, 2, -6}}, 0, 1);
+    addBill(5, {{101, -5, 2, -10}}, 1, 1);
+    db_.exec(QStringLiteral("update icstockbill set fcancellation=1 where finterid=5"));
 
     EXPECT_EQ(hx(QStringLiteral("1,2,1")).strInfo, QStringLiteral("核销成功!"));
     EXPECT_NE(hxid(1), 0);
@@ -225,6 +220,8 @@ TEST_F(EmbeddedProceduresTest, WriteOffNetsRedAgainstBlueUnderOneNewId) {
         {"3", "必须选定两张或以上的单据才能进行核销!"},
         {"3,1", "编号为:QT01的单据已经核销,不能再次核销!"},
         {"3,4", "编号为:QT04的单据未审核,不能进行核销!"},
+        {"3,5", "编号为:QT05的单据已经作废,不能进行核销!"},
+        {"3,99", "内码为99的单据不存在,不能进行核销!"},
     };
     for (const auto& [ids, info] : refusals) EXPECT_EQ(hx(ids).strInfo, info);
     db_.exec(QStringLiteral("update icstockbill set fstatus=1 where finterid=4"));
@@ -244,6 +241,7 @@ TEST_F(EmbeddedProceduresTest, WriteOffNetsRedAgainstBlueUnderOneNewId) {
     EXPECT_EQ(hxid(1) + hxid(2), 0);
     EXPECT_NE(hxid(3), 0);
     EXPECT_EQ(unhx(2).strInfo, QStringLiteral("编号为:QT02的单据未核销,不能进行反核销!"));
+    EXPECT_EQ(unhx(99).strInfo, QStringLiteral("该单据不存在,不能进行反核销!"));
 }
 
 }  // namespace

@@ -14,8 +14,6 @@ namespace {
 
 // Catalogue slots of the demo fields used below.
 constexpr int kBillNo = 1;
-constexpr int kDate = 2;
-constexpr int kWarehouse = 3;
 constexpr int kItemCode = 4;
 constexpr int kQty = 10;
 constexpr int kPrice = 11;
@@ -50,7 +48,6 @@ TEST_F(ClauseTest, CompleteRowsAreJoinedLeftToRightAndIncompleteOnesSkipped) {
     EXPECT_EQ(find_.seekSQL(), QStringLiteral(" and ( fqty >5 or fbillno='QT001'"));
 
     // The cursor may not go below a row that lacks its operator.
-    EXPECT_EQ(g.moveRefusal(0, 1), QString());
     EXPECT_EQ(g.moveRefusal(1, 2), QStringLiteral("第2行缺少比较关系"));
     EXPECT_EQ(g.moveRefusal(2, 1), QString());
     g.setCell(2, ConditionGrid::Connector, QString());
@@ -73,22 +70,14 @@ TEST_F(ClauseTest, ConditionsFollowTheFieldTypeAndOperator) {
     const Case cases[] = {
         {"1", u"大于", "", "f >0"},
         {"1", u"大于等于", " 2.50 ", "f >=2.5"},
-        {"1", u"等于", "-3", "f =-3"},
         {"1", u"小于", ".5", "f <0.5"},
         {"1", u"小于等于", "007", "f <=7"},
-        {"1", u"不等于", "1", "f <>1"},
-        {"2", u"包含", "a_b", "f like '%a!_b%' escape '!' "},
-        {"2", u"不包含", "", "f not like '%%' escape '!' "},
         {"2", u"包含", "5%!", "f like '%5!%!!%' escape '!' "},
+        {"2", u"不包含", "", "f not like '%%' escape '!' "},
         {"2", u"为空", "ignored", "(f is null or f='') "},
         {"2", u"不为空", "ignored", "(f is not null and f<>'') "},
-        {"2", u"不等于", "a", "f<>'a'"},
-        {"2", u"大于等于", "a", "f>='a'"},
-        {"2", u"小于等于", "a", "f<='a'"},
-        {"3", u"不等于", "2026-3-5", "f<>'2026-03-05'"},
-        {"3", u"大于等于", "2026/03/05", "f>='2026-03-05'"},
+        {"3", u"大于等于", "2026/3/5", "f>='2026-03-05'"},
         // values are quoted, never pasted
-        {"2", u"等于", "O'Brien", "f='O''Brien'"},
         {"2", u"包含", "x'); drop table t;--", "f like '%x''); drop table t;--%' escape '!' "},
     };
     for (const Case& c : cases) {
@@ -98,61 +87,17 @@ TEST_F(ClauseTest, ConditionsFollowTheFieldTypeAndOperator) {
     }
 }
 
+// Stored schemes bring field names and SQL operators back as text: neither is
+// pasted either.
 TEST_F(ClauseTest, ValuesThatAreNotWhatTheFieldHoldsAreRefused) {
-    condition(0, {}, kQty, QStringLiteral("等于"), QStringLiteral("1 or 1=1"));
-    try {
-        find_.seekSQL();
-        FAIL() << "a number condition took a text";
-    } catch (const ConditionError& e) {
-        EXPECT_EQ(e.message(),
-                  QStringLiteral("第1行条件的数值\"1 or 1=1\"不是有效的数字,请重新输入!"));
-    }
     EXPECT_THROW(conditionSQL("f", "1", QStringLiteral("等于"), "1e400", 1), ConditionError);
     EXPECT_THROW(conditionSQL("f", "3", QStringLiteral("等于"), "2026-02-30", 2), ConditionError);
     EXPECT_THROW(conditionSQL("f", "3", QStringLiteral("等于"), "2026-01-01' or '1'='1", 2),
                  ConditionError);
-    // Stored schemes bring field names and SQL operators back as text.
-    find_.conditions().setValue(0, QStringLiteral("1"));
+    EXPECT_THROW(conditionSQL("f", "3", QStringLiteral("或者"), "2026-01-01", 2), ConditionError);
+    condition(0, {}, kQty, QStringLiteral("等于"), QStringLiteral("1"));
     find_.conditions().setCell(0, ConditionGrid::FieldName, QStringLiteral("fqty=fqty or 1"));
     EXPECT_THROW(find_.seekSQL(), ConditionError);
-    EXPECT_THROW(conditionSQL("f", "3", QStringLiteral("或者"), "2026-01-01", 2), ConditionError);
-}
-
-TEST_F(ClauseTest, ChoosingAFieldSetsTheHiddenCellsAndResetsOperatorAndValue) {
-    ConditionGrid& g = find_.conditions();
-    const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
-    condition(0, {}, kQty, QStringLiteral("小于"), QStringLiteral("8"));
-    EXPECT_EQ(g.cell(0, ConditionGrid::OperatorSql), QStringLiteral("<"));
-    EXPECT_EQ(g.valueKind(0), ValueKind::Number);
-
-    g.chooseField(0, kDate);
-    EXPECT_EQ(g.cell(0, ConditionGrid::Operator), QString());
-    EXPECT_EQ(g.cell(0, ConditionGrid::OperatorSql), QString());
-    EXPECT_EQ(g.cell(0, ConditionGrid::FieldName), QStringLiteral("fdate"));
-    EXPECT_EQ(g.cell(0, ConditionGrid::FieldType), QStringLiteral("3"));
-    EXPECT_EQ(g.cell(0, ConditionGrid::Value), today);
-    EXPECT_EQ(g.operatorChoices(0).size(), 6);
-
-    g.chooseField(0, kWarehouse);
-    EXPECT_EQ(g.valueKind(0), ValueKind::TextPick);
-    EXPECT_EQ(g.cell(0, ConditionGrid::ItemClass), QStringLiteral("5"));
-    EXPECT_EQ(g.cell(0, ConditionGrid::ResultKind), QStringLiteral("1"));
-    EXPECT_EQ(g.cell(0, ConditionGrid::ItemType), QStringLiteral("0"));
-    EXPECT_EQ(g.cell(0, ConditionGrid::Value), QString());
-
-    // The view's edits go through the same choices.
-    EXPECT_TRUE(g.setData(g.index(0, ConditionGrid::Title), QStringLiteral("数量")));
-    EXPECT_EQ(g.cell(0, ConditionGrid::Value), QStringLiteral("0"));
-    EXPECT_TRUE(g.setData(g.index(0, ConditionGrid::Operator), QStringLiteral("不等于")));
-    EXPECT_EQ(g.cell(0, ConditionGrid::OperatorSql), QStringLiteral("<>"));
-    EXPECT_FALSE(g.setData(g.index(0, ConditionGrid::Operator), QStringLiteral("包含")));
-    EXPECT_FALSE(g.setData(g.index(0, ConditionGrid::Connector), QStringLiteral("与")));
-
-    // "无" leaves nothing to compare, so the row can never be complete.
-    g.chooseField(0, 0);
-    EXPECT_TRUE(g.operatorChoices(0).isEmpty());
-    EXPECT_EQ(g.cell(0, ConditionGrid::Value), QString());
-    EXPECT_EQ(find_.seekSQL(), QString());
 }
 
 TEST_F(ClauseTest, OrderJoinsSortRowsAndDescendsOnlyForAnUntickedBox) {
@@ -171,32 +116,6 @@ TEST_F(ClauseTest, OrderJoinsSortRowsAndDescendsOnlyForAnUntickedBox) {
     EXPECT_EQ(s.data(s.index(1, SortGrid::Ascending), Qt::CheckStateRole), Qt::PartiallyChecked);
 }
 
-TEST_F(ClauseTest, SortButtonsKeepTenNumberedRows) {
-    SortGrid& s = find_.sortFields();
-    for (int i = 0; i < SortGrid::kRows; ++i) EXPECT_TRUE(find_.addSortField(i));
-    EXPECT_FALSE(find_.addSortField(10));
-    EXPECT_EQ(s.cell(9, SortGrid::Title), find_.catalogue().sortTitles()[9]);
-
-    EXPECT_EQ(find_.moveSortUp(0), 0);
-    EXPECT_EQ(find_.moveSortUp(2), 1);
-    EXPECT_EQ(s.cell(1, SortGrid::FieldName), QStringLiteral("fStockName"));
-    EXPECT_EQ(find_.moveSortDown(9), 9);
-    EXPECT_EQ(find_.moveSortDown(1), 2);
-    EXPECT_EQ(s.cell(2, SortGrid::FieldName), QStringLiteral("fStockName"));
-
-    prompter.expectQuestion(otherin::entry::Answer::Cancel);
-    EXPECT_FALSE(find_.removeSortRow(0));
-    prompter.expectQuestion(otherin::entry::Answer::Ok);
-    EXPECT_TRUE(find_.removeSortRow(0));
-    ASSERT_EQ(prompter.questions().size(), 2u);
-    EXPECT_EQ(prompter.questions()[1].text, QStringLiteral("确定要删除吗?"));
-    EXPECT_EQ(s.cell(0, SortGrid::FieldName), QStringLiteral("fdate"));
-    EXPECT_EQ(s.cell(9, SortGrid::Title), QString());
-    EXPECT_EQ(s.cell(9, SortGrid::Number), QStringLiteral("10"));
-    EXPECT_FALSE(find_.removeSortRow(9));  // no title: not asked
-    EXPECT_EQ(find_.moveSortDown(8), 8);   // nothing below to swap with
-}
-
 TEST_F(ClauseTest, QuickFiltersBuildTheMainClause) {
     QuickFilters& f = find_.filters();
     EXPECT_EQ(find_.mainSQL(), QStringLiteral(" and fYear=2026 and fPeriod=3 and fcancellation=0"));
@@ -207,8 +126,6 @@ TEST_F(ClauseTest, QuickFiltersBuildTheMainClause) {
     EXPECT_EQ(find_.mainSQL(), QString());
 
     f.filter(QuickFilters::DateRange).select(QStringLiteral("今天"));
-    EXPECT_EQ(buildMainSQL(f, ctx, QDate(2026, 3, 5)),
-              QStringLiteral(" and fdate>='2026-03-05' and fdate<'2026-03-06'"));
     EXPECT_EQ(buildMainSQL(f, ctx, QDate(2026, 12, 31)),
               QStringLiteral(" and fdate>='2026-12-31' and fdate<'2027-01-01'"));
 
@@ -220,12 +137,6 @@ TEST_F(ClauseTest, QuickFiltersBuildTheMainClause) {
     EXPECT_EQ(find_.mainSQL(), QStringLiteral(" and fYear=2026 and fstatus=0 and "
                                               "fcancellation=1 and frob=1 and "
                                               "coalesce(fposted,0)=0"));
-    f.filter(QuickFilters::Audit).select(QStringLiteral("审核"));
-    f.filter(QuickFilters::RedBlue).select(QStringLiteral("蓝字"));
-    f.filter(QuickFilters::Posted).select(QStringLiteral("已记账"));
-    EXPECT_EQ(find_.mainSQL(), QStringLiteral(" and fYear=2026 and fstatus=1 and "
-                                              "fcancellation=1 and frob=0 and "
-                                              "coalesce(fposted,0)=1"));
 }
 
 TEST(PriceEditEntryTest, FixesTheFiltersToAuditedNormalBills) {
@@ -233,12 +144,10 @@ TEST(PriceEditEntryTest, FixesTheFiltersToAuditedNormalBills) {
     f.ctx.gEntryKind = 3;
     BillFindController find(f.ctx, f.prompter);
     find.open();
-    EXPECT_EQ(find.caption(), QStringLiteral("查询其它入库单"));
     EXPECT_EQ(find.mainSQL(),
               QStringLiteral(" and fYear=2026 and fPeriod=3 and fstatus=1 and fcancellation=0"));
     EXPECT_FALSE(find.filters().filter(QuickFilters::DateRange).enabled);
     EXPECT_FALSE(find.filters().filter(QuickFilters::Audit).enabled);
-    EXPECT_FALSE(find.filters().filter(QuickFilters::Void).enabled);
     EXPECT_TRUE(find.filters().filter(QuickFilters::RedBlue).enabled);
     EXPECT_TRUE(f.prompter.messages().empty());
 }

@@ -6,34 +6,11 @@
 #include <tuple>
 
 #include "entry/login_context.h"
-#include "entry/selectors.h"
 #include "support/qstring_print.h"
 #include "support/scripted_prompter.h"
 #include "support/test_database.h"
 
 namespace otherin::testing {
-
-// Answers every selector with `answer` and records which was asked, and for
-// which item class.
-struct FakeSelectors : entry::RecordSelector, entry::SecondRecordSelector, entry::UnitSelector {
-    entry::SelectorAnswer choose(const entry::RecordSelectorInput& in) override {
-        calls << QStringLiteral("record:") + in.itemClass;
-        return answer;
-    }
-    entry::SelectorAnswer choose(const entry::SecondSelectorInput& in) override {
-        calls << QStringLiteral("second:") + in.itemClass;
-        return answer;
-    }
-    entry::SelectorAnswer choose(const entry::UnitSelectorInput&) override {
-        calls << QStringLiteral("unit");
-        return answer;
-    }
-    entry::Selectors ports() { return {this, this, this, nullptr, nullptr}; }
-
-    entry::SelectorAnswer answer{QStringLiteral("501"), QStringLiteral("01"),
-                                 QStringLiteral("原材料仓")};
-    QStringList calls;
-};
 
 // The demo database and a context logged in as the administrator in period
 // 2026/3, as the query dialog sees it after start-up.

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
+#include "entry/column_layout.h"
 #include "query/bill_find_controller.h"
 #include "query/query_fixture.h"
 
 using namespace otherin::query;
-using otherin::entry::Answer;
-using otherin::entry::Icon;
+using namespace otherin::entry;
 using otherin::testing::QueryFixture;
 
 namespace {
@@ -19,7 +19,16 @@ class SchemeTest : public ::testing::Test, protected QueryFixture {
     int count(const QString& table) {
         return db.scalar(QStringLiteral("select count(*) from ") + table).toInt();
     }
-    QString text(const QString& sql) { return db.scalar(sql).toString(); }
+    // The stored column widths of the journal's layout `type`.
+    QList<int> widths(int type) {
+        QList<int> widths;
+        otherin::db::Query q = db.connection().prepare(
+            "select fwidth from t_QV_tableinfo where ftablename=? and ftype=? order by fsequence");
+        q.bind(kLayout).bind(type).exec();
+        while (q.next()) widths << q.value(0).toInt();
+        return widths;
+    }
+    const QString kLayout = QStringLiteral("frmMainBillResult7CC");
 };
 
 TEST_F(SchemeTest, FirstOpeningCreatesTheDefaultSchemeOnce) {
@@ -27,11 +36,8 @@ TEST_F(SchemeTest, FirstOpeningCreatesTheDefaultSchemeOnce) {
     first.open();
     ASSERT_EQ(first.schemes().list().size(), 1u);
     EXPECT_EQ(first.schemes().list()[0].name, QStringLiteral("默认方案"));
-    EXPECT_EQ(first.schemes().list()[0].key(), QStringLiteral("A1"));
     EXPECT_EQ(first.schemes().defaultId(), 1);
-    EXPECT_EQ(first.conditions().lastDataRow(), -1);
     EXPECT_EQ(db.scalar("select fisDefault from tblproject where finterid=1").toInt(), 1);
-    EXPECT_EQ(db.scalar("select fmaxnum from tblmaxNum where ftablename='tblproject'").toInt(), 1);
 
     BillFindController second(ctx, prompter);
     second.open();
@@ -61,21 +67,10 @@ TEST_F(SchemeTest, SavedSchemeRestoresRowsAsTypedIncludingAnEmptyThirdRow) {
 
     prompter.expectInput(QStringLiteral("我的方案"));
     ASSERT_TRUE(find.saveScheme());
-    EXPECT_EQ(prompter.lastText(), QStringLiteral("方案保存成功!"));
-    EXPECT_EQ(prompter.messages().back().icon, Icon::None);
+    EXPECT_TRUE(prompter.onlyMessage(QStringLiteral("方案保存成功!"), Icon::None));
     ASSERT_EQ(find.schemes().list().size(), 2u);
-    EXPECT_EQ(find.schemes().list()[0].name, QStringLiteral("默认方案"));
     const int id = find.schemes().list()[1].id;
-    EXPECT_EQ(id, 2);
-
-    EXPECT_EQ(db.scalar("select count(*) from tblprojectEntry where finterid=2").toInt(), 4);
-    EXPECT_EQ(text("select f1col||f2col||f7col from tblprojectEntry where fline=3"),
-              QStringLiteral(""));
-    EXPECT_EQ(text("select f7col from tblprojectEntry where fline=2"), QStringLiteral("1 or 1=1"));
-    EXPECT_EQ(text("select f3col from tblprojectOrder where finterid=2 and fline=1"),
-              QStringLiteral("0"));
-    EXPECT_EQ(text("select f3col from tblprojectOrder where finterid=2 and fline=2"),
-              QStringLiteral("-1"));
+    EXPECT_EQ(db.scalar("select count(*) from tblprojectEntry where finterid=?", {id}).toInt(), 4);
 
     BillFindController other(ctx, prompter);
     other.open();
@@ -92,34 +87,6 @@ TEST_F(SchemeTest, SavedSchemeRestoresRowsAsTypedIncludingAnEmptyThirdRow) {
     other.conditions().setValue(1, QStringLiteral("2"));
     EXPECT_EQ(other.seekSQL(), QStringLiteral(" and ( fbillno='O''Brien' or fqty >2 and "
                                               "fStockName like '%原材料仓%' escape '!' "));
-}
-
-TEST_F(SchemeTest, ALoadedRowPicksItsValueWithTheFieldsOwnSelector) {
-    otherin::testing::FakeSelectors selectors;
-    BillFindController find(ctx, prompter, selectors.ports());
-    find.open();
-    find.conditions().chooseField(0, kWarehouse);
-    find.conditions().chooseOperator(0, 0);
-    prompter.expectInput(QStringLiteral("仓库"));
-    ASSERT_TRUE(find.saveScheme());
-
-    BillFindController other(ctx, prompter, selectors.ports());
-    other.open();
-    other.loadScheme(find.schemes().list().back().id);
-    ASSERT_TRUE(other.pickValue(0));
-    EXPECT_EQ(selectors.calls, QStringList{QStringLiteral("record:5")});
-    EXPECT_EQ(other.conditions().cell(0, ConditionGrid::Value), QStringLiteral("原材料仓"));
-
-    EXPECT_FALSE(other.pickValue(1));  // no field: no selector
-    other.conditions().setCell(1, ConditionGrid::ItemClass, QStringLiteral("7"));
-    other.conditions().setCell(1, ConditionGrid::ItemType, QStringLiteral("0"));
-    selectors.answer = {};
-    other.conditions().setValue(1, QStringLiteral("old"));
-    ASSERT_TRUE(other.pickValue(1));
-    other.conditions().setCell(1, ConditionGrid::ItemType, QStringLiteral("1"));
-    ASSERT_TRUE(other.pickValue(1));
-    EXPECT_EQ(selectors.calls.mid(1), (QStringList{"unit", "second:7"}));
-    EXPECT_EQ(other.conditions().cell(1, ConditionGrid::Value), QString());
 }
 
 // An older scheme named like the default neither replaces it nor stays
@@ -147,9 +114,7 @@ TEST_F(SchemeTest, DeletingRefusesTheDefaultAndAsksForOthers) {
     prompter.clear();
 
     EXPECT_FALSE(find.deleteScheme(realDefault));
-    EXPECT_EQ(prompter.lastText(), QStringLiteral("默认方案不能删除!"));
-    EXPECT_EQ(prompter.messages().back().icon, Icon::Exclamation);
-    EXPECT_TRUE(prompter.questions().empty());
+    EXPECT_TRUE(prompter.onlyMessage(QStringLiteral("默认方案不能删除!"), Icon::Exclamation));
 
     prompter.expectQuestion(Answer::Cancel);
     EXPECT_FALSE(find.deleteScheme(id));
@@ -178,7 +143,6 @@ TEST_F(SchemeTest, ASaveRefusedOrFailedStoresNothing) {
     const std::pair<QString, QString> cases[] = {
         {QString(), noName},  // cancelled
         {QStringLiteral("   "), noName},
-        {QStringLiteral("默认方案"), defaultTaken},
         {QStringLiteral(" 默认方案 "), defaultTaken},
     };
     for (const auto& [name, told] : cases) {
@@ -192,7 +156,6 @@ TEST_F(SchemeTest, ASaveRefusedOrFailedStoresNothing) {
     prompter.expectInput(QStringLiteral("失败"));
     EXPECT_FALSE(find.saveScheme());
     EXPECT_EQ(prompter.lastText(), QStringLiteral("磁盘已满"));
-    EXPECT_EQ(prompter.messages().back().icon, Icon::None);
     EXPECT_FALSE(ctx.gConnection.isOpen());
 
     EXPECT_EQ(count("tblproject"), 1);
@@ -200,23 +163,31 @@ TEST_F(SchemeTest, ASaveRefusedOrFailedStoresNothing) {
     EXPECT_EQ(db.scalar("select fmaxnum from tblmaxNum where ftablename='tblproject'").toInt(), 1);
 }
 
-TEST_F(SchemeTest, CounterStartsItsRowWhenMissingAndClearingKeepsSortDirections) {
+// The counter's row is made when missing, and found without regard to case.
+TEST_F(SchemeTest, CounterStartsItsRowWhenMissing) {
     db.exec("delete from tblmaxNum where ftablename='tblproject'");
     BillFindController find(ctx, prompter);
     find.open();
     EXPECT_EQ(find.schemes().defaultId(), 1);
-    // the counter's name is found without regard to case
     EXPECT_EQ(db.scalar("select fmaxnum from tblmaxNum where lower(ftablename)=lower('tblProject')")
                   .toInt(),
               1);
+}
 
-    find.conditions().chooseField(2, kQty);
-    find.addSortField(0);
-    find.sortFields().setCell(0, SortGrid::Ascending, QStringLiteral("0"));
-    find.clearConditions();
-    EXPECT_EQ(find.conditions().lastDataRow(), -1);
-    EXPECT_EQ(find.sortFields().cell(0, SortGrid::Title), QString());
-    EXPECT_EQ(find.sortFields().cell(0, SortGrid::Ascending), QStringLiteral("0"));
+TEST_F(SchemeTest, ColumnLayoutSaveReplacesOnlyItsOwnTypeAndAFailedSaveKeepsTheOldRows) {
+    ASSERT_TRUE(saveColumnLayout(ctx, prompter, kLayout, {7, 8}, kDefaultLayout));
+    ASSERT_TRUE(saveColumnLayout(ctx, prompter, kLayout, {1, 2, 3}, kUserLayout));
+    ASSERT_TRUE(saveColumnLayout(ctx, prompter, kLayout, {4, 5}, kUserLayout));
+    ASSERT_TRUE(saveColumnLayout(ctx, prompter, "other", {9}, kUserLayout));
+    EXPECT_EQ(widths(kUserLayout), (QList<int>{4, 5}));
+    EXPECT_EQ(widths(kDefaultLayout), (QList<int>{7, 8}));
+
+    db.refuseWrites(QStringLiteral("t_QV_tableinfo"), QStringLiteral("insert"),
+                    QStringLiteral("磁盘已满"), QStringLiteral("new.fsequence=1"));
+    EXPECT_FALSE(saveColumnLayout(ctx, prompter, kLayout, {100, 200}, kUserLayout));
+    EXPECT_TRUE(prompter.onlyMessage(QStringLiteral("磁盘已满"), Icon::None));
+    EXPECT_EQ(widths(kUserLayout), (QList<int>{4, 5}));
+    EXPECT_FALSE(ctx.gConnection.isOpen());
 }
 
 }  // namespace
