@@ -172,15 +172,30 @@ TEST_F(SelectorUiTest, EscapeAnswersNothingAndFailuresAreReported) {
     EXPECT_EQ(failing.model().rowCount(), 0);
 }
 
+// Item 1101 holds B1 in two warehouses (one row below zero, in tonnes), B2,
+// and an emptied B0; a stale pick waits to be forgotten.
 class BatchPickerWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        db_.exec(
-            QStringLiteral("insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fqty,"
-                           "famount) values(501,1101,704,'B2',10,25),(501,1101,704,'B1',4,2)"));
+        db_.exec(QStringLiteral(
+            "insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,famount)"
+            " values(501,1101,704,'B2',0,10,25),(501,1101,704,'B1',0,4,2),"
+            "(502,1101,705,'B1',801,-2,-5),(503,1101,704,'B0',0,0,0)"));
         ctx_.DBConnectionString = db_.connectionString();
         ctx_.batchItemId = QStringLiteral("1101");
         ctx_.pickedBatch = QStringLiteral("stale");
+    }
+    // "batch unit quantity unitCost" of each row shown.
+    QStringList rows(stock::BatchPickerWindow& window) {
+        using M = stock::BatchListModel;
+        QStringList out;
+        for (int r = 0; r < window.model().rowCount(); ++r) {
+            QStringList cells;
+            for (int column : {M::BatchNo, M::Unit, M::Quantity, M::UnitCost})
+                cells << window.model().index(r, column).data().toString();
+            out << cells.join(QLatin1Char(' '));
+        }
+        return out;
     }
 
     TestDatabase db_{TestDatabase::Seed::Demo};
@@ -188,37 +203,46 @@ class BatchPickerWindowTest : public ::testing::Test {
     ScriptedPrompter prompter_;
 };
 
-// A double click on a row, or Enter after a search, picks it and closes; a
-// list without stock says why, picks nothing and stays until Escape.
-TEST_F(BatchPickerWindowTest, DoubleClickOrEnterPicksAndAnEmptyListPicksNothing) {
+// The rows on hand in batch order, each with its own unit and unit cost. A
+// double click on a row, or Enter after a search, picks it and closes.
+TEST_F(BatchPickerWindowTest, DoubleClickOrEnterPicksTheRowWithItsUnitCost) {
     stock::BatchPickerWindow window(ctx_, prompter_);
     ASSERT_TRUE(window.load());
     EXPECT_TRUE(ctx_.pickedBatch.isEmpty());  // a new opening forgets the last pick
+    EXPECT_EQ(rows(window), (QStringList{"B1 千克 4 0.5", "B1 吨 -2 2.5", "B2 千克 10 2.5"}));
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     QTableView* view = window.view();
-    const QPoint second = view->visualRect(view->model()->index(1, 0)).center();
+    const QPoint third = view->visualRect(view->model()->index(2, 0)).center();
     // An item view takes a double click only on the row the press went to.
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, second);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, third);
     EXPECT_TRUE(ctx_.pickedBatch.isEmpty());  // a single click only selects
-    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, second);
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, third);
     EXPECT_EQ(window.result(), QDialog::Accepted);
     EXPECT_EQ(ctx_.pickedBatch, QStringLiteral("B2"));
     EXPECT_EQ(ctx_.pickedUnitCost, QStringLiteral("2.5"));
 
     ASSERT_TRUE(window.load());
     window.show();
-    QTest::keyClicks(window.searchBox(), QStringLiteral("b1"));
+    QTest::keyClicks(window.searchBox(), QStringLiteral("b2"));  // without regard to case
     ASSERT_EQ(window.model().rowCount(), 1);
     QTest::keyClick(window.searchBox(), Qt::Key_Enter);
     EXPECT_EQ(window.result(), QDialog::Accepted);
-    EXPECT_EQ(ctx_.pickedBatch, QStringLiteral("B1"));
-    EXPECT_EQ(ctx_.pickedUnitCost, QStringLiteral("0.5"));
+    EXPECT_EQ(ctx_.pickedBatch, QStringLiteral("B2"));
+    EXPECT_TRUE(prompter_.messages().empty());
+    EXPECT_FALSE(ctx_.gConnection.isOpen());
+}
 
-    ctx_.batchItemId = QStringLiteral("1102");  // nothing on hand
-    ASSERT_TRUE(window.load());
+// A list without stock says why, picks nothing and stays until Escape; a
+// failed read is reported.
+TEST_F(BatchPickerWindowTest, EmptyListPicksNothingAndAFailureIsReported) {
+    stock::BatchPickerWindow window(ctx_, prompter_);
+    for (const char* itemId : {"1101 or 1=1", "1102"}) {
+        ctx_.batchItemId = QString::fromLatin1(itemId);
+        ASSERT_TRUE(window.load());
+        EXPECT_EQ(window.model().rowCount(), 0) << itemId;
+    }
     window.show();
-    EXPECT_EQ(window.model().rowCount(), 0);
     EXPECT_EQ(window.note(), QStringLiteral("01.002 冷轧钢板 没有库存，无批号可选"));
     QTest::keyClick(window.view(), Qt::Key_Return);
     EXPECT_TRUE(window.isVisible());
@@ -226,6 +250,16 @@ TEST_F(BatchPickerWindowTest, DoubleClickOrEnterPicksAndAnEmptyListPicksNothing)
     EXPECT_EQ(window.result(), QDialog::Rejected);
     EXPECT_TRUE(ctx_.pickedBatch.isEmpty());
     EXPECT_TRUE(ctx_.pickedUnitCost.isEmpty());
+
+    db_.exec(QStringLiteral("drop view vGOtherIn"));  // the server keeps a view's tables
+    db_.exec(QStringLiteral("drop table tblMeasureUnit"));
+    ctx_.batchItemId = QStringLiteral("1101");
+    EXPECT_FALSE(window.load());
+    ASSERT_EQ(prompter_.messages().size(), 1u);
+    EXPECT_EQ(prompter_.messages()[0].icon, entry::Icon::Critical);
+    EXPECT_TRUE(prompter_.messages()[0].text.contains(QStringLiteral("tblMeasureUnit"),
+                                                      Qt::CaseInsensitive));
+    EXPECT_FALSE(ctx_.gConnection.isOpen());
 }
 
 }  // namespace
