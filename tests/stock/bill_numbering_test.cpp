@@ -71,7 +71,6 @@ class BillNumberingTest : public ::testing::Test {
             .toInt();
     }
     int bills() { return db_.scalar(QStringLiteral("select count(*) from icstockbill")).toInt(); }
-    QString preview() { return previewBillNumber(ctx_, prompter_, 7); }
 
     TestDatabase db_;
     entry::LoginContext ctx_;
