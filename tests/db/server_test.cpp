@@ -69,12 +69,6 @@ TEST_F(ServerTest, RefusedLoginsNameTheServerAndTheReasonButNoPassword) {
     EXPECT_TRUE(refused.contains(QStringLiteral("no_such_clerk"))) << refused.toStdString();
     EXPECT_FALSE(refused.contains(QStringLiteral("s3cret-word"))) << refused.toStdString();
 
-    ConnectionTarget missingDatabase = target_;
-    missingDatabase.database = QStringLiteral("no_such_stock_db");
-    const QString missing = openFailure(missingDatabase);
-    EXPECT_TRUE(missing.contains(QStringLiteral("no_such_stock_db"))) << missing.toStdString();
-    EXPECT_TRUE(missing.contains(QStringLiteral("does not exist"))) << missing.toStdString();
-
     ConnectionTarget noServer = target_;
     noServer.host = QStringLiteral("/nonexistent/otherin-socket");
     noServer.password = QStringLiteral("s3cret-word");

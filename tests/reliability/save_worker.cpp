@@ -1,24 +1,19 @@
-// Saves new bills on a database through the editor session, as a clerk
-// at one workstation would, and prints one line per result. Several of these
-// run at once on one file in the reliability tests.
+// Saves new bills (warehouse 02, one line of 02.001) through the editor
+// session, as a clerk at one workstation would, and prints one flushed line
+// per result, so a killed worker leaves whole lines:
 //
 //     save_worker --db PATH|URL --count N --seed S [--typed-every K] [--wait-for-go]
-//
-// Every save is a bill of warehouse 02 with one line of item 02.001. With
-// --typed-every K every K-th save types a number in the counter's own format,
-// drawn (with --seed) from the first 2N numbers and sometimes padded with
-// blanks, so typed numbers collide with each other and with the counter.
-// Freed numbers are reused. With --wait-for-go the worker prepares, then waits
-// for a line on standard input before its first save, so workers started one
-// after the other begin saving together. Output, flushed line by line so a
-// killed worker leaves whole lines:
 //
 //     ok<TAB>internal id<TAB>bill number        the save stored the bill
 //     fail<TAB>typed text<TAB>what the user was told
 //     done<TAB>stored<TAB>refused              after the last save
 //
-// Exit code 0 when every save was attempted, 1 when the editor could not be
-// set up, 2 for a wrong command line.
+// Every K-th save types a number in the counter's format drawn from the first
+// 2N (sometimes padded with blanks), so typed numbers collide with each other
+// and with the counter; freed numbers are reused. With --wait-for-go the
+// first save waits for a line on standard input. Exit code 0 when every save
+// was attempted, 1 when the editor could not be set up, 2 for a wrong
+// command line.
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
