@@ -208,6 +208,43 @@ TEST_F(JournalCommandsTest, DeleteAndVoidAskNamingTheBillsOnlyWhenThereAreBills)
     }
 }
 
+// Each line shows its bill's states as stored: named in its tip, and a voided
+// bill looks voided whatever else it is.
+TEST_F(JournalCommandsTest, LinesShowTheirBillsStates) {
+    using M = query::JournalModel;
+    struct Case {
+        const char* set;  // columns of bill 3
+        const char* tip;
+        int background;
+        QVariant text;
+        bool struck;
+    };
+    const Case cases[] = {
+        {"fstatus=0", "", M::kNotAuditedRgb, {}, false},
+        {"fstatus=1", "已审核", M::kAuditedRgb, {}, false},
+        {"frob=1", "红字", M::kNotAuditedRgb, M::kRedTextRgb, false},
+        {"fstatus=1,fhxid=12", "已审核、已核销", M::kWrittenOffRgb, {}, false},
+        {"frscinterid=2", "拆分", M::kSplitOffRgb, {}, false},
+        {"fstatus=1,frob=1,fcancellation=1", "已审核、作废、红字", M::kVoidedRgb, M::kVoidedTextRgb,
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.set);
+        db.exec("update icstockbill set fstatus=0,frob=0,fcancellation=0,fhxid=0,frscinterid=0");
+        db.exec(QStringLiteral("update icstockbill set %1 where finterid=3").arg(c.set));
+        ASSERT_TRUE(view.reload());
+        for (const int row : {3, 4}) {
+            const QModelIndex at = view.model.index(row, 4);
+            EXPECT_EQ(at.data(Qt::ToolTipRole).toString(), QString::fromUtf8(c.tip));
+            EXPECT_EQ(at.data(M::BackgroundRgbRole).toInt(), c.background);
+            EXPECT_EQ(at.data(M::TextRgbRole), c.text);
+            EXPECT_EQ(at.data(M::StruckOutRole).toBool(), c.struck);
+        }
+        // Bill 2 keeps the plain look.
+        EXPECT_EQ(view.model.index(2, 4).data(Qt::ToolTipRole).toString(), QString());
+    }
+}
+
 // A long load or export shows how far it is; stopped, it leaves the journal
 // as it was and writes no file.
 TEST_F(JournalCommandsTest, LongWorkShowsProgressAndStopsCleanly) {
