@@ -13,19 +13,24 @@ namespace {
 
 // The string may hold a password: messages show it without one.
 QString withoutPassword(const QString& text) {
-    const int schemeEnd = text.indexOf(QStringLiteral("://"));
-    if (schemeEnd < 0) return text;
-    const int authorityEnd =
-        text.indexOf(QRegularExpression(QStringLiteral("[/?]")), schemeEnd + 3);
-    const QString authority =
-        text.mid(schemeEnd + 3, authorityEnd < 0 ? -1 : authorityEnd - schemeEnd - 3);
-    const int at = authority.lastIndexOf(QLatin1Char('@'));
-    const int colon = authority.indexOf(QLatin1Char(':'));
     QString shown = text;
-    if (at >= 0 && colon >= 0 && colon < at) {
-        shown.replace(schemeEnd + 3 + colon, at - colon, QStringLiteral(":***"));
+    const int schemeEnd = text.indexOf(QStringLiteral("://"));
+    if (schemeEnd >= 0) {
+        const int authorityEnd =
+            text.indexOf(QRegularExpression(QStringLiteral("[/?]")), schemeEnd + 3);
+        const QString authority =
+            text.mid(schemeEnd + 3, authorityEnd < 0 ? -1 : authorityEnd - schemeEnd - 3);
+        const int at = authority.lastIndexOf(QLatin1Char('@'));
+        const int colon = authority.indexOf(QLatin1Char(':'));
+        if (at >= 0 && colon >= 0 && colon < at) {
+            shown.replace(schemeEnd + 3 + colon, at - colon, QStringLiteral(":***"));
+        }
     }
-    static const QRegularExpression passwordOption(QStringLiteral("([?&]password=)[^&]*"));
+    // "password=" in URL options, "Password=" or "PWD=" in the key lists of
+    // other programs' connection strings.
+    static const QRegularExpression passwordOption(
+        QStringLiteral("((?:^|[?&;])\\s*(?:password|pwd)\\s*=)[^&;]*"),
+        QRegularExpression::CaseInsensitiveOption);
     shown.replace(passwordOption, QStringLiteral("\\1***"));
     return shown;
 }
