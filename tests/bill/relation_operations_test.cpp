@@ -9,7 +9,6 @@
 
 using namespace otherin;
 using namespace otherin::testing;
-using enum Op;
 using enum entry::Icon;
 
 namespace {
@@ -18,95 +17,35 @@ namespace {
 // month rather than the period's start; a bill that may be split keeps the
 // connection open for the editor.
 const Scenario kSplitChecks[] = {
-    {.bills = "1AF 101*5", .op = SplitCheck, .arg = "1", .mode = "start10", .answer = true},
-    {.bills = "2AO 101*5", .op = SplitCheck, .arg = "2", .text = "不能进行拆分以前期间的单据"},
-    {.bills = "3OV 101*5", .op = SplitCheck, .arg = "3", .text = "该单据未审核,不能进行拆分!"},
-    {.bills = "4AOV 101*5", .op = SplitCheck, .arg = "4", .text = "该单据已经作废,不能进行拆分!"},
-    {.bills = "1AF 101*5; 5AFS1H3 101*5",
-     .op = SplitCheck,
-     .arg = "5",
-     .text = "该单据为拆分单据,不能进行再拆分!"},
-    {.bills = "6AFK2H3 101*5",
-     .op = SplitCheck,
-     .arg = "6",
-     .text = "该单据已经钩稽,不能进行再拆分!"},
-    {.bills = "7AFH3 101*5",
-     .op = SplitCheck,
-     .arg = "7",
-     .text = "该单据已经核销,不能进行再拆分!"},
-    {.bills = "1A 101*5", .op = SplitCheck, .arg = "99", .text = "数据读取错误!", .icon = Critical},
+    {"1AF 101*5", "check/start10 1"},
+    {"2AO 101*5", "check/start10 2", "-! 不能进行拆分以前期间的单据"},
+    {"3OV 101*5", "check/start10 3", "-! 该单据未审核,不能进行拆分!"},
+    {"4AOV 101*5", "check/start10 4", "-! 该单据已经作废,不能进行拆分!"},
+    {"1AF 101*5; 5AFS1H3 101*5", "check/start10 5", "-! 该单据为拆分单据,不能进行再拆分!"},
+    {"6AFK2H3 101*5", "check/start10 6", "-! 该单据已经钩稽,不能进行再拆分!"},
+    {"7AFH3 101*5", "check/start10 7", "-! 该单据已经核销,不能进行再拆分!"},
+    {"1A 101*5", "check/start10 99", "-x 数据读取错误!"},
 };
 
-// The relation operations show what the procedures answer; a split bill and its
-// source stay audited until restored.
+// The relation operations show what the procedures answer, a refusal too; a
+// split bill and its source stay audited until restored.
 const Scenario kRelations[] = {
-    {.bills = "1A 101*10 102*4 103*1",
-     .op = SplitSave,
-     .arg = "1:,2,0",
-     .mode = "admin",
-     .answer = true,
-     .text = "拆分成功,新单据编号为:QTRK000012",
-     .icon = Information,
-     .after = "1A 101*10=20 102*2=4 103*1=2; 21AS1#QTRK000012 102*2=4"},
-    {.op = UnAudit, .arg = "1", .text = "您所选定的单据包含被拆分单据,不能进行反审核!"},
-    {.op = Restore,
-     .arg = "21",
-     .answer = true,
-     .text = "还原成功!",
-     .icon = Information,
-     .after = "1A 101*10=20 102*4=8 103*1=2",
-     .freed = "1:QTRK000012"},
-    {.op = UnAudit, .arg = "1", .posting = 0, .answer = true, .after = "1"},
-    {.bills = "1A 101*10",
-     .op = SplitSave,
-     .arg = "1:1",
-     .mode = "admin closed",
-     .text = "当前期间已经关账,不能新增当前及以前期间单据",
-     .icon = Critical},
-    {.bills = "1A 101*10 102*4",
-     .op = SplitSave,
-     .arg = "1:,0.00",
-     .mode = "admin",
-     .text = "拆单数量不能全都为零!"},
-    {.bills = "2 101*10",
-     .op = SplitSave,
-     .arg = "2:1",
-     .mode = "admin",
-     .text = "该单据未审核,不能进行拆分!"},
-    {.bills = "1A 101*5; 2AR 101*-5",
-     .op = WriteOff,
-     .arg = "1,2",
-     .answer = true,
-     .text = "核销成功!",
-     .icon = Information,
-     .after = "1AH1; 2ARH1"},
-    // a refusal is the procedure's answer: shown the same way, and true
-    {.bills = "3A 101*5; 4AR 101*-3",
-     .op = WriteOff,
-     .arg = "3,4",
-     .answer = true,
-     .text = "物料01.001(批号B1)的数量不能相互抵销,不能进行核销!",
-     .icon = Information},
-    {.bills = "1AH1 101*5; 2ARH1 101*-5",
-     .op = UnWriteOff,
-     .arg = "2",
-     .answer = true,
-     .text = "反核销成功!",
-     .icon = Information,
-     .after = "1A; 2AR"},
-    {.bills = "3A 101*5",
-     .op = Restore,
-     .arg = "3",
-     .answer = true,
-     .text = "该单据不是拆分单据,不能进行还原!",
-     .icon = Information},
+    {"1A 101*10 102*4 103*1", "split/admin 1:,2,0", "+i 拆分成功,新单据编号为:QTRK000012",
+     "1A 101*10=20 102*2=4 103*1=2; 21AS1#QTRK000012 102*2=4"},
+    {"~", "unaudit 1", "-! 您所选定的单据包含被拆分单据,不能进行反审核!"},
+    {"~", "restore 21", "+i 还原成功!", "1A 101*10=20 102*4=8 103*1=2 | ~ | 1:QTRK000012"},
+    {"~", "unaudit/save 1", "+", "1"},
+    {"1A 101*10", "split/admin/closed 1:1", "-x 当前期间已经关账,不能新增当前及以前期间单据"},
+    {"1A 101*10 102*4", "split/admin 1:,0.00", "-! 拆单数量不能全都为零!"},
+    {"2 101*10", "split/admin 2:1", "-! 该单据未审核,不能进行拆分!"},
+    {"1A 101*5; 2AR 101*-5", "hx 1,2", "+i 核销成功!", "1AH1; 2ARH1"},
+    {"3A 101*5; 4AR 101*-3", "hx 3,4", "+i 物料01.001(批号B1)的数量不能相互抵销,不能进行核销!"},
+    {"1AH1 101*5; 2ARH1 101*-5", "unhx 2", "+i 反核销成功!", "1A; 2AR"},
+    {"3A 101*5", "restore 3", "+i 该单据不是拆分单据,不能进行还原!"},
     // a database error: its own text, plain, OK/Cancel
-    {.bills = "1A 101*5; 2AR 101*-5",
-     .op = WriteOff,
-     .arg = "1,2;delete from icstockbill",
-     .text = "单据内码列表无效: \"1,2;delete from icstockbill\" 中的 \"2;delete from icstockbill\" "
-             "不是整数内码",
-     .asked = true},
+    {"1A 101*5; 2AR 101*-5", "hx 1,2;delete from icstockbill",
+     "-? 单据内码列表无效: \"1,2;delete from icstockbill\" 中的 \"2;delete from icstockbill\" "
+     "不是整数内码"},
 };
 
 TEST(RelationOperationsTest, SplitCheckRefusesInOrderAgainstTheFirstOfTheMonth) {
