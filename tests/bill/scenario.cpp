@@ -45,6 +45,22 @@ QList<QStringList> rows(TestDatabase& db, const QString& sql) {
     return out;
 }
 
+// The rows of `sql` written with `pattern`, numbers as numbers on either database.
+QString listOf(TestDatabase& db, const QString& sql, const QString& pattern,
+               const char* sep = " ") {
+    QStringList out;
+    for (const QStringList& cells : rows(db, sql)) {
+        QString row = pattern;
+        for (const QString& cell : cells) {
+            bool number = false;
+            cell.toDouble(&number);
+            row = row.arg(number ? num(cell) : cell);
+        }
+        out << row;
+    }
+    return out.join(QLatin1String(sep));
+}
+
 void seedBill(TestDatabase& db, const QString& text) {
     QStringList tokens = text.split(' ', Qt::SkipEmptyParts);
     const QString flags = tokens.takeFirst();
@@ -103,60 +119,44 @@ Bills readBills(TestDatabase& db) {
         if (c[9] != (c[2] == "1" ? "5" : "0")) token += "C" + c[9];
         if (c[1] != QStringLiteral("QT%1").arg(c[0].toInt(), 2, 10, QLatin1Char('0')))
             token += "#" + c[1];
-        QString lines;
-        for (const QStringList& l : rows(db, QStringLiteral("select fitemid,fqty,famount from "
-                                                            "icstockbillentry where finterid=%1 "
-                                                            "order by fentryid")
-                                                 .arg(c[0].toInt())))
-            lines += " " + l[0] + "*" + num(l[1]) + "=" + num(l[2]);
+        out.lines << listOf(db,
+                            QStringLiteral("select fitemid,fqty,famount from icstockbillentry "
+                                           "where finterid=%1 order by fentryid")
+                                .arg(c[0].toInt()),
+                            " %1*%2=%3", "");
         out.ids << c[0].toInt();
         out.flags << token;
-        out.lines << lines;
     }
     return out;
 }
 
 QString readLedger(TestDatabase& db) {
-    QStringList out;
-    for (const QStringList& c : rows(db, QStringLiteral("select fitemid,fqty,famount from "
-                                                        "tblTimeStock order by fitemid")))
-        out << c[0] + ":" + num(c[1]) + "=" + num(c[2]);
-    return out.join(' ');
+    return listOf(db, "select fitemid,fqty,famount from tblTimeStock order by fitemid", "%1:%2=%3");
 }
 
 QString readFreed(TestDatabase& db) {
-    QStringList out;
-    for (const QStringList& c :
-         rows(db, QStringLiteral("select finterid,fbillnumber,ftypeid from tblBillNoAdd order by "
-                                 "finterid")))
-        out << c[0] + ":" + c[1] + (c[2] == "7" ? "" : "/" + c[2]);
-    return out.join(' ');
+    return listOf(db,
+                  "select finterid,fbillnumber from tblBillNoAdd where ftypeid=7 order by finterid",
+                  "%1:%2");
 }
 
 // Every line belongs to a bill; a split bill carries its source's header, and
 // the item, price and note of the source line it names.
 void expectWholeBills(TestDatabase& db) {
-    QStringList same;
-    for (const char* column : {"fdate", "fexplanation", "fstockid1", "fchecker", "frob"})
-        same << QStringLiteral("o.%1=s.%1").arg(QLatin1String(column));
-    EXPECT_EQ(db.scalar(QStringLiteral(
-                            "select count(*) from icstockbillentry e where not exists (select 1 "
-                            "from icstockbill b where b.finterid=e.finterid)"))
-                      .toInt() +
-                  rows(db, QStringLiteral("select 1 from icstockbill s where frscinterid<>0 and "
-                                          "(fyear<>2026 or fperiod<>12 or not exists (select 1 "
-                                          "from icstockbill o where o.finterid=s.frscinterid "
-                                          "and %1))")
-                               .arg(same.join(" and ")))
-                      .size() +
-                  rows(db, QStringLiteral(
-                               "select 1 from icstockbillentry s inner join icstockbill b on "
-                               "b.finterid=s.finterid and b.frscinterid<>0 where not exists ("
-                               "select 1 from icstockbillentry o where o.finterid=b.frscinterid "
-                               "and o.fentryid=s.fsrcentryid and o.fitemid=s.fitemid and "
-                               "o.fPrice=s.fPrice and o.fnote=s.fnote)"))
-                      .size(),
-              0);
+    EXPECT_EQ(
+        db.scalar("select (select count(*) from icstockbillentry e where not exists (select 1 "
+                  "from icstockbill b where b.finterid=e.finterid)) + (select count(*) from "
+                  "icstockbill s where frscinterid<>0 and (fyear<>2026 or fperiod<>12 or "
+                  "not exists (select 1 from icstockbill o where o.finterid=s.frscinterid "
+                  "and o.fdate=s.fdate and o.fexplanation=s.fexplanation and o.fstockid1="
+                  "s.fstockid1 and o.fchecker=s.fchecker and o.frob=s.frob))) + (select "
+                  "count(*) from icstockbillentry s inner join icstockbill b on b.finterid="
+                  "s.finterid and b.frscinterid<>0 where not exists (select 1 from "
+                  "icstockbillentry o where o.finterid=b.frscinterid and o.fentryid="
+                  "s.fsrcentryid and o.fitemid=s.fitemid and o.fPrice=s.fPrice and "
+                  "o.fnote=s.fnote))")
+            .toInt(),
+        0);
 }
 
 // Runs `op` on `arg`; answers its answer, and for a procedure what it told.
@@ -180,7 +180,8 @@ bool runOp(const QString& op, const QString& arg, entry::LoginContext& ctx,
                          : op == "p-restore" ? "sp_QV_restoreBill"
                          : op == "p-hx"      ? "sp_QV_hxBill"
                                              : "sp_QV_unhxBill";
-    EXPECT_TRUE(op == "p-split" || op == "p-restore" || op == "p-hx" || op == "p-unhx") << op.toStdString();
+    EXPECT_TRUE(op == "p-split" || op == "p-restore" || op == "p-hx" || op == "p-unhx")
+        << op.toStdString();
     db::ProcedureParams p;
     p.in(op == "p-hx" ? "finterids" : "finterid", op == "p-unhx" ? QVariant(id.toLongLong()) : id)
         .in("fyear", qint64{2026})
@@ -251,6 +252,10 @@ void seedBills(TestDatabase& db, const QString& given, const QStringList& modes)
         db.exec(QStringLiteral("insert into tblBillNoAdd values(4,7,'QTRK000003')"));
     if (modes.contains("protect"))
         db.refuseWrites("icstockbillentry", "delete", QStringLiteral("lines are protected"));
+}
+
+QString stateOf(TestDatabase& db) {
+    return readBills(db).flags.join("; ") + " | " + readLedger(db);
 }
 
 void logIn(entry::LoginContext& ctx, const TestDatabase& db, const QString& user) {

@@ -40,5 +40,7 @@ void runScenarios(std::span<const Scenario> rows);
 // The seeding and the clerk (period 2026/12) the rows use, for tests of their own.
 void seedBills(TestDatabase& db, const QString& given, const QStringList& modes = {});
 void logIn(entry::LoginContext& ctx, const TestDatabase& db, const QString& user);
+// The bills' flags and the ledger as a row's `after` writes them.
+QString stateOf(TestDatabase& db);
 
 }  // namespace otherin::testing
