@@ -8,19 +8,6 @@ QString Dialect::limitRows(const QString& selectBody, int rows) const {
     return QStringLiteral("select %1 limit %2").arg(selectBody).arg(rows);
 }
 
-QString Dialect::upsertAdding(const QString& table, const QStringList& columns,
-                              const QStringList& keyColumns, const QStringList& addColumns) const {
-    QStringList marks;
-    for (int i = 0; i < columns.size(); ++i) marks << QStringLiteral("?");
-    QStringList sets;
-    for (const auto& a : addColumns) {
-        sets << QStringLiteral("%1=%2").arg(
-            a, decimal(QStringLiteral("%1.%2+excluded.%2").arg(table, a)));
-    }
-    return QStringLiteral("insert into %1(%2) values(%3) on conflict(%4) do update set %5")
-        .arg(table, columns.join(','), marks.join(','), keyColumns.join(','), sets.join(','));
-}
-
 QString Dialect::decimal(const QString& expression) const {
     if (kind_ == DialectKind::Sqlite) {
         return QStringLiteral("round(%1,%2)").arg(expression).arg(kDecimalScale);

@@ -20,11 +20,6 @@ class Dialect {
     // word "select" (e.g. "* from t order by a").
     QString limitRows(const QString& selectBody, int rows) const;
 
-    // Inserts a row, or on a key clash adds `addColumns` of the new row to the
-    // stored one. Placeholders are positional, in the order of `columns`.
-    QString upsertAdding(const QString& table, const QStringList& columns,
-                         const QStringList& keyColumns, const QStringList& addColumns) const;
-
     // Wraps an arithmetic result that is stored back into a decimal column.
     // SQLite keeps decimals as binary doubles, so sums are rounded to a fixed
     // scale there; the server types are exact already.
