@@ -7,9 +7,9 @@
 
 #include "editor/bill_session.h"
 #include "editor_fixture.h"
-#include "support/demo_login.h"
 #include "entry/edit_mode.h"
 #include "entry/startup.h"
+#include "support/demo_login.h"
 
 namespace otherin::testing {
 
