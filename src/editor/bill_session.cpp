@@ -124,15 +124,14 @@ void BillSession::start() {
         startNewBill();
     } else {
         loadBill(false);
-        offerOnlySaveAndExitWhenSplittingOrPricing();
     }
     if (!layoutWhole_) commands_[QLatin1String(keys::Save)].enabled = false;
     emit titleChanged();
     emit commandsChanged();
 }
 
-// Splitting and price editing offer only Save and Exit, also after the bill
-// was shown again.
+// Splitting and price editing offer only Save and Exit, whenever a bill is
+// shown (also again after a split).
 void BillSession::offerOnlySaveAndExitWhenSplittingOrPricing() {
     if (ctx_.gEditMode != entry::kModeSplit && ctx_.gEditMode != entry::kModePriceEdit) return;
     for (const char* key : kToolbarKeys) {
@@ -324,7 +323,6 @@ bool BillSession::saveByMode() {
                 // The window shows what the split left on the bill.
                 form_.grid.clearCells();
                 loadBill(true);
-                offerOnlySaveAndExitWhenSplittingOrPricing();
             }
             if (!split)
                 prompter_.message(QStringLiteral("数据保存成功"), Icon::Information, ctx_.msgTitle);

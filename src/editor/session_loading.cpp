@@ -33,6 +33,7 @@ bool BillSession::loadBill(bool keepShownOnFailure) {
         // Browsing keeps the bill shown before; a window opened on a bill
         // that is not there has nothing to offer.
         if (!keepShownOnFailure) disableToolbar();
+        offerOnlySaveAndExitWhenSplittingOrPricing();
         emit commandsChanged();
         return false;
     }
@@ -48,6 +49,7 @@ bool BillSession::loadBill(bool keepShownOnFailure) {
     fixed_ = {bill->makerName, bill->makerCode, bill->checkerName, bill->checkerCode};
     ctx_.gIsRedBill = bill->red;
     for (const char* key : kBillButtons) setCommand(key, true, true);
+    offerOnlySaveAndExitWhenSplittingOrPricing();
     showNavigation();
     showLoadedState(bill->status >= 1);
     showColour(ctx_.gIsRedBill == 1);
