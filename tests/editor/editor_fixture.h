@@ -54,6 +54,33 @@ class FakeBatchPicker : public entry::BatchPicker {
     std::vector<QString> itemIds;
 };
 
+// Line r as shown: its line key, then each cell's text with its key after a
+// '#', the empty cells at the end left out.
+inline QString shownLine(const editor::LineGrid& grid, int r) {
+    QStringList out{grid.lineKey(r)};
+    for (int c = 1; c <= grid.columns(); ++c) {
+        const QString key = grid.key(c, r);
+        out << grid.text(c, r) + (key.isEmpty() ? QString() : QLatin1Char('#') + key);
+    }
+    while (!out.isEmpty() && out.last().isEmpty()) out.removeLast();
+    return out.join(QLatin1Char('|'));
+}
+
+// The messages shown since the last call, each as its icon (! exclamation,
+// i information, x critical, 0 none) and text; the record is cleared.
+inline QString told(ScriptedPrompter& prompter) {
+    QStringList out;
+    for (const Shown& m : prompter.messages()) {
+        const char* icon = m.icon == entry::Icon::Exclamation   ? "!"
+                           : m.icon == entry::Icon::Information ? "i"
+                           : m.icon == entry::Icon::Critical    ? "x"
+                                                                : "0";
+        out << QLatin1String(icon) + QLatin1Char(' ') + m.text;
+    }
+    prompter.clear();
+    return out.join(QStringLiteral("; "));
+}
+
 // The demo layout of bill type 7, laid out for an administrator, with a
 // controller over it and a model tester watching the line grid.
 class EditorTest : public ::testing::Test {

@@ -22,6 +22,8 @@
 #include "support/test_database.h"
 
 namespace otherin::testing {
+using namespace Qt::StringLiterals;
+
 namespace {
 
 using editor::frmMainBill;
@@ -35,9 +37,9 @@ constexpr int kItemCode = 1, kUnit = 4, kQuantity = 5, kPrice = 6, kAmount = 7;
 class EditorWindowTest : public ::testing::Test {
   protected:
     void open() {
-        settings = db.settings(QStringList{QStringLiteral("SystemLogin/gLoginUserId=1"),
-                                           QStringLiteral("SystemLogin/gLoginUserName=系统管理员"),
-                                           QStringLiteral("SystemLogin/IsAdmin=1")});
+        settings = db.settings(QStringList{u"SystemLogin/gLoginUserId=1"_s,
+                                           u"SystemLogin/gLoginUserName=系统管理员"_s,
+                                           u"SystemLogin/IsAdmin=1"_s});
         entry::startUp(ctx, *settings, prompter);
         window = std::make_unique<frmMainBill>(ctx, prompter);
         window->setSettingsStore(settings.get());
@@ -78,11 +80,11 @@ TEST_F(EditorWindowTest, TabPassesToTheUnitAndADateColumnTakesADate) {
     // A known code fills the line, and Tab passes over the name and model
     // to the unit, which shows its code.
     clickCell(kItemCode, 1);
-    typeInCell(QStringLiteral("01.001"));
+    typeInCell(u"01.001"_s);
     press(Qt::Key_Tab);
     EXPECT_TRUE(prompter.messages().empty());
-    EXPECT_EQ(grid().key(kUnit, 1), QStringLiteral("704"));
-    EXPECT_EQ(grid().text(kUnit, 1), QStringLiteral("KG"));
+    EXPECT_EQ(grid().key(kUnit, 1), u"704"_s);
+    EXPECT_EQ(grid().text(kUnit, 1), u"KG"_s);
     EXPECT_EQ(view().currentIndex(), grid().index(0, kUnit - 1));
 
     clickCell(8, 1);
@@ -91,19 +93,19 @@ TEST_F(EditorWindowTest, TabPassesToTheUnitAndADateColumnTakesADate) {
     ASSERT_NE(date, nullptr);
     date->setDate(QDate(2026, 3, 9));
     press(Qt::Key_Return);
-    EXPECT_EQ(grid().text(8, 1), QStringLiteral("2026-03-09"));
+    EXPECT_EQ(grid().text(8, 1), u"2026-03-09"_s);
 }
 
 // Closing a changed bill asks; Cancel keeps the window, No closes it unsaved.
 TEST_F(EditorWindowTest, ClosingAChangedBillAsksFirst) {
     open();
     clickCell(kItemCode, 1);
-    typeInCell(QStringLiteral("01.001"));
+    typeInCell(u"01.001"_s);
     press(Qt::Key_Tab);
     prompter.expectQuestion(entry::Answer::Cancel);
     window->close();
     ASSERT_EQ(prompter.questions().size(), 1u);
-    EXPECT_EQ(prompter.questions()[0].text, QStringLiteral("单据已经改变，是否保存？"));
+    EXPECT_EQ(prompter.questions()[0].text, u"单据已经改变，是否保存？"_s);
     EXPECT_TRUE(window->isVisible());
     prompter.expectQuestion(entry::Answer::No);
     window->runCommand(QString::fromLatin1(editor::keys::MenuClose));
@@ -119,11 +121,11 @@ TEST_F(EditorWindowTest, KeyboardEntersALineAndShortcutsRunTheCommands) {
     editor::HeaderPanel& header = *window->headerPanel();
     QWidget* warehouse = header.input(kWarehouseField);
     EXPECT_EQ(focused(), warehouse);
-    QTest::keyClicks(warehouse, QStringLiteral("02"));
+    QTest::keyClicks(warehouse, u"02"_s);
     for (int i = 0; i < 3; ++i) press(Qt::Key_Return);  // warehouse, date, remark
     ASSERT_EQ(focused(), &view());
 
-    typeInCell(QStringLiteral("02.001"));
+    typeInCell(u"02.001"_s);
     QList<int> columns;
     const auto enter = [&](const QString& text) {
         if (!text.isEmpty()) typeInCell(text);
@@ -145,11 +147,11 @@ TEST_F(EditorWindowTest, KeyboardEntersALineAndShortcutsRunTheCommands) {
     prompter.expectQuestion(entry::Answer::No);
     QTest::keyClick(focused(), Qt::Key_Delete, Qt::ControlModifier);
     ASSERT_EQ(prompter.questions().size(), 2u);
-    EXPECT_EQ(prompter.questions()[0].text, QStringLiteral("确定要新增吗?"));
-    EXPECT_EQ(prompter.questions()[1].text, QStringLiteral("确定要删除吗?"));
+    EXPECT_EQ(prompter.questions()[0].text, u"确定要新增吗?"_s);
+    EXPECT_EQ(prompter.questions()[1].text, u"确定要删除吗?"_s);
 
     QTest::keyClick(focused(), Qt::Key_S, Qt::ControlModifier);
-    EXPECT_TRUE(prompter.messageTexts().contains(QStringLiteral("数据保存成功！")))
+    EXPECT_TRUE(prompter.messageTexts().contains(u"数据保存成功！"_s))
         << prompter.messageTexts().join(',').toStdString();
     const qint32 first = ctx.gCurrentInterId;
     EXPECT_DOUBLE_EQ(
@@ -164,13 +166,13 @@ TEST_F(EditorWindowTest, KeyboardEntersALineAndShortcutsRunTheCommands) {
     EXPECT_EQ(focused(), warehouse);
 
     // A second bill, then Page Down and Page Up browse the journal's list.
-    QTest::keyClicks(warehouse, QStringLiteral("02"));
+    QTest::keyClicks(warehouse, u"02"_s);
     clickCell(kItemCode, 1);
-    typeInCell(QStringLiteral("02.002"));
+    typeInCell(u"02.002"_s);
     press(Qt::Key_Tab);
     clickCell(kQuantity, 1);
     // Saving completes the cell still open.
-    typeInCell(QStringLiteral("1"));
+    typeInCell(u"1"_s);
     QTest::keyClick(focused(), Qt::Key_S, Qt::ControlModifier);
     const qint32 second = ctx.gCurrentInterId;
     ASSERT_NE(second, first);
@@ -182,33 +184,33 @@ TEST_F(EditorWindowTest, KeyboardEntersALineAndShortcutsRunTheCommands) {
     window->prepare();
     QTest::keyClick(focused(), Qt::Key_PageDown);
     EXPECT_EQ(ctx.gCurrentInterId, second);
-    EXPECT_EQ(grid().text(kItemCode, 1), QStringLiteral("02.002"));
+    EXPECT_EQ(grid().text(kItemCode, 1), u"02.002"_s);
 }
 
 // Typing "02" into 收料仓库 and pressing 保存 at once stores warehouse 02.
 TEST_F(EditorWindowTest, SaveButtonTakesTheWarehouseStillBeingTyped) {
     open();
     clickCell(kItemCode, 1);
-    typeInCell(QStringLiteral("02.001"));
+    typeInCell(u"02.001"_s);
     press(Qt::Key_Tab);
     clickCell(kQuantity, 1);
-    typeInCell(QStringLiteral("3"));
+    typeInCell(u"3"_s);
     press(Qt::Key_Return);
     QWidget* warehouse = window->headerPanel()->input(kWarehouseField);
     QTest::mouseClick(warehouse, Qt::LeftButton);
     // An unknown code is refused and keeps the focus, its text selected.
-    QTest::keyClicks(warehouse, QStringLiteral("99"));
+    QTest::keyClicks(warehouse, u"99"_s);
     press(Qt::Key_Tab);
     QTest::qWait(20);
     EXPECT_EQ(focused(), warehouse);
-    EXPECT_EQ(prompter.lastText(), QStringLiteral("收料仓库输入不正确"));
-    QTest::keyClicks(warehouse, QStringLiteral("02"));
-    QAction* save = window->commands()->actions(QStringLiteral("Save")).back();
+    EXPECT_EQ(prompter.lastText(), u"收料仓库输入不正确"_s);
+    QTest::keyClicks(warehouse, u"02"_s);
+    QAction* save = window->commands()->actions(u"Save"_s).back();
     QWidget* button = window->commands()->toolBar()->widgetForAction(save);
     ASSERT_NE(button, nullptr);
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_EQ(focused(), warehouse);
-    EXPECT_TRUE(prompter.messageTexts().contains(QStringLiteral("数据保存成功！")))
+    EXPECT_TRUE(prompter.messageTexts().contains(u"数据保存成功！"_s))
         << prompter.messageTexts().join(',').toStdString();
     EXPECT_EQ(db.scalar("select fstockid1 from icstockbill").toInt(), 502);
     EXPECT_EQ(db.scalar("select count(*) from tblTimeStock where fstockid<>502").toInt(), 0);
@@ -226,7 +228,7 @@ TEST_F(EditorWindowTest, DateFieldLetsTheFocusGoAndKeepsADate) {
     date->setFocus(Qt::TabFocusReason);
     QTest::keyClick(date, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(date, Qt::Key_Space);
-    QTest::keyClicks(date, QStringLiteral("x"));
+    QTest::keyClicks(date, u"x"_s);
     press(Qt::Key_Tab);
     EXPECT_NE(focused(), date);
     EXPECT_EQ(window->session()->billDate(), today);
@@ -234,7 +236,7 @@ TEST_F(EditorWindowTest, DateFieldLetsTheFocusGoAndKeepsADate) {
 
     // Digits fill year, month and day; Tab then leaves with the date typed.
     date->setFocus(Qt::TabFocusReason);
-    QTest::keyClicks(date, QStringLiteral("20260315"));
+    QTest::keyClicks(date, u"20260315"_s);
     press(Qt::Key_Tab);
     EXPECT_NE(focused(), date);
     EXPECT_EQ(window->session()->billDate(), QDate(2026, 3, 15));

@@ -1,111 +1,88 @@
-#include <gtest/gtest.h>
-
-#include "support/qstring_print.h"
-
-#include <QAbstractItemModelTester>
+// The layout built from the bill type's rows, formulas, and the grid's
+// edits, numbers and running sums.
 #include <QSignalSpy>
 #include <cmath>
 #include <map>
 #include <optional>
 #include <random>
 
-#include "editor/bill_form.h"
 #include "editor/formula.h"
-#include "editor/layout_builder.h"
+#include "editor_fixture.h"
 #include "entry/edit_mode.h"
-#include "entry/login_context.h"
-#include "support/scripted_prompter.h"
-#include "support/test_database.h"
 
 using namespace otherin;
 using namespace otherin::editor;
-using otherin::testing::ScriptedPrompter;
-using otherin::testing::TestDatabase;
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
-class LayoutTest : public ::testing::Test {
+class LayoutTest : public otherin::testing::EditorTest {
   protected:
-    explicit LayoutTest(TestDatabase::Seed seed = TestDatabase::Seed::Demo) : db_(seed) {
-        ctx_.DBConnectionString = db_.connectionString();
-        ctx_.msgTitle = QStringLiteral("标题");
-        ctx_.gBillTypeId = 7;
-        ctx_.gLoginUserId = QStringLiteral("2");
-        ctx_.IsAdmin = 1;
-    }
-
     std::unique_ptr<BillForm> build() {
         auto form = std::make_unique<BillForm>();
         for (QAbstractItemModel* m : {static_cast<QAbstractItemModel*>(&form->grid),
                                       static_cast<QAbstractItemModel*>(&form->strip)})
             new QAbstractItemModelTester(m, QAbstractItemModelTester::FailureReportingMode::Fatal,
                                          m);
-        buildLayout(ctx_, prompter_, *form);
+        buildLayout(ctx, prompter, *form);
         return form;
     }
-
-    TestDatabase db_;
-    entry::LoginContext ctx_;
-    ScriptedPrompter prompter_;
-};
-
-class OwnLayoutTest : public LayoutTest {
-  protected:
-    OwnLayoutTest() : LayoutTest(TestDatabase::Seed::Empty) {}
-
+    // A layout row of bill type 7 of our own, instead of the demo's.
     void addColumn(int col, const char* field, const QVariant& role, int type = 3,
                    const char* formula = "") {
-        db_.exec(QStringLiteral("insert into tblBillInfoEntry(ftypeid,fcol,fcaption,FFieldName,"
-                                "fType,fNumberDec,FFormula,fsystemTypeid) values(7,?,?,?,?,2,?,?)"),
-                 {col, QString::fromLatin1(field).toUpper(), QString::fromLatin1(field), type,
-                  QString::fromLatin1(formula), role});
+        db.exec(
+            u"insert into tblBillInfoEntry(ftypeid,fcol,fcaption,FFieldName,"
+            "fType,fNumberDec,FFormula,fsystemTypeid) values(7,?,?,?,?,2,?,?)"_s,
+            {col, QString::fromLatin1(field).toUpper(), QString::fromLatin1(field), type,
+             QString::fromLatin1(formula), role});
     }
 };
 
 TEST_F(LayoutTest, SplitModeAddsTheSplitColumnAfterTheQuantity) {
-    ctx_.gEditMode = entry::kModeSplit;
+    ctx.gEditMode = entry::kModeSplit;
     const auto form = build();
     const LineGrid& g = form->grid;
-    EXPECT_EQ(form->sumColumnList, QStringLiteral(",5,6,"));
+    EXPECT_EQ(form->sumColumnList, u",5,6,"_s);
     EXPECT_EQ(form->splitColumn, 6);
     EXPECT_EQ(g.column(6).format.decimals, 2);
     EXPECT_EQ(form->strip.columns(), 16);
-    // Every role still names its own data after the insertion.
-    EXPECT_EQ(form->columns.quantity, 5);
-    EXPECT_EQ(g.code(form->columns.price, 0), QStringLiteral("fPrice"));
-    EXPECT_EQ(g.code(form->columns.amount, 0), QStringLiteral("famount"));
-    EXPECT_EQ(g.code(form->columns.batch, 0), QStringLiteral("fbatchno"));
     EXPECT_EQ(form->columnCount, 16);
-    ASSERT_TRUE(g.column(form->columns.amount).formula);
-    EXPECT_EQ(g.column(form->columns.amount).formula->text(), QStringLiteral("E#*G#"));
+    // Every role still names its own data after the insertion.
+    const ColumnMap& col = form->columns;
+    EXPECT_EQ(col.quantity, 5);
+    EXPECT_EQ(QStringList({g.code(col.price, 0), g.code(col.amount, 0), g.code(col.batch, 0)}),
+              QStringList({"fPrice", "famount", "fbatchno"}));
+    ASSERT_TRUE(g.column(col.amount).formula);
+    EXPECT_EQ(g.column(col.amount).formula->text(), u"E#*G#"_s);
 }
 
 TEST_F(LayoutTest, DatabaseErrorIsShownPlainAndKeepsWhatWasBuilt) {
-    db_.exec(QStringLiteral("drop table tblBillInfoEntry"));
+    db.exec(u"drop table tblBillInfoEntry"_s);
     BillForm form;
-    EXPECT_FALSE(buildLayout(ctx_, prompter_, form));
-    ASSERT_EQ(prompter_.messages().size(), 1u);
-    EXPECT_EQ(prompter_.messages()[0].icon, entry::Icon::None);
-    EXPECT_EQ(prompter_.messages()[0].title, QStringLiteral("标题"));
-    EXPECT_TRUE(prompter_.messages()[0].text.contains(QStringLiteral("tblBillInfoEntry"),
-                                                      Qt::CaseInsensitive));
+    EXPECT_FALSE(buildLayout(ctx, prompter, form));
+    ASSERT_EQ(prompter.messages().size(), 1u);
+    EXPECT_EQ(prompter.messages()[0].icon, entry::Icon::None);
+    EXPECT_EQ(prompter.messages()[0].title, u"其它入库单"_s);
+    EXPECT_TRUE(prompter.messages()[0].text.contains(u"tblBillInfoEntry"_s, Qt::CaseInsensitive));
     EXPECT_EQ(form.header.size(), 4u);
     EXPECT_EQ(form.grid.rows(), 30);
-    EXPECT_FALSE(ctx_.gConnection.isOpen());
+    EXPECT_FALSE(ctx.gConnection.isOpen());
 }
 
-TEST_F(OwnLayoutTest, RolesJoinedColumnsAndTheAmountFormula) {
-    addColumn(1, "fa", QStringLiteral("13"));
-    addColumn(2, "fb", QStringLiteral("16"));
-    addColumn(3, "fc", QStringLiteral("x"));
-    addColumn(4, "fqty", QStringLiteral("5"), 1);
-    addColumn(5, "fprice", QStringLiteral("6"), 4);
-    addColumn(6, "famount", QStringLiteral("9"), 4, "A#");
+TEST_F(LayoutTest, RolesJoinedColumnsAndTheAmountFormula) {
+    db.exec(u"delete from tblBillInfoEntry where ftypeid=7"_s);
+    addColumn(1, "fa", u"13"_s);
+    addColumn(2, "fb", u"16"_s);
+    addColumn(3, "fc", u"x"_s);
+    addColumn(4, "fqty", u"5"_s, 1);
+    addColumn(5, "fprice", u"6"_s, 4);
+    addColumn(6, "famount", u"9"_s, 4, "A#");
     addColumn(7, "fd", QVariant(), 7, "(D#+E#)*2");
     addColumn(7, "fe", QVariant());
     addColumn(40, "ff", QVariant());  // outside the layout's columns
     auto form = build();
-    EXPECT_TRUE(prompter_.messages().empty());
+    EXPECT_TRUE(prompter.messages().empty());
 
     ColumnMap expected;
     expected.role16 = 2;
@@ -114,10 +91,10 @@ TEST_F(OwnLayoutTest, RolesJoinedColumnsAndTheAmountFormula) {
     expected.amount = 6;
     EXPECT_EQ(form->columns, expected);  // roles 13 and "x" record nothing
     EXPECT_EQ(form->columnCount, 9 + 5);
-    EXPECT_EQ(form->grid.code(7, 0), QStringLiteral("fd,fe"));
+    EXPECT_EQ(form->grid.code(7, 0), u"fd,fe"_s);
     ASSERT_TRUE(form->grid.column(6).formula && form->grid.column(7).formula);
-    EXPECT_EQ(form->grid.column(6).formula->text(), QStringLiteral("D#*E#"));
-    EXPECT_EQ(form->grid.column(7).formula->text(), QStringLiteral("(D#+E#)*2"));
+    EXPECT_EQ(form->grid.column(6).formula->text(), u"D#*E#"_s);
+    EXPECT_EQ(form->grid.column(7).formula->text(), u"(D#+E#)*2"_s);
 }
 
 // Precedence, parentheses, the Chinese operator signs, an empty cell as 0;
@@ -145,21 +122,21 @@ TEST(FormulaTest, GridRecomputesFormulaCellsWhenTheirCellsChange) {
     LineGrid grid;
     grid.reshape(6, 3);
     grid.column(3).format = CellFormat::of(CellKind::Currency, 2);
-    grid.column(3).formula = Formula::parse(QStringLiteral("A#*B#"));
+    grid.column(3).formula = Formula::parse(u"A#*B#"_s);
     grid.column(4).format = CellFormat::of(CellKind::Number, 1);
-    grid.column(4).formula = Formula::parse(QStringLiteral("C#/A#"));
-    grid.column(5).formula = Formula::parse(QStringLiteral("F#+1"));
-    grid.column(6).formula = Formula::parse(QStringLiteral("E#+1"));
+    grid.column(4).formula = Formula::parse(u"C#/A#"_s);
+    grid.column(5).formula = Formula::parse(u"F#+1"_s);
+    grid.column(6).formula = Formula::parse(u"E#+1"_s);
 
-    grid.setText(1, 2, QStringLiteral("4"));
-    grid.setText(2, 2, QStringLiteral("2.5"));
-    EXPECT_EQ(grid.text(3, 2), QStringLiteral("10.00"));
-    EXPECT_EQ(grid.text(4, 2), QStringLiteral("2.5"));
+    grid.setText(1, 2, u"4"_s);
+    grid.setText(2, 2, u"2.5"_s);
+    EXPECT_EQ(grid.text(3, 2), u"10.00"_s);
+    EXPECT_EQ(grid.text(4, 2), u"2.5"_s);
     EXPECT_EQ(grid.text(3, 1), QString());
-    grid.setText(1, 2, QStringLiteral("0"));
-    EXPECT_EQ(grid.text(3, 2), QStringLiteral("0.00"));
+    grid.setText(1, 2, u"0"_s);
+    EXPECT_EQ(grid.text(3, 2), u"0.00"_s);
     EXPECT_EQ(grid.text(4, 2), QString());
-    grid.setText(5, 2, QStringLiteral("1"));
+    grid.setText(5, 2, u"1"_s);
     EXPECT_FALSE(grid.text(6, 2).isEmpty());
 }
 
@@ -171,21 +148,21 @@ TEST_F(LayoutTest, GridChecksEditsByColumnAndSignalsTheAmount) {
     const auto at = [&g](int c, int r) { return g.index(r - 1, c - 1); };
     QSignalSpy edited(&g, &LineGrid::cellEdited);
     QSignalSpy changed(&g, &QAbstractItemModel::dataChanged);
-    EXPECT_TRUE(g.setData(at(5, 1), QStringLiteral(" 4 "), Qt::EditRole));
-    EXPECT_EQ(g.data(at(5, 1), Qt::DisplayRole).toString(), QStringLiteral("4.00"));
-    EXPECT_TRUE(g.setData(at(6, 1), QStringLiteral("2.345"), Qt::EditRole));
-    EXPECT_EQ(g.text(6, 1), QStringLiteral("2.35"));
-    EXPECT_EQ(g.text(7, 1), QStringLiteral("9.40"));
+    EXPECT_TRUE(g.setData(at(5, 1), u" 4 "_s, Qt::EditRole));
+    EXPECT_EQ(g.data(at(5, 1), Qt::DisplayRole).toString(), u"4.00"_s);
+    EXPECT_TRUE(g.setData(at(6, 1), u"2.345"_s, Qt::EditRole));
+    EXPECT_EQ(g.text(6, 1), u"2.35"_s);
+    EXPECT_EQ(g.text(7, 1), u"9.40"_s);
     EXPECT_EQ(changed.count(), 4);
 
-    EXPECT_FALSE(g.setData(at(5, 1), QStringLiteral("abc"), Qt::EditRole));
-    EXPECT_FALSE(g.setData(at(7, 1), QStringLiteral("-1"), Qt::EditRole));  // amounts from 0
-    EXPECT_FALSE(g.setData(at(2, 1), QStringLiteral("x"), Qt::EditRole));   // locked column
-    EXPECT_EQ(g.text(5, 1), QStringLiteral("4.00"));
+    EXPECT_FALSE(g.setData(at(5, 1), u"abc"_s, Qt::EditRole));
+    EXPECT_FALSE(g.setData(at(7, 1), u"-1"_s, Qt::EditRole));  // amounts from 0
+    EXPECT_FALSE(g.setData(at(2, 1), u"x"_s, Qt::EditRole));   // locked column
+    EXPECT_EQ(g.text(5, 1), u"4.00"_s);
     EXPECT_EQ(edited.count(), 2);
     g.setReadOnly(true);
     EXPECT_FALSE(g.flags(at(1, 1)).testFlag(Qt::ItemIsEditable));
-    EXPECT_FALSE(g.setData(at(5, 1), QStringLiteral("5"), Qt::EditRole));
+    EXPECT_FALSE(g.setData(at(5, 1), u"5"_s, Qt::EditRole));
 }
 
 // The numbers a grid writes are Qt's 'g' with 15 digits, whichever way they
@@ -213,16 +190,16 @@ TEST(ColumnIndexTest, FollowsEveryChangeAndEqualsAFreshCount) {
     grid.reshape(3, 6);
     // A full column has its first blank row past the end, until a row is
     // added; rows added and filled past what the sum was counted over count.
-    for (int r = 1; r <= 6; ++r) grid.setText(2, r, QStringLiteral("1"));
+    for (int r = 1; r <= 6; ++r) grid.setText(2, r, u"1"_s);
     ASSERT_EQ(grid.firstBlankRow(2), 7);
     ASSERT_EQ(grid.columnSum(2), 6.0);
     grid.appendRow();
     ASSERT_EQ(grid.firstBlankRow(2), 7);
-    grid.setText(2, 7, QStringLiteral("1"));
+    grid.setText(2, 7, u"1"_s);
     ASSERT_EQ(grid.firstBlankRow(2), 8);
     grid.appendRow();
     grid.appendRow();
-    grid.setText(2, 9, QStringLiteral("1"));
+    grid.setText(2, 9, u"1"_s);
     ASSERT_EQ(grid.firstBlankRow(2), 8);
     ASSERT_EQ(grid.columnSum(2), 8.0);
 

@@ -1,3 +1,5 @@
+// Bills printed from their template row: the document, the refusals of
+// unsafe or broken rows, the rights, and what printing tells the user.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -9,14 +11,12 @@
 
 #include "editor/print/bill_print.h"
 #include "editor/print/print_template.h"
-#include "entry/login_context.h"
-#include "support/qstring_print.h"
-#include "support/scripted_prompter.h"
-#include "support/test_database.h"
+#include "query/query_fixture.h"
 
 using namespace otherin;
-using otherin::testing::ScriptedPrompter;
-using otherin::testing::TestDatabase;
+using otherin::testing::QueryFixture;
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -26,50 +26,36 @@ class RecordingViewer : public print::ReportViewer {
     QStringList texts;
 };
 
-class PrintTest : public ::testing::Test {
+// Bill 1 of three lines entered out of line order; the maker is 张三.
+class PrintTest : public ::testing::Test, protected QueryFixture {
   protected:
     void SetUp() override {
-        ctx.DBConnectionString = db.connectionString();
-        ctx.msgTitle = QStringLiteral("其它入库单");
-        ctx.gBillName = QStringLiteral("其它入库单");
-        ctx.gBillTypeId = 7;
-        ctx.gViewName = QStringLiteral("vGOtherIn");
-        ctx.gRightPrefix = QStringLiteral("G");
-        ctx.gLoginUserId = QStringLiteral("1");
-        ctx.IsAdmin = 1;
+        ctx.gRightPrefix = u"G"_s;
         ctx.gEditMode = 1;
         options.workDir = work.path();
-        // Three lines entered out of line order; the maker is 张三.
-        db.exec(
-            QStringLiteral("insert into icstockbill(finterid,fbillno,fdate,ftrantype,"
-                           "fOperator,fstockid1,fexplanation) "
-                           "values(1,'QTRK000001','2026-12-05',7,2,501,'盘盈入库')"));
-        db.exec(QStringLiteral(
-            "insert into icstockbillentry(finterid,fentryid,forderid,fitemid,funitid,fqty,"
-            "fPrice,famount,fbatchno) values(1,1,3,1136,701,3,6.5,19.5,'B3'),"
-            "(1,2,1,1101,704,2.5,5.8,14.5,'B1'),(1,3,2,1121,701,10,0.25,2.5,'B2')"));
+        addBill(1, u"QTRK000001"_s, u"2026-12-05"_s, 0, 2,
+                {{1136, 3, 6.5}, {1101, 2.5, 5.8}, {1121, 10, 0.25}}, u"盘盈入库"_s);
+        db.exec(u"update icstockbillentry set forderid=(fentryid+1)%3+1"_s);
     }
 
     void setTemplate(const QString& fileName, const QString& view, const QString& order,
                      const QString& content) {
-        db.exec(QStringLiteral("update tblBillPrint set fFileName=?,fViewName=?,fOrderSQL=?,"
-                               "fcontent=? where ftypeid=7"),
-                {fileName, view, order, content.toUtf8()});
+        db.exec(
+            u"update tblBillPrint set fFileName=?,fViewName=?,fOrderSQL=?,"
+            "fcontent=? where ftypeid=7"_s,
+            {fileName, view, order, content.toUtf8()});
     }
     bool workDirEmpty() const {
         return QDir(work.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
     }
 
-    TestDatabase db{TestDatabase::Seed::Demo};
-    entry::LoginContext ctx;
-    ScriptedPrompter prompter;
     QTemporaryDir work;
     print::PrintOptions options;
 };
 
 TEST_F(PrintTest, DemoTemplateGivesADocumentAndAPdfWithNumberLinesAndTotals) {
     QTemporaryDir out;
-    const QString pdf = out.filePath(QStringLiteral("bill.pdf"));
+    const QString pdf = out.filePath(u"bill.pdf"_s);
     ASSERT_TRUE(print::printBill(ctx, prompter, 1, print::PrintTarget::pdf(pdf), nullptr, options));
     EXPECT_TRUE(prompter.messages().empty());
     QFile file(pdf);
@@ -84,11 +70,11 @@ TEST_F(PrintTest, DemoTemplateGivesADocumentAndAPdfWithNumberLinesAndTotals) {
         EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected;
     }
     // Lines in line order, with the layout's decimals.
-    const qsizetype a = text.indexOf(QStringLiteral("01.001"));
-    const qsizetype b = text.indexOf(QStringLiteral("02.001"));
-    const qsizetype c = text.indexOf(QStringLiteral("03.001"));
+    const qsizetype a = text.indexOf(u"01.001"_s);
+    const qsizetype b = text.indexOf(u"02.001"_s);
+    const qsizetype c = text.indexOf(u"03.001"_s);
     EXPECT_TRUE(a > 0 && a < b && b < c) << text.toStdString();
-    EXPECT_TRUE(text.contains(QStringLiteral("2.50")) && text.contains(QStringLiteral("19.50")));
+    EXPECT_TRUE(text.contains(u"2.50"_s) && text.contains(u"19.50"_s));
 
     EXPECT_TRUE(workDirEmpty());
     EXPECT_FALSE(ctx.gConnection.isOpen());
@@ -97,27 +83,27 @@ TEST_F(PrintTest, DemoTemplateGivesADocumentAndAPdfWithNumberLinesAndTotals) {
 TEST_F(PrintTest, TemplateRowDecidesViewOrderAndFileButNotThePath) {
     // The report reads the template's own view; the context keeps its view.
     db.exec(
-        QStringLiteral("create view vPrintOther as select a.*, 'ZZ' || a.fbatchno as fTag "
-                       "from vGOtherIn as a"));
+        u"create view vPrintOther as select a.*, 'ZZ' || a.fItemNumber as fTag "
+        "from vGOtherIn as a"_s);
     QTemporaryDir outside;
-    const QString stray = outside.filePath(QStringLiteral("evil.html"));
-    setTemplate(stray, QStringLiteral("vPrintOther"), QStringLiteral("order by forderid desc"),
-                QStringLiteral("<p>{{#lines}}[{{fTag}}:{{fItemName}}]{{/lines}}</p>"));
-    db.exec(QStringLiteral("update icitem set fname='纸箱<b>&amp;' where fitemid=1136"));
+    const QString stray = outside.filePath(u"evil.html"_s);
+    setTemplate(stray, u"vPrintOther"_s, u"order by forderid desc"_s,
+                u"<p>{{#lines}}[{{fTag}}:{{fItemName}}]{{/lines}}</p>"_s);
+    db.exec(u"update icitem set fname='纸箱<b>&amp;' where fitemid=1136"_s);
     auto html = print::renderBill(ctx, prompter, 1, options);
     ASSERT_TRUE(html) << prompter.lastText().toStdString();
-    EXPECT_TRUE(html->contains(QStringLiteral("[ZZB3:纸箱&lt;b&gt;&amp;amp;][ZZB2:")));
-    EXPECT_TRUE(html->indexOf(QStringLiteral("ZZB2")) < html->indexOf(QStringLiteral("ZZB1")));
-    EXPECT_EQ(ctx.gViewName, QStringLiteral("vGOtherIn"));
+    EXPECT_TRUE(html->contains(u"[ZZ03.001:纸箱&lt;b&gt;&amp;amp;][ZZ02.001:"_s));
+    EXPECT_TRUE(html->indexOf(u"ZZ02.001"_s) < html->indexOf(u"ZZ01.001"_s));
+    EXPECT_EQ(ctx.gViewName, u"vGOtherIn"_s);
     EXPECT_FALSE(QFile::exists(stray));
     EXPECT_TRUE(workDirEmpty());
 
     // Empty order: line order.
-    setTemplate(QStringLiteral("C:\\Reports\\..\\QTRK.rpt"), QString(), QString(),
-                QStringLiteral("{{#lines}}{{lineNo}}={{fItemNumber}};{{/lines}}"));
+    setTemplate(u"C:\\Reports\\..\\QTRK.rpt"_s, QString(), QString(),
+                u"{{#lines}}{{lineNo}}={{fItemNumber}};{{/lines}}"_s);
     html = print::renderBill(ctx, prompter, 1, options);
     ASSERT_TRUE(html);
-    EXPECT_EQ(*html, QStringLiteral("1=01.001;2=02.001;3=03.001;"));
+    EXPECT_EQ(*html, u"1=01.001;2=02.001;3=03.001;"_s);
     EXPECT_TRUE(prompter.messages().empty());
 }
 
@@ -137,7 +123,7 @@ TEST_F(PrintTest, UnsafeOrBrokenTemplateRowsAreRefusedAndLeaveNoFile) {
     };
     for (const auto& c : cases) {
         prompter.clear();
-        setTemplate(QStringLiteral("t.html"), QString::fromUtf8(c.view), QString::fromUtf8(c.order),
+        setTemplate(u"t.html"_s, QString::fromUtf8(c.view), QString::fromUtf8(c.order),
                     QString::fromUtf8(c.content));
         EXPECT_FALSE(print::renderBill(ctx, prompter, 1, options)) << c.order;
         ASSERT_EQ(prompter.messages().size(), 1u) << c.order;
@@ -147,12 +133,12 @@ TEST_F(PrintTest, UnsafeOrBrokenTemplateRowsAreRefusedAndLeaveNoFile) {
         EXPECT_TRUE(workDirEmpty()) << c.content;
         EXPECT_FALSE(ctx.gConnection.isOpen());
     }
-    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from icstockbill")).toInt(), 1);
+    EXPECT_EQ(db.scalar(u"select count(*) from icstockbill"_s).toInt(), 1);
 
     prompter.clear();
-    db.exec(QStringLiteral("delete from tblBillPrint"));
+    db.exec(u"delete from tblBillPrint"_s);
     EXPECT_FALSE(print::renderBill(ctx, prompter, 1, options));
-    EXPECT_EQ(prompter.lastText(), QStringLiteral("没有找到该单据的打印模板!"));
+    EXPECT_EQ(prompter.lastText(), u"没有找到该单据的打印模板!"_s);
 }
 
 TEST_F(PrintTest, PreviewNeedsTheRightAndASavedBill) {
@@ -160,25 +146,25 @@ TEST_F(PrintTest, PreviewNeedsTheRightAndASavedBill) {
     ASSERT_TRUE(
         print::printBill(ctx, prompter, 1, print::PrintTarget::preview(), &viewer, options));
     ASSERT_EQ(viewer.texts.size(), 1);
-    EXPECT_TRUE(viewer.texts[0].contains(QStringLiteral("QTRK000001")));
+    EXPECT_TRUE(viewer.texts[0].contains(u"QTRK000001"_s));
 
     ctx.gEditMode = 0;
     EXPECT_FALSE(
         print::printBill(ctx, prompter, 1, print::PrintTarget::preview(), &viewer, options));
-    EXPECT_TRUE(prompter.onlyMessage(QStringLiteral("请选保存单据!"), entry::Icon::Exclamation,
-                                     QStringLiteral("其它入库单")));
+    EXPECT_TRUE(
+        prompter.onlyMessage(u"请选保存单据!"_s, entry::Icon::Exclamation, u"其它入库单"_s));
 
     // 李四 holds no G08: refused before anything is read.
     prompter.clear();
     ctx.gEditMode = 1;
     ctx.IsAdmin = 0;
-    ctx.gLoginUserId = QStringLiteral("3");
+    ctx.gLoginUserId = u"3"_s;
     QTemporaryDir out;
-    const QString pdf = out.filePath(QStringLiteral("bill.pdf"));
+    const QString pdf = out.filePath(u"bill.pdf"_s);
     EXPECT_FALSE(
         print::printBill(ctx, prompter, 1, print::PrintTarget::pdf(pdf), nullptr, options));
     EXPECT_EQ(prompter.lastText(),
-              QStringLiteral("您无此权限！不能打印和预览单据（权限G08），请与系统管理员联系"));
+              u"您无此权限！不能打印和预览单据（权限G08），请与系统管理员联系"_s);
     EXPECT_EQ(prompter.messages().size(), 1u);
     EXPECT_FALSE(QFile::exists(pdf));
 
@@ -187,7 +173,7 @@ TEST_F(PrintTest, PreviewNeedsTheRightAndASavedBill) {
     ctx.IsAdmin = 1;
     EXPECT_FALSE(
         print::printBill(ctx, prompter, 99, print::PrintTarget::pdf(pdf), nullptr, options));
-    EXPECT_EQ(prompter.lastText(), QStringLiteral("数据读取错误！"));
+    EXPECT_EQ(prompter.lastText(), u"数据读取错误！"_s);
     EXPECT_FALSE(QFile::exists(pdf));
 }
 
@@ -204,10 +190,10 @@ TEST_F(PrintTest, PrinterFailuresAreToldAndCancelledDialogsPrintNothing) {
     };
     const std::vector<Case> cases{
         {"no printer", {}, true, false, "没有可用的打印机!"},
-        {"unwritable file", QStringLiteral("/nonexistent-folder/bill.pdf"), true, false,
+        {"unwritable file", u"/nonexistent-folder/bill.pdf"_s, true, false,
          "打印失败: /nonexistent-folder/bill.pdf"},
-        {"dialog cancelled", out.filePath(QStringLiteral("cancelled.pdf")), false, false, ""},
-        {"printed", out.filePath(QStringLiteral("printed.pdf")), true, true, ""},
+        {"dialog cancelled", out.filePath(u"cancelled.pdf"_s), false, false, ""},
+        {"printed", out.filePath(u"printed.pdf"_s), true, true, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

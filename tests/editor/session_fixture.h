@@ -103,22 +103,30 @@ class SessionTest : public ::testing::Test {
     QVariant scalar(const QString& sql, const QVariantList& values = {}) {
         return db.scalar(sql, values);
     }
-    // The first row's columns joined by '|', numbers written shortest (5, 2.5)
-    // as each database stores decimals its own way.
-    QString row(const QString& sql, const QVariantList& values = {}) {
+    // Every row's columns joined by '|', the rows by ' ', numbers written
+    // shortest (5, 2.5) as each database stores decimals its own way.
+    QString rows(const QString& sql, const QVariantList& values = {}) {
         db.exec(QStringLiteral("select 1"));  // opens the connection
         db::Query q = db.connection().prepare(sql);
         for (const auto& v : values) q.bind(v);
         q.exec();
-        if (!q.next()) return QString();
-        QStringList fields;
-        for (int i = 0; i < q.record().count(); ++i) {
-            const QVariant v = q.value(i);
-            const bool number = v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Int ||
-                                v.typeId() == QMetaType::LongLong;
-            fields << (number ? QString::number(v.toDouble()) : v.toString());
+        QStringList out;
+        while (q.next()) {
+            QStringList fields;
+            for (int i = 0; i < q.record().count(); ++i) {
+                const QVariant v = q.value(i);
+                const int type = v.typeId();
+                if (type == QMetaType::Double || type == QMetaType::Int ||
+                    type == QMetaType::LongLong)
+                    fields << QString::number(v.toDouble());
+                else if (type == QMetaType::QDate || type == QMetaType::QDateTime)
+                    fields << v.toDate().toString(Qt::ISODate);
+                else
+                    fields << v.toString();
+            }
+            out << fields.join(QLatin1Char('|'));
         }
-        return fields.join(QLatin1Char('|'));
+        return out.join(QLatin1Char(' '));
     }
     double ledgerQty(int item) {
         return scalar(QStringLiteral("select coalesce(sum(fqty),0) from tblTimeStock where "
@@ -126,20 +134,19 @@ class SessionTest : public ::testing::Test {
                       {item})
             .toDouble();
     }
-    double ledgerAmount(int item) {
-        return scalar(QStringLiteral("select coalesce(sum(famount),0) from tblTimeStock where "
-                                     "fitemid=?"),
-                      {item})
-            .toDouble();
+    // A bill's lines in line order: entry id, item, quantity, price, amount.
+    QString lines(qint32 billId) {
+        return rows(QStringLiteral("select fentryid,fitemid,fqty,fPrice,famount from "
+                                   "icstockbillentry where finterid=? order by forderid"),
+                    {billId});
     }
-    // The entry ids of a bill's lines in line order.
-    QString entryIds(qint32 billId) {
-        return scalar(
-                   QStringLiteral("select group_concat(fentryid, ',') from (select fentryid "
-                                  "from icstockbillentry where finterid=? order by forderid) as s"),
-                   {billId})
-            .toString();
+    // The whole ledger: warehouse, item, quantity, amount.
+    QString ledger() {
+        return rows(
+            QStringLiteral("select fstockid,fitemid,fqty,famount from tblTimeStock "
+                           "order by fstockid,fitemid"));
     }
+    QString told() { return testing::told(prompter); }
 
     TestDatabase db{TestDatabase::Seed::Demo};
     std::unique_ptr<entry::SettingsStore> settings = db.settings();
