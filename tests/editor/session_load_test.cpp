@@ -50,8 +50,9 @@ TEST_F(LoadingTest, BillIsShownWholeAndAShorterOneLeavesNothingOfTheLonger) {
     EXPECT_EQ(form.headerField(3)->keyValue + form.headerField(4)->text, u"502摘要1"_s);
     EXPECT_EQ(grid().lastDataRow(), 5);
     // Stored amounts stay, though quantity × price would give 16.65.
-    EXPECT_EQ(shownLine(5), u"50|02.005#1125|平垫圈|Φ8|个#701|5.00|3.33|50.00|B5|"
-                            "A区01号货架#801|备注5|502|||601"_s);
+    EXPECT_EQ(shownLine(5),
+              u"50|02.005#1125|平垫圈|Φ8|个#701|5.00|3.33|50.00|B5|"
+              "A区01号货架#801|备注5|502|||601"_s);
 
     ASSERT_TRUE(session->next());
     EXPECT_EQ(ctx.gCurrentInterId, 2);
