@@ -1,5 +1,5 @@
-// The layout built from the bill type's rows, formulas, and the grid's
-// edits, numbers and running sums.
+// The layout built from the bill type's rows, formulas, and what the grid
+// takes and writes.
 #include <QSignalSpy>
 #include <cmath>
 #include <map>
@@ -7,8 +7,7 @@
 #include <random>
 
 #include "editor/formula.h"
-#include "editor_fixture.h"
-#include "entry/edit_mode.h"
+#include "session_fixture.h"
 
 using namespace otherin;
 using namespace otherin::editor;
@@ -17,7 +16,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-class LayoutTest : public otherin::testing::EditorTest {
+class LayoutTest : public otherin::testing::SessionTest {
   protected:
     std::unique_ptr<BillForm> build() {
         auto form = std::make_unique<BillForm>();
@@ -38,37 +37,6 @@ class LayoutTest : public otherin::testing::EditorTest {
              QString::fromLatin1(formula), role});
     }
 };
-
-TEST_F(LayoutTest, SplitModeAddsTheSplitColumnAfterTheQuantity) {
-    ctx.gEditMode = entry::kModeSplit;
-    const auto form = build();
-    const LineGrid& g = form->grid;
-    EXPECT_EQ(form->sumColumnList, u",5,6,"_s);
-    EXPECT_EQ(form->splitColumn, 6);
-    EXPECT_EQ(g.column(6).format.decimals, 2);
-    EXPECT_EQ(form->strip.columns(), 16);
-    EXPECT_EQ(form->columnCount, 16);
-    // Every role still names its own data after the insertion.
-    const ColumnMap& col = form->columns;
-    EXPECT_EQ(col.quantity, 5);
-    EXPECT_EQ(QStringList({g.code(col.price, 0), g.code(col.amount, 0), g.code(col.batch, 0)}),
-              QStringList({"fPrice", "famount", "fbatchno"}));
-    ASSERT_TRUE(g.column(col.amount).formula);
-    EXPECT_EQ(g.column(col.amount).formula->text(), u"E#*G#"_s);
-}
-
-TEST_F(LayoutTest, DatabaseErrorIsShownPlainAndKeepsWhatWasBuilt) {
-    db.exec(u"drop table tblBillInfoEntry"_s);
-    BillForm form;
-    EXPECT_FALSE(buildLayout(ctx, prompter, form));
-    ASSERT_EQ(prompter.messages().size(), 1u);
-    EXPECT_EQ(prompter.messages()[0].icon, entry::Icon::None);
-    EXPECT_EQ(prompter.messages()[0].title, u"其它入库单"_s);
-    EXPECT_TRUE(prompter.messages()[0].text.contains(u"tblBillInfoEntry"_s, Qt::CaseInsensitive));
-    EXPECT_EQ(form.header.size(), 4u);
-    EXPECT_EQ(form.grid.rows(), 30);
-    EXPECT_FALSE(ctx.gConnection.isOpen());
-}
 
 TEST_F(LayoutTest, RolesJoinedColumnsAndTheAmountFormula) {
     db.exec(u"delete from tblBillInfoEntry where ftypeid=7"_s);
@@ -116,30 +84,6 @@ TEST(FormulaTest, EvaluatesOrRefuses) {
         EXPECT_FALSE(Formula::parse(QString::fromLatin1(bad))) << bad;
 }
 
-// A formula cell follows its cells, also through another formula; 0 / 0
-// shows nothing and a cycle of formulas ends.
-TEST(FormulaTest, GridRecomputesFormulaCellsWhenTheirCellsChange) {
-    LineGrid grid;
-    grid.reshape(6, 3);
-    grid.column(3).format = CellFormat::of(CellKind::Currency, 2);
-    grid.column(3).formula = Formula::parse(u"A#*B#"_s);
-    grid.column(4).format = CellFormat::of(CellKind::Number, 1);
-    grid.column(4).formula = Formula::parse(u"C#/A#"_s);
-    grid.column(5).formula = Formula::parse(u"F#+1"_s);
-    grid.column(6).formula = Formula::parse(u"E#+1"_s);
-
-    grid.setText(1, 2, u"4"_s);
-    grid.setText(2, 2, u"2.5"_s);
-    EXPECT_EQ(grid.text(3, 2), u"10.00"_s);
-    EXPECT_EQ(grid.text(4, 2), u"2.5"_s);
-    EXPECT_EQ(grid.text(3, 1), QString());
-    grid.setText(1, 2, u"0"_s);
-    EXPECT_EQ(grid.text(3, 2), u"0.00"_s);
-    EXPECT_EQ(grid.text(4, 2), QString());
-    grid.setText(5, 2, u"1"_s);
-    EXPECT_FALSE(grid.text(6, 2).isEmpty());
-}
-
 // Typed text is checked and rounded by the column; the amount that follows
 // is signalled as changed too, so a view shows it.
 TEST_F(LayoutTest, GridChecksEditsByColumnAndSignalsTheAmount) {
@@ -180,73 +124,6 @@ TEST(NumberTextTest, WritesWhatQtWritesWithFifteenDigits) {
         values.push_back(std::round(unit(random) * 1e9) / 1e3);
     }
     for (const double v : values) EXPECT_EQ(numberText(v), QString::number(v, 'g', 15)) << v;
-}
-
-// A sum or blank row kept up cell by cell, whatever happened to the grid,
-// equals what a grid holding the same texts counts afresh (bit for bit for
-// the sums) and what a plain scan of the cells finds.
-TEST(ColumnIndexTest, FollowsEveryChangeAndEqualsAFreshCount) {
-    LineGrid grid;
-    grid.reshape(3, 6);
-    // A full column has its first blank row past the end, until a row is
-    // added; rows added and filled past what the sum was counted over count.
-    for (int r = 1; r <= 6; ++r) grid.setText(2, r, u"1"_s);
-    ASSERT_EQ(grid.firstBlankRow(2), 7);
-    ASSERT_EQ(grid.columnSum(2), 6.0);
-    grid.appendRow();
-    ASSERT_EQ(grid.firstBlankRow(2), 7);
-    grid.setText(2, 7, u"1"_s);
-    ASSERT_EQ(grid.firstBlankRow(2), 8);
-    grid.appendRow();
-    grid.appendRow();
-    grid.setText(2, 9, u"1"_s);
-    ASSERT_EQ(grid.firstBlankRow(2), 8);
-    ASSERT_EQ(grid.columnSum(2), 8.0);
-
-    const QStringList texts{"0.1", "0.2", "", " ", "3", "-0.3", "abc", "1e3", "7.25", "0"};
-    std::mt19937 random(11);
-    auto pick = [&random](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
-    for (int step = 0; step < 3000; ++step) {
-        const int r = 1 + pick(grid.rows());
-        switch (pick(20)) {
-            case 0:
-                grid.insertRowAt(r);
-                break;
-            case 1:
-                if (grid.rows() > 1) grid.removeRowAt(r);
-                break;
-            case 2:
-                grid.appendRow();
-                break;
-            case 3: {
-                LineGrid::BulkChange bulk(grid);
-                grid.setText(2, r, texts[pick(texts.size())]);
-                grid.setText(2, 1 + pick(grid.rows()), texts[pick(texts.size())]);
-                break;
-            }
-            case 4:
-                if (pick(10) == 0) grid.clearCells();
-                break;
-            default:
-                grid.setText(2, r, texts[pick(texts.size())]);
-                break;
-        }
-        // Asked after some steps only, so changes also land on an index
-        // nobody has asked about yet.
-        if (pick(3) != 0) continue;
-        LineGrid fresh;
-        fresh.reshape(3, grid.rows());
-        double scanned = 0;
-        int firstBlank = grid.rows() + 1;
-        for (int row = grid.rows(); row >= 1; --row) {
-            fresh.setText(2, row, grid.text(2, row));
-            scanned += grid.value(2, row);
-            if (grid.text(2, row).trimmed().isEmpty()) firstBlank = row;
-        }
-        ASSERT_EQ(grid.columnSum(2), fresh.columnSum(2)) << "step " << step;
-        ASSERT_NEAR(grid.columnSum(2), scanned, 1e-9) << "step " << step;
-        ASSERT_EQ(grid.firstBlankRow(2), firstBlank) << "step " << step;
-    }
 }
 
 }  // namespace

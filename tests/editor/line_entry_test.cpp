@@ -4,8 +4,8 @@
 #include <functional>
 
 #include "editor/item_import.h"
-#include "editor_fixture.h"
 #include "entry/edit_mode.h"
+#include "session_fixture.h"
 
 using namespace otherin;
 using namespace otherin::editor;
@@ -14,47 +14,40 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-class LineEntryTest : public otherin::testing::EditorTest {
+class LineEntryTest : public otherin::testing::SessionTest {
   protected:
-    // Moves on from the active cell; false when the move is refused.
-    bool moveTo(int c, int r) {
-        const CellPos at = editor->state().active;
-        return move(at.column, at.row, c, r);
+    BillForm& form() { return session->form(); }
+    bool type(int c, int r, const QString& text) {
+        return grid().setData(grid().index(r - 1, c - 1), text, Qt::EditRole);
     }
     void typeAt(int c, int r, const QString& text) {
         ASSERT_TRUE(moveTo(c, r));
         ASSERT_TRUE(type(c, r, text));
     }
+    // Enters an item on row r and moves on to the name column.
+    void enterItem(int r, const QString& code) {
+        typeAt(1, r, code);
+        ASSERT_TRUE(moveTo(2, r));
+    }
     QString line(int r) { return otherin::testing::shownLine(grid(), r); }
-    QString told() { return otherin::testing::told(prompter); }
 };
 
-// The unit cell shows its code while the cursor is in it, its name after.
-TEST_F(LineEntryTest, TypedItemCodeFillsTheLineAndTheUnitShowsItsCodeWhileEdited) {
-    open();
-    typeAt(1, 1, u"01.009"_s);
-    ASSERT_TRUE(moveTo(2, 1));
+// An unknown code takes away what the item before put into the line; it is
+// refused, let pass once, then refused again.
+TEST_F(LineEntryTest, TypedItemCodeFillsTheLineAndAnUnknownOneIsRefused) {
+    open(0);
+    enterItem(1, u"01.009"_s);
     EXPECT_EQ(told(), QString());
     // After the note: warehouse, item unit factor, purchase price, unit group,
     // line unit factor.
     EXPECT_EQ(line(1), u"|01.009#1109|铜芯电线|BV 2.5mm²|卷#708|||||||501|50|235|603|50"_s);
-    EXPECT_TRUE(editor->isChanged());
+    EXPECT_TRUE(editor().isChanged());
 
-    ASSERT_TRUE(moveTo(4, 1));
-    EXPECT_EQ(grid().text(4, 1), u"ROLL"_s);
-    ASSERT_TRUE(moveTo(5, 1));
-    EXPECT_EQ(grid().text(4, 1), u"卷"_s);
-}
-
-TEST_F(LineEntryTest, UnknownItemCodeIsRefusedThenLetPassOnceThenRefusedAgain) {
-    open();
-    enterItem(1, u"01.009"_s);
     typeAt(1, 1, u"zz9"_s);
 
     EXPECT_FALSE(moveTo(2, 1));
     EXPECT_EQ(told(), u"x 数据录入错误!找不到代码“zz9”"_s);
-    EXPECT_FALSE(editor->isCellAccepted());
-    // What the old item put into the line is gone with it.
+    EXPECT_FALSE(editor().isCellAccepted());
     QString left = grid().key(1, 1);
     for (int c : {2, 3, 4, 11, 12, 13, 14}) left += grid().text(c, 1);
     EXPECT_EQ(left, QString());
@@ -69,25 +62,12 @@ TEST_F(LineEntryTest, UnknownItemCodeIsRefusedThenLetPassOnceThenRefusedAgain) {
     EXPECT_EQ(told(), QString());
 }
 
-TEST_F(LineEntryTest, UnitBeforeItemAsksForTheItemFirst) {
-    open();
-    typeAt(4, 1, u"KG"_s);
-    EXPECT_TRUE(moveTo(5, 1));
-    EXPECT_EQ(told(), u"x 请先选择存货！"_s);
-    EXPECT_EQ(grid().text(4, 1), QString());
-
-    ASSERT_TRUE(moveTo(4, 1));
-    editor->lookupCommand();
-    EXPECT_EQ(prompter.messages().back().icon, entry::Icon::Exclamation);
-    EXPECT_TRUE(units.inputs.empty());
-}
-
 // Every line whose amount disagrees with quantity × price when an amount is
 // typed gets its price from the amount: lines loaded that way, lines changed
 // by the program in between, lines written in a bulk change or moved by an
 // inserted row; lines that agree keep theirs.
 TEST_F(LineEntryTest, TypedAmountRepricesEveryLineThatDisagrees) {
-    open();
+    open(0);
     ASSERT_TRUE(moveTo(5, 1));
     LineGrid& g = grid();
     auto line = [&g](int r, const char* qty, const char* price, const char* amount) {
@@ -104,51 +84,53 @@ TEST_F(LineEntryTest, TypedAmountRepricesEveryLineThatDisagrees) {
         line(3, "2", "1", "7");
         line(4, "2", "1", "2");
     }
-    auto prices = [&g] {
-        QStringList out;
-        for (int r = 1; r <= 5; ++r) out << g.text(6, r);
-        return out.join(QLatin1Char(' '));
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+        int row;  // where the amount is typed
+        const char* amount;
+        const char* prices;  // of rows 1 to 5 after
     };
-    typeAt(7, 2, u"4"_s);
-    EXPECT_EQ(prices(), u"2.50 2.00 3.50 1.00 "_s);
-
-    // Changed by the program, not typed: it follows at the next typed amount.
-    g.setText(7, 4, u"8"_s);
-    EXPECT_EQ(prices(), u"2.50 2.00 3.50 1.00 "_s);
-    typeAt(7, 1, u"6"_s);
-    EXPECT_EQ(prices(), u"3.00 2.00 3.50 4.00 "_s);
-
-    {
-        LineGrid::BulkChange bulk(g);
-        g.setText(7, 3, u"9"_s);
+    const Step steps[] = {
+        {"loaded", [] {}, 2, "4", "2.50 2.00 3.50 1.00 "},
+        {"changed by the program", [&] { g.setText(7, 4, u"8"_s); }, 1, "6",
+         "3.00 2.00 3.50 4.00 "},
+        {"changed in a bulk change",
+         [&] {
+             LineGrid::BulkChange bulk(g);
+             g.setText(7, 3, u"9"_s);
+         },
+         2, "5", "3.00 2.50 4.50 4.00 "},
+        {"changed, then moved down by a row inserted above",
+         [&] {
+             g.setText(7, 4, u"10"_s);
+             g.insertRowAt(1);
+             line(1, "1", "1", "1");
+         },
+         2, "8", "1.00 4.00 2.50 4.50 5.00"},
+        {"changed, then moved up by the row above going",
+         [&] {
+             g.setText(7, 5, u"20"_s);
+             g.removeRowAt(1);
+         },
+         1, "10", "5.00 2.50 4.50 10.00 "},
+        {"of quantity 0, which keeps its price", [&] { line(5, "0", "1.5", "1"); }, 5, "7",
+         "5.00 2.50 4.50 10.00 1.50"},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.change();
+        typeAt(7, step.row, QLatin1String(step.amount));
+        QStringList prices;
+        for (int r = 1; r <= 5; ++r) prices << g.text(6, r);
+        EXPECT_EQ(prices.join(u' '), QLatin1String(step.prices));
     }
-    typeAt(7, 2, u"5"_s);
-    EXPECT_EQ(prices(), u"3.00 2.50 4.50 4.00 "_s);
-
-    // A line changed, then moved down by a row inserted above it.
-    g.setText(7, 4, u"10"_s);
-    g.insertRowAt(1);
-    line(1, "1", "1", "1");
-    typeAt(7, 2, u"8"_s);
-    EXPECT_EQ(prices(), u"1.00 4.00 2.50 4.50 5.00"_s);
-
-    // A line changed, then moved up by the row above it going.
-    g.setText(7, 5, u"20"_s);
-    g.removeRowAt(1);
-    typeAt(7, 1, u"10"_s);
-    EXPECT_EQ(prices(), u"5.00 2.50 4.50 10.00 "_s);
-    EXPECT_EQ(form->strip.text(5) + " " + form->strip.text(7), u"8.00 44.00"_s);
-
-    // A line of quantity 0 keeps its price.
-    line(5, "0", "1.5", "1");
-    typeAt(7, 5, u"7"_s);
-    EXPECT_EQ(prices(), u"5.00 2.50 4.50 10.00 1.50"_s);
-    EXPECT_EQ(form->strip.value(7), 51.0);
+    EXPECT_EQ(form().strip.text(5) + " " + form().strip.text(7), u"8.00 51.00"_s);
 }
 
 // Lines are entered without gaps, however the rows above came to be empty.
 TEST_F(LineEntryTest, GapCheckFollowsEveryWayARowEmptiesOrFills) {
-    open();
+    open(0);
     enterItem(1, u"01.009"_s);
     enterItem(2, u"02.001"_s);
     enterItem(3, u"02.002"_s);
@@ -190,14 +172,14 @@ TEST_F(LineEntryTest, GapCheckFollowsEveryWayARowEmptiesOrFills) {
 }
 
 TEST_F(LineEntryTest, RequiredCellsAreNamedByRowAndColumn) {
-    open();
+    open(0);
     enterItem(1, u"01.009"_s);
     typeAt(5, 1, u"0"_s);
     enterItem(2, u"02.001"_s);
     // What the check says, and where it leaves the cursor.
     const auto check = [&] {
-        const bool filled = editor->requiredCellsFilled();
-        const CellPos at = editor->state().active;
+        const bool filled = editor().requiredCellsFilled();
+        const CellPos at = editor().state().active;
         return u"%1 %2 at %3,%4"_s.arg(filled ? 1 : 0).arg(told()).arg(at.column).arg(at.row);
     };
     EXPECT_EQ(check(), u"0 ! 第1行第5列不能为空！ at 5,1"_s);
@@ -229,7 +211,7 @@ TEST_F(LineEntryTest, ChangedItemKeepsOnlyAUnitOfItsOwnUnitGroup) {
         {"01.001", "T", "02.007", "箱#703 100"},   // a chosen unit goes too
         {"01.008", "", "01.009", "米#707 1"},      // M and ROLL are both of group 603
     };
-    open();
+    open(0);
     int r = 0;
     for (const Case& c : cases) {
         ++r;
@@ -239,121 +221,43 @@ TEST_F(LineEntryTest, ChangedItemKeepsOnlyAUnitOfItsOwnUnitGroup) {
         typeAt(1, r, QString::fromUtf8(c.second));
         ASSERT_TRUE(moveTo(5, r));
         EXPECT_EQ(u"%1#%2 %3"_s.arg(grid().text(4, r), grid().key(4, r),
-                                    grid().text(form->unitFactorColumn(), r)),
+                                    grid().text(form().unitFactorColumn(), r)),
                   QString::fromUtf8(c.after));
     }
     EXPECT_EQ(told(), QString());
 }
 
-TEST_F(LineEntryTest, CompletingTheActiveCellConfirmsItEvenAfterTheGridLostTheFocus) {
-    open();
-    ASSERT_TRUE(type(1, 1, u"zz"_s));
-    EXPECT_TRUE(move(1, 1, -1, -1));
-    editor->headerFocus(4);
-    EXPECT_FALSE(editor->completeCellEdit());
-    EXPECT_EQ(told(), u"x 数据录入错误!找不到代码“zz”"_s);
-    EXPECT_FALSE(editor->isCellAccepted());
-
-    ASSERT_TRUE(type(1, 1, u"01.009"_s));
-    EXPECT_TRUE(editor->completeCellEdit());
-    EXPECT_TRUE(editor->isCellAccepted());
-    EXPECT_EQ(grid().key(1, 1), u"1109"_s);
-}
-
 // Yes leaves the bill only when the save went through.
 TEST_F(LineEntryTest, AskToSaveOnlyWhenTheBillChangedAndStayWhenTheSaveFails) {
-    open();
-    EXPECT_TRUE(editor->askToSave());
+    open(0);
+    EXPECT_TRUE(editor().askToSave());
     EXPECT_TRUE(prompter.questions().empty());
     ASSERT_TRUE(type(10, 1, u"备注"_s));
 
     int saves = 0;
     bool saved = false;
-    editor->setSaveCommand([&] {
+    editor().setSaveCommand([&] {
         ++saves;
         return saved;
     });
     prompter.expectQuestion(entry::Answer::Yes);
-    EXPECT_FALSE(editor->askToSave());
+    EXPECT_FALSE(editor().askToSave());
     saved = true;
     prompter.expectQuestion(entry::Answer::Yes);
-    EXPECT_TRUE(editor->askToSave());
+    EXPECT_TRUE(editor().askToSave());
     EXPECT_EQ(saves, 2);
 }
 
 using LookupTest = LineEntryTest;
 
-// A refused header code names the field without its closing colon; the
-// selector's choice is checked and shown by name once the focus leaves.
-TEST_F(LookupTest, HeaderCodeTypedOrChosenIsCheckedThenShownByName) {
-    open();
-    HeaderField& stock = *form->headerField(3);
-    editor->headerFocus(3);
-    stock.caption = u"仓库"_s;
-    editor->setHeaderText(3, u"98"_s);
-    EXPECT_FALSE(editor->headerValidate(3));
-    EXPECT_EQ(told(), u"! 仓库输入不正确"_s);
-    EXPECT_TRUE(stock.keyValue.isEmpty());
-
-    records.answers.push_back({"503", "03", "包装材料仓"});
-    editor->lookupCommand();
-    EXPECT_EQ(stock.keyValue + "|" + stock.code, u"503|03"_s);
-    ASSERT_EQ(records.inputs.size(), 1u);
-    const entry::RecordSelectorInput& asked = records.inputs[0];
-    EXPECT_EQ(asked.accessCode + " " + asked.itemClass + " " + asked.itemClassList,
-              u"Z47QRT!&%MN 5 ,G01,G02,G03,"_s);
-    EXPECT_EQ(asked.connectionString, db.connectionString());
-    ASSERT_TRUE(editor->headerValidate(3));
-    editor->headerLeave(3);
-    EXPECT_EQ(stock.text, u"包装材料仓"_s);
-    EXPECT_EQ(told(), QString());
-}
-
-TEST_F(LookupTest, GridSelectorsConfirmWhatTheyChoose) {
-    open();
-    records.answers.push_back({"1121", "02.001", "六角螺栓"});
-    editor->gridKey(EditorKey::F7);
-    EXPECT_EQ(grid().key(1, 1) + " " + grid().text(4, 1), u"1121 个"_s);
-    EXPECT_TRUE(editor->isChanged());
-
-    // Several items answered, but none staged for this user: the cell stays.
-    records.answers.push_back({"-1", "", ""});
-    editor->gridKey(EditorKey::F7);
-    EXPECT_EQ(records.inputs.back().typed, u"02.001"_s);
-    EXPECT_EQ(grid().key(1, 1), u"1121"_s);
-    // With items staged by the selector, they come in from the active row.
-    db.exec(
-        u"insert into tblItemInput(fuserid,fitemid,fstockid,funitid,fqty) "
-        "select 1,fitemid,fstockid,fUnitid,0 from icitem where fNumber in "
-        "('02.003','01.001')"_s);
-    ASSERT_TRUE(moveTo(1, 2));
-    records.answers.push_back({"-1", "", ""});
-    editor->gridKey(EditorKey::F7);
-    QStringList codes{grid().text(1, 2), grid().text(1, 3)};
-    codes.sort();
-    EXPECT_EQ(codes, (QStringList{u"01.001"_s, u"02.003"_s}));
-    EXPECT_FALSE(grid().key(1, 3).isEmpty());
-
-    ASSERT_TRUE(moveTo(1, 1));
-    ASSERT_TRUE(moveTo(4, 1));
-    units.answer = {"702", "BOX", "盒"};
-    editor->lookupCommand();
-    ASSERT_EQ(units.inputs.size(), 1u);
-    EXPECT_EQ(units.inputs[0].unitGroup, 601);
-    EXPECT_EQ(units.inputs[0].accessCode, u"MN[]#QRST"_s);
-    // The unit and the line's unit factor.
-    EXPECT_EQ(grid().key(4, 1) + " " + grid().text(15, 1), u"702 10"_s);
-    EXPECT_EQ(told(), QString());
-}
-
 TEST_F(LookupTest, BatchPickerFillsBatchAndPrice) {
-    open();
+    open(0);
     enterItem(1, u"02.001"_s);
     typeAt(5, 1, u"4"_s);
     ASSERT_TRUE(moveTo(8, 1));
     batches.batch = u"B001"_s;
     batches.unitCost = u"2.5"_s;
-    editor->lookupCommand();
+    editor().lookupCommand();
     EXPECT_EQ(batches.itemIds, std::vector<QString>{u"1121"_s});
     const auto picked = [&] {
         return QStringList{grid().text(6, 1), grid().text(7, 1), grid().text(8, 1)}.join(' ');
@@ -363,26 +267,22 @@ TEST_F(LookupTest, BatchPickerFillsBatchAndPrice) {
     // Nothing picked: batch and price stay.
     batches.batch.clear();
     batches.unitCost.clear();
-    editor->lookupCommand();
+    editor().lookupCommand();
     EXPECT_EQ(picked(), u"2.50 10.00 B001"_s);
 }
 
+// Lines of quantity 1 and 2; the refused split quantity falls back to the line's.
 TEST_F(LookupTest, SplitQuantityMayNotExceedTheLinesQuantity) {
-    ctx.gEditMode = entry::kModeSplit;
-    open();
-    for (int r = 1; r <= 2; ++r) {
-        grid().setLineKey(r, QString::number(r));
-        grid().setCell(1, r, u"01.009"_s, u"1109"_s, u"01.009"_s);
-        grid().setText(5, r, u"5"_s);
-    }
-    typeAt(6, 1, u"7"_s);
-    EXPECT_FALSE(moveTo(6, 2));
+    seedBill(1, 2, 1);
+    open(entry::kModeSplit, 1);
+    typeAt(6, 2, u"3"_s);
+    EXPECT_FALSE(moveTo(6, 1));
     EXPECT_EQ(told(), u"x 拆分数量不能大于原有数量！"_s);
-    EXPECT_EQ(grid().text(6, 1), u"5.00"_s);
+    EXPECT_EQ(grid().text(6, 2), u"2.00"_s);
 
-    ASSERT_TRUE(type(6, 1, u"3"_s));
-    EXPECT_TRUE(moveTo(6, 2));
-    EXPECT_EQ(form->strip.text(6) + " " + form->strip.text(5), u"3.00 10.00"_s);
+    ASSERT_TRUE(type(6, 2, u"1"_s));
+    EXPECT_TRUE(moveTo(6, 1));
+    EXPECT_EQ(form().strip.text(6) + " " + form().strip.text(5), u"1.00 3.00"_s);
     EXPECT_FALSE(moveTo(6, 3));  // row 3 is not a line of the bill
     EXPECT_EQ(told(), QString());
 }
@@ -404,7 +304,7 @@ class ItemImportTest : public LineEntryTest {
 // Only what the import fills changes in the active row; an item gone since
 // it was chosen comes in by its id alone; the user's staged rows are used up.
 TEST_F(ItemImportTest, ThreeItemsAtRowFourFillItAndPushTheRestDown) {
-    open();
+    open(0);
     LineGrid& g = grid();
     const int rows = g.rows();
     g.setText(10, 4, u"overwritten"_s);
@@ -415,7 +315,7 @@ TEST_F(ItemImportTest, ThreeItemsAtRowFourFillItAndPushTheRestDown) {
     stage(1, 9999, 0, 0, 1);
     stage(2, 1136, 503, 701, 4);
 
-    ASSERT_EQ(importItemInput(ctx, prompter, *form, 4), 3);
+    ASSERT_EQ(importItemInput(ctx, prompter, form(), 4), 3);
     EXPECT_EQ(told(), QString());
     EXPECT_EQ(g.rows(), rows + 2);
     // Amounts follow the empty prices; the gone item keeps the staged unit
@@ -434,13 +334,13 @@ TEST_F(ItemImportTest, ThreeItemsAtRowFourFillItAndPushTheRestDown) {
 }
 
 TEST_F(ItemImportTest, FailureLeavesGridAndStagedRowsAsTheyWere) {
-    open();
+    open(0);
     const int rows = grid().rows();
     stage(1, 1101, 501, 704, 2);
     stage(1, 1121, 502, 701, 3);
     db.refuseWrites(u"tblItemInput"_s, u"delete"_s, u"staged rows are protected"_s);
 
-    EXPECT_FALSE(importItemInput(ctx, prompter, *form, 1));
+    EXPECT_FALSE(importItemInput(ctx, prompter, form(), 1));
     EXPECT_TRUE(prompter.onlyMessage(u"staged rows are protected"_s, entry::Icon::Critical,
                                      u"其它入库单"_s));
     EXPECT_EQ(grid().rows(), rows);

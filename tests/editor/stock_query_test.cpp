@@ -2,27 +2,16 @@
 
 #include "editor/stock_query.h"
 #include "editor/ui/stock_query_window.h"
-#include "editor_fixture.h"
+#include "session_fixture.h"
 
 using namespace otherin;
 using namespace otherin::editor;
-using otherin::testing::EditorTest;
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-class RecordingStockViewer : public entry::StockQueryViewer {
-  public:
-    void show(const QString& condition, int kind) override {
-        conditions << condition;
-        kinds << kind;
-    }
-    QStringList conditions;
-    QList<int> kinds;
-};
-
-class StockQueryTest : public EditorTest {
+class StockQueryTest : public otherin::testing::SessionTest {
   protected:
     void SetUp() override {
         db.execAll(
@@ -33,33 +22,6 @@ class StockQueryTest : public EditorTest {
              "(502,1121,701,'',0,10,2.5),(501,1199,701,'',0,1,1)"_s});
     }
 };
-
-TEST_F(StockQueryTest, CommandNarrowsByWarehouseAndActiveItem) {
-    open();
-    RecordingStockViewer viewer;
-    HeaderField& warehouse = *form->headerField(3);
-    warehouse.text = u"原材料仓"_s;
-    warehouse.code = u"01"_s;
-    grid().setCell(form->columns.itemCode, 2, u" 01.001 "_s, u"1101"_s, u"01.001"_s);
-
-    ASSERT_TRUE(stockQueryCommand(ctx, prompter, *form, true, 2, viewer));
-    ASSERT_TRUE(stockQueryCommand(ctx, prompter, *form, false, 2, viewer));
-    warehouse.text.clear();
-    ASSERT_TRUE(stockQueryCommand(ctx, prompter, *form, false, 2, viewer));
-    EXPECT_EQ(viewer.conditions, (QStringList{u" and fItemNumber like '%01.001%'  and fStockNumber "
-                                              "like  '%01%' "_s,
-                                              u" and fStockNumber like  '%01%' "_s, QString()}));
-    EXPECT_EQ(viewer.kinds, (QList<int>{1, 1, 1}));
-    EXPECT_TRUE(prompter.messages().empty());
-
-    // 李四 holds no R10.
-    ctx.IsAdmin = 0;
-    ctx.gLoginUserId = u"3"_s;
-    EXPECT_FALSE(stockQueryCommand(ctx, prompter, *form, true, 2, viewer));
-    EXPECT_EQ(prompter.lastText(),
-              u"您无此权限！不能查询即时库存（权限R10），请与系统管理员联系"_s);
-    EXPECT_EQ(viewer.conditions.size(), 3);
-}
 
 // The window reads back only the conditions the command writes, quotes in
 // codes included; any other text is refused before anything runs.
