@@ -1,5 +1,4 @@
-// The bill editor window driven as a user would: keys and clicks into its
-// fields, cells and toolbar, with the demo layout of bill type 7.
+// The bill editor and stock query windows driven by keys and clicks.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -10,13 +9,16 @@
 #include <memory>
 
 #include "editor/bill_session.h"
+#include "editor/stock_query.h"
 #include "editor/ui/bill_commands.h"
 #include "editor/ui/frm_main_bill.h"
 #include "editor/ui/header_panel.h"
 #include "editor/ui/line_grid_view.h"
+#include "editor/ui/stock_query_window.h"
 #include "entry/login_context.h"
 #include "entry/settings_store.h"
 #include "entry/startup.h"
+#include "session_fixture.h"
 #include "support/qstring_print.h"
 #include "support/scripted_prompter.h"
 #include "support/test_database.h"
@@ -53,7 +55,6 @@ class EditorWindowTest : public ::testing::Test {
     editor::LineGrid& grid() { return window->session()->form().grid; }
     QWidget* focused() { return QApplication::focusWidget(); }
     editor::CellPos active() { return window->session()->controller().state().active; }
-
     // Puts the cursor on grid cell (c, r) as a click would, with the focus in the grid.
     void clickCell(int c, int r) {
         const QRect cell = view().visualRect(grid().index(r - 1, c - 1));
@@ -73,9 +74,7 @@ class EditorWindowTest : public ::testing::Test {
     std::unique_ptr<frmMainBill> window;
 };
 
-// Tab passes over the name and model the item fills to the unit, which shows
-// its code. Closing the changed bill asks: Cancel keeps the window, No closes
-// it unsaved.
+// Tab skips the filled name and model; closing asks: Cancel stays, No closes unsaved.
 TEST_F(EditorWindowTest, TabPassesToTheUnitAndClosingAChangedBillAsks) {
     open();
     clickCell(kItemCode, 1);
@@ -96,9 +95,8 @@ TEST_F(EditorWindowTest, TabPassesToTheUnitAndClosingAChangedBillAsks) {
     EXPECT_EQ(db.scalar("select count(*) from icstockbill").toInt(), 0);
 }
 
-// A line is entered from the keyboard alone: Enter passes over the name and
-// model the item fills, the shortcuts run the commands, and after New or a
-// save the focus waits in the warehouse, the first field that must be filled.
+// Enter skips read-only cells, shortcuts run their commands, and after New or
+// a save the focus waits in the warehouse, the first required field.
 TEST_F(EditorWindowTest, KeyboardEntersALineAndShortcutsRunTheCommands) {
     open();
     editor::HeaderPanel& header = *window->headerPanel();
@@ -123,7 +121,6 @@ TEST_F(EditorWindowTest, KeyboardEntersALineAndShortcutsRunTheCommands) {
     // Tab walks the same way back and forth.
     press(Qt::Key_Backtab);
     EXPECT_EQ(active(), (editor::CellPos{10, 1}));
-
     // Line commands from the keyboard ask first.
     prompter.expectQuestion(entry::Answer::No);
     QTest::keyClick(focused(), Qt::Key_Insert, Qt::ControlModifier);
@@ -141,13 +138,11 @@ TEST_F(EditorWindowTest, KeyboardEntersALineAndShortcutsRunTheCommands) {
         db.scalar("select famount from icstockbillentry where finterid=?", {first}).toDouble(),
         50.0);
     EXPECT_EQ(focused(), warehouse);
-
     // New from the grid brings the focus back to the warehouse too.
     clickCell(kQuantity, 1);
     QTest::keyClick(focused(), Qt::Key_N, Qt::ControlModifier);
     EXPECT_EQ(grid().lastDataRow(), 0);
     EXPECT_EQ(focused(), warehouse);
-
     // A second bill, then Page Down and Page Up browse the journal's list.
     QTest::keyClicks(warehouse, u"02"_s);
     clickCell(kItemCode, 1);
@@ -216,13 +211,56 @@ TEST_F(EditorWindowTest, DateFieldLetsTheFocusGoAndKeepsADate) {
     EXPECT_NE(focused(), date);
     EXPECT_EQ(window->session()->billDate(), today);
     EXPECT_EQ(date->date(), today);
-
     // Digits fill year, month and day; Tab then leaves with the date typed.
     date->setFocus(Qt::TabFocusReason);
     QTest::keyClicks(date, u"20260315"_s);
     press(Qt::Key_Tab);
     EXPECT_NE(focused(), date);
     EXPECT_EQ(window->session()->billDate(), QDate(2026, 3, 15));
+}
+
+class StockQueryTest : public SessionTest {
+  protected:
+    void SetUp() override {
+        db.execAll({u"insert into icitem(fitemid,fNumber,fname) values(1199,'QX''01','引号物料')"_s,
+                    u"insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,"
+                    "fStockPlace,fqty,famount) values(501,1101,704,'B1',801,2.5,14.5),"
+                    "(502,1121,701,'',0,10,2.5),(501,1199,701,'',0,1,1)"_s});
+    }
+};
+
+// Only conditions as the command writes them are read; any other text is refused.
+TEST_F(StockQueryTest, WindowShowsTheFilteredLedgerAndRefusesForeignText) {
+    editor::StockQueryWindow window(ctx, prompter);
+    QAbstractItemModelTester tester(&window.model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    const QAbstractItemModel& m = window.model();
+    ASSERT_TRUE(window.load(editor::stockCondition(editor::StockFilter::containing({}, u"01"_s))));
+    ASSERT_EQ(m.rowCount(), 2);
+    EXPECT_EQ(m.index(0, 2).data().toString(), u"01.001"_s);
+    QStringList shown;
+    for (int c : {1, 5, 7, 8}) shown << m.index(0, c).data().toString();
+    EXPECT_EQ(shown.join(u'|'), u"原材料仓|千克|A区01号货架|2.5"_s);
+    ASSERT_TRUE(
+        window.load(editor::stockCondition(editor::StockFilter::containing(u"QX'01"_s, {}))));
+    ASSERT_EQ(m.rowCount(), 1);
+    EXPECT_EQ(m.index(0, 3).data().toString(), u"引号物料"_s);
+    ASSERT_TRUE(window.load(
+        editor::stockCondition(editor::StockFilter::containing(u"x' or '1'='1"_s, {}))));
+    EXPECT_EQ(m.rowCount(), 0);
+    EXPECT_TRUE(prompter.messages().empty());
+
+    for (const char* text :
+         {" and 1=1; delete from tblTimeStock", " and fItemNumber like '%a%' or 1=1",
+          " and fItemNumber = 'a'", " and fItemName like 'a'", " and fItemNumber like 'a",
+          " and fItemNumber like 'a' and fItemNumber like 'b'"}) {
+        prompter.clear();
+        EXPECT_FALSE(window.load(QString::fromUtf8(text))) << text;
+        EXPECT_TRUE(prompter.onlyMessage(u"库存查询条件无效: "_s + QString::fromUtf8(text),
+                                         entry::Icon::Critical));
+    }
+    EXPECT_EQ(db.scalar(u"select count(*) from tblTimeStock"_s).toInt(), 3);
+    EXPECT_FALSE(ctx.gConnection.isOpen());
 }
 
 }  // namespace

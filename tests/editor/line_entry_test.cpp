@@ -1,8 +1,13 @@
-// Line and header entry through the controller on the demo layout: typed
-// codes, look-ups and selectors, checks when the cursor leaves a cell, and
-// the import of several chosen items.
+// Line entry on the demo layout (typed codes, look-ups, leave checks, item
+// import); the layout, formulas and what the grid takes and writes.
+#include <QSignalSpy>
+#include <cmath>
 #include <functional>
+#include <map>
+#include <optional>
+#include <random>
 
+#include "editor/formula.h"
 #include "editor/item_import.h"
 #include "entry/edit_mode.h"
 #include "session_fixture.h"
@@ -32,8 +37,7 @@ class LineEntryTest : public otherin::testing::SessionTest {
     QString line(int r) { return otherin::testing::shownLine(grid(), r); }
 };
 
-// An unknown code takes away what the item before put into the line; it is
-// refused, let pass once, then refused again.
+// An unknown code clears the old item's fill and is refused, let pass once, refused.
 TEST_F(LineEntryTest, TypedItemCodeFillsTheLineAndAnUnknownOneIsRefused) {
     open(0);
     enterItem(1, u"01.009"_s);
@@ -44,7 +48,6 @@ TEST_F(LineEntryTest, TypedItemCodeFillsTheLineAndAnUnknownOneIsRefused) {
     EXPECT_TRUE(editor().isChanged());
 
     typeAt(1, 1, u"zz9"_s);
-
     EXPECT_FALSE(moveTo(2, 1));
     EXPECT_EQ(told(), u"x 数据录入错误!找不到代码“zz9”"_s);
     EXPECT_FALSE(editor().isCellAccepted());
@@ -62,10 +65,8 @@ TEST_F(LineEntryTest, TypedItemCodeFillsTheLineAndAnUnknownOneIsRefused) {
     EXPECT_EQ(told(), QString());
 }
 
-// Every line whose amount disagrees with quantity × price when an amount is
-// typed gets its price from the amount: lines loaded that way, lines changed
-// by the program in between, lines written in a bulk change or moved by an
-// inserted row; lines that agree keep theirs.
+// A typed amount reprices every line whose amount disagrees with quantity ×
+// price, however it came to disagree; lines that agree keep theirs.
 TEST_F(LineEntryTest, TypedAmountRepricesEveryLineThatDisagrees) {
     open(0);
     ASSERT_TRUE(moveTo(5, 1));
@@ -84,47 +85,34 @@ TEST_F(LineEntryTest, TypedAmountRepricesEveryLineThatDisagrees) {
         line(3, "2", "1", "7");
         line(4, "2", "1", "2");
     }
-    struct Step {
-        const char* what;
-        std::function<void()> change;
-        int row;  // where the amount is typed
-        const char* amount;
-        const char* prices;  // of rows 1 to 5 after
-    };
-    const Step steps[] = {
-        {"loaded", [] {}, 2, "4", "2.50 2.00 3.50 1.00 "},
-        {"changed by the program", [&] { g.setText(7, 4, u"8"_s); }, 1, "6",
-         "3.00 2.00 3.50 4.00 "},
-        {"changed in a bulk change",
-         [&] {
-             LineGrid::BulkChange bulk(g);
-             g.setText(7, 3, u"9"_s);
-         },
-         2, "5", "3.00 2.50 4.50 4.00 "},
-        {"changed, then moved down by a row inserted above",
-         [&] {
-             g.setText(7, 4, u"10"_s);
-             g.insertRowAt(1);
-             line(1, "1", "1", "1");
-         },
-         2, "8", "1.00 4.00 2.50 4.50 5.00"},
-        {"changed, then moved up by the row above going",
-         [&] {
-             g.setText(7, 5, u"20"_s);
-             g.removeRowAt(1);
-         },
-         1, "10", "5.00 2.50 4.50 10.00 "},
-        {"of quantity 0, which keeps its price", [&] { line(5, "0", "1.5", "1"); }, 5, "7",
-         "5.00 2.50 4.50 10.00 1.50"},
-    };
-    for (const Step& step : steps) {
-        SCOPED_TRACE(step.what);
-        step.change();
-        typeAt(7, step.row, QLatin1String(step.amount));
+    // Types an amount on row r; the prices of rows 1 to 5 after.
+    auto typeAmount = [&](int r, const char* amount) {
+        typeAt(7, r, QLatin1String(amount));
         QStringList prices;
-        for (int r = 1; r <= 5; ++r) prices << g.text(6, r);
-        EXPECT_EQ(prices.join(u' '), QLatin1String(step.prices));
+        for (int row = 1; row <= 5; ++row) prices << g.text(6, row);
+        return prices.join(u' ');
+    };
+    EXPECT_EQ(typeAmount(2, "4"), u"2.50 2.00 3.50 1.00 "_s);
+    // Changed by the program, not typed: it follows at the next typed amount.
+    g.setText(7, 4, u"8"_s);
+    EXPECT_EQ(typeAmount(1, "6"), u"3.00 2.00 3.50 4.00 "_s);
+    {
+        LineGrid::BulkChange bulk(g);
+        g.setText(7, 3, u"9"_s);
     }
+    EXPECT_EQ(typeAmount(2, "5"), u"3.00 2.50 4.50 4.00 "_s);
+    // A line changed, then moved down by a row inserted above it.
+    g.setText(7, 4, u"10"_s);
+    g.insertRowAt(1);
+    line(1, "1", "1", "1");
+    EXPECT_EQ(typeAmount(2, "8"), u"1.00 4.00 2.50 4.50 5.00"_s);
+    // A line changed, then moved up by the row above it going.
+    g.setText(7, 5, u"20"_s);
+    g.removeRowAt(1);
+    EXPECT_EQ(typeAmount(1, "10"), u"5.00 2.50 4.50 10.00 "_s);
+    // A line of quantity 0 keeps its price.
+    line(5, "0", "1.5", "1");
+    EXPECT_EQ(typeAmount(5, "7"), u"5.00 2.50 4.50 10.00 1.50"_s);
     EXPECT_EQ(form().strip.text(5) + " " + form().strip.text(7), u"8.00 51.00"_s);
 }
 
@@ -196,8 +184,7 @@ TEST_F(LineEntryTest, RequiredCellsAreNamedByRowAndColumn) {
     EXPECT_EQ(check(), u"1  at 4,2"_s);
 }
 
-// A line keeps its unit through a change of item only when the unit belongs
-// to the new item's unit group; otherwise the new item's own unit replaces it.
+// A changed item keeps the line's unit only if it is of the new item's unit group.
 TEST_F(LineEntryTest, ChangedItemKeepsOnlyAUnitOfItsOwnUnitGroup) {
     struct Case {
         const char* first;
@@ -291,8 +278,7 @@ class ItemImportTest : public LineEntryTest {
   protected:
     void stage(int user, int item, int stock, int unit, double qty) {
         db.exec(
-            u"insert into tblItemInput(fuserid,fitemid,fstockid,funitid,fqty) "
-            "values(?,?,?,?,?)"_s,
+            u"insert into tblItemInput(fuserid,fitemid,fstockid,funitid,fqty) values(?,?,?,?,?)"_s,
             {user, item, stock, unit, qty});
     }
     QString staged() {
@@ -301,8 +287,7 @@ class ItemImportTest : public LineEntryTest {
     }
 };
 
-// Only what the import fills changes in the active row; an item gone since
-// it was chosen comes in by its id alone; the user's staged rows are used up.
+// Only what the import fills changes in the active row; staged rows are used up.
 TEST_F(ItemImportTest, ThreeItemsAtRowFourFillItAndPushTheRestDown) {
     open(0);
     LineGrid& g = grid();
@@ -347,6 +332,112 @@ TEST_F(ItemImportTest, FailureLeavesGridAndStagedRowsAsTheyWere) {
     EXPECT_EQ(grid().lastDataRow(), 0);
     EXPECT_EQ(staged(), u"2+0"_s);
     EXPECT_FALSE(ctx.gConnection.isOpen());
+}
+
+class LayoutTest : public otherin::testing::SessionTest {
+  protected:
+    std::unique_ptr<BillForm> build() {
+        auto form = std::make_unique<BillForm>();
+        for (QAbstractItemModel* m : {static_cast<QAbstractItemModel*>(&form->grid),
+                                      static_cast<QAbstractItemModel*>(&form->strip)})
+            new QAbstractItemModelTester(m, QAbstractItemModelTester::FailureReportingMode::Fatal,
+                                         m);
+        buildLayout(ctx, prompter, *form);
+        return form;
+    }
+    // A layout row of bill type 7 of our own, instead of the demo's.
+    void addColumn(int col, const char* field, const QVariant& role, int type = 3,
+                   const char* formula = "") {
+        db.exec(
+            u"insert into tblBillInfoEntry(ftypeid,fcol,fcaption,FFieldName,"
+            "fType,fNumberDec,FFormula,fsystemTypeid) values(7,?,?,?,?,2,?,?)"_s,
+            {col, QString::fromLatin1(field).toUpper(), QString::fromLatin1(field), type,
+             QString::fromLatin1(formula), role});
+    }
+};
+
+TEST_F(LayoutTest, RolesJoinedColumnsAndTheAmountFormula) {
+    db.exec(u"delete from tblBillInfoEntry where ftypeid=7"_s);
+    addColumn(1, "fa", u"13"_s);
+    addColumn(2, "fb", u"16"_s);
+    addColumn(3, "fc", u"x"_s);
+    addColumn(4, "fqty", u"5"_s, 1);
+    addColumn(5, "fprice", u"6"_s, 4);
+    addColumn(6, "famount", u"9"_s, 4, "A#");
+    addColumn(7, "fd", QVariant(), 7, "(D#+E#)*2");
+    addColumn(7, "fe", QVariant());
+    addColumn(40, "ff", QVariant());  // outside the layout's columns
+    auto form = build();
+    EXPECT_TRUE(prompter.messages().empty());
+
+    ColumnMap expected;
+    expected.role16 = 2;
+    expected.quantity = 4;
+    expected.price = 5;
+    expected.amount = 6;
+    EXPECT_EQ(form->columns, expected);  // roles 13 and "x" record nothing
+    EXPECT_EQ(form->columnCount, 9 + 5);
+    EXPECT_EQ(form->grid.code(7, 0), u"fd,fe"_s);
+    ASSERT_TRUE(form->grid.column(6).formula && form->grid.column(7).formula);
+    EXPECT_EQ(form->grid.column(6).formula->text(), u"D#*E#"_s);
+    EXPECT_EQ(form->grid.column(7).formula->text(), u"(D#+E#)*2"_s);
+}
+
+// Precedence, parentheses, Chinese signs, empty cells as 0, division by zero.
+TEST(FormulaTest, EvaluatesOrRefuses) {
+    const std::map<int, double> row{{1, 2}, {2, 3}, {5, 4}};
+    const std::pair<const char*, std::optional<double>> cases[] = {
+        {"A#+B#*2", 8.0},        {"(A#+B#)*2", 10.0},         {"E#-A#-B#", -1.0}, {"E#/A#/2", 1.0},
+        {"-A# + 10 / 4", 0.5},   {"a#×B#÷(E#−1)", 2.0},       {"((1.5))", 1.5},   {"Z#", 0.0},
+        {"A#/C#", std::nullopt}, {"1/(A#-A#)", std::nullopt},
+    };
+    for (const auto& [text, value] : cases) {
+        const auto f = Formula::parse(QString::fromUtf8(text));
+        ASSERT_TRUE(f) << text;
+        EXPECT_EQ(f->evaluate([&](int c) { return row.count(c) ? row.at(c) : 0.0; }), value)
+            << text;
+    }
+    for (const char* bad : {"", "A#+", "A1", "(A#", "A#)", "A# B#", "1..2", "A#*/B#", "A", "@#"})
+        EXPECT_FALSE(Formula::parse(QString::fromLatin1(bad))) << bad;
+}
+
+// Typed text is checked and rounded by column; the following amount is signalled.
+TEST_F(LayoutTest, GridChecksEditsByColumnAndSignalsTheAmount) {
+    const auto form = build();
+    LineGrid& g = form->grid;
+    const auto at = [&g](int c, int r) { return g.index(r - 1, c - 1); };
+    QSignalSpy edited(&g, &LineGrid::cellEdited);
+    QSignalSpy changed(&g, &QAbstractItemModel::dataChanged);
+    EXPECT_TRUE(g.setData(at(5, 1), u" 4 "_s, Qt::EditRole));
+    EXPECT_EQ(g.data(at(5, 1), Qt::DisplayRole).toString(), u"4.00"_s);
+    EXPECT_TRUE(g.setData(at(6, 1), u"2.345"_s, Qt::EditRole));
+    EXPECT_EQ(g.text(6, 1), u"2.35"_s);
+    EXPECT_EQ(g.text(7, 1), u"9.40"_s);
+    EXPECT_EQ(changed.count(), 4);
+
+    EXPECT_FALSE(g.setData(at(5, 1), u"abc"_s, Qt::EditRole));
+    EXPECT_FALSE(g.setData(at(7, 1), u"-1"_s, Qt::EditRole));  // amounts from 0
+    EXPECT_FALSE(g.setData(at(2, 1), u"x"_s, Qt::EditRole));   // locked column
+    EXPECT_EQ(g.text(5, 1), u"4.00"_s);
+    EXPECT_EQ(edited.count(), 2);
+    g.setReadOnly(true);
+    EXPECT_FALSE(g.flags(at(1, 1)).testFlag(Qt::ItemIsEditable));
+    EXPECT_FALSE(g.setData(at(5, 1), u"5"_s, Qt::EditRole));
+}
+
+// The grid writes numbers as Qt's 'g' with 15 digits, half-way values included.
+TEST(NumberTextTest, WritesWhatQtWritesWithFifteenDigits) {
+    std::vector<double> values{
+        0,     -0.0,  1,          -2.5,      0.1 + 0.2,         1.0 / 3,          1e-4,
+        1e-5,  1e15,  1e16,       1e20,      1.25e-7,           6.02e23,          5e-324,
+        1e300, 1e308, 123456.789, 99999.995, 783072530956082.5, 92954744462507.25};
+    std::mt19937_64 random(7);
+    std::uniform_real_distribution<double> unit(0, 1);
+    for (int i = 0; i < 20000; ++i) {
+        values.push_back(unit(random) * std::pow(10.0, static_cast<int>(unit(random) * 40) - 20));
+        values.push_back(std::round(unit(random) * 1e9) / 1e3);
+    }
+    for (const double v : values) EXPECT_EQ(numberText(v), QString::number(v, 'g', 15)) << v;
 }
 
 }  // namespace

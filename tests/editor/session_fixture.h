@@ -13,11 +13,9 @@
 
 namespace otherin::testing {
 
-// A bill editor session on the demo database, driven as the window drives it:
-// header texts through the controller, cells typed through the grid model,
-// the cursor moved with the leave check, commands called on the session.
-// Demo grid: 1 item code, 4 unit, 5 quantity, 6 price, 7 amount, 8 batch,
-// 10 remark; header: 1 number, 2 date, 3 warehouse, 4 remark.
+// A bill editor session on the demo database, driven as the window drives it.
+// Grid: 1 item code, 4 unit, 5 quantity, 6 price, 7 amount, 8 batch, 10 note;
+// header: 1 number, 2 date, 3 warehouse, 4 remark.
 class SessionTest : public ::testing::Test {
   protected:
     SessionTest() {

@@ -1,5 +1,4 @@
-// Saves of new and changed bills through the editor session: what is stored,
-// what the ledger holds, and the refusals with their own words.
+// Saves of new and changed bills: what is stored, the ledger, the refusals.
 #include <functional>
 
 #include "session_fixture.h"
@@ -57,24 +56,20 @@ TEST_F(SaveTest, NewBillIsStoredWithHeaderLinesNumberLedgerAndPeriod) {
 
     ASSERT_TRUE(session->save());
     EXPECT_EQ(told(), u"i 数据保存成功！"_s);
-    EXPECT_EQ(rows(u"select fdate,ftrantype,fyear,fperiod,fexplanation from "
-                   "icstockbill"_s),
+    EXPECT_EQ(rows(u"select fdate,ftrantype,fyear,fperiod,fexplanation from icstockbill"_s),
               u"2026-03-15|7|2026|3|O'Brien's delivery'); drop table icstockbill;--"_s);
-    EXPECT_EQ(rows(u"select forderid,funitid,fbatchno from icstockbillentry "
-                   "order by forderid"_s),
+    EXPECT_EQ(rows(u"select forderid,funitid,fbatchno from icstockbillentry order by forderid"_s),
               u"1|701| 2|701|B'01"_s);
     EXPECT_EQ(stored(),
               u"1|QTRK000001|502|1|0|0 / 1|1|1121|5|10|50 1|2|1122|2.5|4|10 "
               "/ 502|1121|5|50 502|1122|2.5|10 / 1"_s);
-
     // With no stored options the editor stays on the saved bill to change it.
     EXPECT_EQ(ctx.gEditMode, entry::kModeChange);
     EXPECT_FALSE(editor().isChanged());
     EXPECT_EQ(grid().lineKey(2), u"2"_s);
 }
 
-// Another user's bill takes the previewed number meanwhile: the field shows
-// the number the bill got, and a change keeps it.
+// Another bill took the previewed number: the field shows the one given.
 TEST_F(SaveTest, FieldShowsTheNumberTheBillGotAndAChangeKeepsIt) {
     open(0);
     EXPECT_EQ(session->billNumber(), u"QTRK000001"_s);
@@ -85,13 +80,10 @@ TEST_F(SaveTest, FieldShowsTheNumberTheBillGotAndAChangeKeepsIt) {
     EXPECT_EQ(session->billNumber(), u"QTRK000002"_s);
     changeQty(1, u"6"_s);
     ASSERT_TRUE(session->save());
-    EXPECT_EQ(stored(),
-              u"1|QTRK000002|502|1|0|0 / 1|1|1121|6|10|60 / "
-              "502|1121|6|60 / 2"_s);
+    EXPECT_EQ(stored(), u"1|QTRK000002|502|1|0|0 / 1|1|1121|6|10|60 / 502|1121|6|60 / 2"_s);
 }
 
-// Quantity and amount carry the red flag in the demo layout; price does not.
-// A price edit of the red bill keeps the sign.
+// Quantity and amount carry the red sign, price does not, also in a price edit.
 TEST_F(SaveTest, RedBillStoresNegatedQuantitiesAndLowersTheLedger) {
     db.exec(
         u"insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,"
@@ -101,17 +93,13 @@ TEST_F(SaveTest, RedBillStoresNegatedQuantitiesAndLowersTheLedger) {
     session->makeRed();
     enterLine(1, u"02.001"_s, u"5"_s, u"10"_s);
     ASSERT_TRUE(session->save());
-    EXPECT_EQ(stored(),
-              u"1|QTRK000001|502|1|1|0 / 1|1|1121|-5|10|-50 / "
-              "502|1121|15|150 / 1"_s);
+    EXPECT_EQ(stored(), u"1|QTRK000001|502|1|1|0 / 1|1|1121|-5|10|-50 / 502|1121|15|150 / 1"_s);
 
     open(4, ctx.gCurrentInterId);
     EXPECT_EQ(grid().text(7, 1), u"50.00"_s);
     typeCell(6, 1, u"12"_s);
     ASSERT_TRUE(session->save());
-    EXPECT_EQ(stored(),
-              u"1|QTRK000001|502|1|1|0 / 1|1|1121|-5|12|-60 / "
-              "502|1121|15|140 / 1"_s);
+    EXPECT_EQ(stored(), u"1|QTRK000001|502|1|1|0 / 1|1|1121|-5|12|-60 / 502|1121|15|140 / 1"_s);
 }
 
 TEST_F(SaveTest, FailureInTheSecondLineUndoesEverythingButTheUsedId) {
@@ -133,9 +121,8 @@ TEST_F(SaveTest, FailureInTheSecondLineUndoesEverythingButTheUsedId) {
     EXPECT_EQ(rows(u"select finterid,fbillno from icstockbill"_s), u"2|QTRK000001"_s);
 }
 
-// Each refusal alone on an otherwise good new bill (dated on the first day
-// of the period, which is in it) or change of bill 2: its own words, nothing
-// stored, the bill still the user's unsaved work.
+// Each refusal alone on a good new bill (on the period's first day) or change
+// of bill 2: its own words, nothing stored, the bill still unsaved work.
 TEST_F(SaveTest, RefusalsHaveTheirOwnWordsAndStoreNothing) {
     saveNewBill({u"5"_s});
     const qint32 id = saveNewBill({u"5"_s});
@@ -221,11 +208,8 @@ TEST_F(SaveTest, ItemOfAnotherWarehouseIsStoredOnlyWhenTheUserSaysSo) {
 TEST_F(SaveTest, ChangedQuantityMovesTheLedgerWithinOneTransaction) {
     const qint32 id = saveNewBill({u"5"_s});
     const QString before = stored();
-    EXPECT_EQ(before,
-              u"1|QTRK000001|502|1|0|0 / 1|1|1121|5|10|50 / "
-              "502|1121|5|50 / 1"_s);
+    EXPECT_EQ(before, u"1|QTRK000001|502|1|0|0 / 1|1|1121|5|10|50 / 502|1121|5|50 / 1"_s);
     open(1, id);
-
     // The reversal of 5 has run when the new line fails: all of it goes back.
     db.refuseWrites(u"icstockbillentry"_s, u"insert"_s, u"明细写入失败"_s, u"new.fqty=7"_s);
     changeQty(1, u"7"_s);
@@ -237,9 +221,7 @@ TEST_F(SaveTest, ChangedQuantityMovesTheLedgerWithinOneTransaction) {
     db.allowWrites(u"icstockbillentry"_s);
     ASSERT_TRUE(session->save());
     EXPECT_EQ(told(), u"i 数据修改成功！"_s);
-    EXPECT_EQ(stored(),
-              u"1|QTRK000001|502|1|0|0 / 1|1|1121|7|10|70 / "
-              "502|1121|7|70 / 1"_s);
+    EXPECT_EQ(stored(), u"1|QTRK000001|502|1|0|0 / 1|1|1121|7|10|70 / 502|1121|7|70 / 1"_s);
     EXPECT_FALSE(editor().isChanged());
 }
 
@@ -265,8 +247,7 @@ TEST_F(SaveTest, BillAuditedOrVoidedSinceTheChecksIsRefusedAndNothingChanges) {
     }
 }
 
-// Without the own-bills rule 李四 changes another's bill and becomes its
-// operator; a number typed with blanks is stored without them.
+// Without the own-bills rule 李四 changes another's bill and becomes its operator.
 TEST_F(SaveTest, ChangeByAnotherUserMakesHimTheOperator) {
     const qint32 id = saveNewBill({u"5"_s});
     ctx.gIsUpdateBillNo = 1;
@@ -281,8 +262,7 @@ TEST_F(SaveTest, ChangeByAnotherUserMakesHimTheOperator) {
     EXPECT_EQ(lines(id), u"1|1121|6|10|60"_s);
 }
 
-// A line moved to another item leaves its old key empty: the change removes that
-// row as a new save or a delete would, instead of keeping a 0 / 0 row.
+// The ledger row a changed item leaves empty goes, instead of staying at 0 / 0.
 TEST_F(SaveTest, KeyLeftEmptyByAChangedItemLosesItsRow) {
     const qint32 id = saveNewBill({u"5"_s});
     open(1, id);
@@ -292,8 +272,7 @@ TEST_F(SaveTest, KeyLeftEmptyByAChangedItemLosesItsRow) {
     EXPECT_EQ(ledger(), u"502|1122|5|50"_s);
 }
 
-// Loaded lines keep their entry ids; a new or copied line goes above the
-// highest, and keeps the id it was given when saved again.
+// Lines keep their entry ids; new and copied ones go above the highest.
 TEST_F(SaveTest, EntryIdsStayWithTheirLinesAndNewOnesGoAboveTheHighest) {
     const qint32 id = saveNewBill({u"1"_s, u"2"_s, u"3"_s});
     open(1, id);
@@ -331,12 +310,9 @@ TEST_F(SaveTest, PriceChangeMovesTheLedgerAmountOfACountingBill) {
     ASSERT_TRUE(moveTo(7, 1));
     ASSERT_TRUE(session->save());
     EXPECT_EQ(told(), u"i 数据保存成功"_s);
-    EXPECT_EQ(stored(),
-              u"1|QTRK000001|502|1|0|0 / 1|1|1121|1|12|12 / "
-              "502|1121|1|12 / 1"_s);
+    EXPECT_EQ(stored(), u"1|QTRK000001|502|1|0|0 / 1|1|1121|1|12|12 / 502|1121|1|12 / 1"_s);
     EXPECT_FALSE(session->commandState(editor::keys::Save).enabled);
     EXPECT_FALSE(editor().isChanged());
-
     // A voided bill's price changes alone: the ledger no longer counts it.
     db.exec(u"update icstockbill set fcancellation=1"_s);
     open(4, id);
