@@ -2,14 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractItemModelTester>
 #include <deque>
-#include <memory>
 #include <vector>
 
 #include "editor/bill_form.h"
-#include "editor/editor_controller.h"
-#include "editor/layout_builder.h"
 #include "entry/login_context.h"
 #include "entry/selectors.h"
 #include "support/qstring_print.h"

@@ -8,20 +8,15 @@
 #include <QToolBar>
 #include <memory>
 
-#include "editor/bill_session.h"
 #include "editor/stock_query.h"
 #include "editor/ui/bill_commands.h"
 #include "editor/ui/frm_main_bill.h"
 #include "editor/ui/header_panel.h"
 #include "editor/ui/line_grid_view.h"
 #include "editor/ui/stock_query_window.h"
-#include "entry/login_context.h"
 #include "entry/settings_store.h"
 #include "entry/startup.h"
 #include "session_fixture.h"
-#include "support/qstring_print.h"
-#include "support/scripted_prompter.h"
-#include "support/test_database.h"
 
 namespace otherin::testing {
 using namespace Qt::StringLiterals;
@@ -50,7 +45,6 @@ class EditorWindowTest : public ::testing::Test {
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     }
-
     editor::LineGridView& view() { return *window->gridView(); }
     editor::LineGrid& grid() { return window->session()->form().grid; }
     QWidget* focused() { return QApplication::focusWidget(); }
@@ -66,7 +60,6 @@ class EditorWindowTest : public ::testing::Test {
         QTest::keyClicks(focused(), text.mid(1));
     }
     void press(Qt::Key key) { QTest::keyClick(focused(), key); }
-
     TestDatabase db{TestDatabase::Seed::Demo};
     std::unique_ptr<entry::SettingsStore> settings;
     entry::LoginContext ctx;
@@ -83,7 +76,6 @@ TEST_F(EditorWindowTest, TabPassesToTheUnitAndClosingAChangedBillAsks) {
     EXPECT_TRUE(prompter.messages().empty());
     EXPECT_EQ(grid().key(kUnit, 1) + " " + grid().text(kUnit, 1), u"704 KG"_s);
     EXPECT_EQ(view().currentIndex(), grid().index(0, kUnit - 1));
-
     prompter.expectQuestion(entry::Answer::Cancel);
     window->close();
     ASSERT_EQ(prompter.questions().size(), 1u);
@@ -105,7 +97,6 @@ TEST_F(EditorWindowTest, KeyboardEntersALineAndShortcutsRunTheCommands) {
     QTest::keyClicks(warehouse, u"02"_s);
     for (int i = 0; i < 3; ++i) press(Qt::Key_Return);  // warehouse, date, remark
     ASSERT_EQ(focused(), &view());
-
     typeInCell(u"02.001"_s);
     QList<int> columns;
     const auto enter = [&](const QString& text) {
@@ -129,7 +120,6 @@ TEST_F(EditorWindowTest, KeyboardEntersALineAndShortcutsRunTheCommands) {
     ASSERT_EQ(prompter.questions().size(), 2u);
     EXPECT_EQ(prompter.questions()[0].text, u"确定要新增吗?"_s);
     EXPECT_EQ(prompter.questions()[1].text, u"确定要删除吗?"_s);
-
     QTest::keyClick(focused(), Qt::Key_S, Qt::ControlModifier);
     EXPECT_TRUE(prompter.messageTexts().contains(u"数据保存成功！"_s))
         << prompter.messageTexts().join(',').toStdString();
@@ -202,7 +192,6 @@ TEST_F(EditorWindowTest, DateFieldLetsTheFocusGoAndKeepsADate) {
     ASSERT_NE(date, nullptr);
     const QDate today = window->session()->billDate();
     ASSERT_TRUE(today.isValid());
-
     date->setFocus(Qt::TabFocusReason);
     QTest::keyClick(date, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(date, Qt::Key_Space);
@@ -249,7 +238,6 @@ TEST_F(StockQueryTest, WindowShowsTheFilteredLedgerAndRefusesForeignText) {
         editor::stockCondition(editor::StockFilter::containing(u"x' or '1'='1"_s, {}))));
     EXPECT_EQ(m.rowCount(), 0);
     EXPECT_TRUE(prompter.messages().empty());
-
     for (const char* text :
          {" and 1=1; delete from tblTimeStock", " and fItemNumber like '%a%' or 1=1",
           " and fItemNumber = 'a'", " and fItemName like 'a'", " and fItemNumber like 'a",

@@ -9,6 +9,7 @@
 
 #include "editor/formula.h"
 #include "editor/item_import.h"
+#include "editor/layout_builder.h"
 #include "entry/edit_mode.h"
 #include "session_fixture.h"
 
@@ -37,7 +38,7 @@ class LineEntryTest : public otherin::testing::SessionTest {
     QString line(int r) { return otherin::testing::shownLine(grid(), r); }
 };
 
-// An unknown code clears the old item's fill and is refused, let pass once, refused.
+// An unknown code clears what the old item filled in and is refused.
 TEST_F(LineEntryTest, TypedItemCodeFillsTheLineAndAnUnknownOneIsRefused) {
     open(0);
     enterItem(1, u"01.009"_s);
@@ -46,7 +47,6 @@ TEST_F(LineEntryTest, TypedItemCodeFillsTheLineAndAnUnknownOneIsRefused) {
     // line unit factor.
     EXPECT_EQ(line(1), u"|01.009#1109|铜芯电线|BV 2.5mm²|卷#708|||||||501|50|235|603|50"_s);
     EXPECT_TRUE(editor().isChanged());
-
     typeAt(1, 1, u"zz9"_s);
     EXPECT_FALSE(moveTo(2, 1));
     EXPECT_EQ(told(), u"x 数据录入错误!找不到代码“zz9”"_s);
@@ -54,15 +54,6 @@ TEST_F(LineEntryTest, TypedItemCodeFillsTheLineAndAnUnknownOneIsRefused) {
     QString left = grid().key(1, 1);
     for (int c : {2, 3, 4, 11, 12, 13, 14}) left += grid().text(c, 1);
     EXPECT_EQ(left, QString());
-
-    EXPECT_FALSE(moveTo(2, 1));
-    EXPECT_EQ(told(), QString());
-    EXPECT_FALSE(moveTo(2, 1));
-    EXPECT_EQ(told(), u"x 数据录入错误!找不到代码“zz9”"_s);
-    // Letter case does not make it another code.
-    ASSERT_TRUE(type(1, 1, u"ZZ9"_s));
-    EXPECT_FALSE(moveTo(2, 1));
-    EXPECT_EQ(told(), QString());
 }
 
 // A typed amount reprices every line whose amount disagrees with quantity ×
@@ -171,15 +162,12 @@ TEST_F(LineEntryTest, RequiredCellsAreNamedByRowAndColumn) {
         return u"%1 %2 at %3,%4"_s.arg(filled ? 1 : 0).arg(told()).arg(at.column).arg(at.row);
     };
     EXPECT_EQ(check(), u"0 ! 第1行第5列不能为空！ at 5,1"_s);
-
     ASSERT_TRUE(type(5, 1, u"2"_s));
     grid().setText(5, 2, u"3"_s);
     grid().clearCell(4, 2);
     EXPECT_EQ(check(), u"0 ! 第2行4列计量单位不能为空！ at 4,2"_s);
-
     grid().setText(4, 2, u"个"_s);  // typed, never confirmed
     EXPECT_EQ(check(), u"0 ! 第2行计量单位不能为空！ at 4,2"_s);
-
     grid().setCell(4, 2, u"个"_s, u"701"_s, u"PCS"_s);
     EXPECT_EQ(check(), u"1  at 4,2"_s);
 }
@@ -220,7 +208,6 @@ TEST_F(LineEntryTest, AskToSaveOnlyWhenTheBillChangedAndStayWhenTheSaveFails) {
     EXPECT_TRUE(editor().askToSave());
     EXPECT_TRUE(prompter.questions().empty());
     ASSERT_TRUE(type(10, 1, u"备注"_s));
-
     int saves = 0;
     bool saved = false;
     editor().setSaveCommand([&] {
@@ -266,7 +253,6 @@ TEST_F(LookupTest, SplitQuantityMayNotExceedTheLinesQuantity) {
     EXPECT_FALSE(moveTo(6, 1));
     EXPECT_EQ(told(), u"x 拆分数量不能大于原有数量！"_s);
     EXPECT_EQ(grid().text(6, 2), u"2.00"_s);
-
     ASSERT_TRUE(type(6, 2, u"1"_s));
     EXPECT_TRUE(moveTo(6, 1));
     EXPECT_EQ(form().strip.text(6) + " " + form().strip.text(5), u"1.00 3.00"_s);
@@ -299,7 +285,6 @@ TEST_F(ItemImportTest, ThreeItemsAtRowFourFillItAndPushTheRestDown) {
     stage(1, 1121, 502, 701, 10);
     stage(1, 9999, 0, 0, 1);
     stage(2, 1136, 503, 701, 4);
-
     ASSERT_EQ(importItemInput(ctx, prompter, form(), 4), 3);
     EXPECT_EQ(told(), QString());
     EXPECT_EQ(g.rows(), rows + 2);
@@ -324,7 +309,6 @@ TEST_F(ItemImportTest, FailureLeavesGridAndStagedRowsAsTheyWere) {
     stage(1, 1101, 501, 704, 2);
     stage(1, 1121, 502, 701, 3);
     db.refuseWrites(u"tblItemInput"_s, u"delete"_s, u"staged rows are protected"_s);
-
     EXPECT_FALSE(importItemInput(ctx, prompter, form(), 1));
     EXPECT_TRUE(prompter.onlyMessage(u"staged rows are protected"_s, entry::Icon::Critical,
                                      u"其它入库单"_s));
@@ -345,43 +329,7 @@ class LayoutTest : public otherin::testing::SessionTest {
         buildLayout(ctx, prompter, *form);
         return form;
     }
-    // A layout row of bill type 7 of our own, instead of the demo's.
-    void addColumn(int col, const char* field, const QVariant& role, int type = 3,
-                   const char* formula = "") {
-        db.exec(
-            u"insert into tblBillInfoEntry(ftypeid,fcol,fcaption,FFieldName,"
-            "fType,fNumberDec,FFormula,fsystemTypeid) values(7,?,?,?,?,2,?,?)"_s,
-            {col, QString::fromLatin1(field).toUpper(), QString::fromLatin1(field), type,
-             QString::fromLatin1(formula), role});
-    }
 };
-
-TEST_F(LayoutTest, RolesJoinedColumnsAndTheAmountFormula) {
-    db.exec(u"delete from tblBillInfoEntry where ftypeid=7"_s);
-    addColumn(1, "fa", u"13"_s);
-    addColumn(2, "fb", u"16"_s);
-    addColumn(3, "fc", u"x"_s);
-    addColumn(4, "fqty", u"5"_s, 1);
-    addColumn(5, "fprice", u"6"_s, 4);
-    addColumn(6, "famount", u"9"_s, 4, "A#");
-    addColumn(7, "fd", QVariant(), 7, "(D#+E#)*2");
-    addColumn(7, "fe", QVariant());
-    addColumn(40, "ff", QVariant());  // outside the layout's columns
-    auto form = build();
-    EXPECT_TRUE(prompter.messages().empty());
-
-    ColumnMap expected;
-    expected.role16 = 2;
-    expected.quantity = 4;
-    expected.price = 5;
-    expected.amount = 6;
-    EXPECT_EQ(form->columns, expected);  // roles 13 and "x" record nothing
-    EXPECT_EQ(form->columnCount, 9 + 5);
-    EXPECT_EQ(form->grid.code(7, 0), u"fd,fe"_s);
-    ASSERT_TRUE(form->grid.column(6).formula && form->grid.column(7).formula);
-    EXPECT_EQ(form->grid.column(6).formula->text(), u"D#*E#"_s);
-    EXPECT_EQ(form->grid.column(7).formula->text(), u"(D#+E#)*2"_s);
-}
 
 // Precedence, parentheses, Chinese signs, empty cells as 0, division by zero.
 TEST(FormulaTest, EvaluatesOrRefuses) {
@@ -414,7 +362,6 @@ TEST_F(LayoutTest, GridChecksEditsByColumnAndSignalsTheAmount) {
     EXPECT_EQ(g.text(6, 1), u"2.35"_s);
     EXPECT_EQ(g.text(7, 1), u"9.40"_s);
     EXPECT_EQ(changed.count(), 4);
-
     EXPECT_FALSE(g.setData(at(5, 1), u"abc"_s, Qt::EditRole));
     EXPECT_FALSE(g.setData(at(7, 1), u"-1"_s, Qt::EditRole));  // amounts from 0
     EXPECT_FALSE(g.setData(at(2, 1), u"x"_s, Qt::EditRole));   // locked column

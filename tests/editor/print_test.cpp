@@ -37,7 +37,6 @@ class PrintTest : public ::testing::Test, protected QueryFixture {
                 {{1136, 3, 6.5}, {1101, 2.5, 5.8}, {1121, 10, 0.25}}, u"盘盈入库"_s);
         db.exec(u"update icstockbillentry set forderid=(fentryid+1)%3+1"_s);
     }
-
     void setTemplate(const QString& fileName, const QString& view, const QString& order,
                      const QString& content) {
         db.exec(
@@ -48,7 +47,6 @@ class PrintTest : public ::testing::Test, protected QueryFixture {
     bool workDirEmpty() const {
         return QDir(work.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
     }
-
     QTemporaryDir work;
     print::PrintOptions options;
 };
@@ -61,7 +59,6 @@ TEST_F(PrintTest, DemoTemplateGivesADocumentAndAPdfWithNumberLinesAndTotals) {
     QFile file(pdf);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_TRUE(file.readAll().startsWith("%PDF"));
-
     const auto report = print::prepareReport(ctx, prompter, 1, options);
     ASSERT_TRUE(report);
     const QString text = report->document->toPlainText();
@@ -124,7 +121,6 @@ TEST_F(PrintTest, UnsafeOrBrokenTemplateRowsAreRefusedAndLeaveNoFile) {
         EXPECT_FALSE(ctx.gConnection.isOpen());
     }
     EXPECT_EQ(db.scalar(u"select count(*) from icstockbill"_s).toInt(), 1);
-
     prompter.clear();
     db.exec(u"delete from tblBillPrint"_s);
     EXPECT_FALSE(print::renderBill(ctx, prompter, 1, options));

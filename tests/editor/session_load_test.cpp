@@ -52,7 +52,6 @@ TEST_F(LoadingTest, BillIsShownWholeAndAShorterOneLeavesNothingOfTheLonger) {
     EXPECT_EQ(
         shownLine(5),
         u"50|02.005#1125|平垫圈|Φ8|个#701|5.00|3.33|50.00|B5|A区01号货架#801|备注5|502|||601"_s);
-
     ASSERT_TRUE(session->next());
     EXPECT_EQ(ctx.gCurrentInterId, 2);
     EXPECT_EQ(grid().lastDataRow(), 3);
@@ -86,7 +85,6 @@ TEST_F(LoadingTest, BrowsingFollowsTheListAndTheStripShowsTheBillOnScreen) {
     }
     session->newBill();
     EXPECT_EQ(strip.text(5) + QLatin1Char('|') + strip.text(7), u"|"_s);
-
     ctx.gBillIdList = {u"3"_s};
     open(1, 3);
     EXPECT_EQ(navigation(), u"0000"_s);
@@ -143,7 +141,6 @@ TEST_F(LoadingTest, AuditNeedsASavedBillAndTheRightAndCommandsFollowTheRights) {
     ctx.IsAdmin = 0;
     EXPECT_FALSE(session->check());
     EXPECT_EQ(told(), u"! 请先保存单据!"_s);
-
     const auto rightful = {keys::Save,    keys::MenuSave, keys::New,           keys::Check,
                            keys::Preview, keys::Print,    keys::MenuStockQuery};
     open(1, 1);
@@ -153,7 +150,6 @@ TEST_F(LoadingTest, AuditNeedsASavedBillAndTheRightAndCommandsFollowTheRights) {
     ctx.gLoginUserId = u"2"_s;  // a group that holds every right
     open(1, 1);
     EXPECT_EQ(offered(rightful), u"1111111"_s);
-
     ctx.gLoginUserId = u"1"_s;
     ctx.IsAdmin = 1;
     // Audited with the focus in the warehouse field, which shows its code
@@ -192,7 +188,6 @@ TEST_F(LoadingTest, SplitModeOpensOnlyTheSplitQuantityAndSavesTheSplit) {
     EXPECT_EQ(shownCommands(), u"0000011"_s);
     typeCell(split, 2, u"1"_s);
     ASSERT_TRUE(moveTo(split, 1));
-
     ASSERT_TRUE(session->save());
     EXPECT_TRUE(prompter.lastText().startsWith(u"拆分成功"_s));
     EXPECT_FALSE(enabled(keys::Save));
@@ -206,7 +201,6 @@ TEST_F(LoadingTest, SplitModeOpensOnlyTheSplitQuantityAndSavesTheSplit) {
     // Exit only.
     EXPECT_EQ(grid().text(5, 2) + "|" + grid().text(split, 2), u"1.00|"_s);
     EXPECT_EQ(shownCommands(), u"0000011"_s);
-
     ctx.gEditMode = entry::kModeChange;
     session->start();
     EXPECT_EQ(grid().columns(), columns);
@@ -244,11 +238,9 @@ TEST_F(CommandTest, CommandsTakeTheHeaderFieldStillBeingTyped) {
     EXPECT_FALSE(session->save());
     EXPECT_EQ(told(), u"! 收料仓库输入不正确"_s);
     EXPECT_EQ(rows(u"select count(*) from icstockbill"_s), u"0"_s);
-
     editor().setHeaderText(kWarehouse, u"02"_s);
     ASSERT_TRUE(session->save()) << prompter.messageTexts().join(',').toStdString();
     EXPECT_EQ(rows(u"select fstockid1 from icstockbill"_s), u"502"_s);
-
     prompter.clear();
     typeIntoHeader(kWarehouse, u"99"_s);
     EXPECT_FALSE(session->check());
@@ -270,7 +262,6 @@ TEST_F(CommandTest, HeaderOnlyChangeIsOfferedForSavingByEveryWayOfLeaving) {
         open(1, 2);
         const QString remark = u"改过的摘要 %1"_s.arg(QLatin1String(name));
         setHeader(kRemark, remark);
-
         prompter.clear();
         prompter.expectQuestion(entry::Answer::Cancel);
         leave();
@@ -279,7 +270,6 @@ TEST_F(CommandTest, HeaderOnlyChangeIsOfferedForSavingByEveryWayOfLeaving) {
         EXPECT_EQ(ctx.gCurrentInterId, 2);
         EXPECT_EQ(ctx.gEditMode, 1);
         EXPECT_EQ(session->form().headerField(kRemark)->text, remark);
-
         prompter.clear();
         prompter.expectQuestion(entry::Answer::Yes);
         leave();

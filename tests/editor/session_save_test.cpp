@@ -53,7 +53,6 @@ TEST_F(SaveTest, NewBillIsStoredWithHeaderLinesNumberLedgerAndPeriod) {
     enterLine(1, u"02.001"_s, u"5"_s, u"10"_s);
     enterLine(2, u"02.002"_s, u"2.5"_s, u"4"_s);
     typeCell(8, 2, u"B'01"_s);
-
     ASSERT_TRUE(session->save());
     EXPECT_EQ(told(), u"i 数据保存成功！"_s);
     EXPECT_EQ(rows(u"select fdate,ftrantype,fyear,fperiod,fexplanation from icstockbill"_s),
@@ -94,7 +93,6 @@ TEST_F(SaveTest, RedBillStoresNegatedQuantitiesAndLowersTheLedger) {
     enterLine(1, u"02.001"_s, u"5"_s, u"10"_s);
     ASSERT_TRUE(session->save());
     EXPECT_EQ(stored(), u"1|QTRK000001|502|1|1|0 / 1|1|1121|-5|10|-50 / 502|1121|15|150 / 1"_s);
-
     open(4, ctx.gCurrentInterId);
     EXPECT_EQ(grid().text(7, 1), u"50.00"_s);
     typeCell(6, 1, u"12"_s);
@@ -108,14 +106,12 @@ TEST_F(SaveTest, FailureInTheSecondLineUndoesEverythingButTheUsedId) {
     fillHeader();
     enterLine(1, u"02.001"_s, u"5"_s, u"10"_s);
     enterLine(2, u"02.002"_s, u"3"_s, u"10"_s);
-
     EXPECT_FALSE(session->save());
     EXPECT_EQ(told(), u"0 第二行写入失败"_s);
     EXPECT_EQ(stored(), u" /  /  / 0"_s);
     // The bill is still the user's unsaved work.
     EXPECT_TRUE(editor().isChanged());
     EXPECT_EQ(ctx.gEditMode, entry::kModeNew);
-
     db.allowWrites(u"icstockbillentry"_s);
     ASSERT_TRUE(session->save());
     EXPECT_EQ(rows(u"select finterid,fbillno from icstockbill"_s), u"2|QTRK000001"_s);
@@ -217,7 +213,6 @@ TEST_F(SaveTest, ChangedQuantityMovesTheLedgerWithinOneTransaction) {
     EXPECT_EQ(told(), u"x 明细写入失败"_s);
     EXPECT_EQ(stored(), before);
     EXPECT_TRUE(editor().isChanged());
-
     db.allowWrites(u"icstockbillentry"_s);
     ASSERT_TRUE(session->save());
     EXPECT_EQ(told(), u"i 数据修改成功！"_s);
@@ -284,7 +279,6 @@ TEST_F(SaveTest, EntryIdsStayWithTheirLinesAndNewOnesGoAboveTheHighest) {
     EXPECT_EQ(lines(id), u"1|1121|1|10|10 3|1123|3|10|30 4|1124|4|10|40"_s);
     EXPECT_EQ(rows(u"select forderid from icstockbillentry order by forderid"_s), u"1 2 3"_s);
     EXPECT_EQ(ledger(), u"502|1121|1|10 502|1123|3|30 502|1124|4|40"_s);
-
     ASSERT_TRUE(moveTo(5, 1));
     session->copyLine();
     EXPECT_TRUE(editor().isChanged());
@@ -305,7 +299,6 @@ TEST_F(SaveTest, PriceChangeMovesTheLedgerAmountOfACountingBill) {
     EXPECT_TRUE(session->commandState(editor::keys::Save).visible);
     EXPECT_FALSE(session->commandState(editor::keys::MenuEdit).visible);
     EXPECT_FALSE(grid().setData(grid().index(0, 4), u"9"_s, Qt::EditRole));
-
     typeCell(6, 1, u"12"_s);
     ASSERT_TRUE(moveTo(7, 1));
     ASSERT_TRUE(session->save());
