@@ -25,9 +25,8 @@ namespace {
 
 using editor::frmMainBill;
 
-// Demo layout: 收料仓库 (fIndex 3) is first in tab order and looks up
-// warehouses; the grid's columns are 1 item code, 2 name, 3 model, 4 unit,
-// 5 quantity, 6 price, 7 amount, 8 batch, 9 stock place, 10 note.
+// Demo layout: 收料仓库 (field 3) is first in tab order; the grid's columns are
+// 1 item code, 2 name, 3 model, 4 unit, 5 quantity, 6 price, 7 amount, 8 batch.
 constexpr int kWarehouseField = 3;
 constexpr int kItemCode = 1, kUnit = 4, kQuantity = 5, kPrice = 6, kAmount = 7;
 

@@ -372,6 +372,20 @@ TEST_F(LayoutTest, GridChecksEditsByColumnAndSignalsTheAmount) {
     EXPECT_FALSE(g.setData(at(5, 1), u"5"_s, Qt::EditRole));
 }
 
+// A full column's first blank row lies past its end until a row is added.
+TEST(LineGridTest, FirstBlankRowAndSumFollowRowsAddedToAFullColumn) {
+    LineGrid grid;
+    grid.reshape(3, 2);
+    for (int r : {1, 2}) grid.setText(2, r, u"1"_s);
+    ASSERT_EQ(grid.firstBlankRow(2), 3);
+    grid.appendRow();
+    EXPECT_EQ(grid.firstBlankRow(2), 3);
+    grid.setText(2, 3, u"1"_s);
+    grid.appendRow();
+    EXPECT_EQ(grid.firstBlankRow(2), 4);
+    EXPECT_EQ(grid.columnSum(2), 3.0);
+}
+
 // The grid writes numbers as Qt's 'g' with 15 digits, half-way values included.
 TEST(NumberTextTest, WritesWhatQtWritesWithFifteenDigits) {
     std::vector<double> values{

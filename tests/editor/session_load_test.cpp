@@ -193,10 +193,10 @@ TEST_F(LoadingTest, SplitModeOpensOnlyTheSplitQuantityAndSavesTheSplit) {
     EXPECT_FALSE(enabled(keys::Save));
     EXPECT_FALSE(editor().isChanged());
     // Bill 5 keeps 1 of line 20's 2; the new bill split from it takes the other.
-    EXPECT_EQ(rows(u"select coalesce(b.frscinterid,0),e.fentryid,e.fqty from "
+    EXPECT_EQ(rows(u"select coalesce(b.frscinterid,0),e.fentryid,e.fqty,e.fPrice,e.famount from "
                    "icstockbill b join icstockbillentry e on e.finterid=b.finterid "
                    "order by b.finterid,e.forderid"_s),
-              u"5|1|1 0|10|1 0|20|1"_s);
+              u"5|1|1|3.33|10 0|10|1|3.33|10 0|20|1|3.33|10"_s);
     // The window shows what the split left on the bill, still with Save and
     // Exit only.
     EXPECT_EQ(grid().text(5, 2) + "|" + grid().text(split, 2), u"1.00|"_s);

@@ -26,12 +26,6 @@ class SaveTest : public SessionTest {
                            ledger(), rows(u"select fbillno from tblMaxBillNo where ftypeid=7"_s)}
             .join(u" / "_s);
     }
-    // A user of no rights at all.
-    void addUserWithoutRights() {
-        db.exec(
-            u"insert into tblUser(fuserid,fnumber,fname,fIsAdmin,fUserType,"
-            "fpassword) values(4,'wang','王五',0,1,'')"_s);
-    }
     void logInAs(int user) {
         ctx.gLoginUserId = QString::number(user);
         ctx.IsAdmin = user == 1 ? 1 : 0;
@@ -66,6 +60,18 @@ TEST_F(SaveTest, NewBillIsStoredWithHeaderLinesNumberLedgerAndPeriod) {
     EXPECT_EQ(ctx.gEditMode, entry::kModeChange);
     EXPECT_FALSE(editor().isChanged());
     EXPECT_EQ(grid().lineKey(2), u"2"_s);
+}
+
+// With the ledger moved at audit, saves leave it alone and the audit moves it.
+TEST_F(SaveTest, PostingAtAuditKeepsSavesOutOfTheLedger) {
+    ctx.gIsCheckUpdate = 1;
+    const qint32 id = saveNewBill({u"5"_s});
+    open(1, id);
+    changeQty(1, u"7"_s);
+    ASSERT_TRUE(session->save());
+    EXPECT_EQ(ledger(), QString());
+    ASSERT_TRUE(session->check());
+    EXPECT_EQ(ledger(), u"502|1121|7|70"_s);
 }
 
 // Another bill took the previewed number: the field shows the one given.
@@ -122,7 +128,10 @@ TEST_F(SaveTest, FailureInTheSecondLineUndoesEverythingButTheUsedId) {
 TEST_F(SaveTest, RefusalsHaveTheirOwnWordsAndStoreNothing) {
     saveNewBill({u"5"_s});
     const qint32 id = saveNewBill({u"5"_s});
-    addUserWithoutRights();
+    // User 4 holds no rights at all.
+    db.exec(
+        u"insert into tblUser(fuserid,fnumber,fname,fIsAdmin,fUserType,fpassword) "
+        "values(4,'wang','王五',0,1,'')"_s);
     ctx.gIsUpdateBillNo = 1;
     const QString before = stored();
     const struct {
