@@ -149,12 +149,8 @@ class Desk {
         const auto at = e.state().active;
         return e.leaveCell(at.column, at.row, c, r);
     }
-    // Demo grid: 1 item code, 5 quantity, 6 price; header 3 the warehouse.
-    bool enterLine(int r, const char* item, const char* qty) {
-        return typeCell(1, r, QLatin1String(item)) && typeCell(5, r, QLatin1String(qty)) &&
-               typeCell(6, r, QStringLiteral("10")) && moveTo(8, r);
-    }
-    // Fills a new bill of warehouse 02 dated in the current period.
+    // Fills a new bill of warehouse 02 dated in the current period, each line
+    // an item and a quantity at price 10 (grid: 1 item, 5 quantity, 6 price).
     bool fillNew(std::initializer_list<std::pair<const char*, const char*>> lines, bool red) {
         session->setBillDate(QDate(2026, 12, 5));
         editor::EditorController& e = session->controller();
@@ -165,7 +161,10 @@ class Desk {
         if (red) session->makeRed();
         int r = 0;
         for (const auto& [item, qty] : lines) {
-            if (!enterLine(++r, item, qty)) return false;
+            ++r;
+            if (!typeCell(1, r, QLatin1String(item)) || !typeCell(5, r, QLatin1String(qty)) ||
+                !typeCell(6, r, QStringLiteral("10")) || !moveTo(8, r))
+                return false;
         }
         return true;
     }
@@ -176,11 +175,6 @@ class Desk {
         EXPECT_TRUE(fillNew(lines, red));
         EXPECT_TRUE(session->save());
         return ctx.gCurrentInterId;
-    }
-    // Opens stored bill `id` and types 7 over the quantity of its first line.
-    bool changeFirstQuantity(qint32 id) {
-        const bool whole = open(entry::kModeChange, id);
-        return typeCell(5, 1, QStringLiteral("7")) && moveTo(8, 1) && whole;
     }
 
     entry::LoginContext ctx;
@@ -251,7 +245,8 @@ const Operation kOperations[] = {
      0,
      {},
      [](Desk& d, const Bills& b) {
-         d.changeFirstQuantity(b.open);
+         d.open(entry::kModeChange, b.open);
+         if (d.typeCell(5, 1, QStringLiteral("7"))) d.moveTo(8, 1);
          return d.session->save();
      },
      {}},
