@@ -4,16 +4,13 @@
 //
 //     save_worker --db PATH|URL --count N --seed S [--typed-every K] [--wait-for-go]
 //
-//     ok<TAB>internal id<TAB>bill number        the save stored the bill
-//     fail<TAB>typed text<TAB>what the user was told
-//     done<TAB>stored<TAB>refused              after the last save
+//     ok<TAB>internal id<TAB>bill number   /   fail<TAB>typed text<TAB>what the user was told
+//     done<TAB>stored<TAB>refused          after the last save
 //
 // Every K-th save types a number in the counter's format drawn from the first
-// 2N (sometimes padded with blanks), so typed numbers collide with each other
-// and with the counter; freed numbers are reused. With --wait-for-go the
-// first save waits for a line on standard input. Exit code 0 when every save
-// was attempted, 1 when the editor could not be set up, 2 for a wrong
-// command line.
+// 2N, sometimes padded with blanks. --wait-for-go waits for a line on standard
+// input first. Exit code 0 when every save was attempted, 1 when the editor
+// could not be set up, 2 for a wrong command line.
 
 #include <QCoreApplication>
 #include <QDate>
