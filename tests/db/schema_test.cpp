@@ -4,6 +4,7 @@
 
 #include "db/db_error.h"
 #include "db/schema.h"
+#include "support/qstring_print.h"
 #include "support/test_database.h"
 
 using otherin::testing::TestDatabase;

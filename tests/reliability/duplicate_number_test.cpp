@@ -11,8 +11,8 @@ namespace {
 
 class DuplicateNumberTest : public SessionTest {
   protected:
-    // Saves a new bill of one 02.001 line; answers false and the one message
-    // shown, or true.
+    // Saves a new bill of one 02.001 line; answers "saved" or the messages
+    // shown.
     QString saveNew() {
         open(0);
         fillHeader();

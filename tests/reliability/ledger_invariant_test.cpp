@@ -23,6 +23,7 @@
 #include "db/db_error.h"
 #include "editor/session_fixture.h"
 #include "stock/ledger_check.h"
+#include "support/qstring_print.h"
 
 using namespace otherin;
 using entry::Icon;
@@ -115,7 +116,8 @@ TEST_F(LedgerCheckTest, EveryDifferingKeyIsFoundWithBothSides) {
     };
     for (const auto& k : cases) {
         setLedger(k.ledger);
-        EXPECT_EQ(differenceTexts(stock::checkLedger(c(), k.checkUpdate)).join(", "), k.expected)
+        EXPECT_EQ(differenceTexts(stock::checkLedger(c(), k.checkUpdate)).join(", "),
+                  QString::fromLatin1(k.expected))
             << "switch " << k.checkUpdate << ": " << k.ledger;
     }
     EXPECT_THROW(stock::checkLedger(c(), 2), db::DbError);
@@ -488,9 +490,7 @@ INSTANTIATE_TEST_SUITE_P(BothPostingSwitches, LedgerInvariantTest, ::testing::Va
                                                     : std::string("PostAtAudit");
                          });
 
-// An operation that takes a key to quantity 0 and amount 0 removes its row,
-// while the lines of the bills it posted are still stored to name the key.
-// (Un-audit alone leaves the empty row.)
+// An operation that takes a key to 0 / 0 removes its row (un-audit alone keeps it).
 TEST(EmptyRowTest, AuditAndUnVoidThatEmptyAKeyRemoveItsRow) {
     const otherin::testing::Scenario rows[] = {
         {"1 101*5 | 101:-5", "audit 1", "+", "1AC2 | -"},

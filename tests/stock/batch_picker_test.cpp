@@ -5,6 +5,7 @@
 
 #include "entry/login_context.h"
 #include "stock/ui/batch_picker_window.h"
+#include "support/qstring_print.h"
 #include "support/scripted_prompter.h"
 #include "support/test_database.h"
 

@@ -31,9 +31,8 @@ void setUpContext(entry::LoginContext& ctx, const QString& connectionString) {
     ctx.gBillLength = 6;
 }
 
-// What the save of a new bill does with the numbering: the id before its
-// transaction, the number inside it, then the header row. `failAfterNumber`
-// stands for a save that fails once both keys are taken.
+// The numbering of a new bill's save: the id before its transaction, the number
+// inside it, then the row; `failAfterNumber`: a save failing after both.
 std::optional<Issued> saveBill(entry::LoginContext& ctx, entry::Prompter& prompter,
                                const QString& typed = QString(), bool failAfterNumber = false) {
     const auto id = issueBillId(ctx, prompter, typed);
@@ -157,10 +156,8 @@ TEST_F(BillNumberingTest, TypedNumbersAreStoredTrimmedAndNeverTwiceInAType) {
     EXPECT_EQ(scalar("select fmaxnum from tblmaxNum"), 16);
 }
 
-// Where each save's number comes from: the counter, padded to the digits the
-// preview read and passing numbers a bill of the type carries; a freed number,
-// oldest first, when reuse is on and no bill of the type took it since; or
-// the text typed. Bills are saved from id 1 on a fresh database.
+// Where each save's number comes from: the counter (passing numbers the type's
+// bills carry), the oldest freed number still free, or the text typed.
 TEST(BillNumberSourcesTest, EachSaveTakesTheNextNumberNoBillOfTheTypeCarries) {
     const struct {
         const char* name;
@@ -238,6 +235,21 @@ TEST_F(BillNumberingTest, CounterNumberForASplitPassesTakenNumbersWithTheTypesDi
     EXPECT_EQ(issueCounterNumber(c, 7), QStringLiteral("QT0044"));
     tx.commit();
     EXPECT_EQ(numberingState(db_), QStringLiteral("7:QT44 | QT0001"));
+}
+
+// Only the bill number index's refusal is a doubled number, not another key's.
+TEST_F(BillNumberingTest, OtherRefusedWritesAreNoBillNumberClash) {
+    seedNumbering(db_, " | 7:A");
+    for (const char* other :
+         {"insert into icstockbill(finterid,fbillno,ftrantype) values(101,'C',7)",
+          "insert into tblmaxNum(ftablename,fmaxnum) values('ICStockBill',1)"}) {
+        try {
+            db_.exec(QString::fromUtf8(other));
+            ADD_FAILURE() << other;
+        } catch (const db::DbError& e) {
+            EXPECT_FALSE(isBillNumberClash(e)) << e.message().toStdString();
+        }
+    }
 }
 
 // A failed save keeps its id used, and its number (counter or freed) unissued.
