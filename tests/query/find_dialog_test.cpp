@@ -4,7 +4,6 @@
 #include <QLineEdit>
 #include <QTest>
 
-#include "entry/selectors.h"
 #include "query/journal_model.h"
 #include "query/query_fixture.h"
 #include "query/ui/condition_view.h"
@@ -29,16 +28,6 @@ class FakeJournal : public ResultWindow {
 
   private:
     JournalModel model_;
-};
-
-// Answers the record selector with the warehouse 原材料仓, recording the item
-// class it was asked for.
-struct FakeSelector : entry::RecordSelector {
-    entry::SelectorAnswer choose(const entry::RecordSelectorInput& in) override {
-        calls << QStringLiteral("record:") + in.itemClass;
-        return {QStringLiteral("501"), QStringLiteral("01"), QStringLiteral("原材料仓")};
-    }
-    QStringList calls;
 };
 
 class FindDialogTest : public ::testing::Test, protected otherin::testing::QueryFixture {
@@ -70,22 +59,21 @@ class FindDialogTest : public ::testing::Test, protected otherin::testing::Query
         delete editor;
     }
 
-    FakeSelector selectors;
-    frmMainBillFind dialog{ctx, prompter, {&selectors}};
+    frmMainBillFind dialog{ctx, prompter, {}};
     FakeJournal* journal = nullptr;
 };
 
-TEST_F(FindDialogTest, OkFillsTheJournalFromTheDefaultsAndHidesTheDialog) {
-    // Enter anywhere is OK.
-    QTest::keyClick(dialog.conditionView(), Qt::Key_Return);
+// OK fills the journal from the default filters (this period, not void) and
+// hides the dialog; a filter changed in its box narrows the next query, and
+// the journal that is up is reloaded, not shown again.
+TEST_F(FindDialogTest, OkFillsTheJournalFromTheFiltersAndHidesTheDialog) {
+    dialog.ok();
     ASSERT_NE(journal, nullptr);
     EXPECT_EQ(journal->shown, 1);
     EXPECT_FALSE(dialog.isVisible());
     JournalModel& lines = journal->model();
     EXPECT_EQ(lines.idList(), QStringLiteral("1,2"));
 
-    // A filter changed in its box narrows the next query; the journal that
-    // is up is reloaded, not shown again.
     dialog.show();
     dialog.filterBox(QuickFilters::Audit)
         ->setCurrentIndex(
@@ -93,31 +81,6 @@ TEST_F(FindDialogTest, OkFillsTheJournalFromTheDefaultsAndHidesTheDialog) {
     dialog.ok();
     EXPECT_EQ(journal->shown, 1);
     EXPECT_EQ(lines.idList(), QStringLiteral("2"));
-}
-
-TEST_F(FindDialogTest, ConditionsAreChosenInTheGridAndPickedWithF7) {
-    ConditionView* view = dialog.conditionView();
-    ConditionGrid& grid = dialog.controller().conditions();
-    view->setFocus();
-    choose(0, ConditionGrid::Title, QStringLiteral("收料仓库"));
-    choose(0, ConditionGrid::Operator, QStringLiteral("等于"));
-    // Closing the field's drop-down on the same field keeps the operator.
-    choose(0, ConditionGrid::Title, QStringLiteral("收料仓库"));
-    EXPECT_EQ(grid.cell(0, ConditionGrid::Operator), QStringLiteral("等于"));
-
-    // F7 on the row asks the record selector for a warehouse; the field
-    // takes its name.
-    view->setCurrentIndex(grid.index(0, ConditionGrid::Value));
-    QTest::keyClick(view, Qt::Key_F7);
-    EXPECT_EQ(selectors.calls, QStringList{QStringLiteral("record:5")});
-    EXPECT_EQ(grid.cell(0, ConditionGrid::Value), QStringLiteral("原材料仓"));
-
-    QTest::keyClick(view, Qt::Key_Down);
-    EXPECT_EQ(view->currentIndex().row(), 1);
-
-    dialog.ok();
-    ASSERT_NE(journal, nullptr);
-    EXPECT_EQ(journal->model().idList(), QStringLiteral("1,2"));
 }
 
 TEST_F(FindDialogTest, ATypedNumberWithLettersIsRefusedNotShortened) {
@@ -141,8 +104,7 @@ TEST_F(FindDialogTest, ATypedNumberWithLettersIsRefusedNotShortened) {
     const QString refusal =
         QStringLiteral("第1行条件的数值\"5x or 1=1\"不是有效的数字,请重新输入!");
 
-    // The cell keeps what was typed and says why it cannot be queried; OK
-    // tells it and leaves the dialog up.
+    // The cell keeps what was typed and says why; OK tells it and stays up.
     ASSERT_TRUE(type(QStringLiteral("5x or 1=1")));
     EXPECT_EQ(grid.cell(0, ConditionGrid::Value), QStringLiteral("5x or 1=1"));
     EXPECT_EQ(value.data(Qt::ToolTipRole).toString(), refusal);
