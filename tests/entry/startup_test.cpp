@@ -88,29 +88,6 @@ TEST_F(StartUpTest, SettingsHoldingCommasAreReadAsWritten) {
     }
 }
 
-TEST_F(StartUpTest, DatabaseErrorAfterOpeningIsReportedAndKeepsWhatWasRead) {
-    db.execAll({kClerk, numbering(QStringLiteral("'杂项入库单'")),
-                QStringLiteral("drop table tblSystemInfo")});
-    start({QStringLiteral("SystemSetup/gCurrentYear=2007"),
-           QStringLiteral("SystemSetup/msgTitle=库存")});
-    EXPECT_TRUE(prompter.onlyMessage(prompter.lastText(), Icon::Critical));
-    EXPECT_TRUE(prompter.lastText().contains(QStringLiteral("tblSystemInfo"), Qt::CaseInsensitive));
-    EXPECT_EQ(ctx.gBillName, QStringLiteral("杂项入库单"));
-    EXPECT_EQ(ctx.gCurrentYear, 2007);
-    EXPECT_FALSE(ctx.gConnection.isOpen());
-}
-
-TEST_F(StartUpTest, SettingThatDoesNotConvertFailsTheCreation) {
-    for (const char* setting : {"gBillLength=六", "gIsShowTip=maybe", "gCurrentYear=70000"}) {
-        EXPECT_THROW(
-            startUp(ctx,
-                    *db.settings({QStringLiteral("SystemSetup/") + QString::fromUtf8(setting)}),
-                    prompter),
-            SettingsError)
-            << setting;
-    }
-}
-
 // Records each window shown as "name mode entry-kind", and how many were made.
 class RecordingWindows : public WindowFactory {
   public:

@@ -94,15 +94,6 @@ TEST_F(FindTest, LinesShowBillColumnsOnceWithTotalsAndIds) {
     EXPECT_EQ(journal.idList(), QStringLiteral("3"));
 }
 
-TEST_F(FindTest, BillsSeparatedByTheOrderAreCountedPerRun) {
-    ASSERT_TRUE(run({}, {}, " order by  fentryid,finterid"));
-    EXPECT_EQ(billNos(), (QStringList{"QT0001", "QT0002", "QT0003", "QT0001", "QT0001"}));
-    EXPECT_EQ(journal.billCount(), 4);
-    EXPECT_EQ(journal.idList(), QStringLiteral("1,2,3,1"));
-    EXPECT_EQ(cell(3, kBillNoCol), QStringLiteral("QT0001"));  // bill columns again
-    EXPECT_TRUE(journal.statusText().startsWith(QStringLiteral("共计:4张单据,5条记录(")));
-}
-
 TEST_F(FindTest, UsersAreScopedByTheirTypeAndHiddenFieldsApply) {
     ctx.IsAdmin = 0;
     ctx.UserType = 3;
