@@ -91,27 +91,23 @@ TEST_F(StartUpTest, SettingsHoldingCommasAreReadAsWritten) {
 // Records each window shown as "name mode entry-kind", and how many were made.
 class RecordingWindows : public WindowFactory {
   public:
-    class Window : public ModalWindow {
-      public:
-        Window(QStringList& shown, const char* name, LoginContext& ctx)
-            : shown_(shown), name_(name), ctx_(ctx) {}
+    struct Window : ModalWindow {
+        Window(RecordingWindows& w, const char* n, LoginContext& c) : owner(w), name(n), ctx(c) {}
         void showModal() override {
-            shown_
-                << QStringLiteral("%1 %2 %3").arg(name_).arg(ctx_.gEditMode).arg(ctx_.gEntryKind);
+            owner.shown
+                << QStringLiteral("%1 %2 %3").arg(name).arg(ctx.gEditMode).arg(ctx.gEntryKind);
         }
-
-      private:
-        QStringList& shown_;
-        QString name_;
-        LoginContext& ctx_;
+        RecordingWindows& owner;
+        const char* name;
+        LoginContext& ctx;
     };
     std::unique_ptr<ModalWindow> createBillEditor(LoginContext& ctx) override {
         ++created;
-        return std::make_unique<Window>(shown, "editor", ctx);
+        return std::make_unique<Window>(*this, "editor", ctx);
     }
     std::unique_ptr<ModalWindow> createQueryDialog(LoginContext& ctx) override {
         ++created;
-        return std::make_unique<Window>(shown, "query", ctx);
+        return std::make_unique<Window>(*this, "query", ctx);
     }
     int created = 0;
     QStringList shown;
@@ -125,6 +121,7 @@ TEST_F(StartUpTest, EntryPointsCreateEachWindowOnceAndShowItInItsMode) {
     QString findCode = QString::fromLatin1(clsOtherIn::kFindInfoCode);
     QString lower = newCode.toLower();
     QString anything = QStringLiteral("select 1");
+    // A wrong code opens nothing.
     EXPECT_FALSE(component.newInfo(findCode));
     EXPECT_FALSE(component.newInfo(lower));
     EXPECT_FALSE(component.findInfo(newCode));

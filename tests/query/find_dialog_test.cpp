@@ -45,20 +45,6 @@ class FindDialogTest : public ::testing::Test, protected otherin::testing::Query
         dialog.show();
     }
 
-    // Chooses `text` in the drop-down of a condition cell, as the user does.
-    void choose(int row, int column, const QString& text) {
-        ConditionView* view = dialog.conditionView();
-        const QModelIndex index = view->model()->index(row, column);
-        QWidget* editor = view->itemDelegate()->createEditor(view->viewport(), {}, index);
-        auto* box = qobject_cast<QComboBox*>(editor);
-        ASSERT_NE(box, nullptr);
-        view->itemDelegate()->setEditorData(box, index);
-        box->setCurrentIndex(box->findText(text));
-        ASSERT_GE(box->currentIndex(), 0) << text.toStdString();
-        view->itemDelegate()->setModelData(box, view->model(), index);
-        delete editor;
-    }
-
     frmMainBillFind dialog{ctx, prompter, {}};
     FakeJournal* journal = nullptr;
 };
@@ -86,8 +72,8 @@ TEST_F(FindDialogTest, OkFillsTheJournalFromTheFiltersAndHidesTheDialog) {
 TEST_F(FindDialogTest, ATypedNumberWithLettersIsRefusedNotShortened) {
     ConditionView* view = dialog.conditionView();
     ConditionGrid& grid = dialog.controller().conditions();
-    choose(0, ConditionGrid::Title, QStringLiteral("数量"));
-    choose(0, ConditionGrid::Operator, QStringLiteral("等于"));
+    grid.chooseField(0, grid.catalogue().titles().indexOf(QStringLiteral("数量")));
+    grid.chooseOperator(0, grid.operatorChoices(0).indexOf(QStringLiteral("等于")));
     const QModelIndex value = grid.index(0, ConditionGrid::Value);
     const auto type = [&](const QString& keys) -> bool {
         view->setFocus();
