@@ -11,7 +11,6 @@
 #include "db/schema.h"
 #include "entry/host_commands.h"
 #include "entry/host_login.h"
-#include "entry/settings_store.h"
 #include "support/test_database.h"
 
 using namespace otherin::entry;
@@ -205,19 +204,6 @@ TEST(PasswordLoginTest, UpgradeHashesThePasswordsStoredAsText) {
         EXPECT_EQ(checkLogin(c, user, QString()).has_value(), user != 1) << user;
     }
     EXPECT_TRUE(checkLogin(c, 1, QStringLiteral("first")).has_value());
-}
-
-TEST(PasswordLoginTest, LoginSettingsCarryTheToken) {
-    TestDatabase db(TestDatabase::Seed::Demo);
-    auto user = checkLogin(db.connection(), 3, QString());
-    ASSERT_TRUE(user.has_value());
-    QTemporaryDir dir;
-    SettingsStore store(dir.filePath(QStringLiteral("s.ini")));
-    writeLoginSettings(store, *user, QStringLiteral("abc123"), db.connectionString(), dir.path());
-    EXPECT_EQ(store.value("SystemLogin", "gLoginToken", {}) + " " +
-                  store.value("SystemLogin", "gLoginUserId", {}) + " " +
-                  store.value("DBOperation", "DBConnectionString", {}),
-              "abc123 3 " + db.connectionString());
 }
 
 }  // namespace

@@ -22,9 +22,6 @@ namespace {
 QString login(qlonglong user) {
     return QStringLiteral("SystemLogin/gLoginUserId=%1").arg(user);
 }
-QString token(const QString& value) {
-    return QStringLiteral("SystemLogin/gLoginToken=") + value;
-}
 
 class IdentityTest : public ::testing::Test {
   protected:
@@ -52,56 +49,45 @@ TEST_F(IdentityTest, RightsAndNameComeFromTheUserRowNotFromTheSettings) {
 }
 
 TEST_F(IdentityTest, StartUpWithoutAValidLoginIsRefused) {
-    // Sessions of user 3, and an expired one of user 2 made after them (a new
-    // login clears the expired ones).
+    // Sessions of user 3 ($C, and $R whose user is removed before its row), and
+    // an expired one of user 2 made after them ($E: a new login clears those).
     const QString clerk = db_.loginSession(3);
     const QString removed = db_.loginSession(3);
     const QString expired =
         db_.loginSession(2, QDateTime::currentDateTimeUtc().addSecs(-(kSessionHours * 3600 + 60)));
-    const QString otherUser = QStringLiteral("设置中的用户与登录的用户不符，请重新登录。");
-    const struct {
-        const char* what;
-        QStringList entries;
-        QString message;
-        bool clerkRemovedFirst = false;
-    } cases[] = {
-        {"no token",
-         {token(QString())},
-         QStringLiteral("没有登录信息，请先登录再打开其它入库单。")},
-        {"unknown token",
-         {token(QStringLiteral("00ff00ff"))},
-         QStringLiteral("登录信息无效，请重新登录。")},
-        {"expired token", {token(expired)}, QStringLiteral("登录已过期，请重新登录。")},
-        {"settings name another user", {login(1), token(clerk)}, otherUser},
-        {"user id that is not a number",
-         {QStringLiteral("SystemLogin/gLoginUserId=3x"), token(clerk)},
-         otherUser},
-        {"user removed after login",
-         {token(removed)},
-         QStringLiteral("登录的用户 3 已不存在，请重新登录。"),
-         true},
+    const char* const cases[][2] = {
+        {"gLoginToken=", "没有登录信息，请先登录再打开其它入库单。"},
+        {"gLoginToken=00ff00ff", "登录信息无效，请重新登录。"},
+        {"gLoginToken=$E", "登录已过期，请重新登录。"},
+        {"gLoginUserId=1 gLoginToken=$C", "设置中的用户与登录的用户不符，请重新登录。"},
+        {"gLoginUserId=3x gLoginToken=$C", "设置中的用户与登录的用户不符，请重新登录。"},
+        {"gLoginToken=$R", "登录的用户 3 已不存在，请重新登录。"},
     };
-    // the table keeps no token, only its digest
-    EXPECT_EQ(db_.scalar(QStringLiteral("select count(*) from tblLoginSession where "
-                                        "ftokenhash like ?"),
-                         {QStringLiteral("%") + clerk + QStringLiteral("%")})
-                  .toInt(),
-              0);
-    for (const auto& c : cases) {
-        if (c.clerkRemovedFirst) db_.exec(QStringLiteral("delete from tblUser where fuserid=3"));
+    for (const auto& [entries, message] : cases) {
+        SCOPED_TRACE(entries);
+        if (QString::fromLatin1(entries).contains("$R"))
+            db_.exec(QStringLiteral("delete from tblUser where fuserid=3"));
         // no user named by an earlier case
-        auto settings =
-            db_.settings(QStringList{QStringLiteral("SystemLogin/gLoginUserId=")} + c.entries);
+        QStringList settings{QStringLiteral("SystemLogin/gLoginUserId=")};
+        for (QString e : QString::fromLatin1(entries).split(' '))
+            settings << "SystemLogin/" +
+                            e.replace("$C", clerk).replace("$R", removed).replace("$E", expired);
         LoginContext ctx;
+        QString refused;
         try {
-            startUp(ctx, *settings, prompter_);
-            ADD_FAILURE() << c.what << ": start-up went through";
+            startUp(ctx, *db_.settings(settings), prompter_);
         } catch (const LoginError& e) {
-            EXPECT_EQ(e.message(), c.message) << c.what;
+            refused = e.message();
         }
-        EXPECT_FALSE(ctx.gConnection.isOpen()) << c.what;
+        EXPECT_EQ(refused, QString::fromUtf8(message));
+        EXPECT_FALSE(ctx.gConnection.isOpen());
     }
     EXPECT_TRUE(prompter_.messages().empty());
+    // the table keeps no token, only its digest
+    EXPECT_EQ(db_.scalar("select count(*) from tblLoginSession where ftokenhash like ?",
+                         {"%" + clerk + "%"})
+                  .toInt(),
+              0);
 }
 
 TEST_F(IdentityTest, EveryUserFollowsTheDatabasesSwitchesWhateverTheirSettingsSay) {

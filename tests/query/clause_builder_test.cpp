@@ -101,22 +101,6 @@ TEST_F(ClauseTest, ConditionsFollowTheFieldTypeAndOperator) {
     EXPECT_THROW(find_.seekSQL(), ConditionError);
 }
 
-TEST_F(ClauseTest, OrderJoinsSortRowsAndDescendsOnlyForAnUntickedBox) {
-    SortGrid& s = find_.sortFields();
-    QAbstractItemModelTester tester(&s, QAbstractItemModelTester::FailureReportingMode::Fatal);
-    EXPECT_EQ(find_.orderSQL(), QString());
-    const QStringList& titles = find_.catalogue().sortTitles();
-    ASSERT_TRUE(find_.addSortField(titles.indexOf(QStringLiteral("数量"))));
-    ASSERT_TRUE(find_.addSortField(titles.indexOf(QStringLiteral("金额"))));
-    s.setData(s.index(0, SortGrid::Ascending), Qt::Unchecked, Qt::CheckStateRole);
-    s.setData(s.index(1, SortGrid::Ascending), Qt::Unchecked, Qt::CheckStateRole);
-    EXPECT_EQ(find_.orderSQL(), QStringLiteral(" order by  fqty desc,famount desc"));
-
-    s.setCell(1, SortGrid::Ascending, QString());  // never set: ascending
-    EXPECT_EQ(find_.orderSQL(), QStringLiteral(" order by  fqty desc,famount"));
-    EXPECT_EQ(s.data(s.index(1, SortGrid::Ascending), Qt::CheckStateRole), Qt::PartiallyChecked);
-}
-
 TEST_F(ClauseTest, QuickFiltersBuildTheMainClause) {
     QuickFilters& f = find_.filters();
     EXPECT_EQ(find_.mainSQL(), QStringLiteral(" and fYear=2026 and fPeriod=3 and fcancellation=0"));

@@ -111,17 +111,17 @@ TEST_F(SchemeTest, DeletingRefusesTheDefaultAndAsksForOthers) {
     prompter.clear();
 
     EXPECT_FALSE(find.deleteScheme(realDefault));
-    EXPECT_TRUE(prompter.onlyMessage(QStringLiteral("默认方案不能删除!"), Icon::Exclamation));
-
     prompter.expectQuestion(Answer::Cancel);
     EXPECT_FALSE(find.deleteScheme(id));
     EXPECT_EQ(stored(), QStringLiteral("3 2 1 max 2"));
-
-    for (const int deleted : {id, 9}) {
-        prompter.expectQuestion(Answer::Ok);
-        ASSERT_TRUE(find.deleteScheme(deleted));
-        EXPECT_EQ(prompter.lastText(), QStringLiteral("删除成功!"));
-    }
+    prompter.expectQuestion(Answer::Ok);
+    prompter.expectQuestion(Answer::Ok);
+    EXPECT_TRUE(find.deleteScheme(id));
+    EXPECT_TRUE(find.deleteScheme(9));
+    const QString asked = QStringLiteral("? 确定要删除吗?\n");
+    EXPECT_EQ(prompter.transcript(), QStringLiteral("! 默认方案不能删除!\n") + asked + asked +
+                                         QStringLiteral("i 删除成功!\n") + asked +
+                                         QStringLiteral("i 删除成功!"));
     EXPECT_EQ(find.schemes().list().size(), 1u);
     EXPECT_EQ(stored(), QStringLiteral("1 0 0 max 2"));
 }
@@ -133,26 +133,19 @@ TEST_F(SchemeTest, ASaveRefusedOrFailedStoresNothing) {
     find.open();
     find.conditions().chooseField(0, kQty);
     find.addSortField(0);
-    const QString noName = QStringLiteral("请输入方案名称!");
-    const QString defaultTaken = QStringLiteral("方案名称不能为默认方案,请输入其他名称!");
-    const std::pair<QString, QString> cases[] = {
-        {QString(), noName},  // cancelled
-        {QStringLiteral("   "), noName},
-        {QStringLiteral(" 默认方案 "), defaultTaken},
-    };
-    for (const auto& [name, told] : cases) {
-        prompter.expectInput(name);
-        EXPECT_FALSE(find.saveScheme()) << name.toStdString();
-        EXPECT_EQ(prompter.lastText(), told) << name.toStdString();
-        EXPECT_EQ(prompter.messages().back().icon, Icon::Exclamation);
+    // cancelled, blank, the default's name, and a database failing half way
+    for (const char* name : {"", "   ", " 默认方案 ", "失败"}) {
+        prompter.expectInput(QString::fromUtf8(name));
+        if (name == std::string("失败")) {
+            db.refuseWrites(QStringLiteral("tblprojectOrder"), QStringLiteral("insert"),
+                            QStringLiteral("磁盘已满"));
+        }
+        EXPECT_FALSE(find.saveScheme()) << name;
     }
-    db.refuseWrites(QStringLiteral("tblprojectOrder"), QStringLiteral("insert"),
-                    QStringLiteral("磁盘已满"));
-    prompter.expectInput(QStringLiteral("失败"));
-    EXPECT_FALSE(find.saveScheme());
-    EXPECT_EQ(prompter.lastText(), QStringLiteral("磁盘已满"));
+    EXPECT_EQ(prompter.transcript(), QStringLiteral("! 请输入方案名称!\n! 请输入方案名称!\n"
+                                                    "! 方案名称不能为默认方案,请输入其他名称!\n"
+                                                    "0 磁盘已满"));
     EXPECT_FALSE(ctx.gConnection.isOpen());
-
     EXPECT_EQ(stored(), QStringLiteral("1 0 0 max 1"));
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "entry/prompter.h"
+#include "support/qstring_print.h"
 
 namespace otherin::db {
 class Connection;

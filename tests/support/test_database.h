@@ -8,6 +8,7 @@
 
 #include "db/connection.h"
 #include "entry/settings_store.h"
+#include "support/qstring_print.h"
 
 namespace otherin::testing {
 
