@@ -246,8 +246,8 @@ TEST_F(JournalCommandsTest, LinesShowTheirBillsStates) {
         {"frob=1", "红字", M::kNotAuditedRgb, M::kRedTextRgb, false},
         {"fstatus=1,fhxid=12", "已审核、已核销", M::kWrittenOffRgb, {}, false},
         {"frscinterid=2", "拆分", M::kSplitOffRgb, {}, false},
-        {"fstatus=1,frob=1,fcancellation=1", "已审核、作废、红字", M::kVoidedRgb, M::kVoidedTextRgb,
-         true},
+        {"fstatus=1,frob=1,fcancellation=1,fhxid=12,frscinterid=2",
+         "已审核、作废、红字、已核销、拆分", M::kVoidedRgb, M::kVoidedTextRgb, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.set);
