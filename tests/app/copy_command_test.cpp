@@ -86,20 +86,20 @@ TEST(CopyCommandTest, DemoAndThousandsOfBillsArriveWholeAndAFilledTargetIsRefuse
                          QStringLiteral("select coalesce(sum(famount),0) from tblTimeStock")};
         for (const QString& table : tables(from))
             same << QStringLiteral("select count(*) from ") + table;
-        for (const QString& sql : same) {
-            EXPECT_DOUBLE_EQ(to.scalar(sql).toDouble(), from.scalar(sql).toDouble())
-                << sql.toStdString();
-        }
+        const auto expectSame = [&] {
+            for (const QString& sql : same) {
+                EXPECT_DOUBLE_EQ(to.scalar(sql).toDouble(), from.scalar(sql).toDouble())
+                    << sql.toStdString();
+            }
+        };
+        expectSame();
 
         // a second copy would merge: refused with the table named, nothing added
         const CopyRun again = copy(source, target.connectionString());
         EXPECT_EQ(again.status, 1);
         EXPECT_TRUE(again.err.contains(QStringLiteral("已有数据,不能复制")))
             << again.err.toStdString();
-        for (const QString& sql : same) {
-            EXPECT_DOUBLE_EQ(to.scalar(sql).toDouble(), from.scalar(sql).toDouble())
-                << sql.toStdString();
-        }
+        expectSame();
     }
 }
 

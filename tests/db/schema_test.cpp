@@ -4,6 +4,7 @@
 
 #include "db/db_error.h"
 #include "db/schema.h"
+#include "support/qstring_print.h"
 #include "support/test_database.h"
 
 using otherin::testing::TestDatabase;
@@ -82,29 +83,27 @@ TEST(SchemaTest, UpgradeWithDoubledNumbersRefusesUntilTheyAreResolved) {
         "insert into icstockbill(finterid,ftrantype,fbillno) values"
         "(3,7,'QTRK000007'),(4,7,'QTRK000008'),(9,7,'QTRK000007'),(12,7,'QTRK000007'),"
         "(5,1,'CG-1'),(6,1,'CG-1'),(7,7,'CG-1'),(8,7,''),(10,7,''),(11,1,'QTRK000008')"));
-    const QStringList before =
-        column(c, QStringLiteral("select finterid||':'||ftrantype||':'||fbillno from icstockbill "
-                                 "order by finterid"));
+    const auto bills = [&] {
+        return column(c, QStringLiteral("select finterid||':'||ftrantype||':'||fbillno from "
+                                        "icstockbill order by finterid"));
+    };
+    const QStringList before = bills();
 
-    QString message;
-    try {
-        schema::ensureSchema(c);
-    } catch (const otherin::db::DbError& e) {
-        message = e.message();
+    for (int attempt = 1; attempt <= 2; ++attempt) {
+        try {
+            schema::ensureSchema(c);
+            ADD_FAILURE() << "upgraded over doubled numbers";
+        } catch (const otherin::db::DbError& e) {
+            EXPECT_EQ(
+                e.message(),
+                QStringLiteral("数据库中有2个单据编号被同类型的多张单据重复使用,无法建立单据编号"
+                               "的唯一约束:\n单据类型1 编号\"CG-1\": 内码 5、6\n单据类型7 "
+                               "编号\"QTRK000007\": 内码 3、9、12\n请将重复的单据改为不同"
+                               "的编号后再启动本程序;在此之前数据库保持原样,未做任何修改。"));
+        }
+        EXPECT_EQ(schema::currentVersion(c), 1);
+        EXPECT_EQ(bills(), before);
     }
-    EXPECT_TRUE(message.contains(QStringLiteral("单据类型1 编号\"CG-1\": 内码 5、6")))
-        << message.toStdString();
-    EXPECT_TRUE(message.contains(QStringLiteral("单据类型7 编号\"QTRK000007\": 内码 3、9、12")))
-        << message.toStdString();
-    EXPECT_TRUE(message.startsWith(QStringLiteral("数据库中有2个单据编号")))
-        << message.toStdString();
-    EXPECT_FALSE(message.contains(QStringLiteral("QTRK000008")));
-    EXPECT_EQ(schema::currentVersion(c), 1);
-    EXPECT_EQ(column(c, QStringLiteral("select finterid||':'||ftrantype||':'||fbillno from "
-                                       "icstockbill order by finterid")),
-              before);
-    EXPECT_THROW(schema::ensureSchema(c), otherin::db::DbError);  // tried again, same answer
-
     c.exec(
         QStringLiteral("update icstockbill set fbillno=fbillno||'-'||finterid where "
                        "finterid in (6,9,12)"));

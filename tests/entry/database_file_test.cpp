@@ -11,16 +11,10 @@
 #include "db/db_error.h"
 #include "db/schema.h"
 #include "entry/database_file.h"
-#include "entry/login_context.h"
-#include "entry/startup.h"
-#include "support/scripted_prompter.h"
-#include "support/test_database.h"
 
 using namespace otherin::entry;
 using otherin::db::Connection;
 using otherin::db::DbError;
-using otherin::testing::ScriptedPrompter;
-using otherin::testing::TestDatabase;
 
 namespace {
 
@@ -113,22 +107,6 @@ TEST_F(DatabaseFileTest, InitCreatesWithOrWithoutDemoAndLeavesAnExistingDatabase
     Connection withDemo;
     withDemo.open(QStringLiteral("sqlite:") + demo);
     EXPECT_EQ(userCount(withDemo), 3);
-}
-
-TEST_F(DatabaseFileTest, StartUpRefusesAMissingDatabaseFileWithoutMakingIt) {
-    TestDatabase db;
-    const QString missing = path("gone.sqlite");
-    auto settings =
-        db.settings({QStringLiteral("DBOperation/DBConnectionString=sqlite:") + missing});
-    LoginContext ctx;
-    ScriptedPrompter prompter;
-    try {
-        startUp(ctx, *settings, prompter);
-        ADD_FAILURE() << "start-up opened a missing database";
-    } catch (const DbError& e) {
-        EXPECT_EQ(e.message(), QStringLiteral("数据库文件 %1 不存在").arg(missing));
-    }
-    EXPECT_FALSE(QFileInfo::exists(missing));
 }
 
 }  // namespace

@@ -85,6 +85,28 @@ class JournalCommandsTest : public ::testing::Test, protected otherin::testing::
         addBill(3, "2026-12-04", 0, {{1103, 1}, {1104, 1}});
     }
 
+    // The stored bills: id, then A audited, V voided, H written off.
+    QString bills() {
+        QStringList out;
+        otherin::db::Query q = db.connection().prepare(
+            "select finterid,fstatus,fcancellation,coalesce(fhxid,0) from icstockbill "
+            "order by finterid");
+        q.exec();
+        while (q.next()) {
+            out << q.value(0).toString() + (q.value(1).toInt() ? "A" : "") +
+                       (q.value(2).toInt() ? "V" : "") + (q.value(3).toInt() ? "H" : "");
+        }
+        return out.join(' ');
+    }
+    // The journal's bills, its current and top rows and how often it was read.
+    QString journal() const {
+        return QStringLiteral("%1 row %2 top %3 loads %4")
+            .arg(view.model.idList())
+            .arg(view.current)
+            .arg(view.top)
+            .arg(view.reloads);
+    }
+
     ListView view{ctx, prompter};
     JournalCommands commands{ctx, prompter, view};
 };
@@ -113,98 +135,97 @@ TEST_F(JournalCommandsTest, AClosedPeriodOrAMissingRightIsRefusedWithOneMessage)
                 EXPECT_TRUE(prompter.onlyMessage(QStringLiteral("当前期间已经关账,不能再进行处理"),
                                                  Icon::Critical, ctx.msgTitle));
             } else {
-                ASSERT_EQ(prompter.messages().size(), 1u);
                 // Each refusal names its own action after these words.
+                EXPECT_TRUE(prompter.onlyMessage(prompter.lastText(), Icon::Exclamation));
                 EXPECT_TRUE(prompter.lastText().startsWith(QStringLiteral("您无此权限！不能")))
                     << prompter.lastText().toStdString();
             }
         }
     }
     EXPECT_EQ(view.editorOpened, 0);
-    EXPECT_EQ(billCount(), 3);
-    EXPECT_EQ(status(2), 0);
+    EXPECT_EQ(bills(), QStringLiteral("1 2 3"));
 
     // Opening a bill by double click looks at neither.
     ctx.gIsCloseStock = 1;
     prompter.clear();
     EXPECT_TRUE(commands.openCurrent());
     EXPECT_EQ(ctx.gCurrentInterId, 2);
-    EXPECT_TRUE(prompter.messages().empty());
+    EXPECT_EQ(prompter.transcript(), QString());
 }
 
-TEST_F(JournalCommandsTest, AuditTakesEachSelectedBillOnceAndComesBackToTheSameRow) {
-    // Both lines of bill 1, a line of bill 3 and the totals row.
-    view.select({0, 1, 3, 5}, 3);
-    view.top = 2;
-    ASSERT_TRUE(commands.check());
-    EXPECT_EQ(ctx.gIdList, QStringLiteral("1,3"));
-    EXPECT_TRUE(prompter.onlyMessage(QStringLiteral("审核成功!"), Icon::Information, ctx.msgTitle));
-    EXPECT_EQ(status(1), 1);
-    EXPECT_EQ(status(2), 0);
-    EXPECT_EQ(status(3), 1);
-    EXPECT_EQ(view.reloads, 2);
-    EXPECT_EQ(view.current, 3);
-    EXPECT_EQ(view.top, 2);
-
-    // A refusal by the operation: no success message and no reload.
-    prompter.clear();
-    view.select({2}, 2);
-    EXPECT_FALSE(commands.unCheck());
-    EXPECT_TRUE(prompter.onlyMessage(QStringLiteral("编号为:QT0002的单据未审核!操作不成功"),
-                                     Icon::Exclamation, ctx.msgTitle));
-    EXPECT_EQ(view.reloads, 2);
-
-    // Without a current row nothing is taken and nothing is said.
-    prompter.clear();
-    view.select({2}, -1);
-    EXPECT_FALSE(commands.cancel());
-    EXPECT_TRUE(prompter.messages().empty());
-}
-
-// Delete and void ask first, naming the selected bills; No changes nothing.
-TEST_F(JournalCommandsTest, DeleteAndVoidAskNamingTheBillsOnlyWhenThereAreBills) {
-    struct Case {
+// The commands on the selected bills, each row on what the row before left:
+// each bill is taken once, the totals row never; delete and void ask naming the
+// bills; a refusal reloads nothing; afterwards the current row is the same
+// bill's, or when it is gone the last bill above it.
+TEST_F(JournalCommandsTest, CommandsTakeTheSelectedBillsAndKeepTheCurrentRow) {
+    addBill(5, "2026-12-06", 1, {{1101, 4}});
+    addBill(6, "2026-12-07", 1, {{1101, -4}});
+    addBill(7, "2026-12-08", 0, {{1101, 1}});
+    ASSERT_TRUE(view.reload());  // rows 5, 6 and 7 are bills 5, 6 and 7, row 8 the totals
+    // rows: the current row, then the others selected ("-1": none current)
+    const struct {
         Command command;
-        const char* question;
-        const char* success;
-        const char* bills;  // the bills left after Yes, by id
-        int voided;         // bills marked void after Yes
-        int current;        // the current row after: the same bill, or the last bill above it
+        const char* rows;
+        int top;
+        const char* answer;  // the answer to the question asked, if one is
+        const char* told;
+        const char* bills;
+        const char* journal;
+    } steps[] = {
+        {&JournalCommands::split, "2", 0, "", "! 该单据未审核,不能进行拆分!", "1 2 3 5A 6A 7",
+         "1,2,3,5,6,7 row 2 top 0 loads 2"},
+        {&JournalCommands::remove, "8 0 1 2 3 4 5 6 7", 0, "", "", "1 2 3 5A 6A 7",
+         "1,2,3,5,6,7 row 8 top 0 loads 2"},
+        {&JournalCommands::cancel, "3 2 4", 1, "no",
+         "? 确定要作废所选定的单据吗?\n\n单据编号: QT0002、QT0003", "1 2 3 5A 6A 7",
+         "1,2,3,5,6,7 row 3 top 1 loads 2"},
+        {&JournalCommands::cancel, "3 2 4", 1, "yes",
+         "? 确定要作废所选定的单据吗?\n\n单据编号: QT0002、QT0003\ni 作废成功!", "1 2V 3V 5A 6A 7",
+         "1,2,3,5,6,7 row 3 top 1 loads 3"},
+        {&JournalCommands::unCancel, "2 3", 0, "", "i 反作废成功!", "1 2 3 5A 6A 7",
+         "1,2,3,5,6,7 row 2 top 0 loads 4"},
+        {&JournalCommands::cancel, "-1 2", 0, "", "", "1 2 3 5A 6A 7",
+         "1,2,3,5,6,7 row -1 top 0 loads 4"},
+        {&JournalCommands::remove, "7 2", 0, "no",
+         "? 确定要删除所选定的单据吗?\n\n单据编号: QT0002、QT0007", "1 2 3 5A 6A 7",
+         "1,2,3,5,6,7 row 7 top 0 loads 4"},
+        // the current bill is gone and its row is the totals row now: the last
+        // bill above it becomes current
+        {&JournalCommands::remove, "7 2", 0, "yes",
+         "? 确定要删除所选定的单据吗?\n\n单据编号: QT0002、QT0007\ni 删除成功!", "1 3 5A 6A",
+         "1,3,5,6 row 5 top 0 loads 5"},
+        // rows 0-1 bill 1, 2-3 bill 3, 4 bill 5, 5 bill 6, 6 the totals
+        {&JournalCommands::check, "1 0 2 6", 1, "", "i 审核成功!", "1A 3A 5A 6A",
+         "1,3,5,6 row 1 top 1 loads 6"},
+        {&JournalCommands::check, "0", 0, "", "! 编号为:QT0001的单据已经审核!操作不成功",
+         "1A 3A 5A 6A", "1,3,5,6 row 0 top 0 loads 6"},
+        {&JournalCommands::writeOff, "0 1", 0, "", "! 必须选定两张或以上的单据才能进行核销!",
+         "1A 3A 5A 6A", "1,3,5,6 row 0 top 0 loads 6"},
+        {&JournalCommands::writeOff, "4 5", 0, "", "i 核销成功!", "1A 3A 5AH 6AH",
+         "1,3,5,6 row 4 top 0 loads 7"},
+        {&JournalCommands::unWriteOff, "6", 0, "", "! 请选定要反核销的单据!", "1A 3A 5AH 6AH",
+         "1,3,5,6 row 6 top 0 loads 7"},
+        // bill 1 selected too, bill 5 current: bill 5's write-off is undone
+        {&JournalCommands::unWriteOff, "4 0", 0, "", "i 反核销成功!", "1A 3A 5A 6A",
+         "1,3,5,6 row 4 top 0 loads 8"},
+        {&JournalCommands::restore, "0", 0, "no", "? 确定要还原吗?", "1A 3A 5A 6A",
+         "1,3,5,6 row 0 top 0 loads 8"},
     };
-    const Case cases[] = {
-        {&JournalCommands::remove, "确定要删除所选定的单据吗?", "删除成功!", "1", 0, 1},
-        {&JournalCommands::cancel, "确定要作废所选定的单据吗?", "作废成功!", "1,2,3", 2, 3},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.question);
-        db.exec("delete from icstockbillentry");
-        db.exec("delete from icstockbill");
-        addBills();
-        ASSERT_TRUE(view.reload());
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.journal);
         prompter.clear();
-        // The totals row current: nothing happens and nothing is asked (an
-        // unexpected question would fail the test).
-        view.select({0, 1, 2, 3, 4, 5}, 5);
-        EXPECT_FALSE((commands.*c.command)());
-        EXPECT_TRUE(prompter.messages().empty());
-
-        prompter.expectQuestion(Answer::No);
-        view.select({2, 3, 4}, 3);
-        EXPECT_FALSE((commands.*c.command)());
-        ASSERT_EQ(prompter.questions().size(), 1u);
-        EXPECT_EQ(prompter.questions()[0].text,
-                  QString::fromUtf8(c.question) + QStringLiteral("\n\n单据编号: QT0002、QT0003"));
-        EXPECT_EQ(billCount(), 3);
-        EXPECT_EQ(db.scalar("select count(*) from icstockbill where fcancellation=1").toInt(), 0);
-
-        prompter.expectQuestion(Answer::Yes);
-        ASSERT_TRUE((commands.*c.command)());
-        EXPECT_TRUE(
-            prompter.onlyMessage(QString::fromUtf8(c.success), Icon::Information, ctx.msgTitle));
-        EXPECT_EQ(view.model.idList(), QString::fromUtf8(c.bills));
-        EXPECT_EQ(db.scalar("select count(*) from icstockbill where fcancellation=1").toInt(),
-                  c.voided);
-        EXPECT_EQ(view.current, c.current);
+        if (s.answer == std::string("no")) prompter.expectQuestion(Answer::No);
+        if (s.answer == std::string("yes")) prompter.expectQuestion(Answer::Yes);
+        std::set<int> selected;
+        for (const QString& row : QString::fromLatin1(s.rows).split(' '))
+            selected.insert(row.toInt());
+        view.select(selected, QString::fromLatin1(s.rows).section(' ', 0, 0).toInt());
+        view.top = s.top;
+        EXPECT_EQ((commands.*s.command)(),
+                  QString::fromUtf8(s.told).section('\n', -1).startsWith("i "));
+        EXPECT_EQ(prompter.transcript(), QString::fromUtf8(s.told));
+        EXPECT_EQ(bills(), QString::fromUtf8(s.bills));
+        EXPECT_EQ(journal(), QString::fromUtf8(s.journal));
     }
 }
 
@@ -225,8 +246,8 @@ TEST_F(JournalCommandsTest, LinesShowTheirBillsStates) {
         {"frob=1", "红字", M::kNotAuditedRgb, M::kRedTextRgb, false},
         {"fstatus=1,fhxid=12", "已审核、已核销", M::kWrittenOffRgb, {}, false},
         {"frscinterid=2", "拆分", M::kSplitOffRgb, {}, false},
-        {"fstatus=1,frob=1,fcancellation=1", "已审核、作废、红字", M::kVoidedRgb, M::kVoidedTextRgb,
-         true},
+        {"fstatus=1,frob=1,fcancellation=1,fhxid=12,frscinterid=2",
+         "已审核、作废、红字、已核销、拆分", M::kVoidedRgb, M::kVoidedTextRgb, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.set);
@@ -272,139 +293,79 @@ TEST_F(JournalCommandsTest, LongWorkShowsProgressAndStopsCleanly) {
          },
          1206},
     };
+    // The lines, and the last piece of work: its total and the step it reached.
+    const auto seen = [&] {
+        if (prompter.progressSeen().empty()) return QStringLiteral("no progress shown");
+        return QStringLiteral("%1 lines, %2 of %3")
+            .arg(view.model.lineCount())
+            .arg(prompter.progressSeen().back().reached)
+            .arg(prompter.progressSeen().back().total);
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         prompter.stopProgressAfter(-1);
         ASSERT_TRUE(c.run());
-        ASSERT_EQ(view.model.lineCount(), 1205);
-        ASSERT_FALSE(prompter.progressSeen().empty());
-        EXPECT_EQ(prompter.progressSeen().back().total, c.total);
-        EXPECT_EQ(prompter.progressSeen().back().reached, 1000);
+        EXPECT_EQ(seen(), QStringLiteral("1205 lines, 1000 of %1").arg(c.total));
 
         // Stopped at the first step: the same journal, no file, not a word.
         QFile::remove(file);
         prompter.clear();
         prompter.stopProgressAfter(0);
         EXPECT_FALSE(c.run());
-        EXPECT_EQ(view.model.lineCount(), 1205);
-        EXPECT_EQ(prompter.progressSeen().back().reached, 500);
+        EXPECT_EQ(seen(), QStringLiteral("1205 lines, 500 of %1").arg(c.total));
         EXPECT_FALSE(QFile::exists(file));
-        EXPECT_TRUE(prompter.messages().empty()) << prompter.lastText().toStdString();
+        EXPECT_EQ(prompter.transcript(), QString());
     }
 }
 
-TEST_F(JournalCommandsTest, OpeningABillSetsTheModeAndRefreshesWhenTheEditorCloses) {
-    ctx.gEntryKind = 3;
-    view.editor = [this] {
-        EXPECT_EQ(ctx.gEditMode, 4);
-        EXPECT_EQ(ctx.gCurrentInterId, 3);
-        EXPECT_EQ(ctx.gFromJournal, 1);
-        // What the user saved meanwhile: a third line on bill 1, above bill 3,
-        // and the editor was left on bill 1.
-        db.exec(
-            "insert into icstockbillentry(finterid,fentryid,forderid,fitemid,funitid,fqty,"
-            "fPrice,famount) values(1,3,3,1101,701,7,2,14)");
-        ctx.gCurrentInterId = 1;
-        ctx.gBillIdIndex = 0;
+// The editor opens in the command's mode; when it closes the journal is read
+// again, whatever the editor did, and the current row is the same bill's, not
+// the row number it had. Under price editing the commands that add, remove or
+// change the state of bills do nothing; the totals row opens nothing.
+TEST_F(JournalCommandsTest, TheEditorOpensInTheCommandsModeAndTheJournalFollowsIt) {
+    db.exec(QStringLiteral("update icstockbill set fstatus=1 where finterid=2"));
+    QStringList opened;  // mode:bill:from journal
+    view.editor = [this, &opened] {
+        opened << QStringLiteral("%1:%2:%3")
+                      .arg(ctx.gEditMode)
+                      .arg(ctx.gCurrentInterId)
+                      .arg(ctx.gFromJournal);
+        if (opened.size() == 1) {
+            // The user saved a third line on bill 1, above bill 3, and left
+            // the editor on bill 1.
+            db.exec(
+                "insert into icstockbillentry(finterid,fentryid,forderid,fitemid,funitid,fqty,"
+                "fPrice,famount) values(1,3,3,1101,701,7,2,14)");
+            ctx.gCurrentInterId = 1;
+            ctx.gBillIdIndex = 0;
+        } else {
+            ctx.gFromJournal = 0;  // as the editor may on closing
+        }
     };
+    ctx.gEntryKind = 3;
     view.select({3}, 3);
     view.top = 1;
     ASSERT_TRUE(commands.change());
-    EXPECT_EQ(view.reloads, 2);
-    EXPECT_EQ(view.model.lineCount(), 6);
-    // The current row is bill 3's again, not the row number it had.
-    EXPECT_EQ(view.current, 4);
-    EXPECT_EQ(view.interId(4), 3);
-    EXPECT_EQ(view.top, 1);
+    EXPECT_EQ(journal(), QStringLiteral("1,2,3 row 4 top 1 loads 2"));
     EXPECT_EQ(ctx.gFromJournal, 0);
-
-    // Under price editing the commands that add, remove or change the state
-    // of bills do nothing at all.
-    view.editor = nullptr;
     view.select({0}, 0);
-    prompter.clear();
     for (Command command : {&JournalCommands::addNew, &JournalCommands::check,
                             &JournalCommands::remove, &JournalCommands::split}) {
         EXPECT_FALSE((commands.*command)());
     }
-    EXPECT_TRUE(prompter.messages().empty());
-    EXPECT_EQ(status(1), 0);
-    EXPECT_EQ(view.editorOpened, 1);
 
-    // The list is read again even when the editor cleared gFromJournal on
-    // closing; a new bill opens in mode 0 and the current bill comes back.
     ctx.gEntryKind = 0;
-    view.editor = [this] { ctx.gFromJournal = 0; };
+    view.select({3}, 3);  // bill 2, below bill 1's three lines
+    view.top = 0;
     ASSERT_TRUE(commands.openCurrent());
-    EXPECT_EQ(view.reloads, 3);
-    view.editor = [this] { EXPECT_EQ(ctx.gEditMode, 0); };
-    view.select({2}, 2);
     ASSERT_TRUE(commands.addNew());
-    EXPECT_EQ(view.reloads, 4);
-    EXPECT_EQ(view.current, 2);
-
-    // The totals row opens nothing.
+    ASSERT_TRUE(commands.split());
     view.select({}, view.rowCount() - 1);
     EXPECT_FALSE(commands.openCurrent());
-    EXPECT_EQ(view.editorOpened, 3);
-}
-
-TEST_F(JournalCommandsTest, WriteOffNeedsTwoBillsAndUnWriteOffActsOnTheCurrentRow) {
-    addBill(5, "2026-12-06", 1, {{1101, 4}});
-    addBill(6, "2026-12-07", 1, {{1101, -4}});
-    ASSERT_TRUE(view.reload());  // rows 5 and 6 are bills 5 and 6
-
-    view.select({0, 1}, 0);  // one bill on two rows
-    EXPECT_FALSE(commands.writeOff());
-    EXPECT_TRUE(prompter.onlyMessage(QStringLiteral("必须选定两张或以上的单据才能进行核销!"),
-                                     Icon::Exclamation, ctx.msgTitle));
-
-    prompter.clear();
-    view.select({5, 6}, 2);
-    ASSERT_TRUE(commands.writeOff());
-    EXPECT_EQ(ctx.gIdList, QStringLiteral("5,6"));
-    EXPECT_TRUE(prompter.onlyMessage(QStringLiteral("核销成功!"), Icon::Information));
-    const QString writeOffIds = QStringLiteral("select count(*) from icstockbill where fhxid<>0");
-    EXPECT_EQ(db.scalar(writeOffIds).toInt(), 2);
-    EXPECT_EQ(view.reloads, 3);
-    EXPECT_EQ(view.current, 2);
-
-    prompter.clear();
-    view.select({}, 5);
-    EXPECT_FALSE(commands.unWriteOff());
-    EXPECT_TRUE(prompter.onlyMessage(QStringLiteral("请选定要反核销的单据!"), Icon::Exclamation,
-                                     ctx.msgTitle));
-
-    // Bill 2 selected, bill 5 current: bill 5's write-off is undone.
-    prompter.clear();
-    view.select({2}, 5);
-    ASSERT_TRUE(commands.unWriteOff());
-    EXPECT_EQ(db.scalar(writeOffIds).toInt(), 0);
-    EXPECT_EQ(view.current, 5);
-
-    // Restore asks first; No leaves everything as it was.
-    prompter.clear();
-    prompter.expectQuestion(Answer::No);
-    EXPECT_FALSE(commands.restore());
-    EXPECT_EQ(prompter.questions().back().text, QStringLiteral("确定要还原吗?"));
-    EXPECT_EQ(view.reloads, 4);
-}
-
-TEST_F(JournalCommandsTest, SplitOpensOnlyABillThatMayBeSplit) {
-    view.select({2}, 2);
-    EXPECT_FALSE(commands.split());
-    EXPECT_TRUE(prompter.onlyMessage(QStringLiteral("该单据未审核,不能进行拆分!"),
-                                     Icon::Exclamation, ctx.msgTitle));
-    EXPECT_EQ(view.editorOpened, 0);
-
-    db.exec(QStringLiteral("update icstockbill set fstatus=1 where finterid=2"));
-    view.editor = [this] {
-        EXPECT_EQ(ctx.gEditMode, 2);
-        EXPECT_EQ(ctx.gCurrentInterId, 2);
-    };
-    ASSERT_TRUE(commands.split());
-    EXPECT_EQ(view.editorOpened, 1);
-    EXPECT_EQ(view.current, 2);
+    EXPECT_EQ(opened, (QStringList{"4:3:1", "1:2:1", "0:2:1", "2:2:1"}));
+    EXPECT_EQ(journal(), QStringLiteral("1,2,3 row 6 top 0 loads 5"));
+    EXPECT_EQ(bills(), QStringLiteral("1 2A 3"));
+    EXPECT_EQ(prompter.transcript(), QString());
     entry::closeConnection(ctx);
 }
 

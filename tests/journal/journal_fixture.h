@@ -23,14 +23,6 @@ class JournalFixture : public QueryFixture {
         QueryFixture::addBill(id, QStringLiteral("QT%1").arg(id, 4, 10, QLatin1Char('0')), date,
                               status, operatorId, priced);
     }
-
-    int billCount() {
-        return db.scalar(QStringLiteral("select count(*) from icstockbill")).toInt();
-    }
-    int status(int id) {
-        return db.scalar(QStringLiteral("select fstatus from icstockbill where finterid=?"), {id})
-            .toInt();
-    }
 };
 
 }  // namespace otherin::testing

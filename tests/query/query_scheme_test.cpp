@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "entry/column_layout.h"
 #include "query/bill_find_controller.h"
 #include "query/query_fixture.h"
 
@@ -16,22 +15,20 @@ constexpr int kQty = 10;
 
 class SchemeTest : public ::testing::Test, protected QueryFixture {
   protected:
-    int count(const QString& table) {
-        return db.scalar(QStringLiteral("select count(*) from ") + table).toInt();
+    // The rows of the scheme tables and the scheme counter.
+    QString stored() {
+        QStringList counts;
+        for (const char* table : {"tblproject", "tblprojectEntry", "tblprojectOrder"})
+            counts << db.scalar(QStringLiteral("select count(*) from ") + table).toString();
+        return counts.join(' ') + QStringLiteral(" max ") +
+               db.scalar("select fmaxnum from tblmaxNum where lower(ftablename)='tblproject'")
+                   .toString();
     }
-    // The stored column widths of the journal's layout `type`.
-    QList<int> widths(int type) {
-        QList<int> widths;
-        otherin::db::Query q = db.connection().prepare(
-            "select fwidth from t_QV_tableinfo where ftablename=? and ftype=? order by fsequence");
-        q.bind(kLayout).bind(type).exec();
-        while (q.next()) widths << q.value(0).toInt();
-        return widths;
-    }
-    const QString kLayout = QStringLiteral("frmMainBillResult7CC");
 };
 
+// The counter's row is made when missing, and found without regard to case.
 TEST_F(SchemeTest, FirstOpeningCreatesTheDefaultSchemeOnce) {
+    db.exec("delete from tblmaxNum where ftablename='tblproject'");
     BillFindController first(ctx, prompter);
     first.open();
     ASSERT_EQ(first.schemes().list().size(), 1u);
@@ -41,7 +38,7 @@ TEST_F(SchemeTest, FirstOpeningCreatesTheDefaultSchemeOnce) {
 
     BillFindController second(ctx, prompter);
     second.open();
-    EXPECT_EQ(count("tblproject"), 1);
+    EXPECT_EQ(stored(), QStringLiteral("1 0 0 max 1"));
     EXPECT_TRUE(prompter.messages().empty());
     EXPECT_FALSE(ctx.gConnection.isOpen());
 }
@@ -114,21 +111,19 @@ TEST_F(SchemeTest, DeletingRefusesTheDefaultAndAsksForOthers) {
     prompter.clear();
 
     EXPECT_FALSE(find.deleteScheme(realDefault));
-    EXPECT_TRUE(prompter.onlyMessage(QStringLiteral("默认方案不能删除!"), Icon::Exclamation));
-
     prompter.expectQuestion(Answer::Cancel);
     EXPECT_FALSE(find.deleteScheme(id));
-    EXPECT_EQ(count("tblproject"), 3);
-
-    for (const int deleted : {id, 9}) {
-        prompter.expectQuestion(Answer::Ok);
-        ASSERT_TRUE(find.deleteScheme(deleted));
-        EXPECT_EQ(prompter.lastText(), QStringLiteral("删除成功!"));
-    }
+    EXPECT_EQ(stored(), QStringLiteral("3 2 1 max 2"));
+    prompter.expectQuestion(Answer::Ok);
+    prompter.expectQuestion(Answer::Ok);
+    EXPECT_TRUE(find.deleteScheme(id));
+    EXPECT_TRUE(find.deleteScheme(9));
+    const QString asked = QStringLiteral("? 确定要删除吗?\n");
+    EXPECT_EQ(prompter.transcript(), QStringLiteral("! 默认方案不能删除!\n") + asked + asked +
+                                         QStringLiteral("i 删除成功!\n") + asked +
+                                         QStringLiteral("i 删除成功!"));
     EXPECT_EQ(find.schemes().list().size(), 1u);
-    EXPECT_EQ(count("tblproject"), 1);
-    EXPECT_EQ(count("tblprojectEntry"), 0);
-    EXPECT_EQ(count("tblprojectOrder"), 0);
+    EXPECT_EQ(stored(), QStringLiteral("1 0 0 max 2"));
 }
 
 // Without a name, under the default's name, or when the database fails half
@@ -138,56 +133,20 @@ TEST_F(SchemeTest, ASaveRefusedOrFailedStoresNothing) {
     find.open();
     find.conditions().chooseField(0, kQty);
     find.addSortField(0);
-    const QString noName = QStringLiteral("请输入方案名称!");
-    const QString defaultTaken = QStringLiteral("方案名称不能为默认方案,请输入其他名称!");
-    const std::pair<QString, QString> cases[] = {
-        {QString(), noName},  // cancelled
-        {QStringLiteral("   "), noName},
-        {QStringLiteral(" 默认方案 "), defaultTaken},
-    };
-    for (const auto& [name, told] : cases) {
-        prompter.expectInput(name);
-        EXPECT_FALSE(find.saveScheme()) << name.toStdString();
-        EXPECT_EQ(prompter.lastText(), told) << name.toStdString();
-        EXPECT_EQ(prompter.messages().back().icon, Icon::Exclamation);
+    // cancelled, blank, the default's name, and a database failing half way
+    for (const char* name : {"", "   ", " 默认方案 ", "失败"}) {
+        prompter.expectInput(QString::fromUtf8(name));
+        if (name == std::string("失败")) {
+            db.refuseWrites(QStringLiteral("tblprojectOrder"), QStringLiteral("insert"),
+                            QStringLiteral("磁盘已满"));
+        }
+        EXPECT_FALSE(find.saveScheme()) << name;
     }
-    db.refuseWrites(QStringLiteral("tblprojectOrder"), QStringLiteral("insert"),
-                    QStringLiteral("磁盘已满"));
-    prompter.expectInput(QStringLiteral("失败"));
-    EXPECT_FALSE(find.saveScheme());
-    EXPECT_EQ(prompter.lastText(), QStringLiteral("磁盘已满"));
+    EXPECT_EQ(prompter.transcript(), QStringLiteral("! 请输入方案名称!\n! 请输入方案名称!\n"
+                                                    "! 方案名称不能为默认方案,请输入其他名称!\n"
+                                                    "0 磁盘已满"));
     EXPECT_FALSE(ctx.gConnection.isOpen());
-
-    EXPECT_EQ(count("tblproject"), 1);
-    EXPECT_EQ(count("tblprojectEntry"), 0);
-    EXPECT_EQ(db.scalar("select fmaxnum from tblmaxNum where ftablename='tblproject'").toInt(), 1);
-}
-
-// The counter's row is made when missing, and found without regard to case.
-TEST_F(SchemeTest, CounterStartsItsRowWhenMissing) {
-    db.exec("delete from tblmaxNum where ftablename='tblproject'");
-    BillFindController find(ctx, prompter);
-    find.open();
-    EXPECT_EQ(find.schemes().defaultId(), 1);
-    EXPECT_EQ(db.scalar("select fmaxnum from tblmaxNum where lower(ftablename)=lower('tblProject')")
-                  .toInt(),
-              1);
-}
-
-TEST_F(SchemeTest, ColumnLayoutSaveReplacesOnlyItsOwnTypeAndAFailedSaveKeepsTheOldRows) {
-    ASSERT_TRUE(saveColumnLayout(ctx, prompter, kLayout, {7, 8}, kDefaultLayout));
-    ASSERT_TRUE(saveColumnLayout(ctx, prompter, kLayout, {1, 2, 3}, kUserLayout));
-    ASSERT_TRUE(saveColumnLayout(ctx, prompter, kLayout, {4, 5}, kUserLayout));
-    ASSERT_TRUE(saveColumnLayout(ctx, prompter, "other", {9}, kUserLayout));
-    EXPECT_EQ(widths(kUserLayout), (QList<int>{4, 5}));
-    EXPECT_EQ(widths(kDefaultLayout), (QList<int>{7, 8}));
-
-    db.refuseWrites(QStringLiteral("t_QV_tableinfo"), QStringLiteral("insert"),
-                    QStringLiteral("磁盘已满"), QStringLiteral("new.fsequence=1"));
-    EXPECT_FALSE(saveColumnLayout(ctx, prompter, kLayout, {100, 200}, kUserLayout));
-    EXPECT_TRUE(prompter.onlyMessage(QStringLiteral("磁盘已满"), Icon::None));
-    EXPECT_EQ(widths(kUserLayout), (QList<int>{4, 5}));
-    EXPECT_FALSE(ctx.gConnection.isOpen());
+    EXPECT_EQ(stored(), QStringLiteral("1 0 0 max 1"));
 }
 
 }  // namespace

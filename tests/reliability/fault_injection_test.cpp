@@ -1,10 +1,7 @@
 // Every statement step of every writing operation is made to fail once, in
-// turn: the operation must then either tell the user and leave the database
-// exactly as it found it, or succeed and leave it exactly as a clean run does.
-// A failed row read must never pass for the end of the rows, and no write lock
-// may outlive the operation.
-//
-// The faults come through the step seam (step_faults.h).
+// turn (through the seam of step_faults.h): the operation must then either tell
+// the user and leave the database exactly as it found it, or succeed exactly as
+// a clean run does; no write lock may outlive it.
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -84,8 +81,7 @@ bool writeLockFree(db::Connection& c) {
     }
 }
 
-// Answers every question with OK, as a user clicking the box away would, and
-// keeps it with the messages: both tell the user something.
+// Answers every question with OK; questions count as telling the user too.
 class SweepPrompter : public ScriptedPrompter {
   public:
     entry::Answer question(const QString& text, entry::Buttons buttons, entry::Icon icon,
@@ -129,8 +125,7 @@ class Desk {
         prompter.watch(ctx.gConnection);
     }
 
-    // The window's own course: the layout, then the bill; a layout that broke
-    // off has been reported and what was built is shown all the same.
+    // The layout, then the bill; false when the layout broke off (reported).
     bool open(int mode, qint32 billId = 0) {
         session.reset();
         ctx.gEditMode = mode;
@@ -149,12 +144,8 @@ class Desk {
         const auto at = e.state().active;
         return e.leaveCell(at.column, at.row, c, r);
     }
-    // Demo grid: 1 item code, 5 quantity, 6 price; header 3 the warehouse.
-    bool enterLine(int r, const char* item, const char* qty) {
-        return typeCell(1, r, QLatin1String(item)) && typeCell(5, r, QLatin1String(qty)) &&
-               typeCell(6, r, QStringLiteral("10")) && moveTo(8, r);
-    }
-    // Fills a new bill of warehouse 02 dated in the current period.
+    // Fills a new bill of warehouse 02 dated in the current period, each line
+    // an item and a quantity at price 10 (grid: 1 item, 5 quantity, 6 price).
     bool fillNew(std::initializer_list<std::pair<const char*, const char*>> lines, bool red) {
         session->setBillDate(QDate(2026, 12, 5));
         editor::EditorController& e = session->controller();
@@ -165,7 +156,10 @@ class Desk {
         if (red) session->makeRed();
         int r = 0;
         for (const auto& [item, qty] : lines) {
-            if (!enterLine(++r, item, qty)) return false;
+            ++r;
+            if (!typeCell(1, r, QLatin1String(item)) || !typeCell(5, r, QLatin1String(qty)) ||
+                !typeCell(6, r, QStringLiteral("10")) || !moveTo(8, r))
+                return false;
         }
         return true;
     }
@@ -176,11 +170,6 @@ class Desk {
         EXPECT_TRUE(fillNew(lines, red));
         EXPECT_TRUE(session->save());
         return ctx.gCurrentInterId;
-    }
-    // Opens stored bill `id` and types 7 over the quantity of its first line.
-    bool changeFirstQuantity(qint32 id) {
-        const bool whole = open(entry::kModeChange, id);
-        return typeCell(5, 1, QStringLiteral("7")) && moveTo(8, 1) && whole;
     }
 
     entry::LoginContext ctx;
@@ -195,25 +184,26 @@ class Desk {
     entry::Selectors selectors_;
 };
 
-// One operation as the sweep runs it: what is set up first (not swept) and
-// the call whose every step is made to fail.
+// What is set up first (not swept), and the call whose every step fails once.
 struct Operation {
     const char* name;
     int checkUpdate;
     std::function<void(Desk&, const Bills&)> prepare;
     std::function<bool(Desk&, const Bills&)> act;
-    // Tables whose change may stay behind a failure because the operation
-    // commits it on purpose before its transaction (a save's internal id).
-    QStringList committedEarly;
-    // A refusal writes nothing even on a clean run; a fault must not turn it
-    // into a write.
-    bool writes = true;
+    QStringList committedEarly;  // committed before the transaction (a save's id)
+    bool writes = true;          // false: a refusal, which no fault may turn into a write
 };
 
 QString idList(std::initializer_list<qint32> ids) {
     QStringList parts;
     for (qint32 id : ids) parts << QString::number(id);
     return parts.join(QLatin1Char(','));
+}
+
+// A call with nothing set up first, under save posting.
+Operation call(const char* name, std::function<bool(Desk&, const Bills&)> act,
+               const QStringList& committedEarly = {}) {
+    return {name, 0, {}, std::move(act), committedEarly};
 }
 
 // A journal command on the selected bills, the selection made beforehand.
@@ -231,30 +221,26 @@ Operation onSelection(const char* name, int checkUpdate, std::vector<qint32 Bill
             writes};
 }
 
+// The journal's audit of the selected bills.
 bool auditSelection(entry::LoginContext& ctx, entry::Prompter& prompter) {
     return bill::checkBill(ctx, prompter, ctx.gIdList);
 }
 
-// The new and changed bills are opened, typed and saved all inside the swept
-// call, so every step of the save itself fails once too.
+// New and changed bills are opened, typed and saved inside the swept call.
 const Operation kOperations[] = {
-    {"typed new",
-     0,
-     {},
-     [](Desk& d, const Bills&) {
-         d.open(entry::kModeNew);
-         d.fillNew({{"02.001", "2"}, {"02.002", "1"}}, false);
-         return d.session->save();
-     },
-     {QStringLiteral("tblmaxNum")}},
-    {"opened change",
-     0,
-     {},
-     [](Desk& d, const Bills& b) {
-         d.changeFirstQuantity(b.open);
-         return d.session->save();
-     },
-     {}},
+    call("typed new",
+         [](Desk& d, const Bills&) {
+             d.open(entry::kModeNew);
+             d.fillNew({{"02.001", "2"}, {"02.002", "1"}}, false);
+             return d.session->save();
+         },
+         {QStringLiteral("tblmaxNum")}),
+    call("opened change",
+         [](Desk& d, const Bills& b) {
+             d.open(entry::kModeChange, b.open);
+             if (d.typeCell(5, 1, QStringLiteral("7"))) d.moveTo(8, 1);
+             return d.session->save();
+         }),
     {"price save",
      0,
      [](Desk& d, const Bills& b) {
@@ -269,25 +255,18 @@ const Operation kOperations[] = {
     onSelection("void", 0, {&Bills::open, &Bills::second}, bill::cancelBill),
     onSelection("un-void", 0, {&Bills::voided}, bill::unCancelBill),
     onSelection("delete", 0, {&Bills::open, &Bills::second}, bill::deleteBill),
-    {"split",
-     0,
-     [](Desk& d, const Bills& b) { d.ctx.gCurrentInterId = b.source; },
-     [](Desk& d, const Bills&) {
-         return bill::splitSave(d.ctx, d.prompter, {QStringLiteral("1"), QStringLiteral("0.5")});
-     },
-     {}},
+    call(
+        "split",
+        [](Desk& d, const Bills& b) {
+            d.ctx.gCurrentInterId = b.source;
+            return bill::splitSave(d.ctx, d.prompter, {QStringLiteral("1"), QStringLiteral("0.5")});
+        }),
     onSelection("write-off", 0, {&Bills::plus, &Bills::minus}, bill::hxBill),
     onSelection("uneven write-off", 0, {&Bills::uneven, &Bills::unevenRed}, bill::hxBill, false),
-    {"un-write-off",
-     0,
-     {},
-     [](Desk& d, const Bills& b) { return bill::unHxBill(d.ctx, d.prompter, b.writtenOff); },
-     {}},
-    {"restore",
-     0,
-     {},
-     [](Desk& d, const Bills& b) { return bill::restoreBill(d.ctx, d.prompter, b.split); },
-     {}},
+    call("un-write-off",
+         [](Desk& d, const Bills& b) { return bill::unHxBill(d.ctx, d.prompter, b.writtenOff); }),
+    call("restore",
+         [](Desk& d, const Bills& b) { return bill::restoreBill(d.ctx, d.prompter, b.split); }),
 };
 
 void PrintTo(const Operation& op, std::ostream* os) {
@@ -304,16 +283,13 @@ struct Outcome {
     bool lockFree = true;
 };
 
-// The seed and the runs' copies live in memory where the system offers it:
-// every run commits, and waiting for the disk would be most of the sweep's time.
+// In memory where the system offers it: every run commits, and waits on the disk.
 QString scratchTemplate() {
     const QString dir =
         QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
     return dir + QStringLiteral("/otherin-faults-XXXXXX");
 }
 
-// The faults are made inside SQLite's own library (its statement step); a
-// database server has no such seam in this process.
 constexpr const char* kSqliteOnly =
     "faults are injected into SQLite's statement step; a server has no such seam here";
 
@@ -321,8 +297,7 @@ class FaultSweep : public ::testing::TestWithParam<Operation> {
   protected:
     void SetUp() override {
         if (TestDatabase::onServer()) GTEST_SKIP() << kSqliteOnly;
-        // A call into the library keeps it among the program's own libraries,
-        // where the seam's RTLD_NEXT look-up finds the real function.
+        // Keeps the library among the program's own, where RTLD_NEXT finds it.
         ASSERT_GT(sqlite3_libversion_number(), 0);
     }
     // The seeded database is built once; each run works on a copy of its file.
@@ -371,8 +346,7 @@ class FaultSweep : public ::testing::TestWithParam<Operation> {
     }
     static void TearDownTestSuite() { seedDir_.reset(); }
 
-    // Runs the operation on a fresh copy of the seeded file, with the n-th
-    // step of the swept call failing (0: none).
+    // Runs the operation on a copy of the seeded file, its n-th step failing (0: none).
     Outcome runOnce(const Operation& op, long failAt, bool withBefore) {
         Outcome out;
         const QString dir = runs_.filePath(QStringLiteral("run%1").arg(++runCount_));
@@ -382,7 +356,11 @@ class FaultSweep : public ::testing::TestWithParam<Operation> {
         {
             Desk desk(dir, path, op.checkUpdate);
             if (op.prepare) op.prepare(desk, bills_);
-            if (withBefore) out.before = dumpOf(path);
+            if (withBefore) {
+                db::Connection c;
+                c.open(QStringLiteral("sqlite:") + path);
+                out.before = dumpTables(c);
+            }
             desk.prompter.clear();
             {
                 Armed armed(failAt);
@@ -398,12 +376,6 @@ class FaultSweep : public ::testing::TestWithParam<Operation> {
         }
         QDir(dir).removeRecursively();
         return out;
-    }
-
-    static Dump dumpOf(const QString& path) {
-        db::Connection c;
-        c.open(QStringLiteral("sqlite:") + path);
-        return dumpTables(c);
     }
 
     static inline std::unique_ptr<QTemporaryDir> seedDir_;
@@ -424,8 +396,7 @@ QStringList differing(const Dump& a, const Dump& b, const QStringList& skip = {}
     return names;
 }
 
-// The messages of a run end with those of the clean run; without any on the
-// clean run, there are none at all.
+// The messages of a run end with those of the clean run (none when it has none).
 bool endsAsClean(const QStringList& told, const QStringList& clean) {
     if (clean.isEmpty()) return told.isEmpty();
     return told.size() >= clean.size() && told.mid(told.size() - clean.size()) == clean;
@@ -448,8 +419,7 @@ TEST_P(FaultSweep, EachFailingStepIsToldAndUndoneOrEndsAsACleanRun) {
         const Outcome run = runOnce(op, n, false);
         ASSERT_TRUE(run.fired);
         EXPECT_TRUE(run.lockFree) << "the write lock outlived the operation";
-        // A window opened and filled in the run may have reported a failed
-        // look-up or number preview before a save that then went as usual.
+        // A failed look-up or number preview may be reported before a normal save.
         if (run.result == clean.result && endsAsClean(run.told, clean.told)) {
             EXPECT_EQ(differing(clean.after, run.after), QStringList());
             continue;
@@ -473,8 +443,7 @@ INSTANTIATE_TEST_SUITE_P(Operations, FaultSweep, ::testing::ValuesIn(kOperations
                              return name.toStdString();
                          });
 
-// A layout that broke off is shown as far as it got, but nothing is saved
-// through it: whatever columns it lacks would be stored empty.
+// A layout that broke off saves nothing: the columns it lacks would be stored empty.
 TEST(BrokenLayout, OffersNoSave) {
     if (TestDatabase::onServer()) GTEST_SKIP() << kSqliteOnly;
     TestDatabase db(TestDatabase::Seed::Demo);

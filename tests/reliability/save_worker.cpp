@@ -4,18 +4,14 @@
 //
 //     save_worker --db PATH|URL --count N --seed S [--typed-every K] [--wait-for-go]
 //
-//     ok<TAB>internal id<TAB>bill number        the save stored the bill
-//     fail<TAB>typed text<TAB>what the user was told
-//     done<TAB>stored<TAB>refused              after the last save
+//     ok<TAB>internal id<TAB>bill number   /   fail<TAB>typed text<TAB>what the user was told
+//     done<TAB>stored<TAB>refused          after the last save
 //
 // Every K-th save types a number in the counter's format drawn from the first
-// 2N (sometimes padded with blanks), so typed numbers collide with each other
-// and with the counter; freed numbers are reused. With --wait-for-go the
-// first save waits for a line on standard input. Exit code 0 when every save
-// was attempted, 1 when the editor could not be set up, 2 for a wrong
-// command line.
+// 2N, sometimes padded with blanks. --wait-for-go waits for a line on standard
+// input first. Exit code 0 when every save was attempted, 1 when the editor
+// could not be set up, 2 for a wrong command line.
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDate>
 #include <QTemporaryDir>
@@ -64,12 +60,6 @@ struct Options {
     bool waitForGo = false;
 };
 
-void setUpContext(entry::LoginContext& ctx, const QString& database) {
-    otherin::testing::logInDemoAdministrator(ctx, db::connectionStringFromArgument(database), 1);
-    ctx.gBillLength = 6;
-    ctx.gIsAddDelNumber = 1;
-}
-
 // The counter's prefix and digit count, so typed numbers look like its own.
 std::pair<QString, int> numberFormat(entry::LoginContext& ctx) {
     entry::ConnectionScope scope(ctx);
@@ -89,7 +79,10 @@ class Worker {
   public:
     Worker(const Options& options, entry::SettingsStore& settings)
         : options_(options), settings_(settings), random_(options.seed) {
-        setUpContext(ctx_, options.db);
+        otherin::testing::logInDemoAdministrator(ctx_, db::connectionStringFromArgument(options.db),
+                                                 1);
+        ctx_.gBillLength = 6;
+        ctx_.gIsAddDelNumber = 1;
     }
 
     // False when the editor could not even be laid out.
@@ -164,34 +157,21 @@ class Worker {
     LastWordPrompter prompter_;
 };
 
-std::optional<Options> parse(const QCoreApplication& app) {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("保存新单据并逐行报告结果"));
-    parser.addHelpOption();
-    const QCommandLineOption db(QStringLiteral("db"), QStringLiteral("SQLite database file"),
-                                QStringLiteral("path"));
-    const QCommandLineOption count(QStringLiteral("count"), QStringLiteral("bills to save"),
-                                   QStringLiteral("n"));
-    const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("random seed"),
-                                  QStringLiteral("s"), QStringLiteral("1"));
-    const QCommandLineOption typedEvery(QStringLiteral("typed-every"),
-                                        QStringLiteral("type the number of every k-th bill"),
-                                        QStringLiteral("k"), QStringLiteral("0"));
-    const QCommandLineOption waitForGo(QStringLiteral("wait-for-go"),
-                                       QStringLiteral("start saving on a line of standard input"));
-    parser.addOptions({db, count, seed, typedEvery, waitForGo});
-    parser.process(app);
+// The options of the usage line above; empty when one is missing or wrong.
+std::optional<Options> parse(QStringList args) {
     Options o;
+    o.waitForGo = args.removeAll(QStringLiteral("--wait-for-go")) > 0;
+    const auto value = [&](const char* name, const char* fallback) {
+        const qsizetype at = args.indexOf(QLatin1String(name));
+        return at > 0 ? args.value(at + 1) : QString::fromLatin1(fallback);
+    };
     bool countOk = false, seedOk = false, typedOk = false;
-    o.db = parser.value(db);
-    o.count = parser.value(count).toInt(&countOk);
-    o.seed = parser.value(seed).toUInt(&seedOk);
-    o.typedEvery = parser.value(typedEvery).toInt(&typedOk);
-    o.waitForGo = parser.isSet(waitForGo);
-    if (o.db.isEmpty() || !countOk || o.count < 0 || !seedOk || !typedOk || o.typedEvery < 0) {
-        std::fputs(qPrintable(parser.helpText()), stderr);
+    o.db = value("--db", "");
+    o.count = value("--count", "").toInt(&countOk);
+    o.seed = value("--seed", "1").toUInt(&seedOk);
+    o.typedEvery = value("--typed-every", "0").toInt(&typedOk);
+    if (o.db.isEmpty() || !countOk || !seedOk || !typedOk || o.count < 0 || o.typedEvery < 0)
         return std::nullopt;
-    }
     return o;
 }
 
@@ -199,8 +179,13 @@ std::optional<Options> parse(const QCoreApplication& app) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const auto options = parse(app);
-    if (!options) return 2;
+    const auto options = parse(app.arguments());
+    if (!options) {
+        std::fputs(
+            "save_worker --db PATH|URL --count N --seed S [--typed-every K] [--wait-for-go]\n",
+            stderr);
+        return 2;
+    }
     // The editor's options live in a settings file of the worker's own.
     QTemporaryDir settingsDir;
     entry::SettingsStore settings(settingsDir.filePath(QStringLiteral("worker.ini")));

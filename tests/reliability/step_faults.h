@@ -4,13 +4,9 @@
 
 namespace otherin::testing {
 
-// The seam of the fault sweep is sqlite3_step itself. The Qt SQLite driver
-// calls it from the system library; a program linking step_faults.cpp defines
-// it (exported, so the driver's calls land there), counts the driver's calls
-// and, once armed, answers a failure at the n-th one instead of running the
-// statement.
-//
-// The state of the seam. Only the program's single thread touches it.
+// The seam of the fault sweep is sqlite3_step itself: a program linking
+// step_faults.cpp defines it (exported, so the Qt driver's calls land there),
+// counts the driver's calls and, once armed, fails the n-th one. One thread only.
 struct StepFaults {
     bool counting = false;
     long calls = 0;

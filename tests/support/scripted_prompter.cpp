@@ -37,56 +37,50 @@ QStringList ScriptedPrompter::messageTexts() const {
     return failure;
 }
 
+template <class T>
+std::optional<T> ScriptedPrompter::next(std::deque<T>& queue, const char* kind,
+                                        const QString& text) {
+    checkNoTransaction(kind, text);
+    if (queue.empty()) {
+        ADD_FAILURE() << "unexpected " << kind << ": " << text.toStdString();
+        return std::nullopt;
+    }
+    const T a = queue.front();
+    queue.pop_front();
+    return a;
+}
+
 void ScriptedPrompter::message(const QString& text, entry::Icon icon, const QString& title) {
     checkNoTransaction("message", text);
     messages_.push_back({text, icon, title});
+    log_ << QString(QLatin1Char("0i!x?"[static_cast<int>(icon)])) + QLatin1Char(' ') + text;
 }
 
 entry::Answer ScriptedPrompter::question(const QString& text, entry::Buttons, entry::Icon icon,
                                          const QString& title) {
-    checkNoTransaction("question", text);
     questions_.push_back({text, icon, title});
-    if (answers_.empty()) {
-        ADD_FAILURE() << "unexpected question: " << text.toStdString();
-        return entry::Answer::Cancel;
-    }
-    const entry::Answer a = answers_.front();
-    answers_.pop_front();
-    return a;
+    log_ << QStringLiteral("? ") + text;
+    return next(answers_, "question", text).value_or(entry::Answer::Cancel);
 }
 
+// An empty scripted text stands for a cancelled box.
 std::optional<QString> ScriptedPrompter::input(const QString& prompt, const QString&,
                                                const QString&) {
-    checkNoTransaction("input box", prompt);
-    if (inputs_.empty()) {
-        ADD_FAILURE() << "unexpected input box: " << prompt.toStdString();
-        return std::nullopt;
-    }
-    const QString a = inputs_.front();
-    inputs_.pop_front();
-    if (a.isEmpty()) return std::nullopt;
-    return a;
+    const auto a = next(inputs_, "input box", prompt);
+    return a && !a->isEmpty() ? a : std::nullopt;
 }
 
 std::optional<QString> ScriptedPrompter::saveFileName(const QString& filter,
                                                       const QString& proposed) {
-    checkNoTransaction("save dialog", filter);
     proposed_ << proposed;
-    if (files_.empty()) {
-        ADD_FAILURE() << "unexpected save dialog: " << filter.toStdString();
-        return std::nullopt;
-    }
-    const QString a = files_.front();
-    files_.pop_front();
-    if (a.isEmpty()) return std::nullopt;
-    return a;
+    const auto a = next(files_, "save dialog", filter);
+    return a && !a->isEmpty() ? a : std::nullopt;
 }
 
 namespace {
 class ScriptedProgress : public entry::Progress {
   public:
-    ScriptedProgress(ScriptedPrompter::ProgressSeen& seen, int stopAfter,
-                     std::shared_ptr<int> open)
+    ScriptedProgress(ScriptedPrompter::ProgressSeen& seen, int stopAfter, std::shared_ptr<int> open)
         : seen_(seen), stopAfter_(stopAfter), open_(std::move(open)) {
         ++*open_;
     }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "entry/prompter.h"
+#include "support/qstring_print.h"
 
 namespace otherin::db {
 class Connection;
@@ -61,6 +62,10 @@ class ScriptedPrompter : public entry::Prompter {
     const QStringList& proposedFiles() const { return proposed_; }
     QString lastText() const { return messages_.empty() ? QString() : messages_.back().text; }
     QStringList messageTexts() const;
+    // Every message and question so far, in order, one a line: the icon as a
+    // letter (0 none, i information, ! exclamation, x critical, ? question)
+    // or "?" for a question, a space, and the text.
+    QString transcript() const { return log_.join(QLatin1Char('\n')); }
     // Exactly one message was shown, with this text and icon, and with this
     // title unless it is null.
     ::testing::AssertionResult onlyMessage(const QString& text, entry::Icon icon,
@@ -68,14 +73,19 @@ class ScriptedPrompter : public entry::Prompter {
     void clear() {
         messages_.clear();
         questions_.clear();
+        log_.clear();
     }
 
   private:
     void checkNoTransaction(const char* kind, const QString& text) const;
+    // The next scripted answer of `queue`, or a failure for an unexpected `kind`.
+    template <class T>
+    std::optional<T> next(std::deque<T>& queue, const char* kind, const QString& text);
 
     std::vector<const db::Connection*> watched_;
     std::vector<Shown> messages_;
     std::vector<Shown> questions_;
+    QStringList log_;
     std::deque<entry::Answer> answers_;
     std::deque<QString> inputs_;
     std::deque<QString> files_;

@@ -106,11 +106,6 @@ bool TestDatabase::onServer() {
     return !serverSetting().isEmpty();
 }
 
-QString TestDatabase::backendName() {
-    return onServer() ? QStringLiteral("PostgreSQL at %1").arg(serverTarget().describe())
-                      : QStringLiteral("SQLite");
-}
-
 TestDatabase::TestDatabase(Seed seed) : connection_(std::make_unique<db::Connection>()) {
     if (!onServer()) {
         path_ = dir_.filePath(QStringLiteral("test.sqlite"));
@@ -159,43 +154,37 @@ QVariant TestDatabase::scalar(const QString& sql, const QVariantList& values) {
     return connection_->scalar(sql, values);
 }
 
-void TestDatabase::refuseWrites(const QString& table, const QString& event, const QString& message,
-                                const QString& condition) {
-    const QString name = QStringLiteral("refuse_%1_%2").arg(table).arg(refusals_.size() + 1);
-    refusals_.append({name, table});
-    if (!onServer()) {
-        const QString when =
-            condition.isEmpty() ? QString() : QStringLiteral(" when %1").arg(condition);
-        exec(QStringLiteral("create trigger %1 before %2 on %3%4 begin select raise(abort,%5); end")
-                 .arg(name, event, table, when, db::quoteText(message)));
-        return;
-    }
-    const QString row =
-        event == QLatin1String("delete") ? QStringLiteral("old") : QStringLiteral("new");
-    exec(QStringLiteral("create function %1() returns trigger language plpgsql as $$ begin if %2 "
-                        "then raise exception %3; end if; return %4; end $$")
-             .arg(name, condition.isEmpty() ? QStringLiteral("true") : condition,
-                  db::quoteText(message), row));
-    exec(QStringLiteral("create trigger %1 before %2 on %3 for each row execute function %1()")
-             .arg(name, event, table));
-}
-
-void TestDatabase::runBeforeWrites(const QString& table, const QString& event,
-                                   const QString& statement, const QString& condition) {
-    const QString name = QStringLiteral("before_%1_%2").arg(table).arg(refusals_.size() + 1);
+void TestDatabase::addTrigger(const char* prefix, const QString& table, const QString& event,
+                              const QString& sqliteBody, const QString& serverBody,
+                              const QString& condition) {
+    const QString name = QStringLiteral("%1_%2_%3").arg(prefix, table).arg(refusals_.size() + 1);
     refusals_.append({name, table});
     if (!onServer()) {
         const QString when =
             condition.isEmpty() ? QString() : QStringLiteral(" when %1").arg(condition);
         exec(QStringLiteral("create trigger %1 before %2 on %3%4 begin %5; end")
-                 .arg(name, event, table, when, statement));
+                 .arg(name, event, table, when, sqliteBody));
         return;
     }
+    const QString row =
+        event == QLatin1String("delete") ? QStringLiteral("old") : QStringLiteral("new");
     exec(QStringLiteral("create function %1() returns trigger language plpgsql as $$ begin if %2 "
-                        "then %3; end if; return new; end $$")
-             .arg(name, condition.isEmpty() ? QStringLiteral("true") : condition, statement));
+                        "then %3; end if; return %4; end $$")
+             .arg(name, condition.isEmpty() ? QStringLiteral("true") : condition, serverBody, row));
     exec(QStringLiteral("create trigger %1 before %2 on %3 for each row execute function %1()")
              .arg(name, event, table));
+}
+
+void TestDatabase::refuseWrites(const QString& table, const QString& event, const QString& message,
+                                const QString& condition) {
+    addTrigger("refuse", table, event,
+               QStringLiteral("select raise(abort,%1)").arg(db::quoteText(message)),
+               QStringLiteral("raise exception %1").arg(db::quoteText(message)), condition);
+}
+
+void TestDatabase::runBeforeWrites(const QString& table, const QString& event,
+                                   const QString& statement, const QString& condition) {
+    addTrigger("before", table, event, statement, statement, condition);
 }
 
 void TestDatabase::allowWrites(const QString& table) {

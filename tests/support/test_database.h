@@ -8,6 +8,7 @@
 
 #include "db/connection.h"
 #include "entry/settings_store.h"
+#include "support/qstring_print.h"
 
 namespace otherin::testing {
 
@@ -27,8 +28,6 @@ class TestDatabase {
 
     // True when the tests run against a database server.
     static bool onServer();
-    // "SQLite" or "PostgreSQL at ...", for the test log.
-    static QString backendName();
 
     // The database file on SQLite; empty on a server.
     QString path() const { return path_; }
@@ -67,6 +66,11 @@ class TestDatabase {
     QString loginSession(qlonglong userId, const QDateTime& at = QDateTime::currentDateTimeUtc());
 
   private:
+    // A trigger named `prefix`_table_n running `body` (SQLite's words, or
+    // plpgsql on the server) before `event` where `condition` holds.
+    void addTrigger(const char* prefix, const QString& table, const QString& event,
+                    const QString& sqliteBody, const QString& serverBody, const QString& condition);
+
     QTemporaryDir dir_;
     QString path_;
     QString serverDatabase_;

@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include <QTableView>
+#include <QTest>
+
+#include "entry/login_context.h"
+#include "stock/ui/batch_picker_window.h"
+#include "support/qstring_print.h"
+#include "support/scripted_prompter.h"
+#include "support/test_database.h"
+
+using namespace otherin;
+using otherin::testing::ScriptedPrompter;
+using otherin::testing::TestDatabase;
+
+namespace {
+
+// Item 1101 holds B1 in two warehouses (one row below zero, in tonnes), B2,
+// and an emptied B0; a stale pick waits to be forgotten.
+class BatchPickerWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        db_.exec(QStringLiteral(
+            "insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,famount)"
+            " values(501,1101,704,'B2',0,10,25),(501,1101,704,'B1',0,4,2),"
+            "(502,1101,705,'B1',801,-2,-5),(503,1101,704,'B0',0,0,0)"));
+        ctx_.DBConnectionString = db_.connectionString();
+        ctx_.batchItemId = QStringLiteral("1101");
+        ctx_.pickedBatch = QStringLiteral("stale");
+    }
+    TestDatabase db_{TestDatabase::Seed::Demo};
+    entry::LoginContext ctx_;
+    ScriptedPrompter prompter_;
+};
+
+// The rows on hand in batch order, each with its own unit and unit cost
+// ("batch unit quantity cost"); a double click picks one and closes.
+TEST_F(BatchPickerWindowTest, DoubleClickPicksTheRowWithItsUnitCost) {
+    stock::BatchPickerWindow window(ctx_, prompter_);
+    ASSERT_TRUE(window.load());
+    EXPECT_TRUE(ctx_.pickedBatch.isEmpty());  // a new opening forgets the last pick
+    QStringList rows;
+    for (int r = 0; r < window.model().rowCount(); ++r) {
+        using M = stock::BatchListModel;
+        QStringList cells;
+        for (int column : {M::BatchNo, M::Unit, M::Quantity, M::UnitCost})
+            cells << window.model().index(r, column).data().toString();
+        rows << cells.join(' ');
+    }
+    EXPECT_EQ(rows, (QStringList{"B1 千克 4 0.5", "B1 吨 -2 2.5", "B2 千克 10 2.5"}));
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QTableView* view = window.view();
+    const QPoint third = view->visualRect(view->model()->index(2, 0)).center();
+    // An item view takes a double click only on the row the press went to.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, third);
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, third);
+    EXPECT_EQ(window.result(), QDialog::Accepted);
+    EXPECT_EQ(ctx_.pickedBatch + " " + ctx_.pickedUnitCost, QStringLiteral("B2 2.5"));
+    EXPECT_TRUE(prompter_.messages().empty());
+    EXPECT_FALSE(ctx_.gConnection.isOpen());
+}
+
+}  // namespace
