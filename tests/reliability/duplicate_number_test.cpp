@@ -24,7 +24,7 @@ class DuplicateNumberTest : public SessionTest {
     }
     // Bills, lines, ledger rows and the number counter.
     QString stored() {
-        return row(
+        return rows(
             QStringLiteral("select (select count(*) from icstockbill),(select count(*) "
                            "from icstockbillentry),(select count(*) from tblTimeStock "
                            "where fitemid=1121),(select fbillno from tblMaxBillNo where "
