@@ -132,26 +132,18 @@ TEST_F(EditorWindowTest, KeyboardEntersALineAndShortcutsRunTheCommands) {
     QTest::keyClick(focused(), Qt::Key_N, Qt::ControlModifier);
     EXPECT_EQ(grid().lastDataRow(), 0);
     EXPECT_EQ(focused(), warehouse);
-    // A second bill, then Page Down and Page Up browse the journal's list.
+    // A second bill, saved with its quantity cell still open.
     QTest::keyClicks(warehouse, u"02"_s);
     clickCell(kItemCode, 1);
     typeInCell(u"02.002"_s);
     press(Qt::Key_Tab);
     clickCell(kQuantity, 1);
-    // Saving completes the cell still open.
     typeInCell(u"1"_s);
     QTest::keyClick(focused(), Qt::Key_S, Qt::ControlModifier);
     const qint32 second = ctx.gCurrentInterId;
     ASSERT_NE(second, first);
     EXPECT_DOUBLE_EQ(
         db.scalar("select fqty from icstockbillentry where finterid=?", {second}).toDouble(), 1.0);
-    ctx.gBillIdList = {QString::number(first), QString::number(second)};
-    ctx.gEditMode = 1;
-    ctx.gCurrentInterId = first;
-    window->prepare();
-    QTest::keyClick(focused(), Qt::Key_PageDown);
-    EXPECT_EQ(ctx.gCurrentInterId, second);
-    EXPECT_EQ(grid().text(kItemCode, 1), u"02.002"_s);
 }
 
 // Typing "02" into 收料仓库 and pressing 保存 at once stores warehouse 02.

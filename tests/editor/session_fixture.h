@@ -132,12 +132,6 @@ class SessionTest : public ::testing::Test {
                       {item})
             .toDouble();
     }
-    // A bill's lines in line order: entry id, item, quantity, price, amount.
-    QString lines(qint32 billId) {
-        return rows(QStringLiteral("select fentryid,fitemid,fqty,fPrice,famount from "
-                                   "icstockbillentry where finterid=? order by forderid"),
-                    {billId});
-    }
     // The whole ledger: warehouse, item, quantity, amount.
     QString ledger() {
         return rows(

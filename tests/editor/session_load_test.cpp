@@ -19,11 +19,13 @@ constexpr int kRemark = 4;
 class LoadingTest : public SessionTest {
   protected:
     bool enabled(const char* key) { return session->commandState(QLatin1String(key)).enabled; }
-    bool visible(const char* key) { return session->commandState(QLatin1String(key)).visible; }
-    // Which of these commands are enabled, as 1s and 0s.
-    QString offered(std::initializer_list<const char*> keys) {
+    // Which of these commands are enabled (or shown), as 1s and 0s.
+    QString offered(std::initializer_list<const char*> keys, bool shown = false) {
         QString out;
-        for (const char* key : keys) out += enabled(key) ? QLatin1Char('1') : QLatin1Char('0');
+        for (const char* key : keys) {
+            const auto state = session->commandState(QLatin1String(key));
+            out += (shown ? state.visible : state.enabled) ? QLatin1Char('1') : QLatin1Char('0');
+        }
         return out;
     }
     QString navigation() { return offered({keys::First, keys::Back, keys::Next, keys::End}); }
@@ -39,50 +41,39 @@ class LoadingTest : public SessionTest {
     }
 };
 
-TEST_F(LoadingTest, BillIsShownWholeAndAShorterOneLeavesNothingOfTheLonger) {
-    seedBill(1, 5);
-    seedBill(2, 3);
-    ctx.gBillIdList = {u"1"_s, u"2"_s};
-    open(1, 1);
-    const BillForm& form = session->form();
-    EXPECT_EQ(session->billDate(), QDate(2026, 3, 15));
-    EXPECT_EQ(form.headerField(3)->keyValue + form.headerField(4)->text, u"502摘要1"_s);
-    EXPECT_EQ(grid().lastDataRow(), 5);
-    // Stored amounts stay, though quantity × price would give 16.65.
-    EXPECT_EQ(
-        shownLine(5),
-        u"50|02.005#1125|平垫圈|Φ8|个#701|5.00|3.33|50.00|B5|A区01号货架#801|备注5|502|||601"_s);
-    ASSERT_TRUE(session->next());
-    EXPECT_EQ(ctx.gCurrentInterId, 2);
-    EXPECT_EQ(grid().lastDataRow(), 3);
-    for (int r : {4, 5}) EXPECT_EQ(shownLine(r), QString()) << r;
-    EXPECT_EQ(form.headerField(4)->text, u"摘要2"_s);
-}
-
-// The strip shows the sums of the bill on screen (a red one's unsigned).
-TEST_F(LoadingTest, BrowsingFollowsTheListAndTheStripShowsTheBillOnScreen) {
+// The strip shows the sums of the bill on screen (a red one's unsigned); a
+// shorter bill leaves nothing of a longer one.
+TEST_F(LoadingTest, BrowsingShowsEachBillWholeAndTheStripFollows) {
     seedBill(1, 5);
     seedBill(2, 3);
     seedBill(3, 2, 0, 1);
     ctx.gBillIdList = {u"1"_s, u"2"_s, u"3"_s};
     open(1, 2);
-    EXPECT_EQ(ctx.gBillIdIndex, 1);
-    const TotalsStrip& strip = session->form().strip;
+    const BillForm& form = session->form();
+    const TotalsStrip& strip = form.strip;
     auto shown = [&] {
-        return u"%1 %2|%3 %4"_s.arg(session->billNumber(), strip.text(5), strip.text(7),
-                                    navigation());
+        return u"%1 %2 %3|%4 %5 %6"_s
+            .arg(session->billNumber(), form.headerField(4)->text, strip.text(5), strip.text(7),
+                 navigation())
+            .arg(grid().lastDataRow());
     };
-    EXPECT_EQ(shown(), u"NO2 6.00|60.00 1111"_s);
+    EXPECT_EQ(shown(), u"NO2 摘要2 6.00|60.00 1111 3"_s);
     const std::vector<std::pair<std::function<bool()>, const char*>> browsing{
-        {[&] { return session->next(); }, "NO3 3.00|30.00 1100"},
-        {[&] { return session->previous(); }, "NO2 6.00|60.00 1111"},
-        {[&] { return session->first(); }, "NO1 15.00|150.00 0011"},
-        {[&] { return session->last(); }, "NO3 3.00|30.00 1100"},
+        {[&] { return session->next(); }, "NO3 摘要3 3.00|30.00 1100 2"},
+        {[&] { return session->previous(); }, "NO2 摘要2 6.00|60.00 1111 3"},
+        {[&] { return session->last(); }, "NO3 摘要3 3.00|30.00 1100 2"},
+        {[&] { return session->first(); }, "NO1 摘要1 15.00|150.00 0011 5"},
     };
     for (const auto& [browse, expected] : browsing) {
         ASSERT_TRUE(browse());
-        EXPECT_EQ(shown(), QLatin1String(expected));
+        EXPECT_EQ(shown(), QString::fromUtf8(expected));
     }
+    EXPECT_EQ(session->billDate(), QDate(2026, 3, 15));
+    EXPECT_EQ(form.headerField(3)->keyValue, u"502"_s);
+    // Stored amounts stay, though quantity × price would give 16.65.
+    EXPECT_EQ(
+        shownLine(5),
+        u"50|02.005#1125|平垫圈|Φ8|个#701|5.00|3.33|50.00|B5|A区01号货架#801|备注5|502|||601"_s);
     session->newBill();
     EXPECT_EQ(strip.text(5) + QLatin1Char('|') + strip.text(7), u"|"_s);
     ctx.gBillIdList = {u"3"_s};
@@ -180,12 +171,7 @@ TEST_F(LoadingTest, SplitModeOpensOnlyTheSplitQuantityAndSavesTheSplit) {
     EXPECT_FALSE(grid().setData(grid().index(1, 4), u"9"_s, Qt::EditRole));
     const auto commands = {keys::New,      keys::Copy, keys::Check, keys::Next,
                            keys::MenuEdit, keys::Save, keys::Exit};
-    const auto shownCommands = [&] {
-        QString out;
-        for (const char* key : commands) out += visible(key) ? QLatin1Char('1') : QLatin1Char('0');
-        return out;
-    };
-    EXPECT_EQ(shownCommands(), u"0000011"_s);
+    EXPECT_EQ(offered(commands, true), u"0000011"_s);
     typeCell(split, 2, u"1"_s);
     ASSERT_TRUE(moveTo(split, 1));
     ASSERT_TRUE(session->save());
@@ -200,7 +186,7 @@ TEST_F(LoadingTest, SplitModeOpensOnlyTheSplitQuantityAndSavesTheSplit) {
     // The window shows what the split left on the bill, still with Save and
     // Exit only.
     EXPECT_EQ(grid().text(5, 2) + "|" + grid().text(split, 2), u"1.00|"_s);
-    EXPECT_EQ(shownCommands(), u"0000011"_s);
+    EXPECT_EQ(offered(commands, true), u"0000011"_s);
     ctx.gEditMode = entry::kModeChange;
     session->start();
     EXPECT_EQ(grid().columns(), columns);
@@ -305,12 +291,22 @@ TEST_F(CommandTest, LookupsLeaveLinesThatMayNotChangeAlone) {
         EXPECT_FALSE(editor().isChanged());
     }
     // The price edit leaves the price open, so a batch picked elsewhere may
-    // not set it, but the batch column of a bill being changed still picks.
+    // not set it, but the batch column of a bill being changed still picks
+    // batch and price for the line's item; picking nothing keeps them.
     reseed(2);
     open(1, 1);
     ASSERT_TRUE(moveTo(8, 1));
+    const auto picked = [&] {
+        return QStringList{grid().text(8, 1), grid().text(6, 1), grid().text(7, 1)}.join('|');
+    };
     session->view();
-    EXPECT_EQ(grid().text(8, 1) + "|" + grid().text(6, 1), u"NEW|99.00"_s);
+    EXPECT_EQ(picked(), u"NEW|99.00|99.00"_s);
+    EXPECT_EQ(batches.itemIds, std::vector<QString>{u"1121"_s});
+    EXPECT_TRUE(ctx.pickedBatch.isEmpty());
+    batches.batch.clear();
+    batches.unitCost.clear();
+    session->view();
+    EXPECT_EQ(picked(), u"NEW|99.00|99.00"_s);
 }
 
 // A loaded bill of 21 or 30 lines takes more lines after its last.
