@@ -77,8 +77,7 @@ TEST_F(EditorWindowTest, TabPassesToTheUnitAndClosingAChangedBillAsks) {
     EXPECT_EQ(view().currentIndex(), grid().index(0, kUnit - 1));
     prompter.expectQuestion(entry::Answer::Cancel);
     window->close();
-    ASSERT_EQ(prompter.questions().size(), 1u);
-    EXPECT_EQ(prompter.questions()[0].text, u"单据已经改变，是否保存？"_s);
+    EXPECT_EQ(prompter.transcript(), u"? 单据已经改变，是否保存？"_s);
     EXPECT_TRUE(window->isVisible());
     prompter.expectQuestion(entry::Answer::No);
     window->runCommand(QString::fromLatin1(editor::keys::MenuClose));
@@ -116,9 +115,7 @@ TEST_F(EditorWindowTest, KeyboardEntersALineAndShortcutsRunTheCommands) {
     QTest::keyClick(focused(), Qt::Key_Insert, Qt::ControlModifier);
     prompter.expectQuestion(entry::Answer::No);
     QTest::keyClick(focused(), Qt::Key_Delete, Qt::ControlModifier);
-    ASSERT_EQ(prompter.questions().size(), 2u);
-    EXPECT_EQ(prompter.questions()[0].text, u"确定要新增吗?"_s);
-    EXPECT_EQ(prompter.questions()[1].text, u"确定要删除吗?"_s);
+    EXPECT_EQ(prompter.transcript(), u"? 确定要新增吗?\n? 确定要删除吗?"_s);
     QTest::keyClick(focused(), Qt::Key_S, Qt::ControlModifier);
     EXPECT_TRUE(prompter.messageTexts().contains(u"数据保存成功！"_s))
         << prompter.messageTexts().join(',').toStdString();
@@ -217,10 +214,9 @@ TEST_F(StockQueryTest, WindowShowsTheFilteredLedgerAndRefusesForeignText) {
     const QAbstractItemModel& m = window.model();
     ASSERT_TRUE(window.load(editor::stockCondition(editor::StockFilter::containing({}, u"01"_s))));
     ASSERT_EQ(m.rowCount(), 2);
-    EXPECT_EQ(m.index(0, 2).data().toString(), u"01.001"_s);
     QStringList shown;
-    for (int c : {1, 5, 7, 8}) shown << m.index(0, c).data().toString();
-    EXPECT_EQ(shown.join(u'|'), u"原材料仓|千克|A区01号货架|2.5"_s);
+    for (int c : {2, 1, 5, 7, 8}) shown << m.index(0, c).data().toString();
+    EXPECT_EQ(shown.join(u'|'), u"01.001|原材料仓|千克|A区01号货架|2.5"_s);
     ASSERT_TRUE(
         window.load(editor::stockCondition(editor::StockFilter::containing(u"QX'01"_s, {}))));
     ASSERT_EQ(m.rowCount(), 1);

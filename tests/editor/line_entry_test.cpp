@@ -66,10 +66,8 @@ TEST_F(LineEntryTest, TypedAmountRepricesEveryLineThatDisagrees) {
     {
         // As a bill comes from storage: one reset, stored amounts kept.
         LineGrid::BulkChange bulk(g);
-        line(1, "2", "1", "5");
-        line(2, "2", "1", "2");
-        line(3, "2", "1", "7");
-        line(4, "2", "1", "2");
+        int r = 0;
+        for (const char* amount : {"5", "2", "7", "2"}) line(++r, "2", "1", amount);
     }
     // Types an amount on row r; the prices of rows 1 to 5 after.
     auto typeAmount = [&](int r, const char* amount) {
@@ -217,10 +215,8 @@ TEST_F(LineEntryTest, AskToSaveOnlyWhenTheBillChangedAndStayWhenTheSaveFails) {
     EXPECT_EQ(saves, 2);
 }
 
-using LookupTest = LineEntryTest;
-
 // Lines of quantity 1 and 2; the refused split quantity falls back to the line's.
-TEST_F(LookupTest, SplitQuantityMayNotExceedTheLinesQuantity) {
+TEST_F(LineEntryTest, SplitQuantityMayNotExceedTheLinesQuantity) {
     seedBill(1, 2, 1);
     open(entry::kModeSplit, 1);
     typeCell(6, 2, u"3"_s);

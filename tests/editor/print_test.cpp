@@ -79,8 +79,8 @@ TEST_F(PrintTest, TemplateRowDecidesViewOrderAndFileButNotThePath) {
     db.exec(u"update icitem set fname='纸箱<b>&amp;' where fitemid=1136"_s);
     auto html = print::renderBill(ctx, prompter, 1, options);
     ASSERT_TRUE(html) << prompter.lastText().toStdString();
-    EXPECT_TRUE(html->contains(u"[ZZ03.001:纸箱&lt;b&gt;&amp;amp;][ZZ02.001:"_s));
-    EXPECT_TRUE(html->indexOf(u"ZZ02.001"_s) < html->indexOf(u"ZZ01.001"_s));
+    EXPECT_TRUE(html->contains(u"[ZZ03.001:纸箱&lt;b&gt;&amp;amp;][ZZ02.001:六角螺栓][ZZ01.001:"_s))
+        << html->toStdString();
     EXPECT_EQ(ctx.gViewName, u"vGOtherIn"_s);
     EXPECT_FALSE(QFile::exists(stray));
     EXPECT_TRUE(workDirEmpty());
@@ -96,7 +96,6 @@ TEST_F(PrintTest, UnsafeOrBrokenTemplateRowsAreRefusedAndLeaveNoFile) {
     } cases[] = {
         {"vGOtherIn", "forderid; delete from icstockbill", "x", "打印模板的排序字段无效: "},
         {"vGOtherIn", "forderid, (select 1)", "x", "打印模板的排序字段无效: "},
-        {"vGOtherIn", "forderid;delete", "x", "打印模板的排序字段无效: "},
         {"vGOtherIn where 1=1 --", "forderid", "x", "打印模板的视图名称无效: "},
         {"vGOtherIn", "fnoSuchColumn", "x", "fnoSuchColumn"},  // the database's own words
         {"vGOtherIn", "forderid", "{{#lines}}unclosed", "打印模板错误: "},

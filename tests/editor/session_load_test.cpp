@@ -251,8 +251,7 @@ TEST_F(CommandTest, HeaderOnlyChangeIsOfferedForSavingByEveryWayOfLeaving) {
         prompter.clear();
         prompter.expectQuestion(entry::Answer::Cancel);
         leave();
-        ASSERT_EQ(prompter.questions().size(), 1u);
-        EXPECT_EQ(prompter.questions()[0].text, u"单据已经改变，是否保存？"_s);
+        EXPECT_EQ(prompter.transcript(), u"? 单据已经改变，是否保存？"_s);
         EXPECT_EQ(ctx.gCurrentInterId, 2);
         EXPECT_EQ(ctx.gEditMode, 1);
         EXPECT_EQ(session->form().headerField(kRemark)->text, remark);
@@ -317,7 +316,6 @@ TEST_F(CommandTest, LoadedLongBillGrowsAfterItsLastLine) {
         // One item throughout, kept in the bill's warehouse, so no line asks.
         db.exec(u"update icstockbillentry set fitemid=1121"_s);
         open(1, 1);
-        EXPECT_GE(grid().rows(), lines + 10);
         enterLine(lines + 1, u"02.001"_s, u"1"_s, u"10"_s);
         EXPECT_GE(grid().rows(), lines + 11);
         ASSERT_TRUE(session->save()) << prompter.messageTexts().join(',').toStdString();

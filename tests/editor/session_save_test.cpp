@@ -201,9 +201,7 @@ TEST_F(SaveTest, ItemOfAnotherWarehouseIsStoredOnlyWhenTheUserSaysSo) {
     setHeader(3, u"01"_s);
     prompter.expectQuestion(entry::Answer::No);
     EXPECT_FALSE(session->save());
-    ASSERT_EQ(prompter.questions().size(), 1u);
-    EXPECT_EQ(prompter.questions()[0].text, u"02.001的默认仓库与单据中的仓库不一致,是否继续?"_s);
-    EXPECT_EQ(told(), QString());
+    EXPECT_EQ(prompter.transcript(), u"? 02.001的默认仓库与单据中的仓库不一致,是否继续?"_s);
     EXPECT_EQ(stored(), u" /  /  / 0"_s);
     prompter.expectQuestion(entry::Answer::Yes);
     EXPECT_TRUE(session->save());
@@ -213,7 +211,6 @@ TEST_F(SaveTest, ItemOfAnotherWarehouseIsStoredOnlyWhenTheUserSaysSo) {
 TEST_F(SaveTest, ChangedQuantityMovesTheLedgerWithinOneTransaction) {
     const qint32 id = saveNewBill({u"5"_s});
     const QString before = stored();
-    EXPECT_EQ(before, u"1|QTRK000001|502|1|0|0 / 1|1|1121|5|10|50 / 502|1121|5|50 / 1"_s);
     open(1, id);
     // The reversal of 5 has run when the new line fails: all of it goes back.
     db.refuseWrites(u"icstockbillentry"_s, u"insert"_s, u"明细写入失败"_s, u"new.fqty=7"_s);
