@@ -32,12 +32,6 @@ class SaveTest : public SessionTest {
     }
 };
 
-struct Refusal {
-    const char* what;
-    std::function<void()> setUp;
-    const char* told;
-};
-
 TEST_F(SaveTest, NewBillIsStoredWithHeaderLinesNumberLedgerAndPeriod) {
     open(0);
     EXPECT_EQ(session->billNumber(), u"QTRK000001"_s);
