@@ -30,7 +30,6 @@ class LineEntryTest : public otherin::testing::SessionTest {
         typeCell(1, r, code);
         ASSERT_TRUE(moveTo(2, r));
     }
-    QString line(int r) { return otherin::testing::shownLine(grid(), r); }
 };
 
 // An unknown code clears what the old item filled in and is refused.
@@ -40,7 +39,7 @@ TEST_F(LineEntryTest, TypedItemCodeFillsTheLineAndAnUnknownOneIsRefused) {
     EXPECT_EQ(told(), QString());
     // After the note: warehouse, item unit factor, purchase price, unit group,
     // line unit factor.
-    EXPECT_EQ(line(1), u"|01.009#1109|铜芯电线|BV 2.5mm²|卷#708|||||||501|50|235|603|50"_s);
+    EXPECT_EQ(shownLine(1), u"|01.009#1109|铜芯电线|BV 2.5mm²|卷#708|||||||501|50|235|603|50"_s);
     EXPECT_TRUE(editor().isChanged());
     typeCell(1, 1, u"zz9"_s);
     EXPECT_FALSE(moveTo(2, 1));
@@ -267,7 +266,7 @@ TEST_F(ItemImportTest, ThreeItemsAtRowFourFillItAndPushTheRestDown) {
         "||||||||||was five",
         "||||||||||was six",
     };
-    for (int r = 4; r <= 8; ++r) EXPECT_EQ(line(r), expected[r - 4]) << r;
+    for (int r = 4; r <= 8; ++r) EXPECT_EQ(shownLine(r), expected[r - 4]) << r;
     EXPECT_EQ(g.code(1, 4) + " " + g.code(4, 4), u"01.001 KG"_s);
     EXPECT_EQ(staged(), u"2|1"_s);
     EXPECT_FALSE(ctx.gConnection.isOpen());
@@ -313,7 +312,6 @@ TEST_F(LineEntryTest, GridChecksEditsByColumnAndSignalsTheAmount) {
     const auto at = [&g](int c, int r) { return g.index(r - 1, c - 1); };
     QSignalSpy edited(&g, &LineGrid::cellEdited);
     EXPECT_TRUE(g.setData(at(5, 1), u" 4 "_s, Qt::EditRole));
-    EXPECT_EQ(g.data(at(5, 1), Qt::DisplayRole).toString(), u"4.00"_s);
     EXPECT_TRUE(g.setData(at(6, 1), u"2.345"_s, Qt::EditRole));
     EXPECT_EQ(g.text(6, 1), u"2.35"_s);
     EXPECT_EQ(g.text(7, 1), u"9.40"_s);

@@ -57,6 +57,7 @@ class SessionTest : public ::testing::Test {
         typeCell(6, r, price);
         ASSERT_TRUE(moveTo(8, r));
     }
+    QString shownLine(int r) { return testing::shownLine(grid(), r); }
     void setHeader(int index, const QString& text) {
         editor().headerFocus(index);
         editor().setHeaderText(index, text);

@@ -29,7 +29,6 @@ class LoadingTest : public SessionTest {
         return out;
     }
     QString navigation() { return offered({keys::First, keys::Back, keys::Next, keys::End}); }
-    QString shownLine(int r) { return otherin::testing::shownLine(grid(), r); }
     // The user types into a header field and it keeps the focus.
     void typeIntoHeader(int index, const QString& text) {
         editor().headerFocus(index);
@@ -167,7 +166,6 @@ TEST_F(LoadingTest, SplitModeOpensOnlyTheSplitQuantityAndSavesTheSplit) {
     EXPECT_EQ(grid().columns(), columns + 1);
     const int split = session->form().splitColumn;
     ASSERT_EQ(split, 6);
-    EXPECT_FALSE(grid().isReadOnly());
     EXPECT_FALSE(grid().setData(grid().index(1, 4), u"9"_s, Qt::EditRole));
     const auto commands = {keys::New,      keys::Copy, keys::Check, keys::Next,
                            keys::MenuEdit, keys::Save, keys::Exit};
