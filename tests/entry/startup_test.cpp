@@ -29,12 +29,6 @@ namespace {
 const QString kClerk = QStringLiteral(
     "insert into tblUser(fuserid,fnumber,fname,fIsAdmin,fUserType) values(4,'wang','王五',0,1)");
 const QString kClerkLogin = QStringLiteral("SystemLogin/gLoginUserId=4");
-QString numbering(const QString& name) {
-    return QStringLiteral(
-               "insert into tblMaxBillNo(ftypeid,fbillno,fPreLetter,flength,"
-               "fNewBillName) values(7,0,'QT',6,%1)")
-        .arg(name);
-}
 
 class StartUpTest : public ::testing::Test {
   protected:
@@ -50,7 +44,8 @@ class StartUpTest : public ::testing::Test {
 TEST_F(StartUpTest, DatabaseNamesTheBillAndOverridesYearAndPeriod) {
     db.execAll({
         kClerk,
-        numbering(QStringLiteral("'杂项入库单'")),
+        QStringLiteral("insert into tblMaxBillNo(ftypeid,fbillno,fPreLetter,flength,"
+                       "fNewBillName) values(7,0,'QT',6,'杂项入库单')"),
         QStringLiteral("insert into tblSystemInfo(fTypeid,fvalue) values(4,'2008')"),
         QStringLiteral("insert into tblSystemInfo(fTypeid,fvalue) values(5,'3')"),
         QStringLiteral("insert into tblSystemInfo(fTypeid,fvalue) values(68,'40')"),
@@ -84,14 +79,12 @@ TEST_F(StartUpTest, SettingsHoldingCommasAreReadAsWritten) {
     for (const auto& [line, title] : cases) {
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(QStringLiteral("[DBOperation]\nDBConnectionString=%1\n[SystemLogin]\n"
-                                  "gLoginToken=%2\n")
-                       .arg(db.connectionString(), db.loginSession(4))
-                       .toUtf8());
         // The same key in other sections must not be taken for it.
-        file.write("[Other]\nmsgTitle=a, b\n[SystemSetup]\n");
-        file.write(line);
-        file.write("\n[Later]\nmsgTitle=c, d\n");
+        file.write(QStringLiteral("[DBOperation]\nDBConnectionString=%1\n[SystemLogin]\n"
+                                  "gLoginToken=%2\n[Other]\nmsgTitle=a, b\n[SystemSetup]\n%3\n"
+                                  "[Later]\nmsgTitle=c, d\n")
+                       .arg(db.connectionString(), db.loginSession(4), QString::fromUtf8(line))
+                       .toUtf8());
         file.close();
         startUp(ctx, SettingsStore(path), prompter);
         EXPECT_EQ(ctx.msgTitle, QString::fromUtf8(title)) << line;
@@ -181,10 +174,11 @@ TEST_F(IdentityTest, RightsAndNameComeFromTheUserRowNotFromTheSettings) {
                                   QStringLiteral("SystemLogin/UserType=1"),
                                   QStringLiteral("SystemLogin/gLoginUserName=系统管理员")});
     startUp(ctx_, *settings, prompter_);
-    EXPECT_EQ(ctx_.gLoginUserId, QStringLiteral("3"));
-    EXPECT_EQ(ctx_.gLoginUserName, QStringLiteral("李四"));
-    EXPECT_EQ(ctx_.IsAdmin, 0);
-    EXPECT_EQ(ctx_.UserType, 3);
+    EXPECT_EQ(QStringLiteral("%1 %2 admin %3 type %4")
+                  .arg(ctx_.gLoginUserId, ctx_.gLoginUserName)
+                  .arg(ctx_.IsAdmin)
+                  .arg(ctx_.UserType),
+              QStringLiteral("3 李四 admin 0 type 3"));
     // so the clerk's claim to be an administrator gets no right
     EXPECT_FALSE(hasRight(ctx_, prompter_, QStringLiteral("G03")));
 
@@ -318,33 +312,32 @@ class PermissionTest : public ::testing::Test {
     ScriptedPrompter prompter_;
 };
 
-// Each check closes its connection, even one that was open before.
+// Each check closes its connection, even one that was open before; a refusal
+// names what was refused, and the code for a right of no action of this module.
 TEST_F(PermissionTest, DirectAndGroupRightsPassOthersAreRefused) {
-    openConnection(ctx_);
-    EXPECT_TRUE(hasRight(ctx_, prompter_, QStringLiteral("G01")));
-    EXPECT_FALSE(ctx_.gConnection.isOpen());
-    EXPECT_TRUE(hasRight(ctx_, prompter_, QStringLiteral("G02")));
-    EXPECT_TRUE(prompter_.messages().empty());
-
+    const char* const cases[][2] = {
+        {"G01", ""},
+        {"G02", ""},
+        {"G03", "! 您无此权限！不能删除单据（权限G03），请与系统管理员联系"},
+        {"G99", "! 您无此权限！（权限G99），请与系统管理员联系"},
+        {"x' or '1'='1", "! 您无此权限！（权限x' or '1'='1），请与系统管理员联系"},
+    };
     ctx_.gRightPrefix = QStringLiteral("G");
-    openConnection(ctx_);
-    EXPECT_FALSE(hasRight(ctx_, prompter_, QStringLiteral("G03")));
-    EXPECT_FALSE(ctx_.gConnection.isOpen());
-    EXPECT_FALSE(hasRight(ctx_, prompter_, QStringLiteral("G99")));
-    EXPECT_FALSE(hasRight(ctx_, prompter_, QStringLiteral("x' or '1'='1")));
-    // The refusal names what was refused, and the code for a right of no
-    // action of this module.
-    EXPECT_EQ(prompter_.transcript(),
-              QStringLiteral("! 您无此权限！不能删除单据（权限G03），请与系统管理员联系\n"
-                             "! 您无此权限！（权限G99），请与系统管理员联系\n"
-                             "! 您无此权限！（权限x' or '1'='1），请与系统管理员联系"));
-    EXPECT_EQ(prompter_.messages()[0].title, QStringLiteral("标题"));
-}
+    for (const auto& [right, told] : cases) {
+        SCOPED_TRACE(right);
+        prompter_.clear();
+        openConnection(ctx_);
+        EXPECT_EQ(hasRight(ctx_, prompter_, QString::fromUtf8(right)), *told == 0);
+        EXPECT_FALSE(ctx_.gConnection.isOpen());
+        EXPECT_EQ(prompter_.transcript(), QString::fromUtf8(told));
+    }
+    EXPECT_EQ(prompter_.messages().at(0).title, QStringLiteral("标题"));
 
-TEST_F(PermissionTest, AdministratorHoldsEveryRightWithoutAQuery) {
+    // An administrator holds every right without a query: a connection string
+    // no database answers makes any query fail.
     ctx_.IsAdmin = 1;
-    // a connection string no database answers: any query would fail
     ctx_.DBConnectionString = QStringLiteral("server=nowhere");
+    prompter_.clear();
     EXPECT_TRUE(hasRight(ctx_, prompter_, QStringLiteral("Z77")));
     EXPECT_TRUE(prompter_.messages().empty());
 }

@@ -73,30 +73,20 @@ class ListView : public journal::JournalView {
 class JournalCommandsTest : public ::testing::Test, protected otherin::testing::JournalFixture {
   protected:
     void SetUp() override {
-        addBills();
+        addJournalBills();
         ASSERT_TRUE(view.reload());
         ASSERT_EQ(view.rowCount(), 6);
     }
 
-    // Rows 0-1 bill 1, row 2 bill 2, rows 3-4 bill 3, row 5 the totals.
-    void addBills() {
-        addBill(1, "2026-12-02", 0, {{1101, 5}, {1102, 3}});
-        addBill(2, "2026-12-03", 0, {{1101, 2}});
-        addBill(3, "2026-12-04", 0, {{1103, 1}, {1104, 1}});
-    }
-
     // The stored bills: id, then A audited, V voided, H written off.
     QString bills() {
-        QStringList out;
-        otherin::db::Query q = db.connection().prepare(
-            "select finterid,fstatus,fcancellation,coalesce(fhxid,0) from icstockbill "
-            "order by finterid");
-        q.exec();
-        while (q.next()) {
-            out << q.value(0).toString() + (q.value(1).toInt() ? "A" : "") +
-                       (q.value(2).toInt() ? "V" : "") + (q.value(3).toInt() ? "H" : "");
-        }
-        return out.join(' ');
+        return db
+            .scalar(
+                "select group_concat(b, ' ') from (select finterid || case fstatus when 1 "
+                "then 'A' else '' end || case fcancellation when 1 then 'V' else '' end || "
+                "case when fhxid<>0 then 'H' else '' end as b from icstockbill order by "
+                "finterid) s")
+            .toString();
     }
     // The journal's bills, its current and top rows and how often it was read.
     QString journal() const {
@@ -158,9 +148,9 @@ TEST_F(JournalCommandsTest, AClosedPeriodOrAMissingRightIsRefusedWithOneMessage)
 // bills; a refusal reloads nothing; afterwards the current row is the same
 // bill's, or when it is gone the last bill above it.
 TEST_F(JournalCommandsTest, CommandsTakeTheSelectedBillsAndKeepTheCurrentRow) {
-    addBill(5, "2026-12-06", 1, {{1101, 4}});
-    addBill(6, "2026-12-07", 1, {{1101, -4}});
-    addBill(7, "2026-12-08", 0, {{1101, 1}});
+    addBill(5, "QT0005", "2026-12-06", 1, 1, {{1101, 4, 2}});
+    addBill(6, "QT0006", "2026-12-07", 1, 1, {{1101, -4, 2}});
+    addBill(7, "QT0007", "2026-12-08", 0, 1, {{1101, 1, 2}});
     ASSERT_TRUE(view.reload());  // rows 5, 6 and 7 are bills 5, 6 and 7, row 8 the totals
     // rows: the current row, then the others selected ("-1": none current)
     const struct {
@@ -270,9 +260,7 @@ TEST_F(JournalCommandsTest, LinesShowTheirBillsStates) {
 // as it was and writes no file.
 TEST_F(JournalCommandsTest, LongWorkShowsProgressAndStopsCleanly) {
     // Bill 4 with 1,200 lines.
-    db.exec(
-        "insert into icstockbill(finterid,fbillno,fdate,ftrantype,fstatus,fyear,fperiod,"
-        "fOperator,fstockid1) values(4,'QT0004','2026-12-05',7,0,2026,12,1,501)");
+    addBill(4, "QT0004", "2026-12-05", 0, 1, {});
     db.exec(
         "with recursive n(i) as (select 1 union all select i+1 from n where i<1200) "
         "insert into icstockbillentry(finterid,fentryid,forderid,fitemid,funitid,fqty,"
