@@ -19,17 +19,6 @@ namespace {
 
 using Rx = QRegularExpression;
 
-// Also records the buttons each question offered.
-class Prompter : public ScriptedPrompter {
-  public:
-    entry::Answer question(const QString& text, entry::Buttons buttons, entry::Icon icon,
-                           const QString& title) override {
-        buttons_.push_back(buttons);
-        return ScriptedPrompter::question(text, buttons, icon, title);
-    }
-    std::vector<entry::Buttons> buttons_;
-};
-
 QString num(const QString& v) {
     return QString::number(v.toDouble(), 'g', 12);
 }
@@ -202,16 +191,13 @@ bool runOp(const QString& op, const QString& arg, entry::LoginContext& ctx,
 
 // Every dialogue shown: the icon (as `told` writes it) or ? for an OK/Cancel
 // question, then the text; a title other than the component's marks it with ~.
-QString dialogues(const Prompter& prompter, const QString& title) {
+QString dialogues(const ScriptedPrompter& prompter, const QString& title) {
     QStringList out;
     for (const Shown& m : prompter.messages())
         out << QLatin1Char("0i!x?"[static_cast<int>(m.icon)]) + (m.title == title ? " " : "~") +
                    m.text;
-    for (size_t i = 0; i < prompter.questions().size(); ++i) {
-        const bool okCancel = prompter.buttons_[i] == entry::Buttons::OkCancel;
-        out << (okCancel && prompter.questions()[i].title == title ? "? " : "?~") +
-                   prompter.questions()[i].text;
-    }
+    for (const Shown& q : prompter.questions())
+        out << (q.buttons == entry::Buttons::OkCancel && q.title == title ? "? " : "?~") + q.text;
     return out.join('\n');
 }
 
@@ -269,7 +255,7 @@ void runScenarios(std::span<const Scenario> scenarios) {
         ctx.gUpdateSingleBill = modes.contains("own");
         ctx.IsAdmin = modes.contains("admin");
         ctx.gIsCloseStock = modes.contains("closed");
-        Prompter prompter;
+        ScriptedPrompter prompter;
         prompter.watch(ctx.gConnection);
         prompter.expectQuestion(entry::Answer::Ok);
         const Bills before = readBills(*db);

@@ -37,11 +37,6 @@ class FindTest : public ::testing::Test, protected QueryFixture {
         return find(ctx, prompter, journal, seek, main, order);
     }
     QString cell(int row, int col) { return journal.text(row, col); }
-    QStringList billNos() {
-        QStringList list;
-        for (int row = 0; row < journal.lineCount(); ++row) list << journal.billNo(row);
-        return list;
-    }
     // The rows as shown: the texts of `columns` joined by "|", one row a line.
     QString shown(std::initializer_list<int> columns) {
         QStringList rows;
@@ -77,7 +72,6 @@ TEST_F(FindTest, LinesShowBillColumnsOnceWithTotalsAndIds) {
                        "2026-02-27|QT0003|李四|01.004|0.20|1.00|0.20\n"
                        "合计||||13.80||2,031.50"));
     for (int c = 0; c < 3; ++c) EXPECT_TRUE(journal.isColumnHidden(c));
-    EXPECT_EQ(billNos(), (QStringList{"QT0001", "QT0001", "QT0001", "QT0002", "QT0003"}));
     EXPECT_TRUE(journal.isTotalsRow(5));
     EXPECT_EQ(journal.interId(5), 0);
     EXPECT_EQ(journal.idList(), QStringLiteral("1,2,3"));
@@ -102,7 +96,7 @@ TEST_F(FindTest, UsersAreScopedByTheirTypeAndHiddenFieldsApply) {
         "insert into tblEntryVisible(ftypeid,fbilltypeid,fuserid,fFieldName) values"
         "(7,2,3,'FPRICE'),(7,1,3,'famount'),(7,2,2,'fqty')");
     ASSERT_TRUE(run());
-    EXPECT_EQ(billNos(), (QStringList{"QT0002", "QT0003"}));
+    EXPECT_EQ(journal.idList(), QStringLiteral("2,3"));
     EXPECT_EQ(hidden(), QStringLiteral("-H-"));
 
     // Type 2: bills of the user's groups except group 1, and the user's own.
@@ -112,7 +106,7 @@ TEST_F(FindTest, UsersAreScopedByTheirTypeAndHiddenFieldsApply) {
     ctx.UserType = 2;
     ctx.gLoginUserId = "2";
     ASSERT_TRUE(run());
-    EXPECT_EQ(billNos(), (QStringList{"QT0001", "QT0001", "QT0001", "QT0004"}));
+    EXPECT_EQ(journal.idList(), QStringLiteral("1,4"));
     EXPECT_EQ(hidden(), QStringLiteral("H--"));
 
     ctx.IsAdmin = 1;
@@ -231,7 +225,6 @@ TEST(JournalTotalsTest, TotalsStayExactAndNeverWrap) {
         {"millionths do not drift", 0.1, 20000, QVariant(), 2000.0},
         {"signs cancel to zero", 0.3, 3, -0.9, 0.0},
         {"just under the old limit", 4.6e12, 2, QVariant(), 9.2e12},
-        {"past 9.22e12", 5e12, 2, QVariant(), 1e13},
         {"past 9.22e12 with cents", 4999999999999.75, 2, 0.5, 1e13},
         {"negative past the limit", -6e12, 3, QVariant(), -1.8e13},
         {"one line past 64 bits of millionths", 1e16, 1, 2.5, 10000000000000002.0},
