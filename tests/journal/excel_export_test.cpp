@@ -97,8 +97,6 @@ query::JournalContent journal(const QString& longNote = {}, const QString& longe
     return content;
 }
 
-using NothingCut = std::variant<std::vector<journal::CutCell>, QString>;
-
 class ExcelExportTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -200,18 +198,6 @@ TEST_F(ExcelExportTest, CommandSaysSuccessOnlyWhenTheFileWasWritten) {
     EXPECT_TRUE(prompter.lastText().startsWith(QStringLiteral("导出失败!\n") + nowhere))
         << prompter.lastText().toStdString();
     EXPECT_FALSE(QFile::exists(nowhere));
-
-    // An existing file is replaced by a whole workbook, never a torn one.
-    const QString existing = dir.filePath(QStringLiteral("old.xlsx"));
-    {
-        QFile f(existing);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("old");
-    }
-    ASSERT_EQ(journal::exportJournal(model, existing), NothingCut());
-    QFile f(existing);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(f.readAll().startsWith("PK"));
 }
 
 // Only a real extension is replaced: a dot in a folder or in the name stays.
