@@ -134,13 +134,6 @@ TEST_F(JournalCommandsTest, AClosedPeriodOrAMissingRightIsRefusedWithOneMessage)
     }
     EXPECT_EQ(view.editorOpened, 0);
     EXPECT_EQ(bills(), QStringLiteral("1 2 3"));
-
-    // Opening a bill by double click looks at neither.
-    ctx.gIsCloseStock = 1;
-    prompter.clear();
-    EXPECT_TRUE(commands.openCurrent());
-    EXPECT_EQ(ctx.gCurrentInterId, 2);
-    EXPECT_EQ(prompter.transcript(), QString());
 }
 
 // The commands on the selected bills, each row on what the row before left:
@@ -256,54 +249,33 @@ TEST_F(JournalCommandsTest, LinesShowTheirBillsStates) {
     }
 }
 
-// A long load or export shows how far it is; stopped, it leaves the journal
-// as it was and writes no file.
-TEST_F(JournalCommandsTest, LongWorkShowsProgressAndStopsCleanly) {
+// A long export shows how far it is; stopped, it writes no file and says nothing.
+TEST_F(JournalCommandsTest, ALongExportShowsProgressAndStopsCleanly) {
     // Bill 4 with 1,200 lines.
     addBill(4, "QT0004", "2026-12-05", 0, 1, {});
     db.exec(
         "with recursive n(i) as (select 1 union all select i+1 from n where i<1200) "
         "insert into icstockbillentry(finterid,fentryid,forderid,fitemid,funitid,fqty,"
         "fPrice,famount) select 4,i,i,1101,701,1,2,2 from n");
+    ASSERT_TRUE(view.reload());
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("journal.xlsx"));
-    struct Case {
-        const char* what;
-        std::function<bool()> run;
-        int total;
-    };
-    const Case cases[] = {
-        {"load", [&] { return view.reload(); }, 20000},
-        {"export",
-         [&] {
-             prompter.expectFileName(file);
-             return journal::exportJournalCommand(ctx, prompter, view.model);
-         },
-         1206},
-    };
-    // The lines, and the last piece of work: its total and the step it reached.
-    const auto seen = [&] {
-        if (prompter.progressSeen().empty()) return QStringLiteral("no progress shown");
-        return QStringLiteral("%1 lines, %2 of %3")
-            .arg(view.model.lineCount())
+    // The step the export reached, of how many rows.
+    const auto exported = [&] {
+        prompter.expectFileName(file);
+        const bool written = journal::exportJournalCommand(ctx, prompter, view.model);
+        return QStringLiteral("%1: %2 of %3")
+            .arg(written)
             .arg(prompter.progressSeen().back().reached)
             .arg(prompter.progressSeen().back().total);
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        prompter.stopProgressAfter(-1);
-        ASSERT_TRUE(c.run());
-        EXPECT_EQ(seen(), QStringLiteral("1205 lines, 1000 of %1").arg(c.total));
-
-        // Stopped at the first step: the same journal, no file, not a word.
-        QFile::remove(file);
-        prompter.clear();
-        prompter.stopProgressAfter(0);
-        EXPECT_FALSE(c.run());
-        EXPECT_EQ(seen(), QStringLiteral("1205 lines, 500 of %1").arg(c.total));
-        EXPECT_FALSE(QFile::exists(file));
-        EXPECT_EQ(prompter.transcript(), QString());
-    }
+    EXPECT_EQ(exported(), QStringLiteral("1: 1000 of 1206"));
+    QFile::remove(file);
+    prompter.clear();
+    prompter.stopProgressAfter(0);
+    EXPECT_EQ(exported(), QStringLiteral("0: 500 of 1206"));
+    EXPECT_FALSE(QFile::exists(file));
+    EXPECT_EQ(prompter.transcript(), QString());
 }
 
 // The editor opens in the command's mode; when it closes the journal is read

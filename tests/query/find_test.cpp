@@ -163,7 +163,7 @@ TEST_F(FindTest, TextConditionsTakeWildcardsLiterallyAndBlankAsEmpty) {
     EXPECT_TRUE(prompter.messages().empty());
 }
 
-TEST_F(FindTest, AResultCutAtTheLineLimitSaysSo) {
+TEST_F(FindTest, AResultCutAtTheLineLimitSaysSoAndAStoppedLoadChangesNothing) {
     // Bills 1 to 3 have 5 lines; bill 4 brings them to the limit exactly.
     addBill(4, "QT0004", "2026-03-04", 0, 3, {});
     db.exec(QStringLiteral("with recursive n(i) as (select 1 union all select i+1 from n "
@@ -184,6 +184,16 @@ TEST_F(FindTest, AResultCutAtTheLineLimitSaysSo) {
     EXPECT_TRUE(journal.statusText().endsWith(
         QStringLiteral("秒),符合条件的记录超过20000条,只列出前20000条,请增加查询条件")))
         << journal.statusText().toStdString();
+
+    // Stopped at its first step, a load leaves the journal as it was, silently.
+    prompter.stopProgressAfter(0);
+    EXPECT_FALSE(run());
+    EXPECT_EQ(QStringLiteral("%1 lines, %2 of %3")
+                  .arg(journal.lineCount())
+                  .arg(prompter.progressSeen().back().reached)
+                  .arg(prompter.progressSeen().back().total),
+              QStringLiteral("20000 lines, 500 of 20000"));
+    EXPECT_EQ(prompter.transcript(), QString());
 }
 
 // A failed load tells why and leaves the journal as it was.
