@@ -165,12 +165,11 @@ bool runOp(const QString& op, const QString& arg, entry::LoginContext& ctx,
     if (op == "hx") return bill::hxBill(ctx, prompter);
     if (op == "unhx") return bill::unHxBill(ctx, prompter, id.toInt());
     // The procedures themselves, as a caller outside the component reaches them.
-    const QString name = op == "p-split"     ? "sp_QV_splitSave"
-                         : op == "p-restore" ? "sp_QV_restoreBill"
-                         : op == "p-hx"      ? "sp_QV_hxBill"
-                                             : "sp_QV_unhxBill";
-    EXPECT_TRUE(op == "p-split" || op == "p-restore" || op == "p-hx" || op == "p-unhx")
-        << op.toStdString();
+    static const QMap<QString, QString> procedures = {{"p-split", "sp_QV_splitSave"},
+                                                      {"p-restore", "sp_QV_restoreBill"},
+                                                      {"p-hx", "sp_QV_hxBill"},
+                                                      {"p-unhx", "sp_QV_unhxBill"}};
+    EXPECT_TRUE(procedures.contains(op)) << op.toStdString();
     db::ProcedureParams p;
     p.in(op == "p-hx" ? "finterids" : "finterid", op == "p-unhx" ? QVariant(id.toLongLong()) : id)
         .in("fyear", qint64{2026})
@@ -179,7 +178,7 @@ bool runOp(const QString& op, const QString& arg, entry::LoginContext& ctx,
         .out("intValue", qint64{-1});
     if (op == "p-split") p.in("strvalue", arg.section(':', 1));
     try {
-        db.connection().call(name, p);
+        db.connection().call(procedures.value(op), p);
     } catch (const db::DbError& e) {
         told = e.message();
         return false;

@@ -71,7 +71,6 @@ TEST_F(FindTest, LinesShowBillColumnsOnceWithTotalsAndIds) {
                        "2026-03-03|QT0002|李四|01.003|2.00|1,000.00|2,000.00\n"
                        "2026-02-27|QT0003|李四|01.004|0.20|1.00|0.20\n"
                        "合计||||13.80||2,031.50"));
-    for (int c = 0; c < 3; ++c) EXPECT_TRUE(journal.isColumnHidden(c));
     EXPECT_TRUE(journal.isTotalsRow(5));
     EXPECT_EQ(journal.interId(5), 0);
     EXPECT_EQ(journal.idList(), QStringLiteral("1,2,3"));
@@ -234,7 +233,6 @@ TEST(JournalTotalsTest, TotalsStayExactAndNeverWrap) {
     } cases[] = {
         {"millionths do not drift", 0.1, 20000, QVariant(), 2000.0},
         {"signs cancel to zero", 0.3, 3, -0.9, 0.0},
-        {"just under the old limit", 4.6e12, 2, QVariant(), 9.2e12},
         {"past 9.22e12 with cents", 4999999999999.75, 2, 0.5, 1e13},
         {"negative past the limit", -6e12, 3, QVariant(), -1.8e13},
         {"one line past 64 bits of millionths", 1e16, 1, 2.5, 10000000000000002.0},
