@@ -91,8 +91,6 @@ TEST_F(HostCommandsTest, PasswdAsksTwiceAndThenWantsTheCurrentPassword) {
         // for scripts: both on the command line, nothing asked
         {"passwd --user 2 --old-password abc --password xyz", "",
          "0 [] [用户 2 张三 的密码已更改] [] 1: 2:xyz 3:"},
-        {"passwd", "", "1 [] [] [请用 --user 指定用户编号] 1: 2:xyz 3:"},
-        {"passwd --user 9 --password p", "", "1 [] [] [没有编号为 9 的用户] 1: 2:xyz 3:"},
         {"passwd --user 3 --password ", "", "1 [] [] [新密码不能为空，密码未更改] 1: 2:xyz 3:"},
     };
     for (const auto& [words, answers, result] : steps)
@@ -132,22 +130,18 @@ TEST(PasswordLoginTest, OnlyTheRightPasswordLogsIn) {
     // user 3 still has a password from before hashes were kept
     db.exec(QStringLiteral("update tblUser set fpassword='old' where fuserid=3"));
 
-    struct Case {
+    const struct {
         qlonglong user;
         const char* password;
         bool accepted;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {1, "", true},         {1, "x", false},   {2, "秘密 pw", true},
         {2, "秘密 PW", false}, {3, "Old", false}, {9, "", false},
     };
-    for (const Case& k : cases) {
+    for (const auto& k : cases) {
         c.open(db.connectionString());
         const auto user = checkLogin(c, k.user, QString::fromUtf8(k.password));
-        EXPECT_EQ(user.has_value(), k.accepted) << k.user << " " << k.password;
-        if (user) {
-            EXPECT_EQ(user->id, k.user);
-        }
+        EXPECT_EQ(user ? user->id : 0, k.accepted ? k.user : 0) << k.user << " " << k.password;
     }
     // a refused text password stays as it was
     EXPECT_EQ(stored(db, "fpassword", 3), QStringLiteral("old"));

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <functional>
 
 #include "db/db_error.h"
 #include "entry/cls_other_in.h"
@@ -30,6 +31,17 @@ const QString kClerk = QStringLiteral(
     "insert into tblUser(fuserid,fnumber,fname,fIsAdmin,fUserType) values(4,'wang','王五',0,1)");
 const QString kClerkLogin = QStringLiteral("SystemLogin/gLoginUserId=4");
 
+// The message of the `Error` that `run` throws; empty when it throws none.
+template <class Error>
+QString refusal(const std::function<void()>& run) {
+    try {
+        run();
+    } catch (const Error& e) {
+        return e.message();
+    }
+    return QString();
+}
+
 class StartUpTest : public ::testing::Test {
   protected:
     // Starts up as the clerk with these settings besides the login.
@@ -49,10 +61,9 @@ TEST_F(StartUpTest, DatabaseNamesTheBillAndOverridesYearAndPeriod) {
         QStringLiteral("insert into tblSystemInfo(fTypeid,fvalue) values(4,'2008')"),
         QStringLiteral("insert into tblSystemInfo(fTypeid,fvalue) values(5,'3')"),
         QStringLiteral("insert into tblSystemInfo(fTypeid,fvalue) values(68,'40')"),
-        QStringLiteral("insert into tblPeriod(fTypeid,fYear,fPeriod,fStartDate,fEndDate) "
-                       "values(2,2008,3,'2008-03-01','2008-04-01')"),
-        QStringLiteral("insert into tblPeriod(fTypeid,fYear,fPeriod,fStartDate,fEndDate) "
-                       "values(2,2007,12,'2007-12-01','2008-01-01')"),
+        QStringLiteral(
+            "insert into tblPeriod(fTypeid,fYear,fPeriod,fStartDate,fEndDate) values"
+            "(2,2008,3,'2008-03-01','2008-04-01'),(2,2007,12,'2007-12-01','2008-01-01')"),
     });
     start({QStringLiteral("SystemSetup/gCurrentYear=2007"),
            QStringLiteral("SystemSetup/gCurrentPeriod=12"),
@@ -93,13 +104,9 @@ TEST_F(StartUpTest, SettingsHoldingCommasAreReadAsWritten) {
 
 TEST_F(StartUpTest, AMissingDatabaseFileIsRefusedNotMade) {
     const QString missing = db.dir() + QStringLiteral("/gone.sqlite");
-    QString refused;
-    try {
-        startUp(ctx, *db.settings({"DBOperation/DBConnectionString=sqlite:" + missing}), prompter);
-    } catch (const DbError& e) {
-        refused = e.message();
-    }
-    EXPECT_EQ(refused, QStringLiteral("数据库文件 %1 不存在").arg(missing));
+    const QStringList settings{"DBOperation/DBConnectionString=sqlite:" + missing};
+    EXPECT_EQ(refusal<DbError>([&] { startUp(ctx, *db.settings(settings), prompter); }),
+              QStringLiteral("数据库文件 %1 不存在").arg(missing));
     EXPECT_FALSE(QFileInfo::exists(missing));
 }
 
@@ -205,13 +212,8 @@ TEST_F(IdentityTest, StartUpWithoutAValidLoginIsRefused) {
             settings << "SystemLogin/" +
                             e.replace("$C", clerk).replace("$R", removed).replace("$E", expired);
         LoginContext ctx;
-        QString refused;
-        try {
-            startUp(ctx, *db_.settings(settings), prompter_);
-        } catch (const LoginError& e) {
-            refused = e.message();
-        }
-        EXPECT_EQ(refused, QString::fromUtf8(message));
+        EXPECT_EQ(refusal<LoginError>([&] { startUp(ctx, *db_.settings(settings), prompter_); }),
+                  QString::fromUtf8(message));
         EXPECT_FALSE(ctx.gConnection.isOpen());
     }
     EXPECT_TRUE(prompter_.messages().empty());
@@ -223,9 +225,8 @@ TEST_F(IdentityTest, StartUpWithoutAValidLoginIsRefused) {
 }
 
 TEST_F(IdentityTest, EveryUserFollowsTheDatabasesSwitchesWhateverTheirSettingsSay) {
-    const QStringList names = {QStringLiteral("gIsCheckUpdate"), QStringLiteral("gIsCloseStock"),
-                               QStringLiteral("gUpdateSingleBill"),
-                               QStringLiteral("gIsAddDelNumber")};
+    const QStringList names = {"gIsCheckUpdate", "gIsCloseStock", "gUpdateSingleBill",
+                               "gIsAddDelNumber"};
     // every other switch on, while both users' own settings claim the opposite
     for (const QList<int>& stored : {QList<int>{1, 0, 1, 0}, QList<int>{0, 1, 0, 1}}) {
         QStringList entries;
@@ -263,14 +264,9 @@ TEST_F(IdentityTest, PostingRuleChangesOnlyWhileNoBillWaitsForItsAudit) {
     db_.exec(
         QStringLiteral("insert into icstockbill(finterid,fbillno,ftrantype,fstatus,"
                        "fcancellation) values(1,'QT1',7,0,0),(2,'QT2',7,1,0),(3,'QT3',7,0,1)"));
-    QString refused;
-    try {
-        setSharedSwitch(c, QStringLiteral("gIsCheckUpdate"), 1);
-    } catch (const DbError& e) {
-        refused = e.message();
-    }
-    EXPECT_EQ(refused, QStringLiteral("还有 1 张未审核的单据，不能更改 gIsCheckUpdate："
-                                      "请先审核或删除这些单据"));
+    EXPECT_EQ(refusal<DbError>([&] { setSharedSwitch(c, QStringLiteral("gIsCheckUpdate"), 1); }),
+              QStringLiteral("还有 1 张未审核的单据，不能更改 gIsCheckUpdate："
+                             "请先审核或删除这些单据"));
     EXPECT_EQ(c.transactionDepth(), 0);
     // the same value again changes nothing and is allowed; other switches are free
     EXPECT_NO_THROW(setSharedSwitch(c, QStringLiteral("gIsCheckUpdate"), 0));

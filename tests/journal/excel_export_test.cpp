@@ -70,15 +70,14 @@ Sheet readSheet(const QString& zip) {
 // a summed quantity and a remark holding texts a spreadsheet would turn into
 // numbers.
 query::JournalContent journal(const QString& longNote = {}, const QString& longerNote = {}) {
-    std::vector<query::JournalColumn> columns = {
-        {QStringLiteral("finterid"), QStringLiteral("finterid"), 1, {}, true, false},
-        {QStringLiteral("fentryid"), QStringLiteral("fentryid"), 1, {}, true, false},
-        {QStringLiteral("fbillno"), QStringLiteral("fbillno"), 1, {}, true, false},
-        {QStringLiteral("fdate"), QStringLiteral("日期"), 4, {}, false, false},
-        {QStringLiteral("fItemNumber"), QStringLiteral("物料代码"), 1, {}, false, false},
-        {QStringLiteral("fqty"), QStringLiteral("数量"), 7, QStringLiteral("#,##0.00"), false,
-         true},
-        {QStringLiteral("fnote"), QStringLiteral("备注"), 1, {}, false, false},
+    const std::vector<query::JournalColumn> columns = {
+        {"finterid", "finterid", 1, {}, true, false},
+        {"fentryid", "fentryid", 1, {}, true, false},
+        {"fbillno", "fbillno", 1, {}, true, false},
+        {"fdate", "日期", 4, {}, false, false},
+        {"fItemNumber", "物料代码", 1, {}, false, false},
+        {"fqty", "数量", 7, "#,##0.00", false, true},
+        {"fnote", "备注", 1, {}, false, false},
     };
     query::JournalContent content(columns);
     const QVariant lines[][7] = {

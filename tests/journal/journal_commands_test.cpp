@@ -5,7 +5,6 @@
 #include <functional>
 #include <set>
 
-#include "entry/edit_mode.h"
 #include "journal/excel_export.h"
 #include "journal/journal_commands.h"
 #include "journal/journal_fixture.h"
@@ -216,14 +215,13 @@ TEST_F(JournalCommandsTest, CommandsTakeTheSelectedBillsAndKeepTheCurrentRow) {
 // bill looks voided whatever else it is.
 TEST_F(JournalCommandsTest, LinesShowTheirBillsStates) {
     using M = query::JournalModel;
-    struct Case {
+    const struct {
         const char* set;  // columns of bill 3
         const char* tip;
         int background;
         QVariant text;
         bool struck;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"fstatus=0", "", M::kNotAuditedRgb, {}, false},
         {"fstatus=1", "已审核", M::kAuditedRgb, {}, false},
         {"frob=1", "红字", M::kNotAuditedRgb, M::kRedTextRgb, false},
@@ -232,7 +230,7 @@ TEST_F(JournalCommandsTest, LinesShowTheirBillsStates) {
         {"fstatus=1,frob=1,fcancellation=1,fhxid=12,frscinterid=2",
          "已审核、作废、红字、已核销、拆分", M::kVoidedRgb, M::kVoidedTextRgb, true},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.set);
         db.exec("update icstockbill set fstatus=0,frob=0,fcancellation=0,fhxid=0,frscinterid=0");
         db.exec(QStringLiteral("update icstockbill set %1 where finterid=3").arg(c.set));

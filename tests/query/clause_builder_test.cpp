@@ -60,13 +60,12 @@ TEST_F(ClauseTest, ASecondRowAloneOpensTheGroupWhateverItsConnector) {
 // holds, or an operator a stored scheme brings back that is none of ours, is
 // refused (no SQL).
 TEST_F(ClauseTest, ConditionsFollowTheFieldTypeAndOperator) {
-    struct Case {
+    const struct {
         const char* type;
         const char16_t* op;
         const char* value;
         const char* sql;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"1", u"大于", "", "f >0"},
         {"1", u"大于等于", " 2.50 ", "f >=2.5"},
         {"1", u"小于", ".5", "f <0.5"},
@@ -82,7 +81,7 @@ TEST_F(ClauseTest, ConditionsFollowTheFieldTypeAndOperator) {
         {"3", u"等于", "2026-01-01' or '1'='1", nullptr},
         {"3", u"或者", "2026-01-01", nullptr},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.type) + " " + c.value);
         const QString op = QString::fromUtf16(c.op);
         if (c.sql) {
@@ -101,9 +100,8 @@ TEST_F(ClauseTest, QuickFiltersBuildTheMainClause) {
     QuickFilters& f = find_.filters();
     EXPECT_EQ(find_.mainSQL(), QStringLiteral(" and fYear=2026 and fPeriod=3 and fcancellation=0"));
 
-    for (int k = 0; k < QuickFilters::KindCount; ++k) {
+    for (int k = 0; k < QuickFilters::KindCount; ++k)
         f.filter(QuickFilters::Kind(k)).select(QStringLiteral("全部"));
-    }
     EXPECT_EQ(find_.mainSQL(), QString());
 
     f.filter(QuickFilters::DateRange).select(QStringLiteral("今天"));

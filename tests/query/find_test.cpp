@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
-#include <QDate>
-#include <QRegularExpression>
 
 #include "query/bill_find_controller.h"
 #include "query/journal_content.h"
@@ -75,9 +73,7 @@ TEST_F(FindTest, LinesShowBillColumnsOnceWithTotalsAndIds) {
     EXPECT_EQ(journal.interId(5), 0);
     EXPECT_EQ(journal.idList(), QStringLiteral("1,2,3"));
     EXPECT_EQ(ctx.gBillIdList, (QStringList{"1", "2", "3"}));
-    static const QRegularExpression status(
-        QStringLiteral("^共计:3张单据,5条记录\\(取数时间\\d+\\.\\d{3}秒\\)$"));
-    EXPECT_TRUE(status.match(journal.statusText()).hasMatch())
+    EXPECT_TRUE(journal.statusText().startsWith(QStringLiteral("共计:3张单据,5条记录(取数时间")))
         << journal.statusText().toStdString();
     EXPECT_FALSE(ctx.gConnection.isOpen());
 
@@ -128,17 +124,15 @@ TEST_F(FindTest, TextConditionsTakeWildcardsLiterallyAndBlankAsEmpty) {
 
     BillFindController query(ctx, prompter);
     query.open();
-    for (int k = 0; k < QuickFilters::KindCount; ++k) {
+    for (int k = 0; k < QuickFilters::KindCount; ++k)
         query.filters().filter(QuickFilters::Kind(k)).select(QStringLiteral("全部"));
-    }
     ConditionGrid& g = query.conditions();
     g.chooseField(0, g.catalogue().titles().indexOf(QStringLiteral("摘要")));
-    struct Case {
+    const struct {
         const char16_t* op;
         const char* value;
         const char* bills;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {u"等于", "O'Brien?:x", "2"},
         {u"包含", "n?:", "2"},
         {u"包含", "a_b", "1"},
@@ -151,7 +145,7 @@ TEST_F(FindTest, TextConditionsTakeWildcardsLiterallyAndBlankAsEmpty) {
         {u"为空", "", "3,7"},
         {u"不为空", "", "1,2,4,5,6,8"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         const QString op = QString::fromUtf16(c.op);
         g.chooseOperator(0, g.operatorChoices(0).indexOf(op));
         g.setValue(0, QString::fromUtf8(c.value));

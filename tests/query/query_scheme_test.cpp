@@ -30,17 +30,15 @@ TEST_F(SchemeTest, SavedSchemeRestoresRowsAsTypedIncludingAnEmptyThirdRow) {
     BillFindController find(ctx, prompter);
     find.open();
     ConditionGrid& g = find.conditions();
-    g.chooseField(0, kBillNo);
-    g.chooseOperator(0, 0);
-    g.setValue(0, QStringLiteral("O'Brien"));
-    g.chooseConnector(1, 1);
-    g.chooseField(1, kQty);
-    g.chooseOperator(1, 0);
-    g.setValue(1, QStringLiteral("1 or 1=1"));  // kept as typed, refused only when querying
-    g.chooseConnector(3, 0);
-    g.chooseField(3, kWarehouse);
-    g.chooseOperator(3, 1);
-    g.setValue(3, QStringLiteral("原材料仓"));
+    const auto fill = [&g](int row, int connector, int field, int op, const QString& value) {
+        if (connector >= 0) g.chooseConnector(row, connector);
+        g.chooseField(row, field);
+        g.chooseOperator(row, op);
+        g.setValue(row, value);
+    };
+    fill(0, -1, kBillNo, 0, QStringLiteral("O'Brien"));
+    fill(1, 1, kQty, 0, QStringLiteral("1 or 1=1"));  // kept as typed, refused only when querying
+    fill(3, 0, kWarehouse, 1, QStringLiteral("原材料仓"));
     find.addSortField(9);                                          // 数量
     find.sortFields().setCell(0, SortGrid::Ascending, QString());  // never set
     find.addSortField(0);
