@@ -66,10 +66,9 @@ TEST_F(SchemeTest, SavedSchemeRestoresRowsAsTypedIncludingAnEmptyThirdRow) {
                                               "fStockName like '%原材料仓%' escape '!' "));
 }
 
-// The first opening makes the default scheme and, when missing, its counter's
-// row, found again without regard to case. An older scheme named like the
-// default neither replaces it nor stays forever; the default itself cannot be
-// deleted, others are asked for.
+// The first opening makes the default scheme, and its counter's row when
+// missing. An older scheme named like the default neither replaces it nor
+// stays forever; the default itself cannot be deleted, others are asked for.
 TEST_F(SchemeTest, DeletingRefusesTheDefaultAndAsksForOthers) {
     db.exec("delete from tblmaxNum where ftablename='tblproject'");
     BillFindController first(ctx, prompter);
