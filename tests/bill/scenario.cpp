@@ -19,17 +19,6 @@ namespace {
 
 using Rx = QRegularExpression;
 
-// Also records the buttons each question offered.
-class Prompter : public ScriptedPrompter {
-  public:
-    entry::Answer question(const QString& text, entry::Buttons buttons, entry::Icon icon,
-                           const QString& title) override {
-        buttons_.push_back(buttons);
-        return ScriptedPrompter::question(text, buttons, icon, title);
-    }
-    std::vector<entry::Buttons> buttons_;
-};
-
 QString num(const QString& v) {
     return QString::number(v.toDouble(), 'g', 12);
 }
@@ -176,12 +165,11 @@ bool runOp(const QString& op, const QString& arg, entry::LoginContext& ctx,
     if (op == "hx") return bill::hxBill(ctx, prompter);
     if (op == "unhx") return bill::unHxBill(ctx, prompter, id.toInt());
     // The procedures themselves, as a caller outside the component reaches them.
-    const QString name = op == "p-split"     ? "sp_QV_splitSave"
-                         : op == "p-restore" ? "sp_QV_restoreBill"
-                         : op == "p-hx"      ? "sp_QV_hxBill"
-                                             : "sp_QV_unhxBill";
-    EXPECT_TRUE(op == "p-split" || op == "p-restore" || op == "p-hx" || op == "p-unhx")
-        << op.toStdString();
+    static const QMap<QString, QString> procedures = {{"p-split", "sp_QV_splitSave"},
+                                                      {"p-restore", "sp_QV_restoreBill"},
+                                                      {"p-hx", "sp_QV_hxBill"},
+                                                      {"p-unhx", "sp_QV_unhxBill"}};
+    EXPECT_TRUE(procedures.contains(op)) << op.toStdString();
     db::ProcedureParams p;
     p.in(op == "p-hx" ? "finterids" : "finterid", op == "p-unhx" ? QVariant(id.toLongLong()) : id)
         .in("fyear", qint64{2026})
@@ -190,7 +178,7 @@ bool runOp(const QString& op, const QString& arg, entry::LoginContext& ctx,
         .out("intValue", qint64{-1});
     if (op == "p-split") p.in("strvalue", arg.section(':', 1));
     try {
-        db.connection().call(name, p);
+        db.connection().call(procedures.value(op), p);
     } catch (const db::DbError& e) {
         told = e.message();
         return false;
@@ -202,16 +190,13 @@ bool runOp(const QString& op, const QString& arg, entry::LoginContext& ctx,
 
 // Every dialogue shown: the icon (as `told` writes it) or ? for an OK/Cancel
 // question, then the text; a title other than the component's marks it with ~.
-QString dialogues(const Prompter& prompter, const QString& title) {
+QString dialogues(const ScriptedPrompter& prompter, const QString& title) {
     QStringList out;
     for (const Shown& m : prompter.messages())
         out << QLatin1Char("0i!x?"[static_cast<int>(m.icon)]) + (m.title == title ? " " : "~") +
                    m.text;
-    for (size_t i = 0; i < prompter.questions().size(); ++i) {
-        const bool okCancel = prompter.buttons_[i] == entry::Buttons::OkCancel;
-        out << (okCancel && prompter.questions()[i].title == title ? "? " : "?~") +
-                   prompter.questions()[i].text;
-    }
+    for (const Shown& q : prompter.questions())
+        out << (q.buttons == entry::Buttons::OkCancel && q.title == title ? "? " : "?~") + q.text;
     return out.join('\n');
 }
 
@@ -269,7 +254,7 @@ void runScenarios(std::span<const Scenario> scenarios) {
         ctx.gUpdateSingleBill = modes.contains("own");
         ctx.IsAdmin = modes.contains("admin");
         ctx.gIsCloseStock = modes.contains("closed");
-        Prompter prompter;
+        ScriptedPrompter prompter;
         prompter.watch(ctx.gConnection);
         prompter.expectQuestion(entry::Answer::Ok);
         const Bills before = readBills(*db);

@@ -35,11 +35,6 @@ int userCount(Connection& c) {
 class DatabaseFileTest : public ::testing::Test {
   protected:
     QString path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
-    // An empty file that is not a database.
-    void touch(const QString& file) {
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    }
     QTemporaryDir dir_;
     OpenUmask umask_;
 };
@@ -67,7 +62,7 @@ TEST_F(DatabaseFileTest, OnlyTheDefaultPlaceIsCreatedOnFirstRun) {
 
     // an existing file that is not ours is not turned into one either
     const QString stranger = path("notes.sqlite");
-    touch(stranger);
+    ASSERT_TRUE(QFile(stranger).open(QIODevice::WriteOnly));
     EXPECT_THROW(openHostDatabase(c, QStringLiteral("sqlite:") + stranger, standard), DbError);
     EXPECT_EQ(QFileInfo(stranger).size(), 0);
 }

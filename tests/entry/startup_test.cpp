@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <functional>
 
 #include "db/db_error.h"
 #include "entry/cls_other_in.h"
@@ -29,11 +30,16 @@ namespace {
 const QString kClerk = QStringLiteral(
     "insert into tblUser(fuserid,fnumber,fname,fIsAdmin,fUserType) values(4,'wang','王五',0,1)");
 const QString kClerkLogin = QStringLiteral("SystemLogin/gLoginUserId=4");
-QString numbering(const QString& name) {
-    return QStringLiteral(
-               "insert into tblMaxBillNo(ftypeid,fbillno,fPreLetter,flength,"
-               "fNewBillName) values(7,0,'QT',6,%1)")
-        .arg(name);
+
+// The message of the `Error` that `run` throws; empty when it throws none.
+template <class Error>
+QString refusal(const std::function<void()>& run) {
+    try {
+        run();
+    } catch (const Error& e) {
+        return e.message();
+    }
+    return QString();
 }
 
 class StartUpTest : public ::testing::Test {
@@ -50,14 +56,14 @@ class StartUpTest : public ::testing::Test {
 TEST_F(StartUpTest, DatabaseNamesTheBillAndOverridesYearAndPeriod) {
     db.execAll({
         kClerk,
-        numbering(QStringLiteral("'杂项入库单'")),
+        QStringLiteral("insert into tblMaxBillNo(ftypeid,fbillno,fPreLetter,flength,"
+                       "fNewBillName) values(7,0,'QT',6,'杂项入库单')"),
         QStringLiteral("insert into tblSystemInfo(fTypeid,fvalue) values(4,'2008')"),
         QStringLiteral("insert into tblSystemInfo(fTypeid,fvalue) values(5,'3')"),
         QStringLiteral("insert into tblSystemInfo(fTypeid,fvalue) values(68,'40')"),
-        QStringLiteral("insert into tblPeriod(fTypeid,fYear,fPeriod,fStartDate,fEndDate) "
-                       "values(2,2008,3,'2008-03-01','2008-04-01')"),
-        QStringLiteral("insert into tblPeriod(fTypeid,fYear,fPeriod,fStartDate,fEndDate) "
-                       "values(2,2007,12,'2007-12-01','2008-01-01')"),
+        QStringLiteral(
+            "insert into tblPeriod(fTypeid,fYear,fPeriod,fStartDate,fEndDate) values"
+            "(2,2008,3,'2008-03-01','2008-04-01'),(2,2007,12,'2007-12-01','2008-01-01')"),
     });
     start({QStringLiteral("SystemSetup/gCurrentYear=2007"),
            QStringLiteral("SystemSetup/gCurrentPeriod=12"),
@@ -84,14 +90,12 @@ TEST_F(StartUpTest, SettingsHoldingCommasAreReadAsWritten) {
     for (const auto& [line, title] : cases) {
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(QStringLiteral("[DBOperation]\nDBConnectionString=%1\n[SystemLogin]\n"
-                                  "gLoginToken=%2\n")
-                       .arg(db.connectionString(), db.loginSession(4))
-                       .toUtf8());
         // The same key in other sections must not be taken for it.
-        file.write("[Other]\nmsgTitle=a, b\n[SystemSetup]\n");
-        file.write(line);
-        file.write("\n[Later]\nmsgTitle=c, d\n");
+        file.write(QStringLiteral("[DBOperation]\nDBConnectionString=%1\n[SystemLogin]\n"
+                                  "gLoginToken=%2\n[Other]\nmsgTitle=a, b\n[SystemSetup]\n%3\n"
+                                  "[Later]\nmsgTitle=c, d\n")
+                       .arg(db.connectionString(), db.loginSession(4), QString::fromUtf8(line))
+                       .toUtf8());
         file.close();
         startUp(ctx, SettingsStore(path), prompter);
         EXPECT_EQ(ctx.msgTitle, QString::fromUtf8(title)) << line;
@@ -100,42 +104,36 @@ TEST_F(StartUpTest, SettingsHoldingCommasAreReadAsWritten) {
 
 TEST_F(StartUpTest, AMissingDatabaseFileIsRefusedNotMade) {
     const QString missing = db.dir() + QStringLiteral("/gone.sqlite");
-    QString refused;
-    try {
-        startUp(ctx, *db.settings({"DBOperation/DBConnectionString=sqlite:" + missing}), prompter);
-    } catch (const DbError& e) {
-        refused = e.message();
-    }
-    EXPECT_EQ(refused, QStringLiteral("数据库文件 %1 不存在").arg(missing));
+    const QStringList settings{"DBOperation/DBConnectionString=sqlite:" + missing};
+    EXPECT_EQ(refusal<DbError>([&] { startUp(ctx, *db.settings(settings), prompter); }),
+              QStringLiteral("数据库文件 %1 不存在").arg(missing));
     EXPECT_FALSE(QFileInfo::exists(missing));
 }
 
-// Records each window shown as "name mode entry-kind", and how many were made.
+// Records each window shown as "name mode entry-kind".
 class RecordingWindows : public WindowFactory {
   public:
     struct Window : ModalWindow {
-        Window(RecordingWindows& w, const char* n, LoginContext& c) : owner(w), name(n), ctx(c) {}
+        Window(QStringList& s, const char* n, LoginContext& c) : shown(s), name(n), ctx(c) {}
         void showModal() override {
-            owner.shown
-                << QStringLiteral("%1 %2 %3").arg(name).arg(ctx.gEditMode).arg(ctx.gEntryKind);
+            shown << QStringLiteral("%1 %2 %3").arg(name).arg(ctx.gEditMode).arg(ctx.gEntryKind);
         }
-        RecordingWindows& owner;
+        QStringList& shown;
         const char* name;
         LoginContext& ctx;
     };
     std::unique_ptr<ModalWindow> createBillEditor(LoginContext& ctx) override {
-        ++created;
-        return std::make_unique<Window>(*this, "editor", ctx);
+        return std::make_unique<Window>(shown, "editor", ctx);
     }
     std::unique_ptr<ModalWindow> createQueryDialog(LoginContext& ctx) override {
-        ++created;
-        return std::make_unique<Window>(*this, "query", ctx);
+        return std::make_unique<Window>(shown, "query", ctx);
     }
-    int created = 0;
     QStringList shown;
 };
 
-TEST_F(StartUpTest, EntryPointsCreateEachWindowOnceAndShowItInItsMode) {
+// A wrong code opens nothing; each entry point shows its window in its own
+// mode, and findInfo after findInfo3 (price editing) is no longer price editing.
+TEST_F(StartUpTest, EntryPointsShowTheirWindowInTheirMode) {
     db.exec(kClerk);
     RecordingWindows windows;
     clsOtherIn component(*db.settings({kClerkLogin}), prompter, windows);
@@ -143,20 +141,15 @@ TEST_F(StartUpTest, EntryPointsCreateEachWindowOnceAndShowItInItsMode) {
     QString findCode = QString::fromLatin1(clsOtherIn::kFindInfoCode);
     QString lower = newCode.toLower();
     QString anything = QStringLiteral("select 1");
-    // A wrong code opens nothing.
     EXPECT_FALSE(component.newInfo(findCode));
     EXPECT_FALSE(component.newInfo(lower));
     EXPECT_FALSE(component.findInfo(newCode));
-    EXPECT_EQ(windows.created, 0);
 
     component.context().gEditMode = 1;
     component.newInfo(newCode);
-    component.newInfo(newCode);
     EXPECT_EQ(component.findInfo3(anything), QString());
     component.findInfo(findCode);
-    EXPECT_EQ(windows.created, 2);
-    // findInfo after findInfo3 (price editing) is no longer price editing.
-    EXPECT_EQ(windows.shown, (QStringList{"editor 0 0", "editor 0 0", "query 4 3", "query 4 0"}));
+    EXPECT_EQ(windows.shown, (QStringList{"editor 0 0", "query 4 3", "query 4 0"}));
 
     // Without a valid login the component is not made at all.
     EXPECT_THROW(clsOtherIn(*db.settings({QStringLiteral("SystemLogin/gLoginToken=forged")}),
@@ -181,10 +174,11 @@ TEST_F(IdentityTest, RightsAndNameComeFromTheUserRowNotFromTheSettings) {
                                   QStringLiteral("SystemLogin/UserType=1"),
                                   QStringLiteral("SystemLogin/gLoginUserName=系统管理员")});
     startUp(ctx_, *settings, prompter_);
-    EXPECT_EQ(ctx_.gLoginUserId, QStringLiteral("3"));
-    EXPECT_EQ(ctx_.gLoginUserName, QStringLiteral("李四"));
-    EXPECT_EQ(ctx_.IsAdmin, 0);
-    EXPECT_EQ(ctx_.UserType, 3);
+    EXPECT_EQ(QStringLiteral("%1 %2 admin %3 type %4")
+                  .arg(ctx_.gLoginUserId, ctx_.gLoginUserName)
+                  .arg(ctx_.IsAdmin)
+                  .arg(ctx_.UserType),
+              QStringLiteral("3 李四 admin 0 type 3"));
     // so the clerk's claim to be an administrator gets no right
     EXPECT_FALSE(hasRight(ctx_, prompter_, QStringLiteral("G03")));
 
@@ -218,13 +212,8 @@ TEST_F(IdentityTest, StartUpWithoutAValidLoginIsRefused) {
             settings << "SystemLogin/" +
                             e.replace("$C", clerk).replace("$R", removed).replace("$E", expired);
         LoginContext ctx;
-        QString refused;
-        try {
-            startUp(ctx, *db_.settings(settings), prompter_);
-        } catch (const LoginError& e) {
-            refused = e.message();
-        }
-        EXPECT_EQ(refused, QString::fromUtf8(message));
+        EXPECT_EQ(refusal<LoginError>([&] { startUp(ctx, *db_.settings(settings), prompter_); }),
+                  QString::fromUtf8(message));
         EXPECT_FALSE(ctx.gConnection.isOpen());
     }
     EXPECT_TRUE(prompter_.messages().empty());
@@ -236,9 +225,8 @@ TEST_F(IdentityTest, StartUpWithoutAValidLoginIsRefused) {
 }
 
 TEST_F(IdentityTest, EveryUserFollowsTheDatabasesSwitchesWhateverTheirSettingsSay) {
-    const QStringList names = {QStringLiteral("gIsCheckUpdate"), QStringLiteral("gIsCloseStock"),
-                               QStringLiteral("gUpdateSingleBill"),
-                               QStringLiteral("gIsAddDelNumber")};
+    const QStringList names = {"gIsCheckUpdate", "gIsCloseStock", "gUpdateSingleBill",
+                               "gIsAddDelNumber"};
     // every other switch on, while both users' own settings claim the opposite
     for (const QList<int>& stored : {QList<int>{1, 0, 1, 0}, QList<int>{0, 1, 0, 1}}) {
         QStringList entries;
@@ -262,11 +250,13 @@ TEST_F(IdentityTest, EveryUserFollowsTheDatabasesSwitchesWhateverTheirSettingsSa
 TEST_F(IdentityTest, PostingRuleChangesOnlyWhileNoBillWaitsForItsAudit) {
     otherin::db::Connection& c = db_.connection();
     c.open(db_.connectionString());
-    auto value = [&](const char* name) {
+    // gIsCheckUpdate and gIsCloseStock as stored
+    const auto stored = [&] {
         return db_
-            .scalar(QStringLiteral("select fvalue from tblSystemSwitch where fname=?"),
-                    {QString::fromLatin1(name)})
-            .toInt();
+            .scalar(
+                "select group_concat(fvalue, ' ') from (select fvalue from tblSystemSwitch "
+                "where fname in ('gIsCheckUpdate','gIsCloseStock') order by fname) s")
+            .toString();
     };
     EXPECT_THROW(setSharedSwitch(c, QStringLiteral("gIsCloseStock"), 2), DbError);
 
@@ -274,25 +264,19 @@ TEST_F(IdentityTest, PostingRuleChangesOnlyWhileNoBillWaitsForItsAudit) {
     db_.exec(
         QStringLiteral("insert into icstockbill(finterid,fbillno,ftrantype,fstatus,"
                        "fcancellation) values(1,'QT1',7,0,0),(2,'QT2',7,1,0),(3,'QT3',7,0,1)"));
-    QString refused;
-    try {
-        setSharedSwitch(c, QStringLiteral("gIsCheckUpdate"), 1);
-    } catch (const DbError& e) {
-        refused = e.message();
-    }
-    EXPECT_EQ(refused, QStringLiteral("还有 1 张未审核的单据，不能更改 gIsCheckUpdate："
-                                      "请先审核或删除这些单据"));
-    EXPECT_EQ(value("gIsCheckUpdate"), 0);
+    EXPECT_EQ(refusal<DbError>([&] { setSharedSwitch(c, QStringLiteral("gIsCheckUpdate"), 1); }),
+              QStringLiteral("还有 1 张未审核的单据，不能更改 gIsCheckUpdate："
+                             "请先审核或删除这些单据"));
     EXPECT_EQ(c.transactionDepth(), 0);
     // the same value again changes nothing and is allowed; other switches are free
     EXPECT_NO_THROW(setSharedSwitch(c, QStringLiteral("gIsCheckUpdate"), 0));
     setSharedSwitch(c, QStringLiteral("gIsCloseStock"), 1);
-    EXPECT_EQ(value("gIsCloseStock"), 1);
+    EXPECT_EQ(stored(), QStringLiteral("0 1"));
 
     db_.exec(QStringLiteral("update icstockbill set fstatus=1 where finterid=1"));
     c.open(db_.connectionString());
     setSharedSwitch(c, QStringLiteral("gIsCheckUpdate"), 1);
-    EXPECT_EQ(value("gIsCheckUpdate"), 1);
+    EXPECT_EQ(stored(), QStringLiteral("1 1"));
 }
 
 class PermissionTest : public ::testing::Test {
@@ -318,33 +302,32 @@ class PermissionTest : public ::testing::Test {
     ScriptedPrompter prompter_;
 };
 
-// Each check closes its connection, even one that was open before.
+// Each check closes its connection, even one that was open before; a refusal
+// names what was refused, and the code for a right of no action of this module.
 TEST_F(PermissionTest, DirectAndGroupRightsPassOthersAreRefused) {
-    openConnection(ctx_);
-    EXPECT_TRUE(hasRight(ctx_, prompter_, QStringLiteral("G01")));
-    EXPECT_FALSE(ctx_.gConnection.isOpen());
-    EXPECT_TRUE(hasRight(ctx_, prompter_, QStringLiteral("G02")));
-    EXPECT_TRUE(prompter_.messages().empty());
-
+    const char* const cases[][2] = {
+        {"G01", ""},
+        {"G02", ""},
+        {"G03", "! 您无此权限！不能删除单据（权限G03），请与系统管理员联系"},
+        {"G99", "! 您无此权限！（权限G99），请与系统管理员联系"},
+        {"x' or '1'='1", "! 您无此权限！（权限x' or '1'='1），请与系统管理员联系"},
+    };
     ctx_.gRightPrefix = QStringLiteral("G");
-    openConnection(ctx_);
-    EXPECT_FALSE(hasRight(ctx_, prompter_, QStringLiteral("G03")));
-    EXPECT_FALSE(ctx_.gConnection.isOpen());
-    EXPECT_FALSE(hasRight(ctx_, prompter_, QStringLiteral("G99")));
-    EXPECT_FALSE(hasRight(ctx_, prompter_, QStringLiteral("x' or '1'='1")));
-    // The refusal names what was refused, and the code for a right of no
-    // action of this module.
-    EXPECT_EQ(prompter_.transcript(),
-              QStringLiteral("! 您无此权限！不能删除单据（权限G03），请与系统管理员联系\n"
-                             "! 您无此权限！（权限G99），请与系统管理员联系\n"
-                             "! 您无此权限！（权限x' or '1'='1），请与系统管理员联系"));
-    EXPECT_EQ(prompter_.messages()[0].title, QStringLiteral("标题"));
-}
+    for (const auto& [right, told] : cases) {
+        SCOPED_TRACE(right);
+        prompter_.clear();
+        openConnection(ctx_);
+        EXPECT_EQ(hasRight(ctx_, prompter_, QString::fromUtf8(right)), *told == 0);
+        EXPECT_FALSE(ctx_.gConnection.isOpen());
+        EXPECT_EQ(prompter_.transcript(), QString::fromUtf8(told));
+    }
+    EXPECT_EQ(prompter_.messages().at(0).title, QStringLiteral("标题"));
 
-TEST_F(PermissionTest, AdministratorHoldsEveryRightWithoutAQuery) {
+    // An administrator holds every right without a query: a connection string
+    // no database answers makes any query fail.
     ctx_.IsAdmin = 1;
-    // a connection string no database answers: any query would fail
     ctx_.DBConnectionString = QStringLiteral("server=nowhere");
+    prompter_.clear();
     EXPECT_TRUE(hasRight(ctx_, prompter_, QStringLiteral("Z77")));
     EXPECT_TRUE(prompter_.messages().empty());
 }

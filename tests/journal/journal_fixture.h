@@ -15,13 +15,12 @@ class JournalFixture : public QueryFixture {
         ctx.gAppPath = db.dir();
     }
 
-    // Bill QT<id> by user `operatorId`; each line is (item, qty) at price 2.
-    void addBill(int id, const QString& date, int status,
-                 std::initializer_list<std::pair<int, double>> lines, int operatorId = 1) {
-        QList<std::tuple<int, double, double>> priced;
-        for (const auto& [item, qty] : lines) priced.append({item, qty, 2.0});
-        QueryFixture::addBill(id, QStringLiteral("QT%1").arg(id, 4, 10, QLatin1Char('0')), date,
-                              status, operatorId, priced);
+    // Rows 0-1 bill 1, row 2 bill 2, rows 3-4 bill 3 (by the administrator at
+    // price 2), row 5 the totals; bill 1 has the given status.
+    void addJournalBills(int firstStatus = 0) {
+        addBill(1, "QT0001", "2026-12-02", firstStatus, 1, {{1101, 5, 2}, {1102, 3, 2}});
+        addBill(2, "QT0002", "2026-12-03", 0, 1, {{1101, 2, 2}});
+        addBill(3, "QT0003", "2026-12-04", 0, 1, {{1103, 1, 2}, {1104, 1, 2}});
     }
 };
 

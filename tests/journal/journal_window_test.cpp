@@ -20,9 +20,7 @@ constexpr int kItemCol = 9;
 // are audited from the toolbar, and the current row stays where it was.
 TEST(JournalWindowTest, TheGridsSelectionIsWhatTheCommandsTake) {
     otherin::testing::JournalFixture f;
-    f.addBill(1, "2026-12-02", 1, {{1101, 5}, {1102, 3}});
-    f.addBill(2, "2026-12-03", 0, {{1101, 2}});
-    f.addBill(3, "2026-12-04", 0, {{1103, 1}, {1104, 1}});
+    f.addJournalBills(1);
     query::BillFindController query{f.ctx, f.prompter};
     query.open();
     frmMainBillResult window(f.ctx, f.prompter, query, {});

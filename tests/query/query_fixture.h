@@ -2,7 +2,6 @@
 
 #include <QList>
 #include <QString>
-#include <ostream>
 #include <tuple>
 
 #include "entry/login_context.h"

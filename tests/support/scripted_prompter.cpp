@@ -28,13 +28,11 @@ QStringList ScriptedPrompter::messageTexts() const {
     if (messages_.size() == 1 && messages_[0].text == text && messages_[0].icon == icon &&
         (title.isNull() || messages_[0].title == title))
         return ::testing::AssertionSuccess();
-    auto failure = ::testing::AssertionFailure()
-                   << "wanted only \"" << text.toStdString() << "\" icon " << static_cast<int>(icon)
-                   << " title \"" << title.toStdString() << "\"; shown " << messages_.size() << ":";
-    for (const Shown& m : messages_)
-        failure << "\n  \"" << m.text.toStdString() << "\" icon " << static_cast<int>(m.icon)
-                << " title \"" << m.title.toStdString() << "\"";
-    return failure;
+    return ::testing::AssertionFailure()
+           << "wanted only \"" << text.toStdString() << "\" icon " << static_cast<int>(icon)
+           << " title \"" << title.toStdString() << "\"; shown:\n"
+           << transcript().toStdString() << "\n(last title \""
+           << (messages_.empty() ? std::string() : messages_.back().title.toStdString()) << "\")";
 }
 
 template <class T>
@@ -56,9 +54,9 @@ void ScriptedPrompter::message(const QString& text, entry::Icon icon, const QStr
     log_ << QString(QLatin1Char("0i!x?"[static_cast<int>(icon)])) + QLatin1Char(' ') + text;
 }
 
-entry::Answer ScriptedPrompter::question(const QString& text, entry::Buttons, entry::Icon icon,
-                                         const QString& title) {
-    questions_.push_back({text, icon, title});
+entry::Answer ScriptedPrompter::question(const QString& text, entry::Buttons buttons,
+                                         entry::Icon icon, const QString& title) {
+    questions_.push_back({text, icon, title, buttons});
     log_ << QStringLiteral("? ") + text;
     return next(answers_, "question", text).value_or(entry::Answer::Cancel);
 }

@@ -20,6 +20,7 @@ struct Shown {
     QString text;
     entry::Icon icon;
     QString title;
+    entry::Buttons buttons{};  // those a question offered
 };
 
 // Records every message and answers questions from a queue. A question it was

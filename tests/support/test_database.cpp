@@ -4,7 +4,6 @@
 
 #include <QCryptographicHash>
 #include <QUuid>
-#include <algorithm>
 
 #include "db/connection_string.h"
 #include "db/db_error.h"
@@ -22,10 +21,8 @@ QString serverSetting() {
 
 db::ConnectionTarget serverTarget() {
     db::ConnectionTarget target = db::parseConnectionString(serverSetting());
-    if (target.kind != db::DialectKind::PostgreSql) {
-        throw db::DbError(
-            QStringLiteral("OTHERIN_TEST_DB names no database server: %1").arg(serverSetting()));
-    }
+    if (target.kind != db::DialectKind::PostgreSql)
+        throw db::DbError("OTHERIN_TEST_DB names no database server: " + serverSetting());
     return target;
 }
 
@@ -209,12 +206,8 @@ std::unique_ptr<entry::SettingsStore> TestDatabase::settings(const QStringList& 
     }
     const QString login = QStringLiteral("SystemLogin");
     const QString user = store->value(login, QStringLiteral("gLoginUserId"), QString());
-    const bool tokenGiven = std::any_of(entries.begin(), entries.end(), [](const QString& e) {
-        return e.startsWith(QStringLiteral("SystemLogin/gLoginToken="));
-    });
-    if (!user.isEmpty() && !tokenGiven) {
+    if (!user.isEmpty() && entries.filter(QStringLiteral("SystemLogin/gLoginToken=")).isEmpty())
         store->setValue(login, QStringLiteral("gLoginToken"), loginSession(user.toLongLong()));
-    }
     store->sync();
     return store;
 }
