@@ -34,37 +34,31 @@ using otherin::testing::TestDatabase;
 
 namespace {
 
-// Every table's rows, each table as one text, in a fixed order.
+// Every table's rows, sorted, each table as one text. Values carry their type.
 using Dump = std::map<QString, QString>;
-
-QString cellText(const QVariant& v) {
-    if (v.isNull()) return QStringLiteral("null");
-    return QString::number(v.typeId()) + QLatin1Char(':') + v.toString();
-}
 
 Dump dumpTables(db::Connection& c) {
     Dump dump;
     QStringList tables;
-    {
-        db::Query q = c.prepare(
-            QStringLiteral("select name from sqlite_master where type='table' order by name"));
-        q.exec();
-        while (q.next()) tables << q.value(0).toString();
-    }
+    db::Query names =
+        c.prepare(QStringLiteral("select name from sqlite_master where type='table'"));
+    names.exec();
+    while (names.next()) tables << names.value(0).toString();
     for (const QString& table : tables) {
-        db::Query probe = c.prepare(QStringLiteral("select * from \"%1\" where 1=0").arg(table));
-        const int columns = probe.exec().record().count();
-        QStringList order;
-        for (int i = 1; i <= columns; ++i) order << QString::number(i);
-        db::Query q = c.prepare(
-            QStringLiteral("select * from \"%1\" order by %2").arg(table, order.join(',')));
+        db::Query q = c.prepare(QStringLiteral("select * from \"%1\"").arg(table));
         q.exec();
-        QString rows;
+        QStringList rows;
         while (q.next()) {
-            for (int i = 0; i < columns; ++i) rows += cellText(q.value(i)) + QLatin1Char('|');
-            rows += QLatin1Char('\n');
+            QString row;
+            for (int i = 0; i < q.record().count(); ++i) {
+                const QVariant v = q.value(i);
+                row += v.isNull() ? QStringLiteral("null|")
+                                  : QStringLiteral("%1:%2|").arg(v.typeId()).arg(v.toString());
+            }
+            rows << row;
         }
-        dump[table] = rows;
+        rows.sort();
+        dump[table] = rows.join(QLatin1Char('\n'));
     }
     return dump;
 }
@@ -140,9 +134,8 @@ class Desk {
         return moveTo(c, r) && grid.setData(grid.index(r - 1, c - 1), text, Qt::EditRole);
     }
     bool moveTo(int c, int r) {
-        editor::EditorController& e = session->controller();
-        const auto at = e.state().active;
-        return e.leaveCell(at.column, at.row, c, r);
+        const auto at = session->controller().state().active;
+        return session->controller().leaveCell(at.column, at.row, c, r);
     }
     // Fills a new bill of warehouse 02 dated in the current period, each line
     // an item and a quantity at price 10 (grid: 1 item, 5 quantity, 6 price).
@@ -156,8 +149,7 @@ class Desk {
         if (red) session->makeRed();
         int r = 0;
         for (const auto& [item, qty] : lines) {
-            ++r;
-            if (!typeCell(1, r, QLatin1String(item)) || !typeCell(5, r, QLatin1String(qty)) ||
+            if (!typeCell(1, ++r, QLatin1String(item)) || !typeCell(5, r, QLatin1String(qty)) ||
                 !typeCell(6, r, QStringLiteral("10")) || !moveTo(8, r))
                 return false;
         }
@@ -166,9 +158,7 @@ class Desk {
     // Saves a new bill; answers its id.
     qint32 saveNew(std::initializer_list<std::pair<const char*, const char*>> lines,
                    bool red = false) {
-        EXPECT_TRUE(open(entry::kModeNew));
-        EXPECT_TRUE(fillNew(lines, red));
-        EXPECT_TRUE(session->save());
+        EXPECT_TRUE(open(entry::kModeNew) && fillNew(lines, red) && session->save());
         return ctx.gCurrentInterId;
     }
 
@@ -284,11 +274,9 @@ struct Outcome {
 };
 
 // In memory where the system offers it: every run commits, and waits on the disk.
-QString scratchTemplate() {
-    const QString dir =
-        QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
-    return dir + QStringLiteral("/otherin-faults-XXXXXX");
-}
+const QString kScratch = QDir(QStringLiteral("/dev/shm")).exists()
+                             ? QStringLiteral("/dev/shm/otherin-faults-XXXXXX")
+                             : QDir::tempPath() + QStringLiteral("/otherin-faults-XXXXXX");
 
 constexpr const char* kSqliteOnly =
     "faults are injected into SQLite's statement step; a server has no such seam here";
@@ -303,7 +291,7 @@ class FaultSweep : public ::testing::TestWithParam<Operation> {
     // The seeded database is built once; each run works on a copy of its file.
     static void SetUpTestSuite() {
         if (TestDatabase::onServer()) return;
-        seedDir_ = std::make_unique<QTemporaryDir>(scratchTemplate());
+        seedDir_ = std::make_unique<QTemporaryDir>(kScratch);
         seedPath_ = seedDir_->filePath(QStringLiteral("seed.sqlite"));
         db::Connection seed;
         seed.open(QStringLiteral("sqlite:") + seedPath_);
@@ -381,7 +369,7 @@ class FaultSweep : public ::testing::TestWithParam<Operation> {
     static inline std::unique_ptr<QTemporaryDir> seedDir_;
     static inline QString seedPath_;
     static inline Bills bills_;
-    QTemporaryDir runs_{scratchTemplate()};
+    QTemporaryDir runs_{kScratch};
     int runCount_ = 0;
 };
 

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "db/db_error.h"
 #include "db/transaction.h"
 #include "stock/id_list.h"
 #include "stock/stock_ledger.h"
@@ -99,19 +98,6 @@ TEST_F(StockLedgerTest, CleanUpTouchesOnlyEmptyRowsOfThePostedKeys) {
     post(QStringLiteral("1"), PostDirection::Add, true);
     EXPECT_EQ(ledger(), QStringLiteral("1/100/5/B1/4=0;0 1/100/6/B1/3=0;0 1/102/5/B2/0=0;1 "
                                        "1/103/5/B3/0=1;0 2/100/5/B1/3=0;0"));
-}
-
-// A bad id list is refused whole, before anything is posted; a bill listed
-// twice posts once.
-TEST_F(StockLedgerTest, BadIdListPostsNothingAndABillListedTwicePostsOnce) {
-    seed("1:1", "(1,1,100,5,'',0,4,40)", "(1,100,5,'',0,10,100)");
-    for (const char* bad : {"1,abc", "0) or (1=1"}) {
-        EXPECT_THROW(post(QString::fromLatin1(bad), PostDirection::Add), db::DbError) << bad;
-    }
-    post(QString(), PostDirection::Add);
-    EXPECT_EQ(ledger(), QStringLiteral("1/100/5//0=10;100"));
-    post(QStringLiteral("1,1"), PostDirection::Add);
-    EXPECT_EQ(ledger(), QStringLiteral("1/100/5//0=14;140"));
 }
 
 }  // namespace
