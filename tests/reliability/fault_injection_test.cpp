@@ -218,20 +218,20 @@ bool auditSelection(entry::LoginContext& ctx, entry::Prompter& prompter) {
 
 // New and changed bills are opened, typed and saved inside the swept call.
 const Operation kOperations[] = {
-    call("typed new",
+    call("TypedNew",
          [](Desk& d, const Bills&) {
              d.open(entry::kModeNew);
              d.fillNew({{"02.001", "2"}, {"02.002", "1"}}, false);
              return d.session->save();
          },
          {QStringLiteral("tblmaxNum")}),
-    call("opened change",
+    call("OpenedChange",
          [](Desk& d, const Bills& b) {
              d.open(entry::kModeChange, b.open);
              if (d.typeCell(5, 1, QStringLiteral("7"))) d.moveTo(8, 1);
              return d.session->save();
          }),
-    {"price save",
+    {"PriceSave",
      0,
      [](Desk& d, const Bills& b) {
          EXPECT_TRUE(d.open(entry::kModePriceEdit, b.audited));
@@ -239,23 +239,23 @@ const Operation kOperations[] = {
      },
      [](Desk& d, const Bills&) { return d.session->save(); },
      {}},
-    onSelection("audit", 1, {&Bills::open, &Bills::second}, auditSelection),
-    onSelection("refused audit", 1, {&Bills::open, &Bills::audited}, auditSelection, false),
-    onSelection("un-audit", 1, {&Bills::audited}, bill::unCheckBill),
-    onSelection("void", 0, {&Bills::open, &Bills::second}, bill::cancelBill),
-    onSelection("un-void", 0, {&Bills::voided}, bill::unCancelBill),
-    onSelection("delete", 0, {&Bills::open, &Bills::second}, bill::deleteBill),
+    onSelection("Audit", 1, {&Bills::open, &Bills::second}, auditSelection),
+    onSelection("RefusedAudit", 1, {&Bills::open, &Bills::audited}, auditSelection, false),
+    onSelection("UnAudit", 1, {&Bills::audited}, bill::unCheckBill),
+    onSelection("Void", 0, {&Bills::open, &Bills::second}, bill::cancelBill),
+    onSelection("UnVoid", 0, {&Bills::voided}, bill::unCancelBill),
+    onSelection("Delete", 0, {&Bills::open, &Bills::second}, bill::deleteBill),
     call(
-        "split",
+        "Split",
         [](Desk& d, const Bills& b) {
             d.ctx.gCurrentInterId = b.source;
             return bill::splitSave(d.ctx, d.prompter, {QStringLiteral("1"), QStringLiteral("0.5")});
         }),
-    onSelection("write-off", 0, {&Bills::plus, &Bills::minus}, bill::hxBill),
-    onSelection("uneven write-off", 0, {&Bills::uneven, &Bills::unevenRed}, bill::hxBill, false),
-    call("un-write-off",
+    onSelection("WriteOff", 0, {&Bills::plus, &Bills::minus}, bill::hxBill),
+    onSelection("UnevenWriteOff", 0, {&Bills::uneven, &Bills::unevenRed}, bill::hxBill, false),
+    call("UnWriteOff",
          [](Desk& d, const Bills& b) { return bill::unHxBill(d.ctx, d.prompter, b.writtenOff); }),
-    call("restore",
+    call("Restore",
          [](Desk& d, const Bills& b) { return bill::restoreBill(d.ctx, d.prompter, b.split); }),
 };
 
@@ -344,11 +344,9 @@ class FaultSweep : public ::testing::TestWithParam<Operation> {
         {
             Desk desk(dir, path, op.checkUpdate);
             if (op.prepare) op.prepare(desk, bills_);
-            if (withBefore) {
-                db::Connection c;
-                c.open(QStringLiteral("sqlite:") + path);
-                out.before = dumpTables(c);
-            }
+            db::Connection probe;  // another user's, idle while the operation runs
+            probe.open(QStringLiteral("sqlite:") + path);
+            if (withBefore) out.before = dumpTables(probe);
             desk.prompter.clear();
             {
                 Armed armed(failAt);
@@ -357,8 +355,6 @@ class FaultSweep : public ::testing::TestWithParam<Operation> {
                 out.fired = faults.fired;
             }
             out.told = desk.prompter.told();
-            db::Connection probe;
-            probe.open(QStringLiteral("sqlite:") + path);
             out.lockFree = writeLockFree(probe);
             out.after = dumpTables(probe);
         }
@@ -425,11 +421,7 @@ TEST_P(FaultSweep, EachFailingStepIsToldAndUndoneOrEndsAsACleanRun) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Operations, FaultSweep, ::testing::ValuesIn(kOperations),
-                         [](const ::testing::TestParamInfo<Operation>& info) {
-                             QString name = QLatin1String(info.param.name);
-                             name.remove(QLatin1Char('-')).replace(QLatin1Char(' '), '_');
-                             return name.toStdString();
-                         });
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A layout that broke off saves nothing: the columns it lacks would be stored empty.
 TEST(BrokenLayout, OffersNoSave) {

@@ -96,10 +96,8 @@ TEST_F(LedgerCheckTest, EveryDifferingKeyIsFoundWithBothSides) {
         const char* expected;
     } cases[] = {
         {1, kAtAudit, ""},
-        // 0.1 + 0.2 summed in binary is not 0.3; at six decimals it is. An
-        // empty row is the same as no row.
+        // 0.1 + 0.2 summed in binary is not 0.3; at six decimals it is.
         {0, "1/100//0/6/14 1/101/A/0/0.30000000000000004/0.3 1/104//0/0/4 2/100/B/3/4/10", ""},
-        {0, "1/100//0/6/14 1/101/A/0/0.3/0.3 1/104//0/0/4 2/100/B/3/4/10 3/100//0/0/0", ""},
         // Posted at audit, bills 1 and 4 do not count yet; under save posting
         // the audited bill 3 counts too.
         {1, kAtSave, "1/100/5//0 6;14 0;0, 1/101/5/A/0 0.3;0.3 0;0, 1/104/5//0 0;4 0;0"},
@@ -107,12 +105,6 @@ TEST_F(LedgerCheckTest, EveryDifferingKeyIsFoundWithBothSides) {
         // One millionth off, in the quantity or in the amount alone.
         {0, "1/100//0/6.000001/14 1/101/A/0/0.3/0.3 1/104//0/0/4 2/100/B/3/4/10.000001",
          "1/100/5//0 6.000001;14 6;14, 2/100/5/B/3 4;10.000001 4;10"},
-        // An amount off where the quantity agrees; a voided bill's key still
-        // holding stock; quantity 0 with an amount no bill gives.
-        {0,
-         "1/101/A/0/0.3/0.3 1/104//0/0/4 2/100/B/3/4/10 1/100//0/6/16 1/102//0/9/90 "
-         "1/103//0/0/-2",
-         "1/100/5//0 6;16 6;14, 1/102/5//0 9;90 0;0, 1/103/5//0 0;-2 0;0"},
     };
     for (const auto& k : cases) {
         setLedger(k.ledger);
@@ -136,7 +128,9 @@ QStringList verify(const QString& connection, bool repair, int checkUpdate) {
     return seen;
 }
 
-// The command reports the differing keys and, asked to, rewrites them.
+// The command reports the differing keys and, asked to, rewrites them. The
+// repaired ledger holds a voided bill's key with an amount no bill gives, and
+// an empty row, which is the same as no row.
 TEST_F(LedgerCheckTest, VerifyCommandReportsRepairsAndAnswersWithItsStatus) {
     const struct {
         const char* ledger;
