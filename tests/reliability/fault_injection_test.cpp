@@ -1,8 +1,9 @@
 // Every statement step of every writing operation is made to fail once, in
-// turn (through the seam of step_faults.h): the operation must then either tell
+// turn (through the seam below): the operation must then either tell
 // the user and leave the database exactly as it found it, or succeed exactly as
 // a clean run does; no write lock may outlive it.
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -10,6 +11,8 @@
 #include <QFile>
 #include <QSqlRecord>
 #include <QTemporaryDir>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <memory>
@@ -23,14 +26,68 @@
 #include "editor/editor_fixture.h"
 #include "entry/edit_mode.h"
 #include "entry/startup.h"
-#include "step_faults.h"
 #include "support/demo_login.h"
 
 using namespace otherin;
-using otherin::testing::Armed;
-using otherin::testing::faults;
 using otherin::testing::ScriptedPrompter;
 using otherin::testing::TestDatabase;
+
+namespace {
+
+// The seam is sqlite3_step itself: this program defines it (exported, so the
+// Qt driver's calls land here), counts the driver's calls and, once armed,
+// fails the n-th one. One thread only.
+struct StepFaults {
+    bool counting = false;
+    long calls = 0;
+    long failAt = 0;  // 0: no fault
+    bool fired = false;
+} faults;
+
+using StepFunction = int (*)(sqlite3_stmt*);
+
+StepFunction realStep() {
+    static const auto real = reinterpret_cast<StepFunction>(dlsym(RTLD_NEXT, "sqlite3_step"));
+    if (!real) {
+        std::fprintf(stderr, "sqlite3_step of the SQLite library not found\n");
+        std::abort();
+    }
+    return real;
+}
+
+// SQLite steps statements of its own too (reading the schema, for one) and
+// reaches this function for them. A fault there would not pass through the
+// statement machine, so SQLite would take it for success and go on with half
+// a schema: only the calls from outside the library are the driver's.
+bool calledByTheDriver(void* returnAddress) {
+    static const void* library = [] {
+        Dl_info info{};
+        return dladdr(reinterpret_cast<void*>(realStep()), &info) ? info.dli_fbase : nullptr;
+    }();
+    Dl_info caller{};
+    return dladdr(returnAddress, &caller) && caller.dli_fbase != library;
+}
+
+// Counts the driver's steps of whatever runs inside; with failAt set, the
+// step of that number fails.
+class Armed {
+  public:
+    explicit Armed(long failAt) { faults = {true, 0, failAt, false}; }
+    ~Armed() { faults.counting = false; }
+    Armed(const Armed&) = delete;
+    Armed& operator=(const Armed&) = delete;
+};
+
+}  // namespace
+
+extern "C" int sqlite3_step(sqlite3_stmt* statement) {
+    if (faults.counting && calledByTheDriver(__builtin_return_address(0)) &&
+        ++faults.calls == faults.failAt) {
+        faults.fired = true;
+        return SQLITE_IOERR;
+    }
+    return realStep()(statement);
+}
 
 namespace {
 
@@ -39,12 +96,11 @@ using Dump = std::map<QString, QString>;
 
 Dump dumpTables(db::Connection& c) {
     Dump dump;
-    QStringList tables;
-    db::Query names =
+    db::Query tables =
         c.prepare(QStringLiteral("select name from sqlite_master where type='table'"));
-    names.exec();
-    while (names.next()) tables << names.value(0).toString();
-    for (const QString& table : tables) {
+    tables.exec();
+    while (tables.next()) {
+        const QString table = tables.value(0).toString();
         db::Query q = c.prepare(QStringLiteral("select * from \"%1\"").arg(table));
         q.exec();
         QStringList rows;

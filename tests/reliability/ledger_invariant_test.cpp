@@ -364,9 +364,8 @@ class LedgerInvariantTest : public otherin::testing::SessionTest,
     // A saved mirror pair when both are still audited and free, else any two
     // audited bills (which the write-off mostly refuses).
     bool writeOff() {
-        const QString free =
-            QStringLiteral("fstatus=1 and fcancellation=0 and coalesce(fhxid,0)=0");
-        const auto audited = ids(free);
+        const auto audited =
+            ids(QStringLiteral("fstatus=1 and fcancellation=0 and coalesce(fhxid,0)=0"));
         const std::set<qint32> open(audited.begin(), audited.end());
         std::vector<std::pair<qint32, qint32>> ready;
         for (const auto& [a, b] : mirrors) {

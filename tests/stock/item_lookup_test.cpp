@@ -82,9 +82,8 @@ TEST_F(ItemLookupTest, CodesAreFoundExactlyAmongUnlockedLeavesOfTheirClassOrGrou
             EXPECT_EQ(r.id, before) << c.code;  // a miss leaves the record
         }
     }
-    EXPECT_EQ(r.unitFactor, QStringLiteral("10"));  // BOX's
-    EXPECT_EQ(r.name, QStringLiteral("原料仓"));
-    EXPECT_EQ(r.model, QStringLiteral("M6"));  // left from the item
+    // BOX's factor; the warehouse's name; the model left from the item
+    EXPECT_EQ(QStringList({r.unitFactor, r.name, r.model}), QStringList({"10", "原料仓", "M6"}));
     EXPECT_TRUE(prompter_.messages().empty());
     EXPECT_FALSE(ctx_.gConnection.isOpen());
 
