@@ -12,8 +12,10 @@ using otherin::testing::TestDatabase;
 
 namespace {
 
-// An embedded demo database with one bill, copied into the test database
-// (a server database when the tests run on one).
+// An embedded demo database with one bill, copied into the test database (a
+// server's when the tests run on one). Counts of every table and the refusal
+// of a second copy are the copy command's tests; here the values: text,
+// decimal and binary layout.
 TEST(DatabaseCopyTest, TextsDecimalsAndLayoutsArriveUnchanged) {
     QTemporaryDir dir;
     Connection source;
@@ -31,8 +33,6 @@ TEST(DatabaseCopyTest, TextsDecimalsAndLayoutsArriveUnchanged) {
     TestDatabase target;
     Connection& to = target.connection();
     copyDatabase(source, to);
-    // Counts of every table and the refusal of a second copy are the copy
-    // command's tests; here the values: text, decimal and binary layout.
     EXPECT_EQ(to.scalar(QStringLiteral("select fexplanation from icstockbill")).toString(),
               QStringLiteral("O'Brien 备注"));
     EXPECT_EQ(to.scalar(QStringLiteral("select famount from icstockbillentry")).toDouble(), 0.25);

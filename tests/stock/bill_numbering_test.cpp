@@ -271,12 +271,9 @@ TEST(BillNumberingRaceTest, TwoClientsSavingAtOnceNeverShareAnIdOrANumber) {
     constexpr int kSavesEach = 150;
     constexpr int kFreed = 20;
     TestDatabase db;
-    seedNumbering(db, "7:0:QT:6");
-    for (int i = 1; i <= kFreed; ++i) {
-        db.exec(QStringLiteral("insert into tblBillNoAdd(finterid,fTypeId,fbillnumber) "
-                               "values(?,7,?)"),
-                {i, QStringLiteral("DEL%1").arg(i)});
-    }
+    QStringList freed;
+    for (int i = 1; i <= kFreed; ++i) freed << QStringLiteral("%1:7:DEL%1").arg(i);
+    seedNumbering(db, ("7:0:QT:6 |  | " + freed.join(',')).toUtf8().constData());
     std::barrier step(kClients);
     std::vector<QString> failures(kClients);
     auto client = [&](int k) {

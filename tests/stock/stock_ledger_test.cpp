@@ -19,7 +19,7 @@ class StockLedgerTest : public ::testing::Test {
     // Bills as "id:warehouse ...", then their lines and the ledger as rows of
     // SQL values: (bill,entry,item,unit,batch,place,qty,amount) and
     // (warehouse,item,unit,batch,place,qty,amount).
-    void seed(const char* bills, const char* lines, const char* ledger = nullptr) {
+    void seed(const char* bills, const char* lines, const char* ledger) {
         for (const QString& b : QString::fromLatin1(bills).split(' ')) {
             db_.exec(QStringLiteral("insert into icstockbill(finterid,fbillno,ftrantype,fstockid1) "
                                     "values(?,?,7,?)"),
@@ -28,11 +28,9 @@ class StockLedgerTest : public ::testing::Test {
         db_.exec(QStringLiteral("insert into icstockbillentry(finterid,fentryid,fitemid,funitid,"
                                 "fbatchno,fstockplace,fqty,famount) values") +
                  QString::fromUtf8(lines));
-        if (ledger) {
-            db_.exec(QStringLiteral("insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,"
-                                    "fStockPlace,fqty,famount) values") +
-                     QString::fromUtf8(ledger));
-        }
+        db_.exec(QStringLiteral("insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,"
+                                "fStockPlace,fqty,famount) values") +
+                 QString::fromUtf8(ledger));
     }
     // "warehouse/item/unit/batch/place=qty;amount" of each row, numbers
     // written shortest, so 0.3 and 0.30000000000000004 stay apart.
