@@ -6,7 +6,9 @@
 #include "db/connection_string.h"
 #include "db/db_error.h"
 #include "db/retry.h"
+#include "db/schema.h"
 #include "db/transaction.h"
+#include "entry/database_file.h"
 #include "support/test_database.h"
 
 using namespace otherin;
@@ -81,6 +83,35 @@ TEST_F(ServerTest, ConnectionDroppedBetweenOperationsIsMadeAgainAtTheNextOpen) {
     EXPECT_EQ(c.connectCount(), 2);
     EXPECT_NE(backendOf(c), backend);
     EXPECT_EQ(admin.scalar(QStringLiteral("select count(*) from t")).toInt(), 1);
+}
+
+// A server database is made by its administrator and filled by `otherin
+// init`: the host refuses an empty one rather than filling it at a login.
+TEST_F(ServerTest, InitFillsAnEmptyServerDatabaseWhichTheHostRefusesBefore) {
+    ConnectionTarget empty = parseConnectionString(db_->connectionString());
+    const QString name = empty.database + QStringLiteral("_empty");
+    empty.database = QStringLiteral("postgres");
+    Connection server;
+    server.open(empty.toConnectionString());
+    server.exec(QStringLiteral("create database %1").arg(name));
+    empty.database = name;
+    const QString url = empty.toConnectionString();
+    {
+        Connection host;
+        try {
+            entry::openHostDatabase(host, url, embeddedDatabasePath());
+            ADD_FAILURE() << "a database without our tables was opened";
+        } catch (const DbError& e) {
+            EXPECT_TRUE(e.message().contains(QStringLiteral("otherin init")))
+                << e.message().toStdString();
+        }
+        EXPECT_EQ(entry::initDatabase(url, true),
+                  QStringLiteral("已新建数据库 %1，含演示数据").arg(empty.describe()));
+        entry::openHostDatabase(host, url, embeddedDatabasePath());
+        EXPECT_GT(host.scalar(QStringLiteral("select count(*) from tblUser")).toInt(), 0);
+        EXPECT_EQ(schema::currentVersion(host), schema::kVersion);
+    }
+    server.exec(QStringLiteral("drop database %1 with (force)").arg(name));
 }
 
 // The rules of retrying: conflicts a bounded number of times, a connection the

@@ -1,8 +1,9 @@
 // Every statement step of every writing operation is made to fail once, in
-// turn (through the seam of step_faults.h): the operation must then either tell
+// turn (through the seam below): the operation must then either tell
 // the user and leave the database exactly as it found it, or succeed exactly as
 // a clean run does; no write lock may outlive it.
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -10,6 +11,8 @@
 #include <QFile>
 #include <QSqlRecord>
 #include <QTemporaryDir>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <memory>
@@ -23,48 +26,95 @@
 #include "editor/editor_fixture.h"
 #include "entry/edit_mode.h"
 #include "entry/startup.h"
-#include "step_faults.h"
 #include "support/demo_login.h"
 
 using namespace otherin;
-using otherin::testing::Armed;
-using otherin::testing::faults;
 using otherin::testing::ScriptedPrompter;
 using otherin::testing::TestDatabase;
 
 namespace {
 
-// Every table's rows, each table as one text, in a fixed order.
-using Dump = std::map<QString, QString>;
+// The seam is sqlite3_step itself: this program defines it (exported, so the
+// Qt driver's calls land here), counts the driver's calls and, once armed,
+// fails the n-th one. One thread only.
+struct StepFaults {
+    bool counting = false;
+    long calls = 0;
+    long failAt = 0;  // 0: no fault
+    bool fired = false;
+} faults;
 
-QString cellText(const QVariant& v) {
-    if (v.isNull()) return QStringLiteral("null");
-    return QString::number(v.typeId()) + QLatin1Char(':') + v.toString();
+using StepFunction = int (*)(sqlite3_stmt*);
+
+StepFunction realStep() {
+    static const auto real = reinterpret_cast<StepFunction>(dlsym(RTLD_NEXT, "sqlite3_step"));
+    if (!real) {
+        std::fprintf(stderr, "sqlite3_step of the SQLite library not found\n");
+        std::abort();
+    }
+    return real;
 }
+
+// SQLite steps statements of its own too (reading the schema, for one) and
+// reaches this function for them. A fault there would not pass through the
+// statement machine, so SQLite would take it for success and go on with half
+// a schema: only the calls from outside the library are the driver's.
+bool calledByTheDriver(void* returnAddress) {
+    static const void* library = [] {
+        Dl_info info{};
+        return dladdr(reinterpret_cast<void*>(realStep()), &info) ? info.dli_fbase : nullptr;
+    }();
+    Dl_info caller{};
+    return dladdr(returnAddress, &caller) && caller.dli_fbase != library;
+}
+
+// Counts the driver's steps of whatever runs inside; with failAt set, the
+// step of that number fails.
+class Armed {
+  public:
+    explicit Armed(long failAt) { faults = {true, 0, failAt, false}; }
+    ~Armed() { faults.counting = false; }
+    Armed(const Armed&) = delete;
+    Armed& operator=(const Armed&) = delete;
+};
+
+}  // namespace
+
+extern "C" int sqlite3_step(sqlite3_stmt* statement) {
+    if (faults.counting && calledByTheDriver(__builtin_return_address(0)) &&
+        ++faults.calls == faults.failAt) {
+        faults.fired = true;
+        return SQLITE_IOERR;
+    }
+    return realStep()(statement);
+}
+
+namespace {
+
+// Every table's rows, sorted, each table as one text. Values carry their type.
+using Dump = std::map<QString, QString>;
 
 Dump dumpTables(db::Connection& c) {
     Dump dump;
-    QStringList tables;
-    {
-        db::Query q = c.prepare(
-            QStringLiteral("select name from sqlite_master where type='table' order by name"));
+    db::Query tables =
+        c.prepare(QStringLiteral("select name from sqlite_master where type='table'"));
+    tables.exec();
+    while (tables.next()) {
+        const QString table = tables.value(0).toString();
+        db::Query q = c.prepare(QStringLiteral("select * from \"%1\"").arg(table));
         q.exec();
-        while (q.next()) tables << q.value(0).toString();
-    }
-    for (const QString& table : tables) {
-        db::Query probe = c.prepare(QStringLiteral("select * from \"%1\" where 1=0").arg(table));
-        const int columns = probe.exec().record().count();
-        QStringList order;
-        for (int i = 1; i <= columns; ++i) order << QString::number(i);
-        db::Query q = c.prepare(
-            QStringLiteral("select * from \"%1\" order by %2").arg(table, order.join(',')));
-        q.exec();
-        QString rows;
+        QStringList rows;
         while (q.next()) {
-            for (int i = 0; i < columns; ++i) rows += cellText(q.value(i)) + QLatin1Char('|');
-            rows += QLatin1Char('\n');
+            QString row;
+            for (int i = 0; i < q.record().count(); ++i) {
+                const QVariant v = q.value(i);
+                row += v.isNull() ? QStringLiteral("null|")
+                                  : QStringLiteral("%1:%2|").arg(v.typeId()).arg(v.toString());
+            }
+            rows << row;
         }
-        dump[table] = rows;
+        rows.sort();
+        dump[table] = rows.join(QLatin1Char('\n'));
     }
     return dump;
 }
@@ -119,9 +169,6 @@ class Desk {
         otherin::testing::logInDemoAdministrator(ctx, QStringLiteral("sqlite:") + path, 12);
         ctx.gIsCheckUpdate = checkUpdate;
         ctx.gBillLength = 6;  // as start-up reads it, before any preview
-        selectors_.record = &records_;
-        selectors_.unit = &units_;
-        selectors_.batchPicker = &batches_;
         prompter.watch(ctx.gConnection);
     }
 
@@ -140,9 +187,8 @@ class Desk {
         return moveTo(c, r) && grid.setData(grid.index(r - 1, c - 1), text, Qt::EditRole);
     }
     bool moveTo(int c, int r) {
-        editor::EditorController& e = session->controller();
-        const auto at = e.state().active;
-        return e.leaveCell(at.column, at.row, c, r);
+        const auto at = session->controller().state().active;
+        return session->controller().leaveCell(at.column, at.row, c, r);
     }
     // Fills a new bill of warehouse 02 dated in the current period, each line
     // an item and a quantity at price 10 (grid: 1 item, 5 quantity, 6 price).
@@ -156,8 +202,7 @@ class Desk {
         if (red) session->makeRed();
         int r = 0;
         for (const auto& [item, qty] : lines) {
-            ++r;
-            if (!typeCell(1, r, QLatin1String(item)) || !typeCell(5, r, QLatin1String(qty)) ||
+            if (!typeCell(1, ++r, QLatin1String(item)) || !typeCell(5, r, QLatin1String(qty)) ||
                 !typeCell(6, r, QStringLiteral("10")) || !moveTo(8, r))
                 return false;
         }
@@ -166,9 +211,7 @@ class Desk {
     // Saves a new bill; answers its id.
     qint32 saveNew(std::initializer_list<std::pair<const char*, const char*>> lines,
                    bool red = false) {
-        EXPECT_TRUE(open(entry::kModeNew));
-        EXPECT_TRUE(fillNew(lines, red));
-        EXPECT_TRUE(session->save());
+        EXPECT_TRUE(open(entry::kModeNew) && fillNew(lines, red) && session->save());
         return ctx.gCurrentInterId;
     }
 
@@ -181,7 +224,7 @@ class Desk {
     otherin::testing::FakeRecordSelector records_;
     otherin::testing::FakeUnitSelector units_;
     otherin::testing::FakeBatchPicker batches_;
-    entry::Selectors selectors_;
+    entry::Selectors selectors_{&records_, nullptr, &units_, nullptr, &batches_};
 };
 
 // What is set up first (not swept), and the call whose every step fails once.
@@ -228,20 +271,20 @@ bool auditSelection(entry::LoginContext& ctx, entry::Prompter& prompter) {
 
 // New and changed bills are opened, typed and saved inside the swept call.
 const Operation kOperations[] = {
-    call("typed new",
+    call("TypedNew",
          [](Desk& d, const Bills&) {
              d.open(entry::kModeNew);
              d.fillNew({{"02.001", "2"}, {"02.002", "1"}}, false);
              return d.session->save();
          },
          {QStringLiteral("tblmaxNum")}),
-    call("opened change",
+    call("OpenedChange",
          [](Desk& d, const Bills& b) {
              d.open(entry::kModeChange, b.open);
              if (d.typeCell(5, 1, QStringLiteral("7"))) d.moveTo(8, 1);
              return d.session->save();
          }),
-    {"price save",
+    {"PriceSave",
      0,
      [](Desk& d, const Bills& b) {
          EXPECT_TRUE(d.open(entry::kModePriceEdit, b.audited));
@@ -249,23 +292,23 @@ const Operation kOperations[] = {
      },
      [](Desk& d, const Bills&) { return d.session->save(); },
      {}},
-    onSelection("audit", 1, {&Bills::open, &Bills::second}, auditSelection),
-    onSelection("refused audit", 1, {&Bills::open, &Bills::audited}, auditSelection, false),
-    onSelection("un-audit", 1, {&Bills::audited}, bill::unCheckBill),
-    onSelection("void", 0, {&Bills::open, &Bills::second}, bill::cancelBill),
-    onSelection("un-void", 0, {&Bills::voided}, bill::unCancelBill),
-    onSelection("delete", 0, {&Bills::open, &Bills::second}, bill::deleteBill),
+    onSelection("Audit", 1, {&Bills::open, &Bills::second}, auditSelection),
+    onSelection("RefusedAudit", 1, {&Bills::open, &Bills::audited}, auditSelection, false),
+    onSelection("UnAudit", 1, {&Bills::audited}, bill::unCheckBill),
+    onSelection("Void", 0, {&Bills::open, &Bills::second}, bill::cancelBill),
+    onSelection("UnVoid", 0, {&Bills::voided}, bill::unCancelBill),
+    onSelection("Delete", 0, {&Bills::open, &Bills::second}, bill::deleteBill),
     call(
-        "split",
+        "Split",
         [](Desk& d, const Bills& b) {
             d.ctx.gCurrentInterId = b.source;
             return bill::splitSave(d.ctx, d.prompter, {QStringLiteral("1"), QStringLiteral("0.5")});
         }),
-    onSelection("write-off", 0, {&Bills::plus, &Bills::minus}, bill::hxBill),
-    onSelection("uneven write-off", 0, {&Bills::uneven, &Bills::unevenRed}, bill::hxBill, false),
-    call("un-write-off",
+    onSelection("WriteOff", 0, {&Bills::plus, &Bills::minus}, bill::hxBill),
+    onSelection("UnevenWriteOff", 0, {&Bills::uneven, &Bills::unevenRed}, bill::hxBill, false),
+    call("UnWriteOff",
          [](Desk& d, const Bills& b) { return bill::unHxBill(d.ctx, d.prompter, b.writtenOff); }),
-    call("restore",
+    call("Restore",
          [](Desk& d, const Bills& b) { return bill::restoreBill(d.ctx, d.prompter, b.split); }),
 };
 
@@ -275,7 +318,6 @@ void PrintTo(const Operation& op, std::ostream* os) {
 
 struct Outcome {
     bool result = false;
-    bool fired = false;
     long steps = 0;
     QStringList told;
     Dump before;  // taken only when asked for
@@ -284,11 +326,9 @@ struct Outcome {
 };
 
 // In memory where the system offers it: every run commits, and waits on the disk.
-QString scratchTemplate() {
-    const QString dir =
-        QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
-    return dir + QStringLiteral("/otherin-faults-XXXXXX");
-}
+const QString kScratch = QDir(QStringLiteral("/dev/shm")).exists()
+                             ? QStringLiteral("/dev/shm/otherin-faults-XXXXXX")
+                             : QDir::tempPath() + QStringLiteral("/otherin-faults-XXXXXX");
 
 constexpr const char* kSqliteOnly =
     "faults are injected into SQLite's statement step; a server has no such seam here";
@@ -303,7 +343,7 @@ class FaultSweep : public ::testing::TestWithParam<Operation> {
     // The seeded database is built once; each run works on a copy of its file.
     static void SetUpTestSuite() {
         if (TestDatabase::onServer()) return;
-        seedDir_ = std::make_unique<QTemporaryDir>(scratchTemplate());
+        seedDir_ = std::make_unique<QTemporaryDir>(kScratch);
         seedPath_ = seedDir_->filePath(QStringLiteral("seed.sqlite"));
         db::Connection seed;
         seed.open(QStringLiteral("sqlite:") + seedPath_);
@@ -356,21 +396,16 @@ class FaultSweep : public ::testing::TestWithParam<Operation> {
         {
             Desk desk(dir, path, op.checkUpdate);
             if (op.prepare) op.prepare(desk, bills_);
-            if (withBefore) {
-                db::Connection c;
-                c.open(QStringLiteral("sqlite:") + path);
-                out.before = dumpTables(c);
-            }
+            db::Connection probe;  // another user's, idle while the operation runs
+            probe.open(QStringLiteral("sqlite:") + path);
+            if (withBefore) out.before = dumpTables(probe);
             desk.prompter.clear();
             {
                 Armed armed(failAt);
                 out.result = op.act(desk, bills_);
                 out.steps = faults.calls;
-                out.fired = faults.fired;
             }
             out.told = desk.prompter.told();
-            db::Connection probe;
-            probe.open(QStringLiteral("sqlite:") + path);
             out.lockFree = writeLockFree(probe);
             out.after = dumpTables(probe);
         }
@@ -381,11 +416,10 @@ class FaultSweep : public ::testing::TestWithParam<Operation> {
     static inline std::unique_ptr<QTemporaryDir> seedDir_;
     static inline QString seedPath_;
     static inline Bills bills_;
-    QTemporaryDir runs_{scratchTemplate()};
+    QTemporaryDir runs_{kScratch};
     int runCount_ = 0;
 };
 
-// Which tables differ between two dumps.
 QStringList differing(const Dump& a, const Dump& b, const QStringList& skip = {}) {
     QStringList names;
     for (const auto& [table, rows] : a) {
@@ -417,7 +451,7 @@ TEST_P(FaultSweep, EachFailingStepIsToldAndUndoneOrEndsAsACleanRun) {
                          .arg(clean.steps)
                          .toStdString());
         const Outcome run = runOnce(op, n, false);
-        ASSERT_TRUE(run.fired);
+        ASSERT_TRUE(faults.fired);
         EXPECT_TRUE(run.lockFree) << "the write lock outlived the operation";
         // A failed look-up or number preview may be reported before a normal save.
         if (run.result == clean.result && endsAsClean(run.told, clean.told)) {
@@ -437,11 +471,7 @@ TEST_P(FaultSweep, EachFailingStepIsToldAndUndoneOrEndsAsACleanRun) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Operations, FaultSweep, ::testing::ValuesIn(kOperations),
-                         [](const ::testing::TestParamInfo<Operation>& info) {
-                             QString name = QLatin1String(info.param.name);
-                             name.remove(QLatin1Char('-')).replace(QLatin1Char(' '), '_');
-                             return name.toStdString();
-                         });
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A layout that broke off saves nothing: the columns it lacks would be stored empty.
 TEST(BrokenLayout, OffersNoSave) {

@@ -1,14 +1,9 @@
 // Saves new bills (warehouse 02, one line of 02.001) through the editor
 // session, as a clerk at one workstation would, and prints one flushed line
-// per result, so a killed worker leaves whole lines:
-//
-//     save_worker --db PATH|URL --count N --seed S [--typed-every K] [--wait-for-go]
-//
-//     ok<TAB>internal id<TAB>bill number   /   fail<TAB>typed text<TAB>what the user was told
-//     done<TAB>stored<TAB>refused          after the last save
-//
+// per result (so a killed worker leaves whole lines): "ok<TAB>id<TAB>number",
+// "fail<TAB>typed text<TAB>what the user was told", then "done<TAB>stored<TAB>refused".
 // Every K-th save types a number in the counter's format drawn from the first
-// 2N, sometimes padded with blanks. --wait-for-go waits for a line on standard
+// 2N, sometimes padded with blanks; --wait-for-go waits for a line on standard
 // input first. Exit code 0 when every save was attempted, 1 when the editor
 // could not be set up, 2 for a wrong command line.
 
@@ -43,12 +38,9 @@ class LastWordPrompter : public entry::Prompter {
         return entry::Answer::No;
     }
     std::optional<QString> input(const QString&, const QString&, const QString&) override {
-        return std::nullopt;
+        return {};
     }
-    std::optional<QString> saveFileName(const QString&, const QString&) override {
-        return std::nullopt;
-    }
-
+    std::optional<QString> saveFileName(const QString&, const QString&) override { return {}; }
     QString last;
 };
 
@@ -123,8 +115,7 @@ class Worker {
         if (!typed.isEmpty()) enterHeader(editor, session.billNumberField(), typed);
         enterHeader(editor, 3, QStringLiteral("02"));
         editor::LineGrid& grid = session.form().grid;
-        // The cursor moves as the window moves it, so each cell is checked on
-        // leaving it.
+        // The cursor moves as the window moves it: each cell is checked on leaving.
         const auto moveTo = [&](int c) {
             const auto at = editor.state().active;
             return editor.leaveCell(at.column, at.row, c, 1);
@@ -182,7 +173,8 @@ int main(int argc, char** argv) {
     const auto options = parse(app.arguments());
     if (!options) {
         std::fputs(
-            "save_worker --db PATH|URL --count N --seed S [--typed-every K] [--wait-for-go]\n",
+            "save_worker --db PATH|URL --count N --seed S [--typed-every K] "
+            "[--wait-for-go]\n",
             stderr);
         return 2;
     }
