@@ -158,9 +158,10 @@ TEST_F(JournalCommandsTest, CommandsTakeTheSelectedBillsAndKeepTheCurrentRow) {
          "1,2,3,5,6,7 row 2 top 0 loads 2"},
         {&JournalCommands::remove, "8 0 1 2 3 4 5 6 7", 0, "", "", "1 2 3 5A 6A 7",
          "1,2,3,5,6,7 row 8 top 0 loads 2"},
-        {&JournalCommands::cancel, "3 2 4", 1, "no",
+        // a bill's second line names the bill as its first does
+        {&JournalCommands::cancel, "4 2", 1, "no",
          "? 确定要作废所选定的单据吗?\n\n单据编号: QT0002、QT0003", "1 2 3 5A 6A 7",
-         "1,2,3,5,6,7 row 3 top 1 loads 2"},
+         "1,2,3,5,6,7 row 4 top 1 loads 2"},
         {&JournalCommands::cancel, "3 2 4", 1, "yes",
          "? 确定要作废所选定的单据吗?\n\n单据编号: QT0002、QT0003\ni 作废成功!", "1 2V 3V 5A 6A 7",
          "1,2,3,5,6,7 row 3 top 1 loads 3"},
