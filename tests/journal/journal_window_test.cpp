@@ -44,4 +44,37 @@ TEST(JournalWindowTest, TheGridsSelectionIsWhatTheCommandsTake) {
     EXPECT_EQ(f.ctx.gFromJournal, 0);
 }
 
+// The keys do their commands on the current line's bill: Enter opens it,
+// Delete asks naming it (No keeps it), Ctrl+F shows the query, F5 reads the
+// bills again and finds one another clerk stored meanwhile.
+TEST(JournalWindowTest, KeysRunTheirCommands) {
+    otherin::testing::JournalFixture f;
+    f.addJournalBills();
+    query::BillFindController query{f.ctx, f.prompter};
+    query.open();
+    QStringList hooked;
+    journal::JournalWindowHooks hooks;
+    hooks.openEditor = [&] { hooked << QStringLiteral("opened %1").arg(f.ctx.gCurrentInterId); };
+    hooks.showQuery = [&] { hooked << QStringLiteral("query"); };
+    frmMainBillResult window(f.ctx, f.prompter, query, hooks);
+    ASSERT_TRUE(query.runQuery(window.model()));
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTableView* grid = window.grid();
+    grid->setFocus();
+    grid->setCurrentIndex(window.model().index(4, kItemCol));  // bill 3's second line
+    f.prompter.expectQuestion(entry::Answer::No);
+    QTest::keyClick(grid, Qt::Key_Return);
+    QTest::keyClick(grid, Qt::Key_Delete);
+    QTest::keyClick(grid, Qt::Key_F, Qt::ControlModifier);
+    f.addBill(4, QStringLiteral("QT0004"), QStringLiteral("2026-12-05"), 0, 1, {{1101, 1, 2}});
+    QTest::keyClick(grid, Qt::Key_F5);
+    EXPECT_EQ(hooked.join(QStringLiteral(", ")), QStringLiteral("opened 3, query"));
+    EXPECT_EQ(f.prompter.transcript(),
+              QStringLiteral("? 确定要删除所选定的单据吗?\n\n单据编号: QT0003"));
+    EXPECT_EQ(window.model().idList(), QStringLiteral("1,2,3,4"));
+    EXPECT_EQ(f.db.scalar("select count(*) from icstockbill").toInt(), 4);
+}
+
 }  // namespace
