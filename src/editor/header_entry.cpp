@@ -13,6 +13,13 @@ bool isZeroOrEmpty(const QString& text) {
     return text.trimmed().toInt() == 0;
 }
 
+// Looks a code up among the records of the field's kind and class; the record
+// found is in ctx.lookup.
+bool lookUp(EntryEnv& env, const HeaderField& f, const QString& code) {
+    return stock::lookupCode(env.ctx, env.prompter, f.fieldType.trimmed().toInt(),
+                             f.itemClass.trimmed().toInt(), code.trimmed(), 0);
+}
+
 }  // namespace
 
 void HeaderEntry::focus(int index) {
@@ -43,8 +50,7 @@ bool HeaderEntry::validate(int index) {
         return true;
     }
     if (!f->enabled || !f->looksUp()) return true;
-    if (stock::lookupCode(env_.ctx, env_.prompter, f->fieldType.trimmed().toInt(),
-                          f->itemClass.trimmed().toInt(), f->text.trimmed(), 0)) {
+    if (lookUp(env_, *f, f->text)) {
         const entry::LookupRecord& found = env_.ctx.lookup;
         f->text = found.code;
         f->code = found.code;
@@ -76,9 +82,7 @@ void HeaderEntry::leave(int index) {
         } else if (!f->code.isEmpty() && f->text == f->code) {
             // Disabled while it held the focus (an audit, an audited bill
             // shown): nothing validates it, so its name is looked up here.
-            if (stock::lookupCode(env_.ctx, env_.prompter, f->fieldType.trimmed().toInt(),
-                                  f->itemClass.trimmed().toInt(), f->code.trimmed(), 0))
-                f->text = env_.ctx.lookup.name;
+            if (lookUp(env_, *f, f->code)) f->text = env_.ctx.lookup.name;
         }
     }
     st.confirmedHeaderName.clear();

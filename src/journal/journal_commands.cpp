@@ -130,15 +130,10 @@ void JournalCommands::restoreRow() {
         }
     }
     // Otherwise the same row; when the list got shorter, the last bill above
-    // it rather than the totals line.
-    if (row < 0) return;
+    // it. The totals line never becomes current.
     int r = std::min(row, view_.rowCount() - 1);
     while (r > 0 && !isBillRow(r)) --r;
-    if (isBillRow(r)) {
-        view_.setCurrentRow(r);
-    } else if (view_.rowCount() > row) {
-        view_.setCurrentRow(row);
-    }
+    if (isBillRow(r)) view_.setCurrentRow(r);
 }
 
 void JournalCommands::keepCurrentBill() {
