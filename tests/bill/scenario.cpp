@@ -188,13 +188,12 @@ bool runOp(const QString& op, const QString& arg, entry::LoginContext& ctx,
     return p.value("intValue").toInt() == 1;
 }
 
-// Every dialogue shown: the icon (as `told` writes it) or ? for an OK/Cancel
+// Every dialogue shown: the icon's letter (`Shown::iconLetter`) or ? for an OK/Cancel
 // question, then the text; a title other than the component's marks it with ~.
 QString dialogues(const ScriptedPrompter& prompter, const QString& title) {
     QStringList out;
     for (const Shown& m : prompter.messages())
-        out << QLatin1Char("0i!x?"[static_cast<int>(m.icon)]) + (m.title == title ? " " : "~") +
-                   m.text;
+        out << m.iconLetter() + QLatin1String(m.title == title ? " " : "~") + m.text;
     for (const Shown& q : prompter.questions())
         out << (q.buttons == entry::Buttons::OkCancel && q.title == title ? "? " : "?~") + q.text;
     return out.join('\n');

@@ -62,17 +62,11 @@ inline QString shownLine(const editor::LineGrid& grid, int r) {
     return out.join(QLatin1Char('|'));
 }
 
-// The messages shown since the last call, each as its icon (! exclamation,
-// i information, x critical, 0 none) and text; the record is cleared.
+// The messages shown since the last call, each as `Shown::line()` writes it;
+// the record is cleared.
 inline QString told(ScriptedPrompter& prompter) {
     QStringList out;
-    for (const Shown& m : prompter.messages()) {
-        const char* icon = m.icon == entry::Icon::Exclamation   ? "!"
-                           : m.icon == entry::Icon::Information ? "i"
-                           : m.icon == entry::Icon::Critical    ? "x"
-                                                                : "0";
-        out << QLatin1String(icon) + QLatin1Char(' ') + m.text;
-    }
+    for (const Shown& m : prompter.messages()) out << m.line();
     prompter.clear();
     return out.join(QStringLiteral("; "));
 }

@@ -51,7 +51,7 @@ std::optional<T> ScriptedPrompter::next(std::deque<T>& queue, const char* kind,
 void ScriptedPrompter::message(const QString& text, entry::Icon icon, const QString& title) {
     checkNoTransaction("message", text);
     messages_.push_back({text, icon, title});
-    log_ << QString(QLatin1Char("0i!x?"[static_cast<int>(icon)])) + QLatin1Char(' ') + text;
+    log_ << messages_.back().line();
 }
 
 entry::Answer ScriptedPrompter::question(const QString& text, entry::Buttons buttons,

@@ -21,6 +21,12 @@ struct Shown {
     entry::Icon icon;
     QString title;
     entry::Buttons buttons{};  // those a question offered
+
+    // The icon as a letter: 0 none, i information, ! exclamation, x critical,
+    // ? question.
+    QChar iconLetter() const { return QLatin1Char("0i!x?"[static_cast<int>(icon)]); }
+    // The icon's letter, a space and the text.
+    QString line() const { return iconLetter() + QStringLiteral(" ") + text; }
 };
 
 // Records every message and answers questions from a queue. A question it was
