@@ -53,13 +53,9 @@ void fillSource(db::Connection& c, int bills) {
 }
 
 QStringList tables(db::Connection& c) {
-    QStringList names;
-    db::Query q = c.prepare(QStringLiteral(
-        "select name from sqlite_master where type='table' and name not like 'sqlite%' "
-        "order by name"));
-    q.exec();
-    while (q.next()) names << q.value(0).toString();
-    return names;
+    return otherin::testing::column(
+        c, QStringLiteral("select name from sqlite_master where type='table' "
+                          "and name not like 'sqlite%' order by name"));
 }
 
 TEST(CopyCommandTest, DemoAndThousandsOfBillsArriveWholeAndAFilledTargetIsRefused) {

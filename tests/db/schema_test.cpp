@@ -7,20 +7,9 @@
 #include "support/qstring_print.h"
 #include "support/test_database.h"
 
+using otherin::testing::column;
 using otherin::testing::TestDatabase;
 namespace schema = otherin::db::schema;
-
-namespace {
-
-QStringList column(otherin::db::Connection& c, const QString& sql) {
-    auto q = c.prepare(sql);
-    q.exec();
-    QStringList out;
-    while (q.next()) out << q.value(0).toString();
-    return out;
-}
-
-}  // namespace
 
 // A number is one bill's within its type; types share numbers freely, and
 // bills without a number (other modules' drafts) may be many.
@@ -42,8 +31,8 @@ TEST(SchemaTest, BillNumberIsUniqueWithinItsTypeOnly) {
     // A change onto a number the type holds is refused the same way.
     EXPECT_THROW(db.exec(QStringLiteral("update icstockbill set fbillno='QT1' where finterid=5")),
                  otherin::db::DbError);
-    EXPECT_EQ(column(db.connection(), QStringLiteral("select finterid||':'||ftrantype||':'||"
-                                                     "fbillno from icstockbill order by finterid"))
+    EXPECT_EQ(db.column(QStringLiteral("select finterid||':'||ftrantype||':'||"
+                                       "fbillno from icstockbill order by finterid"))
                   .join(','),
               QStringLiteral("1:7:QT1,3:1:QT1,5:7:qt1,6:7:QT1 ,7:7:,8:7:,9:1:,10:8:QT1"));
 }

@@ -18,14 +18,6 @@ namespace {
 constexpr int kWorkers = 4;
 constexpr int kSavesEach = 25;
 
-QStringList column(TestDatabase& db, const QString& sql) {
-    auto q = db.connection().prepare(sql);
-    q.exec();
-    QStringList out;
-    while (q.next()) out << q.value(0).toString();
-    return out;
-}
-
 TEST(ConcurrentSaveTest, FourProcessesSavingAtOnceNeverDoubleANumberOrAnId) {
     TestDatabase db(TestDatabase::Seed::Demo);
     // Bills 1 to 5 were saved before: numbers typed ahead of the counter, one
@@ -76,28 +68,28 @@ TEST(ConcurrentSaveTest, FourProcessesSavingAtOnceNeverDoubleANumberOrAnId) {
     EXPECT_EQ(problems, QStringList());
 
     // No number twice in a type, blanks around it or not.
-    EXPECT_EQ(column(db, QStringLiteral("select ftrantype||':'||trim(fbillno) from icstockbill "
-                                        "where fbillno<>'' group by ftrantype,trim(fbillno) "
-                                        "having count(*)>1")),
+    EXPECT_EQ(db.column(QStringLiteral("select ftrantype||':'||trim(fbillno) from icstockbill "
+                                       "where fbillno<>'' group by ftrantype,trim(fbillno) "
+                                       "having count(*)>1")),
               QStringList());
     // Each reported bill is stored under its id with its number, its line and
     // its posting, and nothing else: no refused save left a row.
     QStringList reported;
     for (const auto& [id, number] : stored)
         reported << QStringLiteral("%1:%2:1").arg(id).arg(number);
-    EXPECT_EQ(column(db, QStringLiteral("select b.finterid||':'||b.fbillno||':'||count(e.finterid) "
-                                        "from icstockbill b left join icstockbillentry e on "
-                                        "e.finterid=b.finterid where b.finterid>10 group by "
-                                        "b.finterid,b.fbillno order by b.finterid")),
+    EXPECT_EQ(db.column(QStringLiteral("select b.finterid||':'||b.fbillno||':'||count(e.finterid) "
+                                       "from icstockbill b left join icstockbillentry e on "
+                                       "e.finterid=b.finterid where b.finterid>10 group by "
+                                       "b.finterid,b.fbillno order by b.finterid")),
               reported);
-    EXPECT_EQ(column(db, QStringLiteral("select count(*) from icstockbillentry where finterid>10")),
+    EXPECT_EQ(db.column(QStringLiteral("select count(*) from icstockbillentry where finterid>10")),
               QStringList{QString::number(stored.size())});
     EXPECT_EQ(db.scalar(QStringLiteral("select sum(fqty) from tblTimeStock where fitemid=1121"))
                   .toDouble(),
               3.0 * static_cast<double>(stored.size()));
 
     // A refused typed number is one a bill carries (typed checks span types).
-    const QStringList carried = column(db, QStringLiteral("select fbillno from icstockbill"));
+    const QStringList carried = db.column(QStringLiteral("select fbillno from icstockbill"));
     for (const QString& typed : refused)
         EXPECT_TRUE(carried.contains(typed)) << typed.toStdString();
     // The free freed numbers were issued once; the taken one left the list
@@ -106,7 +98,7 @@ TEST(ConcurrentSaveTest, FourProcessesSavingAtOnceNeverDoubleANumberOrAnId) {
     for (const auto& [id, number] : stored) issued << number;
     for (const char* freed : {"QTRK000090", "DEL-1"}) EXPECT_EQ(issued.count(freed), 1) << freed;
     EXPECT_EQ(issued.count("QTRK000003"), 0);
-    EXPECT_EQ(column(db, QStringLiteral("select fbillnumber from tblBillNoAdd")),
+    EXPECT_EQ(db.column(QStringLiteral("select fbillnumber from tblBillNoAdd")),
               QStringList{"X-1"});
 }
 

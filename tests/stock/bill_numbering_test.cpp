@@ -46,14 +46,6 @@ std::optional<Issued> saveBill(entry::LoginContext& ctx, entry::Prompter& prompt
     return Issued{*id, number};
 }
 
-QStringList column(TestDatabase& db, const QString& sql) {
-    db::Query q = db.connection().prepare(sql);
-    q.exec();
-    QStringList out;
-    while (q.next()) out << q.value(0).toString();
-    return out;
-}
-
 // given: "counters | bills | freed", items separated by ','; a counter is
 // type:counter:prefix:digits, a bill type:number (ids from 101 on), a freed
 // number id:type:number.
@@ -81,11 +73,11 @@ void seedNumbering(TestDatabase& db, const char* given) {
 
 // "counters | freed numbers left", as the rows below write them.
 QString numberingState(TestDatabase& db) {
-    return column(db, QStringLiteral("select ftypeid||':'||fPreLetter||fbillno from tblMaxBillNo "
-                                     "order by ftypeid"))
+    return db.column(QStringLiteral("select ftypeid||':'||fPreLetter||fbillno from tblMaxBillNo "
+                                    "order by ftypeid"))
                .join(',') +
            " | " +
-           column(db, QStringLiteral("select fbillnumber from tblBillNoAdd order by finterid"))
+           db.column(QStringLiteral("select fbillnumber from tblBillNoAdd order by finterid"))
                .join(',');
 }
 
@@ -137,7 +129,7 @@ TEST_F(BillNumberingTest, TypedNumbersAreStoredTrimmedAndNeverTwiceInAType) {
     }
     // Four stored: the counter moved four times; ids went to the stored bills
     // and the two clashes, none to a refusal.
-    EXPECT_EQ(column(db_, QStringLiteral("select fbillno from icstockbill order by finterid")),
+    EXPECT_EQ(db_.column(QStringLiteral("select fbillno from icstockbill order by finterid")),
               QStringList({"DUP", "O'Brien-1", "CG-9", "", "CG-9", "QT-5", ""}));
     EXPECT_EQ(numberingState(db_), QStringLiteral("7:QT45 | "));
     EXPECT_EQ(scalar("select fmaxnum from tblmaxNum"), 16);
@@ -297,9 +289,9 @@ TEST(BillNumberingRaceTest, TwoClientsSavingAtOnceNeverShareAnIdOrANumber) {
 
     EXPECT_EQ(failures, std::vector<QString>(kClients));
     // bills, distinct numbers, the highest id, freed numbers issued
-    EXPECT_EQ(column(db, QStringLiteral("select count(*)||' '||count(distinct fbillno)||' '||"
-                                        "max(finterid)||' '||sum(case when fbillno like 'DEL%' "
-                                        "then 1 else 0 end) from icstockbill")),
+    EXPECT_EQ(db.column(QStringLiteral("select count(*)||' '||count(distinct fbillno)||' '||"
+                                       "max(finterid)||' '||sum(case when fbillno like 'DEL%' "
+                                       "then 1 else 0 end) from icstockbill")),
               QStringList{QStringLiteral("300 300 300 20")});
     EXPECT_EQ(numberingState(db), QStringLiteral("7:QT%1 | ").arg(kClients * kSavesEach - kFreed));
 }

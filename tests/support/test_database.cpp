@@ -151,6 +151,19 @@ QVariant TestDatabase::scalar(const QString& sql, const QVariantList& values) {
     return connection_->scalar(sql, values);
 }
 
+QStringList TestDatabase::column(const QString& sql) {
+    connection_->open(connectionString());
+    return testing::column(*connection_, sql);
+}
+
+QStringList column(db::Connection& c, const QString& sql) {
+    db::Query q = c.prepare(sql);
+    q.exec();
+    QStringList out;
+    while (q.next()) out << q.value(0).toString();
+    return out;
+}
+
 void TestDatabase::addTrigger(const char* prefix, const QString& table, const QString& event,
                               const QString& sqliteBody, const QString& serverBody,
                               const QString& condition) {

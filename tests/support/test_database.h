@@ -39,6 +39,8 @@ class TestDatabase {
     void exec(const QString& sql, const QVariantList& values = {});
     void execAll(const QStringList& statements);
     QVariant scalar(const QString& sql, const QVariantList& values = {});
+    // The first column of every row of `sql`, as text.
+    QStringList column(const QString& sql);
 
     // Makes the database refuse `event` ("insert", "update" or "delete") on
     // `table` with `message`, for the rows where `condition` holds (on the row
@@ -78,5 +80,8 @@ class TestDatabase {
     std::unique_ptr<db::Connection> connection_;
     QList<std::pair<QString, QString>> refusals_;  // (trigger, table)
 };
+
+// The first column of every row of `sql` on `c`, as text.
+QStringList column(db::Connection& c, const QString& sql);
 
 }  // namespace otherin::testing
