@@ -29,6 +29,7 @@
 #include "support/demo_login.h"
 
 using namespace otherin;
+using otherin::testing::column;
 using otherin::testing::ScriptedPrompter;
 using otherin::testing::TestDatabase;
 
@@ -96,11 +97,8 @@ using Dump = std::map<QString, QString>;
 
 Dump dumpTables(db::Connection& c) {
     Dump dump;
-    db::Query tables =
-        c.prepare(QStringLiteral("select name from sqlite_master where type='table'"));
-    tables.exec();
-    while (tables.next()) {
-        const QString table = tables.value(0).toString();
+    for (const QString& table :
+         column(c, QStringLiteral("select name from sqlite_master where type='table'"))) {
         db::Query q = c.prepare(QStringLiteral("select * from \"%1\"").arg(table));
         q.exec();
         QStringList rows;
