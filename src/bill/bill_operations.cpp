@@ -1,9 +1,12 @@
 #include "bill/bill_operations.h"
 
+#include <QHash>
+#include <algorithm>
 #include <functional>
 #include <optional>
 
 #include "bill/bill_states.h"
+#include "bill/bill_versions.h"
 #include "db/db_error.h"
 #include "db/retry.h"
 #include "db/transaction.h"
@@ -58,11 +61,49 @@ QString whereIds(const QList<qint32>& ids) {
     return QStringLiteral(" where finterid in (%1)").arg(stock::sqlIdList(ids));
 }
 
+// The assignments that advance a bill's version, after a comma; the user id
+// is their one bound value.
+QString advance(const db::Connection& c) {
+    return QLatin1Char(',') + versionAdvance(c.dialect());
+}
+
+qint64 userId(const entry::LoginContext& ctx) {
+    return ctx.gLoginUserId.trimmed().toLongLong();
+}
+
+// The first listed bill that another user deleted, or changed since the
+// windows read it (`seen`: bill id -> version), named with who and when.
+std::optional<Refusal> movedBill(db::Connection& c, const QList<qint32>& ids,
+                                 const std::vector<BillState>& bills,
+                                 const QHash<qint32, int>& seen) {
+    for (const qint32 id : ids) {
+        const auto stored = std::find_if(bills.begin(), bills.end(),
+                                         [id](const BillState& b) { return b.interId == id; });
+        if (stored != bills.end()) {
+            const auto it = seen.constFind(id);
+            if (it == seen.constEnd() || *it == stored->version) continue;
+            return Refusal{billRefusal(
+                *stored, movedPhrase(lastWrite(c, id)).prepend(QStringLiteral("的单据")) +
+                             QStringLiteral("，操作不成功"))};
+        }
+        const auto write = lastWrite(c, id);
+        if (write && write->deleted) {
+            BillState gone;
+            gone.billNo = write->billNo;
+            return Refusal{billRefusal(gone, QStringLiteral("的单据") + movedPhrase(write) +
+                                                 QStringLiteral("，操作不成功"))};
+        }
+    }
+    return std::nullopt;
+}
+
 // Decides inside the transaction, under the write lock; answers the refusal to
 // tell, or none when the writes were committed.
-std::optional<Shown> decide(db::Connection& c, const QList<qint32>& ids, const Operation& op) {
+std::optional<Shown> decide(db::Connection& c, const QList<qint32>& ids, const Operation& op,
+                            const QHash<qint32, int>& seen) {
     db::TransactionGuard tx(c);
     const auto bills = readBillStates(c, ids);
+    if (auto moved = movedBill(c, ids, bills, seen)) return Shown{moved->text, Icon::Exclamation};
     if (bills.empty()) return Shown{kNoRows, op.noRowsIcon};
     std::optional<Refusal> refusal = firstRefusal(op, bills);
     if (!refusal && op.perList) refusal = op.perList(c, ids);
@@ -86,8 +127,15 @@ bool run(entry::LoginContext& ctx, entry::Prompter& prompter, const QString& idL
         entry::openConnection(ctx);
         // The transaction has ended when decide() returns: the user may take
         // their time over the message without holding up anyone else's write.
-        refusal = db::retrying(ctx.gConnection, [&] { return decide(ctx.gConnection, ids, op); });
+        refusal = db::retrying(ctx.gConnection,
+                               [&] { return decide(ctx.gConnection, ids, op, ctx.gBillVersions); });
         entry::closeConnection(ctx);
+        // The bills written are one version on from what the windows saw.
+        if (!refusal) {
+            for (const qint32 id : ids) {
+                if (auto it = ctx.gBillVersions.find(id); it != ctx.gBillVersions.end()) ++*it;
+            }
+        }
     } catch (const db::DbError& e) {
         entry::reportError(ctx, prompter, e.message());
         return false;
@@ -116,9 +164,10 @@ bool checkBill(entry::LoginContext& ctx, entry::Prompter& prompter, const QStrin
     };
     op.write = [&ctx](db::Connection& c, const QList<qint32>& ids, const auto&) {
         const int touched =
-            c.exec(QStringLiteral("update icstockbill set fchecker=?,fstatus=1") + whereIds(ids) +
+            c.exec(QStringLiteral("update icstockbill set fchecker=?,fstatus=1") + advance(c) +
+                       whereIds(ids) +
                        QStringLiteral(" and coalesce(fstatus,0)=0 and coalesce(fcancellation,0)=0"),
-                   {ctx.gLoginUserId.trimmed().toLongLong()});
+                   {userId(ctx), userId(ctx)});
         if (ctx.gIsCheckUpdate == 1) {
             stock::postToTimeStock(c, ids, PostDirection::Add);
             stock::removeZeroStockRows(c, ids);
@@ -157,11 +206,13 @@ bool unCheckBill(entry::LoginContext& ctx, entry::Prompter& prompter) {
                         QStringLiteral("您所选定的单据包含被拆分单据,不能进行反审核!"));
     };
     op.write = [&ctx](db::Connection& c, const QList<qint32>& ids, const auto&) {
-        const int touched =
-            c.exec(QStringLiteral("update icStockBill set fchecker=0,fstatus=0") + whereIds(ids) +
-                   QStringLiteral(
-                       " and fstatus=1 and coalesce(fposted,0)=0 and coalesce(fcancellation,0)=0"
-                       " and coalesce(fhxid,0)=0 and coalesce(frscinterid,0)=0"));
+        const int touched = c.exec(
+            QStringLiteral("update icStockBill set fchecker=0,fstatus=0") + advance(c) +
+                whereIds(ids) +
+                QStringLiteral(
+                    " and fstatus=1 and coalesce(fposted,0)=0 and coalesce(fcancellation,0)=0"
+                    " and coalesce(fhxid,0)=0 and coalesce(frscinterid,0)=0"),
+            {userId(ctx)});
         if (ctx.gIsCheckUpdate == 1) stock::postToTimeStock(c, ids, PostDirection::Reverse);
         return touched;
     };
@@ -192,9 +243,11 @@ bool switchVoid(entry::LoginContext& ctx, entry::Prompter& prompter, bool voidin
         }
         const int touched = c.exec(
             QStringLiteral("update icStockBill set fcancellation=%1").arg(voiding ? 1 : 0) +
-            whereIds(ids) +
-            (voiding ? QStringLiteral(" and coalesce(fstatus,0)=0 and coalesce(fcancellation,0)=0")
-                     : QStringLiteral(" and coalesce(fstatus,0)=0 and fcancellation<>0")));
+                advance(c) + whereIds(ids) +
+                (voiding
+                     ? QStringLiteral(" and coalesce(fstatus,0)=0 and coalesce(fcancellation,0)=0")
+                     : QStringLiteral(" and coalesce(fstatus,0)=0 and fcancellation<>0")),
+            {userId(ctx)});
         stock::removeZeroStockRows(c, ids);
         return touched;
     };
@@ -234,6 +287,8 @@ bool deleteBill(entry::LoginContext& ctx, entry::Prompter& prompter) {
             c.exec(QStringLiteral(
                        "insert into tblBillNoAdd(fbillNumber,ftypeid,finterid) values(?,?,?)"),
                    {b.billNo, ctx.gBillTypeId, next++});
+            // A clerk who still holds the bill learns who deleted it.
+            recordDeletion(c, b.interId, b.billNo, ctx.gBillTypeId, userId(ctx));
         }
         const int touched =
             c.exec(QStringLiteral("delete from icstockbill") + whereIds(ids) +

@@ -25,7 +25,8 @@ std::vector<BillState> readBillStates(db::Connection& connection, const QList<qi
         QStringLiteral(
             "select finterid,fbillno,fdate,coalesce(fstatus,0),coalesce(fcancellation,0),"
             "coalesce(fposted,0),coalesce(frscinterid,0),coalesce(fhxid,0),"
-            "coalesce(fOperator,0) from icstockbill where finterid in (%1) order by finterid")
+            "coalesce(fOperator,0),fversion from icstockbill where finterid in (%1) order by "
+            "finterid")
             .arg(stock::sqlIdList(ids)) +
         connection.dialect().forUpdate());
     q.exec();
@@ -43,6 +44,7 @@ std::vector<BillState> readBillStates(db::Connection& connection, const QList<qi
         b.sourceId = q.value(6).toInt();
         b.writeOffId = q.value(7).toInt();
         b.operatorId = q.value(8).toString();
+        b.version = q.value(9).toInt();
         bills.push_back(b);
     }
     return bills;

@@ -26,6 +26,7 @@ struct BillState {
     qint32 sourceId = 0;  // the bill a split cut this one from
     qint32 writeOffId = 0;
     QString operatorId;
+    int version = 0;  // advanced by every write to the bill
 };
 
 // Reads the headers of `ids` in the database's order.

@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "bill/bill_versions.h"
 #include "db/connection.h"
 #include "db/db_error.h"
 #include "db/transaction.h"
@@ -16,10 +17,12 @@ namespace otherin::bill {
 
 namespace {
 
-// What a procedure answers: done (intValue 1) or refused (0), and strInfo.
+// What a procedure answers: done (intValue 1), refused (0) or refused
+// because the bill moved on since the caller read it (2), and strInfo.
 struct Answer {
     bool done = false;
     QString info;
+    bool moved = false;
 };
 
 Answer refused(const QString& info) {
@@ -48,6 +51,7 @@ struct Head {
     qint32 writeOffId = 0;
     qint32 hookId = 0;
     qint32 sourceId = 0;
+    int version = 0;
 };
 
 std::vector<Head> readHeads(db::Connection& c, const QString& condition,
@@ -55,15 +59,15 @@ std::vector<Head> readHeads(db::Connection& c, const QString& condition,
     db::Query q = c.prepare(
         QStringLiteral("select finterid,fbillno,ftrantype,coalesce(fstatus,0),"
                        "coalesce(fcancellation,0),coalesce(fhxid,0),coalesce(fhookinterid,0),"
-                       "coalesce(frscinterid,0) from icstockbill where ") +
-        condition + QStringLiteral(" order by finterid"));
+                       "coalesce(frscinterid,0),fversion from icstockbill where ") +
+        condition + QStringLiteral(" order by finterid") + c.dialect().forUpdate());
     for (const auto& v : values) q.bind(v);
     q.exec();
     std::vector<Head> heads;
     while (q.next()) {
         heads.push_back({q.value(0).toInt(), q.value(1).toString(), q.value(2).toInt(),
                          q.value(3).toInt(), q.value(4).toInt() != 0, q.value(5).toInt(),
-                         q.value(6).toInt(), q.value(7).toInt()});
+                         q.value(6).toInt(), q.value(7).toInt(), q.value(8).toInt()});
     }
     return heads;
 }
@@ -72,6 +76,21 @@ std::optional<Head> readHead(db::Connection& c, qint32 id) {
     auto heads = readHeads(c, QStringLiteral("finterid=?"), {id});
     if (heads.empty()) return std::nullopt;
     return heads.front();
+}
+
+// The user a procedure writes for; 0 when the caller named none.
+qint64 userOf(const db::ProcedureParams& p) {
+    return p.optional(QStringLiteral("fuserid")).toLongLong();
+}
+
+// Every bill a procedure writes moves on to its next version, once.
+void advanceVersions(db::Connection& c, const QString& condition, const QVariantList& values,
+                     qint64 user) {
+    QVariantList all{user};
+    all += values;
+    c.exec(QStringLiteral("update icstockbill set ") + versionAdvance(c.dialect()) +
+               QStringLiteral(" where ") + condition,
+           all);
 }
 
 QString named(const Head& h, const QString& tail) {
@@ -201,6 +220,12 @@ Answer splitSave(db::Connection& c, const db::ProcedureParams& p) {
     const qint32 sourceId = singleId(p.value(QStringLiteral("finterid")));
     const auto head = readHead(c, sourceId);
     if (!head) return refused(QStringLiteral("该单据不存在,不能进行拆分!"));
+    // The split quantities were typed against the bill as the caller loaded
+    // it; a bill changed since then is not cut by them.
+    const QVariant loaded = p.optional(QStringLiteral("fversion"));
+    if (loaded.isValid() && !loaded.isNull() && loaded.toInt() != head->version) {
+        return {false, movedSaveText(lastWrite(c, sourceId)), true};
+    }
     if (auto refusal = splitRefusal(*head)) return refused(*refusal);
     const std::vector<Line> lines = readLines(c, sourceId);
     const QStringList entries = splitEntries(p.value(QStringLiteral("strvalue")).toString());
@@ -229,7 +254,9 @@ Answer splitSave(db::Connection& c, const db::ProcedureParams& p) {
              {QStringLiteral("fperiod"), p.value(QStringLiteral("fperiod")).toLongLong()},
              {QStringLiteral("frscinterid"), sourceId},
              {QStringLiteral("fhxid"), 0},
-             {QStringLiteral("fhookinterid"), 0}});
+             {QStringLiteral("fhookinterid"), 0},
+             {QStringLiteral("fversion"), 0}});
+    advanceVersions(c, QStringLiteral("finterid in (?,?)"), {sourceId, newId}, userOf(p));
     int entryId = 0;
     for (const Cut& cut : cuts) {
         ++entryId;
@@ -312,7 +339,11 @@ Answer restoreBill(db::Connection& c, const db::ProcedureParams& p) {
     for (const Head& split : splits) {
         if (auto refusal = restoreRefusal(c, split)) return refused(*refusal);
     }
-    for (const Head& split : splits) putBack(c, split);
+    for (const Head& split : splits) {
+        putBack(c, split);
+        recordDeletion(c, split.id, split.billNo, split.type, userOf(p));
+    }
+    advanceVersions(c, QStringLiteral("finterid=?"), {splits.front().sourceId}, userOf(p));
     return {true, QStringLiteral("还原成功!")};
 }
 
@@ -370,6 +401,7 @@ Answer hxBill(db::Connection& c, const db::ProcedureParams& p) {
     c.exec(QStringLiteral("update icstockbill set fhxid=? where finterid in (%1)")
                .arg(stock::sqlIdList(ids)),
            {writeOffId});
+    advanceVersions(c, QStringLiteral("fhxid=?"), {writeOffId}, userOf(p));
     return {true, QStringLiteral("核销成功!")};
 }
 
@@ -379,6 +411,7 @@ Answer unHxBill(db::Connection& c, const db::ProcedureParams& p) {
     if (head->writeOffId == 0) {
         return refused(named(*head, QStringLiteral("的单据未核销,不能进行反核销!")));
     }
+    advanceVersions(c, QStringLiteral("fhxid=?"), {head->writeOffId}, userOf(p));
     c.exec(QStringLiteral("update icstockbill set fhxid=0 where fhxid=?"), {head->writeOffId});
     return {true, QStringLiteral("反核销成功!")};
 }
@@ -392,7 +425,7 @@ void runInTransaction(db::Connection& c, db::ProcedureParams& p, Body body) {
     } else {
         tx.rollback();
     }
-    p.set(QStringLiteral("intValue"), qint64{answer.done ? 1 : 0});
+    p.set(QStringLiteral("intValue"), qint64{answer.done ? 1 : answer.moved ? 2 : 0});
     p.set(QStringLiteral("strInfo"), answer.info);
 }
 

@@ -19,7 +19,8 @@ using entry::Icon;
 
 // The parameters every relation procedure ends with, after its bill input.
 db::ProcedureParams& periodAndAnswer(const entry::LoginContext& ctx, db::ProcedureParams& params) {
-    return params.in(QStringLiteral("fyear"), qint64{ctx.gCurrentYear})
+    return params.in(QStringLiteral("fuserid"), ctx.gLoginUserId.trimmed().toLongLong())
+        .in(QStringLiteral("fyear"), qint64{ctx.gCurrentYear})
         .in(QStringLiteral("fperiod"), qint64{ctx.gCurrentPeriod})
         .out(QStringLiteral("strInfo"), QString())
         .out(QStringLiteral("intValue"), qint64{-1});

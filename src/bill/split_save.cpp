@@ -23,19 +23,21 @@ SplitList buildSplitList(const QStringList& splitTexts) {
     return list;
 }
 
-bool splitSave(entry::LoginContext& ctx, entry::Prompter& prompter, const QStringList& splitTexts) {
+SaveOutcome splitSave(entry::LoginContext& ctx, entry::Prompter& prompter,
+                      const QStringList& splitTexts, std::optional<int> version) {
+    SaveOutcome out;
     if (ctx.gIsCloseStock == 1) {
         prompter.message(QStringLiteral("当前期间已经关账,不能新增当前及以前期间单据"),
                          entry::Icon::Critical, ctx.msgTitle);
-        return false;
+        return out;
     }
     try {
-        if (!entry::hasRight(ctx, prompter, ctx.gRightPrefix + QStringLiteral("13"))) return false;
+        if (!entry::hasRight(ctx, prompter, ctx.gRightPrefix + QStringLiteral("13"))) return out;
         const SplitList list = buildSplitList(splitTexts);
         if (list.cutLines == 0) {
             prompter.message(QStringLiteral("拆单数量不能全都为零!"), entry::Icon::Exclamation,
                              ctx.msgTitle);
-            return false;
+            return out;
         }
         db::ProcedureParams params;
         params.in(QStringLiteral("finterid"), QString::number(ctx.gCurrentInterId))
@@ -43,21 +45,31 @@ bool splitSave(entry::LoginContext& ctx, entry::Prompter& prompter, const QStrin
             .out(QStringLiteral("strInfo"), QString())
             .out(QStringLiteral("intValue"), qint64{-1})
             .in(QStringLiteral("fyear"), qint64{ctx.gCurrentYear})
-            .in(QStringLiteral("fperiod"), qint64{ctx.gCurrentPeriod});
+            .in(QStringLiteral("fperiod"), qint64{ctx.gCurrentPeriod})
+            .in(QStringLiteral("fuserid"), ctx.gLoginUserId.trimmed().toLongLong());
+        if (version) params.in(QStringLiteral("fversion"), qint64{*version});
         bill::callProcedure(ctx, QStringLiteral("sp_QV_splitSave"), params);
         const auto result = static_cast<qint16>(params.value(QStringLiteral("intValue")).toInt());
         const QString info = params.value(QStringLiteral("strInfo")).toString();
         entry::closeConnection(ctx);
+        if (result == 2) {
+            out.status = SaveStatus::Moved;
+            out.movedText = info;
+            return out;
+        }
         if (result != 1) {
             // The database refused; its reason is the only thing the user can act on.
             if (!info.isEmpty()) prompter.message(info, entry::Icon::Exclamation, ctx.msgTitle);
-            return false;
+            return out;
         }
         prompter.message(info, entry::Icon::Information, ctx.msgTitle);
-        return true;
+        out.status = SaveStatus::Saved;
+        out.interId = ctx.gCurrentInterId;
+        out.version = version.value_or(0) + 1;
+        return out;
     } catch (const db::DbError& e) {
         entry::reportError(ctx, prompter, e.message());
-        return false;
+        return out;
     }
 }
 

@@ -2,6 +2,9 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
+
+#include "bill/bill_save.h"
 
 namespace otherin::entry {
 struct LoginContext;
@@ -20,12 +23,15 @@ struct SplitList {
 };
 SplitList buildSplitList(const QStringList& splitTexts);
 
-// Saves the split of bill ctx.gCurrentInterId: `splitTexts` are the
-// split-quantity texts of the bill's lines in grid order. Refused with a
-// message when the period is closed, without the right G13, or when nothing is
-// cut. The database's sp_QV_splitSave stores it; its success message is shown
-// and the answer is true. When it does not report success the answer is false
-// without a message. A database error is shown and gives false.
-bool splitSave(entry::LoginContext& ctx, entry::Prompter& prompter, const QStringList& splitTexts);
+// Saves the split of bill ctx.gCurrentInterId, loaded at `version`:
+// `splitTexts` are the split-quantity texts of the bill's lines in grid
+// order. Refused with a message when the period is closed, without the right
+// G13, or when nothing is cut. The database's sp_QV_splitSave stores it; its
+// success message is shown and the answer is Saved. A bill changed since it
+// was loaded is answered as Moved, untold; any other refusal of the procedure
+// is told when it gives a reason. A database error is told. Without a
+// version the bill is cut as it is stored now.
+SaveOutcome splitSave(entry::LoginContext& ctx, entry::Prompter& prompter,
+                      const QStringList& splitTexts, std::optional<int> version = std::nullopt);
 
 }  // namespace otherin::bill

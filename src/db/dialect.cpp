@@ -24,6 +24,11 @@ QString Dialect::forUpdate() const {
     return kind_ == DialectKind::Sqlite ? QString() : QStringLiteral(" for update");
 }
 
+QString Dialect::now() const {
+    return kind_ == DialectKind::Sqlite ? QStringLiteral("strftime('%Y-%m-%dT%H:%M:%SZ','now')")
+                                        : QStringLiteral("now()");
+}
+
 QString Dialect::schemaText(const QString& script) const {
     if (kind_ == DialectKind::Sqlite) return script;
     // The scripts are written in SQLite's words; the server has its own for
@@ -31,11 +36,14 @@ QString Dialect::schemaText(const QString& script) const {
     // names that must match without regard to case are compared through
     // lower() by the statements that read them.
     static const QRegularExpression datetimeWord(QStringLiteral("\\bdatetime\\b"));
+    static const QRegularExpression timestampWord(QStringLiteral("\\btimestamp\\b"));
     static const QRegularExpression blobWord(QStringLiteral("\\bblob\\b"));
     static const QRegularExpression nocase(QStringLiteral("\\s+collate\\s+nocase\\b"),
                                            QRegularExpression::CaseInsensitiveOption);
     QString text = script;
     text.replace(datetimeWord, QStringLiteral("date"));
+    // A moment keeps its time of day and its zone.
+    text.replace(timestampWord, QStringLiteral("timestamptz"));
     text.replace(blobWord, QStringLiteral("bytea"));
     text.replace(nocase, QString());
     return text;

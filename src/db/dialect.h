@@ -39,6 +39,11 @@ class Dialect {
     // them into the database's own types (see sql/schema.sql).
     QString schemaText(const QString& script) const;
 
+    // The database's clock at the time of the statement, for a `timestamp`
+    // column: the server's own time with its zone; on SQLite the time in UTC
+    // as ISO text, so both read back as a moment in time.
+    QString now() const;
+
     static constexpr int kDecimalScale = 6;
 
   private:

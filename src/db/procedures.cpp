@@ -31,6 +31,11 @@ QVariant ProcedureParams::value(const QString& name) const {
     return p->value;
 }
 
+QVariant ProcedureParams::optional(const QString& name) const {
+    const ProcedureParam* p = find(name);
+    return p ? p->value : QVariant();
+}
+
 void ProcedureParams::set(const QString& name, const QVariant& value) {
     ProcedureParam* p = find(name);
     if (!p) throw DbError(QStringLiteral("存储过程没有参数 %1").arg(name));

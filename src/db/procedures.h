@@ -24,6 +24,8 @@ class ProcedureParams {
     ProcedureParams& out(const QString& name, const QVariant& initial);
 
     QVariant value(const QString& name) const;
+    // The value of an optional parameter; invalid when the caller gave none.
+    QVariant optional(const QString& name) const;
     void set(const QString& name, const QVariant& value);
     std::vector<ProcedureParam>& all() { return params_; }
     const std::vector<ProcedureParam>& all() const { return params_; }

@@ -33,8 +33,7 @@ Query::Query(const QSqlDatabase& db, const QString& sql) : query_(db), sql_(sql)
     prepareFresh(sql);
 }
 
-Query::Query(const std::shared_ptr<StatementPool>& pool, const QSqlDatabase& db,
-             const QString& sql)
+Query::Query(const std::shared_ptr<StatementPool>& pool, const QSqlDatabase& db, const QString& sql)
     : sql_(sql), pool_(pool), generation_(pool->generation()) {
     if (pool_->take(sql, query_)) return;
     query_ = QSqlQuery(db);

@@ -2,6 +2,7 @@
 
 #include "db/connection.h"
 #include "db/upgrade_bill_number_index.h"
+#include "db/upgrade_bill_versions.h"
 #include "db/upgrade_journal_index.h"
 #include "db/upgrade_login_sessions.h"
 
@@ -12,6 +13,7 @@ const std::vector<Upgrade>& upgrades() {
         {2, &addBillNumberIndex},
         {3, &upgradeLoginSessions},
         {4, &addBillTypeIndex},
+        {5, &addBillVersions},
     };
     return steps;
 }

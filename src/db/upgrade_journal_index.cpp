@@ -1,5 +1,5 @@
-#include "db/connection.h"
 #include "db/upgrade_journal_index.h"
+#include "db/connection.h"
 
 namespace otherin::db::schema {
 

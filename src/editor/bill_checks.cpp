@@ -75,4 +75,24 @@ bool warehousesAccepted(SaveEnv& env) {
     return true;
 }
 
+bool checkNewBill(SaveEnv& env) {
+    if (env.ctx.gIsCloseStock == 1)
+        return refuse(env, QStringLiteral("当前期间已经关账,不能新增当前及以前期间单据"));
+    if (!holdsRight(env, QStringLiteral("01"))) return false;
+    if (beforePeriod(env)) return refuse(env, QStringLiteral("不能保存以前期间的单据!"));
+    return requiredHeaderFilled(env) && dateReadable(env) && hasBillLines(env) &&
+           billNumberGiven(env) && env.controller.requiredCellsFilled() && warehousesAccepted(env);
+}
+
+bool checkChangedBill(SaveEnv& env) {
+    if (env.ctx.gIsCloseStock == 1)
+        return refuse(env, QStringLiteral("当前期间已经关账,不能修改当前及以前期间单据"));
+    if (!holdsRight(env, QStringLiteral("02"))) return false;
+    if (!requiredHeaderFilled(env) || !dateReadable(env) || !billNumberGiven(env) ||
+        !hasBillLines(env) || !env.controller.requiredCellsFilled())
+        return false;
+    if (beforePeriod(env)) return refuse(env, QStringLiteral("不能保存为以前期间的单据!"));
+    return warehousesAccepted(env);
+}
+
 }  // namespace otherin::editor

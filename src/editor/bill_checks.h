@@ -39,4 +39,12 @@ bool beforePeriod(const SaveEnv& env);    // the bill's date lies before the cur
 // let through only when the user says so.
 bool warehousesAccepted(SaveEnv& env);
 
+// Everything the form must pass before a new bill is saved: the closed
+// period, the right G01, the date, the header, the lines, a typed number and
+// the default warehouses, in this order.
+bool checkNewBill(SaveEnv& env);
+// The same for a changed bill (right G02); the stored bill is checked by
+// the save itself.
+bool checkChangedBill(SaveEnv& env);
+
 }  // namespace otherin::editor

@@ -62,6 +62,7 @@ class ReadPlan {
     std::vector<int> storedFormulas() const;
     int status() const { return status_; }
     int red() const { return red_; }
+    int version() const { return version_; }
 
   private:
     enum class Shown { Trimmed, AsStored, Unsigned, Hundredfold };
@@ -89,6 +90,7 @@ class ReadPlan {
     int checkerCode_ = -1;
     int status_ = -1;
     int red_ = -1;
+    int version_ = -1;
     int lineId_ = -1;
 };
 
@@ -139,6 +141,7 @@ ReadPlan::ReadPlan(const BillForm& form) : form_(form) {
     checkerCode_ = column(QStringLiteral("fchecker"));
     status_ = column(QStringLiteral("fstatus"));
     red_ = column(QStringLiteral("frob"));
+    version_ = column(QStringLiteral("fversion"));
     lineId_ = column(QStringLiteral("fentryid"));
 
     const ColumnMap& m = form.columns;
@@ -228,6 +231,7 @@ std::optional<LoadedBill> readBill(entry::LoginContext& ctx, const BillForm& for
     do {
         bill.status = q.value(plan.status()).toInt();
         bill.red = q.value(plan.red()).toInt();
+        bill.version = q.value(plan.version()).toInt();
         bill.rows.push_back(plan.readLine(q));
     } while (q.next());
     return bill;

@@ -28,8 +28,9 @@ struct LoadedBill {
     QString makerCode;
     QString checkerName;
     QString checkerCode;
-    int status = 0;  // 1 or more: audited
-    int red = 0;     // frob
+    int status = 0;   // 1 or more: audited
+    int red = 0;      // frob
+    int version = 0;  // what a save names, so it writes over this state only
     // The lines as grid rows 1..n, each with its stored fentryid as the key
     // of column 0.
     std::vector<LineGrid::Row> rows;

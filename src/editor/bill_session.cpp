@@ -1,16 +1,16 @@
 #include "editor/bill_session.h"
 
+#include "bill/bill_save.h"
 #include "bill/split_save.h"
 #include "editor/bill_checks.h"
-#include "editor/bill_insert.h"
-#include "editor/bill_update.h"
 #include "editor/bill_values.h"
+#include "editor/form_draft.h"
 #include "editor/layout_builder.h"
-#include "editor/price_save.h"
 #include "entry/edit_mode.h"
 #include "entry/login_context.h"
 #include "entry/prompter.h"
 #include "entry/settings_store.h"
+#include "stock/bill_numbering.h"
 
 namespace otherin::editor {
 
@@ -283,12 +283,80 @@ bool BillSession::save() {
 
 bool BillSession::checkChangedBill() {
     SaveEnv env{ctx_, prompter_, form_, *controller_};
-    return editor::checkChangedBill(env);
+    if (!editor::checkChangedBill(env)) return false;
+    const std::vector<int> rows = billLineRows(form_);
+    return settle(bill::checkChangedBill(
+                      ctx_, prompter_,
+                      draftOf(form_, ctx_.gIsRedBill == 1, rows, ctx_.gCurrentInterId, version_)),
+                  rows);
 }
 
 bool BillSession::writeChangedBill() {
-    SaveEnv env{ctx_, prompter_, form_, *controller_};
-    return editor::writeChangedBill(env);
+    const std::vector<int> rows = billLineRows(form_);
+    return settle(bill::writeChangedBill(
+                      ctx_, prompter_,
+                      draftOf(form_, ctx_.gIsRedBill == 1, rows, ctx_.gCurrentInterId, version_)),
+                  rows);
+}
+
+// A save's outcome on the form: a saved bill shows its number, line ids and
+// version; a bill another user changed or deleted meanwhile is told, and the
+// user chooses what becomes of what was typed: the stored bill shown again,
+// or the typed one kept as a new bill. Nothing typed is merged or dropped
+// without that choice. True when the save stored the bill.
+bool BillSession::settle(const bill::SaveOutcome& outcome, const std::vector<int>& rows) {
+    if (outcome.saved()) {
+        showSaved(form_, rows, outcome);
+        if (outcome.interId > 0) {
+            version_ = outcome.version;
+            ctx_.gBillVersions.insert(outcome.interId, outcome.version);
+        }
+        return true;
+    }
+    if (outcome.status != bill::SaveStatus::Moved) return false;
+    const QString reopen = QStringLiteral("重新打开");
+    const QString keepAsNew = QStringLiteral("另存为新单");
+    QStringList choices;
+    QString text = outcome.movedText;
+    if (!outcome.deleted) {
+        choices << reopen;
+        text += QStringLiteral("。\n重新打开：放弃本次修改，显示已保存的单据。");
+    }
+    // Split quantities and prices belong to the stored bill; a new bill is
+    // made of header and lines only.
+    const int mode = ctx_.gEditMode;
+    if (mode == entry::kModeNew || mode == entry::kModeChange) {
+        choices << keepAsNew;
+        text += QStringLiteral("\n另存为新单：保留录入的内容，作为一张未保存的新单据。");
+    }
+    const auto chosen = prompter_.choose(text, choices, Icon::Exclamation, ctx_.msgTitle);
+    if (!chosen) return false;
+    if (choices[*chosen] == reopen) {
+        controller_->setChanged(false);
+        form_.grid.clearCells();
+        loadBill(true);
+    } else {
+        keepAsNewBill();
+    }
+    return false;
+}
+
+// What was typed over a bill that is no longer there to change becomes a new
+// bill of its own, not yet saved.
+void BillSession::keepAsNewBill() {
+    const QString number = stock::previewBillNumber(ctx_, prompter_, ctx_.gBillTypeId);
+    LineGrid& grid = form_.grid;
+    for (int r = 1; r <= grid.rows(); ++r) grid.setLineKey(r, QString());
+    setBillNumber(number);
+    setMode(entry::kModeNew);
+    fixed_ = {ctx_.gLoginUserName, ctx_.gLoginUserId, QString(), QString()};
+    version_ = 0;
+    showNavigation();
+    controller_->setChanged(true);
+    controller_->billShown();
+    emit billReplaced();
+    emit fixedFieldsChanged();
+    emit commandsChanged();
 }
 
 QStringList BillSession::splitTexts() const {
@@ -301,12 +369,27 @@ QStringList BillSession::splitTexts() const {
     return texts;
 }
 
-bool BillSession::saveByMode() {
+bool BillSession::saveNewBill() {
     SaveEnv env{ctx_, prompter_, form_, *controller_};
+    if (!checkNewBill(env)) return false;
+    const std::vector<int> rows = billLineRows(form_);
+    const QString typed = billNumber().trimmed();
+    const bill::SaveOutcome outcome =
+        bill::saveNewBill(ctx_, prompter_, draftOf(form_, ctx_.gIsRedBill == 1, rows, 0, 0));
+    if (!settle(outcome, rows)) return false;
+    ctx_.gCurrentInterId = outcome.interId;
+    QString text = QStringLiteral("数据保存成功！");
+    // A freed number takes the place of a typed one; the user hears of it.
+    if (ctx_.gIsUpdateBillNo != 0 && !typed.isEmpty() && outcome.billNo != typed)
+        text += QStringLiteral("单据编号已改为 %1（重用已删除单据的编号）").arg(outcome.billNo);
+    prompter_.message(text, Icon::Information, ctx_.msgTitle);
+    return true;
+}
+
+bool BillSession::saveByMode() {
     switch (ctx_.gEditMode) {
         case entry::kModeNew:
-            if (!saveNewBill(env)) return false;
-            prompter_.message(QStringLiteral("数据保存成功！"), Icon::Information, ctx_.msgTitle);
+            if (!saveNewBill()) return false;
             break;
         case entry::kModeChange:
             if (!checkChangedBill() || !writeChangedBill()) return false;
@@ -315,8 +398,14 @@ bool BillSession::saveByMode() {
         case entry::kModeSplit:
         case entry::kModePriceEdit: {
             const bool split = ctx_.gEditMode == entry::kModeSplit;
-            const bool saved =
-                split ? bill::splitSave(ctx_, prompter_, splitTexts()) : savePrices(env);
+            const std::vector<int> rows = storedLineRows(form_);
+            const bill::SaveOutcome outcome =
+                split ? bill::splitSave(ctx_, prompter_, splitTexts(), version_)
+                      : bill::savePrices(ctx_, prompter_,
+                                         draftOf(form_, ctx_.gIsRedBill == 1, rows,
+                                                 ctx_.gCurrentInterId, version_));
+            if (outcome.status == bill::SaveStatus::Moved) return settle(outcome, rows);
+            const bool saved = settle(outcome, rows);
             controller_->setChanged(!saved);
             if (!saved) return false;
             if (split) {

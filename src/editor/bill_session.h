@@ -13,6 +13,9 @@
 #include "editor/editor_controller.h"
 #include "entry/selectors.h"
 
+namespace otherin::bill {
+struct SaveOutcome;
+}
 namespace otherin::entry {
 struct LoginContext;
 class Prompter;
@@ -182,6 +185,8 @@ class BillSession : public QObject {
     // checks and the write can be exercised: save() runs both.
     bool checkChangedBill();
     bool writeChangedBill();
+    // The version of the shown bill as loaded or last saved.
+    int version() const { return version_; }
 
   signals:
     // A command state, the marks or the busy pointer changed.
@@ -203,6 +208,9 @@ class BillSession : public QObject {
     bool loadBill(bool keepShownOnFailure);
     bool browseTo(int index);
     bool saveByMode();
+    bool saveNewBill();
+    bool settle(const bill::SaveOutcome& outcome, const std::vector<int>& rows);
+    void keepAsNewBill();
     void afterStoredSave();
     void printCommand(bool preview);
     void recordBaseline();
@@ -249,6 +257,7 @@ class BillSession : public QObject {
     bool auditedMark_ = false;
     bool busy_ = false;
     QString status_;
+    int version_ = 0;
 };
 
 }  // namespace otherin::editor

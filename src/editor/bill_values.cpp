@@ -130,15 +130,4 @@ QVariant storedValue(const BillForm& form, int c, int r, bool redBill) {
     return textValue(grid.text(c, r).trimmed());
 }
 
-void setYearAndPeriod(db::Connection& connection, qint32 interId) {
-    const QString period = QStringLiteral(
-        "from tblPeriod as b where b.fTypeid=2 and icstockbill.fdate>=b.fStartDate and "
-        "icstockbill.fdate<b.fEndDate");
-    connection.exec(QStringLiteral("update icstockbill set fyear=(select b.fYear %1),"
-                                   "fperiod=(select b.fPeriod %1) where finterid=? and "
-                                   "exists (select 1 %1)")
-                        .arg(period),
-                    {interId});
-}
-
 }  // namespace otherin::editor

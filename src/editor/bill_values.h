@@ -55,8 +55,4 @@ std::vector<StoredColumn> storedColumns(const BillForm& form);
 // text is not one).
 QVariant storedValue(const BillForm& form, int c, int r, bool redBill);
 
-// The bill's year and period become those of the accounting period holding
-// its date; a date outside every period leaves them as they are.
-void setYearAndPeriod(db::Connection& connection, qint32 interId);
-
 }  // namespace otherin::editor

@@ -60,6 +60,7 @@ void BillSession::focusFirstRequiredField() {
 void BillSession::startNewBill() {
     const QString number = stock::previewBillNumber(ctx_, prompter_, ctx_.gBillTypeId);
     ctx_.gIsRedBill = 0;
+    version_ = 0;
     setMode(entry::kModeNew);
     emptyHeader(form_);
     enableHeader(true);
@@ -110,6 +111,7 @@ void BillSession::copyBill() {
     setLineCommandsAllowed(true);
     fixed_ = {ctx_.gLoginUserName, ctx_.gLoginUserId, QString(), QString()};
     setMode(entry::kModeNew);
+    version_ = 0;
     showNavigation();
     recordBaseline();
     // Lines copied are a bill not yet saved; closing asks about them.

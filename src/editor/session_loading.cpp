@@ -44,6 +44,8 @@ bool BillSession::loadBill(bool keepShownOnFailure) {
         moveCursorHome();
     }
     showBill(ctx_, form_, *bill);
+    version_ = bill->version;
+    ctx_.gBillVersions.insert(ctx_.gCurrentInterId, version_);
     // A bill as long as the grid or longer can still grow after its last line.
     controller_->keepRoomBelow(form_.grid.lastDataRow());
     fixed_ = {bill->makerName, bill->makerCode, bill->checkerName, bill->checkerCode};

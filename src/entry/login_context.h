@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -75,6 +76,10 @@ struct LoginContext {
     int gJournalTopRow = 0;
     QString gIniFile;
     int gLoadingBill = 0;
+    // The version of each bill as the windows last read it (bill id ->
+    // fversion): the journal's commands and the editor's saves write only
+    // over bills still at that version.
+    QHash<qint32, int> gBillVersions;
 
     LookupRecord lookup;
     // Exchange with the batch picker.

@@ -9,6 +9,10 @@ class NoProgress : public Progress {
 };
 }  // namespace
 
+std::optional<int> Prompter::choose(const QString&, const QStringList&, Icon, const QString&) {
+    return std::nullopt;
+}
+
 std::unique_ptr<Progress> Prompter::progress(const QString&, int) {
     return std::make_unique<NoProgress>();
 }

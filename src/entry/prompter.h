@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <optional>
 
@@ -33,6 +34,11 @@ class Prompter {
     // The save dialog opens on `proposed` (a folder and file name); none when
     // the user cancelled.
     virtual std::optional<QString> saveFileName(const QString& filter, const QString& proposed) = 0;
+    // A question answered by one of `choices`, each a button of its own;
+    // answers the index of the one chosen, none when the box was closed. By
+    // default nothing is chosen.
+    virtual std::optional<int> choose(const QString& text, const QStringList& choices, Icon icon,
+                                      const QString& title);
     // Long work (loading a large journal, exporting) shows how far it is and,
     // where nothing has been written yet, can be stopped. Never during a write
     // transaction: showing progress lets the user act. By default it shows

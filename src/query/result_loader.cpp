@@ -41,8 +41,10 @@ constexpr int kProgressStep = 500;
 struct LoadStopped {};
 
 // At most kJournalLineLimit lines; `cut` tells whether the result had more.
+// `versions` receives each listed bill's version, which the commands on the
+// list name when they write.
 JournalContent readLines(db::Query& q, const JournalLayout& layout, bool& cut,
-                         entry::Progress& progress) {
+                         entry::Progress& progress, QHash<qint32, int>& versions) {
     JournalContent content(layout.columns);
     const std::vector<int> positions = fieldPositions(q.record(), layout);
     // The state columns of the bill view; a view without one shows no such state.
@@ -54,6 +56,7 @@ JournalContent readLines(db::Query& q, const JournalLayout& layout, bool& cut,
         {record.indexOf(QStringLiteral("fhxid")), kStateWrittenOff},
         {record.indexOf(QStringLiteral("frscinterid")), kStateSplitOff},
     };
+    const int versionAt = record.indexOf(QStringLiteral("fversion"));
     const size_t n = layout.columns.size();
     const size_t billLevelEnd = kFixedJournalColumns + layout.billLevelColumns;
     std::vector<QVariant> line(n);
@@ -72,7 +75,11 @@ JournalContent readLines(db::Query& q, const JournalLayout& layout, bool& cut,
         const qlonglong interId = id.toLongLong();
         // A bill is counted again when the order separates its lines.
         const bool billStart = first || interId != previous;
-        if (billStart) content.addBill(id.toString());
+        if (billStart) {
+            content.addBill(id.toString());
+            if (versionAt >= 0)
+                versions.insert(static_cast<qint32>(interId), q.value(versionAt).toInt());
+        }
         for (size_t c = 0; c < n; ++c) {
             const bool blank = !billStart && c >= kFixedJournalColumns && c < billLevelEnd;
             line[c] = blank ? QVariant() : q.value(positions[c]);
@@ -83,10 +90,10 @@ JournalContent readLines(db::Query& q, const JournalLayout& layout, bool& cut,
             // (a void flag may also read "true").
             if (at < 0) continue;
             const QVariant value = q.value(at);
-            const qlonglong v = value.toString().compare(QLatin1String("true"),
-                                                         Qt::CaseInsensitive) == 0
-                                    ? 1
-                                    : value.toLongLong();
+            const qlonglong v =
+                value.toString().compare(QLatin1String("true"), Qt::CaseInsensitive) == 0
+                    ? 1
+                    : value.toLongLong();
             const bool set = flag == kStateAudited || flag == kStateRed ? v == 1 : v != 0;
             if (set) states |= flag;
         }
@@ -142,6 +149,7 @@ bool find(entry::LoginContext& ctx, entry::Prompter& prompter, JournalModel& jou
     QElapsedTimer timer;
     timer.start();
     JournalContent content;
+    QHash<qint32, int> versions;
     bool cut = false;
     try {
         entry::ConnectionScope scope(ctx);
@@ -151,9 +159,9 @@ bool find(entry::LoginContext& ctx, entry::Prompter& prompter, JournalModel& jou
         db::Query q = ctx.gConnection.prepare(statement.sql);
         for (const QVariant& v : statement.values) q.bind(v);
         q.exec();
-        const auto progress = prompter.progress(QStringLiteral("正在读取") + ctx.gBillName,
-                                                kJournalLineLimit);
-        content = readLines(q, layout, cut, *progress);
+        const auto progress =
+            prompter.progress(QStringLiteral("正在读取") + ctx.gBillName, kJournalLineLimit);
+        content = readLines(q, layout, cut, *progress, versions);
     } catch (const LoadStopped&) {
         // Nothing was written: the journal stays as it was.
         entry::closeConnection(ctx);
@@ -164,6 +172,7 @@ bool find(entry::LoginContext& ctx, entry::Prompter& prompter, JournalModel& jou
         return false;
     }
     ctx.gBillIdList = content.idList().split(QLatin1Char(','), Qt::SkipEmptyParts);
+    ctx.gBillVersions.insert(versions);
     content.statusText = statusText(content.billCount(), content.lineCount(), timer.elapsed(), cut);
     journal.setContent(std::move(content));
     return true;

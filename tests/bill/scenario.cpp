@@ -160,7 +160,8 @@ bool runOp(const QString& op, const QString& arg, entry::LoginContext& ctx,
     if (op == "unvoid") return bill::unCancelBill(ctx, prompter);
     if (op == "delete") return bill::deleteBill(ctx, prompter);
     if (op == "check") return bill::splitCheck(ctx, prompter);
-    if (op == "split") return bill::splitSave(ctx, prompter, arg.section(':', 1).split(','));
+    if (op == "split")
+        return bill::splitSave(ctx, prompter, arg.section(':', 1).split(',')).saved();
     if (op == "restore") return bill::restoreBill(ctx, prompter, id.toInt());
     if (op == "hx") return bill::hxBill(ctx, prompter);
     if (op == "unhx") return bill::unHxBill(ctx, prompter, id.toInt());

@@ -296,12 +296,12 @@ const Operation kOperations[] = {
     onSelection("Void", 0, {&Bills::open, &Bills::second}, bill::cancelBill),
     onSelection("UnVoid", 0, {&Bills::voided}, bill::unCancelBill),
     onSelection("Delete", 0, {&Bills::open, &Bills::second}, bill::deleteBill),
-    call(
-        "Split",
-        [](Desk& d, const Bills& b) {
-            d.ctx.gCurrentInterId = b.source;
-            return bill::splitSave(d.ctx, d.prompter, {QStringLiteral("1"), QStringLiteral("0.5")});
-        }),
+    call("Split",
+         [](Desk& d, const Bills& b) {
+             d.ctx.gCurrentInterId = b.source;
+             return bill::splitSave(d.ctx, d.prompter, {QStringLiteral("1"), QStringLiteral("0.5")})
+                 .saved();
+         }),
     onSelection("WriteOff", 0, {&Bills::plus, &Bills::minus}, bill::hxBill),
     onSelection("UnevenWriteOff", 0, {&Bills::uneven, &Bills::unevenRed}, bill::hxBill, false),
     call("UnWriteOff",
@@ -369,7 +369,8 @@ class FaultSweep : public ::testing::TestWithParam<Operation> {
                                                 twin, b.uneven, b.unevenRed})));
             d.ctx.gCurrentInterId = b.source;
             ASSERT_TRUE(
-                bill::splitSave(d.ctx, d.prompter, {QStringLiteral("2"), QStringLiteral("1")}));
+                bill::splitSave(d.ctx, d.prompter, {QStringLiteral("2"), QStringLiteral("1")})
+                    .saved());
             b.split = seed.scalar(QStringLiteral("select finterid from icstockbill where "
                                                  "frscinterid=?"),
                                   {b.source})

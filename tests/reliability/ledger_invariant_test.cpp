@@ -349,7 +349,7 @@ class LedgerInvariantTest : public otherin::testing::SessionTest,
             cuts << (share == 0 ? QStringLiteral("0")
                                 : QString::number(whole * share / 3, 'f', rng.bounded(3)));
         }
-        return bill::splitSave(ctx, prompter, cuts);
+        return bill::splitSave(ctx, prompter, cuts).saved();
     }
     bool restore() {
         const qint32 id = pick(candidates(QStringLiteral("coalesce(frscinterid,0)<>0")));

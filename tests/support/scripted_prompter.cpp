@@ -61,6 +61,18 @@ entry::Answer ScriptedPrompter::question(const QString& text, entry::Buttons but
     return next(answers_, "question", text).value_or(entry::Answer::Cancel);
 }
 
+std::optional<int> ScriptedPrompter::choose(const QString& text, const QStringList& choices,
+                                            entry::Icon icon, const QString& title) {
+    questions_.push_back({text, icon, title, entry::Buttons::Ok});
+    log_ << QStringLiteral("? %1 [%2]").arg(text, choices.join(QLatin1Char('/')));
+    const auto a = next(choices_, "choice", text);
+    if (!a || a->isEmpty()) return std::nullopt;
+    const qsizetype at = choices.indexOf(*a);
+    EXPECT_GE(at, 0) << "no choice " << a->toStdString() << " in " << text.toStdString();
+    if (at < 0) return std::nullopt;
+    return static_cast<int>(at);
+}
+
 // An empty scripted text stands for a cancelled box.
 std::optional<QString> ScriptedPrompter::input(const QString& prompt, const QString&,
                                                const QString&) {

@@ -44,6 +44,9 @@ class ScriptedPrompter : public entry::Prompter {
     std::optional<QString> input(const QString& prompt, const QString& initial,
                                  const QString& title) override;
     std::optional<QString> saveFileName(const QString& filter, const QString& proposed) override;
+    // Logged as "? " + the text + " [" + the choices joined by "/" + "]".
+    std::optional<int> choose(const QString& text, const QStringList& choices, entry::Icon icon,
+                              const QString& title) override;
     // Records each piece of long work with the furthest step it reached, and
     // stops it once it passes the step set by stopProgressAfter().
     std::unique_ptr<entry::Progress> progress(const QString& label, int total) override;
@@ -59,6 +62,8 @@ class ScriptedPrompter : public entry::Prompter {
     void watch(const db::Connection& connection) { watched_.push_back(&connection); }
 
     void expectQuestion(entry::Answer answer) { answers_.push_back(answer); }
+    // The choice by its text; an empty text closes the box.
+    void expectChoice(const QString& choice) { choices_.push_back(choice); }
     // An empty text stands for a cancelled box.
     void expectInput(const QString& text) { inputs_.push_back(text); }
     void expectFileName(const QString& path) { files_.push_back(path); }
@@ -95,6 +100,7 @@ class ScriptedPrompter : public entry::Prompter {
     QStringList log_;
     std::deque<entry::Answer> answers_;
     std::deque<QString> inputs_;
+    std::deque<QString> choices_;
     std::deque<QString> files_;
     QStringList proposed_;
     std::deque<ProgressSeen> progress_;  // each stays where it is while in use

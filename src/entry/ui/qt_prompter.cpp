@@ -7,6 +7,7 @@
 #include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QProgressDialog>
 #include <algorithm>
 
@@ -81,6 +82,22 @@ Answer QtPrompter::question(const QString& text, Buttons buttons, Icon icon, con
         default:
             return Answer::Ok;
     }
+}
+
+std::optional<int> QtPrompter::choose(const QString& text, const QStringList& choices, Icon icon,
+                                      const QString& title) {
+    QMessageBox box(toQt(icon), title, text, QMessageBox::NoButton, activeParent(parent_));
+    std::vector<QAbstractButton*> buttons;
+    for (const QString& choice : choices)
+        buttons.push_back(box.addButton(choice, QMessageBox::AcceptRole));
+    // Esc and the close button choose nothing.
+    QAbstractButton* none = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+    box.setEscapeButton(none);
+    prepare(box);
+    box.exec();
+    const auto it = std::find(buttons.begin(), buttons.end(), box.clickedButton());
+    if (it == buttons.end()) return std::nullopt;
+    return static_cast<int>(it - buttons.begin());
 }
 
 std::optional<QString> QtPrompter::input(const QString& prompt, const QString& initial,

@@ -18,6 +18,8 @@ class QtPrompter : public Prompter {
     std::optional<QString> input(const QString& prompt, const QString& initial,
                                  const QString& title) override;
     std::optional<QString> saveFileName(const QString& filter, const QString& proposed) override;
+    std::optional<int> choose(const QString& text, const QStringList& choices, Icon icon,
+                              const QString& title) override;
     // A progress dialog that shows only when the work lasts, with 取消.
     std::unique_ptr<Progress> progress(const QString& label, int total) override;
 

@@ -1,0 +1,339 @@
+#include "bill/bill_save.h"
+
+#include <QStringList>
+#include <optional>
+
+#include "bill/bill_states.h"
+#include "bill/bill_versions.h"
+#include "db/db_error.h"
+#include "db/retry.h"
+#include "db/transaction.h"
+#include "entry/error_report.h"
+#include "entry/login_context.h"
+#include "stock/bill_numbering.h"
+#include "stock/stock_ledger.h"
+
+namespace otherin::bill {
+
+namespace {
+
+using entry::Icon;
+
+struct Refusal {
+    QString text;
+    Icon icon = Icon::Exclamation;
+};
+
+const Refusal kNumberTaken{QStringLiteral("编号不能重复!"), Icon::Critical};
+
+QString marks(qsizetype n) {
+    QStringList m;
+    for (qsizetype i = 0; i < n; ++i) m << QStringLiteral("?");
+    return m.join(QLatin1Char(','));
+}
+
+qint64 userId(const entry::LoginContext& ctx) {
+    return ctx.gLoginUserId.trimmed().toLongLong();
+}
+
+SaveOutcome refused(entry::LoginContext& ctx, entry::Prompter& prompter, const Refusal& r) {
+    entry::closeConnection(ctx);
+    prompter.message(r.text, r.icon, ctx.msgTitle);
+    return {};
+}
+
+SaveOutcome moved(entry::LoginContext& ctx, const std::optional<LastWrite>& write) {
+    entry::closeConnection(ctx);
+    SaveOutcome out;
+    out.status = SaveStatus::Moved;
+    out.deleted = !write || write->deleted;
+    out.movedText = movedSaveText(write);
+    return out;
+}
+
+// Writes the draft's lines through one insert prepared once and bound again
+// for each line: a bill of a thousand lines is one statement for the
+// database to compile, not a thousand.
+std::vector<qint32> insertLines(db::Connection& c, qint32 interId, const BillDraft& draft,
+                                qint32 nextEntryId) {
+    QStringList names{QStringLiteral("finterid"), QStringLiteral("forderid"),
+                      QStringLiteral("fentryid")};
+    names += draft.lineColumns;
+    db::Query q = c.prepare(QStringLiteral("insert into icstockbillentry(%1) values(%2)")
+                                .arg(names.join(QLatin1Char(',')), marks(names.size())));
+    std::vector<qint32> entryIds;
+    int n = 0;
+    for (const DraftLine& line : draft.lines) {
+        const qint32 entryId = line.entryId > 0 ? line.entryId : nextEntryId++;
+        entryIds.push_back(entryId);
+        q.bind(interId).bind(++n).bind(entryId);
+        for (const QVariant& v : line.values) q.bind(v);
+        q.exec();
+    }
+    return entryIds;
+}
+
+// The bill's year and period become those of the accounting period holding
+// its date; a date outside every period leaves them as they are.
+void setYearAndPeriod(db::Connection& connection, qint32 interId) {
+    const QString period = QStringLiteral(
+        "from tblPeriod as b where b.fTypeid=2 and icstockbill.fdate>=b.fStartDate and "
+        "icstockbill.fdate<b.fEndDate");
+    connection.exec(QStringLiteral("update icstockbill set fyear=(select b.fYear %1),"
+                                   "fperiod=(select b.fPeriod %1) where finterid=? and "
+                                   "exists (select 1 %1)")
+                        .arg(period),
+                    {interId});
+}
+
+QVariant textValue(const QString& text) {
+    return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(text);
+}
+
+// ---- new bill ------------------------------------------------------------
+
+void insertHeader(entry::LoginContext& ctx, const BillDraft& draft, qint32 id,
+                  const QString& number) {
+    QStringList names{QStringLiteral("finterid"), QStringLiteral("fstatus"),
+                      QStringLiteral("fcancellation")};
+    QVariantList values{id, 0, 0};
+    for (const auto& [column, value] : draft.header) {
+        names << column;
+        values << value;
+    }
+    names << QStringLiteral("fdate") << QStringLiteral("fOperator") << QStringLiteral("ftrantype")
+          << QStringLiteral("fyear") << QStringLiteral("fperiod") << QStringLiteral("frob")
+          << QStringLiteral("fbillno") << QStringLiteral("fversion")
+          << QStringLiteral("fmodifierid");
+    values << draft.date.toString(Qt::ISODate) << userId(ctx) << ctx.gBillTypeId << ctx.gCurrentYear
+           << ctx.gCurrentPeriod << (draft.red ? 1 : 0) << textValue(number) << 1 << userId(ctx);
+    const QString sql = QStringLiteral("insert into icstockbill(%1,fmodifytime) values(%2,%3)")
+                            .arg(names.join(QLatin1Char(',')), marks(names.size()),
+                                 ctx.gConnection.dialect().now());
+    try {
+        ctx.gConnection.exec(sql, values);
+    } catch (const db::DbError& e) {
+        // The checks of the numbering run under the write lock, but the unique
+        // index on (type, number) has the last word: a writer that went round
+        // them makes the insert fail, and the user hears of the number.
+        if (stock::isBillNumberClash(e)) throw stock::DuplicateBillNumber();
+        throw;
+    }
+}
+
+// ---- changed bill --------------------------------------------------------
+
+bool numberTaken(const entry::LoginContext& ctx, const BillDraft& draft) {
+    if (ctx.gIsUpdateBillNo != 1) return false;
+    return ctx.gConnection
+               .scalar(QStringLiteral("select count(*) from icstockbill where fbillno=? and "
+                                      "finterid<>?"),
+                       {textValue(draft.billNo.trimmed()), draft.interId})
+               .toInt() > 0;
+}
+
+// Why the stored bill may not be changed by this user; none when it may.
+std::optional<Refusal> stateRefusal(const entry::LoginContext& ctx, const BillState& b) {
+    if (b.status >= 1) return Refusal{QStringLiteral("该单据已经审核,不能修改,操作不成功")};
+    if (b.cancelled) return Refusal{QStringLiteral("该单据已经作废,不能修改,操作不成功！")};
+    if (beforeCurrentPeriod(ctx, b.date))
+        return Refusal{QStringLiteral("不能修改以前期间的单据，操作不成功！")};
+    if (b.operatorId.trimmed() != ctx.gLoginUserId.trimmed() && ctx.IsAdmin == 0 &&
+        ctx.gUpdateSingleBill == 1)
+        return Refusal{QStringLiteral("只能修改本人录入的单据,操作不成功！")};
+    return std::nullopt;
+}
+
+// After a write found the bill not as loaded: its state's refusal when it has
+// one, else who moved or deleted it.
+SaveOutcome explainChangedBill(entry::LoginContext& ctx, entry::Prompter& prompter,
+                               const BillDraft& draft) {
+    const auto bills = readBillStates(ctx.gConnection, {draft.interId});
+    if (!bills.empty()) {
+        if (auto refusal = stateRefusal(ctx, bills.front())) {
+            return refused(ctx, prompter, *refusal);
+        }
+    }
+    return moved(ctx, lastWrite(ctx.gConnection, draft.interId));
+}
+
+// Replaces the bill's lines; new lines are numbered above the highest entry
+// id the bill had.
+std::vector<qint32> replaceLines(db::Connection& c, const BillDraft& draft) {
+    const qint32 next =
+        c.scalar(QStringLiteral("select max(fentryid) from icstockbillentry where finterid=?"),
+                 {draft.interId})
+            .toInt() +
+        1;
+    c.exec(QStringLiteral("delete from icstockbillentry where finterid=?"), {draft.interId});
+    return insertLines(c, draft.interId, draft, next);
+}
+
+void updateHeader(entry::LoginContext& ctx, const BillDraft& draft) {
+    QString sql = QStringLiteral("update icstockbill set fdate=?,fbillno=?,fOperator=?");
+    // The number is stored as it was checked: without surrounding blanks.
+    QVariantList values{draft.date.toString(Qt::ISODate), textValue(draft.billNo.trimmed()),
+                        userId(ctx)};
+    for (const auto& [column, value] : draft.header) {
+        sql += QStringLiteral(",%1=?").arg(column);
+        values << value;
+    }
+    values << draft.interId;
+    ctx.gConnection.exec(sql + QStringLiteral(" where finterid=?"), values);
+}
+
+// Advances the version of bill draft.interId only while it is at the
+// version loaded (and, when `open`, neither audited nor voided). On a server
+// the update takes the bill's row lock first and re-checks its condition
+// after waiting for another writer, so exactly one of two clerks gets 1.
+bool advanceLoadedVersion(entry::LoginContext& ctx, const BillDraft& draft, bool open) {
+    db::Connection& c = ctx.gConnection;
+    QString sql = QStringLiteral("update icstockbill set ") + versionAdvance(c.dialect()) +
+                  QStringLiteral(" where finterid=? and fversion=?");
+    if (open) sql += QStringLiteral(" and coalesce(fstatus,0)=0 and coalesce(fcancellation,0)=0");
+    return c.exec(sql, {userId(ctx), draft.interId, draft.version}) == 1;
+}
+
+}  // namespace
+
+SaveOutcome saveNewBill(entry::LoginContext& ctx, entry::Prompter& prompter,
+                        const BillDraft& draft) {
+    SaveOutcome out;
+    try {
+        // The id is taken and committed before the transaction: it stays used
+        // when the save fails.
+        const auto id = stock::issueBillId(ctx, prompter, draft.billNo);
+        if (!id) return out;
+        db::retrying(ctx.gConnection, [&] {
+            db::TransactionGuard tx(ctx.gConnection);
+            out.billNo = stock::issueBillNumber(ctx, draft.billNo);
+            insertHeader(ctx, draft, *id, out.billNo);
+            out.entryIds = insertLines(ctx.gConnection, *id, draft, 1);
+            if (ctx.gIsCheckUpdate == 0) {
+                stock::postToTimeStock(ctx.gConnection, *id, stock::PostDirection::Add);
+                stock::removeZeroStockRows(ctx.gConnection, *id);
+            }
+            setYearAndPeriod(ctx.gConnection, *id);
+            tx.commit();
+        });
+        entry::closeConnection(ctx);
+        out.status = SaveStatus::Saved;
+        out.interId = *id;
+        out.version = 1;
+        return out;
+    } catch (const stock::DuplicateBillNumber& e) {
+        // Told like the check before the save; the guard has rolled back.
+        return refused(ctx, prompter, {e.message(), Icon::Critical});
+    } catch (const db::DbError& e) {
+        // The guard has rolled back; the box is a plain one here.
+        return refused(ctx, prompter, {e.message(), Icon::None});
+    }
+}
+
+SaveOutcome checkChangedBill(entry::LoginContext& ctx, entry::Prompter& prompter,
+                             const BillDraft& draft) {
+    try {
+        entry::openConnection(ctx);
+        if (numberTaken(ctx, draft)) return refused(ctx, prompter, kNumberTaken);
+        const auto bills = readBillStates(ctx.gConnection, {draft.interId});
+        if (bills.empty()) return moved(ctx, lastWrite(ctx.gConnection, draft.interId));
+        if (auto refusal = stateRefusal(ctx, bills.front())) {
+            return refused(ctx, prompter, *refusal);
+        }
+        if (bills.front().version != draft.version) {
+            return moved(ctx, lastWrite(ctx.gConnection, draft.interId));
+        }
+        entry::closeConnection(ctx);
+        SaveOutcome out;
+        out.status = SaveStatus::Saved;
+        return out;
+    } catch (const db::DbError& e) {
+        entry::reportError(ctx, prompter, e.message());
+        return {};
+    }
+}
+
+SaveOutcome writeChangedBill(entry::LoginContext& ctx, entry::Prompter& prompter,
+                             const BillDraft& draft) {
+    SaveOutcome out;
+    try {
+        entry::openConnection(ctx);
+        db::TransactionGuard tx(ctx.gConnection);
+        // Checked again under the write: another user may have been quicker.
+        if (numberTaken(ctx, draft)) {
+            tx.rollback();
+            return refused(ctx, prompter, kNumberTaken);
+        }
+        if (!advanceLoadedVersion(ctx, draft, true)) {
+            tx.rollback();
+            return explainChangedBill(ctx, prompter, draft);
+        }
+        const bool posts = ctx.gIsCheckUpdate == 0;
+        if (posts) {
+            // The stored lines leave the ledger under the stored header's
+            // warehouse. Keys that only the old lines had are cleaned while the
+            // lines still name them; the new lines' keys after their posting.
+            stock::postToTimeStock(ctx.gConnection, draft.interId, stock::PostDirection::Reverse);
+            stock::removeZeroStockRows(ctx.gConnection, draft.interId);
+        }
+        updateHeader(ctx, draft);
+        out.entryIds = replaceLines(ctx.gConnection, draft);
+        if (posts) {
+            stock::postToTimeStock(ctx.gConnection, draft.interId, stock::PostDirection::Add);
+            stock::removeZeroStockRows(ctx.gConnection, draft.interId);
+        }
+        setYearAndPeriod(ctx.gConnection, draft.interId);
+        tx.commit();
+    } catch (const db::DbError& e) {
+        // The guard has rolled back by now.
+        if (stock::isBillNumberClash(e)) return refused(ctx, prompter, kNumberTaken);
+        entry::reportError(ctx, prompter, e.message());
+        return out;
+    }
+    entry::closeConnection(ctx);
+    out.status = SaveStatus::Saved;
+    out.interId = draft.interId;
+    out.billNo = draft.billNo.trimmed();
+    out.version = draft.version + 1;
+    return out;
+}
+
+SaveOutcome savePrices(entry::LoginContext& ctx, entry::Prompter& prompter,
+                       const BillDraft& draft) {
+    SaveOutcome out;
+    try {
+        entry::openConnection(ctx);
+        db::TransactionGuard tx(ctx.gConnection);
+        if (!advanceLoadedVersion(ctx, draft, false)) {
+            tx.rollback();
+            return moved(ctx, lastWrite(ctx.gConnection, draft.interId));
+        }
+        const auto bills = readBillStates(ctx.gConnection, {draft.interId});
+        const BillState& bill = bills.front();
+        // Taking the lines out and adding them back leaves the quantities
+        // where they were and moves each amount by its change.
+        const bool posted =
+            ctx.gIsCheckUpdate == 0 ? !bill.cancelled : ctx.gIsCheckUpdate == 1 && bill.status >= 1;
+        if (posted)
+            stock::postToTimeStock(ctx.gConnection, draft.interId, stock::PostDirection::Reverse);
+        db::Query q = ctx.gConnection.prepare(QStringLiteral(
+            "update icstockbillentry set fPrice=?,famount=? where finterid=? and fentryid=?"));
+        for (const DraftLine& line : draft.lines) {
+            if (line.entryId <= 0) continue;
+            q.bind(line.price).bind(line.amount).bind(draft.interId).bind(line.entryId).exec();
+        }
+        if (posted)
+            stock::postToTimeStock(ctx.gConnection, draft.interId, stock::PostDirection::Add);
+        tx.commit();
+    } catch (const db::DbError& e) {
+        entry::reportError(ctx, prompter, e.message());
+        return out;
+    }
+    entry::closeConnection(ctx);
+    out.status = SaveStatus::Saved;
+    out.interId = draft.interId;
+    out.version = draft.version + 1;
+    return out;
+}
+
+}  // namespace otherin::bill
