@@ -50,14 +50,20 @@ bool GridLookup::confirm(int c, int r, int c2, int r2) {
             return true;
         }
     }
-    if (!stock::lookupCode(env_.ctx, env_.prompter, column.fieldType.trimmed().toInt(), kind, typed,
-                           unitGroup)) {
-        reject(c, r);
+    const stock::LookupAnswer answer = stock::lookupCode(
+        env_.ctx, env_.prompter, column.fieldType.trimmed().toInt(), kind, typed, unitGroup);
+    if (answer != stock::LookupAnswer::Found) {
+        reject(c, r, answer);
         return false;
     }
     const entry::LookupRecord& found = env_.ctx.lookup;
     if (kind == stock::kClassItem) {
-        fillItem(c, r);
+        const stock::LookupAnswer unitFits = keepsUnit(r, found.unitGroup);
+        if (unitFits == stock::LookupAnswer::Failed) {
+            reject(c, r, unitFits);
+            return false;
+        }
+        fillItem(c, r, unitFits == stock::LookupAnswer::Found);
     } else {
         grid.setCell(c, r, found.name, found.id, found.code);
         if (kind == stock::kClassUnit) grid.setText(form.unitFactorColumn(), r, found.unitFactor);
@@ -68,24 +74,27 @@ bool GridLookup::confirm(int c, int r, int c2, int r2) {
 
 // The unit a line keeps when its item changes: only one of the new item's
 // unit group, so a quantity is never counted in a unit the item has not.
-bool GridLookup::keepsUnit(int r, const QString& unitGroup) {
+// Found: the line's unit is of the group. When the database cannot tell, the
+// item is refused rather than given a unit nobody checked.
+stock::LookupAnswer GridLookup::keepsUnit(int r, const QString& unitGroup) {
     const BillForm& form = env_.form;
     const int unit = form.columns.unit;
-    if (unit < 1 || form.grid.text(unit, r).trimmed().isEmpty()) return false;
+    if (unit < 1 || form.grid.text(unit, r).trimmed().isEmpty())
+        return stock::LookupAnswer::NotFound;
     bool isId = false;
     const int unitId = form.grid.key(unit, r).trimmed().toInt(&isId);
-    return isId && stock::unitInGroup(env_.ctx, env_.prompter, unitId, unitGroup.toInt());
+    if (!isId) return stock::LookupAnswer::NotFound;
+    return stock::unitInGroup(env_.ctx, env_.prompter, unitId, unitGroup.toInt());
 }
 
 // The item's own unit is proposed when the line has none of the item's unit
 // group yet, with its factor, so the line is complete whichever cell the
 // cursor goes to next.
-void GridLookup::fillItem(int c, int r) {
+void GridLookup::fillItem(int c, int r, bool keepUnit) {
     BillForm& form = env_.form;
     LineGrid& grid = form.grid;
     const ColumnMap& m = form.columns;
     const entry::LookupRecord item = env_.ctx.lookup;
-    const bool keepUnit = keepsUnit(r, item.unitGroup);
     grid.setCell(c, r, item.code, item.id, item.code);
     if (m.itemName > 0) grid.setText(m.itemName, r, item.name);
     if (m.itemModel > 0) grid.setText(m.itemModel, r, item.model);
@@ -99,7 +108,7 @@ void GridLookup::fillItem(int c, int r) {
     }
 }
 
-void GridLookup::reject(int c, int r) {
+void GridLookup::reject(int c, int r, stock::LookupAnswer answer) {
     BillForm& form = env_.form;
     LineGrid& grid = form.grid;
     grid.setKey(c, r, QString());
@@ -112,9 +121,13 @@ void GridLookup::reject(int c, int r) {
             grid.setText(hidden, r, QString());
     }
     // The code is named, so the user sees which of several typed codes failed.
-    env_.prompter.message(
-        QStringLiteral("数据录入错误!找不到代码“%1”").arg(grid.text(c, r).trimmed()),
-        entry::Icon::Critical, env_.ctx.msgTitle);
+    // A failed look-up has been told as the database's error: the code may be
+    // right, so it is not called unknown.
+    if (answer == stock::LookupAnswer::NotFound) {
+        env_.prompter.message(
+            QStringLiteral("数据录入错误!找不到代码“%1”").arg(grid.text(c, r).trimmed()),
+            entry::Icon::Critical, env_.ctx.msgTitle);
+    }
     env_.state.cellAccepted = false;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/entry_state.h"
+#include "stock/item_lookup.h"
 
 namespace otherin::editor {
 
@@ -15,7 +16,8 @@ class GridLookup {
 
     // Confirms the code typed into (c, r) as the cursor leaves for (c2, r2):
     // fills the cell and, for an item, the rest of the line. False when the
-    // code names no record; the message has been shown.
+    // code names no record or the database failed; either has been told once
+    // and the cell refused.
     bool confirm(int c, int r, int c2, int r2);
     // The look-up command on (c, r): the batch picker on the batch column, the
     // column's selector elsewhere. True when the grid changed. A read-only
@@ -26,9 +28,9 @@ class GridLookup {
     bool mayChange(int c, int r) const;
 
   private:
-    void fillItem(int c, int r);
-    bool keepsUnit(int r, const QString& unitGroup);
-    void reject(int c, int r);
+    void fillItem(int c, int r, bool keepUnit);
+    stock::LookupAnswer keepsUnit(int r, const QString& unitGroup);
+    void reject(int c, int r, stock::LookupAnswer answer);
     bool pickBatch(int r);
     bool applyChoice(int c, int r, const entry::SelectorAnswer& answer);
 

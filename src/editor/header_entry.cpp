@@ -15,7 +15,7 @@ bool isZeroOrEmpty(const QString& text) {
 
 // Looks a code up among the records of the field's kind and class; the record
 // found is in ctx.lookup.
-bool lookUp(EntryEnv& env, const HeaderField& f, const QString& code) {
+stock::LookupAnswer lookUp(EntryEnv& env, const HeaderField& f, const QString& code) {
     return stock::lookupCode(env.ctx, env.prompter, f.fieldType.trimmed().toInt(),
                              f.itemClass.trimmed().toInt(), code.trimmed(), 0);
 }
@@ -50,7 +50,8 @@ bool HeaderEntry::validate(int index) {
         return true;
     }
     if (!f->enabled || !f->looksUp()) return true;
-    if (lookUp(env_, *f, f->text)) {
+    const stock::LookupAnswer answer = lookUp(env_, *f, f->text);
+    if (answer == stock::LookupAnswer::Found) {
         const entry::LookupRecord& found = env_.ctx.lookup;
         f->text = found.code;
         f->code = found.code;
@@ -59,8 +60,11 @@ bool HeaderEntry::validate(int index) {
         st.headerTyped = false;
         return true;
     }
-    env_.prompter.message(captionStem(f->caption) + QStringLiteral("输入不正确"),
-                          entry::Icon::Exclamation, env_.ctx.msgTitle);
+    // A failed look-up has been told as the database's error; the code may be right.
+    if (answer == stock::LookupAnswer::NotFound) {
+        env_.prompter.message(captionStem(f->caption) + QStringLiteral("输入不正确"),
+                              entry::Icon::Exclamation, env_.ctx.msgTitle);
+    }
     f->code.clear();
     f->keyValue.clear();
     st.confirmedHeaderName.clear();
@@ -82,7 +86,8 @@ void HeaderEntry::leave(int index) {
         } else if (!f->code.isEmpty() && f->text == f->code) {
             // Disabled while it held the focus (an audit, an audited bill
             // shown): nothing validates it, so its name is looked up here.
-            if (lookUp(env_, *f, f->code)) f->text = env_.ctx.lookup.name;
+            if (lookUp(env_, *f, f->code) == stock::LookupAnswer::Found)
+                f->text = env_.ctx.lookup.name;
         }
     }
     st.confirmedHeaderName.clear();

@@ -80,8 +80,8 @@ void copyItem(const db::Query& q, LookupRecord& r) {
 
 }  // namespace
 
-bool lookupCode(entry::LoginContext& ctx, entry::Prompter& prompter, int kind, int itemClass,
-                const QString& code, int unitGroup) {
+LookupAnswer lookupCode(entry::LoginContext& ctx, entry::Prompter& prompter, int kind,
+                        int itemClass, const QString& code, int unitGroup) {
     try {
         entry::openConnection(ctx);
         const Statement s = statementFor(kind, itemClass, code, unitGroup);
@@ -90,7 +90,7 @@ bool lookupCode(entry::LoginContext& ctx, entry::Prompter& prompter, int kind, i
         q.exec();
         if (!q.next()) {
             entry::closeConnection(ctx);
-            return false;
+            return LookupAnswer::NotFound;
         }
         LookupRecord& r = ctx.lookup;
         r.name = textOf(q, QStringLiteral("fname"));
@@ -102,24 +102,25 @@ bool lookupCode(entry::LoginContext& ctx, entry::Prompter& prompter, int kind, i
             copyItem(q, r);
         }
         entry::closeConnection(ctx);
-        return true;
+        return LookupAnswer::Found;
     } catch (const db::DbError& e) {
         entry::reportError(ctx, prompter, e.message());
-        return false;
+        return LookupAnswer::Failed;
     }
 }
 
-bool unitInGroup(entry::LoginContext& ctx, entry::Prompter& prompter, int unitId, int unitGroup) {
+LookupAnswer unitInGroup(entry::LoginContext& ctx, entry::Prompter& prompter, int unitId,
+                         int unitGroup) {
     try {
         entry::ConnectionScope scope(ctx);
         db::Query q = ctx.gConnection.prepare(
             QStringLiteral("select a.fitemid from tblMeasureUnit as a inner join tblItem as b on"
                            " a.fitemid=b.fitemid where a.fitemid=? and b.fParentId=?"));
         q.bind(unitId).bind(unitGroup).exec();
-        return q.next();
+        return q.next() ? LookupAnswer::Found : LookupAnswer::NotFound;
     } catch (const db::DbError& e) {
         entry::reportError(ctx, prompter, e.message());
-        return false;
+        return LookupAnswer::Failed;
     }
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "entry/login_context.h"
 #include "stock/item_lookup.h"
 #include "support/scripted_prompter.h"
@@ -9,6 +11,16 @@ using namespace otherin;
 using namespace otherin::stock;
 using otherin::testing::ScriptedPrompter;
 using otherin::testing::TestDatabase;
+
+namespace otherin::stock {
+
+// Names the answer in a failed check.
+void PrintTo(LookupAnswer answer, std::ostream* os) {
+    constexpr const char* kNames[] = {"Found", "NotFound", "Failed"};
+    *os << kNames[static_cast<int>(answer)];
+}
+
+}  // namespace otherin::stock
 
 namespace {
 
@@ -41,7 +53,7 @@ class ItemLookupTest : public ::testing::Test {
         ctx_.msgTitle = QStringLiteral("标题");
     }
 
-    bool find(int kind, int itemClass, const char* code, int group = 0) {
+    LookupAnswer find(int kind, int itemClass, const char* code, int group = 0) {
         return lookupCode(ctx_, prompter_, kind, itemClass, QString::fromUtf8(code), group);
     }
     TestDatabase db_;
@@ -50,7 +62,7 @@ class ItemLookupTest : public ::testing::Test {
 };
 
 TEST_F(ItemLookupTest, CodesAreFoundExactlyAmongUnlockedLeavesOfTheirClassOrGroup) {
-    ASSERT_TRUE(find(kLookupBaseData, kClassItem, "01.001"));
+    ASSERT_EQ(find(kLookupBaseData, kClassItem, "01.001"), LookupAnswer::Found);
     const auto& r = ctx_.lookup;
     EXPECT_EQ(QStringList({r.id, r.name, r.model, r.unitId, r.unitName, r.unitCode,
                            r.itemUnitFactor, r.purchasePrice, r.unitGroup, r.defaultWarehouse}),
@@ -77,7 +89,9 @@ TEST_F(ItemLookupTest, CodesAreFoundExactlyAmongUnlockedLeavesOfTheirClassOrGrou
     };
     for (const auto& c : cases) {
         const QString before = r.id;
-        EXPECT_EQ(find(c.kind, c.itemClass, c.code, c.group), c.found) << c.code;
+        EXPECT_EQ(find(c.kind, c.itemClass, c.code, c.group),
+                  c.found ? LookupAnswer::Found : LookupAnswer::NotFound)
+            << c.code;
         if (!c.found) {
             EXPECT_EQ(r.id, before) << c.code;  // a miss leaves the record
         }
@@ -97,12 +111,52 @@ TEST_F(ItemLookupTest, DefaultWarehouseTakesAnyThirtyTwoBitId) {
         if (!fits && TestDatabase::onServer()) continue;
         prompter_.clear();
         db_.exec(QStringLiteral("update icitem set fstockid=? where fitemid=101"), {stored});
-        EXPECT_EQ(find(kLookupBaseData, kClassItem, "01.001"), fits) << stored;
+        EXPECT_EQ(find(kLookupBaseData, kClassItem, "01.001"),
+                  fits ? LookupAnswer::Found : LookupAnswer::Failed)
+            << stored;
         // What was taken, or the one message that refused it.
         const QString seen = fits ? ctx_.lookup.defaultWarehouse : prompter_.lastText();
         EXPECT_EQ(prompter_.messages().size(), fits ? 0u : 1u) << stored;
         EXPECT_TRUE(fits ? seen == QString::number(stored) : seen.contains("fstockid"))
             << seen.toStdString();
+    }
+}
+
+// A database that cannot answer is told apart from a code it has no record
+// for: Failed, with its own error as the one message, critical; a miss says
+// nothing. Each look-up loses the table it reads, then gets it back.
+TEST_F(ItemLookupTest, DatabaseFailureIsToldOnceAndToldApartFromAMiss) {
+    const auto unitIn = [this](int unit, int group) {
+        return unitInGroup(ctx_, prompter_, unit, group);
+    };
+    EXPECT_EQ(unitIn(52, 50), LookupAnswer::Found);
+    EXPECT_EQ(unitIn(61, 50), LookupAnswer::NotFound);
+    EXPECT_EQ(find(kLookupBaseData, kClassItem, "01.009"), LookupAnswer::NotFound);
+    EXPECT_TRUE(prompter_.messages().empty());
+    const struct {
+        const char* table;
+        std::function<LookupAnswer()> lookUp;
+    } breaks[] = {
+        {"icitem", [this] { return find(kLookupBaseData, kClassItem, "01.001"); }},
+        {"tblMeasureUnit", [this] { return find(kLookupBaseData, kClassUnit, "BOX", 50); }},
+        {"tblItem", [this] { return find(kLookupBaseData, 5, "01"); }},
+        {"tblsubtype", [this] { return find(kLookupSubType, 5, "A"); }},
+        {"tblItem", [&] { return unitIn(52, 50); }},
+    };
+    for (const auto& b : breaks) {
+        const QString table = QString::fromLatin1(b.table);
+        SCOPED_TRACE(b.table);
+        prompter_.clear();
+        db_.exec(QStringLiteral("alter table %1 rename to %1_away").arg(table));
+        EXPECT_EQ(b.lookUp(), LookupAnswer::Failed);
+        ASSERT_EQ(prompter_.messages().size(), 1u);
+        EXPECT_EQ(prompter_.messages()[0].icon, entry::Icon::Critical);
+        EXPECT_TRUE(prompter_.lastText().contains(table, Qt::CaseInsensitive))
+            << prompter_.lastText().toStdString();
+        EXPECT_FALSE(ctx_.gConnection.isOpen());
+        db_.exec(QStringLiteral("alter table %1_away rename to %1").arg(table));
+        EXPECT_EQ(b.lookUp(), LookupAnswer::Found);  // the connection is not left broken
+        EXPECT_EQ(prompter_.messages().size(), 1u);
     }
 }
 
