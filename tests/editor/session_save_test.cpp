@@ -80,6 +80,18 @@ TEST_F(SaveTest, FieldShowsTheNumberTheBillGotAndAChangeKeepsIt) {
     changeQty(1, u"6"_s);
     ASSERT_TRUE(session->save());
     EXPECT_EQ(stored(), u"1|QTRK000002|502|1|0|0 / 1|1|1121|6|10|60 / 502|1121|6|60 / 2"_s);
+    // A freed number takes the place of a typed one, and the user hears of it.
+    ctx.gIsUpdateBillNo = 1;
+    ctx.gIsAddDelNumber = 1;
+    db.exec(u"insert into tblBillNoAdd(finterid,ftypeid,fbillnumber) values(1,7,'QTRK000050')"_s);
+    open(0);
+    fillHeader();
+    setHeader(1, u"QTRK000005"_s);
+    enterLine(1, u"02.001"_s, u"1"_s, u"10"_s);
+    prompter.clear();
+    ASSERT_TRUE(session->save());
+    EXPECT_EQ(told(), u"i 数据保存成功！单据编号已改为 QTRK000050（重用已删除单据的编号）"_s);
+    EXPECT_EQ(session->billNumber(), u"QTRK000050"_s);
 }
 
 // Quantity and amount carry the red sign, price does not, also in a price edit.
