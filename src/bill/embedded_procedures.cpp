@@ -416,10 +416,46 @@ Answer unHxBill(db::Connection& c, const db::ProcedureParams& p) {
     return {true, QStringLiteral("反核销成功!")};
 }
 
+// The bills a caller listed with the versions it saw ("12:3,15:4"): the
+// first one another user changed or deleted since, as the refusal to give.
+std::optional<Answer> movedListed(db::Connection& c, const db::ProcedureParams& p) {
+    const QString listed = p.optional(QStringLiteral("fversions")).toString().trimmed();
+    if (listed.isEmpty()) return std::nullopt;
+    QList<qint32> ids;
+    QMap<qint32, int> seen;
+    for (const QString& pair : listed.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        bool idOk = false, versionOk = false;
+        const qint32 id = pair.section(QLatin1Char(':'), 0, 0).toInt(&idOk);
+        const int version = pair.section(QLatin1Char(':'), 1, 1).toInt(&versionOk);
+        if (!idOk || !versionOk)
+            throw db::DbError(QStringLiteral("单据版本列表无效: \"%1\"").arg(listed));
+        ids << id;
+        seen.insert(id, version);
+    }
+    QMap<qint32, Head> heads;
+    for (const Head& h :
+         readHeads(c, QStringLiteral("finterid in (%1)").arg(stock::sqlIdList(ids)), {}))
+        heads.insert(h.id, h);
+    for (const qint32 id : ids) {
+        const auto head = heads.constFind(id);
+        if (head != heads.constEnd() && head->version == seen.value(id)) continue;
+        const auto write = lastWrite(c, id);
+        if (head == heads.constEnd() && !(write && write->deleted)) continue;
+        Head named = head != heads.constEnd() ? *head : Head{};
+        if (head == heads.constEnd()) named.billNo = write->billNo;
+        return Answer{false,
+                      QStringLiteral("编号为:") + named.billNo + QStringLiteral("的单据") +
+                          movedPhrase(write) + QStringLiteral("，操作不成功"),
+                      true};
+    }
+    return std::nullopt;
+}
+
 // A refusal leaves nothing behind: every check runs before the first write.
 void runInTransaction(db::Connection& c, db::ProcedureParams& p, Body body) {
     db::TransactionGuard tx(c);
-    const Answer answer = body(c, p);
+    const std::optional<Answer> moved = movedListed(c, p);
+    const Answer answer = moved ? *moved : body(c, p);
     if (answer.done) {
         tx.commit();
     } else {

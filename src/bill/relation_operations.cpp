@@ -10,6 +10,7 @@
 #include "entry/error_report.h"
 #include "entry/login_context.h"
 #include "entry/prompter.h"
+#include "stock/id_list.h"
 
 namespace otherin::bill {
 
@@ -26,13 +27,29 @@ db::ProcedureParams& periodAndAnswer(const entry::LoginContext& ctx, db::Procedu
         .out(QStringLiteral("intValue"), qint64{-1});
 }
 
+// The versions the journal listed the bills at ("12:3,15:4"), so the
+// procedure writes only over bills nobody changed since.
+QString listedVersions(const entry::LoginContext& ctx, const QList<qint32>& ids) {
+    QStringList pairs;
+    for (const qint32 id : ids) {
+        if (const auto it = ctx.gBillVersions.constFind(id); it != ctx.gBillVersions.constEnd())
+            pairs << QStringLiteral("%1:%2").arg(id).arg(*it);
+    }
+    return pairs.join(QLatin1Char(','));
+}
+
 bool callAndShow(entry::LoginContext& ctx, entry::Prompter& prompter, const QString& name,
-                 db::ProcedureParams& params) {
+                 db::ProcedureParams& params, const QString& idList) {
     try {
+        params.in(QStringLiteral("fversions"), listedVersions(ctx, stock::parseIdList(idList)));
         entry::openConnection(ctx);
         db::retrying(ctx.gConnection, [&] { bill::callProcedure(ctx, name, params); });
         const QString info = params.value(QStringLiteral("strInfo")).toString();
         entry::closeConnection(ctx);
+        if (params.value(QStringLiteral("intValue")).toInt() == 2) {
+            prompter.message(info, Icon::Exclamation, ctx.msgTitle);
+            return false;
+        }
         prompter.message(info, Icon::Information, ctx.msgTitle);
         return true;
     } catch (const db::DbError& e) {
@@ -82,21 +99,22 @@ std::optional<Refusal> splitRefusal(entry::LoginContext& ctx) {
 bool hxBill(entry::LoginContext& ctx, entry::Prompter& prompter) {
     db::ProcedureParams params;
     params.in(QStringLiteral("finterids"), ctx.gIdList);
-    return callAndShow(ctx, prompter, QStringLiteral("sp_QV_hxBill"), periodAndAnswer(ctx, params));
+    return callAndShow(ctx, prompter, QStringLiteral("sp_QV_hxBill"), periodAndAnswer(ctx, params),
+                       ctx.gIdList);
 }
 
 bool unHxBill(entry::LoginContext& ctx, entry::Prompter& prompter, qint32 interId) {
     db::ProcedureParams params;
     params.in(QStringLiteral("finterid"), qint64{interId});
     return callAndShow(ctx, prompter, QStringLiteral("sp_QV_unhxBill"),
-                       periodAndAnswer(ctx, params));
+                       periodAndAnswer(ctx, params), QString::number(interId));
 }
 
 bool restoreBill(entry::LoginContext& ctx, entry::Prompter& prompter, qint32 interId) {
     db::ProcedureParams params;
     params.in(QStringLiteral("finterid"), QString::number(interId));
     return callAndShow(ctx, prompter, QStringLiteral("sp_QV_restoreBill"),
-                       periodAndAnswer(ctx, params));
+                       periodAndAnswer(ctx, params), QString::number(interId));
 }
 
 bool splitCheck(entry::LoginContext& ctx, entry::Prompter& prompter) {

@@ -7,6 +7,7 @@
 
 #include "bill/bill_operations.h"
 #include "bill/bill_versions.h"
+#include "bill/relation_operations.h"
 #include "query/journal_model.h"
 #include "query/result_loader.h"
 #include "session_fixture.h"
@@ -194,6 +195,19 @@ TEST_F(TwoClerksTest, AJournalCommandOnABillChangedSinceTheListWasReadIsRefused)
     // Read again, the list is current and the command goes through.
     ASSERT_TRUE(query::find(b.ctx, b.prompter, journal, {}, {}, {}));
     EXPECT_TRUE(bill::checkBill(b.ctx, b.prompter, u"%1,%2"_s.arg(first).arg(second)));
+    // The procedures' commands compare the listed versions too.
+    ASSERT_TRUE(query::find(b.ctx, b.prompter, journal, {}, {}, {}));
+    a.open(4, second);
+    changePrice(a);
+    ASSERT_TRUE(a.session->save());
+    const QString afterPrices = stored();
+    b.prompter.clear();
+    b.ctx.gIdList = u"%1,%2"_s.arg(first).arg(second);
+    EXPECT_FALSE(bill::hxBill(b.ctx, b.prompter));
+    EXPECT_EQ(
+        b.prompter.transcript(),
+        u"! 编号为:QTRK000002的单据已被 张三 于 %1 修改，操作不成功"_s.arg(storedTime(second)));
+    EXPECT_EQ(stored(), afterPrices);
 }
 
 }  // namespace
