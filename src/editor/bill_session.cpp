@@ -351,6 +351,8 @@ void BillSession::keepAsNewBill() {
     setMode(entry::kModeNew);
     fixed_ = {ctx_.gLoginUserName, ctx_.gLoginUserId, QString(), QString()};
     version_ = 0;
+    // A new bill may take either colour, as a copy may.
+    for (const char* key : {keys::Red, keys::Blue}) commands_[QLatin1String(key)].enabled = true;
     showNavigation();
     controller_->setChanged(true);
     controller_->billShown();
