@@ -1,0 +1,255 @@
+// Two clerks write one bill at the same moment on a database server. The
+// first clerk's write is held open inside its transaction (a trigger makes
+// one of its writes wait for a lock the test holds) while the second clerk's
+// operation starts on a connection of its own and runs into the first one's
+// locks; only then is the first clerk let go. The second clerk must either
+// be refused, naming the first, or wait and then work on what the first one
+// stored, and the ledger must still equal the bills.
+//
+// Two guards are at work. A write that names the version its clerk loaded
+// (the saves; the journal's commands on bills the journal listed) is refused
+// by the version alone: after waiting for the row, the server checks the
+// `where` again against the row the first clerk committed. The journal's
+// commands on a bill they hold no version for read its state and then write
+// without a version check: only the row lock taken by that read makes them
+// wait for the first clerk and take off the ledger the lines it stored,
+// rather than the ones it replaced.
+#include <gtest/gtest.h>
+
+#include <QThread>
+#include <atomic>
+#include <functional>
+#include <thread>
+
+#include "bill/bill_operations.h"
+#include "bill/bill_save.h"
+#include "db/db_error.h"
+#include "entry/login_context.h"
+#include "stock/ledger_check.h"
+#include "support/demo_login.h"
+#include "support/scripted_prompter.h"
+#include "support/test_database.h"
+
+using namespace otherin;
+using otherin::testing::ScriptedPrompter;
+using otherin::testing::TestDatabase;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr qint32 kBill = 1;
+// The advisory lock the test holds while the first clerk's write waits on it.
+constexpr int kGate = 74311;
+
+// What one clerk's operation did: went through, or what the clerk was told.
+struct Outcome {
+    bool went = false;
+    QString told;
+};
+
+using Operation = std::function<Outcome(entry::LoginContext&, ScriptedPrompter&)>;
+
+// Bill 1 as both clerks loaded it, at version 1, without lines.
+bill::BillDraft loaded() {
+    bill::BillDraft d;
+    d.interId = kBill;
+    d.version = 1;
+    d.billNo = u"NO1"_s;
+    d.date = QDate(2026, 3, 15);
+    d.header = {{u"fstockid1"_s, 502}};
+    d.lineColumns = {u"fitemid"_s, u"funitid"_s, u"fqty"_s,
+                     u"fPrice"_s,  u"famount"_s, u"fstockplace"_s};
+    return d;
+}
+
+// The editor's change: the line's 5 at 10 becomes 7 at 10.
+Outcome changeSave(entry::LoginContext& ctx, ScriptedPrompter& prompter) {
+    bill::BillDraft d = loaded();
+    d.lines.push_back({10, {1121, 701, 7, 10, 70, 801}, 10, 70});
+    const bill::SaveOutcome out = bill::writeChangedBill(ctx, prompter, d);
+    return {out.saved(), out.movedText + prompter.transcript()};
+}
+
+// The editor's price edit: the line's price becomes 12.
+Outcome priceSave(entry::LoginContext& ctx, ScriptedPrompter& prompter) {
+    bill::BillDraft d = loaded();
+    d.lines.push_back({10, {}, 12, 60});
+    const bill::SaveOutcome out = bill::savePrices(ctx, prompter, d);
+    return {out.saved(), out.movedText + prompter.transcript()};
+}
+
+// A journal command on bill 1; `listed`: the journal read it at version 1.
+Operation journal(bool (*command)(entry::LoginContext&, entry::Prompter&), bool listed) {
+    return [command, listed](entry::LoginContext& ctx, ScriptedPrompter& prompter) {
+        ctx.gIdList = QString::number(kBill);
+        if (listed) ctx.gBillVersions.insert(kBill, 1);
+        const bool went = command(ctx, prompter);
+        return Outcome{went, prompter.transcript()};
+    };
+}
+
+// One clerk's operation, in a thread of its own on a connection opened there
+// (a connection serves only the thread that opened it).
+class Clerk {
+  public:
+    Clerk(const QString& connectionString, const QString& user, const QString& name,
+          const Operation& op)
+        : thread_([this, connectionString, user, name, op] {
+              entry::LoginContext ctx;
+              otherin::testing::logInDemoAdministrator(ctx, connectionString, 1);
+              ctx.gLoginUserId = user;
+              ctx.gLoginUserName = name;
+              ScriptedPrompter prompter;
+              prompter.watch(ctx.gConnection);
+              try {
+                  outcome_ = op(ctx, prompter);
+              } catch (const db::DbError& e) {
+                  outcome_.told = e.message();
+              }
+              done_ = true;
+          }) {}
+    ~Clerk() {
+        if (thread_.joinable()) thread_.join();
+    }
+    bool done() const { return done_; }
+    Outcome finish() {
+        thread_.join();
+        return outcome_;
+    }
+
+  private:
+    Outcome outcome_;
+    std::atomic<bool> done_{false};
+    std::thread thread_;  // last: runs once the members it writes exist
+};
+
+class RowLockTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!TestDatabase::onServer()) GTEST_SKIP() << "needs a database server (OTHERIN_TEST_DB)";
+    }
+
+    // Bill 1, open, at version 1 by user 1: one line of 02.001 × 5 at 10 in
+    // warehouse 02, place A01, posted to the ledger.
+    void freshBill() {
+        db.execAll({u"delete from icstockbillentry"_s, u"delete from icstockbill"_s,
+                    u"delete from tblTimeStock"_s, u"delete from tblBillDeleted"_s,
+                    u"delete from tblBillNoAdd"_s,
+                    u"insert into icstockbill(finterid,fbillno,fdate,ftrantype,fOperator,fstockid1,"
+                    "fversion,fmodifierid) values(1,'NO1','2026-03-15',7,1,502,1,1)"_s,
+                    u"insert into icstockbillentry(finterid,fentryid,forderid,fitemid,funitid,fqty,"
+                    "fPrice,famount,fstockplace) values(1,10,1,1121,701,5,10,50,801)"_s,
+                    u"insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,"
+                    "famount) values(502,1121,701,'',801,5,50)"_s});
+    }
+    // The header's void flag, version and last writer; the line's quantity,
+    // price and amount.
+    QString stored() {
+        const auto rows = [this](const QString& sql) { return db.column(sql).join(u' '); };
+        return rows(u"select fcancellation||'|'||fversion||'|'||fmodifierid from icstockbill"_s) +
+               u" / "_s +
+               rows(
+                   u"select cast(fqty as integer)||'|'||cast(fPrice as integer)||'|'||"
+                   "cast(famount as integer) from icstockbillentry"_s);
+    }
+    size_t ledgerDifferences() { return stock::checkLedger(db.connection(), 0).size(); }
+    // Backends of this database waiting for a lock whose kind meets `kind`.
+    bool someoneWaits(const QString& kind) {
+        return db.scalar(
+                     u"select count(*) from pg_stat_activity where "
+                     "datname=current_database() and wait_event_type='Lock' and "
+                     "wait_event "_s +
+                     kind)
+                   .toInt() > 0;
+    }
+    // Polls until a backend waits for a lock of `kind`: true; or until `clerk`
+    // has finished, or a minute has passed: false (the test then fails
+    // instead of hanging).
+    bool waitFor(const QString& kind, const Clerk& clerk) {
+        for (int i = 0; i < 6000; ++i) {
+            if (someoneWaits(kind)) return true;
+            if (clerk.done()) return false;
+            QThread::msleep(10);
+        }
+        return false;
+    }
+
+    TestDatabase db{TestDatabase::Seed::Demo};
+};
+
+// Where the first clerk's write is held: the table, the event, and a
+// condition on the row that only the first clerk's write meets.
+struct Hold {
+    QString table, event, condition;
+};
+const Hold kChangedLineInsert{u"icstockbillentry"_s, u"insert"_s, u"new.fqty = 7"_s};
+const Hold kPriceUpdate{u"icstockbillentry"_s, u"update"_s, u"new.fPrice = 12"_s};
+const Hold kVoidUpdate{u"icstockbill"_s, u"update"_s, u"new.fcancellation = 1"_s};
+
+TEST_F(RowLockTest, ASecondClerkWaitsForTheFirstClerksOpenWriteOrIsRefused) {
+    const struct {
+        const char* name;
+        Operation first;  // 张三 (user 2), held open at `hold`
+        Hold hold;
+        Operation second;  // 系统管理员 (user 1), started while the first is held
+        bool secondGoes;
+        const char* stored;  // void|version|last writer / qty|price|amount
+    } pairs[] = {
+        // Lock guard: the delete reads the state and writes without a version;
+        // without the lock it takes the old 5 off the ledger instead of the 7.
+        {"change, delete", changeSave, kChangedLineInsert, journal(bill::deleteBill, false), true,
+         " / "},
+        // Lock guard too: the listed version is compared with what the read
+        // answers, and only a read that waited answers version 2.
+        {"change, delete of the listed version", changeSave, kChangedLineInsert,
+         journal(bill::deleteBill, true), false, "0|2|2 / 7|10|70"},
+        // Lock guard: as the delete, for the void's reversal.
+        {"change, void", changeSave, kChangedLineInsert, journal(bill::cancelBill, false), true,
+         "1|3|1 / 7|10|70"},
+        // Version guard: the price save's version update waits for the row and
+        // finds version 2.
+        {"change, price save", changeSave, kChangedLineInsert, priceSave, false, "0|2|2 / 7|10|70"},
+        // Lock guard: without it the delete takes the old amount 50 off, not 60.
+        {"price save, delete", priceSave, kPriceUpdate, journal(bill::deleteBill, false), true,
+         " / "},
+        // Lock guard: as the delete, for the void's reversal.
+        {"price save, void", priceSave, kPriceUpdate, journal(bill::cancelBill, false), true,
+         "1|3|1 / 5|12|60"},
+        // Version guard: the void advanced the version the price save names.
+        // The price save's own state read comes after its version update has
+        // taken the row, so its lock adds nothing here.
+        {"void, price save", journal(bill::cancelBill, false), kVoidUpdate, priceSave, false,
+         "1|2|2 / 5|10|50"},
+    };
+    for (const auto& p : pairs) {
+        SCOPED_TRACE(p.name);
+        freshBill();
+        ASSERT_EQ(ledgerDifferences(), 0u);
+        db.runBeforeWrites(p.hold.table, p.hold.event,
+                           u"perform pg_advisory_xact_lock_shared(%1)"_s.arg(kGate),
+                           p.hold.condition);
+        db.exec(u"select pg_advisory_lock(?)"_s, {kGate});
+        Clerk a(db.connectionString(), u"2"_s, u"张三"_s, p.first);
+        const bool aHeld = waitFor(u"='advisory'"_s, a);
+        Clerk b(db.connectionString(), u"1"_s, u"系统管理员"_s, p.second);
+        // Only once the second clerk waits for the first one's locks (or has
+        // finished without) is the first one let go.
+        const bool bWaited = aHeld && waitFor(u"<>'advisory'"_s, b);
+        db.exec(u"select pg_advisory_unlock(?)"_s, {kGate});
+        const Outcome first = a.finish();
+        const Outcome second = b.finish();
+        db.allowWrites(p.hold.table);
+
+        EXPECT_TRUE(aHeld) << "the first clerk's write was never held: "
+                           << first.told.toStdString();
+        EXPECT_TRUE(bWaited) << "the second clerk never waited for the first";
+        EXPECT_TRUE(first.went) << first.told.toStdString();
+        EXPECT_EQ(second.went, p.secondGoes) << second.told.toStdString();
+        // A refusal names the clerk who wrote first.
+        EXPECT_TRUE(p.secondGoes || second.told.contains(u"张三"_s)) << second.told.toStdString();
+        EXPECT_EQ(stored(), QString::fromUtf8(p.stored));
+        EXPECT_EQ(ledgerDifferences(), 0u) << "the ledger no longer equals the bills";
+    }
+}
+
+}  // namespace
