@@ -29,6 +29,13 @@ QString Dialect::now() const {
                                         : QStringLiteral("now()");
 }
 
+QString Dialect::schemaLock() const {
+    // The key is a fixed number of our own. The server keeps advisory locks
+    // per database, so only programs on the same database meet on it.
+    return kind_ == DialectKind::Sqlite ? QString()
+                                        : QStringLiteral("select pg_advisory_xact_lock(7421011)");
+}
+
 QString Dialect::schemaText(const QString& script) const {
     if (kind_ == DialectKind::Sqlite) return script;
     // The scripts are written in SQLite's words; the server has its own for

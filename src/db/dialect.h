@@ -35,6 +35,13 @@ class Dialect {
     // SQLite's write lock already covers the whole file.
     QString forUpdate() const;
 
+    // Run first in the write transaction that creates, upgrades or fills the
+    // schema, so programs starting together on one database do that work one
+    // after the other. Empty on SQLite, where beginWrite() already holds the
+    // whole file; on the server an advisory lock that ends with the
+    // transaction.
+    QString schemaLock() const;
+
     // The schema scripts are written once with a few dialect words; this turns
     // them into the database's own types (see sql/schema.sql).
     QString schemaText(const QString& script) const;

@@ -66,10 +66,21 @@ void upgrade(Connection& connection) {
     }
 }
 
-bool ensureSchema(Connection& connection) {
-    const bool created = !connection.tableExists(QStringLiteral("schema_version"));
+bool ensureSchema(Connection& connection, Contents contents) {
+    const QString versionTable = QStringLiteral("schema_version");
+    // Versions only rise, so a database at ours needs nothing now or later;
+    // an ordinary start does not wait behind another user's write.
+    if (connection.tableExists(versionTable) && currentVersion(connection) == kVersion) {
+        return false;
+    }
+    TransactionGuard tx(connection);
+    const QString lock = connection.dialect().schemaLock();
+    if (!lock.isEmpty()) connection.exec(lock);
+    const bool created = !connection.tableExists(versionTable);
     if (created) runScript(connection, schemaScript());
     upgrade(connection);
+    if (created && contents == Contents::Demo) installDemoData(connection);
+    tx.commit();
     return created;
 }
 

@@ -22,10 +22,20 @@ QStringList splitScript(const QString& script);
 // Runs a script in one transaction.
 void runScript(Connection& connection, const QString& script);
 
-// Creates the tables, view and indexes when the database has none yet, then
-// brings it to kVersion through the upgrade steps. Answers true when it
-// created them. A database newer than the program raises DbError.
-bool ensureSchema(Connection& connection);
+// What a database that ensureSchema() creates is filled with.
+enum class Contents { Empty, Demo };
+
+// Creates the tables, view and indexes when the database has none yet (with
+// the demo data when `contents` asks for it), then brings it to kVersion
+// through the upgrade steps. Answers true when it created them. A database
+// newer than the program raises DbError.
+//
+// Programs may start on one new or old database at the same moment: all of
+// the work is one write transaction under the schema lock
+// (Dialect::schemaLock), and what the database holds is read once the lock is
+// held, so a program that waited finds the work done and does none of it. A
+// database already at kVersion is left without taking the lock.
+bool ensureSchema(Connection& connection, Contents contents = Contents::Empty);
 
 // The version recorded in the database.
 int currentVersion(Connection& connection);

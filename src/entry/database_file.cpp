@@ -25,11 +25,15 @@ bool hasOurTables(db::Connection& connection) {
     return connection.tableExists(QStringLiteral("schema_version"));
 }
 
-void createDatabase(db::Connection& connection, const QString& path, bool demo) {
-    if (!QFileInfo::exists(path)) createPrivateFile(path);
-    connection.open(QStringLiteral("sqlite:") + path);
-    db::schema::ensureSchema(connection);
-    if (demo) db::schema::installDemoData(connection);
+// Two programs started together may both find the file missing; the one
+// that comes second uses the file the first made.
+void createMissingFile(const QString& path) {
+    if (QFileInfo::exists(path)) return;
+    try {
+        createPrivateFile(path);
+    } catch (const db::DbError&) {
+        if (!QFileInfo(path).isFile()) throw;
+    }
 }
 
 }  // namespace
@@ -70,10 +74,9 @@ void openHostDatabase(db::Connection& connection, const QString& connectionStrin
     }
     if (samePath(target.path, defaultPath)) {
         // First run, or a first run cut short before the schema was written.
-        if (!QFileInfo::exists(target.path)) createPrivateFile(target.path);
+        createMissingFile(target.path);
         connection.open(connectionString);
-        const bool created = db::schema::ensureSchema(connection);
-        if (created) db::schema::installDemoData(connection);
+        db::schema::ensureSchema(connection, db::schema::Contents::Demo);
         return;
     }
     if (!QFileInfo::exists(target.path)) {
@@ -94,22 +97,17 @@ QString initDatabase(const QString& database, bool demo) {
     const db::ConnectionTarget target = db::parseConnectionString(connectionString);
     const bool server = target.kind != db::DialectKind::Sqlite;
     const QString name = server ? target.describe() : target.path;
+    if (!server) createMissingFile(target.path);
     db::Connection connection;
-    if (server || QFileInfo::exists(target.path)) {
-        connection.open(connectionString);
-        if (hasOurTables(connection)) {
-            db::schema::ensureSchema(connection);
-            return QStringLiteral("数据库 %1 已存在，已更新到版本 %2%3")
-                .arg(name)
-                .arg(db::schema::kVersion)
-                .arg(demo ? QStringLiteral("；已有的数据库不装入演示数据") : QString());
-        }
-    }
-    if (server) {
-        db::schema::ensureSchema(connection);
-        if (demo) db::schema::installDemoData(connection);
-    } else {
-        createDatabase(connection, target.path, demo);
+    connection.open(connectionString);
+    // A database that another program created meanwhile counts as existing.
+    const bool created = db::schema::ensureSchema(
+        connection, demo ? db::schema::Contents::Demo : db::schema::Contents::Empty);
+    if (!created) {
+        return QStringLiteral("数据库 %1 已存在，已更新到版本 %2%3")
+            .arg(name)
+            .arg(db::schema::kVersion)
+            .arg(demo ? QStringLiteral("；已有的数据库不装入演示数据") : QString());
     }
     return demo ? QStringLiteral("已新建数据库 %1，含演示数据").arg(name)
                 : QStringLiteral("已新建数据库 %1").arg(name);
