@@ -1,10 +1,12 @@
 #include "db/connection.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 #include <QUuid>
 
 #include "db/db_error.h"
@@ -16,6 +18,10 @@ namespace {
 // Two processes share one embedded file: a writer waits this long for the
 // other's lock before the database reports it busy.
 constexpr int kBusyTimeoutMs = 10000;
+// SQLite's result code for a lock held by another connection, and the pause
+// before a change it refused for that is tried again.
+constexpr int kSqliteBusy = 5;
+constexpr int kBusyPauseMs = 20;
 // A server that does not answer is reported after this many seconds.
 constexpr int kConnectTimeoutS = 10;
 
@@ -35,6 +41,13 @@ void prepareFolder(const QString& path) {
     }
 }
 
+bool writesAheadLog(QSqlDatabase& db) {
+    Query mode(db, QStringLiteral("pragma journal_mode"));
+    mode.exec();
+    return mode.next() &&
+           mode.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
+}
+
 void openFile(QSqlDatabase& db, const QString& path) {
     prepareFolder(path);
     db.setDatabaseName(path);
@@ -42,14 +55,20 @@ void openFile(QSqlDatabase& db, const QString& path) {
     if (!db.open()) throw DbError(openError(db.lastError()));
     // The journal mode is stored in the file: set once, it holds for every
     // later connection, so only a file that is not in it yet is changed.
-    bool wal = false;
-    {
-        Query mode(db, QStringLiteral("pragma journal_mode"));
-        mode.exec();
-        wal = mode.next() &&
-              mode.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
+    // SQLite does not wait for the lock the change takes: beside a program
+    // starting on the same new file, it is refused as busy at once. It is
+    // tried again for the busy timeout, and needs no more once the other
+    // program has made the change.
+    const QDeadlineTimer deadline(kBusyTimeoutMs);
+    while (!writesAheadLog(db)) {
+        try {
+            Query(db, QStringLiteral("pragma journal_mode=wal")).exec();
+            return;
+        } catch (const DbError& e) {
+            if ((e.code().toInt() & 0xff) != kSqliteBusy || deadline.hasExpired()) throw;
+        }
+        QThread::msleep(kBusyPauseMs);
     }
-    if (!wal) Query(db, QStringLiteral("pragma journal_mode=wal")).exec();
 }
 
 void openServer(QSqlDatabase& db, const ConnectionTarget& target) {

@@ -13,8 +13,8 @@ class DbError : public std::runtime_error {
         : std::runtime_error(message.toStdString()), message_(message), code_(code) {}
 
     const QString& message() const { return message_; }
-    // The server's five-character SQLSTATE of the failure; empty when there
-    // is none (SQLite, or an error of our own).
+    // The server's five-character SQLSTATE of the failure, or SQLite's
+    // result code as a number; empty for an error of our own.
     const QString& code() const { return code_; }
 
   private:
