@@ -1,0 +1,163 @@
+// Programs started at the same moment on one database, each in its own
+// process (startup_worker.cpp): on a database older than they are, on the
+// first run at the default place, and by `otherin init --demo` on a database
+// not made yet. Every start succeeds; the schema, each upgrade step and the
+// demo data are there once, as after a single start.
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <memory>
+#include <vector>
+
+#include "db/connection_string.h"
+#include "db/schema.h"
+#include "support/qstring_print.h"
+#include "support/test_database.h"
+
+using otherin::db::Connection;
+using otherin::testing::column;
+using otherin::testing::TestDatabase;
+namespace schema = otherin::db::schema;
+
+namespace {
+
+// What `count` workers started with `args` and let go together answered,
+// sorted; a failed start answers with its error.
+QStringList startTogether(int count, const QStringList& args) {
+    std::vector<std::unique_ptr<QProcess>> workers;
+    for (int k = 0; k < count; ++k) {
+        workers.push_back(std::make_unique<QProcess>());
+        workers.back()->start(QStringLiteral(STARTUP_WORKER), args);
+    }
+    for (auto& p : workers) EXPECT_TRUE(p->waitForStarted()) << p->errorString().toStdString();
+    for (auto& p : workers) {
+        p->write("go\n");
+        p->waitForBytesWritten();
+    }
+    QStringList answers;
+    for (auto& p : workers) {
+        const bool ok = p->waitForFinished(100000) && p->exitStatus() == QProcess::NormalExit &&
+                        p->exitCode() == 0;
+        answers << (ok ? QString::fromUtf8(p->readAllStandardOutput()).trimmed()
+                       : QStringLiteral("failed: ") +
+                             QString::fromUtf8(p->readAllStandardError()).trimmed());
+    }
+    answers.sort();
+    return answers;
+}
+
+// "version:rows" of the recorded versions.
+QStringList versionRows(Connection& c) {
+    return column(c, QStringLiteral("select version||':'||count(*) from schema_version group "
+                                    "by version order by version"));
+}
+
+QStringList eachVersionOnce() {
+    QStringList rows;
+    for (int v = 1; v <= schema::kVersion; ++v) rows << QStringLiteral("%1:1").arg(v);
+    return rows;
+}
+
+// "table:rows" of every table, to hold against a database made by one start.
+QStringList rowCounts(Connection& c) {
+    QStringList counts;
+    const QStringList tables = column(
+        c, c.dialect().isServer()
+               ? QStringLiteral("select lower(table_name) from information_schema.tables where "
+                                "table_schema=current_schema() and table_type='BASE TABLE'")
+               : QStringLiteral("select lower(name) from sqlite_master where type='table'"));
+    for (const QString& table : tables) {
+        counts << table + QLatin1Char(':') +
+                      c.scalar(QStringLiteral("select count(*) from %1").arg(table)).toString();
+    }
+    counts.sort();
+    return counts;
+}
+
+class StartupRaceTest : public ::testing::TestWithParam<int> {
+  protected:
+    void TearDown() override {
+        for (const QString& name : made_)
+            server_->exec(QStringLiteral("drop database if exists %1 with (force)").arg(name));
+    }
+
+    // A database that holds nothing yet, on the backend under test: a file
+    // not made yet, or an empty database on the server.
+    QString emptyDatabase(const QString& name) {
+        if (!TestDatabase::onServer())
+            return QStringLiteral("sqlite:") + dir_.filePath(name + QStringLiteral(".sqlite"));
+        if (!server_) server_ = std::make_unique<TestDatabase>();
+        auto target = otherin::db::parseConnectionString(server_->connectionString());
+        target.database += QLatin1Char('_') + name;
+        server_->exec(QStringLiteral("create database %1").arg(target.database));
+        made_ << target.database;
+        return target.toConnectionString();
+    }
+
+    // A database as the first version left it, with a password kept as text
+    // (the upgrade hashes it, a slow step that widens the window).
+    void makeOld(Connection& c, const QString& name) {
+        c.open(emptyDatabase(name));
+        schema::runScript(c, schema::schemaScript());
+        c.exec(
+            QStringLiteral("insert into tblUser(fuserid,fnumber,fname,fpassword) values"
+                           "(1,'a','甲','first')"));
+    }
+
+    const int workers_ = GetParam();
+    QTemporaryDir dir_;
+    std::unique_ptr<TestDatabase> server_;
+    QStringList made_;
+};
+
+TEST_P(StartupRaceTest, OldDatabaseIsUpgradedOnce) {
+    Connection raced, single;
+    makeOld(raced, QStringLiteral("raced"));
+    makeOld(single, QStringLiteral("single"));
+    schema::ensureSchema(single);
+    EXPECT_EQ(startTogether(workers_, {"--db", raced.target().toConnectionString(), "--default",
+                                       dir_.filePath(QStringLiteral("elsewhere.sqlite"))}),
+              QStringList(workers_, QStringLiteral("opened")));
+    EXPECT_EQ(versionRows(raced), eachVersionOnce());
+    EXPECT_EQ(rowCounts(raced), rowCounts(single));
+}
+
+// The embedded database's first run is on a file whatever the tests run on.
+TEST_P(StartupRaceTest, FirstRunAtTheDefaultPlaceMakesOneDemoDatabase) {
+    const QString path = dir_.filePath(QStringLiteral("share/otherin.sqlite"));
+    EXPECT_EQ(startTogether(workers_, {"--db", path, "--default", path}),
+              QStringList(workers_, QStringLiteral("opened")));
+    Connection raced, single;
+    raced.open(QStringLiteral("sqlite:") + path);
+    single.open(QStringLiteral("sqlite:") + dir_.filePath(QStringLiteral("single.sqlite")));
+    ASSERT_TRUE(schema::ensureSchema(single, schema::Contents::Demo));
+    EXPECT_EQ(versionRows(raced), eachVersionOnce());
+    EXPECT_EQ(rowCounts(raced), rowCounts(single));
+}
+
+// One init makes the database with its demo data; the others find it made.
+TEST_P(StartupRaceTest, InitWithDemoDataMakesTheDatabaseOnce) {
+    const QString url = emptyDatabase(QStringLiteral("raced"));
+    const auto target = otherin::db::parseConnectionString(url);
+    const QString name = TestDatabase::onServer() ? target.describe() : target.path;
+    QStringList expected(
+        workers_ - 1,
+        QStringLiteral("数据库 %1 已存在，已更新到版本 %2；已有的数据库不装入演示数据")
+            .arg(name)
+            .arg(schema::kVersion));
+    expected << QStringLiteral("已新建数据库 %1，含演示数据").arg(name);
+    expected.sort();
+    EXPECT_EQ(startTogether(workers_, {"--init", "--demo", "--db", url}), expected);
+    Connection raced, single;
+    raced.open(url);
+    single.open(emptyDatabase(QStringLiteral("single")));
+    ASSERT_TRUE(schema::ensureSchema(single, schema::Contents::Demo));
+    EXPECT_EQ(versionRows(raced), eachVersionOnce());
+    EXPECT_EQ(rowCounts(raced), rowCounts(single));
+}
+
+INSTANTIATE_TEST_SUITE_P(Processes, StartupRaceTest, ::testing::Values(2, 4, 8));
+
+}  // namespace

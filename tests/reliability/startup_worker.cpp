@@ -1,0 +1,48 @@
+// Starts on a database as the host program does, or makes one as `otherin
+// init` does, once a line arrives on standard input, and prints what it was
+// told: "opened", or the answer of init. Exit code 0 when the start
+// succeeded, 1 with the database's message on standard error, 2 for a wrong
+// command line.
+
+#include <QCoreApplication>
+#include <cstdio>
+
+#include "db/connection.h"
+#include "db/connection_string.h"
+#include "db/db_error.h"
+#include "entry/database_file.h"
+
+using namespace otherin;
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments();
+    const bool init = args.removeAll(QStringLiteral("--init")) > 0;
+    const bool demo = args.removeAll(QStringLiteral("--demo")) > 0;
+    const auto value = [&](const char* name) {
+        const qsizetype at = args.indexOf(QLatin1String(name));
+        return at > 0 ? args.value(at + 1) : QString();
+    };
+    const QString database = value("--db");
+    const QString defaultPath = value("--default");
+    char go[16];
+    if (database.isEmpty() || (!init && defaultPath.isEmpty()) ||
+        !std::fgets(go, sizeof go, stdin)) {
+        std::fputs("startup_worker --db PATH|URL (--default PATH | --init [--demo])\n", stderr);
+        return 2;
+    }
+    try {
+        if (init) {
+            std::puts(qPrintable(entry::initDatabase(database, demo)));
+            return 0;
+        }
+        db::Connection connection;
+        entry::openHostDatabase(connection, db::connectionStringFromArgument(database),
+                                defaultPath);
+        std::puts("opened");
+        return 0;
+    } catch (const db::DbError& e) {
+        std::fprintf(stderr, "%s\n", qPrintable(e.message()));
+        return 1;
+    }
+}
