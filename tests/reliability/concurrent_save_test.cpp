@@ -5,12 +5,13 @@
 
 #include <gtest/gtest.h>
 
-#include <QProcess>
 #include <map>
 
 #include "support/qstring_print.h"
 #include "support/test_database.h"
+#include "worker_processes.h"
 
+using otherin::testing::runTogether;
 using otherin::testing::TestDatabase;
 
 namespace {
@@ -29,29 +30,17 @@ TEST(ConcurrentSaveTest, FourProcessesSavingAtOnceNeverDoubleANumberOrAnId) {
                 QStringLiteral("insert into tblBillNoAdd(finterid,fTypeId,fbillnumber) values"
                                "(1,7,'QTRK000003'),(2,7,'QTRK000090'),(3,7,'DEL-1'),(4,1,'X-1')")});
 
-    std::vector<std::unique_ptr<QProcess>> workers;
-    for (int k = 0; k < kWorkers; ++k) {
-        workers.push_back(std::make_unique<QProcess>());
-        workers.back()->start(
-            QStringLiteral(SAVE_WORKER),
-            {"--db", db.connectionString(), "--count", QString::number(kSavesEach), "--seed",
-             QString::number(k + 1), "--typed-every", "3", "--wait-for-go"});
-    }
-    // All four are up before any saves, so their saves overlap.
-    for (auto& p : workers) ASSERT_TRUE(p->waitForStarted()) << p->errorString().toStdString();
-    for (auto& p : workers) {
-        p->write("go\n");
-        p->closeWriteChannel();
-    }
     std::map<qint32, QString> stored;  // id -> number, over every worker
     QStringList refused;               // the typed texts of refused saves, trimmed
     QStringList problems;              // anything a worker should not have said
-    for (auto& p : workers) {
-        ASSERT_TRUE(p->waitForFinished(120000)) << "a worker hangs";
-        EXPECT_TRUE(p->exitStatus() == QProcess::NormalExit && p->exitCode() == 0)
-            << p->readAllStandardError().toStdString();
+    // A worker that did not end well answers with its error, a problem.
+    for (const QString& out : runTogether(QStringLiteral(SAVE_WORKER), kWorkers, [&](int k) {
+             return QStringList{
+                 "--db",   db.connectionString(),  "--count",       QString::number(kSavesEach),
+                 "--seed", QString::number(k + 1), "--typed-every", "3"};
+         })) {
         int results = 0;
-        for (const QString& line : QString::fromUtf8(p->readAllStandardOutput()).split('\n')) {
+        for (const QString& line : out.split('\n')) {
             const QStringList f = line.split('\t');
             if (f.size() == 3 && f[0] == "ok" && stored.emplace(f[1].toInt(), f[2]).second) {
                 ++results;

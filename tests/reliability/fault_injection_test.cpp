@@ -25,8 +25,7 @@
 #include "editor/bill_session.h"
 #include "editor/editor_fixture.h"
 #include "entry/edit_mode.h"
-#include "entry/startup.h"
-#include "support/demo_login.h"
+#include "reliability/bill_desk.h"
 
 using namespace otherin;
 using otherin::testing::column;
@@ -164,51 +163,21 @@ struct Bills {
 };
 
 // One clerk at the editor and the journal, on one database file.
-class Desk {
+class Desk : public otherin::testing::BillDesk<SweepPrompter> {
   public:
     Desk(const QString& dir, const QString& path, int checkUpdate)
-        : settings_(std::make_unique<entry::SettingsStore>(dir + QStringLiteral("/settings.ini"))) {
-        otherin::testing::logInDemoAdministrator(ctx, QStringLiteral("sqlite:") + path, 12);
+        : BillDesk(QStringLiteral("sqlite:") + path, 12, dir + QStringLiteral("/settings.ini"),
+                   {&records_, nullptr, &units_, nullptr, &batches_}) {
         ctx.gIsCheckUpdate = checkUpdate;
-        ctx.gBillLength = 6;  // as start-up reads it, before any preview
         prompter.watch(ctx.gConnection);
     }
 
-    // The layout, then the bill; false when the layout broke off (reported).
-    bool open(int mode, qint32 billId = 0) {
-        session.reset();
-        ctx.gEditMode = mode;
-        ctx.gCurrentInterId = billId;
-        session = std::make_unique<editor::BillSession>(ctx, prompter, selectors_, settings_.get());
-        const bool whole = session->prepare();
-        session->start();
-        return whole;
-    }
-    bool typeCell(int c, int r, const QString& text) {
-        editor::LineGrid& grid = session->form().grid;
-        return moveTo(c, r) && grid.setData(grid.index(r - 1, c - 1), text, Qt::EditRole);
-    }
-    bool moveTo(int c, int r) {
-        const auto at = session->controller().state().active;
-        return session->controller().leaveCell(at.column, at.row, c, r);
-    }
-    // Fills a new bill of warehouse 02 dated in the current period, each line
-    // an item and a quantity at price 10 (grid: 1 item, 5 quantity, 6 price).
+    // Fills a new bill of warehouse 02 dated in the current period.
     bool fillNew(std::initializer_list<std::pair<const char*, const char*>> lines, bool red) {
         session->setBillDate(QDate(2026, 12, 5));
-        editor::EditorController& e = session->controller();
-        e.headerFocus(3);
-        e.setHeaderText(3, QStringLiteral("02"));
-        if (!e.headerValidate(3)) return false;
-        e.headerLeave(3);
+        if (!setHeader(3, QStringLiteral("02"))) return false;
         if (red) session->makeRed();
-        int r = 0;
-        for (const auto& [item, qty] : lines) {
-            if (!typeCell(1, ++r, QLatin1String(item)) || !typeCell(5, r, QLatin1String(qty)) ||
-                !typeCell(6, r, QStringLiteral("10")) || !moveTo(8, r))
-                return false;
-        }
-        return true;
+        return typeLines(lines);
     }
     // Saves a new bill; answers its id.
     qint32 saveNew(std::initializer_list<std::pair<const char*, const char*>> lines,
@@ -217,16 +186,10 @@ class Desk {
         return ctx.gCurrentInterId;
     }
 
-    entry::LoginContext ctx;
-    SweepPrompter prompter;
-    std::unique_ptr<editor::BillSession> session;
-
   private:
-    std::unique_ptr<entry::SettingsStore> settings_;
     otherin::testing::FakeRecordSelector records_;
     otherin::testing::FakeUnitSelector units_;
     otherin::testing::FakeBatchPicker batches_;
-    entry::Selectors selectors_{&records_, nullptr, &units_, nullptr, &batches_};
 };
 
 // What is set up first (not swept), and the call whose every step fails once.

@@ -1,25 +1,17 @@
-// Two clerks write one bill at the same moment on a database server. The
-// first clerk's write is held open inside its transaction (a trigger makes
-// one of its writes wait for a lock the test holds) while the second clerk's
-// operation starts on a connection of its own and runs into the first one's
-// locks; only then is the first clerk let go. The second clerk must either
-// be refused, naming the first, or wait and then work on what the first one
-// stored, and the ledger must still equal the bills.
-//
-// Two guards are at work. A write that names the version its clerk loaded
-// (the saves; the journal's commands on bills the journal listed) is refused
-// by the version alone: after waiting for the row, the server checks the
-// `where` again against the row the first clerk committed. The journal's
-// commands on a bill they hold no version for read its state and then write
-// without a version check: only the row lock taken by that read makes them
-// wait for the first clerk and take off the ledger the lines it stored,
-// rather than the ones it replaced.
+// Two clerks write one bill at once on a database server. The first clerk's
+// write is held open inside its transaction (a trigger makes it wait for a
+// lock the test holds) until the second clerk's operation, on a connection of
+// its own, runs into the first one's locks. The second must then be refused,
+// naming the first, or work on what the first stored; the ledger must still
+// equal the bills. A write naming the version its clerk loaded is refused by
+// the version alone, as the server checks the `where` again after waiting for
+// the row. The journal's commands on a bill they hold no version for write
+// without one: only the row lock of their state read makes them wait, and
+// take off the ledger the lines the first clerk stored.
 #include <gtest/gtest.h>
 
-#include <QThread>
-#include <atomic>
 #include <functional>
-#include <thread>
+#include <future>
 
 #include "bill/bill_operations.h"
 #include "bill/bill_save.h"
@@ -49,34 +41,30 @@ struct Outcome {
 
 using Operation = std::function<Outcome(entry::LoginContext&, ScriptedPrompter&)>;
 
-// Bill 1 as both clerks loaded it, at version 1, without lines.
-bill::BillDraft loaded() {
-    bill::BillDraft d;
-    d.interId = kBill;
-    d.version = 1;
-    d.billNo = u"NO1"_s;
-    d.date = QDate(2026, 3, 15);
-    d.header = {{u"fstockid1"_s, 502}};
-    d.lineColumns = {u"fitemid"_s, u"funitid"_s, u"fqty"_s,
-                     u"fPrice"_s,  u"famount"_s, u"fstockplace"_s};
-    return d;
+// An editor save of bill 1 as both clerks loaded it (version 1), its one line
+// now `line`.
+Operation editorSave(bill::SaveOutcome (*save)(entry::LoginContext&, entry::Prompter&,
+                                               const bill::BillDraft&),
+                     const bill::DraftLine& line) {
+    return [save, line](entry::LoginContext& ctx, ScriptedPrompter& prompter) {
+        bill::BillDraft d;
+        d.interId = kBill;
+        d.version = 1;
+        d.billNo = u"NO1"_s;
+        d.date = QDate(2026, 3, 15);
+        d.header = {{u"fstockid1"_s, 502}};
+        d.lineColumns = {u"fitemid"_s, u"funitid"_s, u"fqty"_s,
+                         u"fPrice"_s,  u"famount"_s, u"fstockplace"_s};
+        d.lines.push_back(line);
+        const bill::SaveOutcome out = save(ctx, prompter, d);
+        return Outcome{out.saved(), out.movedText + prompter.transcript()};
+    };
 }
-
 // The editor's change: the line's 5 at 10 becomes 7 at 10.
-Outcome changeSave(entry::LoginContext& ctx, ScriptedPrompter& prompter) {
-    bill::BillDraft d = loaded();
-    d.lines.push_back({10, {1121, 701, 7, 10, 70, 801}, 10, 70});
-    const bill::SaveOutcome out = bill::writeChangedBill(ctx, prompter, d);
-    return {out.saved(), out.movedText + prompter.transcript()};
-}
-
+const Operation changeSave =
+    editorSave(bill::writeChangedBill, {10, {1121, 701, 7, 10, 70, 801}, 10, 70});
 // The editor's price edit: the line's price becomes 12.
-Outcome priceSave(entry::LoginContext& ctx, ScriptedPrompter& prompter) {
-    bill::BillDraft d = loaded();
-    d.lines.push_back({10, {}, 12, 60});
-    const bill::SaveOutcome out = bill::savePrices(ctx, prompter, d);
-    return {out.saved(), out.movedText + prompter.transcript()};
-}
+const Operation priceSave = editorSave(bill::savePrices, {10, {}, 12, 60});
 
 // A journal command on bill 1; `listed`: the journal read it at version 1.
 Operation journal(bool (*command)(entry::LoginContext&, entry::Prompter&), bool listed) {
@@ -90,38 +78,22 @@ Operation journal(bool (*command)(entry::LoginContext&, entry::Prompter&), bool 
 
 // One clerk's operation, in a thread of its own on a connection opened there
 // (a connection serves only the thread that opened it).
-class Clerk {
-  public:
-    Clerk(const QString& connectionString, const QString& user, const QString& name,
-          const Operation& op)
-        : thread_([this, connectionString, user, name, op] {
-              entry::LoginContext ctx;
-              otherin::testing::logInDemoAdministrator(ctx, connectionString, 1);
-              ctx.gLoginUserId = user;
-              ctx.gLoginUserName = name;
-              ScriptedPrompter prompter;
-              prompter.watch(ctx.gConnection);
-              try {
-                  outcome_ = op(ctx, prompter);
-              } catch (const db::DbError& e) {
-                  outcome_.told = e.message();
-              }
-              done_ = true;
-          }) {}
-    ~Clerk() {
-        if (thread_.joinable()) thread_.join();
-    }
-    bool done() const { return done_; }
-    Outcome finish() {
-        thread_.join();
-        return outcome_;
-    }
-
-  private:
-    Outcome outcome_;
-    std::atomic<bool> done_{false};
-    std::thread thread_;  // last: runs once the members it writes exist
-};
+std::future<Outcome> startClerk(const QString& connectionString, const QString& user,
+                                const QString& name, const Operation& op) {
+    return std::async(std::launch::async, [=] {
+        entry::LoginContext ctx;
+        otherin::testing::logInDemoAdministrator(ctx, connectionString, 1);
+        ctx.gLoginUserId = user;
+        ctx.gLoginUserName = name;
+        ScriptedPrompter prompter;
+        prompter.watch(ctx.gConnection);
+        try {
+            return op(ctx, prompter);
+        } catch (const db::DbError& e) {
+            return Outcome{false, e.message()};
+        }
+    });
+}
 
 class RowLockTest : public ::testing::Test {
   protected:
@@ -153,23 +125,18 @@ class RowLockTest : public ::testing::Test {
                    "cast(famount as integer) from icstockbillentry"_s);
     }
     size_t ledgerDifferences() { return stock::checkLedger(db.connection(), 0).size(); }
-    // Backends of this database waiting for a lock whose kind meets `kind`.
-    bool someoneWaits(const QString& kind) {
-        return db.scalar(
-                     u"select count(*) from pg_stat_activity where "
-                     "datname=current_database() and wait_event_type='Lock' and "
-                     "wait_event "_s +
-                     kind)
-                   .toInt() > 0;
-    }
-    // Polls until a backend waits for a lock of `kind`: true; or until `clerk`
-    // has finished, or a minute has passed: false (the test then fails
-    // instead of hanging).
-    bool waitFor(const QString& kind, const Clerk& clerk) {
+    // Polls until a backend of this database waits for a lock whose kind
+    // meets `kind`: true; or until `clerk` has finished, or a minute has
+    // passed: false (the test then fails instead of hanging).
+    bool waitFor(const QString& kind, const std::future<Outcome>& clerk) {
         for (int i = 0; i < 6000; ++i) {
-            if (someoneWaits(kind)) return true;
-            if (clerk.done()) return false;
-            QThread::msleep(10);
+            if (db.scalar(u"select count(*) from pg_stat_activity where datname=current_database() "
+                          "and wait_event_type='Lock' and wait_event "_s +
+                          kind)
+                    .toInt() > 0)
+                return true;
+            if (clerk.wait_for(std::chrono::milliseconds(10)) == std::future_status::ready)
+                return false;
         }
         return false;
     }
@@ -195,24 +162,22 @@ TEST_F(RowLockTest, ASecondClerkWaitsForTheFirstClerksOpenWriteOrIsRefused) {
         bool secondGoes;
         const char* stored;  // void|version|last writer / qty|price|amount
     } pairs[] = {
-        // Lock guard: the delete reads the state and writes without a version;
-        // without the lock it takes the old 5 off the ledger instead of the 7.
+        // Lock guard (also for the voids): without the lock the delete takes
+        // the old 5 off the ledger instead of the 7.
         {"change, delete", changeSave, kChangedLineInsert, journal(bill::deleteBill, false), true,
          " / "},
         // Lock guard too: the listed version is compared with what the read
         // answers, and only a read that waited answers version 2.
         {"change, delete of the listed version", changeSave, kChangedLineInsert,
          journal(bill::deleteBill, true), false, "0|2|2 / 7|10|70"},
-        // Lock guard: as the delete, for the void's reversal.
         {"change, void", changeSave, kChangedLineInsert, journal(bill::cancelBill, false), true,
          "1|3|1 / 7|10|70"},
         // Version guard: the price save's version update waits for the row and
         // finds version 2.
         {"change, price save", changeSave, kChangedLineInsert, priceSave, false, "0|2|2 / 7|10|70"},
-        // Lock guard: without it the delete takes the old amount 50 off, not 60.
+        // Lock guard: without it the delete takes the old amount 50 off.
         {"price save, delete", priceSave, kPriceUpdate, journal(bill::deleteBill, false), true,
          " / "},
-        // Lock guard: as the delete, for the void's reversal.
         {"price save, void", priceSave, kPriceUpdate, journal(bill::cancelBill, false), true,
          "1|3|1 / 5|12|60"},
         // Version guard: the void advanced the version the price save names.
@@ -229,15 +194,15 @@ TEST_F(RowLockTest, ASecondClerkWaitsForTheFirstClerksOpenWriteOrIsRefused) {
                            u"perform pg_advisory_xact_lock_shared(%1)"_s.arg(kGate),
                            p.hold.condition);
         db.exec(u"select pg_advisory_lock(?)"_s, {kGate});
-        Clerk a(db.connectionString(), u"2"_s, u"张三"_s, p.first);
+        auto a = startClerk(db.connectionString(), u"2"_s, u"张三"_s, p.first);
         const bool aHeld = waitFor(u"='advisory'"_s, a);
-        Clerk b(db.connectionString(), u"1"_s, u"系统管理员"_s, p.second);
+        auto b = startClerk(db.connectionString(), u"1"_s, u"系统管理员"_s, p.second);
         // Only once the second clerk waits for the first one's locks (or has
         // finished without) is the first one let go.
         const bool bWaited = aHeld && waitFor(u"<>'advisory'"_s, b);
         db.exec(u"select pg_advisory_unlock(?)"_s, {kGate});
-        const Outcome first = a.finish();
-        const Outcome second = b.finish();
+        const Outcome first = a.get();
+        const Outcome second = b.get();
         db.allowWrites(p.hold.table);
 
         EXPECT_TRUE(aHeld) << "the first clerk's write was never held: "

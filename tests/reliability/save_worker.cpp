@@ -3,9 +3,9 @@
 // per result (so a killed worker leaves whole lines): "ok<TAB>id<TAB>number",
 // "fail<TAB>typed text<TAB>what the user was told", then "done<TAB>stored<TAB>refused".
 // Every K-th save types a number in the counter's format drawn from the first
-// 2N, sometimes padded with blanks; --wait-for-go waits for a line on standard
-// input first. Exit code 0 when every save was attempted, 1 when the editor
-// could not be set up, 2 for a wrong command line.
+// 2N, sometimes padded with blanks. The saves start once a line arrives on
+// standard input. Exit code 0 when every save was attempted, 1 when the
+// editor could not be set up, 2 for a wrong command line.
 
 #include <QCoreApplication>
 #include <QDate>
@@ -16,12 +16,9 @@
 #include "db/connection_string.h"
 #include "db/db_error.h"
 #include "editor/bill_session.h"
-#include "entry/login_context.h"
 #include "entry/prompter.h"
-#include "entry/settings_store.h"
-#include "entry/startup.h"
+#include "reliability/bill_desk.h"
 #include "stock/bill_numbering.h"
-#include "support/demo_login.h"
 
 using namespace otherin;
 
@@ -49,7 +46,6 @@ struct Options {
     int count = 0;
     quint32 seed = 1;
     int typedEvery = 0;
-    bool waitForGo = false;
 };
 
 // The counter's prefix and digit count, so typed numbers look like its own.
@@ -69,21 +65,18 @@ void printLine(const QString& line) {
 
 class Worker {
   public:
-    Worker(const Options& options, entry::SettingsStore& settings)
-        : options_(options), settings_(settings), random_(options.seed) {
-        otherin::testing::logInDemoAdministrator(ctx_, db::connectionStringFromArgument(options.db),
-                                                 1);
-        ctx_.gBillLength = 6;
-        ctx_.gIsAddDelNumber = 1;
+    Worker(const Options& options, const QString& settingsFile)
+        : options_(options),
+          random_(options.seed),
+          desk_(db::connectionStringFromArgument(options.db), 1, settingsFile) {
+        desk_.ctx.gIsAddDelNumber = 1;
     }
 
     // False when the editor could not even be laid out.
     bool run() {
-        const auto [prefix, digits] = numberFormat(ctx_);
-        if (options_.waitForGo) {
-            char line[16];
-            if (!std::fgets(line, sizeof line, stdin)) return false;
-        }
+        const auto [prefix, digits] = numberFormat(desk_.ctx);
+        char line[16];
+        if (!std::fgets(line, sizeof line, stdin)) return false;
         int stored = 0;
         for (int i = 1; i <= options_.count; ++i) {
             QString typed;
@@ -103,55 +96,33 @@ class Worker {
   private:
     // Empty when the session could not be prepared; else whether it stored.
     std::optional<bool> saveOne(const QString& typed) {
-        ctx_.gIsUpdateBillNo = typed.isEmpty() ? 0 : 1;
-        ctx_.gEditMode = 0;
-        ctx_.gCurrentInterId = 0;
-        editor::BillSession session(ctx_, prompter_, entry::Selectors{}, &settings_);
-        if (!session.prepare()) return std::nullopt;
-        session.start();
-        prompter_.last.clear();
-        editor::EditorController& editor = session.controller();
-        session.setBillDate(QDate(2026, 3, 15));
-        if (!typed.isEmpty()) enterHeader(editor, session.billNumberField(), typed);
-        enterHeader(editor, 3, QStringLiteral("02"));
-        editor::LineGrid& grid = session.form().grid;
-        // The cursor moves as the window moves it: each cell is checked on leaving.
-        const auto moveTo = [&](int c) {
-            const auto at = editor.state().active;
-            return editor.leaveCell(at.column, at.row, c, 1);
-        };
-        const auto type = [&](int c, const QString& text) {
-            return moveTo(c) && grid.setData(grid.index(0, c - 1), text, Qt::EditRole);
-        };
-        const bool entered = type(1, QStringLiteral("02.001")) && type(5, QStringLiteral("3")) &&
-                             type(6, QStringLiteral("10")) && moveTo(8);
-        if (entered && session.save()) {
-            printLine(
-                QStringLiteral("ok\t%1\t%2").arg(ctx_.gCurrentInterId).arg(session.billNumber()));
+        desk_.ctx.gIsUpdateBillNo = typed.isEmpty() ? 0 : 1;
+        if (!desk_.open(0)) return std::nullopt;
+        desk_.prompter.last.clear();
+        desk_.session->setBillDate(QDate(2026, 3, 15));
+        // A refused number or warehouse is left for the save to refuse.
+        if (!typed.isEmpty()) desk_.setHeader(desk_.session->billNumberField(), typed);
+        desk_.setHeader(3, QStringLiteral("02"));
+        if (desk_.typeLines({{"02.001", "3"}}) && desk_.session->save()) {
+            printLine(QStringLiteral("ok\t%1\t%2")
+                          .arg(desk_.ctx.gCurrentInterId)
+                          .arg(desk_.session->billNumber()));
             return true;
         }
-        const QString told = prompter_.last.isEmpty() ? QStringLiteral("(无提示)") : prompter_.last;
+        const QString told =
+            desk_.prompter.last.isEmpty() ? QStringLiteral("(无提示)") : desk_.prompter.last;
         printLine(QStringLiteral("fail\t%1\t%2").arg(typed, told.simplified()));
         return false;
     }
 
-    static void enterHeader(editor::EditorController& editor, int index, const QString& text) {
-        editor.headerFocus(index);
-        editor.setHeaderText(index, text);
-        if (editor.headerValidate(index)) editor.headerLeave(index);
-    }
-
     Options options_;
-    entry::SettingsStore& settings_;
     std::mt19937 random_;
-    entry::LoginContext ctx_;
-    LastWordPrompter prompter_;
+    otherin::testing::BillDesk<LastWordPrompter> desk_;
 };
 
 // The options of the usage line above; empty when one is missing or wrong.
 std::optional<Options> parse(QStringList args) {
     Options o;
-    o.waitForGo = args.removeAll(QStringLiteral("--wait-for-go")) > 0;
     const auto value = [&](const char* name, const char* fallback) {
         const qsizetype at = args.indexOf(QLatin1String(name));
         return at > 0 ? args.value(at + 1) : QString::fromLatin1(fallback);
@@ -172,17 +143,13 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const auto options = parse(app.arguments());
     if (!options) {
-        std::fputs(
-            "save_worker --db PATH|URL --count N --seed S [--typed-every K] "
-            "[--wait-for-go]\n",
-            stderr);
+        std::fputs("save_worker --db PATH|URL --count N --seed S [--typed-every K]\n", stderr);
         return 2;
     }
     // The editor's options live in a settings file of the worker's own.
     QTemporaryDir settingsDir;
-    entry::SettingsStore settings(settingsDir.filePath(QStringLiteral("worker.ini")));
     try {
-        Worker worker(*options, settings);
+        Worker worker(*options, settingsDir.filePath(QStringLiteral("worker.ini")));
         return worker.run() ? 0 : 1;
     } catch (const db::DbError& e) {
         std::fprintf(stderr, "%s\n", qPrintable(e.message()));

@@ -6,58 +6,29 @@
 
 #include <gtest/gtest.h>
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <memory>
-#include <vector>
 
 #include "db/connection_string.h"
 #include "db/schema.h"
 #include "support/qstring_print.h"
 #include "support/test_database.h"
+#include "worker_processes.h"
 
 using otherin::db::Connection;
 using otherin::testing::column;
+using otherin::testing::runTogether;
 using otherin::testing::TestDatabase;
 namespace schema = otherin::db::schema;
 
 namespace {
 
-// What `count` workers started with `args` and let go together answered,
-// sorted; a failed start answers with its error.
+// What `count` workers started with `args` and let go together answered, sorted.
 QStringList startTogether(int count, const QStringList& args) {
-    std::vector<std::unique_ptr<QProcess>> workers;
-    for (int k = 0; k < count; ++k) {
-        workers.push_back(std::make_unique<QProcess>());
-        workers.back()->start(QStringLiteral(STARTUP_WORKER), args);
-    }
-    for (auto& p : workers) EXPECT_TRUE(p->waitForStarted()) << p->errorString().toStdString();
-    for (auto& p : workers) {
-        p->write("go\n");
-        p->waitForBytesWritten();
-    }
-    QStringList answers;
-    for (auto& p : workers) {
-        const bool ok = p->waitForFinished(100000) && p->exitStatus() == QProcess::NormalExit &&
-                        p->exitCode() == 0;
-        answers << (ok ? QString::fromUtf8(p->readAllStandardOutput()).trimmed()
-                       : QStringLiteral("failed: ") +
-                             QString::fromUtf8(p->readAllStandardError()).trimmed());
-    }
+    QStringList answers =
+        runTogether(QStringLiteral(STARTUP_WORKER), count, [&](int) { return args; });
     answers.sort();
     return answers;
-}
-
-// "version:rows" of the recorded versions.
-QStringList versionRows(Connection& c) {
-    return column(c, QStringLiteral("select version||':'||count(*) from schema_version group "
-                                    "by version order by version"));
-}
-
-QStringList eachVersionOnce() {
-    QStringList rows;
-    for (int v = 1; v <= schema::kVersion; ++v) rows << QStringLiteral("%1:1").arg(v);
-    return rows;
 }
 
 // "table:rows" of every table, to hold against a database made by one start.
@@ -74,6 +45,16 @@ QStringList rowCounts(Connection& c) {
     }
     counts.sort();
     return counts;
+}
+
+// Each version recorded once, and every table as a single start leaves it.
+void expectMadeOnce(Connection& raced, Connection& single) {
+    QStringList eachOnce;
+    for (int v = 1; v <= schema::kVersion; ++v) eachOnce << QStringLiteral("%1:1").arg(v);
+    EXPECT_EQ(column(raced, QStringLiteral("select version||':'||count(*) from schema_version "
+                                           "group by version order by version")),
+              eachOnce);
+    EXPECT_EQ(rowCounts(raced), rowCounts(single));
 }
 
 class StartupRaceTest : public ::testing::TestWithParam<int> {
@@ -120,8 +101,7 @@ TEST_P(StartupRaceTest, OldDatabaseIsUpgradedOnce) {
     EXPECT_EQ(startTogether(workers_, {"--db", raced.target().toConnectionString(), "--default",
                                        dir_.filePath(QStringLiteral("elsewhere.sqlite"))}),
               QStringList(workers_, QStringLiteral("opened")));
-    EXPECT_EQ(versionRows(raced), eachVersionOnce());
-    EXPECT_EQ(rowCounts(raced), rowCounts(single));
+    expectMadeOnce(raced, single);
 }
 
 // The embedded database's first run is on a file whatever the tests run on.
@@ -133,8 +113,7 @@ TEST_P(StartupRaceTest, FirstRunAtTheDefaultPlaceMakesOneDemoDatabase) {
     raced.open(QStringLiteral("sqlite:") + path);
     single.open(QStringLiteral("sqlite:") + dir_.filePath(QStringLiteral("single.sqlite")));
     ASSERT_TRUE(schema::ensureSchema(single, schema::Contents::Demo));
-    EXPECT_EQ(versionRows(raced), eachVersionOnce());
-    EXPECT_EQ(rowCounts(raced), rowCounts(single));
+    expectMadeOnce(raced, single);
 }
 
 // One init makes the database with its demo data; the others find it made.
@@ -154,8 +133,7 @@ TEST_P(StartupRaceTest, InitWithDemoDataMakesTheDatabaseOnce) {
     raced.open(url);
     single.open(emptyDatabase(QStringLiteral("single")));
     ASSERT_TRUE(schema::ensureSchema(single, schema::Contents::Demo));
-    EXPECT_EQ(versionRows(raced), eachVersionOnce());
-    EXPECT_EQ(rowCounts(raced), rowCounts(single));
+    expectMadeOnce(raced, single);
 }
 
 INSTANTIATE_TEST_SUITE_P(Processes, StartupRaceTest, ::testing::Values(2, 4, 8));
