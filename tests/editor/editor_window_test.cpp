@@ -46,7 +46,6 @@ class EditorWindowTest : public ::testing::Test {
     editor::LineGrid& grid() { return window->session()->form().grid; }
     QWidget* focused() { return QApplication::focusWidget(); }
     editor::CellPos active() { return window->session()->controller().state().active; }
-    // Puts the cursor on grid cell (c, r) as a click would, with the focus in the grid.
     void clickCell(int c, int r) {
         const QRect cell = view().visualRect(grid().index(r - 1, c - 1));
         QTest::mouseClick(view().viewport(), Qt::LeftButton, {}, cell.center());
@@ -143,7 +142,6 @@ TEST_F(EditorWindowTest, KeyboardEntersALineAndShortcutsRunTheCommands) {
     EXPECT_EQ(grid().text(kItemCode, 1) + " " + grid().text(kQuantity, 1), u"02.002 1.00"_s);
 }
 
-// Typing "02" into 收料仓库 and pressing 保存 at once stores warehouse 02.
 TEST_F(EditorWindowTest, SaveButtonTakesTheWarehouseStillBeingTyped) {
     open();
     clickCell(kItemCode, 1);
@@ -172,7 +170,6 @@ TEST_F(EditorWindowTest, SaveButtonTakesTheWarehouseStillBeingTyped) {
     EXPECT_EQ(db.scalar("select count(*) from tblTimeStock where fstockid<>502").toInt(), 0);
 }
 
-// The date field takes dates and lets the focus go whatever was typed.
 TEST_F(EditorWindowTest, DateFieldLetsTheFocusGoAndKeepsADate) {
     open();
     const int dateIndex = window->session()->dateField();

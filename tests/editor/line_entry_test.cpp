@@ -30,6 +30,25 @@ class LineEntryTest : public otherin::testing::SessionTest {
         typeCell(1, r, code);
         ASSERT_TRUE(moveTo(2, r));
     }
+    // What an item fills in on line 1 and a refused code clears.
+    QString itemLeft() {
+        QString left = grid().key(1, 1);
+        for (int c : {2, 3, 4, 11, 12, 13, 14}) left += grid().text(c, 1);
+        return left;
+    }
+    // The one message is the database's critical error naming `name`.
+    void expectToldOnlyTheFailureOf(const char* name) {
+        EXPECT_TRUE(prompter.onlyMessage(prompter.lastText(), entry::Icon::Critical));
+        const QString seen = told();
+        EXPECT_TRUE(seen.contains(QLatin1String(name), Qt::CaseInsensitive)) << seen.toStdString();
+    }
+    // The move off a code the look-up could not check is refused, as for an unknown one.
+    void expectRefusedByFailureOf(const char* name) {
+        EXPECT_FALSE(moveTo(2, 1));
+        expectToldOnlyTheFailureOf(name);
+        EXPECT_FALSE(editor().isCellAccepted());
+        EXPECT_EQ(itemLeft(), QString());
+    }
 };
 
 // An unknown code clears what the old item filled in and is refused.
@@ -45,9 +64,7 @@ TEST_F(LineEntryTest, TypedItemCodeFillsTheLineAndAnUnknownOneIsRefused) {
     EXPECT_FALSE(moveTo(2, 1));
     EXPECT_EQ(told(), u"x 数据录入错误!找不到代码“zz9”"_s);
     EXPECT_FALSE(editor().isCellAccepted());
-    QString left = grid().key(1, 1);
-    for (int c : {2, 3, 4, 11, 12, 13, 14}) left += grid().text(c, 1);
-    EXPECT_EQ(left, QString());
+    EXPECT_EQ(itemLeft(), QString());
 }
 
 // A look-up the database fails is told once, in the database's own words, and
@@ -55,43 +72,22 @@ TEST_F(LineEntryTest, TypedItemCodeFillsTheLineAndAnUnknownOneIsRefused) {
 // there. Each break names what the failing statement reads.
 TEST_F(LineEntryTest, FailedLookUpIsToldOnceAsTheDatabaseError) {
     open(0);
-    const auto toldOnlyTheFailureOf = [this](const char* name) -> ::testing::AssertionResult {
-        const std::vector<otherin::testing::Shown> shown = prompter.messages();
-        const QString seen = told();
-        if (shown.size() == 1 && shown[0].icon == entry::Icon::Critical &&
-            shown[0].text.contains(QLatin1String(name), Qt::CaseInsensitive))
-            return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << "told: " << seen.toStdString();
-    };
-    const auto lineLeft = [this] {
-        QString left = grid().key(1, 1);
-        for (int c : {2, 3, 4, 11, 12, 13, 14}) left += grid().text(c, 1);
-        return left;
-    };
     enterItem(1, u"01.001"_s);
-
     // The item code: the line is emptied and the cell refused, as for "zz9".
     typeCell(1, 1, u"02.001"_s);
     db.exec(u"alter table icitem rename to icitem_away"_s);
-    EXPECT_FALSE(moveTo(2, 1));
-    EXPECT_TRUE(toldOnlyTheFailureOf("icitem"));
-    EXPECT_FALSE(editor().isCellAccepted());
-    EXPECT_EQ(lineLeft(), QString());
+    expectRefusedByFailureOf("icitem");
     // Back again: the refused text is let through silently once, then found.
     db.exec(u"alter table icitem_away rename to icitem"_s);
     EXPECT_FALSE(moveTo(2, 1));
     EXPECT_TRUE(moveTo(2, 1));
     EXPECT_EQ(told(), QString());
     EXPECT_EQ(grid().key(1, 1) + grid().key(4, 1), u"1121701"_s);
-
     // Whether the line's unit fits the new item cannot be told: the item is
     // refused rather than given a unit nobody checked.
     typeCell(1, 1, u"02.002"_s);
     db.exec(u"alter table tblItem rename column fParentId to fParentAway"_s);
-    EXPECT_FALSE(moveTo(2, 1));
-    EXPECT_TRUE(toldOnlyTheFailureOf("fParentId"));
-    EXPECT_FALSE(editor().isCellAccepted());
-    EXPECT_EQ(lineLeft(), QString());
+    expectRefusedByFailureOf("fParentId");
     db.exec(u"alter table tblItem rename column fParentAway to fParentId"_s);
 
     // A header field keeps the focus and forgets its record.
@@ -99,7 +95,7 @@ TEST_F(LineEntryTest, FailedLookUpIsToldOnceAsTheDatabaseError) {
     editor().headerFocus(3);
     editor().setHeaderText(3, u"02"_s);
     EXPECT_FALSE(editor().headerValidate(3));
-    EXPECT_TRUE(toldOnlyTheFailureOf("tblItem"));
+    expectToldOnlyTheFailureOf("tblItem");
     const HeaderField* warehouse = form().headerField(3);
     EXPECT_EQ(warehouse->code + warehouse->keyValue, QString());
 }
@@ -122,7 +118,6 @@ TEST_F(LineEntryTest, TypedAmountRepricesEveryLineThatDisagrees) {
         int r = 0;
         for (const char* amount : {"5", "2", "7", "2"}) line(++r, "2", "1", amount);
     }
-    // Types an amount on row r; the prices of rows 1 to 5 after.
     auto typeAmount = [&](int r, const char* amount) {
         typeCell(7, r, QLatin1String(amount));
         QStringList prices;
@@ -153,7 +148,6 @@ TEST_F(LineEntryTest, TypedAmountRepricesEveryLineThatDisagrees) {
     EXPECT_EQ(form().strip.text(5) + " " + form().strip.text(7), u"8.00 51.00"_s);
 }
 
-// Lines are entered without gaps, however the rows above came to be empty.
 TEST_F(LineEntryTest, GapCheckFollowsEveryWayARowEmptiesOrFills) {
     open(0);
     enterItem(1, u"01.009"_s);
@@ -201,7 +195,6 @@ TEST_F(LineEntryTest, RequiredCellsAreNamedByRowAndColumn) {
     enterItem(1, u"01.009"_s);
     typeCell(5, 1, u"0"_s);
     enterItem(2, u"02.001"_s);
-    // What the check says, and where it leaves the cursor.
     const auto check = [&] {
         const bool filled = editor().requiredCellsFilled();
         const CellPos at = editor().state().active;
@@ -218,7 +211,6 @@ TEST_F(LineEntryTest, RequiredCellsAreNamedByRowAndColumn) {
     EXPECT_EQ(check(), u"1  at 4,2"_s);
 }
 
-// A changed item keeps the line's unit only if it is of the new item's unit group.
 TEST_F(LineEntryTest, ChangedItemKeepsOnlyAUnitOfItsOwnUnitGroup) {
     struct Case {
         const char* first;
@@ -290,7 +282,6 @@ class ItemImportTest : public LineEntryTest {
             u"insert into tblItemInput(fuserid,fitemid,fstockid,funitid,fqty) values(?,?,?,?,?)"_s,
             {user, item, stock, unit, qty});
     }
-    // Each user's count of staged rows.
     QString staged() {
         return rows(u"select fuserid,count(*) from tblItemInput group by fuserid order by 1"_s);
     }
@@ -359,7 +350,6 @@ TEST(FormulaTest, EvaluatesOrRefuses) {
         EXPECT_FALSE(Formula::parse(QString::fromLatin1(bad))) << bad;
 }
 
-// Typed text is checked and rounded by column; the following amount is signalled.
 TEST_F(LineEntryTest, GridChecksEditsByColumnAndSignalsTheAmount) {
     open(0);
     LineGrid& g = grid();

@@ -13,13 +13,20 @@
 
 namespace otherin::testing {
 
-// A bill editor session on the demo database, driven as the window drives it.
+// A clerk's bill editor session on a connection of its own, driven as the
+// window drives it; the demo administrator unless another user is named.
 // Grid: 1 item code, 4 unit, 5 quantity, 6 price, 7 amount, 8 batch, 10 note;
 // header: 1 number, 2 date, 3 warehouse, 4 remark.
-class SessionTest : public ::testing::Test {
-  protected:
-    SessionTest() {
+struct Clerk {
+    Clerk(const TestDatabase& db, entry::SettingsStore* settings, const QString& user = {},
+          const QString& name = {})
+        : settings_(settings) {
         logInDemoAdministrator(ctx, db.connectionString(), 1);
+        if (!user.isEmpty()) {
+            ctx.gLoginUserId = user;
+            ctx.gLoginUserName = name;
+            ctx.IsAdmin = 0;
+        }
         selectors.record = &records;
         selectors.unit = &units;
         selectors.batchPicker = &batches;
@@ -32,7 +39,7 @@ class SessionTest : public ::testing::Test {
         session.reset();
         ctx.gEditMode = mode;
         ctx.gCurrentInterId = billId;
-        session = std::make_unique<editor::BillSession>(ctx, prompter, selectors, settings.get());
+        session = std::make_unique<editor::BillSession>(ctx, prompter, selectors, settings_);
         ASSERT_TRUE(session->prepare());
         tester = std::make_unique<QAbstractItemModelTester>(
             &session->form().grid, QAbstractItemModelTester::FailureReportingMode::Fatal);
@@ -50,17 +57,24 @@ class SessionTest : public ::testing::Test {
         ASSERT_TRUE(moveTo(c, r)) << c << "," << r;
         ASSERT_TRUE(grid().setData(grid().index(r - 1, c - 1), text, Qt::EditRole));
     }
+    void changeCell(int c, int r, const QString& text) {
+        typeCell(c, r, text);
+        ASSERT_TRUE(moveTo(8, r));
+    }
     // Item, quantity and price of line r; the item brings its own unit.
     void enterLine(int r, const QString& item, const QString& qty, const QString& price) {
         typeCell(1, r, item);
         typeCell(5, r, qty);
-        typeCell(6, r, price);
-        ASSERT_TRUE(moveTo(8, r));
+        changeCell(6, r, price);
     }
     QString shownLine(int r) { return testing::shownLine(grid(), r); }
-    void setHeader(int index, const QString& text) {
+    // Types into a header field, which keeps the focus.
+    void typeIntoHeader(int index, const QString& text) {
         editor().headerFocus(index);
         editor().setHeaderText(index, text);
+    }
+    void setHeader(int index, const QString& text) {
+        typeIntoHeader(index, text);
         ASSERT_TRUE(editor().headerValidate(index));
         editor().headerLeave(index);
     }
@@ -69,13 +83,41 @@ class SessionTest : public ::testing::Test {
         session->setBillDate(date);
         setHeader(3, QStringLiteral("02"));
     }
-    // Saves a new bill of 02.001 lines with these quantities at price 10.
-    qint32 saveNewBill(const QStringList& quantities) {
+    QString told() { return testing::told(prompter); }
+
+    entry::LoginContext ctx;
+    ScriptedPrompter prompter;
+    FakeRecordSelector records;
+    FakeUnitSelector units;
+    FakeBatchPicker batches;
+    entry::Selectors selectors;
+    std::unique_ptr<editor::BillSession> session;
+    std::unique_ptr<QAbstractItemModelTester> tester;
+
+  private:
+    entry::SettingsStore* settings_;
+};
+
+struct DemoDatabase {
+    TestDatabase db{TestDatabase::Seed::Demo};
+    std::unique_ptr<entry::SettingsStore> settings = db.settings();
+};
+
+// The demo administrator's session on the demo database, and what it stored.
+class SessionTest : public ::testing::Test, protected DemoDatabase, protected Clerk {
+  protected:
+    SessionTest() : Clerk(db, settings.get()) {}
+
+    // A new bill, unsaved, with line n of item 02.00n at these quantities and price 10.
+    void newBill(const QStringList& quantities, const QDate& date = QDate(2026, 3, 15)) {
         open(0);
-        fillHeader();
+        fillHeader(date);
         for (int i = 0; i < quantities.size(); ++i)
             enterLine(i + 1, QStringLiteral("02.00%1").arg(i + 1), quantities[i],
                       QStringLiteral("10"));
+    }
+    qint32 saveNewBill(const QStringList& quantities) {
+        newBill(quantities);
         EXPECT_TRUE(session->save());
         prompter.clear();
         return ctx.gCurrentInterId;
@@ -127,30 +169,11 @@ class SessionTest : public ::testing::Test {
         }
         return out.join(QLatin1Char(' '));
     }
-    double ledgerQty(int item) {
-        return scalar(QStringLiteral("select coalesce(sum(fqty),0) from tblTimeStock where "
-                                     "fitemid=?"),
-                      {item})
-            .toDouble();
-    }
-    // The whole ledger: warehouse, item, quantity, amount.
     QString ledger() {
         return rows(
             QStringLiteral("select fstockid,fitemid,fqty,famount from tblTimeStock "
                            "order by fstockid,fitemid"));
     }
-    QString told() { return testing::told(prompter); }
-
-    TestDatabase db{TestDatabase::Seed::Demo};
-    std::unique_ptr<entry::SettingsStore> settings = db.settings();
-    entry::LoginContext ctx;
-    ScriptedPrompter prompter;
-    FakeRecordSelector records;
-    FakeUnitSelector units;
-    FakeBatchPicker batches;
-    entry::Selectors selectors;
-    std::unique_ptr<editor::BillSession> session;
-    std::unique_ptr<QAbstractItemModelTester> tester;
 };
 
 }  // namespace otherin::testing

@@ -29,11 +29,6 @@ class LoadingTest : public SessionTest {
         return out;
     }
     QString navigation() { return offered({keys::First, keys::Back, keys::Next, keys::End}); }
-    // The user types into a header field and it keeps the focus.
-    void typeIntoHeader(int index, const QString& text) {
-        editor().headerFocus(index);
-        editor().setHeaderText(index, text);
-    }
     void reseed(int lines, int status = 0) {
         db.execAll({u"delete from icstockbillentry"_s, u"delete from icstockbill"_s});
         seedBill(1, lines, status);
@@ -123,7 +118,6 @@ TEST_F(LoadingTest, MissingBillIsReportedAndTheBillShownBeforeStays) {
     EXPECT_EQ(offered({keys::Save, keys::New}), u"00"_s);
 }
 
-// Audit needs a saved bill, then the right; commands follow the user's rights.
 TEST_F(LoadingTest, AuditNeedsASavedBillAndTheRightAndCommandsFollowTheRights) {
     seedBill(1, 1);
     open(0);
@@ -306,7 +300,6 @@ TEST_F(CommandTest, LookupsLeaveLinesThatMayNotChangeAlone) {
     EXPECT_EQ(picked(), u"NEW|99.00|99.00"_s);
 }
 
-// A loaded bill of 21 or 30 lines takes more lines after its last.
 TEST_F(CommandTest, LoadedLongBillGrowsAfterItsLastLine) {
     for (const int lines : {21, 30}) {
         SCOPED_TRACE(lines);

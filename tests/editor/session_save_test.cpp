@@ -12,10 +12,6 @@ namespace {
 
 class SaveTest : public SessionTest {
   protected:
-    void changeQty(int r, const QString& qty) {
-        typeCell(5, r, qty);
-        ASSERT_TRUE(moveTo(8, r));
-    }
     // Everything a save writes: the bills (id, number, warehouse, operator,
     // red, status), every line, the ledger and the number counter.
     QString stored() {
@@ -61,7 +57,7 @@ TEST_F(SaveTest, PostingAtAuditKeepsSavesOutOfTheLedger) {
     ctx.gIsCheckUpdate = 1;
     const qint32 id = saveNewBill({u"5"_s});
     open(1, id);
-    changeQty(1, u"7"_s);
+    changeCell(5, 1, u"7"_s);
     ASSERT_TRUE(session->save());
     EXPECT_EQ(ledger(), QString());
     ASSERT_TRUE(session->check());
@@ -77,7 +73,7 @@ TEST_F(SaveTest, FieldShowsTheNumberTheBillGotAndAChangeKeepsIt) {
     enterLine(1, u"02.001"_s, u"5"_s, u"10"_s);
     ASSERT_TRUE(session->save());
     EXPECT_EQ(session->billNumber(), u"QTRK000002"_s);
-    changeQty(1, u"6"_s);
+    changeCell(5, 1, u"6"_s);
     ASSERT_TRUE(session->save());
     EXPECT_EQ(stored(), u"1|QTRK000002|502|1|0|0 / 1|1|1121|6|10|60 / 502|1121|6|60 / 2"_s);
     // A freed number takes the place of a typed one, and the user hears of it.
@@ -114,10 +110,7 @@ TEST_F(SaveTest, RedBillStoresNegatedQuantitiesAndLowersTheLedger) {
 
 TEST_F(SaveTest, FailureInTheSecondLineUndoesEverythingButTheUsedId) {
     db.refuseWrites(u"icstockbillentry"_s, u"insert"_s, u"第二行写入失败"_s, u"new.fentryid=2"_s);
-    open(0);
-    fillHeader();
-    enterLine(1, u"02.001"_s, u"5"_s, u"10"_s);
-    enterLine(2, u"02.002"_s, u"3"_s, u"10"_s);
+    newBill({u"5"_s, u"3"_s});
     EXPECT_FALSE(session->save());
     EXPECT_EQ(told(), u"0 第二行写入失败"_s);
     EXPECT_EQ(stored(), u" /  /  / 0"_s);
@@ -181,11 +174,9 @@ TEST_F(SaveTest, RefusalsHaveTheirOwnWordsAndStoreNothing) {
         logInAs(1);
         if (c.change) {
             open(1, id);
-            changeQty(1, u"6"_s);
+            changeCell(5, 1, u"6"_s);
         } else {
-            open(0);
-            fillHeader(QDate(2026, 1, 1));
-            enterLine(1, u"02.001"_s, u"5"_s, u"10"_s);
+            newBill({u"5"_s}, QDate(2026, 1, 1));
         }
         c.setUp();
         prompter.clear();
@@ -197,12 +188,9 @@ TEST_F(SaveTest, RefusalsHaveTheirOwnWordsAndStoreNothing) {
     }
 }
 
-// An item kept elsewhere is stored only when the user says so.
 TEST_F(SaveTest, ItemOfAnotherWarehouseIsStoredOnlyWhenTheUserSaysSo) {
     ctx.gIsUpdateBillNo = 1;
-    open(0);
-    fillHeader();
-    enterLine(1, u"02.001"_s, u"5"_s, u"10"_s);
+    newBill({u"5"_s});
     setHeader(1, u"手工'01"_s);
     setHeader(3, u"01"_s);
     prompter.expectQuestion(entry::Answer::No);
@@ -220,7 +208,7 @@ TEST_F(SaveTest, ChangedQuantityMovesTheLedgerWithinOneTransaction) {
     open(1, id);
     // The reversal of 5 has run when the new line fails: all of it goes back.
     db.refuseWrites(u"icstockbillentry"_s, u"insert"_s, u"明细写入失败"_s, u"new.fqty=7"_s);
-    changeQty(1, u"7"_s);
+    changeCell(5, 1, u"7"_s);
     EXPECT_FALSE(session->save());
     EXPECT_EQ(told(), u"x 明细写入失败"_s);
     EXPECT_EQ(stored(), before);
@@ -244,7 +232,7 @@ TEST_F(SaveTest, BillAuditedOrVoidedSinceTheChecksIsRefusedAndNothingChanges) {
         db.exec(u"update icstockbill set fstatus=0,fchecker=0,fcancellation=0"_s);
         const QString before = stored();
         open(1, id);
-        changeQty(1, u"7"_s);
+        changeCell(5, 1, u"7"_s);
         ASSERT_TRUE(session->checkChangedBill());
         db.connection().exec(u"update icstockbill set %1"_s.arg(change));
         EXPECT_FALSE(session->writeChangedBill());
@@ -260,7 +248,7 @@ TEST_F(SaveTest, ChangeByAnotherUserMakesHimTheOperator) {
     ctx.gIsUpdateBillNo = 1;
     logInAs(3);
     open(1, id);
-    changeQty(1, u"6"_s);
+    changeCell(5, 1, u"6"_s);
     setHeader(1, u"QTRK000009 "_s);
     ASSERT_TRUE(session->save());
     EXPECT_EQ(stored(), u"1|QTRK000009|502|3|0|0 / 1|1|1121|6|10|60 / 502|1121|6|60 / 1"_s);
@@ -286,7 +274,7 @@ TEST_F(SaveTest, EntryIdsStayWithTheirLinesAndNewOnesGoAboveTheHighest) {
     EXPECT_EQ(grid().lineKey(1), QString());
     EXPECT_EQ(session->form().strip.value(5), 9.0);
     ASSERT_TRUE(session->save());
-    changeQty(1, u"5"_s);
+    changeCell(5, 1, u"5"_s);
     ASSERT_TRUE(session->save());
     EXPECT_EQ(stored(),
               u"1|QTRK000001|502|1|0|0 / 1|5|1121|5|10|50 1|1|1121|1|10|10 "

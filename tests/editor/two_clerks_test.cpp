@@ -3,8 +3,6 @@
 // wrote is stale: the second write is refused with who changed the bill and
 // when, stores nothing, and the clerk chooses what becomes of the typed
 // values.
-#include <QRegularExpression>
-
 #include "bill/bill_operations.h"
 #include "bill/bill_versions.h"
 #include "bill/relation_operations.h"
@@ -14,49 +12,12 @@
 #include "stock/ledger_check.h"
 
 using namespace otherin;
+using otherin::testing::Clerk;
 using otherin::testing::SessionTest;
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// A clerk with an editor on a connection of its own.
-struct Clerk {
-    Clerk(const otherin::testing::TestDatabase& db, entry::SettingsStore* settings,
-          const QString& user, const QString& name)
-        : settings_(settings) {
-        otherin::testing::logInDemoAdministrator(ctx, db.connectionString(), 1);
-        ctx.gLoginUserId = user;
-        ctx.gLoginUserName = name;
-        ctx.IsAdmin = user == u"1"_s ? 1 : 0;
-        prompter.watch(ctx.gConnection);
-    }
-    void open(int mode, qint32 id) {
-        ctx.gEditMode = mode;
-        ctx.gCurrentInterId = id;
-        session =
-            std::make_unique<editor::BillSession>(ctx, prompter, entry::Selectors{}, settings_);
-        ASSERT_TRUE(session->prepare());
-        session->start();
-    }
-    // Types into cell (c, r) and moves on, as the window does.
-    void type(int c, int r, const QString& text) {
-        auto& editor = session->controller();
-        const auto at = editor.state().active;
-        ASSERT_TRUE(editor.leaveCell(at.column, at.row, c, r));
-        auto& grid = session->form().grid;
-        ASSERT_TRUE(grid.setData(grid.index(r - 1, c - 1), text, Qt::EditRole));
-        ASSERT_TRUE(editor.leaveCell(c, r, 8, r));
-    }
-    QString shownLine() { return otherin::testing::shownLine(session->form().grid, 1); }
-
-    entry::LoginContext ctx;
-    otherin::testing::ScriptedPrompter prompter;
-    std::unique_ptr<editor::BillSession> session;
-
-  private:
-    entry::SettingsStore* settings_;
-};
 
 using Edit = std::function<void(Clerk&)>;
 
@@ -90,19 +51,13 @@ class TwoClerksTest : public SessionTest {
     }
 
     Clerk a{db, settings.get(), u"2"_s, u"张三"_s};
-    Clerk b{db, settings.get(), u"1"_s, u"系统管理员"_s};
+    Clerk b{db, settings.get()};
 };
 
-const Edit changeQty = [](Clerk& c) { c.type(5, 1, u"7"_s); };
-const Edit changePrice = [](Clerk& c) { c.type(6, 1, u"12"_s); };
-const Edit changeRemark = [](Clerk& c) {
-    auto& editor = c.session->controller();
-    editor.headerFocus(4);
-    editor.setHeaderText(4, u"张三的摘要"_s);
-    ASSERT_TRUE(editor.headerValidate(4));
-    editor.headerLeave(4);
-};
-const Edit cutTwo = [](Clerk& c) { c.type(c.session->form().splitColumn, 1, u"2"_s); };
+const Edit changeQty = [](Clerk& c) { c.changeCell(5, 1, u"7"_s); };
+const Edit changePrice = [](Clerk& c) { c.changeCell(6, 1, u"12"_s); };
+const Edit changeRemark = [](Clerk& c) { c.setHeader(4, u"张三的摘要"_s); };
+const Edit cutTwo = [](Clerk& c) { c.changeCell(c.session->form().splitColumn, 1, u"2"_s); };
 
 // Clerk B opened the bill before clerk A (张三) wrote it; B's save is refused,
 // naming 张三 and the time, and A's bill stays as A stored it. B chooses to
@@ -146,7 +101,7 @@ TEST_F(TwoClerksTest, AStaleSaveIsRefusedNamingWhoChangedTheBillAndStoresNothing
         expectLedgerAsBills();
         // Reopened: B sees A's bill, and a save made on it goes through.
         b.prompter.clear();
-        EXPECT_FALSE(b.session->controller().isChanged());
+        EXPECT_FALSE(b.editor().isChanged());
         p.editB(b);
         EXPECT_TRUE(b.session->save()) << b.prompter.transcript().toStdString();
         expectLedgerAsBills();
@@ -163,13 +118,14 @@ TEST_F(TwoClerksTest, ABillDeletedMeanwhileIsNamedAndTheTypedLinesCanBecomeANewB
     ASSERT_TRUE(bill::deleteBill(a.ctx, a.prompter));
     b.prompter.expectChoice(u"另存为新单"_s);
     EXPECT_FALSE(b.session->save());
-    EXPECT_EQ(b.prompter.transcript(),
-              u"? 单据已被 张三 于 %1 "
-              u"删除，不能保存\n另存为新单：保留录入的内容，作为一张未保存的新单据。"
-              " [另存为新单]"_s.arg(storedTime(id)));
+    EXPECT_EQ(
+        b.prompter.transcript(),
+        u"? 单据已被 张三 于 %1 "
+        u"删除，不能保存\n另存为新单：保留录入的内容，作为一张未保存的新单据。 [另存为新单]"_s.arg(
+            storedTime(id)));
     EXPECT_EQ(stored(), u" /  / "_s);
     EXPECT_EQ(b.ctx.gEditMode, entry::kModeNew);
-    EXPECT_TRUE(b.session->controller().isChanged());
+    EXPECT_TRUE(b.editor().isChanged());
     b.prompter.clear();
     ASSERT_TRUE(b.session->save()) << b.prompter.transcript().toStdString();
     EXPECT_EQ(rows(u"select fqty,fPrice from icstockbillentry"_s), u"7|10"_s);
@@ -181,33 +137,32 @@ TEST_F(TwoClerksTest, ABillDeletedMeanwhileIsNamedAndTheTypedLinesCanBecomeANewB
 TEST_F(TwoClerksTest, AJournalCommandOnABillChangedSinceTheListWasReadIsRefused) {
     const qint32 first = freshBill(false);
     const qint32 second = saveNewBill({u"3"_s});
+    const QString ids = u"%1,%2"_s.arg(first).arg(second);
     query::JournalModel journal;
-    ASSERT_TRUE(query::find(b.ctx, b.prompter, journal, {}, {}, {}));
-    a.open(1, second);
-    changeQty(a);
-    ASSERT_TRUE(a.session->save());
-    const QString afterA = stored();
-    EXPECT_FALSE(bill::checkBill(b.ctx, b.prompter, u"%1,%2"_s.arg(first).arg(second)));
-    EXPECT_EQ(
-        b.prompter.transcript(),
-        u"! 编号为:QTRK000002的单据已被 张三 于 %1 修改，操作不成功"_s.arg(storedTime(second)));
-    EXPECT_EQ(stored(), afterA);
+    // B lists the bills, then A changes the second one in `mode`.
+    const auto refusedAfterAChanged = [&](int mode, const Edit& edit,
+                                          const std::function<bool()>& command) {
+        ASSERT_TRUE(query::find(b.ctx, b.prompter, journal, {}, {}, {}));
+        a.open(mode, second);
+        edit(a);
+        ASSERT_TRUE(a.session->save());
+        const QString afterA = stored();
+        b.prompter.clear();
+        EXPECT_FALSE(command());
+        EXPECT_EQ(
+            b.prompter.transcript(),
+            u"! 编号为:QTRK000002的单据已被 张三 于 %1 修改，操作不成功"_s.arg(storedTime(second)));
+        EXPECT_EQ(stored(), afterA);
+    };
+    refusedAfterAChanged(1, changeQty, [&] { return bill::checkBill(b.ctx, b.prompter, ids); });
     // Read again, the list is current and the command goes through.
     ASSERT_TRUE(query::find(b.ctx, b.prompter, journal, {}, {}, {}));
-    EXPECT_TRUE(bill::checkBill(b.ctx, b.prompter, u"%1,%2"_s.arg(first).arg(second)));
+    EXPECT_TRUE(bill::checkBill(b.ctx, b.prompter, ids));
     // The procedures' commands compare the listed versions too.
-    ASSERT_TRUE(query::find(b.ctx, b.prompter, journal, {}, {}, {}));
-    a.open(4, second);
-    changePrice(a);
-    ASSERT_TRUE(a.session->save());
-    const QString afterPrices = stored();
-    b.prompter.clear();
-    b.ctx.gIdList = u"%1,%2"_s.arg(first).arg(second);
-    EXPECT_FALSE(bill::hxBill(b.ctx, b.prompter));
-    EXPECT_EQ(
-        b.prompter.transcript(),
-        u"! 编号为:QTRK000002的单据已被 张三 于 %1 修改，操作不成功"_s.arg(storedTime(second)));
-    EXPECT_EQ(stored(), afterPrices);
+    refusedAfterAChanged(4, changePrice, [&] {
+        b.ctx.gIdList = ids;
+        return bill::hxBill(b.ctx, b.prompter);
+    });
 }
 
 }  // namespace

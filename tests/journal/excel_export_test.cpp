@@ -17,12 +17,14 @@
 using namespace otherin;
 using otherin::testing::ScriptedPrompter;
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // One member of an .xlsx file (the dependencies install unzip).
 QByteArray zipMember(const QString& zip, const QString& member) {
     QProcess p;
-    p.start(QStringLiteral("unzip"), {QStringLiteral("-p"), zip, member});
+    p.start(u"unzip"_s, {u"-p"_s, zip, member});
     p.waitForFinished(30000);
     return p.readAllStandardOutput();
 }
@@ -38,29 +40,27 @@ using Sheet = QMap<QPair<int, int>, Cell>;
 
 Sheet readSheet(const QString& zip) {
     QStringList strings;
-    QXmlStreamReader shared(zipMember(zip, QStringLiteral("xl/sharedStrings.xml")));
+    QXmlStreamReader shared(zipMember(zip, u"xl/sharedStrings.xml"_s));
     while (!shared.atEnd()) {
         shared.readNext();
-        if (shared.isStartElement() && shared.name() == QStringLiteral("t"))
-            strings << shared.readElementText();
+        if (shared.isStartElement() && shared.name() == u"t"_s) strings << shared.readElementText();
     }
     Sheet sheet;
-    QXmlStreamReader xml(zipMember(zip, QStringLiteral("xl/worksheets/sheet1.xml")));
+    QXmlStreamReader xml(zipMember(zip, u"xl/worksheets/sheet1.xml"_s));
     QPair<int, int> at;
     while (!xml.atEnd()) {
         xml.readNext();
         if (!xml.isStartElement()) continue;
-        if (xml.name() == QStringLiteral("c")) {
+        if (xml.name() == u"c"_s) {
             const auto a = xml.attributes();
-            const QString ref = a.value(QStringLiteral("r")).toString();
+            const QString ref = a.value(u"r"_s).toString();
             // Columns A to Z are enough for this journal.
             at = {ref.mid(1).toInt() - 1, ref[0].unicode() - 'A'};
-            sheet[at] = {a.value(QStringLiteral("t")).toString(),
-                         a.value(QStringLiteral("s")).toInt(), QString()};
-        } else if (xml.name() == QStringLiteral("v")) {
+            sheet[at] = {a.value(u"t"_s).toString(), a.value(u"s"_s).toInt(), QString()};
+        } else if (xml.name() == u"v"_s) {
             Cell& c = sheet[at];
             const QString v = xml.readElementText();
-            c.value = c.type == QStringLiteral("s") ? strings.value(v.toInt()) : v;
+            c.value = c.type == u"s"_s ? strings.value(v.toInt()) : v;
         }
     }
     return sheet;
@@ -81,17 +81,16 @@ query::JournalContent journal(const QString& longNote = {}, const QString& longe
     };
     query::JournalContent content(columns);
     const QVariant lines[][7] = {
-        {1, 1, QStringLiteral("QTRK000001"), QStringLiteral("2026-12-05"), QStringLiteral("01.001"),
-         1234.5, QStringLiteral("007")},
-        {1, 2, QStringLiteral("QTRK000001"), QVariant(), QStringLiteral("02.001"), 2,
-         longNote.isEmpty() ? QStringLiteral("12345678901234567890") : longNote},
-        {2, 1, QStringLiteral("QTRK000002"), QStringLiteral("2026-12-06"), QStringLiteral("03.001"),
-         0.5, longerNote.isEmpty() ? QVariant() : QVariant(longerNote)},
+        {1, 1, u"QTRK000001"_s, u"2026-12-05"_s, u"01.001"_s, 1234.5, u"007"_s},
+        {1, 2, u"QTRK000001"_s, QVariant(), u"02.001"_s, 2,
+         longNote.isEmpty() ? u"12345678901234567890"_s : longNote},
+        {2, 1, u"QTRK000002"_s, u"2026-12-06"_s, u"03.001"_s, 0.5,
+         longerNote.isEmpty() ? QVariant() : QVariant(longerNote)},
     };
-    content.addBill(QStringLiteral("1"));
+    content.addBill(u"1"_s);
     content.appendLine(lines[0], true, false);
     content.appendLine(lines[1], false, false);
-    content.addBill(QStringLiteral("2"));
+    content.addBill(u"2"_s);
     content.appendLine(lines[2], true, true);
     return content;
 }
@@ -100,8 +99,8 @@ class ExcelExportTest : public ::testing::Test {
   protected:
     void SetUp() override {
         model.setContent(journal());
-        ctx.msgTitle = QStringLiteral("其它入库单");
-        ctx.gBillName = QStringLiteral("其它入库单");
+        ctx.msgTitle = u"其它入库单"_s;
+        ctx.gBillName = u"其它入库单"_s;
     }
     query::JournalModel model;
     entry::LoginContext ctx;
@@ -115,17 +114,15 @@ TEST_F(ExcelExportTest, EveryGridCellIsStoredAsTextAndALongOneCut) {
     const qsizetype keep = journal::kCellTextLimit - journal::cutCellMark().size();
     const QString longNote(40000, u'x');
     // A character of two code units lies across the cut: it goes whole.
-    const QString longerNote =
-        QString(keep - 1, u'y') + QStringLiteral("\U0001F600") + QString(100, u'z');
+    const QString longerNote = QString(keep - 1, u'y') + u"\U0001F600"_s + QString(100, u'z');
     model.setContent(journal(longNote, longerNote));
-    const QString path = dir.filePath(QStringLiteral("长备注.xlsx"));
+    const QString path = dir.filePath(u"长备注.xlsx"_s);
     prompter.expectFileName(path);
     EXPECT_TRUE(journal::exportJournalCommand(ctx, prompter, model));
-    EXPECT_TRUE(prompter.onlyMessage(QStringLiteral("导出成功!\n") +
-                                         QDir::toNativeSeparators(path) +
-                                         QStringLiteral("\n有2个单元格的内容超过32767个字符,"
-                                                        "已截断并标为红色:第3行第7列、第4行第7列"),
-                                     entry::Icon::Exclamation));
+    EXPECT_TRUE(prompter.onlyMessage(
+        u"导出成功!\n"_s + QDir::toNativeSeparators(path) +
+            u"\n有2个单元格的内容超过32767个字符,已截断并标为红色:第3行第7列、第4行第7列"_s,
+        entry::Icon::Exclamation));
 
     const Sheet sheet = readSheet(path);
     ASSERT_EQ(model.rowCount(), 4);  // three lines and the totals row
@@ -133,7 +130,7 @@ TEST_F(ExcelExportTest, EveryGridCellIsStoredAsTextAndALongOneCut) {
                            QString(keep - 1, u'y') + journal::cutCellMark()};
     for (int r = -1; r < model.rowCount(); ++r) {
         for (int c = 0; c < model.columnCount(); ++c) {
-            SCOPED_TRACE(QStringLiteral("%1,%2").arg(r).arg(c).toStdString());
+            SCOPED_TRACE(u"%1,%2"_s.arg(r).arg(c).toStdString());
             const bool isCut = c == 6 && (r == 1 || r == 2);
             const QString expected = r < 0   ? model.headerData(c, Qt::Horizontal).toString()
                                      : isCut ? cut[r - 1]
@@ -142,7 +139,7 @@ TEST_F(ExcelExportTest, EveryGridCellIsStoredAsTextAndALongOneCut) {
             // Compared whole but not printed whole.
             EXPECT_TRUE(cell.value == expected) << cell.value.right(20).toStdString();
             if (!expected.isEmpty()) {
-                EXPECT_EQ(cell.type, QStringLiteral("s"));
+                EXPECT_EQ(cell.type, u"s"_s);
             }
             // A cut cell is marked by a format of its own.
             if (isCut) {
@@ -151,38 +148,37 @@ TEST_F(ExcelExportTest, EveryGridCellIsStoredAsTextAndALongOneCut) {
         }
     }
     EXPECT_EQ(sheet.value({2, 6}).value.size(), journal::kCellTextLimit);
-    EXPECT_EQ(sheet.value({4, 5}).value, QStringLiteral("1,237.00"));
-    EXPECT_EQ(sheet.value({1, 6}).value, QStringLiteral("007"));
+    EXPECT_EQ(sheet.value({4, 5}).value, u"1,237.00"_s);
+    EXPECT_EQ(sheet.value({1, 6}).value, u"007"_s);
 }
 
 TEST_F(ExcelExportTest, CommandSaysSuccessOnlyWhenTheFileWasWritten) {
-    const QString base = dir.filePath(QStringLiteral("序时簿"));
-    prompter.expectFileName(base + QStringLiteral(".xls"));
+    const QString base = dir.filePath(u"序时簿"_s);
+    prompter.expectFileName(base + u".xls"_s);
     EXPECT_TRUE(journal::exportJournalCommand(ctx, prompter, model));
     // The dialog offers the bill name and the day in the documents folder,
     // or in the home folder while there is no documents folder.
     ASSERT_EQ(prompter.proposedFiles().size(), 1u);
-    const QString day = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+    const QString day = QDate::currentDate().toString(u"yyyy-MM-dd"_s);
     EXPECT_EQ(QFileInfo(prompter.proposedFiles()[0]).fileName(),
-              QStringLiteral("其它入库单_") + day + QStringLiteral(".xlsx"));
+              u"其它入库单_"_s + day + u".xlsx"_s);
     const QByteArray home = qgetenv("HOME");
-    const QString ownHome = dir.filePath(QStringLiteral("home"));
+    const QString ownHome = dir.filePath(u"home"_s);
     ASSERT_TRUE(QDir().mkpath(ownHome));
     qputenv("HOME", ownHome.toLocal8Bit());
     const QString atHome = journal::proposedExportPath(ctx, QDate::currentDate());
-    ASSERT_TRUE(QDir(ownHome).mkdir(QStringLiteral("Documents")));
+    ASSERT_TRUE(QDir(ownHome).mkdir(u"Documents"_s));
     const QString inDocuments = journal::proposedExportPath(ctx, QDate::currentDate());
     qputenv("HOME", home);
     EXPECT_EQ(QFileInfo(atHome).absolutePath(), QDir(ownHome).absolutePath());
     EXPECT_EQ(QFileInfo(inDocuments).absolutePath(),
-              QDir(ownHome).absoluteFilePath(QStringLiteral("Documents")));
+              QDir(ownHome).absoluteFilePath(u"Documents"_s));
     // A name typed with ".xls" is written as the workbook it is.
-    const QString written = base + QStringLiteral(".xlsx");
+    const QString written = base + u".xlsx"_s;
     EXPECT_TRUE(QFile::exists(written));
-    EXPECT_FALSE(QFile::exists(base + QStringLiteral(".xls")));
-    EXPECT_TRUE(
-        prompter.onlyMessage(QStringLiteral("导出成功!\n") + QDir::toNativeSeparators(written),
-                             entry::Icon::Information, QStringLiteral("其它入库单")));
+    EXPECT_FALSE(QFile::exists(base + u".xls"_s));
+    EXPECT_TRUE(prompter.onlyMessage(u"导出成功!\n"_s + QDir::toNativeSeparators(written),
+                                     entry::Icon::Information, u"其它入库单"_s));
 
     prompter.clear();
     prompter.expectFileName(QString());
@@ -190,11 +186,11 @@ TEST_F(ExcelExportTest, CommandSaysSuccessOnlyWhenTheFileWasWritten) {
     EXPECT_TRUE(prompter.messages().empty());
 
     // A folder that does not exist: the reason is told, success is not.
-    const QString nowhere = dir.filePath(QStringLiteral("missing/journal.xlsx"));
+    const QString nowhere = dir.filePath(u"missing/journal.xlsx"_s);
     prompter.expectFileName(nowhere);
     EXPECT_FALSE(journal::exportJournalCommand(ctx, prompter, model));
     ASSERT_EQ(prompter.messages().size(), 1u);
-    EXPECT_TRUE(prompter.lastText().startsWith(QStringLiteral("导出失败!\n") + nowhere))
+    EXPECT_TRUE(prompter.lastText().startsWith(u"导出失败!\n"_s + nowhere))
         << prompter.lastText().toStdString();
     EXPECT_FALSE(QFile::exists(nowhere));
 }

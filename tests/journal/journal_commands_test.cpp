@@ -16,6 +16,8 @@ using entry::Answer;
 using entry::Icon;
 using journal::JournalCommands;
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // The journal grid without widgets: the real journal model, a current row,
@@ -87,10 +89,8 @@ class JournalCommandsTest : public ::testing::Test, protected otherin::testing::
                 "finterid) s")
             .toString();
     }
-    // The journal's bills, its current and top rows and how often it was read.
     QString journal() const {
-        return QStringLiteral("%1 row %2 top %3 loads %4")
-            .arg(view.model.idList())
+        return u"%1 row %2 top %3 loads %4"_s.arg(view.model.idList())
             .arg(view.current)
             .arg(view.top)
             .arg(view.reloads);
@@ -106,7 +106,7 @@ using Command = bool (JournalCommands::*)();
 // the rights message is shown. User 3 holds none of the rights below but G01, G02.
 TEST_F(JournalCommandsTest, AClosedPeriodOrAMissingRightIsRefusedWithOneMessage) {
     ctx.IsAdmin = 0;
-    ctx.gLoginUserId = QStringLiteral("3");
+    ctx.gLoginUserId = u"3"_s;
     view.select({0, 2}, 2);
     const Command changing[] = {
         &JournalCommands::check,      &JournalCommands::unCheck, &JournalCommands::cancel,
@@ -121,18 +121,18 @@ TEST_F(JournalCommandsTest, AClosedPeriodOrAMissingRightIsRefusedWithOneMessage)
             prompter.clear();
             EXPECT_FALSE((commands.*changing[i])());
             if (closed) {
-                EXPECT_TRUE(prompter.onlyMessage(QStringLiteral("当前期间已经关账,不能再进行处理"),
+                EXPECT_TRUE(prompter.onlyMessage(u"当前期间已经关账,不能再进行处理"_s,
                                                  Icon::Critical, ctx.msgTitle));
             } else {
                 // Each refusal names its own action after these words.
                 EXPECT_TRUE(prompter.onlyMessage(prompter.lastText(), Icon::Exclamation));
-                EXPECT_TRUE(prompter.lastText().startsWith(QStringLiteral("您无此权限！不能")))
+                EXPECT_TRUE(prompter.lastText().startsWith(u"您无此权限！不能"_s))
                     << prompter.lastText().toStdString();
             }
         }
     }
     EXPECT_EQ(view.editorOpened, 0);
-    EXPECT_EQ(bills(), QStringLiteral("1 2 3"));
+    EXPECT_EQ(bills(), u"1 2 3"_s);
 }
 
 // The commands on the selected bills, each row on what the row before left:
@@ -234,7 +234,7 @@ TEST_F(JournalCommandsTest, LinesShowTheirBillsStates) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.set);
         db.exec("update icstockbill set fstatus=0,frob=0,fcancellation=0,fhxid=0,frscinterid=0");
-        db.exec(QStringLiteral("update icstockbill set %1 where finterid=3").arg(c.set));
+        db.exec(u"update icstockbill set %1 where finterid=3"_s.arg(c.set));
         ASSERT_TRUE(view.reload());
         for (const int row : {3, 4}) {
             const QModelIndex at = view.model.index(row, 4);
@@ -248,9 +248,7 @@ TEST_F(JournalCommandsTest, LinesShowTheirBillsStates) {
     }
 }
 
-// A long export shows how far it is; stopped, it writes no file and says nothing.
 TEST_F(JournalCommandsTest, ALongExportShowsProgressAndStopsCleanly) {
-    // Bill 4 with 1,200 lines.
     addBill(4, "QT0004", "2026-12-05", 0, 1, {});
     db.exec(
         "with recursive n(i) as (select 1 union all select i+1 from n where i<1200) "
@@ -258,21 +256,19 @@ TEST_F(JournalCommandsTest, ALongExportShowsProgressAndStopsCleanly) {
         "fPrice,famount) select 4,i,i,1101,701,1,2,2 from n");
     ASSERT_TRUE(view.reload());
     QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("journal.xlsx"));
-    // The step the export reached, of how many rows.
+    const QString file = dir.filePath(u"journal.xlsx"_s);
     const auto exported = [&] {
         prompter.expectFileName(file);
         const bool written = journal::exportJournalCommand(ctx, prompter, view.model);
-        return QStringLiteral("%1: %2 of %3")
-            .arg(written)
+        return u"%1: %2 of %3"_s.arg(written)
             .arg(prompter.progressSeen().back().reached)
             .arg(prompter.progressSeen().back().total);
     };
-    EXPECT_EQ(exported(), QStringLiteral("1: 1000 of 1206"));
+    EXPECT_EQ(exported(), u"1: 1000 of 1206"_s);
     QFile::remove(file);
     prompter.clear();
     prompter.stopProgressAfter(0);
-    EXPECT_EQ(exported(), QStringLiteral("0: 500 of 1206"));
+    EXPECT_EQ(exported(), u"0: 500 of 1206"_s);
     EXPECT_FALSE(QFile::exists(file));
     EXPECT_EQ(prompter.transcript(), QString());
 }
@@ -282,13 +278,10 @@ TEST_F(JournalCommandsTest, ALongExportShowsProgressAndStopsCleanly) {
 // the row number it had. Under price editing the commands that add, remove or
 // change the state of bills do nothing; the totals row opens nothing.
 TEST_F(JournalCommandsTest, TheEditorOpensInTheCommandsModeAndTheJournalFollowsIt) {
-    db.exec(QStringLiteral("update icstockbill set fstatus=1 where finterid=2"));
+    db.exec(u"update icstockbill set fstatus=1 where finterid=2"_s);
     QStringList opened;  // mode:bill:from journal
     view.editor = [this, &opened] {
-        opened << QStringLiteral("%1:%2:%3")
-                      .arg(ctx.gEditMode)
-                      .arg(ctx.gCurrentInterId)
-                      .arg(ctx.gFromJournal);
+        opened << u"%1:%2:%3"_s.arg(ctx.gEditMode).arg(ctx.gCurrentInterId).arg(ctx.gFromJournal);
         if (opened.size() == 1) {
             // The user saved a third line on bill 1, above bill 3, and left
             // the editor on bill 1.
@@ -305,7 +298,7 @@ TEST_F(JournalCommandsTest, TheEditorOpensInTheCommandsModeAndTheJournalFollowsI
     view.select({3}, 3);
     view.top = 1;
     ASSERT_TRUE(commands.change());
-    EXPECT_EQ(journal(), QStringLiteral("1,2,3 row 4 top 1 loads 2"));
+    EXPECT_EQ(journal(), u"1,2,3 row 4 top 1 loads 2"_s);
     EXPECT_EQ(ctx.gFromJournal, 0);
     view.select({0}, 0);
     for (Command command : {&JournalCommands::addNew, &JournalCommands::check,
@@ -322,8 +315,8 @@ TEST_F(JournalCommandsTest, TheEditorOpensInTheCommandsModeAndTheJournalFollowsI
     view.select({}, view.rowCount() - 1);
     EXPECT_FALSE(commands.openCurrent());
     EXPECT_EQ(opened, (QStringList{"4:3:1", "1:2:1", "0:2:1", "2:2:1"}));
-    EXPECT_EQ(journal(), QStringLiteral("1,2,3 row 6 top 0 loads 5"));
-    EXPECT_EQ(bills(), QStringLiteral("1 2A 3"));
+    EXPECT_EQ(journal(), u"1,2,3 row 6 top 0 loads 5"_s);
+    EXPECT_EQ(bills(), u"1 2A 3"_s);
     EXPECT_EQ(prompter.transcript(), QString());
     entry::closeConnection(ctx);
 }

@@ -16,6 +16,8 @@ using namespace otherin::stock;
 using otherin::testing::ScriptedPrompter;
 using otherin::testing::TestDatabase;
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 struct Issued {
@@ -25,7 +27,7 @@ struct Issued {
 
 void setUpContext(entry::LoginContext& ctx, const QString& connectionString) {
     ctx.DBConnectionString = connectionString;
-    ctx.msgTitle = QStringLiteral("其它入库单");
+    ctx.msgTitle = u"其它入库单"_s;
     ctx.gBillTypeId = 7;
     ctx.gBillLength = 6;
 }
@@ -38,10 +40,9 @@ std::optional<Issued> saveBill(entry::LoginContext& ctx, entry::Prompter& prompt
     if (!id) return std::nullopt;
     db::TransactionGuard tx(ctx.gConnection);
     const QString number = issueBillNumber(ctx, typed);
-    if (failAfterNumber) throw db::DbError(QStringLiteral("保存失败"));
-    ctx.gConnection.exec(
-        QStringLiteral("insert into icstockbill(finterid,fbillno,ftrantype) values(?,?,?)"),
-        {*id, number, ctx.gBillTypeId});
+    if (failAfterNumber) throw db::DbError(u"保存失败"_s);
+    ctx.gConnection.exec(u"insert into icstockbill(finterid,fbillno,ftrantype) values(?,?,?)"_s,
+                         {*id, number, ctx.gBillTypeId});
     tx.commit();
     return Issued{*id, number};
 }
@@ -50,45 +51,39 @@ std::optional<Issued> saveBill(entry::LoginContext& ctx, entry::Prompter& prompt
 // type:counter:prefix:digits, a bill type:number (ids from 101 on), a freed
 // number id:type:number.
 void seedNumbering(TestDatabase& db, const char* given) {
-    const QStringList parts = QString::fromUtf8(given).split(QStringLiteral(" | "));
+    const QStringList parts = QString::fromUtf8(given).split(u" | "_s);
     const auto items = [&](int i) { return parts.value(i).split(',', Qt::SkipEmptyParts); };
     for (const QString& r : items(0)) {
-        db.exec(QStringLiteral("insert into tblMaxBillNo(ftypeid,fbillno,fPreLetter,flength) "
-                               "values(?,?,?,?)"),
+        db.exec(u"insert into tblMaxBillNo(ftypeid,fbillno,fPreLetter,flength) values(?,?,?,?)"_s,
                 {r.section(':', 0, 0).toInt(), r.section(':', 1, 1).toLongLong(),
                  r.section(':', 2, 2), r.section(':', 3, 3).toInt()});
     }
     int id = 100;
     for (const QString& b : items(1)) {
-        db.exec(QStringLiteral("insert into icstockbill(finterid,ftrantype,fbillno) values(?,?,?)"),
+        db.exec(u"insert into icstockbill(finterid,ftrantype,fbillno) values(?,?,?)"_s,
                 {++id, b.section(':', 0, 0).toInt(),
-                 b.section(':', 1).isEmpty() ? QStringLiteral("") : b.section(':', 1)});
+                 b.section(':', 1).isEmpty() ? u""_s : b.section(':', 1)});
     }
     for (const QString& f : items(2)) {
-        db.exec(QStringLiteral("insert into tblBillNoAdd(finterid,fTypeId,fbillnumber) "
-                               "values(?,?,?)"),
+        db.exec(u"insert into tblBillNoAdd(finterid,fTypeId,fbillnumber) values(?,?,?)"_s,
                 {f.section(':', 0, 0).toInt(), f.section(':', 1, 1).toInt(), f.section(':', 2)});
     }
 }
 
 // "counters | freed numbers left", as the rows below write them.
 QString numberingState(TestDatabase& db) {
-    return db.column(QStringLiteral("select ftypeid||':'||fPreLetter||fbillno from tblMaxBillNo "
-                                    "order by ftypeid"))
+    return db.column(
+                 u"select ftypeid||':'||fPreLetter||fbillno from tblMaxBillNo order by ftypeid"_s)
                .join(',') +
-           " | " +
-           db.column(QStringLiteral("select fbillnumber from tblBillNoAdd order by finterid"))
-               .join(',');
+           " | " + db.column(u"select fbillnumber from tblBillNoAdd order by finterid"_s).join(',');
 }
 
 class BillNumberingTest : public ::testing::Test {
   protected:
     void SetUp() override {
         setUpContext(ctx_, db_.connectionString());
-        db_.exec(
-            QStringLiteral("insert into tblmaxNum(ftablename,fmaxnum) values('ICStockBill',10)"));
+        db_.exec(u"insert into tblmaxNum(ftablename,fmaxnum) values('ICStockBill',10)"_s);
     }
-    int scalar(const char* sql) { return db_.scalar(QString::fromUtf8(sql)).toInt(); }
 
     TestDatabase db_;
     entry::LoginContext ctx_;
@@ -114,25 +109,25 @@ TEST_F(BillNumberingTest, TypedNumbersAreStoredTrimmedAndNeverTwiceInAType) {
         SCOPED_TRACE(c.typed);
         ctx_.gIsUpdateBillNo = c.typing;
         prompter_.clear();
-        QString outcome = QStringLiteral("clash");
+        QString outcome = u"clash"_s;
         try {
             const auto bill = saveBill(ctx_, prompter_, QString::fromUtf8(c.typed));
-            outcome = bill ? QStringLiteral("stored ") + bill->number : QStringLiteral("refused");
+            outcome = bill ? u"stored "_s + bill->number : u"refused"_s;
         } catch (const DuplicateBillNumber&) {
         }
         EXPECT_EQ(outcome, QString::fromUtf8(c.outcome));
-        if (outcome == QStringLiteral("refused")) {
-            EXPECT_TRUE(prompter_.onlyMessage(QStringLiteral("单据编号不能重复!"),
-                                              entry::Icon::Critical, ctx_.msgTitle));
+        if (outcome == u"refused"_s) {
+            EXPECT_TRUE(prompter_.onlyMessage(u"单据编号不能重复!"_s, entry::Icon::Critical,
+                                              ctx_.msgTitle));
             EXPECT_FALSE(ctx_.gConnection.isOpen());
         }
     }
     // Four stored: the counter moved four times; ids went to the stored bills
     // and the two clashes, none to a refusal.
-    EXPECT_EQ(db_.column(QStringLiteral("select fbillno from icstockbill order by finterid")),
+    EXPECT_EQ(db_.column(u"select fbillno from icstockbill order by finterid"_s),
               QStringList({"DUP", "O'Brien-1", "CG-9", "", "CG-9", "QT-5", ""}));
-    EXPECT_EQ(numberingState(db_), QStringLiteral("7:QT45 | "));
-    EXPECT_EQ(scalar("select fmaxnum from tblmaxNum"), 16);
+    EXPECT_EQ(numberingState(db_), u"7:QT45 | "_s);
+    EXPECT_EQ(db_.scalar(u"select fmaxnum from tblmaxNum"_s).toInt(), 16);
 }
 
 // Where each save's number comes from: the counter (passing numbers the type's
@@ -191,7 +186,7 @@ TEST(BillNumberSourcesTest, EachSaveTakesTheNextNumberNoBillOfTheTypeCarries) {
         for (qsizetype i = 0; i <= after.section(" | ", 0, 0).count(' '); ++i) {
             try {
                 const auto bill = saveBill(ctx, prompter, typed);
-                issued << (bill && bill->id == i + 1 ? bill->number : QStringLiteral("?"));
+                issued << (bill && bill->id == i + 1 ? bill->number : u"?"_s);
             } catch (const db::DbError&) {
                 issued << "!";
             }
@@ -208,10 +203,10 @@ TEST_F(BillNumberingTest, CounterNumberForASplitPassesTakenNumbersWithTheTypesDi
     db::Connection& c = db_.connection();
     EXPECT_THROW(issueCounterNumber(c, 7), db::DbError);
     db::TransactionGuard tx(c);
-    EXPECT_EQ(issueCounterNumber(c, 7), QStringLiteral("QT0043"));
-    EXPECT_EQ(issueCounterNumber(c, 7), QStringLiteral("QT0044"));
+    EXPECT_EQ(issueCounterNumber(c, 7), u"QT0043"_s);
+    EXPECT_EQ(issueCounterNumber(c, 7), u"QT0044"_s);
     tx.commit();
-    EXPECT_EQ(numberingState(db_), QStringLiteral("7:QT44 | QT0001"));
+    EXPECT_EQ(numberingState(db_), u"7:QT44 | QT0001"_s);
 }
 
 // Only the bill number index's refusal is a doubled number, not another key's.
@@ -239,20 +234,18 @@ TEST_F(BillNumberingTest, FailedSaveUsesItsIdButIssuesNoNumber) {
     EXPECT_THROW(saveBill(ctx_, prompter_, QString(), true), db::DbError);
     ctx_.gIsAddDelNumber = 0;
     ctx_.gIsUpdateBillNo = 1;
-    ASSERT_TRUE(issueBillId(ctx_, prompter_, QStringLiteral("A-1")));
-    db_.exec(
-        QStringLiteral("insert into icstockbill(finterid,fbillno,ftrantype) "
-                       "values(99,'A-1',7)"));
+    ASSERT_TRUE(issueBillId(ctx_, prompter_, u"A-1"_s));
+    db_.exec(u"insert into icstockbill(finterid,fbillno,ftrantype) values(99,'A-1',7)"_s);
     EXPECT_THROW(issueBillNumber(ctx_, QString()), db::DbError);
     {
         db::TransactionGuard tx(ctx_.gConnection);
-        EXPECT_THROW(issueBillNumber(ctx_, QStringLiteral("A-1")), DuplicateBillNumber);
+        EXPECT_THROW(issueBillNumber(ctx_, u"A-1"_s), DuplicateBillNumber);
         EXPECT_THROW(issueBillId(ctx_, prompter_, QString()), db::DbError);
     }
-    EXPECT_EQ(numberingState(db_), QStringLiteral("7:QT41 | QT000007"));
+    EXPECT_EQ(numberingState(db_), u"7:QT41 | QT000007"_s);
     // Three ids used; the id counter row is found whatever the case of its name.
-    EXPECT_EQ(nextInternalId(db_.connection(), QStringLiteral("icstockbill")), 14);
-    EXPECT_EQ(scalar("select count(*) from tblmaxNum"), 1);
+    EXPECT_EQ(nextInternalId(db_.connection(), u"icstockbill"_s), 14);
+    EXPECT_EQ(db_.scalar(u"select count(*) from tblmaxNum"_s).toInt(), 1);
 }
 
 // Two clients save bills at the same moment, in lock-step, each on its own
@@ -264,7 +257,7 @@ TEST(BillNumberingRaceTest, TwoClientsSavingAtOnceNeverShareAnIdOrANumber) {
     constexpr int kFreed = 20;
     TestDatabase db;
     QStringList freed;
-    for (int i = 1; i <= kFreed; ++i) freed << QStringLiteral("%1:7:DEL%1").arg(i);
+    for (int i = 1; i <= kFreed; ++i) freed << u"%1:7:DEL%1"_s.arg(i);
     seedNumbering(db, ("7:0:QT:6 |  | " + freed.join(',')).toUtf8().constData());
     std::barrier step(kClients);
     std::vector<QString> failures(kClients);
@@ -289,11 +282,11 @@ TEST(BillNumberingRaceTest, TwoClientsSavingAtOnceNeverShareAnIdOrANumber) {
 
     EXPECT_EQ(failures, std::vector<QString>(kClients));
     // bills, distinct numbers, the highest id, freed numbers issued
-    EXPECT_EQ(db.column(QStringLiteral("select count(*)||' '||count(distinct fbillno)||' '||"
-                                       "max(finterid)||' '||sum(case when fbillno like 'DEL%' "
-                                       "then 1 else 0 end) from icstockbill")),
-              QStringList{QStringLiteral("300 300 300 20")});
-    EXPECT_EQ(numberingState(db), QStringLiteral("7:QT%1 | ").arg(kClients * kSavesEach - kFreed));
+    EXPECT_EQ(db.column(u"select count(*)||' '||count(distinct fbillno)||' '||"
+                        "max(finterid)||' '||sum(case when fbillno like 'DEL%' "
+                        "then 1 else 0 end) from icstockbill"_s),
+              QStringList{u"300 300 300 20"_s});
+    EXPECT_EQ(numberingState(db), u"7:QT%1 | "_s.arg(kClients * kSavesEach - kFreed));
 }
 
 }  // namespace
