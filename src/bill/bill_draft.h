@@ -8,6 +8,11 @@
 
 namespace otherin::bill {
 
+// A text as stored: an empty text is stored empty, never as NULL.
+inline QVariant textValue(const QString& text) {
+    return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(text);
+}
+
 // A bill as a save writes it, taken from the editor's form once, after the
 // editor's own checks: every value already in its stored form (look-ups as
 // their keys, numbers negated on red bills where the layout says so, texts

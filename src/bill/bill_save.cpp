@@ -42,6 +42,14 @@ SaveOutcome refused(entry::LoginContext& ctx, entry::Prompter& prompter, const R
     return {};
 }
 
+SaveOutcome saved(entry::LoginContext& ctx, SaveOutcome out, qint32 interId, int version) {
+    entry::closeConnection(ctx);
+    out.status = SaveStatus::Saved;
+    out.interId = interId;
+    out.version = version;
+    return out;
+}
+
 SaveOutcome moved(entry::LoginContext& ctx, const std::optional<LastWrite>& write) {
     entry::closeConnection(ctx);
     SaveOutcome out;
@@ -84,10 +92,6 @@ void setYearAndPeriod(db::Connection& connection, qint32 interId) {
                                    "exists (select 1 %1)")
                         .arg(period),
                     {interId});
-}
-
-QVariant textValue(const QString& text) {
-    return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(text);
 }
 
 // ---- new bill ------------------------------------------------------------
@@ -216,11 +220,7 @@ SaveOutcome saveNewBill(entry::LoginContext& ctx, entry::Prompter& prompter,
             setYearAndPeriod(ctx.gConnection, *id);
             tx.commit();
         });
-        entry::closeConnection(ctx);
-        out.status = SaveStatus::Saved;
-        out.interId = *id;
-        out.version = 1;
-        return out;
+        return saved(ctx, out, *id, 1);
     } catch (const stock::DuplicateBillNumber& e) {
         // Told like the check before the save; the guard has rolled back.
         return refused(ctx, prompter, {e.message(), Icon::Critical});
@@ -243,10 +243,7 @@ SaveOutcome checkChangedBill(entry::LoginContext& ctx, entry::Prompter& prompter
         if (bills.front().version != draft.version) {
             return moved(ctx, lastWrite(ctx.gConnection, draft.interId));
         }
-        entry::closeConnection(ctx);
-        SaveOutcome out;
-        out.status = SaveStatus::Saved;
-        return out;
+        return saved(ctx, {}, 0, 0);
     } catch (const db::DbError& e) {
         entry::reportError(ctx, prompter, e.message());
         return {};
@@ -290,12 +287,8 @@ SaveOutcome writeChangedBill(entry::LoginContext& ctx, entry::Prompter& prompter
         entry::reportError(ctx, prompter, e.message());
         return out;
     }
-    entry::closeConnection(ctx);
-    out.status = SaveStatus::Saved;
-    out.interId = draft.interId;
     out.billNo = draft.billNo.trimmed();
-    out.version = draft.version + 1;
-    return out;
+    return saved(ctx, out, draft.interId, draft.version + 1);
 }
 
 SaveOutcome savePrices(entry::LoginContext& ctx, entry::Prompter& prompter,
@@ -329,11 +322,7 @@ SaveOutcome savePrices(entry::LoginContext& ctx, entry::Prompter& prompter,
         entry::reportError(ctx, prompter, e.message());
         return out;
     }
-    entry::closeConnection(ctx);
-    out.status = SaveStatus::Saved;
-    out.interId = draft.interId;
-    out.version = draft.version + 1;
-    return out;
+    return saved(ctx, out, draft.interId, draft.version + 1);
 }
 
 }  // namespace otherin::bill

@@ -18,20 +18,20 @@ QDateTime readMoment(const QVariant& value) {
 std::optional<LastWrite> lastWrite(db::Connection& connection, qint32 interId) {
     {
         db::Query q = connection.prepare(
-            QStringLiteral("select a.fbillno,coalesce(u.fname,''),a.fmodifytime,a.fversion from "
+            QStringLiteral("select a.fbillno,coalesce(u.fname,''),a.fmodifytime from "
                            "icstockbill a left outer join tblUser u on u.fuserid=a.fmodifierid "
                            "where a.finterid=?"));
         q.bind(interId).exec();
         if (q.next())
             return LastWrite{false, q.value(0).toString(), q.value(1).toString(),
-                             readMoment(q.value(2)), q.value(3).toInt()};
+                             readMoment(q.value(2))};
     }
     db::Query q = connection.prepare(
         QStringLiteral("select d.fbillno,coalesce(u.fname,''),d.fdeletetime from tblBillDeleted d "
                        "left outer join tblUser u on u.fuserid=d.fuserid where d.finterid=?"));
     q.bind(interId).exec();
     if (!q.next()) return std::nullopt;
-    return LastWrite{true, q.value(0).toString(), q.value(1).toString(), readMoment(q.value(2)), 0};
+    return LastWrite{true, q.value(0).toString(), q.value(1).toString(), readMoment(q.value(2))};
 }
 
 QString movedPhrase(const std::optional<LastWrite>& write) {

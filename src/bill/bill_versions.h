@@ -28,7 +28,6 @@ struct LastWrite {
     QString billNo;
     QString userName;  // empty when not known (written before versions were kept)
     QDateTime at;      // local time; invalid when not known
-    int version = 0;
 };
 // None when the bill is neither stored nor recorded as deleted.
 std::optional<LastWrite> lastWrite(db::Connection& connection, qint32 interId);

@@ -41,10 +41,6 @@ double toScale(double v) {
 
 }  // namespace
 
-QVariant textValue(const QString& text) {
-    return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(text);
-}
-
 HeaderField* billNumberField(BillForm& form) {
     return fieldNamed(form, "fbillno");
 }

@@ -5,6 +5,8 @@
 #include <QVariant>
 #include <vector>
 
+#include "bill/bill_draft.h"
+
 namespace otherin::db {
 class Connection;
 }
@@ -28,8 +30,7 @@ QDate billDate(const BillForm& form);
 QDate parseDate(const QString& text);
 QString dateText(const QDate& date);
 
-// A text as stored: an empty text is stored empty, never as NULL.
-QVariant textValue(const QString& text);
+using bill::textValue;
 
 // Rows 1 to the last row with data whose item code is not empty.
 std::vector<int> billLineRows(const BillForm& form);
