@@ -10,6 +10,7 @@
 #include <QUuid>
 
 #include "db/db_error.h"
+#include "db/error_words.h"
 #include "db/sql_error.h"
 
 namespace otherin::db {
@@ -24,14 +25,47 @@ constexpr int kSqliteBusy = 5;
 constexpr int kBusyPauseMs = 20;
 // A server that does not answer is reported after this many seconds.
 constexpr int kConnectTimeoutS = 10;
+// A statement asked for outside an operation, or after the connection was
+// lost and could not be made again within it.
+const QString kNotOpen = QStringLiteral(
+    "与数据库的连接已断开,这项操作没有完成。请重试;若仍连接不上,请联系系统管理员。");
 
 QString driverName(DialectKind kind) {
     return kind == DialectKind::Sqlite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL");
 }
 
-QString openError(const QSqlError& error) {
-    const QString text = error.databaseText().trimmed();
-    return text.isEmpty() ? error.text().trimmed() : text;
+// A connection that could not be made, in the clerk's words; the library's
+// own text, which may run over several lines, goes on the detail line.
+DbError openError(const QSqlDatabase& db, const ConnectionTarget& target) {
+    const QSqlError error = db.lastError();
+    FailureReport report;
+    report.kind = target.kind;
+    report.code = error.nativeErrorCode();
+    report.where = target.kind == DialectKind::Sqlite ? target.path : target.describe();
+    report.opening = true;
+    report.connectionBroken = true;
+    QString text = error.databaseText().trimmed();
+    if (text.isEmpty()) text = error.text().trimmed();
+    report.serverText = text.simplified();
+    return DbError(inClerksWords(report), report.code, report.serverText);
+}
+
+// Reads back the string rules the connection asked for: a server or a
+// connection pool in front of it may not have taken them, and every text the
+// module writes into a statement relies on them.
+void requireStandardStrings(QSqlDatabase& db, const ConnectionTarget& target) {
+    QSqlQuery show(db);
+    const bool read = show.exec(QStringLiteral("show standard_conforming_strings")) && show.next();
+    if (read && show.value(0).toString() == QLatin1String("on")) return;
+    const QString detail =
+        read ? QStringLiteral("standard_conforming_strings=") + show.value(0).toString()
+             : databaseMessage(show.lastError());
+    db.close();
+    throw DbError(QStringLiteral("数据库服务器 %1 的连接没有按标准规则处理文字中的反斜杠 "
+                                 "(standard_conforming_strings 不是 on),为了不让输入的文字被误解,"
+                                 "程序不能使用这个连接。请系统管理员检查服务器或连接池的设置。\n%2%3")
+                      .arg(target.describe(), QString::fromUtf16(kDetailPrefix), detail),
+                  QString(), detail);
 }
 
 void prepareFolder(const QString& path) {
@@ -52,7 +86,7 @@ void openFile(QSqlDatabase& db, const QString& path) {
     prepareFolder(path);
     db.setDatabaseName(path);
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
-    if (!db.open()) throw DbError(openError(db.lastError()));
+    if (!db.open()) throw openError(db, ConnectionTarget{.kind = DialectKind::Sqlite, .path = path});
     // The journal mode is stored in the file: set once, it holds for every
     // later connection, so only a file that is not in it yet is changed.
     // SQLite does not wait for the lock the change takes: beside a program
@@ -77,13 +111,9 @@ void openServer(QSqlDatabase& db, const ConnectionTarget& target) {
     db.setDatabaseName(target.database);
     db.setUserName(target.user);
     db.setPassword(target.password);
-    QString options = QStringLiteral("connect_timeout=%1").arg(kConnectTimeoutS);
-    if (!target.options.isEmpty()) options += QLatin1Char(';') + target.options;
-    db.setConnectOptions(options);
-    if (!db.open()) {
-        throw DbError(QStringLiteral("无法连接数据库服务器 %1: %2")
-                          .arg(target.describe(), openError(db.lastError())));
-    }
+    db.setConnectOptions(serverConnectOptions(target, kConnectTimeoutS));
+    if (!db.open()) throw openError(db, target);
+    requireStandardStrings(db, target);
 }
 }  // namespace
 
@@ -188,7 +218,7 @@ bool Connection::isOpen() const {
 }
 
 Query Connection::prepare(const QString& sql) const {
-    if (!isOpen()) throw DbError(QStringLiteral("数据库连接未打开"));
+    if (!isOpen()) throw DbError(kNotOpen);
     noteStatement(sql);
     return Query(statements_, handle(), sql);
 }
@@ -198,10 +228,10 @@ int Connection::exec(const QString& sql, const QVariantList& values) const {
         // Run as it stands: the server prepares no transaction control or
         // database statements, and a statement without values gains nothing
         // from being prepared.
-        if (!isOpen()) throw DbError(QStringLiteral("数据库连接未打开"));
+        if (!isOpen()) throw DbError(kNotOpen);
         noteStatement(sql);
         QSqlQuery q(handle());
-        if (!q.exec(sql)) raise(q.lastError());
+        if (!q.exec(sql)) raise(q.lastError(), q.driver());
         return q.numRowsAffected();
     }
     Query q = prepare(sql);

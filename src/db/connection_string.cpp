@@ -91,7 +91,6 @@ ConnectionTarget parseServerUrl(const QString& text) {
         if (colon >= 0) portText = authority.mid(colon + 1);
     }
     if (!portText.isEmpty()) target.port = portNumber(portText, text);
-    QStringList options;
     for (const QString& item : query.split(QLatin1Char('&'), Qt::SkipEmptyParts)) {
         const int eq = item.indexOf(QLatin1Char('='));
         const QString key = decoded(item.left(eq));
@@ -107,13 +106,12 @@ ConnectionTarget parseServerUrl(const QString& text) {
         } else if (key == QLatin1String("dbname")) {
             target.database = value;
         } else {
-            options << key + QLatin1Char('=') + value;
+            target.options.append({key, value});
         }
     }
     if (target.database.isEmpty() || target.database.contains(QLatin1Char('/'))) {
         throw notUnderstood(text, QStringLiteral("缺少数据库名"));
     }
-    target.options = options.join(QLatin1Char(';'));
     return target;
 }
 
@@ -148,12 +146,59 @@ QString ConnectionTarget::toConnectionString() const {
     }
     if (port > 0) query << QStringLiteral("port=%1").arg(port);
     text += QLatin1Char('/') + encoded(database);
-    for (const QString& option : options.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-        const int eq = option.indexOf(QLatin1Char('='));
-        query << encoded(option.left(eq)) + QLatin1Char('=') + encoded(option.mid(eq + 1));
-    }
+    for (const auto& [key, value] : options) query << encoded(key) + u'=' + encoded(value);
     if (!query.isEmpty()) text += QLatin1Char('?') + query.join(QLatin1Char('&'));
     return text;
+}
+
+namespace {
+
+// A value as the client library reads it: between single quotes, with the
+// quote and the backslash escaped by a backslash.
+QString libraryQuoted(const QString& value) {
+    QString quoted = QStringLiteral("'");
+    for (const QChar c : value) {
+        if (c == u'\\' || c == u'\'') quoted += u'\\';
+        quoted += c;
+    }
+    return quoted + u'\'';
+}
+
+bool isOptionName(const QString& key) {
+    if (key.isEmpty()) return false;
+    for (const QChar c : key) {
+        if (!(c.isLetterOrNumber() && c.unicode() < 0x80) && c != u'_') return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+QString serverConnectOptions(const ConnectionTarget& target, int connectTimeoutSeconds) {
+    const QString standardStrings = QStringLiteral("-c standard_conforming_strings=on");
+    QStringList parts{QStringLiteral("connect_timeout=%1").arg(connectTimeoutSeconds)};
+    QString serverOptions;
+    for (const auto& [key, value] : target.options) {
+        // The driver turns every ';' of its option text into a space, the
+        // separator, so a value holding one would not reach the library as
+        // it stands.
+        if (!isOptionName(key) || value.contains(u';') || value.contains(QChar(0))) {
+            throw DbError(QStringLiteral("数据库连接选项 %1 无效: 选项名只能含字母、数字和下划线,"
+                                         "值不能含分号")
+                              .arg(key));
+        }
+        if (key == QLatin1String("connect_timeout")) {
+            parts[0] = key + u'=' + libraryQuoted(value);
+        } else if (key == QLatin1String("options")) {
+            // The library keeps only the last "options": the site's own ones
+            // go before ours.
+            serverOptions += value + u' ';
+        } else {
+            parts << key + u'=' + libraryQuoted(value);
+        }
+    }
+    parts << QStringLiteral("options=") + libraryQuoted(serverOptions + standardStrings);
+    return parts.join(u';');
 }
 
 ConnectionTarget parseConnectionString(const QString& connectionString) {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <utility>
 
 #include "db/dialect.h"
 
@@ -17,7 +19,9 @@ struct ConnectionTarget {
     QString database;
     QString user;
     QString password;
-    QString options;  // further client options as "key=value;key=value"
+    // Further client library options (sslmode=require, options=-c …), in
+    // the order given.
+    QList<std::pair<QString, QString>> options;
 
     // The server and database for messages, never the password.
     QString describe() const;
@@ -32,6 +36,13 @@ struct ConnectionTarget {
 // authority, any other key is handed to the client library. Anything else
 // raises DbError naming the accepted forms.
 ConnectionTarget parseConnectionString(const QString& connectionString);
+
+// The client library's options of a server connection, as the driver takes
+// them: the connect timeout, the target's own options, each value quoted, and
+// standard string rules (a backslash is an ordinary character in a quoted
+// text) whatever the server's default is, merged into the one "options"
+// value the library keeps. Raises DbError for an option it cannot pass on.
+QString serverConnectOptions(const ConnectionTarget& target, int connectTimeoutSeconds);
 
 // The value of a --db option: a connection string, or a bare path of an
 // embedded database file.

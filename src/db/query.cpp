@@ -4,6 +4,7 @@
 
 #include "db/db_error.h"
 #include "db/sql_error.h"
+#include "db/sql_text.h"
 
 namespace otherin::db {
 
@@ -44,7 +45,7 @@ void Query::prepareFresh(const QString& sql) {
     query_.setForwardOnly(true);
     if (!query_.prepare(sql)) {
         pool_.reset();  // a statement that never prepared is not kept
-        raise(query_.lastError());
+        raise(query_.lastError(), query_.driver());
     }
 }
 
@@ -61,6 +62,13 @@ Query::~Query() {
 }
 
 Query& Query::bind(const QVariant& value) {
+    // The server's client library would take a NUL for the end of the
+    // statement; the fields refuse it where it is typed, and no value with one
+    // reaches a statement either way.
+    if (value.typeId() == QMetaType::QString && value.toString().contains(QChar(0))) {
+        bound_ = 0;
+        throw DbError(nulCharacterRefusal());
+    }
     query_.bindValue(bound_++, value);
     return *this;
 }
@@ -73,7 +81,7 @@ Query& Query::exec() {
                           .arg(bound)
                           .arg(query_.boundValues().size()));
     }
-    if (!query_.exec()) raise(query_.lastError());
+    if (!query_.exec()) raise(query_.lastError(), query_.driver());
     positions_.clear();
     return *this;
 }
@@ -83,7 +91,7 @@ bool Query::next() {
     // The driver answers false both at the end of the rows and when the read
     // failed; only the error tells them apart.
     const QSqlError error = query_.lastError();
-    if (error.isValid()) raise(error);
+    if (error.isValid()) raise(error, query_.driver());
     return false;
 }
 

@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 
 #include "db/db_error.h"
+#include "db/error_words.h"
 
 namespace otherin::db {
 
@@ -14,8 +15,9 @@ QString databaseMessage(const QSqlError& error) {
     return text.section(QLatin1Char('\n'), 0, 0).remove(severity).trimmed();
 }
 
-void raise(const QSqlError& error) {
-    throw DbError(databaseMessage(error), error.nativeErrorCode());
+void raise(const QSqlError& error, const QSqlDriver* driver) {
+    const FailureReport report = reportOf(error, driver);
+    throw DbError(inClerksWords(report), report.code, report.serverText);
 }
 
 }  // namespace otherin::db

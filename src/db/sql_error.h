@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QSqlError>
+
+class QSqlDriver;
 #include <QString>
 
 namespace otherin::db {
@@ -10,8 +12,9 @@ namespace otherin::db {
 // error code around the message; only the message itself is kept.
 QString databaseMessage(const QSqlError& error);
 
-// The failure as the one exception type, with the server's SQLSTATE.
-class DbError;
-[[noreturn]] void raise(const QSqlError& error);
+// The failure as the one exception type, with the server's SQLSTATE: its
+// message says in the clerk's words what happened and what to do, and gives
+// the database's own text on a second line.
+[[noreturn]] void raise(const QSqlError& error, const QSqlDriver* driver);
 
 }  // namespace otherin::db

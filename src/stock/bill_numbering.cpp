@@ -121,7 +121,7 @@ QString counterNumber(db::Connection& c, int billTypeId, std::optional<int> digi
 DuplicateBillNumber::DuplicateBillNumber() : db::DbError(kDuplicateNumber) {}
 
 bool isBillNumberClash(const db::DbError& error) {
-    const QString& m = error.message();
+    const QString& m = error.detail().isEmpty() ? error.message() : error.detail();
     // SQLite names the columns of the refused key, the servers the index.
     return m.contains(QLatin1String(db::schema::kBillNumberIndex), Qt::CaseInsensitive) ||
            (m.contains(QLatin1String("unique"), Qt::CaseInsensitive) &&

@@ -135,8 +135,10 @@ TEST(ConnectionStringTest, UrlFormsReadBackUnchangedAndRefusalsHideThePassword) 
         {"postgresql://[::1]/s", "  ::1 -1 s "},
     };
     const auto fields = [](const ConnectionTarget& t) {
+        QStringList options;
+        for (const auto& [key, value] : t.options) options << key + u'=' + value;
         return QStringList{t.user,     t.password, t.host, QString::number(t.port),
-                           t.database, t.options}
+                           t.database, options.join(u';')}
             .join(QLatin1Char(' '));
     };
     for (const auto& [url, expected] : urls) {
