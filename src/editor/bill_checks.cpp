@@ -2,6 +2,7 @@
 
 #include "bill/bill_states.h"
 #include "db/db_error.h"
+#include "db/sql_text.h"
 #include "editor/bill_form.h"
 #include "editor/bill_values.h"
 #include "editor/editor_controller.h"
@@ -33,6 +34,16 @@ bool requiredHeaderFilled(SaveEnv& env) {
         return false;
     }
     return true;
+}
+
+bool textsStorable(SaveEnv& env) {
+    for (const HeaderField& f : env.form.header) {
+        if (f.looksUp() || !db::holdsControlCharacter(f.text)) continue;
+        refuse(env, db::controlCharacterRefusal(captionStem(f.caption)));
+        emit env.controller.headerFocusRequested(f.index);
+        return false;
+    }
+    return env.controller.lineTextsStorable();
 }
 
 bool dateReadable(SaveEnv& env) {
@@ -80,16 +91,17 @@ bool checkNewBill(SaveEnv& env) {
         return refuse(env, QStringLiteral("当前期间已经关账,不能新增当前及以前期间单据"));
     if (!holdsRight(env, QStringLiteral("01"))) return false;
     if (beforePeriod(env)) return refuse(env, QStringLiteral("不能保存以前期间的单据!"));
-    return requiredHeaderFilled(env) && dateReadable(env) && hasBillLines(env) &&
-           billNumberGiven(env) && env.controller.requiredCellsFilled() && warehousesAccepted(env);
+    return requiredHeaderFilled(env) && textsStorable(env) && dateReadable(env) &&
+           hasBillLines(env) && billNumberGiven(env) && env.controller.requiredCellsFilled() &&
+           warehousesAccepted(env);
 }
 
 bool checkChangedBill(SaveEnv& env) {
     if (env.ctx.gIsCloseStock == 1)
         return refuse(env, QStringLiteral("当前期间已经关账,不能修改当前及以前期间单据"));
     if (!holdsRight(env, QStringLiteral("02"))) return false;
-    if (!requiredHeaderFilled(env) || !dateReadable(env) || !billNumberGiven(env) ||
-        !hasBillLines(env) || !env.controller.requiredCellsFilled())
+    if (!requiredHeaderFilled(env) || !textsStorable(env) || !dateReadable(env) ||
+        !billNumberGiven(env) || !hasBillLines(env) || !env.controller.requiredCellsFilled())
         return false;
     if (beforePeriod(env)) return refuse(env, QStringLiteral("不能保存为以前期间的单据!"));
     return warehousesAccepted(env);

@@ -38,10 +38,13 @@ bool beforePeriod(const SaveEnv& env);    // the bill's date lies before the cur
 // Lines whose item keeps its stock elsewhere than the bill's warehouse are
 // let through only when the user says so.
 bool warehousesAccepted(SaveEnv& env);
+// No header field but a look-up (whose id is stored) and no stored line text
+// holds a control character; the first that does is named and gets the focus.
+bool textsStorable(SaveEnv& env);
 
 // Everything the form must pass before a new bill is saved: the closed
-// period, the right G01, the date, the header, the lines, a typed number and
-// the default warehouses, in this order.
+// period, the right G01, the date, the header, the texts, the lines, a typed
+// number and the default warehouses, in this order.
 bool checkNewBill(SaveEnv& env);
 // The same for a changed bill (right G02); the stored bill is checked by
 // the save itself.

@@ -128,10 +128,21 @@ void EditorController::setSumCell() {
 bool EditorController::requiredCellsFilled() {
     const auto missing = findMissingRequiredCell(env_.form, env_.ctx, env_.prompter);
     if (!missing) return true;
-    grid_.enter(missing->column, missing->row);
-    emit cellFocusRequested(missing->column, missing->row);
-    emit commandsChanged();
+    focusCell(*missing);
     return false;
+}
+
+bool EditorController::lineTextsStorable() {
+    const auto refused = findControlCharacterCell(env_.form, env_.ctx, env_.prompter);
+    if (!refused) return true;
+    focusCell(*refused);
+    return false;
+}
+
+void EditorController::focusCell(const CellPos& at) {
+    grid_.enter(at.column, at.row);
+    emit cellFocusRequested(at.column, at.row);
+    emit commandsChanged();
 }
 
 bool EditorController::askToSave() {

@@ -61,6 +61,8 @@ class EditorController : public QObject {
     // Every line with an item has a quantity and a confirmed unit; otherwise
     // the user is told which cell and the cursor goes there.
     bool requiredCellsFilled();
+    // No stored line text holds a control character; otherwise the same.
+    bool lineTextsStorable();
     // Asks whether to save a changed bill; true when the caller may go on.
     bool askToSave();
     // The editor's save command, run when the user answers Yes.
@@ -82,6 +84,8 @@ class EditorController : public QObject {
 
   private:
     void afterGridLookup();
+    // The cursor goes to a cell a save check refused.
+    void focusCell(const CellPos& at);
 
     EntryEnv env_;
     // The lines whose price may have to follow a typed amount.

@@ -1,7 +1,9 @@
 #include "editor/grid_entry.h"
 
+#include "db/sql_text.h"
 #include "editor/bill_form.h"
 #include "editor/grid_lookup.h"
+#include "editor/line_checks.h"
 #include "entry/edit_mode.h"
 #include "entry/login_context.h"
 #include "entry/prompter.h"
@@ -52,9 +54,17 @@ bool GridEntry::checkCell(int c, int r, int c2, int r2, bool moving) {
         grid.clearCell(c, r);
         if (c > 0 && c == form.columns.itemCode) clearItemDetails(form, r);
     }
+    const QString text = grid.text(c, r);
+    // Pasted control characters are refused in any cell, every time: the
+    // cursor stays until the clerk removes them.
+    if (db::holdsControlCharacter(text)) {
+        env_.prompter.message(db::controlCharacterRefusal(cellName(form, c, r)),
+                              entry::Icon::Exclamation, env_.ctx.msgTitle);
+        st.cellAccepted = false;
+        return false;
+    }
     // A code refused once is let through silently once, so the user can leave
     // the cell; the next attempt checks it again.
-    const QString text = grid.text(c, r);
     if (!text.isEmpty() && !st.rejectedCellText.isEmpty() &&
         text.compare(st.rejectedCellText, Qt::CaseInsensitive) == 0) {
         st.rejectedCellText.clear();

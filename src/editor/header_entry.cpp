@@ -1,5 +1,6 @@
 #include "editor/header_entry.h"
 
+#include "db/sql_text.h"
 #include "editor/bill_form.h"
 #include "entry/login_context.h"
 #include "entry/prompter.h"
@@ -41,6 +42,13 @@ bool HeaderEntry::validate(int index) {
     EntryState& st = env_.state;
     HeaderField* f = env_.form.headerField(index);
     if (!f) return true;
+    // Text pasted from another program may carry control characters: the
+    // field keeps what was typed and the focus until the clerk removes them.
+    if (db::holdsControlCharacter(f->text)) {
+        env_.prompter.message(db::controlCharacterRefusal(captionStem(f->caption)),
+                              entry::Icon::Exclamation, env_.ctx.msgTitle);
+        return false;
+    }
     if (isZeroOrEmpty(f->fieldType) || f->text.isEmpty()) {
         if (f->text.isEmpty()) {
             f->code.clear();

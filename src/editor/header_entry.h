@@ -14,8 +14,9 @@ class HeaderEntry {
 
     // The field got the focus: it shows its code and offers the look-up.
     void focus(int index);
-    // Before the focus leaves: a typed code must name a record. False keeps
-    // the focus in the field (its message has been shown).
+    // Before the focus leaves: a typed code must name a record, and no field
+    // may hold a control character. False keeps the focus in the field (its
+    // message has been shown).
     bool validate(int index);
     // The focus left: the field shows the confirmed record's name.
     void leave(int index);

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "db/sql_text.h"
 #include "editor/bill_form.h"
+#include "editor/bill_values.h"
 #include "entry/login_context.h"
 #include "entry/prompter.h"
 
@@ -91,6 +93,26 @@ void showSums(BillForm& form) {
     for (int c = 1; c <= form.columnCount; ++c) {
         if (form.isSumColumn(c)) form.strip.setSum(c, form.grid.columnSum(c));
     }
+}
+
+QString cellName(const BillForm& form, int c, int r) {
+    return QStringLiteral("第%1行%2").arg(r).arg(captionStem(form.grid.column(c).caption));
+}
+
+std::optional<CellPos> findControlCharacterCell(const BillForm& form, entry::LoginContext& ctx,
+                                                entry::Prompter& prompter) {
+    const std::vector<StoredColumn> columns = storedColumns(form);
+    for (const int r : billLineRows(form)) {
+        for (const StoredColumn& s : columns) {
+            if (form.grid.column(s.column).hasLookup() ||
+                !db::holdsControlCharacter(form.grid.text(s.column, r)))
+                continue;
+            prompter.message(db::controlCharacterRefusal(cellName(form, s.column, r)),
+                             entry::Icon::Exclamation, ctx.msgTitle);
+            return CellPos{s.column, r};
+        }
+    }
+    return std::nullopt;
 }
 
 std::optional<CellPos> findMissingRequiredCell(const BillForm& form, entry::LoginContext& ctx,

@@ -45,6 +45,15 @@ void setSumCell(BillForm& form, ChangedRows& changed, int activeColumn);
 // Writes every sum column's sum into the strip.
 void showSums(BillForm& form);
 
+// Cell (c, r) as messages name it: row and column caption ("第2行批号").
+QString cellName(const BillForm& form, int c, int r);
+
+// The first stored text of a line (any stored column but a look-up's, whose
+// id is stored) that holds a control character, told to the user; none when
+// every text can be stored as it is.
+std::optional<CellPos> findControlCharacterCell(const BillForm& form, entry::LoginContext& ctx,
+                                                entry::Prompter& prompter);
+
 // Every line with an item needs a quantity and a unit. The first cell that
 // lacks one is told to the user and answered; none when all lines are whole.
 std::optional<CellPos> findMissingRequiredCell(const BillForm& form, entry::LoginContext& ctx,

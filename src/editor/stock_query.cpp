@@ -1,12 +1,16 @@
 #include "editor/stock_query.h"
 
+#include <utility>
+
 #include "db/connection.h"
 #include "db/db_error.h"
 #include "db/sql_text.h"
 #include "editor/bill_form.h"
+#include "editor/line_checks.h"
 #include "entry/error_report.h"
 #include "entry/login_context.h"
 #include "entry/permission.h"
+#include "entry/prompter.h"
 #include "entry/selectors.h"
 
 namespace otherin::editor {
@@ -148,13 +152,25 @@ bool stockQueryCommand(entry::LoginContext& ctx, entry::Prompter& prompter, cons
         return false;
     }
     QString stockCode;
+    QString stockField;
     if (const HeaderField* warehouse = form.headerField(3);
         warehouse && !warehouse->text.isEmpty()) {
         stockCode = warehouse->code;
+        stockField = captionStem(warehouse->caption);
     }
     QString itemCode;
+    QString itemField;
     if (gridFocused && form.columns.itemCode > 0) {
         itemCode = form.grid.text(form.columns.itemCode, activeRow).trimmed();
+        itemField = cellName(form, form.columns.itemCode, activeRow);
+    }
+    // A pasted control character would end up in the window's patterns.
+    const std::pair<QString, QString> codes[] = {{itemCode, itemField}, {stockCode, stockField}};
+    for (const auto& [code, field] : codes) {
+        if (!db::holdsControlCharacter(code)) continue;
+        prompter.message(db::controlCharacterRefusal(field), entry::Icon::Exclamation,
+                         ctx.msgTitle);
+        return false;
     }
     viewer.show(stockCondition(StockFilter::containing(itemCode, stockCode)), 1);
     return true;

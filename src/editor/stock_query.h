@@ -58,7 +58,7 @@ std::vector<StockRow> queryStock(const db::Connection& connection, const StockFi
 // The editor's stock query command: the right R10, then the bill's warehouse
 // (header field 3) and, when the grid has the focus, the item of `activeRow`
 // narrow the stock window. False when the right was refused or could not be
-// checked (reported).
+// checked, or a code holds a control character (reported).
 bool stockQueryCommand(entry::LoginContext& ctx, entry::Prompter& prompter, const BillForm& form,
                        bool gridFocused, int activeRow, entry::StockQueryViewer& viewer);
 

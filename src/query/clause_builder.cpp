@@ -82,6 +82,8 @@ QString textCondition(const QString& field, const QString& op, const QString& va
 QString conditionSQL(const QString& field, const QString& fieldType, const QString& op,
                      const QString& value, int row) {
     if (!isColumnName(field)) throw ConditionError(invalidCondition(row));
+    if (comparesValue(fieldType, op) && db::holdsControlCharacter(value))
+        throw ConditionError(controlCharacterRefusal(row));
     const QString type = fieldType.trimmed();
     if (type == QLatin1String("2")) return textCondition(field, op, value, row);
     // Number and date conditions write the SQL operator of the shown one, so

@@ -2,6 +2,7 @@
 
 #include <QDate>
 
+#include "db/sql_text.h"
 #include "query/field_catalogue.h"
 
 namespace otherin::query {
@@ -187,8 +188,12 @@ ValueKind ConditionGrid::valueKind(int row) const {
 }
 
 QString ConditionGrid::valueRefusal(int row) const {
-    if (row < 0 || row >= kRows || valueKind(row) != ValueKind::Number) return {};
+    if (row < 0 || row >= kRows) return {};
     const QString& value = cells_[row][Value];
+    if (comparesValue(cells_[row][FieldType], cells_[row][Operator]) &&
+        db::holdsControlCharacter(value))
+        return controlCharacterRefusal(row + 1);
+    if (valueKind(row) != ValueKind::Number) return {};
     return numberLiteral(value) ? QString() : numberRefusal(row + 1, value);
 }
 

@@ -61,9 +61,9 @@ class ConditionGrid : public QAbstractTableModel {
     void setValue(int row, const QString& text);
 
     ValueKind valueKind(int row) const;
-    // Why the row's value cannot be queried (a number field holding text),
-    // as the query would say it; empty when it can. The value cell's tool
-    // tip.
+    // Why the row's value cannot be queried (a number field holding text, a
+    // control character in a value the operator compares), as the query
+    // would say it; empty when it can. The value cell's tool tip.
     QString valueRefusal(int row) const;
     QStringList operatorChoices(int row) const;
 

@@ -81,6 +81,18 @@ QString numberRefusal(int row, const QString& value) {
     return QStringLiteral("第%1行条件的数值\"%2\"不是有效的数字,请重新输入!").arg(row).arg(value);
 }
 
+QString controlCharacterRefusal(int row) {
+    return QStringLiteral(
+               "第%1行条件的值含有不可见的控制字符(可能是从其他程序粘贴来的),"
+               "请删除后重新输入!")
+        .arg(row);
+}
+
+bool comparesValue(const QString& fieldType, const QString& op) {
+    return fieldType.trimmed() != QLatin1String("2") ||
+           (op != QStringLiteral("为空") && op != QStringLiteral("不为空"));
+}
+
 QString initialValue(ValueKind kind, const QString& today) {
     switch (kind) {
         case ValueKind::Number:

@@ -42,4 +42,11 @@ std::optional<QString> numberLiteral(const QString& value);
 // not one.
 QString numberRefusal(int row, const QString& value);
 
+// What the user is told when the value of row `row` (from 1) holds a control
+// character; the value itself is not quoted, as it would not show.
+QString controlCharacterRefusal(int row);
+
+// Whether the operator compares the row's value; "为空" and "不为空" do not.
+bool comparesValue(const QString& fieldType, const QString& op);
+
 }  // namespace otherin::query

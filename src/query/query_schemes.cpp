@@ -1,6 +1,7 @@
 #include "query/query_schemes.h"
 
 #include "db/db_error.h"
+#include "db/sql_text.h"
 #include "db/transaction.h"
 #include "entry/login_context.h"
 #include "entry/prompter.h"
@@ -126,12 +127,22 @@ bool QuerySchemes::load(int id, ConditionGrid& conditions, SortGrid& sort) {
 }
 
 bool QuerySchemes::saveAs(const ConditionGrid& conditions, const SortGrid& sort) {
+    const auto refuseControl = [this](const QString& field) {
+        prompter_.message(db::controlCharacterRefusal(field), entry::Icon::Exclamation,
+                          ctx_.msgTitle);
+        return false;
+    };
+    for (int row = 0; row <= conditions.lastDataRow(); ++row) {
+        if (db::holdsControlCharacter(conditions.cell(row, ConditionGrid::Value)))
+            return refuseControl(QStringLiteral("第%1行条件的值").arg(row + 1));
+    }
     const auto name = prompter_.input(QStringLiteral("请输入方案名称"), QString(), ctx_.msgTitle);
     if (!name || name->trimmed().isEmpty()) {
         prompter_.message(QStringLiteral("请输入方案名称!"), entry::Icon::Exclamation,
                           ctx_.msgTitle);
         return false;
     }
+    if (db::holdsControlCharacter(*name)) return refuseControl(QStringLiteral("方案名称"));
     // A second scheme of that name would be taken for the default one.
     if (name->trimmed() == defaultName()) {
         prompter_.message(QStringLiteral("方案名称不能为默认方案,请输入其他名称!"),

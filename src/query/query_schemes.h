@@ -39,7 +39,8 @@ class QuerySchemes {
     // Fills the grids from the scheme's stored rows.
     bool load(int id, ConditionGrid& conditions, SortGrid& sort);
     // Asks for a name and stores the grids as a new scheme; reloads the list.
-    // The default scheme's name is refused.
+    // The default scheme's name is refused, and so is a control character in
+    // a condition's value (before the name is asked) or in the name.
     bool saveAs(const ConditionGrid& conditions, const SortGrid& sort);
     // Deletes the scheme after asking; the default scheme is refused.
     bool remove(int id);

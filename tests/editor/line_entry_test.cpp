@@ -9,6 +9,7 @@
 
 #include "editor/formula.h"
 #include "editor/item_import.h"
+#include "editor/stock_query.h"
 #include "entry/edit_mode.h"
 #include "session_fixture.h"
 
@@ -65,6 +66,42 @@ TEST_F(LineEntryTest, TypedItemCodeFillsTheLineAndAnUnknownOneIsRefused) {
     EXPECT_EQ(told(), u"x 数据录入错误!找不到代码“zz9”"_s);
     EXPECT_FALSE(editor().isCellAccepted());
     EXPECT_EQ(itemLeft(), QString());
+}
+
+// A pasted control character is refused where it was typed, on every try:
+// the cursor or the focus stays, the text stays as typed, and the stock
+// query takes no pattern from it.
+TEST_F(LineEntryTest, ControlCharactersKeepTheCursorAndTheFocusWhereTyped) {
+    struct Viewer : entry::StockQueryViewer {
+        void show(const QString& condition, int) override { shown << condition; }
+        QStringList shown;
+    } viewer;
+    const QString refused =
+        u"含有不可见的控制字符(可能是从其他程序粘贴来的),不能保存,请删除后重新输入!"_s;
+    open(0);
+    enterItem(1, u"02.001"_s);
+    const QString typed = u"02.001"_s + QChar(0);
+    typeCell(1, 2, typed);
+    for (int attempt = 1; attempt <= 2; ++attempt) {
+        EXPECT_FALSE(moveTo(8, 2)) << attempt;
+        EXPECT_EQ(told(), u"! 第2行物料代码"_s + refused) << attempt;
+    }
+    EXPECT_EQ(editor().state().active, (CellPos{1, 2}));
+    EXPECT_EQ(grid().text(1, 2), typed);
+    EXPECT_FALSE(stockQueryCommand(ctx, prompter, form(), true, 2, viewer));
+    EXPECT_EQ(told(), u"! 第2行物料代码"_s + refused);
+    EXPECT_TRUE(viewer.shown.isEmpty());
+
+    editor().headerFocus(4);
+    editor().setHeaderText(4,
+                           u"a\x1f"
+                           u"b"_s);
+    EXPECT_FALSE(editor().headerValidate(4));
+    EXPECT_FALSE(editor().completeHeaderEdit());
+    EXPECT_EQ(told(), u"! 摘要"_s + refused + u"; ! 摘要"_s + refused);
+    EXPECT_EQ(form().headerField(4)->text,
+              u"a\x1f"
+              u"b"_s);
 }
 
 // A look-up the database fails is told once, in the database's own words, and

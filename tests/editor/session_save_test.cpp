@@ -37,12 +37,15 @@ TEST_F(SaveTest, NewBillIsStoredWithHeaderLinesNumberLedgerAndPeriod) {
     enterLine(1, u"02.001"_s, u"5"_s, u"10"_s);
     enterLine(2, u"02.002"_s, u"2.5"_s, u"4"_s);
     typeCell(8, 2, u"B'01"_s);
+    // Backslashes are ordinary characters too, next to quotes or not.
+    typeCell(10, 2, uR"(C:\temp\ O'Brien \' \\)"_s);
     ASSERT_TRUE(session->save());
     EXPECT_EQ(told(), u"i 数据保存成功！"_s);
     EXPECT_EQ(rows(u"select fdate,ftrantype,fyear,fperiod,fexplanation from icstockbill"_s),
               u"2026-03-15|7|2026|3|O'Brien's delivery'); drop table icstockbill;--"_s);
-    EXPECT_EQ(rows(u"select forderid,funitid,fbatchno from icstockbillentry order by forderid"_s),
-              u"1|701| 2|701|B'01"_s);
+    EXPECT_EQ(rows(u"select forderid,funitid,fbatchno,fnote from icstockbillentry "
+                   "order by forderid"_s),
+              uR"(1|701|| 2|701|B'01|C:\temp\ O'Brien \' \\)"_s);
     EXPECT_EQ(stored(),
               u"1|QTRK000001|502|1|0|0 / 1|1|1121|5|10|50 1|2|1122|2.5|4|10 "
               "/ 502|1121|5|50 502|1122|2.5|10 / 1"_s);
@@ -133,11 +136,13 @@ TEST_F(SaveTest, RefusalsHaveTheirOwnWordsAndStoreNothing) {
         "values(4,'wang','王五',0,1,'')"_s);
     ctx.gIsUpdateBillNo = 1;
     const QString before = stored();
+    const QString controlRefused =
+        u"含有不可见的控制字符(可能是从其他程序粘贴来的),不能保存,请删除后重新输入!"_s;
     const struct {
         const char* what;
         bool change;
         std::function<void()> setUp;
-        const char* told;
+        QString told;
     } cases[] = {
         {"closed period", false, [&] { ctx.gIsCloseStock = 1; },
          "! 当前期间已经关账,不能新增当前及以前期间单据"},
@@ -167,6 +172,17 @@ TEST_F(SaveTest, RefusalsHaveTheirOwnWordsAndStoreNothing) {
         // Blanks around a number do not make it another number.
         {"number of another bill", true, [&] { setHeader(1, u" QTRK000001 "_s); },
          "x 编号不能重复!"},
+        // Pasted control characters: refused where typed, and by the save's
+        // own check in a text that came in otherwise.
+        {"remark typed with a tab", false, [&] { typeIntoHeader(4, u"a\tb"_s); },
+         u"! 摘要"_s + controlRefused},
+        {"number holding a NUL", true,
+         [&] { session->form().headerField(1)->text = u"QT"_s + QChar(0) + u"9"_s; },
+         u"! 单据编号"_s + controlRefused},
+        {"batch typed with a NUL", false, [&] { typeCell(8, 1, u"B"_s + QChar(0) + u"1"_s); },
+         u"! 第1行批号"_s + controlRefused},
+        {"note holding a DEL", true, [&] { grid().setText(10, 1, u"n\x7f"_s); },
+         u"! 第1行备注"_s + controlRefused},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -181,7 +197,7 @@ TEST_F(SaveTest, RefusalsHaveTheirOwnWordsAndStoreNothing) {
         c.setUp();
         prompter.clear();
         EXPECT_FALSE(session->save());
-        EXPECT_EQ(told(), QString::fromUtf8(c.told));
+        EXPECT_EQ(told(), c.told);
         db.exec(u"update icstockbill set fdate='2026-03-15',fstatus=0"_s);
         EXPECT_EQ(stored(), before);
         EXPECT_TRUE(editor().isChanged());

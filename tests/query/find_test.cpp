@@ -119,6 +119,9 @@ TEST_F(FindTest, TextConditionsTakeWildcardsLiterallyAndBlankAsEmpty) {
     addBill(6, "QT0006", "2026-03-04", 0, 3, {{1101, 1, 1}}, "5000");
     addBill(7, "QT0007", "2026-03-04", 0, 3, {{1101, 1, 1}});
     addBill(8, "QT0008", "2026-03-04", 0, 3, {{1101, 1, 1}}, "!x");
+    addBill(9, "QT0009", "2026-03-04", 0, 3, {{1101, 1, 1}}, R"(' or 1=1 --)");
+    addBill(10, "QT0010", "2026-03-04", 0, 3, {{1101, 1, 1}}, R"(\)");
+    addBill(11, "QT0011", "2026-03-04", 0, 3, {{1101, 1, 1}}, R"(C:\temp\)");
     db.exec("update icstockbill set fexplanation='' where finterid=7");
     ASSERT_TRUE(db.scalar("select fexplanation from icstockbill where finterid=3").isNull());
 
@@ -140,10 +143,19 @@ TEST_F(FindTest, TextConditionsTakeWildcardsLiterallyAndBlankAsEmpty) {
         {u"包含", "50%", "5"},
         {u"包含", "%", "5"},
         {u"包含", "!x", "8"},
-        {u"包含", "", "1,2,3,4,5,6,7,8"},
-        {u"不包含", "_", "2,3,4,5,6,7,8"},
+        {u"包含", "", "1,2,3,4,5,6,7,8,9,10,11"},
+        {u"不包含", "_", "2,3,4,5,6,7,8,9,10,11"},
         {u"为空", "", "3,7"},
-        {u"不为空", "", "1,2,4,5,6,8"},
+        {u"不为空", "", "1,2,4,5,6,8,9,10,11"},
+        // Quotes and backslashes end nothing: each text finds its own bill only.
+        {u"等于", R"(' or 1=1 --)", "9"},
+        {u"包含", "' or 1=1", "9"},
+        {u"等于", R"(\)", "10"},
+        {u"包含", R"(\)", "10,11"},
+        {u"等于", R"(C:\temp\)", "11"},
+        {u"包含", R"(:\temp\)", "11"},
+        {u"等于", R"(x\'); delete from icstockbill; --)", ""},
+        {u"包含", R"(x\'); delete from icstockbill; --)", ""},
     };
     for (const auto& c : cases) {
         const QString op = QString::fromUtf16(c.op);
@@ -154,6 +166,54 @@ TEST_F(FindTest, TextConditionsTakeWildcardsLiterallyAndBlankAsEmpty) {
             << op.toStdString() << " " << c.value;
     }
     EXPECT_TRUE(prompter.messages().empty());
+    EXPECT_EQ(db.scalar("select count(*) from icstockbill").toInt(), 11);
+}
+
+// A value holding a control character is refused before any statement is
+// built, naming its row, whatever the field's type; "为空" compares no value.
+TEST_F(FindTest, AValueWithAControlCharacterIsRefusedNamingItsRow) {
+    BillFindController query(ctx, prompter);
+    query.open();
+    ConditionGrid& g = query.conditions();
+    const auto choose = [&](int row, const char16_t* title, const char16_t* op) {
+        g.chooseField(row, g.catalogue().titles().indexOf(QString::fromUtf16(title)));
+        g.chooseOperator(row, g.operatorChoices(row).indexOf(QString::fromUtf16(op)));
+    };
+    choose(0, u"摘要", u"等于");
+    g.setValue(0, "O'Brien?:x");
+    g.chooseConnector(1, 0);
+    const QString nul(QChar(0));
+    const struct {
+        const char16_t* title;
+        const char16_t* op;
+        QString value;
+        bool refused;
+    } cases[] = {
+        {u"摘要", u"包含", "a\tb", true},
+        {u"单据编号", u"不等于", "QT\x7f", true},
+        {u"数量", u"等于", "2\r", true},
+        {u"日期", u"等于", "2026-03-03\n", true},
+        {u"摘要", u"等于", "O'Brien?:x" + nul, true},  // quoted, it would fail the statement
+        {u"摘要", u"为空", "\x01", false},
+    };
+    const QString refusal = QStringLiteral(
+        "第2行条件的值含有不可见的控制字符(可能是从其他程序粘贴来的),请删除后重新输入!");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(QString::fromUtf16(c.title).toStdString());
+        ASSERT_TRUE(run(" and ( finterid =1"));
+        choose(1, c.title, c.op);
+        g.setValue(1, c.value);
+        EXPECT_EQ(g.index(1, ConditionGrid::Value).data(Qt::ToolTipRole).toString(),
+                  c.refused ? refusal : QString());
+        EXPECT_EQ(query.runQuery(journal), !c.refused);
+        if (c.refused) {
+            EXPECT_TRUE(prompter.onlyMessage(refusal, otherin::entry::Icon::Exclamation));
+            EXPECT_EQ(journal.idList(), QStringLiteral("1"));
+        } else {
+            EXPECT_TRUE(prompter.messages().empty()) << prompter.lastText().toStdString();
+        }
+        prompter.clear();
+    }
 }
 
 TEST_F(FindTest, AResultCutAtTheLineLimitSaysSoAndAStoppedLoadChangesNothing) {

@@ -109,8 +109,9 @@ TEST_F(SchemeTest, DeletingRefusesTheDefaultAndAsksForOthers) {
     EXPECT_EQ(stored(), QStringLiteral("1 0 0 max 2"));
 }
 
-// Without a name, under the default's name, or when the database fails half
-// way, nothing of the scheme is stored.
+// Without a name, under the default's name, with a control character in the
+// name or a value, or when the database fails half way, nothing of the scheme
+// is stored.
 TEST_F(SchemeTest, ASaveRefusedOrFailedStoresNothing) {
     BillFindController find(ctx, prompter);
     find.open();
@@ -125,9 +126,16 @@ TEST_F(SchemeTest, ASaveRefusedOrFailedStoresNothing) {
         }
         EXPECT_FALSE(find.saveScheme()) << name;
     }
+    prompter.expectInput(QStringLiteral("方案\t1"));
+    EXPECT_FALSE(find.saveScheme());
+    find.conditions().setValue(0, QStringLiteral("1") + QChar(0));
+    EXPECT_FALSE(find.saveScheme());  // refused before a name is asked
+    const QString refused =
+        QStringLiteral("含有不可见的控制字符(可能是从其他程序粘贴来的),不能保存,请删除后重新输入!");
     EXPECT_EQ(prompter.transcript(), QStringLiteral("! 请输入方案名称!\n! 请输入方案名称!\n"
                                                     "! 方案名称不能为默认方案,请输入其他名称!\n"
-                                                    "0 磁盘已满"));
+                                                    "0 磁盘已满\n! 方案名称") +
+                                         refused + QStringLiteral("\n! 第1行条件的值") + refused);
     EXPECT_FALSE(ctx.gConnection.isOpen());
     EXPECT_EQ(stored(), QStringLiteral("1 0 0 max 1"));
 }
