@@ -24,6 +24,9 @@ namespace {
 
 enum class On { Both, File, Server };
 
+struct FailureCase;
+void PrintTo(const FailureCase& k, std::ostream* out);
+
 struct FailureCase {
     const char* name;
     On on;
@@ -166,6 +169,10 @@ const FailureCase kFailures[] = {
      },
      "找不到数据库", "otherin_nowhere"},
 };
+
+void PrintTo(const FailureCase& k, std::ostream* out) {
+    *out << k.name;
+}
 
 class FailureWords : public ::testing::TestWithParam<FailureCase> {};
 

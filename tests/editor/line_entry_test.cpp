@@ -361,7 +361,8 @@ TEST_F(ItemImportTest, FailureLeavesGridAndStagedRowsAsTheyWere) {
     stage(1, 1121, 502, 701, 3);
     db.refuseWrites(u"tblItemInput"_s, u"delete"_s, u"staged rows are protected"_s);
     EXPECT_FALSE(importItemInput(ctx, prompter, form(), 1));
-    EXPECT_TRUE(prompter.onlyMessage(u"staged rows are protected"_s, entry::Icon::Critical,
+    EXPECT_TRUE(prompter.onlyMessage(otherin::testing::TestDatabase::refusedWrite(u"staged rows are protected"_s),
+                                     entry::Icon::Critical,
                                      u"其它入库单"_s));
     EXPECT_EQ(grid().rows(), rows);
     EXPECT_EQ(grid().lastDataRow(), 0);

@@ -134,7 +134,9 @@ TEST_F(SchemeTest, ASaveRefusedOrFailedStoresNothing) {
         QStringLiteral("含有不可见的控制字符(可能是从其他程序粘贴来的),不能保存,请删除后重新输入!");
     EXPECT_EQ(prompter.transcript(), QStringLiteral("! 请输入方案名称!\n! 请输入方案名称!\n"
                                                     "! 方案名称不能为默认方案,请输入其他名称!\n"
-                                                    "0 磁盘已满\n! 方案名称") +
+                                                    "0 ") +
+                                         otherin::testing::TestDatabase::refusedWrite(QStringLiteral("磁盘已满")) +
+                                         QStringLiteral("\n! 方案名称") +
                                          refused + QStringLiteral("\n! 第1行条件的值") + refused);
     EXPECT_FALSE(ctx.gConnection.isOpen());
     EXPECT_EQ(stored(), QStringLiteral("1 0 0 max 1"));

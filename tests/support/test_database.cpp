@@ -7,6 +7,7 @@
 
 #include "db/connection_string.h"
 #include "db/db_error.h"
+#include "db/error_words.h"
 #include "db/schema.h"
 #include "db/sql_text.h"
 #include "entry/login_session.h"
@@ -186,6 +187,11 @@ void TestDatabase::addTrigger(const char* prefix, const QString& table, const QS
              .arg(name, condition.isEmpty() ? QStringLiteral("true") : condition, serverBody, row));
     exec(QStringLiteral("create trigger %1 before %2 on %3 for each row execute function %1()")
              .arg(name, event, table));
+}
+
+QString TestDatabase::refusedWrite(const QString& message) {
+    return db::failureSentence(db::Failure::RuleBroken, {}) + u'\n' +
+           QString::fromUtf16(db::kDetailPrefix) + message;
 }
 
 void TestDatabase::refuseWrites(const QString& table, const QString& event, const QString& message,

@@ -53,6 +53,9 @@ class TestDatabase {
     // another program's trigger would.
     void runBeforeWrites(const QString& table, const QString& event, const QString& statement,
                          const QString& condition = QString());
+    // What the user is shown when such a refusal stopped an operation: the
+    // database's rule, with `message` on the detail line.
+    static QString refusedWrite(const QString& message);
     // Takes back every refusal and statement added on `table`.
     void allowWrites(const QString& table);
 
