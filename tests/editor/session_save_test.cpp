@@ -1,6 +1,7 @@
 // Saves of new and changed bills: what is stored, the ledger, the refusals.
 #include <functional>
 
+#include "db/connection_string.h"
 #include "session_fixture.h"
 
 using namespace otherin;
@@ -53,6 +54,40 @@ TEST_F(SaveTest, NewBillIsStoredWithHeaderLinesNumberLedgerAndPeriod) {
     EXPECT_EQ(ctx.gEditMode, entry::kModeChange);
     EXPECT_FALSE(editor().isChanged());
     EXPECT_EQ(grid().lineKey(2), u"2"_s);
+}
+
+// The server ends the clerk's connection and takes no new one for a while:
+// the save says so once, in the clerk's words, and keeps the bill on the
+// screen; once the server takes connections again, the same save goes through.
+TEST_F(SaveTest, ALostServerIsToldOnceAndTheNextSaveConnectsAgain) {
+    if (!otherin::testing::TestDatabase::onServer()) GTEST_SKIP() << "a server's connections";
+    open(0);
+    fillHeader();
+    enterLine(1, u"02.001"_s, u"5"_s, u"10"_s);
+    // Only a connection to another database may close this one's door.
+    db::ConnectionTarget server = db::parseConnectionString(db.connectionString());
+    const QString name = server.database;
+    server.database = u"postgres"_s;
+    db::Connection admin;
+    admin.open(server.toConnectionString());
+    const auto allowConnections = [&](bool allow) {
+        admin.exec(u"alter database \"%1\" allow_connections %2"_s.arg(
+            name, allow ? u"true"_s : u"false"_s));
+    };
+    allowConnections(false);
+    admin.exec(u"select pg_terminate_backend(pid) from pg_stat_activity where datname=? "
+               "and pid<>?"_s,
+               {name, db.scalar(u"select pg_backend_pid()"_s)});
+    EXPECT_FALSE(session->save());
+    const QString shown = told();
+    EXPECT_TRUE(shown.mid(2).startsWith(u"无法连接数据库服务器 "_s) &&
+                shown.count(u"\n详细信息："_s) == 1 && !shown.contains(u"; "_s))
+        << shown.toStdString();
+    EXPECT_TRUE(editor().isChanged());
+    allowConnections(true);
+    ASSERT_TRUE(session->save());
+    EXPECT_EQ(told(), u"i 数据保存成功！"_s);
+    EXPECT_EQ(rows(u"select fbillno from icstockbill"_s), u"QTRK000001"_s);
 }
 
 // With the ledger moved at audit, saves leave it alone and the audit moves it.
