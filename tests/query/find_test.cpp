@@ -119,7 +119,7 @@ TEST_F(FindTest, TextConditionsTakeWildcardsLiterallyAndBlankAsEmpty) {
     addBill(6, "QT0006", "2026-03-04", 0, 3, {{1101, 1, 1}}, "5000");
     addBill(7, "QT0007", "2026-03-04", 0, 3, {{1101, 1, 1}});
     addBill(8, "QT0008", "2026-03-04", 0, 3, {{1101, 1, 1}}, "!x");
-    addBill(9, "QT0009", "2026-03-04", 0, 3, {{1101, 1, 1}}, R"(' or 1=1 --)");
+    addBill(9, "QT0009", "2026-03-04", 0, 3, {{1101, 1, 1}}, R"(\' or 1=1 --)");
     addBill(10, "QT0010", "2026-03-04", 0, 3, {{1101, 1, 1}}, R"(\)");
     addBill(11, "QT0011", "2026-03-04", 0, 3, {{1101, 1, 1}}, R"(C:\temp\)");
     db.exec("update icstockbill set fexplanation='' where finterid=7");
@@ -148,10 +148,10 @@ TEST_F(FindTest, TextConditionsTakeWildcardsLiterallyAndBlankAsEmpty) {
         {u"为空", "", "3,7"},
         {u"不为空", "", "1,2,4,5,6,8,9,10,11"},
         // Quotes and backslashes end nothing: each text finds its own bill only.
-        {u"等于", R"(' or 1=1 --)", "9"},
-        {u"包含", "' or 1=1", "9"},
+        {u"等于", R"(\' or 1=1 --)", "9"},
+        {u"包含", R"(\' or 1=1)", "9"},
         {u"等于", R"(\)", "10"},
-        {u"包含", R"(\)", "10,11"},
+        {u"包含", R"(\)", "9,10,11"},
         {u"等于", R"(C:\temp\)", "11"},
         {u"包含", R"(:\temp\)", "11"},
         {u"等于", R"(x\'); delete from icstockbill; --)", ""},
