@@ -82,11 +82,20 @@ bool writesAheadLog(QSqlDatabase& db) {
            mode.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
 }
 
-void openFile(QSqlDatabase& db, const QString& path) {
+void openFile(QSqlDatabase& db, const QString& path, FileUseLock& inUse) {
     prepareFolder(path);
+    if (!inUse.take(path, FileUseLock::Mode::Shared)) {
+        throw DbError(QStringLiteral("数据库文件 %1 正在从备份恢复,现在不能打开。"
+                                     "请等恢复结束后再试。")
+                          .arg(path));
+    }
     db.setDatabaseName(path);
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
-    if (!db.open()) throw openError(db, ConnectionTarget{.kind = DialectKind::Sqlite, .path = path});
+    if (!db.open()) {
+        ConnectionTarget file;
+        file.path = path;
+        throw openError(db, file);
+    }
     // The journal mode is stored in the file: set once, it holds for every
     // later connection, so only a file that is not in it yet is changed.
     // SQLite does not wait for the lock the change takes: beside a program
@@ -151,7 +160,12 @@ void Connection::connect(const QString& connectionString) {
         QSqlDatabase::contains(name_) ? handle() : QSqlDatabase::addDatabase(driver, name_);
     if (!db.isValid()) throw DbError(QStringLiteral("缺少数据库驱动 %1").arg(driver));
     if (target_.kind == DialectKind::Sqlite) {
-        openFile(db, target_.path);
+        try {
+            openFile(db, target_.path, fileInUse_);
+        } catch (const DbError&) {
+            fileInUse_.release();
+            throw;
+        }
     } else {
         openServer(db, target_);
     }
@@ -204,9 +218,12 @@ void Connection::disconnect() {
     transactionDepth_ = 0;
     connectedTo_.clear();
     statements_->clear();
-    if (!QSqlDatabase::contains(name_)) return;
-    QSqlDatabase db = handle();
-    if (db.isOpen()) db.close();
+    if (QSqlDatabase::contains(name_)) {
+        QSqlDatabase db = handle();
+        if (db.isOpen()) db.close();
+    }
+    // Only once the file is closed may a restore replace it.
+    fileInUse_.release();
 }
 
 bool Connection::isConnected() const {

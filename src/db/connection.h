@@ -6,6 +6,7 @@
 
 #include "db/connection_string.h"
 #include "db/dialect.h"
+#include "db/file_lock.h"
 #include "db/procedures.h"
 #include "db/query.h"
 
@@ -91,6 +92,8 @@ class Connection {
     // Advances whenever close() or disconnect() ends what was open, so a guard
     // that outlives its operation cannot end a later operation's transaction.
     int transactionEpoch_ = 0;
+    // Held shared while connected to an embedded file (see FileUseLock).
+    FileUseLock fileInUse_;
     // Statements already parsed on the physical connection.
     std::shared_ptr<StatementPool> statements_ = std::make_shared<StatementPool>();
 };
