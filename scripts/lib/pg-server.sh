@@ -33,12 +33,30 @@ pg_free_port() {
   return 1
 }
 
-# pg_start DIR PORT [throwaway]: creates a cluster in DIR/data and starts it
-# with its socket in DIR. Prints the reason and answers non-zero when it
-# cannot. A server anyone may try keeps every write on disk; a throwaway one
-# (the test runs) does not, and keeps the legacy string rules some sites
-# still have (a backslash escapes in a quoted text), so every suite shows
-# that the module does not depend on the server's default.
+# The settings that copy every finished write-ahead log segment into
+# DIR/archive, for a base backup to be rolled forward to any moment after it.
+# A segment is copied under a temporary name, put on disk and only then
+# given its own name, and one already there is never overwritten; the server
+# makes it readable by its owner only. archive_timeout: a quiet database
+# still has its last minute's writes archived.
+pg_archive_settings() {
+  local archive="$1/archive"
+  cat <<EOF
+wal_level = replica
+archive_mode = on
+archive_timeout = 60
+archive_command = 'test ! -f "$archive/%f" && cp %p "$archive/%f.part" && sync "$archive/%f.part" && mv "$archive/%f.part" "$archive/%f" && sync "$archive"'
+EOF
+}
+
+# pg_start DIR PORT [throwaway|archive]: creates a cluster in DIR/data and
+# starts it with its socket in DIR. Prints the reason and answers non-zero
+# when it cannot. A server anyone may try keeps every write on disk; a
+# throwaway one (the test runs) does not, and keeps the legacy string rules
+# some sites still have (a backslash escapes in a quoted text), so every
+# suite shows that the module does not depend on the server's default. An
+# archiving one keeps every write and archives its write-ahead log into
+# DIR/archive (pg_archive_settings).
 pg_start() {
   local dir="$1" port="$2" mode="${3:-}" bin settings=""
   if [ "$mode" = throwaway ]; then
@@ -62,6 +80,12 @@ pg_start() {
         --locale=C.UTF-8 >"$dir/initdb.log" 2>&1; then
       echo "initdb failed:" >&2; cat "$dir/initdb.log" >&2
       return 1
+    fi
+    if [ "$mode" = archive ]; then
+      mkdir -p "$dir/archive"
+      chmod 700 "$dir/archive"
+      [ "$(id -u)" -ne 0 ] || chown postgres "$dir/archive"
+      pg_archive_settings "$dir" >>"$dir/data/postgresql.conf"
     fi
   fi
   if ! pg_as_owner "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \

@@ -9,6 +9,7 @@
 #include "db/schema.h"
 #include "db/transaction.h"
 #include "stock/stock_ledger.h"
+#include "support/table_compare.h"
 #include "support/test_database.h"
 
 using namespace otherin;
@@ -52,12 +53,6 @@ void fillSource(db::Connection& c, int bills) {
     tx.commit();
 }
 
-QStringList tables(db::Connection& c) {
-    return otherin::testing::column(
-        c, QStringLiteral("select name from sqlite_master where type='table' "
-                          "and name not like 'sqlite%' order by name"));
-}
-
 TEST(CopyCommandTest, DemoAndThousandsOfBillsArriveWholeAndAFilledTargetIsRefused) {
     for (const int bills : {0, 3000}) {
         SCOPED_TRACE(bills);
@@ -72,24 +67,60 @@ TEST(CopyCommandTest, DemoAndThousandsOfBillsArriveWholeAndAFilledTargetIsRefuse
         const QString first = copy(source, target.connectionString());
         ASSERT_TRUE(first.startsWith("0 ") && first.contains(QStringLiteral("即时库存与单据一致")))
             << first.toStdString();
-        // every table's rows, and the ledger's sums
-        QStringList same{QStringLiteral("select coalesce(sum(fqty),0) from tblTimeStock"),
-                         QStringLiteral("select coalesce(sum(famount),0) from tblTimeStock")};
-        for (const QString& table : tables(from))
-            same << QStringLiteral("select count(*) from ") + table;
-        const auto expectSame = [&] {
-            for (const QString& sql : same) {
-                EXPECT_DOUBLE_EQ(to.scalar(sql).toDouble(), from.scalar(sql).toDouble())
-                    << sql.toStdString();
-            }
-        };
-        expectSame();
+        // every table, row by row, the ledger's included
+        EXPECT_EQ(otherin::testing::tableDifferences(from, to), QString());
 
         // a second copy would merge: refused with the table named, nothing added
         const QString again = copy(source, target.connectionString());
         EXPECT_TRUE(again.startsWith("1 ") && again.contains(QStringLiteral("已有数据,不能复制")))
             << again.toStdString();
-        expectSame();
+        EXPECT_EQ(otherin::testing::tableDifferences(from, to), QString());
+    }
+}
+
+// The comparison the copy and backup tests lean on finds each kind of
+// difference, and names the table, the row's key and the column.
+TEST(CopyCommandTest, TheTableComparisonTellsEveryKindOfDifference) {
+    struct Case {
+        const char* name;
+        QString change;  // run on the copy after it was made
+        QString told;
+    };
+    const QList<Case> cases{
+        {"a value",
+         QStringLiteral("update icstockbillentry set fqty=2.25 where finterid=3 and "
+                        "fentryid=2"),
+         QStringLiteral("icstockbillentry: row (finterid=3, fentryid=2): fqty is 3.5 in the first, "
+                        "2.25 in the second")},
+        {"a text to null", QStringLiteral("update icstockbill set fnote=null where finterid=2"),
+         QStringLiteral("icstockbill: row (finterid=2): fnote is '' in the first, NULL in the "
+                        "second")},
+        {"a row gone",
+         QStringLiteral("delete from icstockbillentry where finterid=4 and fentryid=1"),
+         QStringLiteral("icstockbillentry: row (finterid=4, fentryid=1) only in the first")},
+        {"a row more",
+         QStringLiteral("insert into icstockbill(finterid,fbillno,ftrantype) values(99,'QT99',7)"),
+         QStringLiteral("icstockbill: row (finterid=99) only in the second")},
+        {"a table more", QStringLiteral("create table notes(body text)"),
+         QStringLiteral("table notes only in the second")},
+    };
+    QTemporaryDir dir;
+    const QString source = QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("s.sqlite"));
+    db::Connection from;
+    from.open(source);
+    fillSource(from, 6);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestDatabase target;
+        ASSERT_TRUE(copy(source, target.connectionString()).startsWith("0 "));
+        target.exec(c.change);
+        EXPECT_EQ(otherin::testing::tableDifferences(from, target.connection()), c.told);
+        // the column left out no longer counts
+        if (c.change.startsWith(QLatin1String("update")))
+            EXPECT_EQ(
+                otherin::testing::tableDifferences(
+                    from, target.connection(), {c.change.section(u' ', 3, 3).section(u'=', 0, 0)}),
+                QString());
     }
 }
 

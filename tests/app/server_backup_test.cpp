@@ -1,0 +1,261 @@
+// Dumps of a server database and their restore, on the test server with its
+// own dump and restore tools; on SQLite there is no server and the tests skip.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QUuid>
+
+#include "app/server_backup.h"
+#include "db/connection.h"
+#include "db/connection_string.h"
+#include "db/transaction.h"
+#include "stock/stock_ledger.h"
+#include "support/table_compare.h"
+#include "support/test_database.h"
+
+using namespace otherin;
+using otherin::testing::tableDifferences;
+using otherin::testing::TestDatabase;
+
+namespace {
+
+struct Run {
+    int status = -1;
+    QString out;
+    QString err;
+    std::string shown() const {
+        return QStringLiteral("%1 %2|%3").arg(status).arg(out, err).toStdString();
+    }
+};
+
+Run backup(const db::ConnectionTarget& target, const QString& folder, int keep = 7) {
+    Run run;
+    QTextStream out(&run.out);
+    QTextStream err(&run.err);
+    run.status = app::backupServer(target, folder, keep, out, err);
+    return run;
+}
+
+Run restore(const QString& from, const db::ConnectionTarget& target) {
+    Run run;
+    QTextStream out(&run.out);
+    QTextStream err(&run.err);
+    run.status = app::restoreServer(from, target, out, err);
+    return run;
+}
+
+db::ConnectionTarget onServer(const QString& database) {
+    db::ConnectionTarget target =
+        db::parseConnectionString(qEnvironmentVariable("OTHERIN_TEST_DB").trimmed());
+    target.database = database;
+    return target;
+}
+
+// A new, empty database on the test server, dropped after the test.
+class EmptyDatabase {
+  public:
+    EmptyDatabase()
+        : name_(QStringLiteral("otherin_r_") +
+                QUuid::createUuid().toString(QUuid::Id128).left(16)) {
+        admin_.open(onServer(QStringLiteral("postgres")).toConnectionString());
+        admin_.exec(QStringLiteral("create database %1").arg(name_));
+        connection_.open(target().toConnectionString());
+    }
+    ~EmptyDatabase() {
+        connection_.disconnect();
+        admin_.exec(QStringLiteral("drop database if exists %1 with (force)").arg(name_));
+    }
+    db::ConnectionTarget target() const { return onServer(name_); }
+    db::Connection& connection() {
+        connection_.open(target().toConnectionString());
+        return connection_;
+    }
+
+  private:
+    QString name_;
+    db::Connection admin_;
+    db::Connection connection_;
+};
+
+// `bills` bills of two lines on the demo data, posted as saves post them;
+// every fifth is void and out of the ledger.
+void addBills(db::Connection& c, int bills) {
+    db::TransactionGuard tx(c);
+    QList<qint32> counted;
+    for (int id = 1; id <= bills; ++id) {
+        c.exec(QStringLiteral("insert into icstockbill(finterid,fbillno,fdate,ftrantype,"
+                              "fcancellation,fstockid1,fnote) values(?,?,?,7,?,502,?)"),
+               {id, QStringLiteral("QT%1").arg(id, 6, 10, QLatin1Char('0')),
+                QStringLiteral("2026-12-0%1").arg(id % 9 + 1), id % 5 == 0 ? 1 : 0,
+                QStringLiteral("备注 '%1' \\ 第%1张").arg(id)});
+        for (int line = 1; line <= 2; ++line) {
+            c.exec(QStringLiteral("insert into icstockbillentry(finterid,fentryid,fitemid,"
+                                  "funitid,fqty,fPrice,famount) values(?,?,?,701,?,0.1,?)"),
+                   {id, line, 1120 + line, id % 4 + 0.25, (id % 4 + 0.25) * 0.1});
+        }
+        if (id % 5 != 0) counted << id;
+    }
+    stock::postToTimeStock(c, counted, stock::PostDirection::Add);
+    tx.commit();
+}
+
+QStringList filesIn(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+class ServerBackupTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!TestDatabase::onServer()) GTEST_SKIP() << "server dumps need OTHERIN_TEST_DB";
+    }
+};
+
+TEST_F(ServerBackupTest, ADumpRestoresIntoAnEmptyDatabaseWholeAndTheLedgerIsChecked) {
+    struct Case {
+        const char* name;
+        bool ledgerOff;  // one ledger row no longer agrees with the bills
+        int status;
+        const char* told;
+    };
+    for (const Case& c : {Case{"agreeing", false, 0, "即时库存与单据一致"},
+                          Case{"ledger off", true, 1, "即时库存有 1 项与单据不一致"}}) {
+        SCOPED_TRACE(c.name);
+        TestDatabase source(TestDatabase::Seed::Demo);
+        addBills(source.connection(), 40);
+        if (c.ledgerOff)
+            source.exec(
+                QStringLiteral("update tblTimeStock set fqty=fqty+1 "
+                               "where fitemid=1121"));
+        const db::ConnectionTarget from = db::parseConnectionString(source.connectionString());
+        QTemporaryDir folder;
+
+        const Run dumped = backup(from, folder.path());
+        ASSERT_EQ(dumped.status, 0) << dumped.shown();
+        EXPECT_TRUE(dumped.out.contains(QStringLiteral("已检查可以恢复"))) << dumped.shown();
+        const QStringList files = filesIn(folder.path());
+        ASSERT_EQ(files.size(), 1) << files.join(u' ').toStdString();
+        EXPECT_TRUE(QRegularExpression(
+                        QStringLiteral("^otherin-%1-\\d{8}-\\d{6}\\.dump$").arg(from.database))
+                        .match(files[0])
+                        .hasMatch())
+            << files[0].toStdString();
+        const QString dump = QDir(folder.path()).filePath(files[0]);
+        EXPECT_EQ(QFile::permissions(dump) & 0x0777,
+                  QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+
+        EmptyDatabase copy;
+        const Run restored = restore(dump, copy.target());
+        EXPECT_EQ(restored.status, c.status) << restored.shown();
+        EXPECT_TRUE(restored.out.contains(QString::fromUtf8(c.told))) << restored.shown();
+        EXPECT_EQ(tableDifferences(source.connection(), copy.connection()), QString());
+    }
+}
+
+TEST_F(ServerBackupTest, OnlyTheNewestDumpsAreKept) {
+    TestDatabase source(TestDatabase::Seed::Demo);
+    const db::ConnectionTarget from = db::parseConnectionString(source.connectionString());
+    QTemporaryDir folder;
+    QStringList taken;  // each dump's name, in the order taken
+    for (int i = 0; i < 3; ++i) {
+        const QStringList before = filesIn(folder.path());
+        const Run dumped = backup(from, folder.path(), 2);
+        ASSERT_EQ(dumped.status, 0) << dumped.shown();
+        for (const QString& name : filesIn(folder.path())) {
+            if (!before.contains(name)) taken << name;
+        }
+    }
+    ASSERT_EQ(taken.size(), 3) << taken.join(u' ').toStdString();
+    EXPECT_EQ(filesIn(folder.path()), taken.mid(1));
+}
+
+TEST_F(ServerBackupTest, ARestoreIntoADatabaseHoldingTablesIsRefusedAndChangesNothing) {
+    struct Case {
+        const char* name;
+        QStringList statements;  // empty: our schema with demo data and bills
+    };
+    const QList<Case> cases{
+        {"our tables", {}},
+        {"a table of its own",
+         {QStringLiteral("create table notes(id integer primary key, body text)"),
+          QStringLiteral("insert into notes values(1, 'keep me')")}},
+    };
+    TestDatabase source(TestDatabase::Seed::Demo);
+    addBills(source.connection(), 5);
+    QTemporaryDir folder;
+    ASSERT_EQ(backup(db::parseConnectionString(source.connectionString()), folder.path()).status,
+              0);
+    const QString dump = QDir(folder.path()).filePath(filesIn(folder.path()).value(0));
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // the target, and its twin filled alike that the restore never sees
+        EmptyDatabase target;
+        EmptyDatabase twin;
+        for (EmptyDatabase* d : {&target, &twin}) {
+            if (c.statements.isEmpty()) {
+                ASSERT_EQ(restore(dump, d->target()).status, 0);
+                d->connection().exec(QStringLiteral("delete from icstockbill where finterid=3"));
+            }
+            for (const QString& statement : c.statements) d->connection().exec(statement);
+        }
+        const Run refused = restore(dump, target.target());
+        EXPECT_EQ(refused.status, 1) << refused.shown();
+        EXPECT_TRUE(refused.err.contains(QStringLiteral("不是空的"))) << refused.shown();
+        EXPECT_EQ(tableDifferences(twin.connection(), target.connection()), QString());
+    }
+}
+
+TEST_F(ServerBackupTest, AFailedDumpOrRestoreIsToldAndLeavesNothingBehind) {
+    TestDatabase source(TestDatabase::Seed::Demo);
+    const db::ConnectionTarget present = db::parseConnectionString(source.connectionString());
+    db::ConnectionTarget missing = present;
+    missing.database = QStringLiteral("otherin_no_such_database");
+    missing.password = QStringLiteral("pw-never-shown");
+    QTemporaryDir writable;
+    struct Case {
+        const char* name;
+        db::ConnectionTarget target;
+        QString folder;
+        QString told;
+        bool detail;  // the tool's own words on a line below
+    };
+    const QList<Case> cases{
+        {"folder cannot be made", present, QStringLiteral("/proc/otherin-backups"),
+         QStringLiteral("无法创建备份文件夹"), false},
+        {"folder takes no file", present, QStringLiteral("/proc"),
+         QStringLiteral("无法在备份文件夹 /proc 中写入文件"), false},
+        {"no such database", missing, writable.path(), QStringLiteral("备份失败, 没有留下备份文件"),
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QStringList before = filesIn(c.folder);
+        const Run failed = backup(c.target, c.folder);
+        EXPECT_EQ(failed.status, 1) << failed.shown();
+        EXPECT_TRUE(failed.err.contains(c.told)) << failed.shown();
+        EXPECT_EQ(failed.err.contains(QStringLiteral("\n详细信息：")), c.detail) << failed.shown();
+        EXPECT_FALSE(failed.err.contains(QStringLiteral("pw-never-shown"))) << failed.shown();
+        EXPECT_EQ(filesIn(c.folder), before);
+    }
+
+    // a dump cut short is refused whole: the database keeps no table of it
+    ASSERT_EQ(backup(present, writable.path()).status, 0);
+    const QString dump = QDir(writable.path()).filePath(filesIn(writable.path()).value(0));
+    QFile file(dump);
+    ASSERT_TRUE(file.resize(file.size() * 2 / 3));
+    EmptyDatabase target;
+    const Run cut = restore(dump, target.target());
+    EXPECT_EQ(cut.status, 1) << cut.shown();
+    EXPECT_TRUE(cut.err.contains(QStringLiteral("失败, 数据库没有改动\n详细信息：")))
+        << cut.shown();
+    EXPECT_EQ(target.connection()
+                  .scalar(QStringLiteral("select count(*) from information_schema.tables where "
+                                         "table_schema=current_schema()"))
+                  .toInt(),
+              0);
+}
+
+}  // namespace
