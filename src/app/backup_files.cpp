@@ -3,6 +3,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <algorithm>
+#include <tuple>
+#include <vector>
 
 #include "db/db_error.h"
 
@@ -13,14 +16,19 @@ QString backupFileName(const QString& stem, const QString& suffix, const QDateTi
 }
 
 QStringList backupsIn(const QString& folder, const QString& stem, const QString& suffix) {
-    const QRegularExpression named(QStringLiteral("^%1-\\d{8}-\\d{6}(-\\d+)?%2$")
+    const QRegularExpression named(QStringLiteral("^%1-(\\d{8}-\\d{6})(?:-(\\d+))?%2$")
                                        .arg(QRegularExpression::escape(stem),
                                             QRegularExpression::escape(suffix)));
-    QStringList found;
-    for (const QString& name : QDir(folder).entryList(QDir::Files, QDir::Name)) {
-        if (named.match(name).hasMatch()) found << name;
+    // By moment, then by the number that tells copies of one second apart.
+    std::vector<std::tuple<QString, int, QString>> found;
+    for (const QString& name : QDir(folder).entryList(QDir::Files)) {
+        const QRegularExpressionMatch m = named.match(name);
+        if (m.hasMatch()) found.emplace_back(m.captured(1), m.captured(2).toInt(), name);
     }
-    return found;
+    std::sort(found.begin(), found.end());
+    QStringList names;
+    for (const auto& copy : found) names << std::get<2>(copy);
+    return names;
 }
 
 QStringList keepNewest(const QString& folder, const QString& stem, const QString& suffix,

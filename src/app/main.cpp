@@ -8,10 +8,13 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QStandardPaths>
 #include <functional>
 
+#include "app/backup_command.h"
 #include "app/copy_command.h"
+#include "app/daily_backup.h"
 #include "app/login_dialog.h"
 #include "app/qt_window_factory.h"
 #include "app/terminal.h"
@@ -108,6 +111,17 @@ int runOptionsCommand(int argc, char* argv[], const QList<QCommandLineOption>& o
     return run(parser, out, err);
 }
 
+// The database a terminal command works on: --db, else the settings' own.
+QString commandDatabase(const QCommandLineParser& parser, const QCommandLineOption& db,
+                        const QCommandLineOption& settings) {
+    if (parser.isSet(db)) return db::connectionStringFromArgument(parser.value(db));
+    const entry::SettingsStore store = parser.isSet(settings)
+                                           ? entry::SettingsStore(parser.value(settings))
+                                           : entry::SettingsStore();
+    return store.value(QStringLiteral("DBOperation"), QStringLiteral("DBConnectionString"),
+                       QString());
+}
+
 // `otherin verify [--db PATH] [--settings FILE] [--repair]`: the ledger against
 // the bills, under the posting switch the database holds.
 int runVerifyCommand(int argc, char* argv[]) {
@@ -119,16 +133,7 @@ int runVerifyCommand(int argc, char* argv[]) {
     return runOptionsCommand(
         argc, argv, {db, settings, repair},
         [&](const QCommandLineParser& parser, QTextStream& out, QTextStream& err) {
-            QString connectionString;
-            if (parser.isSet(db)) {
-                connectionString = db::connectionStringFromArgument(parser.value(db));
-            } else {
-                const entry::SettingsStore store =
-                    parser.isSet(settings) ? entry::SettingsStore(parser.value(settings))
-                                           : entry::SettingsStore();
-                connectionString = store.value(QStringLiteral("DBOperation"),
-                                               QStringLiteral("DBConnectionString"), QString());
-            }
+            const QString connectionString = commandDatabase(parser, db, settings);
             int checkUpdate = 0;
             try {
                 db::Connection connection;
@@ -164,6 +169,77 @@ int runCopyCommand(int argc, char* argv[]) {
         });
 }
 
+// `otherin backup [--db DB] [--to DIR] [--keep N]` and `otherin restore --from
+// BACKUP [--db DB]`; the folder and count default to the settings' own.
+int runBackupCommand(int argc, char* argv[], bool restore) {
+    const QCommandLineOption db(QStringLiteral("db"), QStringLiteral("数据库"),
+                                QStringLiteral("path or URL"));
+    const QCommandLineOption settings(QStringLiteral("settings"), QStringLiteral("设置文件"),
+                                      QStringLiteral("file"));
+    const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("备份文件夹"),
+                                QStringLiteral("dir"));
+    const QCommandLineOption keep(QStringLiteral("keep"), QStringLiteral("保留份数"),
+                                  QStringLiteral("n"));
+    const QCommandLineOption from(QStringLiteral("from"), QStringLiteral("备份文件"),
+                                  QStringLiteral("file"));
+    return runOptionsCommand(
+        argc, argv, {db, settings, to, keep, from},
+        [&](const QCommandLineParser& parser, QTextStream& out, QTextStream& err) {
+            const QString database = commandDatabase(parser, db, settings);
+            if (restore) {
+                if (!parser.isSet(from)) {
+                    err << QStringLiteral("用法: otherin restore --from 备份文件 [--db 数据库]")
+                        << Qt::endl;
+                    return 2;
+                }
+                return app::runRestore(parser.value(from), database, out, err);
+            }
+            const app::BackupSettings defaults = app::readBackupSettings(
+                parser.isSet(settings) ? entry::SettingsStore(parser.value(settings))
+                                       : entry::SettingsStore());
+            int count = defaults.keep;
+            if (parser.isSet(keep)) {
+                bool ok = false;
+                count = parser.value(keep).toInt(&ok);
+                if (!ok || count < 1) {
+                    err << QStringLiteral("--keep 须为正整数: %1").arg(parser.value(keep))
+                        << Qt::endl;
+                    return 2;
+                }
+            }
+            return app::runBackup(database, parser.isSet(to) ? parser.value(to) : defaults.folder,
+                                  count, out, err);
+        });
+}
+
+// The day's first start on the embedded database copies it in the
+// background; a progress box shows only when the copy takes over a second,
+// and a copy that failed is told.
+void startDailyBackup(app::DailyBackup& daily, const QString& connectionString,
+                      const entry::SettingsStore& settings) {
+    const db::ConnectionTarget target = db::parseConnectionString(connectionString);
+    if (target.kind != db::DialectKind::Sqlite) return;
+    const app::BackupSettings backup = app::readBackupSettings(settings);
+    if (!daily.start(target.path, backup)) return;
+    auto* progress = new QProgressDialog(QStringLiteral("正在备份数据库到 %1 …").arg(backup.folder),
+                                         QString(), 0, 0);
+    progress->setWindowTitle(kTitle);
+    progress->setWindowModality(Qt::NonModal);
+    progress->setCancelButton(nullptr);
+    progress->setMinimumDuration(1000);
+    QObject::connect(&daily, &app::DailyBackup::finished, progress,
+                     [progress, folder = backup.folder](const app::FileBackup& result) {
+                         progress->deleteLater();
+                         if (result.made) return;
+                         QMessageBox::warning(
+                             nullptr, kTitle,
+                             QStringLiteral("今天的自动备份没有成功:\n%1\n\n备份文件夹: %2\n"
+                                            "可在设置文件的 [Backup] 一节用 Folder= 改到另一块"
+                                            "磁盘或网络文件夹。")
+                                 .arg(result.problem, folder));
+                     });
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -174,6 +250,10 @@ int main(int argc, char* argv[]) {
     }
     if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("copy")) {
         return runCopyCommand(argc, argv);
+    }
+    if (argc > 1 && (QString::fromLocal8Bit(argv[1]) == QLatin1String("backup") ||
+                     QString::fromLocal8Bit(argv[1]) == QLatin1String("restore"))) {
+        return runBackupCommand(argc, argv, QString::fromLocal8Bit(argv[1]) == "restore");
     }
     if (argc > 1 && entry::isHostCommand({QString(), QString::fromLocal8Bit(argv[1])})) {
         return runTerminalCommand(argc, argv);
@@ -188,7 +268,8 @@ int main(int argc, char* argv[]) {
     parser.addPositionalArgument(
         QStringLiteral("entry"),
         QStringLiteral(
-            "new, find or find3; administration: init, copy, passwd, switch, verify (see README)"));
+            "new, find or find3; administration: init, copy, passwd, switch, verify, backup, "
+            "restore (see README)"));
     QCommandLineOption dbOption(
         QStringLiteral("db"),
         QStringLiteral("database file, or postgresql://user@host:port/dbname"),
@@ -235,6 +316,9 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     LoginSessionScope session(connection, connectionString, token);
+    // Declared before the windows, so it outlives them and waits for its copy.
+    app::DailyBackup daily;
+    startDailyBackup(daily, connectionString, settings);
 
     entry::QtPrompter prompter;
     app::QtWindowFactory windows(prompter);

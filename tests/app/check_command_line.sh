@@ -32,7 +32,7 @@ expect() {  # expect STATUS STREAM-THAT-MUST-BE-EMPTY DESCRIPTION
 run --help
 expect 0 err "--help"
 help=$out
-for command in new find find3 init copy verify passwd switch; do
+for command in new find find3 init copy verify backup restore passwd switch; do
   grep -Eq "^  $command( |\$)" <<<"$help" || fail "--help does not list the command $command"
 done
 for option in --db --settings --user --password --old-password --demo --repair --help --version; do
