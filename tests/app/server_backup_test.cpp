@@ -218,6 +218,7 @@ TEST_F(ServerBackupTest, AFailedDumpOrRestoreIsToldAndLeavesNothingBehind) {
     db::ConnectionTarget missing = present;
     missing.database = QStringLiteral("otherin_no_such_database");
     missing.password = QStringLiteral("pw-never-shown");
+    EmptyDatabase empty;
     QTemporaryDir writable;
     struct Case {
         const char* name;
@@ -233,6 +234,8 @@ TEST_F(ServerBackupTest, AFailedDumpOrRestoreIsToldAndLeavesNothingBehind) {
          QStringLiteral("无法在备份文件夹 /proc 中写入文件"), false},
         {"no such database", missing, writable.path(), QStringLiteral("备份失败, 没有留下备份文件"),
          true},
+        {"a database without tables", empty.target(), writable.path(),
+         QStringLiteral("中没有任何表, 不是本程序的数据库, 没有留下备份文件"), false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -245,11 +248,12 @@ TEST_F(ServerBackupTest, AFailedDumpOrRestoreIsToldAndLeavesNothingBehind) {
         EXPECT_EQ(filesIn(c.folder), before);
     }
 
-    // a dump cut short is refused whole: the database keeps no table of it
+    // a dump whose last table is cut short is refused whole: the database
+    // keeps none of the tables made before the cut
     ASSERT_EQ(backup(present, writable.path()).status, 0);
     const QString dump = QDir(writable.path()).filePath(filesIn(writable.path()).value(0));
     QFile file(dump);
-    ASSERT_TRUE(file.resize(file.size() * 2 / 3));
+    ASSERT_TRUE(file.resize(file.size() - 200));
     EmptyDatabase target;
     const Outcome cut = restore(dump, target.target());
     EXPECT_EQ(cut.status, 1) << cut.shown();
