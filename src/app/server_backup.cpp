@@ -170,8 +170,8 @@ int backup(const db::ConnectionTarget& target, const QString& folder, int keep, 
                              .arg(target.describe()),
                          listed);
     }
-    // A database without our tables (a wrong name in --db) dumps fine and
-    // restores nothing worth having.
+    // A database without any table (a new one, or not the one meant) dumps
+    // fine and restores nothing worth having.
     if (!listed.output.contains(" TABLE DATA ")) {
         throw db::DbError(
             QStringLiteral("数据库 %1 中没有任何表, 不是本程序的数据库, 没有留下备份文件")
