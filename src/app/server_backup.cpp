@@ -83,13 +83,11 @@ QString toolConnection(const db::ConnectionTarget& target) {
 ToolRun runTool(const QString& program, const QStringList& arguments,
                 const db::ConnectionTarget& target) {
     QProcess process;
+    // What the connection string leaves open (a host, a password from
+    // ~/.pgpass or PGPASSWORD, sslmode …) the tools take from the same PG*
+    // variables the module's own connection reads, so both reach the same
+    // server as the same user.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    // The connection string says everything; a PG* variable of the user's
-    // shell must not change the server or database the command names.
-    for (const char* name : {"PGHOST", "PGHOSTADDR", "PGPORT", "PGDATABASE", "PGUSER", "PGSERVICE",
-                             "PGOPTIONS", "PGPASSWORD"}) {
-        environment.remove(QLatin1String(name));
-    }
     if (!target.password.isEmpty())
         environment.insert(QStringLiteral("PGPASSWORD"), target.password);
     process.setProcessEnvironment(environment);
@@ -172,8 +170,8 @@ int backup(const db::ConnectionTarget& target, const QString& folder, int keep, 
                              .arg(target.describe()),
                          listed);
     }
-    // A database without our tables (a wrong name in --db) dumps fine and
-    // restores nothing worth having.
+    // A database without any table (a new one, or not the one meant) dumps
+    // fine and restores nothing worth having.
     if (!listed.output.contains(" TABLE DATA ")) {
         throw db::DbError(
             QStringLiteral("数据库 %1 中没有任何表, 不是本程序的数据库, 没有留下备份文件")

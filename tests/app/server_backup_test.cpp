@@ -22,7 +22,7 @@ using otherin::testing::TestDatabase;
 
 namespace {
 
-struct Run {
+struct Outcome {
     int status = -1;
     QString out;
     QString err;
@@ -31,16 +31,16 @@ struct Run {
     }
 };
 
-Run backup(const db::ConnectionTarget& target, const QString& folder, int keep = 7) {
-    Run run;
+Outcome backup(const db::ConnectionTarget& target, const QString& folder, int keep = 7) {
+    Outcome run;
     QTextStream out(&run.out);
     QTextStream err(&run.err);
     run.status = app::backupServer(target, folder, keep, out, err);
     return run;
 }
 
-Run restore(const QString& from, const db::ConnectionTarget& target) {
-    Run run;
+Outcome restore(const QString& from, const db::ConnectionTarget& target) {
+    Outcome run;
     QTextStream out(&run.out);
     QTextStream err(&run.err);
     run.status = app::restoreServer(from, target, out, err);
@@ -132,7 +132,7 @@ TEST_F(ServerBackupTest, ADumpRestoresIntoAnEmptyDatabaseWholeAndTheLedgerIsChec
         const db::ConnectionTarget from = db::parseConnectionString(source.connectionString());
         QTemporaryDir folder;
 
-        const Run dumped = backup(from, folder.path());
+        const Outcome dumped = backup(from, folder.path());
         ASSERT_EQ(dumped.status, 0) << dumped.shown();
         EXPECT_TRUE(dumped.out.contains(QStringLiteral("已检查可以恢复"))) << dumped.shown();
         const QStringList files = filesIn(folder.path());
@@ -143,11 +143,15 @@ TEST_F(ServerBackupTest, ADumpRestoresIntoAnEmptyDatabaseWholeAndTheLedgerIsChec
                         .hasMatch())
             << files[0].toStdString();
         const QString dump = QDir(folder.path()).filePath(files[0]);
-        EXPECT_EQ(QFile::permissions(dump) & 0x0777,
-                  QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        // every user's password hash is in it: its owner's alone
+        const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                                                QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                                QFileDevice::WriteOther | QFileDevice::ExeOther;
+        EXPECT_TRUE(QFile::permissions(dump).testFlag(QFileDevice::ReadOwner));
+        EXPECT_EQ(QFile::permissions(dump) & others, QFileDevice::Permissions());
 
         EmptyDatabase copy;
-        const Run restored = restore(dump, copy.target());
+        const Outcome restored = restore(dump, copy.target());
         EXPECT_EQ(restored.status, c.status) << restored.shown();
         EXPECT_TRUE(restored.out.contains(QString::fromUtf8(c.told))) << restored.shown();
         EXPECT_EQ(tableDifferences(source.connection(), copy.connection()), QString());
@@ -161,7 +165,7 @@ TEST_F(ServerBackupTest, OnlyTheNewestDumpsAreKept) {
     QStringList taken;  // each dump's name, in the order taken
     for (int i = 0; i < 3; ++i) {
         const QStringList before = filesIn(folder.path());
-        const Run dumped = backup(from, folder.path(), 2);
+        const Outcome dumped = backup(from, folder.path(), 2);
         ASSERT_EQ(dumped.status, 0) << dumped.shown();
         for (const QString& name : filesIn(folder.path())) {
             if (!before.contains(name)) taken << name;
@@ -201,7 +205,7 @@ TEST_F(ServerBackupTest, ARestoreIntoADatabaseHoldingTablesIsRefusedAndChangesNo
             }
             for (const QString& statement : c.statements) d->connection().exec(statement);
         }
-        const Run refused = restore(dump, target.target());
+        const Outcome refused = restore(dump, target.target());
         EXPECT_EQ(refused.status, 1) << refused.shown();
         EXPECT_TRUE(refused.err.contains(QStringLiteral("不是空的"))) << refused.shown();
         EXPECT_EQ(tableDifferences(twin.connection(), target.connection()), QString());
@@ -214,6 +218,7 @@ TEST_F(ServerBackupTest, AFailedDumpOrRestoreIsToldAndLeavesNothingBehind) {
     db::ConnectionTarget missing = present;
     missing.database = QStringLiteral("otherin_no_such_database");
     missing.password = QStringLiteral("pw-never-shown");
+    EmptyDatabase empty;
     QTemporaryDir writable;
     struct Case {
         const char* name;
@@ -229,11 +234,13 @@ TEST_F(ServerBackupTest, AFailedDumpOrRestoreIsToldAndLeavesNothingBehind) {
          QStringLiteral("无法在备份文件夹 /proc 中写入文件"), false},
         {"no such database", missing, writable.path(), QStringLiteral("备份失败, 没有留下备份文件"),
          true},
+        {"a database without tables", empty.target(), writable.path(),
+         QStringLiteral("中没有任何表, 不是本程序的数据库, 没有留下备份文件"), false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const QStringList before = filesIn(c.folder);
-        const Run failed = backup(c.target, c.folder);
+        const Outcome failed = backup(c.target, c.folder);
         EXPECT_EQ(failed.status, 1) << failed.shown();
         EXPECT_TRUE(failed.err.contains(c.told)) << failed.shown();
         EXPECT_EQ(failed.err.contains(QStringLiteral("\n详细信息：")), c.detail) << failed.shown();
@@ -241,13 +248,14 @@ TEST_F(ServerBackupTest, AFailedDumpOrRestoreIsToldAndLeavesNothingBehind) {
         EXPECT_EQ(filesIn(c.folder), before);
     }
 
-    // a dump cut short is refused whole: the database keeps no table of it
+    // a dump whose last table is cut short is refused whole: the database
+    // keeps none of the tables made before the cut
     ASSERT_EQ(backup(present, writable.path()).status, 0);
     const QString dump = QDir(writable.path()).filePath(filesIn(writable.path()).value(0));
     QFile file(dump);
-    ASSERT_TRUE(file.resize(file.size() * 2 / 3));
+    ASSERT_TRUE(file.resize(file.size() - 200));
     EmptyDatabase target;
-    const Run cut = restore(dump, target.target());
+    const Outcome cut = restore(dump, target.target());
     EXPECT_EQ(cut.status, 1) << cut.shown();
     EXPECT_TRUE(cut.err.contains(QStringLiteral("失败, 数据库没有改动\n详细信息：")))
         << cut.shown();

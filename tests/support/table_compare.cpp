@@ -117,7 +117,12 @@ QString normalized(const QVariant& value, int fieldType) {
     }
     if (type == QMetaType::QDate) return value.toDate().toString(Qt::ISODate);
     if (type == QMetaType::QDateTime) return momentText(value.toDateTime());
-    if (type == QMetaType::QByteArray) return QString::fromLatin1(value.toByteArray().toHex());
+    if (type == QMetaType::QByteArray) {
+        // SQLite may hand back as bytes what the server keeps as text.
+        const QByteArray bytes = value.toByteArray();
+        const QString text = QString::fromUtf8(bytes);
+        return text.toUtf8() == bytes ? text : QString::fromLatin1(bytes.toHex());
+    }
     const QString text = value.toString();
     static const QRegularExpression moment(QStringLiteral(
         "^\\d{4}-\\d{2}-\\d{2}[ T]\\d{2}:\\d{2}(:\\d{2}(\\.\\d+)?)?(Z|[+-]\\d{2}(:?\\d{2})?)?$"));
@@ -173,14 +178,18 @@ QList<Row> rowsOf(db::Connection& c, const QString& table, const QStringList& co
     return rows;
 }
 
-QString described(const Row& row, const QStringList& columns, const QList<int>& positions) {
-    QStringList parts;
-    for (const int i : positions) parts << columns[i] + u'=' + row[i];
-    return parts.join(QStringLiteral(", "));
+// A value in a line of its own, long texts cut short.
+QString shown(const QString& value) {
+    if (value.isEmpty()) return QStringLiteral("''");
+    QString line = value;
+    line.replace(u'\n', QStringLiteral("\\n"));
+    return line.size() > 40 ? line.left(40) + QStringLiteral("…") : line;
 }
 
-QString shown(const QString& value) {
-    return value.isEmpty() ? QStringLiteral("''") : value;
+QString described(const Row& row, const QStringList& columns, const QList<int>& positions) {
+    QStringList parts;
+    for (const int i : positions) parts << columns[i] + u'=' + shown(row[i]);
+    return parts.join(QStringLiteral(", "));
 }
 
 class Differences {
