@@ -27,14 +27,14 @@ constexpr Line kCommands[] = {
     {"copy --from sqlite:FILE --to URL", "把数据库复制到一个空的数据库（如服务器上的）"},
     {"verify [--repair]", "核对即时库存与单据"},
     {"backup [--to DIR] [--keep N]", "备份数据库（经检查），只保留最近 N 份"},
-    {"restore --from BACKUP", "从备份恢复数据库（内置数据库须无程序打开；服务器须为空数据库）"},
+    {"restore --from BACKUP", "从备份恢复数据库（须无程序在使用它）"},
     {"passwd --user ID", "设置用户的密码"},
     {"switch [NAME [VALUE]]", "列出共用开关，或设置其中一个"},
 };
 
 constexpr Line kOptions[] = {
     {"--db PATH", "要使用的数据库文件，或服务器数据库的 postgresql:// 连接字符串"},
-    {"--from, --to", "copy：源数据库与目标数据库；restore：备份文件；backup：备份文件夹"},
+    {"--from, --to", "copy：源与目标数据库；restore：备份文件；backup：备份文件夹"},
     {"--keep N", "backup：保留最近的几份备份（默认 7）"},
     {"--settings FILE", "使用此设置文件，而不是用户自己的"},
     {"--user ID", "以此用户登录，不再询问"},
