@@ -1,6 +1,7 @@
 #include "app/backup_command.h"
 
 #include <QLocale>
+#include <optional>
 
 #include "app/server_backup.h"
 #include "app/sqlite_backup.h"
@@ -21,17 +22,23 @@ int finish(int status, QTextStream& out, QTextStream& err) {
     return status;
 }
 
+// The command's database, or none when the string is not understood (told).
+std::optional<db::ConnectionTarget> targetOf(const QString& connectionString, QTextStream& err) {
+    try {
+        return db::parseConnectionString(connectionString);
+    } catch (const db::DbError& e) {
+        err << e.message() << '\n';
+        return std::nullopt;
+    }
+}
+
 }  // namespace
 
 int runBackup(const QString& connectionString, const QString& folder, int keep, QTextStream& out,
               QTextStream& err) {
-    db::ConnectionTarget target;
-    try {
-        target = db::parseConnectionString(connectionString);
-    } catch (const db::DbError& e) {
-        err << e.message() << '\n';
-        return finish(1, out, err);
-    }
+    const auto parsed = targetOf(connectionString, err);
+    if (!parsed) return finish(1, out, err);
+    const db::ConnectionTarget& target = *parsed;
     if (target.kind == db::DialectKind::PostgreSql) {
         return finish(backupServer(target, folder, keep, out, err), out, err);
     }
@@ -51,13 +58,9 @@ int runBackup(const QString& connectionString, const QString& folder, int keep, 
 
 int runRestore(const QString& from, const QString& connectionString, QTextStream& out,
                QTextStream& err) {
-    db::ConnectionTarget target;
-    try {
-        target = db::parseConnectionString(connectionString);
-    } catch (const db::DbError& e) {
-        err << e.message() << '\n';
-        return finish(1, out, err);
-    }
+    const auto parsed = targetOf(connectionString, err);
+    if (!parsed) return finish(1, out, err);
+    const db::ConnectionTarget& target = *parsed;
     if (target.kind == db::DialectKind::PostgreSql) {
         return finish(restoreServer(from, target, out, err), out, err);
     }

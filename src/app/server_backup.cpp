@@ -54,28 +54,17 @@ QString findTool(const QString& name) {
     return found.last().second;
 }
 
-// A value as the client library reads it in a connection string: between
-// single quotes, the quote and the backslash escaped by a backslash.
-QString quotedValue(const QString& value) {
-    QString quoted = QStringLiteral("'");
-    for (const QChar c : value) {
-        if (c == u'\\' || c == u'\'') quoted += u'\\';
-        quoted += c;
-    }
-    return quoted + u'\'';
-}
-
 // The target as the tools' connection string: every part but the password,
 // which goes by the environment so it shows neither in the process list nor
 // in a message.
 QString toolConnection(const db::ConnectionTarget& target) {
-    QStringList parts{QStringLiteral("dbname=") + quotedValue(target.database)};
-    if (!target.host.isEmpty()) parts << QStringLiteral("host=") + quotedValue(target.host);
+    QStringList parts{QStringLiteral("dbname=") + db::libraryQuoted(target.database)};
+    if (!target.host.isEmpty()) parts << QStringLiteral("host=") + db::libraryQuoted(target.host);
     if (target.port > 0) parts << QStringLiteral("port=%1").arg(target.port);
-    if (!target.user.isEmpty()) parts << QStringLiteral("user=") + quotedValue(target.user);
+    if (!target.user.isEmpty()) parts << QStringLiteral("user=") + db::libraryQuoted(target.user);
     for (const auto& [key, value] : target.options) {
         if (key.compare(QStringLiteral("password"), Qt::CaseInsensitive) == 0) continue;
-        parts << key + u'=' + quotedValue(value);
+        parts << key + u'=' + db::libraryQuoted(value);
     }
     return parts.join(u' ');
 }

@@ -151,10 +151,6 @@ QString ConnectionTarget::toConnectionString() const {
     return text;
 }
 
-namespace {
-
-// A value as the client library reads it: between single quotes, with the
-// quote and the backslash escaped by a backslash.
 QString libraryQuoted(const QString& value) {
     QString quoted = QStringLiteral("'");
     for (const QChar c : value) {
@@ -163,6 +159,8 @@ QString libraryQuoted(const QString& value) {
     }
     return quoted + u'\'';
 }
+
+namespace {
 
 bool isOptionName(const QString& key) {
     if (key.isEmpty()) return false;

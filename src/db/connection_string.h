@@ -44,6 +44,10 @@ ConnectionTarget parseConnectionString(const QString& connectionString);
 // value the library keeps. Raises DbError for an option it cannot pass on.
 QString serverConnectOptions(const ConnectionTarget& target, int connectTimeoutSeconds);
 
+// A value as the server's client library reads it in a connection string:
+// between single quotes, the quote and the backslash escaped by a backslash.
+QString libraryQuoted(const QString& value);
+
 // The value of a --db option: a connection string, or a bare path of an
 // embedded database file.
 QString connectionStringFromArgument(const QString& value);
