@@ -106,6 +106,12 @@ QStringList filesIn(const QString& folder) {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
 }
 
+// The path of the one dump a backup of `from` into `folder` wrote.
+QString dumpOf(const db::ConnectionTarget& from, const QString& folder) {
+    EXPECT_EQ(backup(from, folder).status, 0);
+    return QDir(folder).filePath(filesIn(folder).value(0));
+}
+
 class ServerBackupTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -126,9 +132,7 @@ TEST_F(ServerBackupTest, ADumpRestoresIntoAnEmptyDatabaseWholeAndTheLedgerIsChec
         TestDatabase source(TestDatabase::Seed::Demo);
         addBills(source.connection(), 40);
         if (c.ledgerOff)
-            source.exec(
-                QStringLiteral("update tblTimeStock set fqty=fqty+1 "
-                               "where fitemid=1121"));
+            source.exec(QStringLiteral("update tblTimeStock set fqty=fqty+1 where fitemid=1121"));
         const db::ConnectionTarget from = db::parseConnectionString(source.connectionString());
         QTemporaryDir folder;
 
@@ -144,11 +148,9 @@ TEST_F(ServerBackupTest, ADumpRestoresIntoAnEmptyDatabaseWholeAndTheLedgerIsChec
             << files[0].toStdString();
         const QString dump = QDir(folder.path()).filePath(files[0]);
         // every user's password hash is in it: its owner's alone
-        const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
-                                                QFileDevice::ExeGroup | QFileDevice::ReadOther |
-                                                QFileDevice::WriteOther | QFileDevice::ExeOther;
+        EXPECT_EQ(QFile::permissions(dump) & ~QFileDevice::Permissions(0x7700),
+                  QFileDevice::Permissions());
         EXPECT_TRUE(QFile::permissions(dump).testFlag(QFileDevice::ReadOwner));
-        EXPECT_EQ(QFile::permissions(dump) & others, QFileDevice::Permissions());
 
         EmptyDatabase copy;
         const Outcome restored = restore(dump, copy.target());
@@ -189,9 +191,8 @@ TEST_F(ServerBackupTest, ARestoreIntoADatabaseHoldingTablesIsRefusedAndChangesNo
     TestDatabase source(TestDatabase::Seed::Demo);
     addBills(source.connection(), 5);
     QTemporaryDir folder;
-    ASSERT_EQ(backup(db::parseConnectionString(source.connectionString()), folder.path()).status,
-              0);
-    const QString dump = QDir(folder.path()).filePath(filesIn(folder.path()).value(0));
+    const QString dump =
+        dumpOf(db::parseConnectionString(source.connectionString()), folder.path());
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -250,8 +251,7 @@ TEST_F(ServerBackupTest, AFailedDumpOrRestoreIsToldAndLeavesNothingBehind) {
 
     // a dump whose last table is cut short is refused whole: the database
     // keeps none of the tables made before the cut
-    ASSERT_EQ(backup(present, writable.path()).status, 0);
-    const QString dump = QDir(writable.path()).filePath(filesIn(writable.path()).value(0));
+    const QString dump = dumpOf(present, writable.path());
     QFile file(dump);
     ASSERT_TRUE(file.resize(file.size() - 200));
     EmptyDatabase target;

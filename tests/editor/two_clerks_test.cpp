@@ -1,8 +1,5 @@
-// Two clerks on one database, each with an editor on a connection of its own,
-// as two PCs would have. Whatever the second clerk saw before the first one
-// wrote is stale: the second write is refused with who changed the bill and
-// when, stores nothing, and the clerk chooses what becomes of the typed
-// values.
+// Two clerks, each an editor on its own connection: a write on what the other has since
+// changed is refused naming who and when, stores nothing, and the clerk chooses what follows.
 #include "bill/bill_operations.h"
 #include "bill/bill_versions.h"
 #include "bill/relation_operations.h"
@@ -59,10 +56,8 @@ const Edit changePrice = [](Clerk& c) { c.changeCell(6, 1, u"12"_s); };
 const Edit changeRemark = [](Clerk& c) { c.setHeader(4, u"张三的摘要"_s); };
 const Edit cutTwo = [](Clerk& c) { c.changeCell(c.session->form().splitColumn, 1, u"2"_s); };
 
-// Clerk B opened the bill before clerk A (张三) wrote it; B's save is refused,
-// naming 张三 and the time, and A's bill stays as A stored it. B chooses to
-// see the stored bill again, which then saves. The editor modes: 1 change,
-// 2 split, 4 price edit.
+// B opened the bill before A (张三) wrote it: B's save is refused naming 张三 and the time, A's
+// bill stays; B reloads and then saves. Modes: 1 change, 2 split, 4 price edit.
 TEST_F(TwoClerksTest, AStaleSaveIsRefusedNamingWhoChangedTheBillAndStoresNothing) {
     const struct {
         const char* name;

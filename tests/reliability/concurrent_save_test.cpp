@@ -1,7 +1,5 @@
-// Four workstations save new bills into one database at the same moment,
-// each in its own process (save_worker.cpp), with typed numbers ahead of the
-// counter and freed numbers waiting, one of them taken since it was freed.
-// What the workers said must be what the database holds.
+// Four workstations (save_worker.cpp) save at once, typed numbers ahead of the counter and
+// freed numbers waiting: what the workers said must be what the database holds.
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,5 @@
-// Every statement step of every writing operation is made to fail once, in
-// turn (through the seam below): the operation must then either tell
-// the user and leave the database exactly as it found it, or succeed exactly as
-// a clean run does; no write lock may outlive it.
+// Every statement step of every writing operation fails once in turn: the operation tells the
+// user and leaves the database as it was, or succeeds as a clean run; no write lock outlives it.
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -55,10 +53,8 @@ StepFunction realStep() {
     return real;
 }
 
-// SQLite steps statements of its own too (reading the schema, for one) and
-// reaches this function for them. A fault there would not pass through the
-// statement machine, so SQLite would take it for success and go on with half
-// a schema: only the calls from outside the library are the driver's.
+// SQLite steps its own statements (the schema) through here too; failing those would pass
+// for success, so only calls from outside the library count.
 bool calledByTheDriver(void* returnAddress) {
     static const void* library = [] {
         Dl_info info{};

@@ -1,10 +1,6 @@
-// The current-stock ledger must always equal what the counting bills add up
-// to: a seeded random stream of every operation a clerk has runs against one
-// database per posting switch, and after every step the ledger is recomputed
-// from the bills and compared. OTHERIN_LEDGER_STEPS and OTHERIN_LEDGER_SEED set
-// the steps per switch and the seed; OTHERIN_LEDGER_KEEP names a folder to
-// copy each run's database to (ledger-switch0.sqlite, ledger-switch1.sqlite).
-// The check itself is tested first: one that found nothing would pass every run.
+// After every step of a seeded random stream of clerk operations, per posting switch, the
+// ledger equals what the counting bills add up to. OTHERIN_LEDGER_STEPS / _SEED set steps and
+// seed; OTHERIN_LEDGER_KEEP names a folder to keep each run's database in.
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -459,10 +455,8 @@ TEST_P(LedgerInvariantTest, LedgerEqualsTheCountingBillsAfterEveryOperation) {
                        .arg(refused[i]);
     std::printf("ledger invariant: switch %d steps %d faults %d divergences 0 (done/refused)%s\n",
                 GetParam(), steps, faults, qPrintable(figures));
-    // Every kind of operation must have really happened, or the stream
-    // proves less than it claims. The default stream is known to reach them
-    // all; a short run on another seed may miss a rare one (a write-off needs
-    // two audited bills that net to zero first).
+    // Every kind must really have happened; the default stream reaches all (a short run on
+    // another seed may miss a rare one).
     if (seed != kDefaultSeed && steps < 1000) return;
     for (size_t i = 0; i < kinds.size(); ++i)
         EXPECT_GT(done[i], 0) << kinds[i].name << " never succeeded";

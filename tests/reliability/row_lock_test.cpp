@@ -1,13 +1,6 @@
-// Two clerks write one bill at once on a database server. The first clerk's
-// write is held open inside its transaction (a trigger makes it wait for a
-// lock the test holds) until the second clerk's operation, on a connection of
-// its own, runs into the first one's locks. The second must then be refused,
-// naming the first, or work on what the first stored; the ledger must still
-// equal the bills. A write naming the version its clerk loaded is refused by
-// the version alone, as the server checks the `where` again after waiting for
-// the row. The journal's commands on a bill they hold no version for write
-// without one: only the row lock of their state read makes them wait, and
-// take off the ledger the lines the first clerk stored.
+// Two clerks write one bill at once on a server: the first clerk's write is held open (a
+// trigger waits for a lock the test holds) until the second runs into its locks. The second is
+// refused naming the first, or works on what the first stored; the ledger still equals the bills.
 #include <gtest/gtest.h>
 
 #include <functional>

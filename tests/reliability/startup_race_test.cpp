@@ -1,8 +1,5 @@
-// Programs started at the same moment on one database, each in its own
-// process (startup_worker.cpp): on a database older than they are, on the
-// first run at the default place, and by `otherin init --demo` on a database
-// not made yet. Every start succeeds; the schema, each upgrade step and the
-// demo data are there once, as after a single start.
+// Programs started at once on one database (startup_worker.cpp): on an old database, on a
+// first run, and by `otherin init --demo`. Every start succeeds; everything is there once.
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,5 @@
-// Starts on a database as the host program does, or makes one as `otherin
-// init` does, once a line arrives on standard input, and prints what it was
-// told: "opened", or the answer of init. Exit code 0 when the start
-// succeeded, 1 with the database's message on standard error, 2 for a wrong
-// command line.
+// Opens a database as the host does (or makes one as `otherin init`) once a line arrives on
+// standard input; prints "opened" or init's answer. Exit 1 on a database error, 2 on bad args.
 
 #include <QCoreApplication>
 #include <cstdio>

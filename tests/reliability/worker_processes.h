@@ -9,10 +9,8 @@
 
 namespace otherin::testing {
 
-// Starts `count` copies of `program`, the k-th with `args(k)`, and lets them
-// go together with a line on standard input once all are up, so their work
-// overlaps. Answers what each printed, trimmed, or "failed: " and its error
-// when it did not exit with 0.
+// Starts `count` copies of `program` (the k-th with `args(k)`), releases them together, and
+// answers what each printed, or "failed: " and its errors when it did not exit with 0.
 inline QStringList runTogether(const QString& program, int count,
                                const std::function<QStringList(int)>& args) {
     std::vector<std::unique_ptr<QProcess>> workers;

@@ -14,87 +14,36 @@ namespace otherin::testing {
 
 namespace {
 
-constexpr int kMaxDifferences = 12;
+using Row = QStringList;
 
-bool onSqlite(const db::Connection& c) {
-    return c.dialect().kind() == db::DialectKind::Sqlite;
-}
-
-QStringList texts(db::Connection& c, const QString& sql, const QVariantList& values = {}) {
+// The first column of each row `sql` answers for `table`, lower case when `lower`.
+QStringList texts(db::Connection& c, const QString& sql, const QString& table, bool lower) {
     db::Query q = c.prepare(sql);
-    for (const QVariant& v : values) q.bind(v);
+    if (!table.isEmpty()) q.bind(table);
     q.exec();
     QStringList out;
-    while (q.next()) out << q.value(0).toString();
+    while (q.next()) out << (lower ? q.value(0).toString().toLower() : q.value(0).toString());
     return out;
 }
 
-// Every table by its lower-case name.
-QMap<QString, QString> tablesOf(db::Connection& c) {
-    const QStringList names =
-        texts(c, onSqlite(c) ? QStringLiteral("select name from sqlite_master where type='table' "
-                                              "and name not like 'sqlite%'")
-                             : QStringLiteral("select table_name from information_schema.tables "
-                                              "where table_schema=current_schema() and "
-                                              "table_type='BASE TABLE'"));
-    QMap<QString, QString> tables;
-    for (const QString& name : names) tables.insert(name.toLower(), name);
-    return tables;
-}
-
-QStringList columnsOf(db::Connection& c, const QString& table) {
-    return onSqlite(c)
-               ? texts(c, QStringLiteral("select name from pragma_table_info(?) order by cid"),
-                       {table})
-               : texts(c,
-                       QStringLiteral("select column_name from information_schema.columns where "
-                                      "table_schema=current_schema() and table_name=? "
-                                      "order by ordinal_position"),
-                       {table});
-}
-
-// The primary key's columns, lower case, in key order; empty without one.
-QStringList keyOf(db::Connection& c, const QString& table) {
-    const QStringList key =
-        onSqlite(c)
-            ? texts(c,
-                    QStringLiteral("select name from pragma_table_info(?) where pk>0 order by pk"),
-                    {table})
-            : texts(c,
-                    QStringLiteral(
-                        "select k.column_name from information_schema.table_constraints t join "
-                        "information_schema.key_column_usage k on k.constraint_name="
-                        "t.constraint_name and k.table_schema=t.table_schema and "
-                        "k.table_name=t.table_name where t.constraint_type='PRIMARY KEY' and "
-                        "t.table_schema=current_schema() and t.table_name=? "
-                        "order by k.ordinal_position"),
-                    {table});
-    QStringList lower;
-    for (const QString& column : key) lower << column.toLower();
-    return lower;
-}
-
-bool isNumberType(int type) {
-    switch (type) {
-        case QMetaType::Int:
-        case QMetaType::UInt:
-        case QMetaType::LongLong:
-        case QMetaType::ULongLong:
-        case QMetaType::Short:
-        case QMetaType::UShort:
-        case QMetaType::Double:
-        case QMetaType::Float:
-            return true;
-        default:
-            return false;
-    }
-}
-
-QString numberText(double value) {
-    QString text = QString::number(value + 0.0, 'f', 6);
-    while (text.endsWith(u'0')) text.chop(1);
-    if (text.endsWith(u'.')) text.chop(1);
-    return text == QLatin1String("-0") ? QStringLiteral("0") : text;
+// The table names (no `table`), a table's columns, or its primary key's (`key`), in order.
+QStringList catalogue(db::Connection& c, const QString& table = {}, bool key = false) {
+    static const char* const sqlite[] = {
+        "select name from sqlite_master where type='table' and name not like 'sqlite%'",
+        "select name from pragma_table_info(?) order by cid",
+        "select name from pragma_table_info(?) where pk>0 order by pk"};
+    static const char* const server[] = {
+        "select table_name from information_schema.tables where table_schema=current_schema() "
+        "and table_type='BASE TABLE'",
+        "select column_name from information_schema.columns where table_schema=current_schema() "
+        "and table_name=? order by ordinal_position",
+        "select k.column_name from information_schema.table_constraints t join "
+        "information_schema.key_column_usage k using (constraint_name,table_schema,table_name) "
+        "where t.constraint_type='PRIMARY KEY' and t.table_schema=current_schema() and "
+        "t.table_name=? order by k.ordinal_position"};
+    const int which = table.isEmpty() ? 0 : (key ? 2 : 1);
+    const bool onSqlite = c.dialect().kind() == db::DialectKind::Sqlite;
+    return texts(c, QString::fromLatin1((onSqlite ? sqlite : server)[which]), table, key);
 }
 
 QString momentText(const QDateTime& at) {
@@ -104,66 +53,56 @@ QString momentText(const QDateTime& at) {
 // One value as text both kinds of database agree on: SQLite keeps decimals
 // as doubles and moments as ISO text, the server as numeric and timestamps.
 QString normalized(const QVariant& value, int fieldType) {
+    static const QList<int> numbers{QMetaType::Bool,     QMetaType::Int,       QMetaType::UInt,
+                                    QMetaType::LongLong, QMetaType::ULongLong, QMetaType::Short,
+                                    QMetaType::UShort,   QMetaType::Double,    QMetaType::Float};
     if (value.isNull()) return QStringLiteral("NULL");
     const int type = value.typeId();
-    if (type == QMetaType::Bool) return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
-    if (type == QMetaType::LongLong || type == QMetaType::Int || type == QMetaType::UInt ||
-        type == QMetaType::Short || type == QMetaType::UShort)
-        return QString::number(value.toLongLong());
-    if (isNumberType(type) || (isNumberType(fieldType) && type == QMetaType::QString)) {
-        bool ok = false;
-        const double number = value.toDouble(&ok);
-        if (ok) return numberText(number);
+    bool ok = false;
+    if (numbers.contains(type) || (numbers.contains(fieldType) && type == QMetaType::QString)) {
+        if (const double number = value.toDouble(&ok); ok) {  // to six decimals, no trailing 0
+            QString text = QString::number(number + 0.0, 'f', 6);
+            while (text.endsWith(u'0')) text.chop(1);
+            if (text.endsWith(u'.')) text.chop(1);
+            return text == QLatin1String("-0") ? QStringLiteral("0") : text;
+        }
     }
     if (type == QMetaType::QDate) return value.toDate().toString(Qt::ISODate);
     if (type == QMetaType::QDateTime) return momentText(value.toDateTime());
-    if (type == QMetaType::QByteArray) {
-        // SQLite may hand back as bytes what the server keeps as text.
+    if (type ==
+        QMetaType::QByteArray) {  // SQLite may hand back as bytes what the server keeps as text
         const QByteArray bytes = value.toByteArray();
         const QString text = QString::fromUtf8(bytes);
         return text.toUtf8() == bytes ? text : QString::fromLatin1(bytes.toHex());
     }
-    const QString text = value.toString();
+    QString text = value.toString();
     static const QRegularExpression moment(QStringLiteral(
         "^\\d{4}-\\d{2}-\\d{2}[ T]\\d{2}:\\d{2}(:\\d{2}(\\.\\d+)?)?(Z|[+-]\\d{2}(:?\\d{2})?)?$"));
-    if (moment.match(text).hasMatch()) {
-        QString iso = text;
-        iso[10] = u'T';
-        QDateTime at = QDateTime::fromString(iso, Qt::ISODateWithMs);
-        if (at.isValid()) {
-            if (at.timeSpec() == Qt::LocalTime) at.setTimeZone(QTimeZone::utc());
-            return momentText(at);
-        }
-    }
-    return text;
+    if (!moment.match(text).hasMatch()) return text;
+    text[10] = u'T';
+    QDateTime at = QDateTime::fromString(text, Qt::ISODateWithMs);
+    if (!at.isValid()) return value.toString();
+    if (at.timeSpec() == Qt::LocalTime) at.setTimeZone(QTimeZone::utc());
+    return momentText(at);
 }
 
-// Numbers in number order, the rest as text.
-int compareValues(const QString& a, const QString& b) {
-    bool aNumber = false;
-    bool bNumber = false;
-    const double x = a.toDouble(&aNumber);
-    const double y = b.toDouble(&bNumber);
-    if (aNumber && bNumber) return x < y ? -1 : (x > y ? 1 : 0);
-    return a.compare(b);
-}
-
-using Row = QStringList;
-
+// Rows by the values at `order`: numbers in number order, the rest as text.
 int compareRows(const Row& a, const Row& b, const QList<int>& order) {
     for (const int i : order) {
-        if (const int c = compareValues(a[i], b[i]); c != 0) return c;
+        bool aNumber = false;
+        bool bNumber = false;
+        const double x = a[i].toDouble(&aNumber);
+        const double y = b[i].toDouble(&bNumber);
+        if (const int c = aNumber && bNumber ? (x > y) - (x < y) : a[i].compare(b[i])) return c;
     }
     return 0;
 }
 
-// The rows of `table` with `columns` (as the database names them), sorted
-// by the positions in `order`.
+// The rows of `table` with `columns` (as the database names them), sorted by `order`.
 QList<Row> rowsOf(db::Connection& c, const QString& table, const QStringList& columns,
                   const QList<int>& order) {
-    QStringList quoted;
-    for (const QString& column : columns) quoted << u'"' + column + u'"';
-    db::Query q = c.prepare(QStringLiteral("select %1 from \"%2\"").arg(quoted.join(u','), table));
+    db::Query q = c.prepare(QStringLiteral("select \"%1\" from \"%2\"")
+                                .arg(columns.join(QStringLiteral("\",\"")), table));
     q.exec();
     QList<Row> rows;
     while (q.next()) {
@@ -179,123 +118,112 @@ QList<Row> rowsOf(db::Connection& c, const QString& table, const QStringList& co
 }
 
 // A value in a line of its own, long texts cut short.
-QString shown(const QString& value) {
+QString shown(QString value) {
     if (value.isEmpty()) return QStringLiteral("''");
-    QString line = value;
-    line.replace(u'\n', QStringLiteral("\\n"));
-    return line.size() > 40 ? line.left(40) + QStringLiteral("…") : line;
+    value.replace(u'\n', QStringLiteral("\\n"));
+    return value.size() > 40 ? value.left(40) + QStringLiteral("…") : value;
 }
 
-QString described(const Row& row, const QStringList& columns, const QList<int>& positions) {
-    QStringList parts;
-    for (const int i : positions) parts << columns[i] + u'=' + shown(row[i]);
-    return parts.join(QStringLiteral(", "));
+// Every name by its lower-case form.
+QMap<QString, QString> byLowerName(const QStringList& names) {
+    QMap<QString, QString> map;
+    for (const QString& name : names) map.insert(name.toLower(), name);
+    return map;
 }
 
-class Differences {
-  public:
-    bool full() const { return lines_.size() >= kMaxDifferences; }
+struct Comparison {
+    db::Connection& a;
+    db::Connection& b;
+    const QStringList& skip;
+    QStringList found;  // the first differences, a dozen at most
+
+    bool full() const { return found.size() >= 12; }
     void add(const QString& line) {
-        if (!full()) lines_ << line;
-    }
-    QString text() const { return lines_.join(u'\n'); }
-
-  private:
-    QStringList lines_;
-};
-
-void compareTable(db::Connection& a, db::Connection& b, const QString& tableA,
-                  const QString& tableB, const QStringList& skipColumns, Differences& found) {
-    const QString table = tableA.toLower();
-    const auto skipped = [&](const QString& column) {
-        const QString lower = column.toLower();
-        return skipColumns.contains(lower, Qt::CaseInsensitive) ||
-               skipColumns.contains(table + u'.' + lower, Qt::CaseInsensitive);
-    };
-    QStringList columnsA;
-    QStringList columnsB;  // the same columns as b names them
-    const QStringList inB = columnsOf(b, tableB);
-    for (const QString& column : columnsOf(a, tableA)) {
-        if (skipped(column)) continue;
-        const auto match = std::find_if(inB.begin(), inB.end(), [&column](const QString& other) {
-            return other.compare(column, Qt::CaseInsensitive) == 0;
-        });
-        if (match == inB.end()) {
-            found.add(QStringLiteral("%1: column %2 only in the first").arg(table, column));
-            continue;
-        }
-        columnsA << column;
-        columnsB << *match;
-    }
-    for (const QString& column : inB) {
-        if (!skipped(column) && !columnsA.contains(column, Qt::CaseInsensitive))
-            found.add(QStringLiteral("%1: column %2 only in the second").arg(table, column));
+        if (!full()) found << line;
     }
 
-    QStringList key = keyOf(a, tableA);
-    if (key.isEmpty()) key = keyOf(b, tableB);
-    QList<int> keyPositions;
-    for (const QString& column : key) {
-        const int at = columnsA.indexOf(
-            QRegularExpression(QStringLiteral("^%1$").arg(QRegularExpression::escape(column)),
-                               QRegularExpression::CaseInsensitiveOption));
-        if (at < 0) {  // a key column left out: the rows have no key to go by
-            keyPositions.clear();
-            break;
-        }
-        keyPositions << at;
-    }
-    QList<int> order = keyPositions;
-    for (int i = 0; i < columnsA.size(); ++i) {
-        if (!order.contains(i)) order << i;
-    }
-    if (keyPositions.isEmpty()) keyPositions = order;
-
-    const QList<Row> rowsA = rowsOf(a, tableA, columnsA, order);
-    const QList<Row> rowsB = rowsOf(b, tableB, columnsB, order);
-    qsizetype i = 0;
-    qsizetype j = 0;
-    while ((i < rowsA.size() || j < rowsB.size()) && !found.full()) {
-        const int c = i == rowsA.size()   ? 1
-                      : j == rowsB.size() ? -1
-                                          : compareRows(rowsA[i], rowsB[j], keyPositions);
-        if (c < 0) {
-            found.add(QStringLiteral("%1: row (%2) only in the first")
-                          .arg(table, described(rowsA[i++], columnsA, keyPositions)));
-        } else if (c > 0) {
-            found.add(QStringLiteral("%1: row (%2) only in the second")
-                          .arg(table, described(rowsB[j++], columnsA, keyPositions)));
-        } else {
-            for (int col = 0; col < columnsA.size(); ++col) {
-                if (rowsA[i][col] == rowsB[j][col]) continue;
-                found.add(QStringLiteral("%1: row (%2): %3 is %4 in the first, %5 in the second")
-                              .arg(table, described(rowsA[i], columnsA, keyPositions),
-                                   columnsA[col], shown(rowsA[i][col]), shown(rowsB[j][col])));
+    void compareTable(const QString& tableA, const QString& tableB) {
+        const QString table = tableA.toLower();
+        const auto skipped = [&](const QString& column) {
+            return skip.contains(column, Qt::CaseInsensitive) ||
+                   skip.contains(table + u'.' + column, Qt::CaseInsensitive);
+        };
+        QStringList columnsA;
+        QStringList columnsB;  // the same columns as b names them
+        QStringList lower;
+        QMap<QString, QString> inB = byLowerName(catalogue(b, tableB));
+        for (const QString& column : catalogue(a, tableA)) {
+            if (skipped(column)) continue;
+            if (!inB.contains(column.toLower())) {
+                add(QStringLiteral("%1: column %2 only in the first").arg(table, column));
+                continue;
             }
-            ++i;
-            ++j;
+            columnsA << column;
+            columnsB << inB.take(column.toLower());
+            lower << column.toLower();
+        }
+        for (const QString& column : catalogue(b, tableB)) {
+            if (!skipped(column) && inB.contains(column.toLower()))
+                add(QStringLiteral("%1: column %2 only in the second").arg(table, column));
+        }
+
+        QStringList key = catalogue(a, tableA, true);
+        if (key.isEmpty()) key = catalogue(b, tableB, true);
+        QList<int> keyAt;  // the key's positions; all columns when a key column is left out
+        for (const QString& column : key) keyAt << int(lower.indexOf(column));
+        if (keyAt.contains(-1)) keyAt.clear();
+        QList<int> order = keyAt;
+        for (int i = 0; i < columnsA.size(); ++i) {
+            if (!order.contains(i)) order << i;
+        }
+        if (keyAt.isEmpty()) keyAt = order;
+        const auto described = [&](const Row& row) {
+            QStringList parts;
+            for (const int i : keyAt) parts << columnsA[i] + u'=' + shown(row[i]);
+            return QStringLiteral("%1: row (%2)").arg(table, parts.join(QStringLiteral(", ")));
+        };
+
+        const QList<Row> rowsA = rowsOf(a, tableA, columnsA, order);
+        const QList<Row> rowsB = rowsOf(b, tableB, columnsB, order);
+        for (qsizetype i = 0, j = 0; (i < rowsA.size() || j < rowsB.size()) && !full();) {
+            const int c = i == rowsA.size()   ? 1
+                          : j == rowsB.size() ? -1
+                                              : compareRows(rowsA[i], rowsB[j], keyAt);
+            if (c < 0) {
+                add(described(rowsA[i++]) + QStringLiteral(" only in the first"));
+            } else if (c > 0) {
+                add(described(rowsB[j++]) + QStringLiteral(" only in the second"));
+            } else {
+                for (int col = 0; col < columnsA.size(); ++col) {
+                    if (rowsA[i][col] != rowsB[j][col])
+                        add(QStringLiteral("%1: %2 is %3 in the first, %4 in the second")
+                                .arg(described(rowsA[i]), columnsA[col], shown(rowsA[i][col]),
+                                     shown(rowsB[j][col])));
+                }
+                ++i;
+                ++j;
+            }
         }
     }
-}
+};
 
 }  // namespace
 
 QString tableDifferences(db::Connection& a, db::Connection& b, const QStringList& skipColumns) {
-    Differences found;
-    const QMap<QString, QString> tablesA = tablesOf(a);
-    const QMap<QString, QString> tablesB = tablesOf(b);
-    for (auto it = tablesA.begin(); it != tablesA.end() && !found.full(); ++it) {
-        if (!tablesB.contains(it.key())) {
-            found.add(QStringLiteral("table %1 only in the first").arg(it.value()));
-            continue;
-        }
-        compareTable(a, b, it.value(), tablesB.value(it.key()), skipColumns, found);
+    Comparison compared{a, b, skipColumns, {}};
+    const QMap<QString, QString> tablesA = byLowerName(catalogue(a));
+    const QMap<QString, QString> tablesB = byLowerName(catalogue(b));
+    for (auto it = tablesA.begin(); it != tablesA.end() && !compared.full(); ++it) {
+        if (tablesB.contains(it.key()))
+            compared.compareTable(it.value(), tablesB.value(it.key()));
+        else
+            compared.add(QStringLiteral("table %1 only in the first").arg(it.value()));
     }
     for (auto it = tablesB.begin(); it != tablesB.end(); ++it) {
         if (!tablesA.contains(it.key()))
-            found.add(QStringLiteral("table %1 only in the second").arg(it.value()));
+            compared.add(QStringLiteral("table %1 only in the second").arg(it.value()));
     }
-    return found.text();
+    return compared.found.join(u'\n');
 }
 
 }  // namespace otherin::testing
