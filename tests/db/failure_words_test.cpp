@@ -43,9 +43,11 @@ void exec(Connection& c, const char* sql) {
     c.exec(QString::fromUtf8(sql));
 }
 
-// The target of the test database with one part changed.
+// The target of the test database with one part changed, and a password no
+// message may show.
 QString changedTarget(const TestDatabase& db, const std::function<void(ConnectionTarget&)>& change) {
     ConnectionTarget t = parseConnectionString(db.connectionString());
+    t.password = QStringLiteral("s3cret-word");
     change(t);
     return t.toConnectionString();
 }
@@ -205,6 +207,7 @@ TEST_P(FailureWords, AreToldInTheClerksWordsWithTheDatabasesTextBelow) {
                                              : db.path();
             EXPECT_TRUE(first.contains(place)) << e.message().toStdString();
         }
+        EXPECT_FALSE(e.message().contains(QStringLiteral("s3cret-word")));
         // The database's own text, never alone and never the first line.
         EXPECT_FALSE(e.detail().isEmpty());
         EXPECT_EQ(e.message(), first + u'\n' + QString::fromUtf16(kDetailPrefix) + e.detail());
