@@ -16,6 +16,7 @@
 #include "support/table_compare.h"
 #include "support/test_database.h"
 
+using namespace Qt::StringLiterals;
 using namespace otherin;
 using otherin::testing::tableDifferences;
 using otherin::testing::TestDatabase;
@@ -26,9 +27,7 @@ struct Outcome {
     int status = -1;
     QString out;
     QString err;
-    std::string shown() const {
-        return QStringLiteral("%1 %2|%3").arg(status).arg(out, err).toStdString();
-    }
+    std::string shown() const { return u"%1 %2|%3"_s.arg(status).arg(out, err).toStdString(); }
 };
 
 Outcome backup(const db::ConnectionTarget& target, const QString& folder, int keep = 7) {
@@ -57,16 +56,14 @@ db::ConnectionTarget onServer(const QString& database) {
 // A new, empty database on the test server, dropped after the test.
 class EmptyDatabase {
   public:
-    EmptyDatabase()
-        : name_(QStringLiteral("otherin_r_") +
-                QUuid::createUuid().toString(QUuid::Id128).left(16)) {
-        admin_.open(onServer(QStringLiteral("postgres")).toConnectionString());
-        admin_.exec(QStringLiteral("create database %1").arg(name_));
+    EmptyDatabase() : name_(u"otherin_r_"_s + QUuid::createUuid().toString(QUuid::Id128).left(16)) {
+        admin_.open(onServer(u"postgres"_s).toConnectionString());
+        admin_.exec(u"create database %1"_s.arg(name_));
         connection_.open(target().toConnectionString());
     }
     ~EmptyDatabase() {
         connection_.disconnect();
-        admin_.exec(QStringLiteral("drop database if exists %1 with (force)").arg(name_));
+        admin_.exec(u"drop database if exists %1 with (force)"_s.arg(name_));
     }
     db::ConnectionTarget target() const { return onServer(name_); }
     db::Connection& connection() {
@@ -86,15 +83,16 @@ void addBills(db::Connection& c, int bills) {
     db::TransactionGuard tx(c);
     QList<qint32> counted;
     for (int id = 1; id <= bills; ++id) {
-        c.exec(QStringLiteral("insert into icstockbill(finterid,fbillno,fdate,ftrantype,"
-                              "fcancellation,fstockid1,fnote) values(?,?,?,7,?,502,?)"),
-               {id, QStringLiteral("QT%1").arg(id, 6, 10, QLatin1Char('0')),
-                QStringLiteral("2026-12-0%1").arg(id % 9 + 1), id % 5 == 0 ? 1 : 0,
-                QStringLiteral("备注 '%1' \\ 第%1张").arg(id)});
+        c.exec(
+            u"insert into icstockbill(finterid,fbillno,fdate,ftrantype,"
+            u"fcancellation,fstockid1,fnote) values(?,?,?,7,?,502,?)"_s,
+            {id, u"QT%1"_s.arg(id, 6, 10, QLatin1Char('0')), u"2026-12-0%1"_s.arg(id % 9 + 1),
+             id % 5 == 0 ? 1 : 0, u"备注 '%1' \\ 第%1张"_s.arg(id)});
         for (int line = 1; line <= 2; ++line) {
-            c.exec(QStringLiteral("insert into icstockbillentry(finterid,fentryid,fitemid,"
-                                  "funitid,fqty,fPrice,famount) values(?,?,?,701,?,0.1,?)"),
-                   {id, line, 1120 + line, id % 4 + 0.25, (id % 4 + 0.25) * 0.1});
+            c.exec(
+                u"insert into icstockbillentry(finterid,fentryid,fitemid,"
+                u"funitid,fqty,fPrice,famount) values(?,?,?,701,?,0.1,?)"_s,
+                {id, line, 1120 + line, id % 4 + 0.25, (id % 4 + 0.25) * 0.1});
         }
         if (id % 5 != 0) counted << id;
     }
@@ -131,18 +129,16 @@ TEST_F(ServerBackupTest, ADumpRestoresIntoAnEmptyDatabaseWholeAndTheLedgerIsChec
         SCOPED_TRACE(c.name);
         TestDatabase source(TestDatabase::Seed::Demo);
         addBills(source.connection(), 40);
-        if (c.ledgerOff)
-            source.exec(QStringLiteral("update tblTimeStock set fqty=fqty+1 where fitemid=1121"));
+        if (c.ledgerOff) source.exec(u"update tblTimeStock set fqty=fqty+1 where fitemid=1121"_s);
         const db::ConnectionTarget from = db::parseConnectionString(source.connectionString());
         QTemporaryDir folder;
 
         const Outcome dumped = backup(from, folder.path());
         ASSERT_EQ(dumped.status, 0) << dumped.shown();
-        EXPECT_TRUE(dumped.out.contains(QStringLiteral("已检查可以恢复"))) << dumped.shown();
+        EXPECT_TRUE(dumped.out.contains(u"已检查可以恢复"_s)) << dumped.shown();
         const QStringList files = filesIn(folder.path());
         ASSERT_EQ(files.size(), 1) << files.join(u' ').toStdString();
-        EXPECT_TRUE(QRegularExpression(
-                        QStringLiteral("^otherin-%1-\\d{8}-\\d{6}\\.dump$").arg(from.database))
+        EXPECT_TRUE(QRegularExpression(u"^otherin-%1-\\d{8}-\\d{6}\\.dump$"_s.arg(from.database))
                         .match(files[0])
                         .hasMatch())
             << files[0].toStdString();
@@ -185,8 +181,8 @@ TEST_F(ServerBackupTest, ARestoreIntoADatabaseHoldingTablesIsRefusedAndChangesNo
     const QList<Case> cases{
         {"our tables", {}},
         {"a table of its own",
-         {QStringLiteral("create table notes(id integer primary key, body text)"),
-          QStringLiteral("insert into notes values(1, 'keep me')")}},
+         {u"create table notes(id integer primary key, body text)"_s,
+          u"insert into notes values(1, 'keep me')"_s}},
     };
     TestDatabase source(TestDatabase::Seed::Demo);
     addBills(source.connection(), 5);
@@ -202,13 +198,13 @@ TEST_F(ServerBackupTest, ARestoreIntoADatabaseHoldingTablesIsRefusedAndChangesNo
         for (EmptyDatabase* d : {&target, &twin}) {
             if (c.statements.isEmpty()) {
                 ASSERT_EQ(restore(dump, d->target()).status, 0);
-                d->connection().exec(QStringLiteral("delete from icstockbill where finterid=3"));
+                d->connection().exec(u"delete from icstockbill where finterid=3"_s);
             }
             for (const QString& statement : c.statements) d->connection().exec(statement);
         }
         const Outcome refused = restore(dump, target.target());
         EXPECT_EQ(refused.status, 1) << refused.shown();
-        EXPECT_TRUE(refused.err.contains(QStringLiteral("不是空的"))) << refused.shown();
+        EXPECT_TRUE(refused.err.contains(u"不是空的"_s)) << refused.shown();
         EXPECT_EQ(tableDifferences(twin.connection(), target.connection()), QString());
     }
 }
@@ -217,8 +213,8 @@ TEST_F(ServerBackupTest, AFailedDumpOrRestoreIsToldAndLeavesNothingBehind) {
     TestDatabase source(TestDatabase::Seed::Demo);
     const db::ConnectionTarget present = db::parseConnectionString(source.connectionString());
     db::ConnectionTarget missing = present;
-    missing.database = QStringLiteral("otherin_no_such_database");
-    missing.password = QStringLiteral("pw-never-shown");
+    missing.database = u"otherin_no_such_database"_s;
+    missing.password = u"pw-never-shown"_s;
     EmptyDatabase empty;
     QTemporaryDir writable;
     struct Case {
@@ -229,14 +225,13 @@ TEST_F(ServerBackupTest, AFailedDumpOrRestoreIsToldAndLeavesNothingBehind) {
         bool detail;  // the tool's own words on a line below
     };
     const QList<Case> cases{
-        {"folder cannot be made", present, QStringLiteral("/proc/otherin-backups"),
-         QStringLiteral("无法创建备份文件夹"), false},
-        {"folder takes no file", present, QStringLiteral("/proc"),
-         QStringLiteral("无法在备份文件夹 /proc 中写入文件"), false},
-        {"no such database", missing, writable.path(), QStringLiteral("备份失败, 没有留下备份文件"),
-         true},
+        {"folder cannot be made", present, u"/proc/otherin-backups"_s, u"无法创建备份文件夹"_s,
+         false},
+        {"folder takes no file", present, u"/proc"_s, u"无法在备份文件夹 /proc 中写入文件"_s,
+         false},
+        {"no such database", missing, writable.path(), u"备份失败, 没有留下备份文件"_s, true},
         {"a database without tables", empty.target(), writable.path(),
-         QStringLiteral("中没有任何表, 不是本程序的数据库, 没有留下备份文件"), false},
+         u"中没有任何表, 不是本程序的数据库, 没有留下备份文件"_s, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -244,8 +239,8 @@ TEST_F(ServerBackupTest, AFailedDumpOrRestoreIsToldAndLeavesNothingBehind) {
         const Outcome failed = backup(c.target, c.folder);
         EXPECT_EQ(failed.status, 1) << failed.shown();
         EXPECT_TRUE(failed.err.contains(c.told)) << failed.shown();
-        EXPECT_EQ(failed.err.contains(QStringLiteral("\n详细信息：")), c.detail) << failed.shown();
-        EXPECT_FALSE(failed.err.contains(QStringLiteral("pw-never-shown"))) << failed.shown();
+        EXPECT_EQ(failed.err.contains(u"\n详细信息："_s), c.detail) << failed.shown();
+        EXPECT_FALSE(failed.err.contains(u"pw-never-shown"_s)) << failed.shown();
         EXPECT_EQ(filesIn(c.folder), before);
     }
 
@@ -257,11 +252,10 @@ TEST_F(ServerBackupTest, AFailedDumpOrRestoreIsToldAndLeavesNothingBehind) {
     EmptyDatabase target;
     const Outcome cut = restore(dump, target.target());
     EXPECT_EQ(cut.status, 1) << cut.shown();
-    EXPECT_TRUE(cut.err.contains(QStringLiteral("失败, 数据库没有改动\n详细信息：")))
-        << cut.shown();
+    EXPECT_TRUE(cut.err.contains(u"失败, 数据库没有改动\n详细信息："_s)) << cut.shown();
     EXPECT_EQ(target.connection()
-                  .scalar(QStringLiteral("select count(*) from information_schema.tables where "
-                                         "table_schema=current_schema()"))
+                  .scalar(u"select count(*) from information_schema.tables where "
+                          u"table_schema=current_schema()"_s)
                   .toInt(),
               0);
 }

@@ -19,6 +19,7 @@
 #include "support/scripted_prompter.h"
 #include "support/test_database.h"
 
+using namespace Qt::StringLiterals;
 using namespace otherin::entry;
 using otherin::db::DbError;
 using otherin::testing::ScriptedPrompter;
@@ -29,7 +30,7 @@ namespace {
 // The one user of these databases: a clerk of type 1.
 const QString kClerk = QStringLiteral(
     "insert into tblUser(fuserid,fnumber,fname,fIsAdmin,fUserType) values(4,'wang','王五',0,1)");
-const QString kClerkLogin = QStringLiteral("SystemLogin/gLoginUserId=4");
+const QString kClerkLogin = u"SystemLogin/gLoginUserId=4"_s;
 
 // The message of the `Error` that `run` throws; empty when it throws none.
 template <class Error>
@@ -56,25 +57,22 @@ class StartUpTest : public ::testing::Test {
 TEST_F(StartUpTest, DatabaseNamesTheBillAndOverridesYearAndPeriod) {
     db.execAll({
         kClerk,
-        QStringLiteral("insert into tblMaxBillNo(ftypeid,fbillno,fPreLetter,flength,"
-                       "fNewBillName) values(7,0,'QT',6,'杂项入库单')"),
-        QStringLiteral("insert into tblSystemInfo(fTypeid,fvalue) values(4,'2008')"),
-        QStringLiteral("insert into tblSystemInfo(fTypeid,fvalue) values(5,'3')"),
-        QStringLiteral("insert into tblSystemInfo(fTypeid,fvalue) values(68,'40')"),
-        QStringLiteral(
-            "insert into tblPeriod(fTypeid,fYear,fPeriod,fStartDate,fEndDate) values"
-            "(2,2008,3,'2008-03-01','2008-04-01'),(2,2007,12,'2007-12-01','2008-01-01')"),
+        u"insert into tblMaxBillNo(ftypeid,fbillno,fPreLetter,flength,"
+        u"fNewBillName) values(7,0,'QT',6,'杂项入库单')"_s,
+        u"insert into tblSystemInfo(fTypeid,fvalue) values(4,'2008')"_s,
+        u"insert into tblSystemInfo(fTypeid,fvalue) values(5,'3')"_s,
+        u"insert into tblSystemInfo(fTypeid,fvalue) values(68,'40')"_s,
+        u"insert into tblPeriod(fTypeid,fYear,fPeriod,fStartDate,fEndDate) values"
+        u"(2,2008,3,'2008-03-01','2008-04-01'),(2,2007,12,'2007-12-01','2008-01-01')"_s,
     });
-    start({QStringLiteral("SystemSetup/gCurrentYear=2007"),
-           QStringLiteral("SystemSetup/gCurrentPeriod=12"),
-           QStringLiteral("SystemSetup/gIsShowTip=0")});
-    EXPECT_EQ(QStringLiteral("%1 %2/%3 from %4 tip %5")
-                  .arg(ctx.gBillName)
+    start({u"SystemSetup/gCurrentYear=2007"_s, u"SystemSetup/gCurrentPeriod=12"_s,
+           u"SystemSetup/gIsShowTip=0"_s});
+    EXPECT_EQ(u"%1 %2/%3 from %4 tip %5"_s.arg(ctx.gBillName)
                   .arg(ctx.gCurrentYear)
                   .arg(ctx.gCurrentPeriod)
                   .arg(ctx.gPeriodStartDate)
                   .arg(ctx.gIsShowTip),
-              QStringLiteral("杂项入库单 2008/3 from 2008-03-01 tip 0"));
+              u"杂项入库单 2008/3 from 2008-03-01 tip 0"_s);
     EXPECT_FALSE(ctx.gConnection.isOpen());
     EXPECT_EQ(prompter.transcript(), QString());
 }
@@ -86,7 +84,7 @@ TEST_F(StartUpTest, SettingsHoldingCommasAreReadAsWritten) {
         {"msgTitle=\"仓库, 库存\"", "仓库, 库存"},
     };
     db.exec(kClerk);
-    const QString path = db.dir() + QStringLiteral("/raw.ini");
+    const QString path = db.dir() + u"/raw.ini"_s;
     for (const auto& [line, title] : cases) {
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -103,10 +101,10 @@ TEST_F(StartUpTest, SettingsHoldingCommasAreReadAsWritten) {
 }
 
 TEST_F(StartUpTest, AMissingDatabaseFileIsRefusedNotMade) {
-    const QString missing = db.dir() + QStringLiteral("/gone.sqlite");
+    const QString missing = db.dir() + u"/gone.sqlite"_s;
     const QStringList settings{"DBOperation/DBConnectionString=sqlite:" + missing};
     EXPECT_EQ(refusal<DbError>([&] { startUp(ctx, *db.settings(settings), prompter); }),
-              QStringLiteral("数据库文件 %1 不存在").arg(missing));
+              u"数据库文件 %1 不存在"_s.arg(missing));
     EXPECT_FALSE(QFileInfo::exists(missing));
 }
 
@@ -116,7 +114,7 @@ class RecordingWindows : public WindowFactory {
     struct Window : ModalWindow {
         Window(QStringList& s, const char* n, LoginContext& c) : shown(s), name(n), ctx(c) {}
         void showModal() override {
-            shown << QStringLiteral("%1 %2 %3").arg(name).arg(ctx.gEditMode).arg(ctx.gEntryKind);
+            shown << u"%1 %2 %3"_s.arg(name).arg(ctx.gEditMode).arg(ctx.gEntryKind);
         }
         QStringList& shown;
         const char* name;
@@ -140,7 +138,7 @@ TEST_F(StartUpTest, EntryPointsShowTheirWindowInTheirMode) {
     QString newCode = QString::fromLatin1(clsOtherIn::kNewInfoCode);
     QString findCode = QString::fromLatin1(clsOtherIn::kFindInfoCode);
     QString lower = newCode.toLower();
-    QString anything = QStringLiteral("select 1");
+    QString anything = u"select 1"_s;
     EXPECT_FALSE(component.newInfo(findCode));
     EXPECT_FALSE(component.newInfo(lower));
     EXPECT_FALSE(component.findInfo(newCode));
@@ -152,13 +150,12 @@ TEST_F(StartUpTest, EntryPointsShowTheirWindowInTheirMode) {
     EXPECT_EQ(windows.shown, (QStringList{"editor 0 0", "query 4 3", "query 4 0"}));
 
     // Without a valid login the component is not made at all.
-    EXPECT_THROW(clsOtherIn(*db.settings({QStringLiteral("SystemLogin/gLoginToken=forged")}),
-                            prompter, windows),
+    EXPECT_THROW(clsOtherIn(*db.settings({u"SystemLogin/gLoginToken=forged"_s}), prompter, windows),
                  SettingsError);
 }
 
 QString login(qlonglong user) {
-    return QStringLiteral("SystemLogin/gLoginUserId=%1").arg(user);
+    return u"SystemLogin/gLoginUserId=%1"_s.arg(user);
 }
 
 class IdentityTest : public ::testing::Test {
@@ -170,20 +167,18 @@ class IdentityTest : public ::testing::Test {
 };
 
 TEST_F(IdentityTest, RightsAndNameComeFromTheUserRowNotFromTheSettings) {
-    auto settings = db_.settings({login(3), QStringLiteral("SystemLogin/IsAdmin=1"),
-                                  QStringLiteral("SystemLogin/UserType=1"),
-                                  QStringLiteral("SystemLogin/gLoginUserName=系统管理员")});
+    auto settings = db_.settings({login(3), u"SystemLogin/IsAdmin=1"_s, u"SystemLogin/UserType=1"_s,
+                                  u"SystemLogin/gLoginUserName=系统管理员"_s});
     startUp(ctx_, *settings, prompter_);
-    EXPECT_EQ(QStringLiteral("%1 %2 admin %3 type %4")
-                  .arg(ctx_.gLoginUserId, ctx_.gLoginUserName)
+    EXPECT_EQ(u"%1 %2 admin %3 type %4"_s.arg(ctx_.gLoginUserId, ctx_.gLoginUserName)
                   .arg(ctx_.IsAdmin)
                   .arg(ctx_.UserType),
-              QStringLiteral("3 李四 admin 0 type 3"));
+              u"3 李四 admin 0 type 3"_s);
     // so the clerk's claim to be an administrator gets no right
-    EXPECT_FALSE(hasRight(ctx_, prompter_, QStringLiteral("G03")));
+    EXPECT_FALSE(hasRight(ctx_, prompter_, u"G03"_s));
 
     LoginContext admin;
-    startUp(admin, *db_.settings({login(1), QStringLiteral("SystemLogin/IsAdmin=0")}), prompter_);
+    startUp(admin, *db_.settings({login(1), u"SystemLogin/IsAdmin=0"_s}), prompter_);
     EXPECT_EQ(admin.IsAdmin, 1);
 }
 
@@ -205,9 +200,9 @@ TEST_F(IdentityTest, StartUpWithoutAValidLoginIsRefused) {
     for (const auto& [entries, message] : cases) {
         SCOPED_TRACE(entries);
         if (QString::fromLatin1(entries).contains("$R"))
-            db_.exec(QStringLiteral("delete from tblUser where fuserid=3"));
+            db_.exec(u"delete from tblUser where fuserid=3"_s);
         // no user named by an earlier case
-        QStringList settings{QStringLiteral("SystemLogin/gLoginUserId=")};
+        QStringList settings{u"SystemLogin/gLoginUserId="_s};
         for (QString e : QString::fromLatin1(entries).split(' '))
             settings << "SystemLogin/" +
                             e.replace("$C", clerk).replace("$R", removed).replace("$E", expired);
@@ -231,9 +226,8 @@ TEST_F(IdentityTest, EveryUserFollowsTheDatabasesSwitchesWhateverTheirSettingsSa
     for (const QList<int>& stored : {QList<int>{1, 0, 1, 0}, QList<int>{0, 1, 0, 1}}) {
         QStringList entries;
         for (int i = 0; i < names.size(); ++i) {
-            db_.exec(QStringLiteral("update tblSystemSwitch set fvalue=? where fname=?"),
-                     {stored[i], names[i]});
-            entries << QStringLiteral("SystemSetup/%1=%2").arg(names[i]).arg(1 - stored[i]);
+            db_.exec(u"update tblSystemSwitch set fvalue=? where fname=?"_s, {stored[i], names[i]});
+            entries << u"SystemSetup/%1=%2"_s.arg(names[i]).arg(1 - stored[i]);
         }
         for (qlonglong user : {2, 3}) {
             LoginContext ctx;
@@ -258,43 +252,43 @@ TEST_F(IdentityTest, PostingRuleChangesOnlyWhileNoBillWaitsForItsAudit) {
                 "where fname in ('gIsCheckUpdate','gIsCloseStock') order by fname) s")
             .toString();
     };
-    EXPECT_THROW(setSharedSwitch(c, QStringLiteral("gIsCloseStock"), 2), DbError);
+    EXPECT_THROW(setSharedSwitch(c, u"gIsCloseStock"_s, 2), DbError);
 
     // saved, not audited, not void: its lines are in the ledger under rule 0
     db_.exec(
-        QStringLiteral("insert into icstockbill(finterid,fbillno,ftrantype,fstatus,"
-                       "fcancellation) values(1,'QT1',7,0,0),(2,'QT2',7,1,0),(3,'QT3',7,0,1)"));
-    EXPECT_EQ(refusal<DbError>([&] { setSharedSwitch(c, QStringLiteral("gIsCheckUpdate"), 1); }),
-              QStringLiteral("还有 1 张未审核的单据，不能更改 gIsCheckUpdate："
-                             "请先审核或删除这些单据"));
+        u"insert into icstockbill(finterid,fbillno,ftrantype,fstatus,"
+        u"fcancellation) values(1,'QT1',7,0,0),(2,'QT2',7,1,0),(3,'QT3',7,0,1)"_s);
+    EXPECT_EQ(refusal<DbError>([&] { setSharedSwitch(c, u"gIsCheckUpdate"_s, 1); }),
+              u"还有 1 张未审核的单据，不能更改 gIsCheckUpdate："
+              u"请先审核或删除这些单据"_s);
     EXPECT_EQ(c.transactionDepth(), 0);
     // the same value again changes nothing and is allowed; other switches are free
-    EXPECT_NO_THROW(setSharedSwitch(c, QStringLiteral("gIsCheckUpdate"), 0));
-    setSharedSwitch(c, QStringLiteral("gIsCloseStock"), 1);
-    EXPECT_EQ(stored(), QStringLiteral("0 1"));
+    EXPECT_NO_THROW(setSharedSwitch(c, u"gIsCheckUpdate"_s, 0));
+    setSharedSwitch(c, u"gIsCloseStock"_s, 1);
+    EXPECT_EQ(stored(), u"0 1"_s);
 
-    db_.exec(QStringLiteral("update icstockbill set fstatus=1 where finterid=1"));
+    db_.exec(u"update icstockbill set fstatus=1 where finterid=1"_s);
     c.open(db_.connectionString());
-    setSharedSwitch(c, QStringLiteral("gIsCheckUpdate"), 1);
-    EXPECT_EQ(stored(), QStringLiteral("1 1"));
+    setSharedSwitch(c, u"gIsCheckUpdate"_s, 1);
+    EXPECT_EQ(stored(), u"1 1"_s);
 }
 
 class PermissionTest : public ::testing::Test {
   protected:
     void SetUp() override {
         db_.execAll({
-            QStringLiteral("insert into tblSystemPrivillenge(fitemid,fnumber) "
-                           "values(1,'G01'),(2,'G02'),(3,'G03'),(4,'R10')"),
+            u"insert into tblSystemPrivillenge(fitemid,fnumber) "
+            u"values(1,'G01'),(2,'G02'),(3,'G03'),(4,'R10')"_s,
             // user 5 holds G01 directly and G02 through group 10, not G03 of group 11
-            QStringLiteral("insert into tbluserPrivillenge(fuserid,fPrivillengeid) values(5,1)"),
+            u"insert into tbluserPrivillenge(fuserid,fPrivillengeid) values(5,1)"_s,
             QStringLiteral(
                 "insert into tblgroupprivillenge(fuserid,fprivillengeid) values(10,2),(11,3)"),
             QStringLiteral(
                 "insert into tblUserGroupRelation(fuserid,fgroupid) values(5,10),(6,11)"),
         });
         ctx_.DBConnectionString = db_.connectionString();
-        ctx_.msgTitle = QStringLiteral("标题");
-        ctx_.gLoginUserId = QStringLiteral("5");
+        ctx_.msgTitle = u"标题"_s;
+        ctx_.gLoginUserId = u"5"_s;
     }
 
     TestDatabase db_;
@@ -312,7 +306,7 @@ TEST_F(PermissionTest, DirectAndGroupRightsPassOthersAreRefused) {
         {"G99", "! 您无此权限！（权限G99），请与系统管理员联系"},
         {"x' or '1'='1", "! 您无此权限！（权限x' or '1'='1），请与系统管理员联系"},
     };
-    ctx_.gRightPrefix = QStringLiteral("G");
+    ctx_.gRightPrefix = u"G"_s;
     for (const auto& [right, told] : cases) {
         SCOPED_TRACE(right);
         prompter_.clear();
@@ -321,14 +315,14 @@ TEST_F(PermissionTest, DirectAndGroupRightsPassOthersAreRefused) {
         EXPECT_FALSE(ctx_.gConnection.isOpen());
         EXPECT_EQ(prompter_.transcript(), QString::fromUtf8(told));
     }
-    EXPECT_EQ(prompter_.messages().at(0).title, QStringLiteral("标题"));
+    EXPECT_EQ(prompter_.messages().at(0).title, u"标题"_s);
 
     // An administrator holds every right without a query: a connection string
     // no database answers makes any query fail.
     ctx_.IsAdmin = 1;
-    ctx_.DBConnectionString = QStringLiteral("server=nowhere");
+    ctx_.DBConnectionString = u"server=nowhere"_s;
     prompter_.clear();
-    EXPECT_TRUE(hasRight(ctx_, prompter_, QStringLiteral("Z77")));
+    EXPECT_TRUE(hasRight(ctx_, prompter_, u"Z77"_s));
     EXPECT_TRUE(prompter_.messages().empty());
 }
 

@@ -25,6 +25,7 @@
 #include "entry/edit_mode.h"
 #include "reliability/bill_desk.h"
 
+using namespace Qt::StringLiterals;
 using namespace otherin;
 using otherin::testing::column;
 using otherin::testing::ScriptedPrompter;
@@ -93,9 +94,8 @@ using Dump = std::map<QString, QString>;
 
 Dump dumpTables(db::Connection& c) {
     Dump dump;
-    for (const QString& table :
-         column(c, QStringLiteral("select name from sqlite_master where type='table'"))) {
-        db::Query q = c.prepare(QStringLiteral("select * from \"%1\"").arg(table));
+    for (const QString& table : column(c, u"select name from sqlite_master where type='table'"_s)) {
+        db::Query q = c.prepare(u"select * from \"%1\""_s.arg(table));
         q.exec();
         QStringList rows;
         while (q.next()) {
@@ -105,8 +105,7 @@ Dump dumpTables(db::Connection& c) {
                 if (name == QLatin1String("fmodifytime") || name == QLatin1String("fdeletetime"))
                     continue;
                 const QVariant v = q.value(i);
-                row += v.isNull() ? QStringLiteral("null|")
-                                  : QStringLiteral("%1:%2|").arg(v.typeId()).arg(v.toString());
+                row += v.isNull() ? u"null|"_s : u"%1:%2|"_s.arg(v.typeId()).arg(v.toString());
             }
             rows << row;
         }
@@ -119,9 +118,9 @@ Dump dumpTables(db::Connection& c) {
 // True when another user could take the write lock at once.
 bool writeLockFree(db::Connection& c) {
     try {
-        c.scalar(QStringLiteral("pragma busy_timeout=0"));
-        c.exec(QStringLiteral("begin immediate"));
-        c.exec(QStringLiteral("rollback"));
+        c.scalar(u"pragma busy_timeout=0"_s);
+        c.exec(u"begin immediate"_s);
+        c.exec(u"rollback"_s);
         return true;
     } catch (const db::DbError&) {
         return false;
@@ -162,7 +161,7 @@ struct Bills {
 class Desk : public otherin::testing::BillDesk<SweepPrompter> {
   public:
     Desk(const QString& dir, const QString& path, int checkUpdate)
-        : BillDesk(QStringLiteral("sqlite:") + path, 12, dir + QStringLiteral("/settings.ini"),
+        : BillDesk(u"sqlite:"_s + path, 12, dir + u"/settings.ini"_s,
                    {&records_, nullptr, &units_, nullptr, &batches_}) {
         ctx.gIsCheckUpdate = checkUpdate;
         prompter.watch(ctx.gConnection);
@@ -171,7 +170,7 @@ class Desk : public otherin::testing::BillDesk<SweepPrompter> {
     // Fills a new bill of warehouse 02 dated in the current period.
     bool fillNew(std::initializer_list<std::pair<const char*, const char*>> lines, bool red) {
         session->setBillDate(QDate(2026, 12, 5));
-        if (!setHeader(3, QStringLiteral("02"))) return false;
+        if (!setHeader(3, u"02"_s)) return false;
         if (red) session->makeRed();
         return typeLines(lines);
     }
@@ -238,18 +237,18 @@ const Operation kOperations[] = {
              d.fillNew({{"02.001", "2"}, {"02.002", "1"}}, false);
              return d.session->save();
          },
-         {QStringLiteral("tblmaxNum")}),
+         {u"tblmaxNum"_s}),
     call("OpenedChange",
          [](Desk& d, const Bills& b) {
              d.open(entry::kModeChange, b.open);
-             if (d.typeCell(5, 1, QStringLiteral("7"))) d.moveTo(8, 1);
+             if (d.typeCell(5, 1, u"7"_s)) d.moveTo(8, 1);
              return d.session->save();
          }),
     {"PriceSave",
      0,
      [](Desk& d, const Bills& b) {
          EXPECT_TRUE(d.open(entry::kModePriceEdit, b.audited));
-         EXPECT_TRUE(d.typeCell(6, 1, QStringLiteral("12.5")) && d.moveTo(8, 1));
+         EXPECT_TRUE(d.typeCell(6, 1, u"12.5"_s) && d.moveTo(8, 1));
      },
      [](Desk& d, const Bills&) { return d.session->save(); },
      {}},
@@ -262,8 +261,7 @@ const Operation kOperations[] = {
     call("Split",
          [](Desk& d, const Bills& b) {
              d.ctx.gCurrentInterId = b.source;
-             return bill::splitSave(d.ctx, d.prompter, {QStringLiteral("1"), QStringLiteral("0.5")})
-                 .saved();
+             return bill::splitSave(d.ctx, d.prompter, {u"1"_s, u"0.5"_s}).saved();
          }),
     onSelection("WriteOff", 0, {&Bills::plus, &Bills::minus}, bill::hxBill),
     onSelection("UnevenWriteOff", 0, {&Bills::uneven, &Bills::unevenRed}, bill::hxBill, false),
@@ -287,9 +285,9 @@ struct Outcome {
 };
 
 // In memory where the system offers it: every run commits, and waits on the disk.
-const QString kScratch = QDir(QStringLiteral("/dev/shm")).exists()
-                             ? QStringLiteral("/dev/shm/otherin-faults-XXXXXX")
-                             : QDir::tempPath() + QStringLiteral("/otherin-faults-XXXXXX");
+const QString kScratch = QDir(u"/dev/shm"_s).exists()
+                             ? u"/dev/shm/otherin-faults-XXXXXX"_s
+                             : QDir::tempPath() + u"/otherin-faults-XXXXXX"_s;
 
 constexpr const char* kSqliteOnly =
     "faults are injected into SQLite's statement step; a server has no such seam here";
@@ -305,9 +303,9 @@ class FaultSweep : public ::testing::TestWithParam<Operation> {
     static void SetUpTestSuite() {
         if (TestDatabase::onServer()) return;
         seedDir_ = std::make_unique<QTemporaryDir>(kScratch);
-        seedPath_ = seedDir_->filePath(QStringLiteral("seed.sqlite"));
+        seedPath_ = seedDir_->filePath(u"seed.sqlite"_s);
         db::Connection seed;
-        seed.open(QStringLiteral("sqlite:") + seedPath_);
+        seed.open(u"sqlite:"_s + seedPath_);
         db::schema::ensureSchema(seed);
         db::schema::installDemoData(seed);
         Bills& b = bills_;
@@ -331,35 +329,34 @@ class FaultSweep : public ::testing::TestWithParam<Operation> {
                                         idList({b.audited, b.source, b.plus, b.minus, b.writtenOff,
                                                 twin, b.uneven, b.unevenRed})));
             d.ctx.gCurrentInterId = b.source;
-            ASSERT_TRUE(
-                bill::splitSave(d.ctx, d.prompter, {QStringLiteral("2"), QStringLiteral("1")})
-                    .saved());
-            b.split = seed.scalar(QStringLiteral("select finterid from icstockbill where "
-                                                 "frscinterid=?"),
-                                  {b.source})
+            ASSERT_TRUE(bill::splitSave(d.ctx, d.prompter, {u"2"_s, u"1"_s}).saved());
+            b.split = seed.scalar(
+                              u"select finterid from icstockbill where "
+                              u"frscinterid=?"_s,
+                              {b.source})
                           .toInt();
             d.ctx.gIdList = idList({b.writtenOff, twin});
             ASSERT_TRUE(bill::hxBill(d.ctx, d.prompter));
-            ASSERT_EQ(d.prompter.lastText(), QStringLiteral("核销成功!"));
+            ASSERT_EQ(d.prompter.lastText(), u"核销成功!"_s);
         }
         ASSERT_GT(b.split, 0);
         // Everything into the main file, so a copy of it alone is the database.
-        seed.scalar(QStringLiteral("pragma wal_checkpoint(truncate)"));
+        seed.scalar(u"pragma wal_checkpoint(truncate)"_s);
     }
     static void TearDownTestSuite() { seedDir_.reset(); }
 
     // Runs the operation on a copy of the seeded file, its n-th step failing (0: none).
     Outcome runOnce(const Operation& op, long failAt, bool withBefore) {
         Outcome out;
-        const QString dir = runs_.filePath(QStringLiteral("run%1").arg(++runCount_));
+        const QString dir = runs_.filePath(u"run%1"_s.arg(++runCount_));
         QDir().mkpath(dir);
-        const QString path = dir + QStringLiteral("/bills.sqlite");
+        const QString path = dir + u"/bills.sqlite"_s;
         EXPECT_TRUE(QFile::copy(seedPath_, path));
         {
             Desk desk(dir, path, op.checkUpdate);
             if (op.prepare) op.prepare(desk, bills_);
             db::Connection probe;  // another user's, idle while the operation runs
-            probe.open(QStringLiteral("sqlite:") + path);
+            probe.open(u"sqlite:"_s + path);
             if (withBefore) out.before = dumpTables(probe);
             desk.prompter.clear();
             {
@@ -407,8 +404,7 @@ TEST_P(FaultSweep, EachFailingStepIsToldAndUndoneOrEndsAsACleanRun) {
     ASSERT_TRUE(clean.lockFree);
 
     for (long n = 1; n <= clean.steps; ++n) {
-        SCOPED_TRACE(QStringLiteral("%1, step %2 of %3 fails")
-                         .arg(QLatin1String(op.name))
+        SCOPED_TRACE(u"%1, step %2 of %3 fails"_s.arg(QLatin1String(op.name))
                          .arg(n)
                          .arg(clean.steps)
                          .toStdString());
@@ -448,9 +444,8 @@ TEST(BrokenLayout, OffersNoSave) {
     EXPECT_FALSE(desk.session->commandState(editor::keys::Save).enabled);
     desk.prompter.clear();
     EXPECT_FALSE(desk.session->save());
-    EXPECT_EQ(desk.prompter.told(),
-              QStringList{QStringLiteral("单据格式未能完整读取,不能保存单据!")});
-    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from icstockbill")).toInt(), 0);
+    EXPECT_EQ(desk.prompter.told(), QStringList{u"单据格式未能完整读取,不能保存单据!"_s});
+    EXPECT_EQ(db.scalar(u"select count(*) from icstockbill"_s).toInt(), 0);
 }
 
 }  // namespace

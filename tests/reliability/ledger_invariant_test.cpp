@@ -21,6 +21,7 @@
 #include "stock/ledger_check.h"
 #include "support/qstring_print.h"
 
+using namespace Qt::StringLiterals;
 using namespace otherin;
 using entry::Icon;
 
@@ -34,8 +35,7 @@ QStringList differenceTexts(const std::vector<stock::LedgerDifference>& differen
     };
     QStringList out;
     for (const auto& d : differences) {
-        out << QStringLiteral("%1/%2/%3/%4/%5 %6;%7 %8;%9")
-                   .arg(d.warehouseId)
+        out << u"%1/%2/%3/%4/%5 %6;%7 %8;%9"_s.arg(d.warehouseId)
                    .arg(d.itemId)
                    .arg(d.unitId)
                    .arg(d.batch)
@@ -65,12 +65,12 @@ class LedgerCheckTest : public ::testing::Test {
                  "(3,1,100,5,'B',3,4,10),(4,1,100,5,'',0,-2,-8),(99,1,100,5,'',0,50,50)")});
     }
     void setLedger(const char* rows) {
-        db_.exec(QStringLiteral("delete from tblTimeStock"));
+        db_.exec(u"delete from tblTimeStock"_s);
         for (const QString& row : QString::fromLatin1(rows).split(' ')) {
             const QStringList f = row.split(QLatin1Char('/'));
             db_.exec(
-                QStringLiteral("insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,"
-                               "fStockPlace,fqty,famount) values(?,?,5,?,?,?,?)"),
+                u"insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,"
+                u"fStockPlace,fqty,famount) values(?,?,5,?,?,?,?)"_s,
                 {f[0].toInt(), f[1].toInt(), f[2], f[3].toInt(), f[4].toDouble(), f[5].toDouble()});
         }
     }
@@ -115,7 +115,7 @@ QStringList verify(const QString& connection, bool repair, int checkUpdate) {
     outStream.flush();
     errStream.flush();
     seen << out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    if (!err.isEmpty()) seen << QStringLiteral("(error)");
+    if (!err.isEmpty()) seen << u"(error)"_s;
     return seen;
 }
 
@@ -149,14 +149,14 @@ TEST_F(LedgerCheckTest, VerifyCommandReportsRepairsAndAnswersWithItsStatus) {
     // Repaired: the key no bill counts lost its row; the empty row of an
     // untouched key (warehouse 4) stayed.
     EXPECT_EQ(differenceTexts(stock::checkLedger(c(), 0)), QStringList());
-    EXPECT_EQ(db_.scalar(QStringLiteral("select count(*)||' empty, in '||max(fstockid) from "
-                                        "tblTimeStock where fqty=0 and famount=0"))
+    EXPECT_EQ(db_.scalar(u"select count(*)||' empty, in '||max(fstockid) from "
+                         u"tblTimeStock where fqty=0 and famount=0"_s)
                   .toString(),
-              QStringLiteral("1 empty, in 4"));
+              u"1 empty, in 4"_s);
     // A missing file is an error, not a new empty database that agrees; so is
     // an unknown posting switch.
-    const QString missing = db_.dir() + QStringLiteral("/missing.sqlite");
-    EXPECT_EQ(verify(QStringLiteral("sqlite:") + missing, false, 0), QStringList({"1", "(error)"}));
+    const QString missing = db_.dir() + u"/missing.sqlite"_s;
+    EXPECT_EQ(verify(u"sqlite:"_s + missing, false, 0), QStringList({"1", "(error)"}));
     EXPECT_EQ(verify(db_.connectionString(), false, 7), QStringList({"1", "(error)"}));
     EXPECT_FALSE(QFile::exists(missing));
 }
@@ -182,17 +182,16 @@ class LedgerInvariantTest : public otherin::testing::SessionTest,
     void TearDown() override {
         const QString keep = qEnvironmentVariable("OTHERIN_LEDGER_KEEP");
         if (keep.isEmpty() || otherin::testing::TestDatabase::onServer()) return;
-        const QString copy = QStringLiteral("%1/ledger-switch%2.sqlite").arg(keep).arg(GetParam());
+        const QString copy = u"%1/ledger-switch%2.sqlite"_s.arg(keep).arg(GetParam());
         QFile::remove(copy);
         // A consistent copy whatever the write-ahead log still holds.
-        db.connection().exec(QStringLiteral("vacuum into ?"), {copy});
+        db.connection().exec(u"vacuum into ?"_s, {copy});
     }
 
     std::vector<qint32> ids(const QString& condition) {
         std::vector<qint32> out;
         db::Query q = db.connection().prepare(
-            QStringLiteral("select finterid from icstockbill where %1 order by finterid")
-                .arg(condition));
+            u"select finterid from icstockbill where %1 order by finterid"_s.arg(condition));
         q.exec();
         while (q.next()) out.push_back(q.value(0).toInt());
         return out;
@@ -201,7 +200,7 @@ class LedgerInvariantTest : public otherin::testing::SessionTest,
     // refusals run as well.
     std::vector<qint32> candidates(const QString& fitting) {
         auto fit = ids(fitting);
-        if (fit.empty() || rng.bounded(5) == 0) return ids(QStringLiteral("1=1"));
+        if (fit.empty() || rng.bounded(5) == 0) return ids(u"1=1"_s);
         return fit;
     }
     qint32 pick(const std::vector<qint32>& from) {
@@ -222,9 +221,7 @@ class LedgerInvariantTest : public otherin::testing::SessionTest,
         return type(1, r, item) && type(5, r, qty) && type(6, r, price) && moveTo(8, r);
     }
     // Lines of one warehouse's items share few keys and carry varied prices.
-    QString item(int warehouse) {
-        return QStringLiteral("0%1.00%2").arg(warehouse).arg(1 + rng.bounded(3));
-    }
+    QString item(int warehouse) { return u"0%1.00%2"_s.arg(warehouse).arg(1 + rng.bounded(3)); }
     QString oneOf(std::initializer_list<const char*> texts) {
         return QLatin1String(texts.begin()[rng.bounded(static_cast<int>(texts.size()))]);
     }
@@ -239,7 +236,7 @@ class LedgerInvariantTest : public otherin::testing::SessionTest,
         const int warehouse = 1 + rng.bounded(3);
         // Now and then a date before the period: the save refuses it.
         session->setBillDate(rng.bounded(12) == 0 ? QDate(2025, 12, 20) : QDate(2026, 3, 15));
-        setHeader(3, QStringLiteral("0%1").arg(warehouse));
+        setHeader(3, u"0%1"_s.arg(warehouse));
         if (rng.bounded(2) == 0) session->makeRed();
         const int lines = 1 + rng.bounded(3);
         for (int r = 1; r <= lines; ++r) {
@@ -250,7 +247,7 @@ class LedgerInvariantTest : public otherin::testing::SessionTest,
     // A copy of a stored bill in the other colour, then both audited, as a
     // clerk prepares a write-off: the two net to zero.
     bool saveMirror() {
-        const qint32 id = pick(ids(QStringLiteral("fcancellation=0 and coalesce(fhxid,0)=0")));
+        const qint32 id = pick(ids(u"fcancellation=0 and coalesce(fhxid,0)=0"_s));
         if (id == 0) return false;
         open(1, id);
         const bool red = ctx.gIsRedBill == 1;
@@ -258,8 +255,8 @@ class LedgerInvariantTest : public otherin::testing::SessionTest,
         red ? session->makeBlue() : session->makeRed();
         if (!session->save()) return false;
         mirrors.emplace_back(id, ctx.gCurrentInterId);
-        const auto toAudit = ids(
-            QStringLiteral("finterid in (%1,%2) and fstatus=0").arg(id).arg(ctx.gCurrentInterId));
+        const auto toAudit =
+            ids(u"finterid in (%1,%2) and fstatus=0"_s.arg(id).arg(ctx.gCurrentInterId));
         QStringList list;
         for (qint32 a : toAudit) list << QString::number(a);
         return list.isEmpty() || bill::checkBill(ctx, prompter, list.join(QLatin1Char(',')));
@@ -268,9 +265,9 @@ class LedgerInvariantTest : public otherin::testing::SessionTest,
     // price of its own, and audits the bill: the key then holds quantity 0
     // with an amount left over, the state a careless clean-up destroys.
     bool emptyKey() {
-        db::Query q = db.connection().prepare(QStringLiteral(
-            "select t.fstockid-500,i.fNumber,t.fqty from tblTimeStock t inner join icitem i on"
-            " i.fitemid=t.fitemid where t.fqty<>0 order by t.fstockid,t.fitemid"));
+        db::Query q = db.connection().prepare(
+            u"select t.fstockid-500,i.fNumber,t.fqty from tblTimeStock t inner join icitem i on"
+            u" i.fitemid=t.fitemid where t.fqty<>0 order by t.fstockid,t.fitemid"_s);
         q.exec();
         std::vector<std::tuple<int, QString, double>> keys;
         while (q.next())
@@ -279,21 +276,20 @@ class LedgerInvariantTest : public otherin::testing::SessionTest,
         const auto& [warehouse, item, onHand] = keys[rng.bounded(static_cast<int>(keys.size()))];
         open(0);
         session->setBillDate(QDate(2026, 3, 15));
-        setHeader(3, QStringLiteral("0%1").arg(warehouse));
+        setHeader(3, u"0%1"_s.arg(warehouse));
         if (onHand > 0) session->makeRed();
         if (!line(1, item, QString::number(std::abs(onHand), 'g', 12), price()) || !session->save())
             return false;
         return bill::checkBill(ctx, prompter, QString::number(ctx.gCurrentInterId));
     }
     bool change() {
-        const qint32 id = pick(candidates(QStringLiteral("fstatus=0 and fcancellation=0")));
+        const qint32 id = pick(candidates(u"fstatus=0 and fcancellation=0"_s));
         if (id == 0) return false;
         open(1, id);
         const int last = std::max(1, grid().lastDataRow());
         // Items of the bill's own warehouse, so no line asks about another.
         const int warehouse =
-            scalar(QStringLiteral("select fstockid1-500 from icstockbill where finterid=?"), {id})
-                .toInt();
+            scalar(u"select fstockid1-500 from icstockbill where finterid=?"_s, {id}).toInt();
         switch (rng.bounded(4)) {
             case 0:
                 type(5, 1 + rng.bounded(last), qty());
@@ -317,7 +313,7 @@ class LedgerInvariantTest : public otherin::testing::SessionTest,
         return session->save();
     }
     bool editPrices() {
-        const qint32 id = pick(ids(QStringLiteral("1=1")));
+        const qint32 id = pick(ids(u"1=1"_s));
         if (id == 0) return false;
         open(4, id);
         type(6, 1 + rng.bounded(std::max(1, grid().lastDataRow())), price());
@@ -328,8 +324,7 @@ class LedgerInvariantTest : public otherin::testing::SessionTest,
     // versions, which its next command names.
     void readList() {
         ctx.gBillVersions.clear();
-        db::Query q =
-            db.connection().prepare(QStringLiteral("select finterid,fversion from icstockbill"));
+        db::Query q = db.connection().prepare(u"select finterid,fversion from icstockbill"_s);
         q.exec();
         while (q.next()) ctx.gBillVersions.insert(q.value(0).toInt(), q.value(1).toInt());
     }
@@ -342,8 +337,8 @@ class LedgerInvariantTest : public otherin::testing::SessionTest,
     }
     bool split() {
         ctx.gCurrentInterId =
-            pick(candidates(QStringLiteral("fstatus=1 and fcancellation=0 and "
-                                           "coalesce(frscinterid,0)=0 and coalesce(fhxid,0)=0")));
+            pick(candidates(u"fstatus=1 and fcancellation=0 and "
+                            u"coalesce(frscinterid,0)=0 and coalesce(fhxid,0)=0"_s));
         if (ctx.gCurrentInterId == 0) return false;
         QStringList cuts;
         db::Query q = db.connection().prepare(QStringLiteral(
@@ -352,22 +347,20 @@ class LedgerInvariantTest : public otherin::testing::SessionTest,
         while (q.next()) {
             const double whole = q.value(0).toDouble();
             const int share = rng.bounded(4);  // none, a third, two thirds, all
-            cuts << (share == 0 ? QStringLiteral("0")
-                                : QString::number(whole * share / 3, 'f', rng.bounded(3)));
+            cuts << (share == 0 ? u"0"_s : QString::number(whole * share / 3, 'f', rng.bounded(3)));
         }
         return bill::splitSave(ctx, prompter, cuts).saved();
     }
     bool restore() {
         readList();
-        const qint32 id = pick(candidates(QStringLiteral("coalesce(frscinterid,0)<>0")));
+        const qint32 id = pick(candidates(u"coalesce(frscinterid,0)<>0"_s));
         return id != 0 && bill::restoreBill(ctx, prompter, id) &&
-               prompter.lastText() == QStringLiteral("还原成功!");
+               prompter.lastText() == u"还原成功!"_s;
     }
     // A saved mirror pair when both are still audited and free, else any two
     // audited bills (which the write-off mostly refuses).
     bool writeOff() {
-        const auto audited =
-            ids(QStringLiteral("fstatus=1 and fcancellation=0 and coalesce(fhxid,0)=0"));
+        const auto audited = ids(u"fstatus=1 and fcancellation=0 and coalesce(fhxid,0)=0"_s);
         const std::set<qint32> open(audited.begin(), audited.end());
         std::vector<std::pair<qint32, qint32>> ready;
         for (const auto& [a, b] : mirrors) {
@@ -378,14 +371,14 @@ class LedgerInvariantTest : public otherin::testing::SessionTest,
             pair = ready[rng.bounded(static_cast<int>(ready.size()))];
         if (pair.first == 0) return false;
         readList();
-        ctx.gIdList = QStringLiteral("%1,%2").arg(pair.first).arg(pair.second);
-        return bill::hxBill(ctx, prompter) && prompter.lastText() == QStringLiteral("核销成功!");
+        ctx.gIdList = u"%1,%2"_s.arg(pair.first).arg(pair.second);
+        return bill::hxBill(ctx, prompter) && prompter.lastText() == u"核销成功!"_s;
     }
     bool unWriteOff() {
         readList();
-        const qint32 id = pick(candidates(QStringLiteral("coalesce(fhxid,0)<>0")));
+        const qint32 id = pick(candidates(u"coalesce(fhxid,0)<>0"_s));
         return id != 0 && bill::unHxBill(ctx, prompter, id) &&
-               prompter.lastText() == QStringLiteral("反核销成功!");
+               prompter.lastText() == u"反核销成功!"_s;
     }
 
     // Each operation with how often it comes up, out of the sum.
@@ -449,10 +442,7 @@ TEST_P(LedgerInvariantTest, LedgerEqualsTheCountingBillsAfterEveryOperation) {
     }
     QString figures;
     for (size_t i = 0; i < kinds.size(); ++i)
-        figures += QStringLiteral(" %1=%2/%3")
-                       .arg(QLatin1String(kinds[i].name))
-                       .arg(done[i])
-                       .arg(refused[i]);
+        figures += u" %1=%2/%3"_s.arg(QLatin1String(kinds[i].name)).arg(done[i]).arg(refused[i]);
     std::printf("ledger invariant: switch %d steps %d faults %d divergences 0 (done/refused)%s\n",
                 GetParam(), steps, faults, qPrintable(figures));
     // Every kind must really have happened; the default stream reaches all (a short run on
@@ -483,10 +473,10 @@ class EmptyRowEditorTest : public otherin::testing::SessionTest {};
 TEST_F(EmptyRowEditorTest, SaveThatEmptiesAKeyRemovesItsRow) {
     ctx.gIsCheckUpdate = 0;
     db.exec(
-        QStringLiteral("insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,"
-                       "fStockPlace,fqty,famount) values(502,1121,701,'',0,-5,-50)"));
-    EXPECT_GT(saveNewBill({QStringLiteral("5")}), 0);
-    EXPECT_EQ(scalar(QStringLiteral("select count(*) from tblTimeStock")).toInt(), 0);
+        u"insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,"
+        u"fStockPlace,fqty,famount) values(502,1121,701,'',0,-5,-50)"_s);
+    EXPECT_GT(saveNewBill({u"5"_s}), 0);
+    EXPECT_EQ(scalar(u"select count(*) from tblTimeStock"_s).toInt(), 0);
 }
 
 }  // namespace
