@@ -16,17 +16,8 @@ namespace {
 
 using Row = QStringList;
 
-// The first column of each row `sql` answers for `table`, lower case when `lower`.
-QStringList texts(db::Connection& c, const QString& sql, const QString& table, bool lower) {
-    db::Query q = c.prepare(sql);
-    if (!table.isEmpty()) q.bind(table);
-    q.exec();
-    QStringList out;
-    while (q.next()) out << (lower ? q.value(0).toString().toLower() : q.value(0).toString());
-    return out;
-}
-
-// The table names (no `table`), a table's columns, or its primary key's (`key`), in order.
+// The table names (no `table`), a table's columns, or its primary key's (`key`, lower
+// case), in order.
 QStringList catalogue(db::Connection& c, const QString& table = {}, bool key = false) {
     static const char* const sqlite[] = {
         "select name from sqlite_master where type='table' and name not like 'sqlite%'",
@@ -41,9 +32,14 @@ QStringList catalogue(db::Connection& c, const QString& table = {}, bool key = f
         "information_schema.key_column_usage k using (constraint_name,table_schema,table_name) "
         "where t.constraint_type='PRIMARY KEY' and t.table_schema=current_schema() and "
         "t.table_name=? order by k.ordinal_position"};
-    const int which = table.isEmpty() ? 0 : (key ? 2 : 1);
     const bool onSqlite = c.dialect().kind() == db::DialectKind::Sqlite;
-    return texts(c, QString::fromLatin1((onSqlite ? sqlite : server)[which]), table, key);
+    db::Query q = c.prepare(
+        QString::fromLatin1((onSqlite ? sqlite : server)[table.isEmpty() ? 0 : (key ? 2 : 1)]));
+    if (!table.isEmpty()) q.bind(table);
+    q.exec();
+    QStringList out;
+    while (q.next()) out << (key ? q.value(0).toString().toLower() : q.value(0).toString());
+    return out;
 }
 
 QString momentText(const QDateTime& at) {
@@ -69,8 +65,8 @@ QString normalized(const QVariant& value, int fieldType) {
     }
     if (type == QMetaType::QDate) return value.toDate().toString(Qt::ISODate);
     if (type == QMetaType::QDateTime) return momentText(value.toDateTime());
-    if (type ==
-        QMetaType::QByteArray) {  // SQLite may hand back as bytes what the server keeps as text
+    // SQLite may hand back as bytes what the server keeps as text.
+    if (type == QMetaType::QByteArray) {
         const QByteArray bytes = value.toByteArray();
         const QString text = QString::fromUtf8(bytes);
         return text.toUtf8() == bytes ? text : QString::fromLatin1(bytes.toHex());
@@ -148,9 +144,7 @@ struct Comparison {
             return skip.contains(column, Qt::CaseInsensitive) ||
                    skip.contains(table + u'.' + column, Qt::CaseInsensitive);
         };
-        QStringList columnsA;
-        QStringList columnsB;  // the same columns as b names them
-        QStringList lower;
+        QStringList columnsA, columnsB, lower;  // b's names of a's columns; a's in lower case
         QMap<QString, QString> inB = byLowerName(catalogue(b, tableB));
         for (const QString& column : catalogue(a, tableA)) {
             if (skipped(column)) continue;
@@ -162,10 +156,9 @@ struct Comparison {
             columnsB << inB.take(column.toLower());
             lower << column.toLower();
         }
-        for (const QString& column : catalogue(b, tableB)) {
+        for (const QString& column : catalogue(b, tableB))
             if (!skipped(column) && inB.contains(column.toLower()))
                 add(QStringLiteral("%1: column %2 only in the second").arg(table, column));
-        }
 
         QStringList key = catalogue(a, tableA, true);
         if (key.isEmpty()) key = catalogue(b, tableB, true);
@@ -173,9 +166,8 @@ struct Comparison {
         for (const QString& column : key) keyAt << int(lower.indexOf(column));
         if (keyAt.contains(-1)) keyAt.clear();
         QList<int> order = keyAt;
-        for (int i = 0; i < columnsA.size(); ++i) {
+        for (int i = 0; i < columnsA.size(); ++i)
             if (!order.contains(i)) order << i;
-        }
         if (keyAt.isEmpty()) keyAt = order;
         const auto described = [&](const Row& row) {
             QStringList parts;
@@ -219,10 +211,9 @@ QString tableDifferences(db::Connection& a, db::Connection& b, const QStringList
         else
             compared.add(QStringLiteral("table %1 only in the first").arg(it.value()));
     }
-    for (auto it = tablesB.begin(); it != tablesB.end(); ++it) {
+    for (auto it = tablesB.begin(); it != tablesB.end(); ++it)
         if (!tablesA.contains(it.key()))
             compared.add(QStringLiteral("table %1 only in the second").arg(it.value()));
-    }
     return compared.found.join(u'\n');
 }
 
