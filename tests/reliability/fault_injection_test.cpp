@@ -330,11 +330,9 @@ class FaultSweep : public ::testing::TestWithParam<Operation> {
                                                 twin, b.uneven, b.unevenRed})));
             d.ctx.gCurrentInterId = b.source;
             ASSERT_TRUE(bill::splitSave(d.ctx, d.prompter, {u"2"_s, u"1"_s}).saved());
-            b.split = seed.scalar(
-                              u"select finterid from icstockbill where "
-                              u"frscinterid=?"_s,
-                              {b.source})
-                          .toInt();
+            b.split =
+                seed.scalar(u"select finterid from icstockbill where frscinterid=?"_s, {b.source})
+                    .toInt();
             d.ctx.gIdList = idList({b.writtenOff, twin});
             ASSERT_TRUE(bill::hxBill(d.ctx, d.prompter));
             ASSERT_EQ(d.prompter.lastText(), u"核销成功!"_s);
