@@ -68,9 +68,8 @@ TEST_F(LineEntryTest, TypedItemCodeFillsTheLineAndAnUnknownOneIsRefused) {
     EXPECT_EQ(itemLeft(), QString());
 }
 
-// A pasted control character is refused where it was typed, on every try:
-// the cursor or the focus stays, the text stays as typed, and the stock
-// query takes no pattern from it.
+// A pasted control character is refused on every try; cursor, focus and text stay, and the
+// stock query takes no pattern from it.
 TEST_F(LineEntryTest, ControlCharactersKeepTheCursorAndTheFocusWhereTyped) {
     struct Viewer : entry::StockQueryViewer {
         void show(const QString& condition, int) override { shown << condition; }
@@ -104,9 +103,8 @@ TEST_F(LineEntryTest, ControlCharactersKeepTheCursorAndTheFocusWhereTyped) {
               u"b"_s);
 }
 
-// A look-up the database fails is told once, in the database's own words, and
-// refused as an unknown code is; no "not found" follows for a record that is
-// there. Each break names what the failing statement reads.
+// A failed look-up is told once in the database's words and refused like an unknown code,
+// with no "not found" after it.
 TEST_F(LineEntryTest, FailedLookUpIsToldOnceAsTheDatabaseError) {
     open(0);
     enterItem(1, u"01.001"_s);

@@ -56,9 +56,7 @@ TEST_F(SaveTest, NewBillIsStoredWithHeaderLinesNumberLedgerAndPeriod) {
     EXPECT_EQ(grid().lineKey(2), u"2"_s);
 }
 
-// The server ends the clerk's connection and takes no new one for a while:
-// the save says so once, in the clerk's words, and keeps the bill on the
-// screen; once the server takes connections again, the same save goes through.
+// A lost server is told once and the bill stays; once it takes connections, the save succeeds.
 TEST_F(SaveTest, ALostServerIsToldOnceAndTheNextSaveConnectsAgain) {
     if (!otherin::testing::TestDatabase::onServer()) GTEST_SKIP() << "a server's connections";
     open(0);

@@ -135,10 +135,8 @@ TEST_F(JournalCommandsTest, AClosedPeriodOrAMissingRightIsRefusedWithOneMessage)
     EXPECT_EQ(bills(), u"1 2 3"_s);
 }
 
-// The commands on the selected bills, each row on what the row before left:
-// each bill is taken once, the totals row never; delete and void ask naming the
-// bills; a refusal reloads nothing; afterwards the current row is the same
-// bill's, or when it is gone the last bill above it.
+// Steps run on what the one before left: each selected bill is taken once, the totals row
+// never; a refusal reloads nothing; the current row follows its bill or the last one above.
 TEST_F(JournalCommandsTest, CommandsTakeTheSelectedBillsAndKeepTheCurrentRow) {
     addBill(5, "QT0005", "2026-12-06", 1, 1, {{1101, 4, 2}});
     addBill(6, "QT0006", "2026-12-07", 1, 1, {{1101, -4, 2}});
@@ -273,10 +271,8 @@ TEST_F(JournalCommandsTest, ALongExportShowsProgressAndStopsCleanly) {
     EXPECT_EQ(prompter.transcript(), QString());
 }
 
-// The editor opens in the command's mode; when it closes the journal is read
-// again, whatever the editor did, and the current row is the same bill's, not
-// the row number it had. Under price editing the commands that add, remove or
-// change the state of bills do nothing; the totals row opens nothing.
+// After the editor closes the journal is read again and the current row follows its bill;
+// under price editing the changing commands and the totals row do nothing.
 TEST_F(JournalCommandsTest, TheEditorOpensInTheCommandsModeAndTheJournalFollowsIt) {
     db.exec(u"update icstockbill set fstatus=1 where finterid=2"_s);
     QStringList opened;  // mode:bill:from journal

@@ -56,9 +56,7 @@ TEST_F(ClauseTest, ASecondRowAloneOpensTheGroupWhateverItsConnector) {
     EXPECT_EQ(find_.seekSQL(), QStringLiteral(" and ( fItemNumber like '%01%' escape '!' "));
 }
 
-// Values are quoted or parsed, never pasted; a value that is not what the field
-// holds, or an operator a stored scheme brings back that is none of ours, is
-// refused (no SQL).
+// Values are quoted or parsed, never pasted; a wrong value or unknown operator gives no SQL.
 TEST_F(ClauseTest, ConditionsFollowTheFieldTypeAndOperator) {
     const struct {
         const char* type;

@@ -66,9 +66,8 @@ TEST_F(SchemeTest, SavedSchemeRestoresRowsAsTypedIncludingAnEmptyThirdRow) {
                                               "fStockName like '%原材料仓%' escape '!' "));
 }
 
-// The first opening makes the default scheme, and its counter's row when
-// missing. An older scheme named like the default neither replaces it nor
-// stays forever; the default itself cannot be deleted, others are asked for.
+// The first opening makes the default scheme (and its counter's row); the default cannot be
+// deleted, an older namesake neither replaces it nor stays, others are asked for.
 TEST_F(SchemeTest, DeletingRefusesTheDefaultAndAsksForOthers) {
     db.exec("delete from tblmaxNum where ftablename='tblproject'");
     BillFindController first(ctx, prompter);
@@ -109,9 +108,7 @@ TEST_F(SchemeTest, DeletingRefusesTheDefaultAndAsksForOthers) {
     EXPECT_EQ(stored(), QStringLiteral("1 0 0 max 2"));
 }
 
-// Without a name, under the default's name, with a control character in the
-// name or a value, or when the database fails half way, nothing of the scheme
-// is stored.
+// A refused or half-failed save of a scheme stores nothing of it.
 TEST_F(SchemeTest, ASaveRefusedOrFailedStoresNothing) {
     BillFindController find(ctx, prompter);
     find.open();

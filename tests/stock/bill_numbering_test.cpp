@@ -224,9 +224,8 @@ TEST_F(BillNumberingTest, OtherRefusedWritesAreNoBillNumberClash) {
     }
 }
 
-// A failed save keeps its id used, and its number (counter or freed) unissued;
-// a typed number another bill took after the check before the save fails
-// inside the transaction. Each half refuses the wrong side of the transaction.
+// A failed save uses its id but issues no number; a typed number taken after the check fails
+// inside the transaction.
 TEST_F(BillNumberingTest, FailedSaveUsesItsIdButIssuesNoNumber) {
     seedNumbering(db_, "7:41:QT:6 |  | 3:7:QT000007");
     EXPECT_THROW(saveBill(ctx_, prompter_, QString(), true), db::DbError);
@@ -248,9 +247,8 @@ TEST_F(BillNumberingTest, FailedSaveUsesItsIdButIssuesNoNumber) {
     EXPECT_EQ(db_.scalar(u"select count(*) from tblmaxNum"_s).toInt(), 1);
 }
 
-// Two clients save bills at the same moment, in lock-step, each on its own
-// connection and thread (on the server too): every id and every number is
-// issued exactly once (else the keys refuse a save), freed numbers included.
+// Two clients saving in lock-step, each on its own thread: every id and number (freed ones
+// too) is issued once, else the keys refuse a save.
 TEST(BillNumberingRaceTest, TwoClientsSavingAtOnceNeverShareAnIdOrANumber) {
     constexpr int kClients = 2;
     constexpr int kSavesEach = 150;

@@ -119,9 +119,7 @@ TEST_F(ItemLookupTest, DefaultWarehouseTakesAnyThirtyTwoBitId) {
     }
 }
 
-// A database that cannot answer is told apart from a code it has no record
-// for: Failed, with its own error as the one message, critical; a miss says
-// nothing. Each look-up loses the table it reads, then gets it back.
+// A failing database is told once as critical, apart from a miss, which says nothing.
 TEST_F(ItemLookupTest, DatabaseFailureIsToldOnceAndToldApartFromAMiss) {
     const auto unitIn = [this](int unit, int group) {
         return unitInGroup(ctx_, prompter_, unit, group);

@@ -63,9 +63,8 @@ class StockLedgerTest : public ::testing::Test {
     TestDatabase db_;
 };
 
-// Line 1.2 has no batch and no place, 1.3 makes a new key with a negative
-// line, 1.4 shares 1.1's key, 1.5 is an amount alone; bill 2 posts the same
-// key in another warehouse.
+// 1.2 has no batch or place, 1.3 a new key with a negative line, 1.4 1.1's key, 1.5 an
+// amount alone; bill 2 posts the same key in another warehouse.
 TEST_F(StockLedgerTest, ListPostsLinesToTheirKeysAndReverseRestoresTheLedgerExactly) {
     seed("1:1 2:2",
          "(1,1,100,5,'B1',0,4,10.2),(1,2,101,5,null,null,0.000001,1.5),"
@@ -84,9 +83,7 @@ TEST_F(StockLedgerTest, ListPostsLinesToTheirKeysAndReverseRestoresTheLedgerExac
     EXPECT_TRUE(ledger().contains(QStringLiteral("1/102/5/B9/3=2.5;5")));
 }
 
-// The clean-up removes the posted keys' rows that the posting emptied, and
-// only those: a row that keeps a quantity or an amount stays, as does an
-// empty row of another place, unit or warehouse.
+// The clean-up removes only the posted keys' rows the posting emptied.
 TEST_F(StockLedgerTest, CleanUpTouchesOnlyEmptyRowsOfThePostedKeys) {
     seed("1:1",
          "(1,1,100,5,'B1',3,2,4),(1,2,101,5,null,null,1,1),(1,3,102,5,'B2',0,1,1),"
