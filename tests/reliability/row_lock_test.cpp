@@ -34,8 +34,7 @@ struct Outcome {
 
 using Operation = std::function<Outcome(entry::LoginContext&, ScriptedPrompter&)>;
 
-// An editor save of bill 1 as both clerks loaded it (version 1), its one line
-// now `line`.
+// An editor save of bill 1 as both clerks loaded it (version 1), its one line now `line`.
 Operation editorSave(bill::SaveOutcome (*save)(entry::LoginContext&, entry::Prompter&,
                                                const bill::BillDraft&),
                      const bill::DraftLine& line) {
@@ -69,8 +68,7 @@ Operation journal(bool (*command)(entry::LoginContext&, entry::Prompter&), bool 
     };
 }
 
-// One clerk's operation, in a thread of its own on a connection opened there
-// (a connection serves only the thread that opened it).
+// One clerk's operation on its own thread and connection (a connection serves one thread).
 std::future<Outcome> startClerk(const QString& connectionString, const QString& user,
                                 const QString& name, const Operation& op) {
     return std::async(std::launch::async, [=] {
@@ -94,8 +92,7 @@ class RowLockTest : public ::testing::Test {
         if (!TestDatabase::onServer()) GTEST_SKIP() << "needs a database server (OTHERIN_TEST_DB)";
     }
 
-    // Bill 1, open, at version 1 by user 1: one line of 02.001 × 5 at 10 in
-    // warehouse 02, place A01, posted to the ledger.
+    // Bill 1, open, version 1 by user 1: 02.001 × 5 at 10 in warehouse 02, place A01, posted.
     void freshBill() {
         db.execAll({u"delete from icstockbillentry"_s, u"delete from icstockbill"_s,
                     u"delete from tblTimeStock"_s, u"delete from tblBillDeleted"_s,
@@ -107,8 +104,7 @@ class RowLockTest : public ::testing::Test {
                     u"insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,"
                     "famount) values(502,1121,701,'',801,5,50)"_s});
     }
-    // The header's void flag, version and last writer; the line's quantity,
-    // price and amount.
+    // The header's void flag, version and last writer; the line's quantity, price and amount.
     QString stored() {
         const auto rows = [this](const QString& sql) { return db.column(sql).join(u' '); };
         return rows(u"select fcancellation||'|'||fversion||'|'||fmodifierid from icstockbill"_s) +
@@ -118,9 +114,8 @@ class RowLockTest : public ::testing::Test {
                    "cast(famount as integer) from icstockbillentry"_s);
     }
     size_t ledgerDifferences() { return stock::checkLedger(db.connection(), 0).size(); }
-    // Polls until a backend of this database waits for a lock whose kind
-    // meets `kind`: true; or until `clerk` has finished, or a minute has
-    // passed: false (the test then fails instead of hanging).
+    // True once a backend here waits for a lock of `kind`; false when `clerk` finished or a
+    // minute passed (the test then fails instead of hanging).
     bool waitFor(const QString& kind, const std::future<Outcome>& clerk) {
         for (int i = 0; i < 6000; ++i) {
             if (db.scalar(u"select count(*) from pg_stat_activity where datname=current_database() "
@@ -137,8 +132,7 @@ class RowLockTest : public ::testing::Test {
     TestDatabase db{TestDatabase::Seed::Demo};
 };
 
-// Where the first clerk's write is held: the table, the event, and a
-// condition on the row that only the first clerk's write meets.
+// Where the first clerk's write is held: table, event, and a row condition only it meets.
 struct Hold {
     QString table, event, condition;
 };
@@ -190,8 +184,7 @@ TEST_F(RowLockTest, ASecondClerkWaitsForTheFirstClerksOpenWriteOrIsRefused) {
         auto a = startClerk(db.connectionString(), u"2"_s, u"张三"_s, p.first);
         const bool aHeld = waitFor(u"='advisory'"_s, a);
         auto b = startClerk(db.connectionString(), u"1"_s, u"系统管理员"_s, p.second);
-        // Only once the second clerk waits for the first one's locks (or has
-        // finished without) is the first one let go.
+        // The first is let go only once the second waits for its locks (or finished without).
         const bool bWaited = aHeld && waitFor(u"<>'advisory'"_s, b);
         db.exec(u"select pg_advisory_unlock(?)"_s, {kGate});
         const Outcome first = a.get();
