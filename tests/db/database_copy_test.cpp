@@ -12,10 +12,8 @@ using otherin::testing::TestDatabase;
 
 namespace {
 
-// An embedded demo database with one bill, copied into the test database (a
-// server's when the tests run on one). Counts of every table and the refusal
-// of a second copy are the copy command's tests; here the values: text,
-// decimal and binary layout.
+// An embedded demo database with one bill copied into the test database: the values arrive
+// unchanged (counts and refusals are the copy command's tests).
 TEST(DatabaseCopyTest, TextsDecimalsAndLayoutsArriveUnchanged) {
     QTemporaryDir dir;
     Connection source;

@@ -31,9 +31,8 @@ class DbLayerTest : public ::testing::Test {
     Connection c_;
 };
 
-// A guard rolls back unless committed, and nested guards join the outer one.
-// Closing the operation rolls back what a failed one left open, yet keeps the
-// physical connection (a temporary table, private to it, survives).
+// Guards roll back unless committed and nest; closing rolls back what a failed operation left
+// open but keeps the physical connection (its temporary table survives).
 TEST_F(DbLayerTest, GuardsRollBackUnlessCommittedAndCloseEndsAnOpenTransaction) {
     {
         TransactionGuard outer(c_);
@@ -78,9 +77,7 @@ TEST_F(DbLayerTest, KeptStatementsServeEachUseWithItsOwnValues) {
     EXPECT_EQ(rows(), 5);  // no row with a value left from another use
 }
 
-// A transaction whose commit rides on the next one's sync leaves the
-// connection at full sync however it ends: committed, rolled back, joined to
-// a full one, or ended by closing the operation.
+// A deferred-sync transaction leaves the connection at full sync however it ends.
 TEST_F(DbLayerTest, DeferredSyncLastsOneTransactionOnly) {
     if (c_.dialect().isServer()) GTEST_SKIP() << "on a server it ends with its transaction";
     const auto sync = [&] { return c_.scalar(QStringLiteral("pragma synchronous")).toInt(); };
@@ -104,9 +101,7 @@ TEST_F(DbLayerTest, DeferredSyncLastsOneTransactionOnly) {
     EXPECT_EQ(rows(), 2);
 }
 
-// A reader is not blocked by a writer holding the write lock and reads the
-// last committed state; a reading statement left open does not block the
-// writer's commit either (on SQLite: the file is in write-ahead-log mode).
+// Reader and writer never block each other; the reader sees the last committed state.
 TEST_F(DbLayerTest, ReaderAndWriterDoNotBlockEachOther) {
     Connection reader;
     reader.open(cs_);

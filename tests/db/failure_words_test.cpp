@@ -213,9 +213,7 @@ INSTANTIATE_TEST_SUITE_P(Classes, FailureWords, ::testing::ValuesIn(kFailures),
                              return name;
                          });
 
-// Texts a curious clerk types: bound or quoted, each is stored and found as it
-// stands and matches only itself, also on a server that still treats a
-// backslash as an escape by default.
+// Typed texts, bound or quoted, are stored as they stand and match only themselves.
 TEST(TypedTexts, ReachTheDatabaseExactlyAndMatchOnlyThemselves) {
     TestDatabase db;
     Connection& c = db.connection();
@@ -247,9 +245,7 @@ TEST(TypedTexts, ReachTheDatabaseExactlyAndMatchOnlyThemselves) {
     EXPECT_EQ(db.scalar(u"select count(*) from h"_s).toInt(), texts.size());
 }
 
-// The site's own client options reach the server, quoted, beside the string
-// rules every connection asks for; an option the driver would mangle is
-// refused with its name.
+// The site's client options reach the server quoted; one the driver would mangle is refused.
 TEST(ServerOptions, ReachTheServerQuotedAndKeepStandardStrings) {
     if (!TestDatabase::onServer()) GTEST_SKIP() << "client options of a server connection";
     TestDatabase db;

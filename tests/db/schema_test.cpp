@@ -37,10 +37,8 @@ TEST(SchemaTest, BillNumberIsUniqueWithinItsTypeOnly) {
               QStringLiteral("1:7:QT1,3:1:QT1,5:7:qt1,6:7:QT1 ,7:7:,8:7:,9:1:,10:8:QT1"));
 }
 
-// A database of the first version that holds doubled numbers keeps its data
-// and its version: the upgrade names every doubled number with its bills and
-// stops the start. Once the numbers are told apart, the next start adds the
-// index; a second start leaves it alone.
+// Doubled numbers in a first-version database stop the upgrade, named with their bills, and
+// change nothing; once told apart, the next start adds the index, a second leaves it alone.
 TEST(SchemaTest, UpgradeWithDoubledNumbersRefusesUntilTheyAreResolved) {
     QTemporaryDir dir;
     otherin::db::Connection c;
