@@ -281,9 +281,7 @@ TEST_F(CommandTest, LookupsLeaveLinesThatMayNotChangeAlone) {
         EXPECT_TRUE(records.inputs.empty() && units.inputs.empty() && batches.itemIds.empty());
         EXPECT_FALSE(editor().isChanged());
     }
-    // The price edit leaves the price open, so a batch picked elsewhere may
-    // not set it, but the batch column of a bill being changed still picks
-    // batch and price for the line's item; picking nothing keeps them.
+    // On a bill being changed the batch column picks batch and price; picking nothing keeps them.
     reseed(2);
     open(1, 1);
     ASSERT_TRUE(moveTo(8, 1));

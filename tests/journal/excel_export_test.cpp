@@ -66,9 +66,7 @@ Sheet readSheet(const QString& zip) {
     return sheet;
 }
 
-// A journal of two bills: the three hidden id columns, a date, an item code,
-// a summed quantity and a remark holding texts a spreadsheet would turn into
-// numbers.
+// A journal of two bills whose remarks hold texts a spreadsheet would turn into numbers.
 query::JournalContent journal(const QString& longNote = {}, const QString& longerNote = {}) {
     const std::vector<query::JournalColumn> columns = {
         {"finterid", "finterid", 1, {}, true, false},

@@ -44,9 +44,7 @@ TEST(JournalWindowTest, TheGridsSelectionIsWhatTheCommandsTake) {
     EXPECT_EQ(f.ctx.gFromJournal, 0);
 }
 
-// The keys do their commands on the current line's bill: Enter opens it,
-// Delete asks naming it (No keeps it), Ctrl+F shows the query, F5 reads the
-// bills again and finds one another clerk stored meanwhile.
+// Enter opens the current bill, Delete asks naming it, Ctrl+F shows the query, F5 reloads.
 TEST(JournalWindowTest, KeysRunTheirCommands) {
     otherin::testing::JournalFixture f;
     f.addJournalBills();

@@ -48,9 +48,8 @@ class FindDialogTest : public ::testing::Test, protected otherin::testing::Query
     FakeJournal* journal = nullptr;
 };
 
-// A number cell keeps letters typed into it and says why; OK then tells it and
-// stays up. Once corrected, OK fills the journal from the default filters (this
-// period, not void) and hides the dialog.
+// A number cell keeps typed letters and says why, and OK stays up; once corrected, OK fills
+// the journal from the default filters and hides the dialog.
 TEST_F(FindDialogTest, ATypedNumberWithLettersIsRefusedNotShortened) {
     ConditionView* view = dialog.conditionView();
     ConditionGrid& grid = dialog.controller().conditions();

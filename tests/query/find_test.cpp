@@ -274,9 +274,8 @@ TEST_F(FindTest, SumFlagNamesTheColumnAtItsEntryIdPlusTwo) {
     EXPECT_EQ(cell(5, 14), QString());
 }
 
-// A journal with the three id columns and one summed amount column: each case
-// appends `repeat` lines of `amount` (and the optional `last` once) and reads
-// the totals row.
+// Each case appends `repeat` lines of `amount` (and `last` once) to a one-sum journal and
+// reads the totals row.
 TEST(JournalTotalsTest, TotalsStayExactAndNeverWrap) {
     const struct {
         const char* what;

@@ -119,9 +119,8 @@ QStringList verify(const QString& connection, bool repair, int checkUpdate) {
     return seen;
 }
 
-// The command reports the differing keys and, asked to, rewrites them. The
-// repaired ledger holds a voided bill's key with an amount no bill gives, and
-// an empty row, which is the same as no row.
+// The command reports the differing keys and, asked to, rewrites them; the repaired ledger has
+// a voided bill's key with an amount no bill gives, and an empty row (the same as none).
 TEST_F(LedgerCheckTest, VerifyCommandReportsRepairsAndAnswersWithItsStatus) {
     const struct {
         const char* ledger;
@@ -225,9 +224,7 @@ class LedgerInvariantTest : public otherin::testing::SessionTest,
     QString oneOf(std::initializer_list<const char*> texts) {
         return QLatin1String(texts.begin()[rng.bounded(static_cast<int>(texts.size()))]);
     }
-    // Halves and whole numbers only: with as many red bills as blue ones a
-    // key's quantity keeps coming back to exactly 0, while its amount, at
-    // mixed prices, does not.
+    // Halves and whole numbers: quantities return to exactly 0, amounts at mixed prices do not.
     QString qty() { return oneOf({"1", "2", "3", "0.5", "2.5"}); }
     QString price() { return oneOf({"10", "12", "8.5", "3.333333", "0.07"}); }
 
@@ -261,9 +258,8 @@ class LedgerInvariantTest : public otherin::testing::SessionTest,
         for (qint32 a : toAudit) list << QString::number(a);
         return list.isEmpty() || bill::checkBill(ctx, prompter, list.join(QLatin1Char(',')));
     }
-    // Takes all the stock of one ledger key out (or, below zero, back in) at a
-    // price of its own, and audits the bill: the key then holds quantity 0
-    // with an amount left over, the state a careless clean-up destroys.
+    // Empties one ledger key at a price of its own and audits the bill: quantity 0 with an
+    // amount left over, the state a careless clean-up destroys.
     bool emptyKey() {
         db::Query q = db.connection().prepare(
             u"select t.fstockid-500,i.fNumber,t.fqty from tblTimeStock t inner join icitem i on"
