@@ -48,7 +48,9 @@ TEST(BackupUnderLoad, CopiesTakenWhileFourClerksSaveAreWholeAndAgreeWithTheirLed
         for (auto& p : clerks) p->waitForFinished(50);
     }
     for (auto& p : clerks) {
-        if (p->state() != QProcess::NotRunning) ASSERT_TRUE(p->waitForFinished(100000));
+        if (p->state() != QProcess::NotRunning) {
+            ASSERT_TRUE(p->waitForFinished(100000));
+        }
         EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
     }
     const int saved = db.scalar(QStringLiteral("select count(*) from icstockbill")).toInt();
