@@ -13,13 +13,6 @@ namespace otherin::app {
 
 namespace {
 
-int postingSwitch(db::Connection& connection) {
-    for (const entry::SharedSwitch& s : entry::listSharedSwitches(connection)) {
-        if (s.name == QLatin1String("gIsCheckUpdate")) return s.value;
-    }
-    return 0;
-}
-
 int copy(const QString& fromString, const QString& toString, QTextStream& out, QTextStream& err) {
     entry::requireDatabaseFile(fromString);
     db::Connection from, to;
@@ -39,7 +32,7 @@ int copy(const QString& fromString, const QString& toString, QTextStream& out, Q
                .arg(target)
         << Qt::endl;
     // The copy must agree with its bills exactly as far as the source did.
-    const int checkUpdate = postingSwitch(to);
+    const int checkUpdate = entry::postingSwitch(to);
     const std::size_t inSource = stock::checkLedger(from, checkUpdate).size();
     const std::size_t inCopy = stock::checkLedger(to, checkUpdate).size();
     if (inCopy != inSource) {

@@ -139,9 +139,7 @@ int runVerifyCommand(int argc, char* argv[]) {
                 db::Connection connection;
                 entry::requireDatabaseFile(connectionString);
                 entry::openHostDatabase(connection, connectionString, db::embeddedDatabasePath());
-                for (const entry::SharedSwitch& s : entry::listSharedSwitches(connection)) {
-                    if (s.name == QLatin1String("gIsCheckUpdate")) checkUpdate = s.value;
-                }
+                checkUpdate = entry::postingSwitch(connection);
             } catch (const db::DbError& e) {
                 err << e.message() << Qt::endl;
                 return 1;

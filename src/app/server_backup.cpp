@@ -185,13 +185,6 @@ int backup(const db::ConnectionTarget& target, const QString& folder, int keep, 
     return 0;
 }
 
-int postingSwitch(db::Connection& connection) {
-    for (const entry::SharedSwitch& s : entry::listSharedSwitches(connection)) {
-        if (s.name == QLatin1String("gIsCheckUpdate")) return s.value;
-    }
-    return 0;
-}
-
 // The first table in the target's schema, if any: a restore never merges.
 std::optional<QString> firstTable(db::Connection& connection) {
     const QVariant table = connection.scalar(
@@ -241,7 +234,7 @@ int restore(const QString& from, const db::ConnectionTarget& target, QTextStream
                 .scalar(QStringLiteral("select count(*) from information_schema.tables where "
                                        "table_schema=current_schema() and table_type='BASE TABLE'"))
                 .toInt();
-        checkUpdate = postingSwitch(connection);
+        checkUpdate = entry::postingSwitch(connection);
     }
     out << QStringLiteral("已从 %1 恢复 %2 个表到数据库 %3")
                .arg(from)

@@ -9,11 +9,11 @@
 #include <QFileInfo>
 
 #include "app/backup_files.h"
+#include "app/verify_command.h"
 #include "db/connection.h"
 #include "db/db_error.h"
 #include "db/file_lock.h"
 #include "entry/shared_switches.h"
-#include "stock/ledger_check.h"
 
 namespace otherin::app {
 
@@ -78,26 +78,22 @@ QString integrityProblem(const QString& path) {
     return found.mid(0, 5).join(u"; ");
 }
 
+// The check of `otherin verify`, under the file's own posting switch: empty
+// when the ledger agrees with the bills, else its summary or error.
 QString ledgerProblem(const QString& path) {
+    const QString connectionString = QStringLiteral("sqlite:") + path;
+    int checkUpdate = 0;
     try {
         db::Connection connection;
-        connection.open(QStringLiteral("sqlite:") + path);
-        for (const char* table : {"tblTimeStock", "icstockbill", "icstockbillentry"}) {
-            if (!connection.tableExists(QLatin1String(table)))
-                return QStringLiteral("没有表 %1,不是本程序的数据库").arg(QLatin1String(table));
-        }
-        int checkUpdate = 0;
-        for (const entry::SharedSwitch& s : entry::listSharedSwitches(connection)) {
-            if (s.name == QLatin1String("gIsCheckUpdate")) checkUpdate = s.value;
-        }
-        const auto differences = stock::checkLedger(connection, checkUpdate);
-        connection.disconnect();
-        if (differences.empty()) return {};
-        return QStringLiteral("即时库存有 %1 项与单据不一致 (可用 otherin verify 查看)")
-            .arg(differences.size());
+        connection.open(connectionString);
+        checkUpdate = entry::postingSwitch(connection);
     } catch (const db::DbError& e) {
         return e.message();
     }
+    QString out, err;
+    QTextStream outStream(&out), errStream(&err);
+    if (runVerify(connectionString, false, checkUpdate, outStream, errStream) == 0) return {};
+    return (err.isEmpty() ? out : err).trimmed().section(u'\n', -1);
 }
 
 // Copies every page of `from` into the new file `to` in one step: the engine

@@ -69,6 +69,13 @@ std::vector<SharedSwitch> listSharedSwitches(db::Connection& connection) {
     return list;
 }
 
+int postingSwitch(db::Connection& connection) {
+    for (const SharedSwitch& s : listSharedSwitches(connection)) {
+        if (s.name == kCheckUpdate) return s.value;
+    }
+    return 0;
+}
+
 void setSharedSwitch(db::Connection& connection, const QString& name, int value) {
     const auto& names = sharedSwitchNames();
     if (std::find(names.begin(), names.end(), name) == names.end()) {

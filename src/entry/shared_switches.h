@@ -31,6 +31,10 @@ void readSharedSwitches(LoginContext& ctx);
 // Every known switch with its stored value (0 without a row) and note.
 std::vector<SharedSwitch> listSharedSwitches(db::Connection& connection);
 
+// The stored posting switch gIsCheckUpdate (0 without a row): the rule the
+// ledger is checked under.
+int postingSwitch(db::Connection& connection);
+
 // Sets a switch to 0 or 1. Raises db::DbError for an unknown name or value,
 // and for a change of gIsCheckUpdate while bills that count are not audited:
 // their lines are in the ledger under one rule and would be posted or taken
