@@ -28,9 +28,14 @@ constexpr int kBusyTimeoutMs = 10000;
 const QStringList kCompanions{QStringLiteral("-wal"), QStringLiteral("-shm"),
                               QStringLiteral("-journal"), QStringLiteral(".lock")};
 
+// What the engine and the checks left beside a file they opened.
+void removeCompanions(const QString& path) {
+    for (const QString& companion : kCompanions) QFile::remove(path + companion);
+}
+
 void removeWithCompanions(const QString& path) {
     QFile::remove(path);
-    for (const QString& companion : kCompanions) QFile::remove(path + companion);
+    removeCompanions(path);
 }
 
 QString engineMessage(sqlite3* handle, int code) {
@@ -178,7 +183,7 @@ FileBackup backupDatabaseFile(const QString& database, const QString& folder, in
         return fail(QStringLiteral("复制数据库失败,备份已删除: ") + problem);
     if (QString problem = checkDatabaseFile(partial); !problem.isEmpty())
         return fail(QStringLiteral("备份未通过检查,已删除: ") + problem);
-    for (const QString& companion : kCompanions) QFile::remove(partial + companion);
+    removeCompanions(partial);
     if (!QFile::rename(partial, final))
         return fail(QStringLiteral("无法把备份命名为 %1").arg(final));
     out.made = true;
@@ -215,7 +220,7 @@ FileRestore restoreDatabaseFile(const QString& backup, const QString& database) 
         return fail(QStringLiteral("无法读取备份 %1: %2").arg(backup, problem));
     if (QString problem = checkDatabaseFile(incoming); !problem.isEmpty())
         return fail(QStringLiteral("备份 %1 未通过检查,数据库没有改动: %2").arg(backup, problem));
-    for (const QString& companion : kCompanions) QFile::remove(incoming + companion);
+    removeCompanions(incoming);
     out.told << QStringLiteral("备份 %1 检查通过").arg(backup);
 
     if (QFileInfo::exists(database)) {
