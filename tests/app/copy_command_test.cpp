@@ -7,8 +7,6 @@
 #include "app/copy_command.h"
 #include "db/connection.h"
 #include "db/schema.h"
-#include "db/transaction.h"
-#include "stock/stock_ledger.h"
 #include "support/table_compare.h"
 #include "support/test_database.h"
 
@@ -27,30 +25,13 @@ QString copy(const QString& from, const QString& to) {
     return QStringLiteral("%1 %2|%3").arg(status).arg(out, err);
 }
 
-// Demo data and `bills` bills of two lines each, posted to the ledger as
-// saves post them; every seventh bill is void and out of the ledger.
+// Demo data and `bills` posted bills, the id counter past them.
 void fillSource(db::Connection& c, int bills) {
     db::schema::ensureSchema(c);
     db::schema::installDemoData(c);
-    db::TransactionGuard tx(c);
-    QList<qint32> counted;
-    for (int id = 1; id <= bills; ++id) {
-        const bool voided = id % 7 == 0;
-        c.exec(QStringLiteral("insert into icstockbill(finterid,fbillno,fdate,ftrantype,"
-                              "fcancellation,fstockid1) values(?,?,?,7,?,502)"),
-               {id, QStringLiteral("QT%1").arg(id, 6, 10, QLatin1Char('0')),
-                QStringLiteral("2026-12-05"), voided ? 1 : 0});
-        for (int line = 1; line <= 2; ++line) {
-            c.exec(QStringLiteral("insert into icstockbillentry(finterid,fentryid,fitemid,"
-                                  "funitid,fqty,fPrice,famount) values(?,?,?,701,?,0.1,?)"),
-                   {id, line, 1120 + line, id % 5 + 0.5, (id % 5 + 0.5) * 0.1});
-        }
-        if (!voided) counted << id;
-    }
-    stock::postToTimeStock(c, counted, stock::PostDirection::Add);
+    otherin::testing::addPostedBills(c, bills);
     c.exec(QStringLiteral("update tblmaxNum set fmaxnum=? where lower(ftablename)='icstockbill'"),
            {bills});
-    tx.commit();
 }
 
 TEST(CopyCommandTest, DemoAndThousandsOfBillsArriveWholeAndAFilledTargetIsRefused) {

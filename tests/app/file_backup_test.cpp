@@ -20,7 +20,6 @@
 #include "db/file_lock.h"
 #include "db/schema.h"
 #include "entry/settings_store.h"
-#include "stock/stock_ledger.h"
 #include "support/table_compare.h"
 #include "support/test_database.h"
 
@@ -39,19 +38,7 @@ class FileBackupTest : public ::testing::Test {
         c.open(QStringLiteral("sqlite:") + path_);
         db::schema::ensureSchema(c);
         db::schema::installDemoData(c);
-        addBills(c, 1, 20);
-    }
-    // Bills of one line each, posted as saves post them.
-    static void addBills(db::Connection& c, int first, int count) {
-        for (int id = first; id < first + count; ++id) {
-            c.exec(QStringLiteral("insert into icstockbill(finterid,fbillno,fdate,ftrantype,"
-                                  "fstockid1) values(?,?,'2026-12-07',7,502)"),
-                   {id, QStringLiteral("QT%1").arg(id)});
-            c.exec(QStringLiteral("insert into icstockbillentry(finterid,fentryid,fitemid,"
-                                  "funitid,fqty,fPrice,famount) values(?,1,1121,701,2,3,6)"),
-                   {id});
-            stock::postToTimeStock(c, id, stock::PostDirection::Add);
-        }
+        otherin::testing::addPostedBills(c, 20);
     }
     QString bills(const QString& file) {
         db::Connection c;

@@ -9,6 +9,8 @@
 #include "db/db_error.h"
 #include "db/error_words.h"
 #include "db/schema.h"
+#include "db/transaction.h"
+#include "stock/stock_ledger.h"
 #include "db/sql_text.h"
 #include "entry/login_session.h"
 
@@ -237,6 +239,26 @@ std::unique_ptr<entry::SettingsStore> TestDatabase::settings(const QStringList& 
 QString TestDatabase::loginSession(qlonglong userId, const QDateTime& at) {
     connection_->open(connectionString());
     return entry::beginLoginSession(*connection_, userId, at);
+}
+
+void addPostedBills(db::Connection& c, int count, int first) {
+    db::TransactionGuard tx(c);
+    QList<qint32> counted;
+    for (int id = first; id < first + count; ++id) {
+        const bool voided = id % 7 == 0;
+        c.exec(QStringLiteral("insert into icstockbill(finterid,fbillno,fdate,ftrantype,"
+                              "fcancellation,fstockid1) values(?,?,?,7,?,502)"),
+               {id, QStringLiteral("QT%1").arg(id, 6, 10, QLatin1Char('0')),
+                QStringLiteral("2026-12-05"), voided ? 1 : 0});
+        for (int line = 1; line <= 2; ++line) {
+            c.exec(QStringLiteral("insert into icstockbillentry(finterid,fentryid,fitemid,"
+                                  "funitid,fqty,fPrice,famount) values(?,?,?,701,?,0.1,?)"),
+                   {id, line, 1120 + line, id % 5 + 0.5, (id % 5 + 0.5) * 0.1});
+        }
+        if (!voided) counted << id;
+    }
+    stock::postToTimeStock(c, counted, stock::PostDirection::Add);
+    tx.commit();
 }
 
 }  // namespace otherin::testing

@@ -84,6 +84,10 @@ class TestDatabase {
     QList<std::pair<QString, QString>> refusals_;  // (trigger, table)
 };
 
+// `count` bills of two lines each (ids from `first`), posted to the ledger as
+// saves post them; every seventh bill is void and out of the ledger.
+void addPostedBills(db::Connection& c, int count, int first = 1);
+
 // The first column of every row of `sql` on `c`, as text.
 QStringList column(db::Connection& c, const QString& sql);
 
