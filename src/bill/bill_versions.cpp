@@ -18,13 +18,13 @@ QDateTime readMoment(const QVariant& value) {
 std::optional<LastWrite> lastWrite(db::Connection& connection, qint32 interId) {
     {
         db::Query q = connection.prepare(
-            QStringLiteral("select a.fbillno,coalesce(u.fname,''),a.fmodifytime from "
+            QStringLiteral("select a.fbillno,coalesce(u.fname,''),a.fmodifytime,a.fversion from "
                            "icstockbill a left outer join tblUser u on u.fuserid=a.fmodifierid "
                            "where a.finterid=?"));
         q.bind(interId).exec();
         if (q.next())
             return LastWrite{false, q.value(0).toString(), q.value(1).toString(),
-                             readMoment(q.value(2))};
+                             readMoment(q.value(2)), q.value(3).toInt()};
     }
     db::Query q = connection.prepare(
         QStringLiteral("select d.fbillno,coalesce(u.fname,''),d.fdeletetime from tblBillDeleted d "

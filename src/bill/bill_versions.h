@@ -28,6 +28,7 @@ struct LastWrite {
     QString billNo;
     QString userName;  // empty when not known (written before versions were kept)
     QDateTime at;      // local time; invalid when not known
+    int version = 0;   // the stored bill's version; 0 for a deleted one
 };
 // None when the bill is neither stored nor recorded as deleted.
 std::optional<LastWrite> lastWrite(db::Connection& connection, qint32 interId);

@@ -27,8 +27,8 @@ constexpr int kBusyPauseMs = 20;
 constexpr int kConnectTimeoutS = 10;
 // A statement asked for outside an operation, or after the connection was
 // lost and could not be made again within it.
-const QString kNotOpen = QStringLiteral(
-    "与数据库的连接已断开,这项操作没有完成。请重试;若仍连接不上,请联系系统管理员。");
+const QString kNotOpen =
+    QStringLiteral("与数据库的连接已断开,这项操作没有完成。请重试;若仍连接不上,请联系系统管理员。");
 
 QString driverName(DialectKind kind) {
     return kind == DialectKind::Sqlite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL");
@@ -61,11 +61,12 @@ void requireStandardStrings(QSqlDatabase& db, const ConnectionTarget& target) {
         read ? QStringLiteral("standard_conforming_strings=") + show.value(0).toString()
              : databaseMessage(show.lastError());
     db.close();
-    throw DbError(QStringLiteral("数据库服务器 %1 的连接没有按标准规则处理文字中的反斜杠 "
-                                 "(standard_conforming_strings 不是 on),为了不让输入的文字被误解,"
-                                 "程序不能使用这个连接。请系统管理员检查服务器或连接池的设置。\n%2%3")
-                      .arg(target.describe(), QString::fromUtf16(kDetailPrefix), detail),
-                  QString(), detail);
+    throw DbError(
+        QStringLiteral("数据库服务器 %1 的连接没有按标准规则处理文字中的反斜杠 "
+                       "(standard_conforming_strings 不是 on),为了不让输入的文字被误解,"
+                       "程序不能使用这个连接。请系统管理员检查服务器或连接池的设置。\n%2%3")
+            .arg(target.describe(), QString::fromUtf16(kDetailPrefix), detail),
+        QString(), detail);
 }
 
 void prepareFolder(const QString& path) {
@@ -188,6 +189,14 @@ void Connection::reconnect() {
 
 bool Connection::answers() const {
     return isConnected() && physicallyAlive();
+}
+
+QSqlDriver* Connection::driver() const {
+    return QSqlDatabase::contains(name_) ? handle().driver() : nullptr;
+}
+
+int Connection::serverProcessId() const {
+    return isConnected() ? serverLink(driver()).backendPid : 0;
 }
 
 void Connection::noteStatement(const QString& sql) const {

@@ -11,6 +11,7 @@
 #include "db/query.h"
 
 class QSqlDatabase;
+class QSqlDriver;
 
 namespace otherin::db {
 
@@ -72,6 +73,11 @@ class Connection {
     void reconnect();
     // True when the physical connection still answers.
     bool answers() const;
+    // The driver of the physical connection (notifications of the server);
+    // null before the first open.
+    QSqlDriver* driver() const;
+    // The server process behind the physical connection; 0 on SQLite.
+    int serverProcessId() const;
 
   private:
     friend class TransactionGuard;

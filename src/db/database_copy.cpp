@@ -27,7 +27,8 @@ QStringList tablesOf(const Connection& c) {
     QStringList tables;
     while (q.next()) {
         const QString name = q.value(0).toString();
-        if (name.compare(QStringLiteral("schema_version"), Qt::CaseInsensitive) != 0)
+        if (name.compare(QStringLiteral("schema_version"), Qt::CaseInsensitive) != 0 &&
+            !ofRunningPrograms(name))
             tables << name;
     }
     return tables;
@@ -68,6 +69,11 @@ void copyTable(Connection& from, Connection& to, const QString& table, qint64& c
 }
 
 }  // namespace
+
+bool ofRunningPrograms(const QString& table) {
+    return table.compare(QStringLiteral("tblBillChange"), Qt::CaseInsensitive) == 0 ||
+           table.compare(QStringLiteral("tblBillOpen"), Qt::CaseInsensitive) == 0;
+}
 
 CopyReport copyDatabase(Connection& from, Connection& to, const CopyProgress& progress) {
     if (!from.tableExists(QStringLiteral("schema_version"))) {

@@ -25,8 +25,7 @@ bool mentionsAny(const QString& text, std::initializer_list<const char*> words) 
 Failure refusedOpening(const QString& text) {
     if (mentionsAny(text, {"authentication failed", "pg_hba.conf", "no password supplied",
                            "password is required"}) ||
-        (text.contains(QLatin1String("role \"")) &&
-         text.contains(QLatin1String("does not exist"))))
+        (text.contains(QLatin1String("role \"")) && text.contains(QLatin1String("does not exist"))))
         return Failure::LoginRefused;
     if (text.contains(QLatin1String("database \"")) &&
         text.contains(QLatin1String("does not exist")))
@@ -48,8 +47,7 @@ Failure serverFailure(const FailureReport& r) {
     if (code == QLatin1String("23505")) return Failure::Duplicate;
     // A check of our own that refused the row (a trigger's raise).
     if (kind == QLatin1String("23") || code == QLatin1String("P0001")) return Failure::RuleBroken;
-    if (code == QLatin1String("40001") || code == QLatin1String("40P01"))
-        return Failure::Conflict;
+    if (code == QLatin1String("40001") || code == QLatin1String("40P01")) return Failure::Conflict;
     if (code == QLatin1String("53100")) return Failure::DiskFull;
     if (kind == QLatin1String("53")) return Failure::ServerResources;
     if (code == QLatin1String("25006")) return Failure::ReadOnly;
@@ -121,85 +119,124 @@ QString failureSentence(Failure failure, const FailureReport& r) {
     const QString& where = r.where;
     switch (failure) {
         case Failure::ConnectionLost:
-            return QStringLiteral("与数据库服务器 %1 的连接已中断,操作可能没有完成。"
-                                  "请重新打开单据或刷新后查看,再重试;若仍连接不上,请联系系统管理员。")
+            return QStringLiteral(
+                       "与数据库服务器 %1 的连接已中断,操作可能没有完成。"
+                       "请重新打开单据或刷新后查看,再重试;若仍连接不上,请联系系统管理员。")
                 .arg(where);
         case Failure::ServerUnreachable:
-            return QStringLiteral("无法连接数据库服务器 %1。请检查网络是否畅通、服务器是否已启动,"
-                                  "稍后重试;若仍连接不上,请联系系统管理员。")
+            return QStringLiteral(
+                       "无法连接数据库服务器 %1。请检查网络是否畅通、服务器是否已启动,"
+                       "稍后重试;若仍连接不上,请联系系统管理员。")
                 .arg(where);
         case Failure::LoginRefused:
-            return QStringLiteral("数据库服务器 %1 拒绝了登录。请检查用户名和密码,"
-                                  "或请系统管理员为您开通账号。")
+            return QStringLiteral(
+                       "数据库服务器 %1 拒绝了登录。请检查用户名和密码,"
+                       "或请系统管理员为您开通账号。")
                 .arg(where);
         case Failure::NoDatabase:
-            return QStringLiteral("数据库服务器上找不到数据库 %1。请检查数据库连接设置,"
-                                  "或联系系统管理员。")
+            return QStringLiteral(
+                       "数据库服务器上找不到数据库 %1。请检查数据库连接设置,"
+                       "或联系系统管理员。")
                 .arg(where);
         case Failure::PermissionDenied:
-            return QStringLiteral("数据库拒绝了这项操作:当前登录没有相应的权限,没有做任何修改。"
-                                  "如需此权限,请联系系统管理员。");
+            return QStringLiteral(
+                "数据库拒绝了这项操作:当前登录没有相应的权限,没有做任何修改。"
+                "如需此权限,请联系系统管理员。");
         case Failure::Duplicate:
             return QStringLiteral("要保存的数据与已有的记录重复,没有做任何修改。请检查后重试。");
         case Failure::RuleBroken:
-            return QStringLiteral("要保存的数据不符合数据库的规则,没有做任何修改。请检查输入后重试。");
+            return QStringLiteral(
+                "要保存的数据不符合数据库的规则,没有做任何修改。请检查输入后重试。");
         case Failure::Conflict:
-            return QStringLiteral("其他用户正在修改同样的数据,这项操作没有完成,也没有做任何修改。"
-                                  "请稍后重试。");
+            return QStringLiteral(
+                "其他用户正在修改同样的数据,这项操作没有完成,也没有做任何修改。"
+                "请稍后重试。");
         case Failure::DiskFull:
-            return file ? QStringLiteral("数据库文件 %1 所在的磁盘已满,没有做任何修改。"
-                                         "请清理磁盘空间后重试,或联系系统管理员。")
+            return file ? QStringLiteral(
+                              "数据库文件 %1 所在的磁盘已满,没有做任何修改。"
+                              "请清理磁盘空间后重试,或联系系统管理员。")
                               .arg(where)
-                        : QStringLiteral("数据库服务器 %1 的磁盘已满,没有做任何修改。"
-                                         "请联系系统管理员。")
+                        : QStringLiteral(
+                              "数据库服务器 %1 的磁盘已满,没有做任何修改。"
+                              "请联系系统管理员。")
                               .arg(where);
         case Failure::ServerResources:
-            return QStringLiteral("数据库%1资源不足(连接过多或内存不足),这项操作没有完成。"
-                                  "请稍后重试;若一直如此,请联系系统管理员。")
+            return QStringLiteral(
+                       "数据库%1资源不足(连接过多或内存不足),这项操作没有完成。"
+                       "请稍后重试;若一直如此,请联系系统管理员。")
                 .arg(file ? QString() : QStringLiteral("服务器 ") + where + u' ');
         case Failure::ReadOnly:
-            return file ? QStringLiteral("数据库文件 %1 或它所在的文件夹是只读的,不能写入,"
-                                         "没有做任何修改。请检查该文件和文件夹的写权限。")
+            return file ? QStringLiteral(
+                              "数据库文件 %1 或它所在的文件夹是只读的,不能写入,"
+                              "没有做任何修改。请检查该文件和文件夹的写权限。")
                               .arg(where)
-                        : QStringLiteral("数据库服务器 %1 目前只允许读取,不能写入,"
-                                         "没有做任何修改。请联系系统管理员。")
+                        : QStringLiteral(
+                              "数据库服务器 %1 目前只允许读取,不能写入,"
+                              "没有做任何修改。请联系系统管理员。")
                               .arg(where);
         case Failure::Locked:
-            return file ? QStringLiteral("数据库文件 %1 正被另一个程序锁定(无法得知是哪一个),"
-                                         "这项操作没有完成。请稍后重试;若一直如此,"
-                                         "请关闭正在使用它的其他程序。")
+            return file ? QStringLiteral(
+                              "数据库文件 %1 正被另一个程序锁定(无法得知是哪一个),"
+                              "这项操作没有完成。请稍后重试;若一直如此,"
+                              "请关闭正在使用它的其他程序。")
                               .arg(where)
-                        : QStringLiteral("要修改的数据正被其他用户锁定,这项操作没有完成。"
-                                         "请稍后重试。");
+                        : QStringLiteral(
+                              "要修改的数据正被其他用户锁定,这项操作没有完成。"
+                              "请稍后重试。");
         case Failure::Cancelled:
-            return QStringLiteral("这项操作被取消了(等待超时或被管理员中止),没有做任何修改。"
-                                  "请重试。");
+            return QStringLiteral(
+                "这项操作被取消了(等待超时或被管理员中止),没有做任何修改。"
+                "请重试。");
         case Failure::Damaged:
-            return QStringLiteral("数据库文件 %1 已损坏,或不是本程序的数据库。"
-                                  "请用备份恢复,或联系系统管理员。")
+            return QStringLiteral(
+                       "数据库文件 %1 已损坏,或不是本程序的数据库。"
+                       "请用备份恢复,或联系系统管理员。")
                 .arg(where);
         case Failure::FileUnusable:
-            return QStringLiteral("无法读写数据库文件 %1,这项操作没有完成。"
-                                  "请检查磁盘、文件是否存在及其读写权限。")
+            return QStringLiteral(
+                       "无法读写数据库文件 %1,这项操作没有完成。"
+                       "请检查磁盘、文件是否存在及其读写权限。")
                 .arg(where);
         case Failure::BadValue:
-            return QStringLiteral("输入的数据不能保存到数据库(格式或大小不符),没有做任何修改。"
-                                  "请检查输入。");
+            return QStringLiteral(
+                "输入的数据不能保存到数据库(格式或大小不符),没有做任何修改。"
+                "请检查输入。");
         case Failure::ServerFault:
-            return QStringLiteral("数据库服务器 %1 内部出错,这项操作没有完成。"
-                                  "请联系系统管理员。")
+            return QStringLiteral(
+                       "数据库服务器 %1 内部出错,这项操作没有完成。"
+                       "请联系系统管理员。")
                 .arg(where);
         case Failure::Other:
             break;
     }
-    return QStringLiteral("数据库操作失败,这项操作没有完成。请重试;若仍失败,"
-                          "请把下面的详细信息告知系统管理员。");
+    return QStringLiteral(
+        "数据库操作失败,这项操作没有完成。请重试;若仍失败,"
+        "请把下面的详细信息告知系统管理员。");
 }
 
 QString inClerksWords(const FailureReport& report) {
     const QString sentence = failureSentence(classify(report), report);
     if (report.serverText.isEmpty()) return sentence;
     return sentence + u'\n' + QString::fromUtf16(kDetailPrefix) + report.serverText;
+}
+
+namespace {
+
+PGconn* serverHandle(const QSqlDriver* driver) {
+    if (!driver || driver->dbmsType() != QSqlDriver::PostgreSQL) return nullptr;
+    const QVariant handle = driver->handle();
+    // The driver names the handle's type by the library's struct.
+    const bool isConn =
+        qstrcmp(handle.typeName(), "PGconn*") == 0 || qstrcmp(handle.typeName(), "pg_conn*") == 0;
+    return isConn ? *static_cast<PGconn* const*>(handle.constData()) : nullptr;
+}
+
+}  // namespace
+
+ServerLink serverLink(const QSqlDriver* driver) {
+    PGconn* conn = serverHandle(driver);
+    if (!conn) return {};
+    return {PQstatus(conn) == CONNECTION_OK, PQbackendPID(conn)};
 }
 
 FailureReport reportOf(const QSqlError& error, const QSqlDriver* driver) {
@@ -211,9 +248,7 @@ FailureReport reportOf(const QSqlError& error, const QSqlDriver* driver) {
     if (driver->dbmsType() == QSqlDriver::PostgreSQL) {
         report.kind = DialectKind::PostgreSql;
         // The driver names the handle's type by the library's struct.
-        const bool isConn = qstrcmp(handle.typeName(), "PGconn*") == 0 ||
-                            qstrcmp(handle.typeName(), "pg_conn*") == 0;
-        PGconn* conn = isConn ? *static_cast<PGconn* const*>(handle.constData()) : nullptr;
+        PGconn* conn = serverHandle(driver);
         report.connectionBroken = !conn || PQstatus(conn) == CONNECTION_BAD;
         if (conn) report.where = serverDescription(conn);
     } else {

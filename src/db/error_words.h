@@ -17,9 +17,9 @@ enum class Failure {
     LoginRefused,
     NoDatabase,
     PermissionDenied,
-    Duplicate,        // a unique key
-    RuleBroken,       // a check, not-null or foreign key
-    Conflict,         // deadlock or serialization failure
+    Duplicate,   // a unique key
+    RuleBroken,  // a check, not-null or foreign key
+    Conflict,    // deadlock or serialization failure
     DiskFull,
     ServerResources,  // too many connections, out of memory
     ReadOnly,         // a read-only file, folder or server
@@ -35,9 +35,9 @@ enum class Failure {
 // Where the failure happened and what the database said about it.
 struct FailureReport {
     DialectKind kind = DialectKind::Sqlite;
-    QString code;         // SQLSTATE, or SQLite's extended result code as a number
-    QString where;        // the database file, or the server and database
-    QString serverText;   // the database's own message
+    QString code;                   // SQLSTATE, or SQLite's extended result code as a number
+    QString where;                  // the database file, or the server and database
+    QString serverText;             // the database's own message
     bool connectionBroken = false;  // the server connection is no longer usable
     bool opening = false;           // the failure is that of making the connection
 };
@@ -56,5 +56,14 @@ inline constexpr char16_t kDetailPrefix[] = u"详细信息：";
 // A report of a failed statement or open, read from the driver: its kind, the
 // file or server it works on and whether its connection still stands.
 FailureReport reportOf(const QSqlError& error, const QSqlDriver* driver);
+
+// A server connection as the client library last saw it, without asking the
+// server: whether it stands, and the server process serving it (0 when not
+// a server connection).
+struct ServerLink {
+    bool standing = false;
+    int backendPid = 0;
+};
+ServerLink serverLink(const QSqlDriver* driver);
 
 }  // namespace otherin::db

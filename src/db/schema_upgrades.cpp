@@ -3,6 +3,7 @@
 #include "db/connection.h"
 #include "db/upgrade_bill_number_index.h"
 #include "db/upgrade_bill_versions.h"
+#include "db/upgrade_bill_watch.h"
 #include "db/upgrade_journal_index.h"
 #include "db/upgrade_login_sessions.h"
 
@@ -10,10 +11,8 @@ namespace otherin::db::schema {
 
 const std::vector<Upgrade>& upgrades() {
     static const std::vector<Upgrade> steps = {
-        {2, &addBillNumberIndex},
-        {3, &upgradeLoginSessions},
-        {4, &addBillTypeIndex},
-        {5, &addBillVersions},
+        {2, &addBillNumberIndex}, {3, &upgradeLoginSessions}, {4, &addBillTypeIndex},
+        {5, &addBillVersions},    {6, &addBillWatch},
     };
     return steps;
 }

@@ -1,5 +1,7 @@
 #include "entry/login_context.h"
 
+#include "db/bill_watch.h"
+
 namespace otherin::entry {
 
 bool openConnection(LoginContext& ctx) {
@@ -9,6 +11,12 @@ bool openConnection(LoginContext& ctx) {
 
 void closeConnection(LoginContext& ctx) {
     ctx.gConnection.close();
+}
+
+db::BillWatch& watchBills(LoginContext& ctx) {
+    if (!ctx.billWatch)
+        ctx.billWatch = std::make_shared<db::BillWatch>(ctx.DBConnectionString, ctx.gConnection);
+    return *ctx.billWatch;
 }
 
 }  // namespace otherin::entry

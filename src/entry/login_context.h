@@ -4,7 +4,13 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 #include "db/connection.h"
+
+namespace otherin::db {
+class BillWatch;
+}
 
 namespace otherin::entry {
 
@@ -80,6 +86,9 @@ struct LoginContext {
     // fversion): the journal's commands and the editor's saves write only
     // over bills still at that version.
     QHash<qint32, int> gBillVersions;
+    // Hears the other programs' writes to bills for the windows; made by
+    // watchBills() on first use.
+    std::shared_ptr<db::BillWatch> billWatch;
 
     LookupRecord lookup;
     // Exchange with the batch picker.
@@ -91,6 +100,9 @@ struct LoginContext {
 // Opens the context's connection unless it is open already. Always answers
 // true; a failure to open raises db::DbError.
 bool openConnection(LoginContext& ctx);
+// The context's watch on the other programs' writes, started on first use
+// with the context's connection string.
+db::BillWatch& watchBills(LoginContext& ctx);
 void closeConnection(LoginContext& ctx);
 
 // Closes the context's connection when the scope ends, whatever happens.

@@ -46,4 +46,24 @@ class Prompter {
     virtual std::unique_ptr<Progress> progress(const QString& label, int total);
 };
 
+// Tells the user nothing and answers every question with No or Cancel, for
+// work the user did not ask for (a journal following other clerks' writes);
+// the last thing it would have said is kept.
+class SilentPrompter : public Prompter {
+  public:
+    void message(const QString& text, Icon, const QString&) override { lastMessage = text; }
+    Answer question(const QString& text, Buttons buttons, Icon, const QString&) override {
+        lastMessage = text;
+        return buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
+    }
+    std::optional<QString> input(const QString&, const QString&, const QString&) override {
+        return std::nullopt;
+    }
+    std::optional<QString> saveFileName(const QString&, const QString&) override {
+        return std::nullopt;
+    }
+
+    QString lastMessage;
+};
+
 }  // namespace otherin::entry

@@ -1,5 +1,6 @@
 #include "journal/journal_commands.h"
 
+#include <QHash>
 #include <QSet>
 #include <QStringList>
 #include <algorithm>
@@ -118,7 +119,10 @@ bool JournalCommands::isBillRow(int row) const {
 }
 
 void JournalCommands::restoreRow() {
-    const int row = ctx_.gJournalRow;
+    restoreRowTo(ctx_.gJournalRow);
+}
+
+void JournalCommands::restoreRowTo(int row) {
     // The bill that was current, where it is still listed: on its old row
     // when that still shows it, otherwise on its first line.
     if (keptBill_ > 0 && !(isBillRow(row) && view_.interId(row) == keptBill_)) {
@@ -329,6 +333,34 @@ bool JournalCommands::restore() {
     if (!isBillRow(row)) return false;
     if (!bill::restoreBill(ctx_, prompter_, static_cast<qint32>(view_.interId(row)))) return false;
     reloadKeepingRow();
+    return true;
+}
+
+bool JournalCommands::followChanges() {
+    const int top = view_.topRow();
+    const int row = view_.currentRow();
+    // Each selected line by its bill and its place among the bill's lines.
+    QHash<qint64, int> firstRow;
+    std::vector<std::pair<qint64, int>> selected;
+    for (int r = 0; r < view_.rowCount(); ++r) {
+        if (!isBillRow(r)) continue;
+        const qint64 id = view_.interId(r);
+        if (!firstRow.contains(id)) firstRow.insert(id, r);
+        if (view_.isRowSelected(r) && r != row) selected.emplace_back(id, r - firstRow.value(id));
+    }
+    keptBill_ = isBillRow(row) ? view_.interId(row) : 0;
+    if (!view_.reloadQuietly()) return false;
+    restoreRowTo(row);
+    firstRow.clear();
+    for (int r = 0; r < view_.rowCount(); ++r) {
+        if (isBillRow(r) && !firstRow.contains(view_.interId(r)))
+            firstRow.insert(view_.interId(r), r);
+    }
+    for (const auto& [id, place] : selected) {
+        const int r = firstRow.value(id, -1) + place;
+        if (firstRow.contains(id) && isBillRow(r) && view_.interId(r) == id) view_.selectRow(r);
+    }
+    if (top >= 0 && top < view_.rowCount() - 1) view_.setTopRow(top);
     return true;
 }
 

@@ -32,6 +32,10 @@ class JournalView {
     // Re-runs the query dialog's current query into the grid; false when it
     // failed (the user has been told).
     virtual bool reload() = 0;
+    // The same without a word: no progress, no message; false when it failed.
+    virtual bool reloadQuietly() = 0;
+    // Adds a row to the selection; the current row stays.
+    virtual void selectRow(int row) = 0;
     // Shows the query dialog modally; its OK reloads the grid.
     virtual void showQuery() = 0;
     // Shows the bill editor modally for the context's mode and bill.
@@ -97,6 +101,10 @@ class JournalCommands {
 
     // Re-run the query (or change it first) and keep the current row.
     bool refresh();
+    // Reload without a word after other clerks' writes, keeping the current
+    // bill, the top row and the selected lines (each found again by its bill
+    // and its place in the bill). The saved positions are left alone.
+    bool followChanges();
     void filter();
 
   private:
@@ -108,6 +116,7 @@ class JournalCommands {
     bool isBillRow(int row) const;
     void openEditorAndRefresh();
     void restoreRow();
+    void restoreRowTo(int row);
     bool reloadKeepingRow();
     void reloadKeepingPosition();
     void keepCurrentBill();

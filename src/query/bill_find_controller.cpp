@@ -45,16 +45,20 @@ QString BillFindController::orderSQL() const {
 }
 
 bool BillFindController::runQuery(JournalModel& journal) {
+    return runQuery(journal, prompter_);
+}
+
+bool BillFindController::runQuery(JournalModel& journal, entry::Prompter& prompter) {
     QString seek;
     QString order;
     try {
         seek = seekSQL();
         order = orderSQL();
     } catch (const ConditionError& e) {
-        prompter_.message(e.message(), entry::Icon::Exclamation, ctx_.msgTitle);
+        prompter.message(e.message(), entry::Icon::Exclamation, ctx_.msgTitle);
         return false;
     }
-    return find(ctx_, prompter_, journal, seek, mainSQL(), order);
+    return find(ctx_, prompter, journal, seek, mainSQL(), order);
 }
 
 bool BillFindController::pickValue(int row) {

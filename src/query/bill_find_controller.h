@@ -53,6 +53,8 @@ class BillFindController {
     // OK, and the journal's Refresh: builds the clauses and loads the journal.
     // A refused condition is told with the row that needs correcting.
     bool runQuery(JournalModel& journal);
+    // The same, telling its failures (if any) through `prompter`.
+    bool runQuery(JournalModel& journal, entry::Prompter& prompter);
 
     // F7 or the value cell's button in a condition row: asks the selector the
     // row's field calls for and writes the chosen code or name (empty when

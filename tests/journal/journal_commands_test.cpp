@@ -47,6 +47,8 @@ class ListView : public journal::JournalView {
         selected.clear();
         return query::find(ctx_, prompter_, model, {}, {}, {});
     }
+    bool reloadQuietly() override { return reload(); }
+    void selectRow(int row) override { selected.insert(row); }
     void showQuery() override {}
     void openEditor() override {
         ++editorOpened;

@@ -1,12 +1,14 @@
-// Copies of the embedded file taken while four workstations save into it
-// (save_worker.cpp): each copy finishes, opens, passes the engine's check and
+// Copies of the embedded file taken while four workstations save 500 bills
+// each into it
+// (save_worker.cpp; enough that copies meet the saves even on a quick
+// machine): each copy finishes, opens, passes the engine's check and
 // the ledger's, and holds whole bills only.
 
 #include <gtest/gtest.h>
 
 #include <QProcess>
-#include <cstdio>
 #include <QTemporaryDir>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -26,9 +28,9 @@ TEST(BackupUnderLoad, CopiesTakenWhileFourClerksSaveAreWholeAndAgreeWithTheirLed
     std::vector<std::unique_ptr<QProcess>> clerks;
     for (int k = 0; k < 4; ++k) {
         clerks.push_back(std::make_unique<QProcess>());
-        clerks.back()->start(QStringLiteral(SAVE_WORKER),
-                             {"--db", db.connectionString(), "--count", "60", "--seed",
-                              QString::number(k + 1)});
+        clerks.back()->start(
+            QStringLiteral(SAVE_WORKER),
+            {"--db", db.connectionString(), "--count", "500", "--seed", QString::number(k + 1)});
     }
     for (auto& p : clerks) {
         ASSERT_TRUE(p->waitForStarted());
@@ -42,7 +44,8 @@ TEST(BackupUnderLoad, CopiesTakenWhileFourClerksSaveAreWholeAndAgreeWithTheirLed
     };
     QStringList copies;
     while (saving() || copies.isEmpty()) {
-        const otherin::app::FileBackup b = otherin::app::backupDatabaseFile(db.path(), folder.path(), 100);
+        const otherin::app::FileBackup b =
+            otherin::app::backupDatabaseFile(db.path(), folder.path(), 100);
         ASSERT_TRUE(b.made) << b.problem.toStdString();
         copies << b.path;
         for (auto& p : clerks) p->waitForFinished(50);
@@ -54,7 +57,7 @@ TEST(BackupUnderLoad, CopiesTakenWhileFourClerksSaveAreWholeAndAgreeWithTheirLed
         EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
     }
     const int saved = db.scalar(QStringLiteral("select count(*) from icstockbill")).toInt();
-    ASSERT_GE(saved, 240);
+    ASSERT_GE(saved, 2000);
 
     int partway = 0;  // copies that caught the saves under way
     for (const QString& copy : copies) {

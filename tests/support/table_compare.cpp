@@ -8,6 +8,7 @@
 #include <QTimeZone>
 #include <algorithm>
 
+#include "db/database_copy.h"
 #include "db/query.h"
 
 namespace otherin::testing {
@@ -203,8 +204,14 @@ struct Comparison {
 
 QString tableDifferences(db::Connection& a, db::Connection& b, const QStringList& skipColumns) {
     Comparison compared{a, b, skipColumns, {}};
-    const QMap<QString, QString> tablesA = byLowerName(catalogue(a));
-    const QMap<QString, QString> tablesB = byLowerName(catalogue(b));
+    // What running programs leave (announcements, open bills) is not data.
+    const auto dataTables = [](db::Connection& c) {
+        QStringList tables = catalogue(c);
+        tables.removeIf([](const QString& t) { return db::ofRunningPrograms(t); });
+        return byLowerName(tables);
+    };
+    const QMap<QString, QString> tablesA = dataTables(a);
+    const QMap<QString, QString> tablesB = dataTables(b);
     for (auto it = tablesA.begin(); it != tablesA.end() && !compared.full(); ++it) {
         if (tablesB.contains(it.key()))
             compared.compareTable(it.value(), tablesB.value(it.key()));

@@ -4,11 +4,13 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -17,6 +19,7 @@
 
 #include "entry/column_layout.h"
 #include "entry/login_context.h"
+#include "entry/prompter.h"
 #include "entry/ui/window_placement.h"
 #include "journal/ui/frozen_table_view.h"
 #include "query/bill_find_controller.h"
@@ -84,6 +87,7 @@ frmMainBillResult::frmMainBillResult(entry::LoginContext& ctx, entry::Prompter& 
     heading->setContentsMargins(0, 6, 0, 6);
     layout->addWidget(heading);
 
+    buildChangeBar(layout);
     grid_ = new FrozenTableView(this);
     layout->addWidget(grid_, 1);
     auto* statusBar = new QStatusBar(this);
@@ -99,6 +103,38 @@ frmMainBillResult::frmMainBillResult(entry::LoginContext& ctx, entry::Prompter& 
     fileMenu->addAction(command(QStringLiteral("MenuFileExit")));
     setUpGrid();
     connect(&model_, &query::JournalModel::statusTextChanged, status_, &QLabel::setText);
+    JournalFollower::Hooks follow;
+    follow.idle = [this] { return clerkIsIdle(); };
+    follow.lines = [this] { return model_.lineCount(); };
+    follow.reload = [this] { return commands_.followChanges(); };
+    follower_ = new JournalFollower(&entry::watchBills(ctx_), std::move(follow), this);
+    connect(follower_, &JournalFollower::barChanged, this, [this](const QString& text) {
+        changeText_->setText(text);
+        changeBar_->setVisible(!text.isEmpty());
+    });
+}
+
+void frmMainBillResult::buildChangeBar(QVBoxLayout* layout) {
+    changeBar_ = new QWidget(this);
+    changeBar_->setObjectName(QStringLiteral("changeBar"));
+    changeBar_->setAutoFillBackground(true);
+    changeBar_->setStyleSheet(QStringLiteral("#changeBar { background-color: rgb(255,243,205); }"));
+    auto* row = new QHBoxLayout(changeBar_);
+    row->setContentsMargins(8, 3, 8, 3);
+    changeText_ = new QLabel(changeBar_);
+    row->addWidget(changeText_, 1);
+    auto* refresh = new QPushButton(QStringLiteral("刷新"), changeBar_);
+    refresh->setObjectName(QStringLiteral("changeBarRefresh"));
+    refresh->setFocusPolicy(Qt::NoFocus);
+    connect(refresh, &QPushButton::clicked, this, [this] { commands_.refresh(); });
+    row->addWidget(refresh);
+    changeBar_->hide();
+    layout->addWidget(changeBar_);
+}
+
+bool frmMainBillResult::clerkIsIdle() const {
+    return isVisible() && QApplication::activeModalWidget() == this &&
+           !QApplication::activePopupWidget() && QApplication::mouseButtons() == Qt::NoButton;
 }
 
 frmMainBillResult::~frmMainBillResult() = default;
@@ -216,8 +252,8 @@ void frmMainBillResult::buildCommands() {
         QAction* a = command(QLatin1String(name));
         const QKeySequence key =
             a->shortcut().isEmpty() ? command("MenuEditDelete")->shortcut() : a->shortcut();
-        a->setToolTip(a->text() + QStringLiteral(" (") +
-                      key.toString(QKeySequence::NativeText) + QLatin1Char(')'));
+        a->setToolTip(a->text() + QStringLiteral(" (") + key.toString(QKeySequence::NativeText) +
+                      QLatin1Char(')'));
     }
     // Shortcuts work wherever the focus is in this window.
     addActions({command("MenuEditDelete"), command("Refresh"), command("Filter")});
@@ -416,7 +452,19 @@ void frmMainBillResult::setTopRow(int row) {
 
 bool frmMainBillResult::reload() {
     BusyCursor busy;
+    follower_->reloadStarting();
     return query_.runQuery(model_);
+}
+
+bool frmMainBillResult::reloadQuietly() {
+    follower_->reloadStarting();
+    entry::SilentPrompter silent;
+    return query_.runQuery(model_, silent);
+}
+
+void frmMainBillResult::selectRow(int row) {
+    grid_->selectionModel()->select(model_.index(row, 0),
+                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
 void frmMainBillResult::showQuery() {

@@ -5,12 +5,14 @@
 #include <vector>
 
 #include "journal/journal_commands.h"
+#include "journal/journal_follow.h"
 #include "query/journal_model.h"
 
 class QAction;
 class QLabel;
 class QMenu;
 class QToolBar;
+class QVBoxLayout;
 
 namespace otherin::entry {
 struct LoginContext;
@@ -49,6 +51,9 @@ class frmMainBillResult : public QDialog, private JournalView {
     QMenu* editMenu() const { return editMenu_; }
     QToolBar* toolBar() const { return toolBar_; }
     QString statusText() const;
+    JournalFollower& follower() { return *follower_; }
+    // The bar above the grid that stands for a reload of a long journal.
+    QWidget* changeBar() const { return changeBar_; }
     // Data columns that stay in place when the grid scrolls sideways.
     int lockedColumns() const { return lockedColumns_; }
     // Column widths in pixels, hidden columns included.
@@ -73,6 +78,11 @@ class frmMainBillResult : public QDialog, private JournalView {
     void setCurrentRow(int row) override;
     void setTopRow(int row) override;
     bool reload() override;
+    bool reloadQuietly() override;
+    void selectRow(int row) override;
+    // Between commands: nothing above the journal, no menu, no button held.
+    bool clerkIsIdle() const;
+    void buildChangeBar(QVBoxLayout* layout);
     void showQuery() override;
     void openEditor() override;
 
@@ -98,6 +108,9 @@ class frmMainBillResult : public QDialog, private JournalView {
     ColumnLock lock_;
     FrozenTableView* grid_ = nullptr;
     QLabel* status_ = nullptr;
+    QWidget* changeBar_ = nullptr;
+    QLabel* changeText_ = nullptr;
+    JournalFollower* follower_ = nullptr;
     QMenu* editMenu_ = nullptr;
     QToolBar* toolBar_ = nullptr;
     std::vector<int> widths_;

@@ -1,0 +1,78 @@
+#include "bill/open_bills.h"
+
+#include <QCoreApplication>
+
+#include "bill/bill_versions.h"
+#include "db/connection.h"
+
+namespace otherin::bill {
+
+namespace {
+
+// The connection a row lives on: the server's process for it, or this
+// program's process on the embedded file (shown only).
+qint64 connectionId(const db::Connection& c) {
+    return c.dialect().isServer() ? c.serverProcessId() : QCoreApplication::applicationPid();
+}
+
+QString liveCondition(const db::Connection& c) {
+    if (c.dialect().isServer()) {
+        // The server's process may have been reused by a later connection:
+        // only one that began before the row's last sign of life counts.
+        return QStringLiteral(
+            " and exists (select 1 from pg_stat_activity s where "
+            "s.pid=o.fconnection and s.backend_start<=o.fseen)");
+    }
+    return QStringLiteral(" and o.fseen>strftime('%Y-%m-%dT%H:%M:%SZ','now','-%1 seconds')")
+        .arg(OpenBills::kLifeSeconds);
+}
+
+}  // namespace
+
+QList<OpenBills::Holder> OpenBills::others(db::Connection& c, qint32 interId) const {
+    db::Query q = c.prepare(
+        QStringLiteral("select coalesce(u.fname,''),o.fsince from tblBillOpen o left outer join "
+                       "tblUser u on u.fuserid=o.fuserid where o.finterid=? and o.fsession<>?") +
+        liveCondition(c) + QStringLiteral(" order by o.fsince"));
+    q.bind(interId).bind(session_).exec();
+    QList<Holder> holders;
+    while (q.next()) holders.append({q.value(0).toString(), readMoment(q.value(1))});
+    return holders;
+}
+
+void OpenBills::open(db::Connection& c, qint32 interId, qint64 userId) const {
+    const QString now = c.dialect().now();
+    if (c.exec(QStringLiteral("update tblBillOpen set finterid=?,fuserid=?,fconnection=?,fsince=") +
+                   now + QStringLiteral(",fseen=") + now + QStringLiteral(" where fsession=?"),
+               {interId, userId, connectionId(c), session_}) > 0)
+        return;
+    c.exec(QStringLiteral("insert into tblBillOpen(fsession,finterid,fuserid,fconnection,fsince,"
+                          "fseen) values(?,?,?,?,") +
+               now + QLatin1Char(',') + now + QLatin1Char(')'),
+           {session_, interId, userId, connectionId(c)});
+}
+
+void OpenBills::close(db::Connection& c) const {
+    c.exec(QStringLiteral("delete from tblBillOpen where fsession=?"), {session_});
+}
+
+void OpenBills::renew(db::Connection& c) const {
+    c.exec(QStringLiteral("update tblBillOpen set fconnection=?,fseen=") + c.dialect().now() +
+               QStringLiteral(" where fsession=?"),
+           {connectionId(c), session_});
+}
+
+QString beingChangedText(const QList<OpenBills::Holder>& holders) {
+    QStringList names;
+    for (const OpenBills::Holder& h : holders) {
+        QString name = h.userName.isEmpty() ? QStringLiteral("另一位用户") : h.userName;
+        if (h.since.isValid())
+            name += QStringLiteral(" 正在修改此单据（自 %1）").arg(h.since.toString("HH:mm"));
+        else
+            name += QStringLiteral(" 正在修改此单据");
+        names << name;
+    }
+    return names.join(QStringLiteral("、"));
+}
+
+}  // namespace otherin::bill
