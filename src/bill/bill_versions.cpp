@@ -18,13 +18,15 @@ QDateTime readMoment(const QVariant& value) {
 std::optional<LastWrite> lastWrite(db::Connection& connection, qint32 interId) {
     {
         db::Query q = connection.prepare(
-            QStringLiteral("select a.fbillno,coalesce(u.fname,''),a.fmodifytime,a.fversion from "
+            QStringLiteral("select a.fbillno,coalesce(u.fname,''),a.fmodifytime,a.fversion,a.fstatus,"
+                           "a.fcancellation from "
                            "icstockbill a left outer join tblUser u on u.fuserid=a.fmodifierid "
                            "where a.finterid=?"));
         q.bind(interId).exec();
         if (q.next())
             return LastWrite{false, q.value(0).toString(), q.value(1).toString(),
-                             readMoment(q.value(2)), q.value(3).toInt()};
+                             readMoment(q.value(2)), q.value(3).toInt(), q.value(4).toInt(),
+                             q.value(5).toInt() == 1};
     }
     db::Query q = connection.prepare(
         QStringLiteral("select d.fbillno,coalesce(u.fname,''),d.fdeletetime from tblBillDeleted d "
@@ -34,9 +36,11 @@ std::optional<LastWrite> lastWrite(db::Connection& connection, qint32 interId) {
     return LastWrite{true, q.value(0).toString(), q.value(1).toString(), readMoment(q.value(2))};
 }
 
-QString movedPhrase(const std::optional<LastWrite>& write) {
+QString movedPhrase(const std::optional<LastWrite>& write, const QString& done) {
     if (!write) return QStringLiteral("已被删除");
-    const QString verb = write->deleted ? QStringLiteral("删除") : QStringLiteral("修改");
+    const QString verb = write->deleted    ? QStringLiteral("删除")
+                         : done.isEmpty() ? QStringLiteral("修改")
+                                          : done;
     if (write->userName.isEmpty() && !write->at.isValid()) return QStringLiteral("已被他人") + verb;
     QString who = QStringLiteral("已被 ") +
                   (write->userName.isEmpty() ? QStringLiteral("他人") : write->userName);

@@ -29,13 +29,16 @@ struct LastWrite {
     QString userName;  // empty when not known (written before versions were kept)
     QDateTime at;      // local time; invalid when not known
     int version = 0;   // the stored bill's version; 0 for a deleted one
+    int status = 0;    // fstatus: 1 or more audited
+    bool voided = false;
 };
 // None when the bill is neither stored nor recorded as deleted.
 std::optional<LastWrite> lastWrite(db::Connection& connection, qint32 interId);
 
 // "已被 张三 于 2026-12-07 10:21 修改" / "… 删除"; "已被他人修改" when nobody is
 // known; "已被删除" for a bill that left no record.
-QString movedPhrase(const std::optional<LastWrite>& write);
+// `verb` names what was done to a stored bill ("审核"); by default "修改".
+QString movedPhrase(const std::optional<LastWrite>& write, const QString& verb = {});
 
 // The refusal of a save: "单据已被 张三 于 2026-12-07 10:21 修改，不能保存".
 QString movedSaveText(const std::optional<LastWrite>& write);

@@ -1,5 +1,6 @@
 #include "db/bill_watch.h"
 
+#include <QFileInfo>
 #include <QSqlDriver>
 #include <algorithm>
 
@@ -40,6 +41,10 @@ Connection* BillWatch::connection() {
 
 bool BillWatch::connectNow() {
     try {
+        // The watch never makes a database: a file that is not there yet
+        // is looked for again later.
+        const ConnectionTarget target = parseConnectionString(connectionString_);
+        if (target.kind == DialectKind::Sqlite && !QFileInfo::exists(target.path)) return false;
         connection_.open(connectionString_);
         if (connection_.dialect().isServer()) {
             QSqlDriver* driver = connection_.driver();

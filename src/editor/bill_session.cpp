@@ -3,6 +3,7 @@
 #include "bill/bill_save.h"
 #include "bill/split_save.h"
 #include "editor/bill_checks.h"
+#include "editor/bill_follow.h"
 #include "editor/bill_values.h"
 #include "editor/form_draft.h"
 #include "editor/layout_builder.h"
@@ -117,6 +118,11 @@ void BillSession::layOut() {
 }
 
 void BillSession::start() {
+    if (!follower_) {
+        follower_ = std::make_unique<BillFollower>(ctx_, prompter_, *this,
+                                                   &entry::watchBills(ctx_));
+        connect(this, &BillSession::billReplaced, follower_.get(), &BillFollower::billShown);
+    }
     if (prepared_ && (ctx_.gEditMode == entry::kModeSplit) != (form_.splitColumn > 0)) layOut();
     for (const char* key : kToolbarKeys) setCommand(key, true, true);
     setCommand(keys::MenuEdit, true, true);
@@ -450,6 +456,7 @@ bool BillSession::close() {
     if (headerDiffersFromBaseline()) controller_->setChanged(true);
     if (!controller_->askToSave()) return false;
     options_.write(settings_, optionsSection());
+    if (follower_) follower_->leave();
     // The journal re-reads its query whenever the editor closes.
     ctx_.gFromJournal = 0;
     return true;

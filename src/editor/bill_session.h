@@ -24,6 +24,8 @@ class SettingsStore;
 
 namespace otherin::editor {
 
+class BillFollower;
+
 // Keys of the editor's toolbar buttons. The window addresses its buttons and
 // menu items by these keys and asks commandState() for each.
 namespace keys {
@@ -188,6 +190,15 @@ class BillSession : public QObject {
     // The version of the shown bill as loaded or last saved.
     int version() const { return version_; }
 
+    // What is known of other clerks' work on the shown bill; made when the
+    // window is first shown.
+    BillFollower* follower() const { return follower_.get(); }
+    // Shows the stored bill again as it is stored now; unsaved edits are
+    // given up after asking. False when it was not reloaded.
+    bool reopen();
+    // The shown bill can be looked at but not changed or saved.
+    void showReadOnly();
+
   signals:
     // A command state, the marks or the busy pointer changed.
     void commandsChanged();
@@ -242,6 +253,7 @@ class BillSession : public QObject {
     BillForm form_;
     std::unique_ptr<EditorController> controller_;
     std::function<void(qint32, bool)> printHandler_;
+    std::unique_ptr<BillFollower> follower_;
 
     bool prepared_ = false;
     bool layoutWhole_ = false;

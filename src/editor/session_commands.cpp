@@ -197,6 +197,8 @@ bool BillSession::check() {
     SaveEnv env{ctx_, prompter_, form_, *controller_};
     if (!holdsRight(env, QStringLiteral("04"))) return false;
     if (!bill::checkBill(ctx_, prompter_, QString::number(ctx_.gCurrentInterId))) return false;
+    // The audit advanced the stored version; what is shown is that state.
+    version_ = ctx_.gBillVersions.value(ctx_.gCurrentInterId, version_ + 1);
     prompter_.message(QStringLiteral("审核成功!"), Icon::Information, ctx_.msgTitle);
     form_.grid.setReadOnly(true);
     fixed_.checkerName = ctx_.gLoginUserName;

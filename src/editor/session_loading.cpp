@@ -148,6 +148,25 @@ bool BillSession::browseTo(int index) {
     return true;
 }
 
+bool BillSession::reopen() {
+    if (ctx_.gEditMode == entry::kModeNew || ctx_.gCurrentInterId <= 0) return false;
+    if (controller_->isChanged() &&
+        prompter_.question(QStringLiteral("重新打开将放弃对此单据所做的修改，是否继续？"),
+                           entry::Buttons::YesNo, entry::Icon::Question,
+                           ctx_.msgTitle) != entry::Answer::Yes)
+        return false;
+    return loadBill(true);
+}
+
+void BillSession::showReadOnly() {
+    setLineCommandsAllowed(false);
+    enableHeader(false);
+    form_.grid.setReadOnly(true);
+    commands_[QLatin1String(keys::Save)].enabled = false;
+    commands_[QLatin1String(keys::MenuSave)].enabled = false;
+    emit commandsChanged();
+}
+
 void BillSession::enableHeader(bool enabled) {
     for (HeaderField& f : form_.header) f.enabled = enabled;
     if (HeaderField* number = editor::billNumberField(form_))

@@ -3,6 +3,7 @@
 #include "bill/bill_operations.h"
 #include "bill/bill_versions.h"
 #include "bill/relation_operations.h"
+#include "editor/bill_follow.h"
 #include "query/journal_model.h"
 #include "query/result_loader.h"
 #include "session_fixture.h"
@@ -42,6 +43,8 @@ class TwoClerksTest : public SessionTest {
         db.execAll({u"delete from icstockbillentry"_s, u"delete from icstockbill"_s,
                     u"delete from tblTimeStock"_s, u"delete from tblBillDeleted"_s});
         const qint32 id = saveNewBill({u"5"_s});
+        // The fixture's own editor leaves the bill it saved: only A and B have it open.
+        session->follower()->leave();
         if (audited)
             db.exec(u"update icstockbill set fstatus=1,fchecker=1 where finterid=?"_s, {id});
         return id;
@@ -77,9 +80,16 @@ TEST_F(TwoClerksTest, AStaleSaveIsRefusedNamingWhoChangedTheBillAndStoresNothing
     };
     for (const auto& p : pairs) {
         SCOPED_TRACE(p.name);
+        a.session.reset();
         const qint32 id = freshBill(p.audited);
         b.open(p.modeB, id);
+        // A is told B has the bill open and goes on.
+        a.prompter.clear();
+        a.prompter.expectChoice(u"继续修改"_s);
         a.open(p.modeA, id);
+        EXPECT_TRUE(a.prompter.transcript().startsWith(u"? 系统管理员 正在修改此单据（自 "_s) &&
+                    a.prompter.transcript().endsWith(u"） [继续修改/只读打开]"_s))
+            << a.prompter.transcript().toStdString();
         p.editA(a);
         ASSERT_TRUE(a.session->save()) << a.prompter.transcript().toStdString();
         const QString afterA = stored();
@@ -132,6 +142,7 @@ TEST_F(TwoClerksTest, ABillDeletedMeanwhileIsNamedAndTheTypedLinesCanBecomeANewB
 TEST_F(TwoClerksTest, AJournalCommandOnABillChangedSinceTheListWasReadIsRefused) {
     const qint32 first = freshBill(false);
     const qint32 second = saveNewBill({u"3"_s});
+    session->follower()->leave();
     const QString ids = u"%1,%2"_s.arg(first).arg(second);
     query::JournalModel journal;
     // B lists the bills, then A changes the second one in `mode`.

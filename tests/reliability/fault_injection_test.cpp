@@ -18,6 +18,7 @@
 #include "bill/bill_operations.h"
 #include "bill/relation_operations.h"
 #include "bill/split_save.h"
+#include "db/database_copy.h"
 #include "db/db_error.h"
 #include "db/schema.h"
 #include "editor/bill_session.h"
@@ -95,6 +96,7 @@ using Dump = std::map<QString, QString>;
 Dump dumpTables(db::Connection& c) {
     Dump dump;
     for (const QString& table : column(c, u"select name from sqlite_master where type='table'"_s)) {
+        if (db::ofRunningPrograms(table)) continue;
         db::Query q = c.prepare(u"select * from \"%1\""_s.arg(table));
         q.exec();
         QStringList rows;

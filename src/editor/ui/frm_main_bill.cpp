@@ -9,11 +9,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "editor/bill_follow.h"
 #include "editor/bill_session.h"
 #include "editor/ui/bill_commands.h"
 #include "editor/ui/focus_router.h"
@@ -99,6 +101,7 @@ void frmMainBill::buildFrame() {
 
     header_ = new HeaderPanel(this);
     layout->addWidget(header_);
+    buildNoticeBar(layout);
     grid_ = new LineGridView(this);
     layout->addWidget(grid_, 1);
 
@@ -141,11 +144,45 @@ void frmMainBill::prepare() {
         connectSession();
     }
     session_->start();
+    if (!followerShown_ && session_->follower()) {
+        followerShown_ = true;
+        connect(session_->follower(), &BillFollower::noticeChanged, this, &frmMainBill::showNotice);
+    }
+    showNotice();
     focus_->forget();
     showTitle();
     showBill();
     showCommands();
     showStatus();
+}
+
+void frmMainBill::buildNoticeBar(QVBoxLayout* layout) {
+    noticeBar_ = new QWidget(this);
+    noticeBar_->setObjectName(QStringLiteral("noticeBar"));
+    noticeBar_->setStyleSheet(QStringLiteral("#noticeBar { background-color: rgb(255,243,205); }"));
+    auto* row = new QHBoxLayout(noticeBar_);
+    row->setContentsMargins(8, 3, 8, 3);
+    noticeText_ = new QLabel(noticeBar_);
+    noticeText_->setObjectName(QStringLiteral("noticeText"));
+    row->addWidget(noticeText_, 1);
+    auto* reopen = new QPushButton(QStringLiteral("重新打开"), noticeBar_);
+    reopen->setObjectName(QStringLiteral("reopen"));
+    reopen->setFocusPolicy(Qt::NoFocus);
+    connect(reopen, &QPushButton::clicked, this, [this] {
+        if (session_) session_->reopen();
+    });
+    row->addWidget(reopen);
+    reopen_ = reopen;
+    noticeBar_->hide();
+    layout->addWidget(noticeBar_);
+}
+
+void frmMainBill::showNotice() {
+    const BillFollower* follower = session_ ? session_->follower() : nullptr;
+    const QString text = follower ? follower->notice() : QString();
+    noticeText_->setText(text);
+    reopen_->setVisible(follower && follower->canReopen());
+    noticeBar_->setVisible(!text.isEmpty());
 }
 
 void frmMainBill::createSession() {

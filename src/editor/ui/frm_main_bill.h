@@ -8,6 +8,7 @@
 class QLabel;
 class QLineEdit;
 class QStatusBar;
+class QVBoxLayout;
 class QWidget;
 
 namespace otherin::entry {
@@ -63,6 +64,9 @@ class frmMainBill : public QDialog {
     QLabel* redMark() const { return redMark_; }
     QLabel* auditedMark() const { return auditedMark_; }
     QStatusBar* statusBar() const { return status_; }
+    // The bar above the grid that tells of other clerks' work on the bill.
+    QWidget* noticeBar() const { return noticeBar_; }
+    QLabel* noticeText() const { return noticeText_; }
 
     // Runs a toolbar or menu command as if its button were pressed.
     void runCommand(const QString& key);
@@ -79,6 +83,8 @@ class frmMainBill : public QDialog {
     void createSession();
     void buildFromLayout();
     void connectSession();
+    void buildNoticeBar(QVBoxLayout* layout);
+    void showNotice();
     void runLookup();
     void showCommands();
     void showTitle();
@@ -111,6 +117,10 @@ class frmMainBill : public QDialog {
     QLineEdit* maker_ = nullptr;
     QLineEdit* checker_ = nullptr;
     QStatusBar* status_ = nullptr;
+    QWidget* noticeBar_ = nullptr;
+    QLabel* noticeText_ = nullptr;
+    QWidget* reopen_ = nullptr;
+    bool followerShown_ = false;
     FocusRouter* focus_ = nullptr;
     bool busyCursor_ = false;
 };

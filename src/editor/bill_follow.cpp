@@ -1,0 +1,157 @@
+#include "editor/bill_follow.h"
+
+#include <QUuid>
+
+#include "bill/bill_versions.h"
+#include "db/bill_watch.h"
+#include "db/db_error.h"
+#include "editor/bill_session.h"
+#include "entry/edit_mode.h"
+#include "entry/login_context.h"
+#include "entry/prompter.h"
+
+namespace otherin::editor {
+
+namespace {
+
+bool changingMode(int mode) {
+    return mode == entry::kModeChange || mode == entry::kModeSplit ||
+           mode == entry::kModePriceEdit;
+}
+
+}  // namespace
+
+BillFollower::BillFollower(entry::LoginContext& ctx, entry::Prompter& prompter,
+                           BillSession& session, db::BillWatch* watch, QObject* parent)
+    : QObject(parent),
+      ctx_(ctx),
+      prompter_(prompter),
+      session_(session),
+      watch_(watch),
+      open_(QUuid::createUuid().toString(QUuid::WithoutBraces)) {
+    if (watch_) connect(watch_, &db::BillWatch::changed, this, &BillFollower::heard);
+    heartbeat_.setInterval(bill::OpenBills::kHeartbeatMs);
+    connect(&heartbeat_, &QTimer::timeout, this, &BillFollower::renew);
+}
+
+BillFollower::~BillFollower() {
+    release();
+}
+
+db::Connection* BillFollower::connection() const {
+    return watch_ ? watch_->connection() : nullptr;
+}
+
+void BillFollower::billShown() {
+    const bool stored = ctx_.gEditMode != entry::kModeNew && ctx_.gCurrentInterId > 0;
+    const qint32 id = stored ? ctx_.gCurrentInterId : 0;
+    if (id == shownId_) {
+        // The same bill again (saved, audited here, reopened): what the
+        // notice said may no longer hold.
+        if (!notice_.isEmpty()) lookAgain();
+        return;
+    }
+    release();
+    shownId_ = id;
+    readOnly_ = false;
+    setNotice({}, true);
+    if (id > 0 && changingMode(ctx_.gEditMode)) holdShownBill();
+}
+
+void BillFollower::holdShownBill() {
+    db::Connection* c = connection();
+    if (!c) return;
+    QList<bill::OpenBills::Holder> others;
+    try {
+        others = open_.others(*c, shownId_);
+    } catch (const db::DbError&) {
+        // Who else has the bill open is a courtesy; the save still checks.
+    }
+    if (!others.isEmpty()) {
+        const std::optional<int> choice = prompter_.choose(
+            bill::beingChangedText(others),
+            {QString::fromUtf8(kGoOn), QString::fromUtf8(kReadOnly)}, entry::Icon::Exclamation,
+            ctx_.msgTitle);
+        if (choice != 0) {
+            readOnly_ = true;
+            session_.showReadOnly();
+            return;
+        }
+    }
+    try {
+        open_.open(*c, shownId_, ctx_.gLoginUserId.toLongLong());
+        holding_ = true;
+        heartbeat_.start();
+    } catch (const db::DbError&) {
+    }
+}
+
+void BillFollower::release() {
+    heartbeat_.stop();
+    if (!holding_) return;
+    holding_ = false;
+    if (db::Connection* c = connection()) {
+        try {
+            open_.close(*c);
+        } catch (const db::DbError&) {
+            // A row left behind is passed over once its sign of life is old.
+        }
+    }
+}
+
+void BillFollower::leave() {
+    release();
+    shownId_ = 0;
+    setNotice({}, true);
+}
+
+void BillFollower::renew() {
+    db::Connection* c = connection();
+    if (!c || !holding_) return;
+    try {
+        open_.renew(*c);
+    } catch (const db::DbError&) {
+    }
+}
+
+void BillFollower::heard(const db::BillChange& change) {
+    if (shownId_ <= 0 || !(change.all || change.ids.contains(shownId_))) return;
+    lookAgain();
+}
+
+void BillFollower::lookAgain() {
+    db::Connection* c = connection();
+    if (!c) return;
+    std::optional<bill::LastWrite> write;
+    try {
+        write = bill::lastWrite(*c, shownId_);
+    } catch (const db::DbError&) {
+        return;
+    }
+    if (!write || write->deleted) {
+        setNotice(QStringLiteral("此单据") + bill::movedPhrase(write), false);
+        return;
+    }
+    if (write->version == session_.version()) {
+        setNotice({}, true);
+        return;
+    }
+    QString verb;
+    if (write->voided) {
+        verb = QStringLiteral("作废");
+    } else if (write->status >= 1 && !session_.auditedMarkVisible()) {
+        verb = QStringLiteral("审核");
+    } else if (write->status < 1 && session_.auditedMarkVisible()) {
+        verb = QStringLiteral("反审核");
+    }
+    setNotice(QStringLiteral("此单据") + bill::movedPhrase(write, verb), true);
+}
+
+void BillFollower::setNotice(const QString& text, bool canReopen) {
+    if (notice_ == text && canReopen_ == canReopen) return;
+    notice_ = text;
+    canReopen_ = canReopen;
+    emit noticeChanged();
+}
+
+}  // namespace otherin::editor
