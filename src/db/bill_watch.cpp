@@ -52,11 +52,9 @@ bool BillWatch::connectNow() {
                 connection_.disconnect();
                 return false;
             }
-            QObject::connect(
-                driver, &QSqlDriver::notification, this,
-                [this](const QString& name, QSqlDriver::NotificationSource,
-                       const QVariant& payload) { heard(name, payload); },
-                Qt::UniqueConnection);
+            // The driver outlives a lost connection: connected once.
+            QObject::connect(driver, &QSqlDriver::notification, this, &BillWatch::heard,
+                             Qt::UniqueConnection);
         } else {
             dataVersion_ = connection_.scalar(QStringLiteral("pragma data_version")).toInt();
             lastSeq_ = connection_
@@ -141,7 +139,8 @@ void BillWatch::pollFile() {
     }
 }
 
-void BillWatch::heard(const QString& name, const QVariant& payload) {
+void BillWatch::heard(const QString& name, QSqlDriver::NotificationSource,
+                      const QVariant& payload) {
     if (name != kChannel) return;
     // "<writer's server process>:<id>,<id>,…" or "<process>:many".
     const QString text = payload.toString();

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QSet>
+#include <QSqlDriver>
 #include <QString>
 #include <QTimer>
 
@@ -58,7 +59,7 @@ class BillWatch : public QObject {
     void lose();
     void pollFile();
     void checkServer();
-    void heard(const QString& name, const QVariant& payload);
+    void heard(const QString& name, QSqlDriver::NotificationSource source, const QVariant& payload);
 
     QString connectionString_;
     const Connection& own_;

@@ -4,10 +4,28 @@
 #include <utility>
 
 #include "editor/bill_session.h"
+#include "entry/prompter.h"
 #include "entry/settings_store.h"
 #include "support/demo_login.h"
 
 namespace otherin::testing {
+
+// Keeps the last thing the user was told; answers No to every question, so
+// a question the save was not expected to ask shows up as a refused save.
+class LastWordPrompter : public entry::Prompter {
+  public:
+    void message(const QString& text, entry::Icon, const QString&) override { last = text; }
+    entry::Answer question(const QString& text, entry::Buttons, entry::Icon,
+                           const QString&) override {
+        last = QStringLiteral("问: ") + text;
+        return entry::Answer::No;
+    }
+    std::optional<QString> input(const QString&, const QString&, const QString&) override {
+        return {};
+    }
+    std::optional<QString> saveFileName(const QString&, const QString&) override { return {}; }
+    QString last;
+};
 
 // One clerk of the demo database at the bill editor, typing as the window
 // lets them: the cursor moves cell by cell and each cell is checked on

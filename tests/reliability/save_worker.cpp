@@ -24,23 +24,6 @@ using namespace otherin;
 
 namespace {
 
-// Keeps the last thing the user was told; answers No to every question, so
-// a question the save was not expected to ask shows up as a refused save.
-class LastWordPrompter : public entry::Prompter {
-  public:
-    void message(const QString& text, entry::Icon, const QString&) override { last = text; }
-    entry::Answer question(const QString& text, entry::Buttons, entry::Icon,
-                           const QString&) override {
-        last = QStringLiteral("问: ") + text;
-        return entry::Answer::No;
-    }
-    std::optional<QString> input(const QString&, const QString&, const QString&) override {
-        return {};
-    }
-    std::optional<QString> saveFileName(const QString&, const QString&) override { return {}; }
-    QString last;
-};
-
 struct Options {
     QString db;
     int count = 0;
@@ -117,7 +100,7 @@ class Worker {
 
     Options options_;
     std::mt19937 random_;
-    otherin::testing::BillDesk<LastWordPrompter> desk_;
+    otherin::testing::BillDesk<otherin::testing::LastWordPrompter> desk_;
 };
 
 // The options of the usage line above; empty when one is missing or wrong.

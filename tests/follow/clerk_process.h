@@ -1,0 +1,53 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QString>
+
+namespace otherin::testing {
+
+// A clerk at another workstation (clerk_worker.cpp): each command waits for
+// the worker's one-line answer, which it returns.
+class ClerkProcess {
+  public:
+    explicit ClerkProcess(const QString& connectionString) {
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start(QStringLiteral(CLERK_WORKER), {QStringLiteral("--db"), connectionString});
+        EXPECT_EQ(answer(), QStringLiteral("ready"));
+    }
+    ~ClerkProcess() {
+        process_.closeWriteChannel();
+        if (!process_.waitForFinished(10000)) process_.kill();
+    }
+    ClerkProcess(const ClerkProcess&) = delete;
+    ClerkProcess& operator=(const ClerkProcess&) = delete;
+
+    QString run(const QString& command) {
+        process_.write((command + QLatin1Char('\n')).toUtf8());
+        process_.waitForBytesWritten();
+        return answer();
+    }
+    // The id of a new bill the clerk saved; 0 when refused.
+    qint32 save() {
+        const QString said = run(QStringLiteral("save"));
+        EXPECT_TRUE(said.startsWith(QLatin1String("saved "))) << said.toStdString();
+        return said.section(QLatin1Char(' '), 1).toInt();
+    }
+    // Ends the program as a crash would: nothing of it is cleaned up.
+    void kill() {
+        process_.kill();
+        process_.waitForFinished();
+    }
+
+  private:
+    QString answer() {
+        while (!process_.canReadLine()) {
+            if (!process_.waitForReadyRead(30000)) return QStringLiteral("(no answer)");
+        }
+        return QString::fromUtf8(process_.readLine()).trimmed();
+    }
+    QProcess process_;
+};
+
+}  // namespace otherin::testing
