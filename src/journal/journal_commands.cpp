@@ -337,30 +337,45 @@ bool JournalCommands::restore() {
 }
 
 bool JournalCommands::followChanges() {
-    const int top = view_.topRow();
+    // Each line kept is found again by its bill and its place in the bill.
+    using Line = std::pair<qint64, int>;
+    const auto firstRows = [this] {
+        QHash<qint64, int> first;
+        for (int r = 0; r < view_.rowCount(); ++r)
+            if (isBillRow(r) && !first.contains(view_.interId(r)))
+                first.insert(view_.interId(r), r);
+        return first;
+    };
+    QHash<qint64, int> first = firstRows();
+    const auto lineAt = [&](int r) {
+        return isBillRow(r) ? Line{view_.interId(r), r - first.value(view_.interId(r))}
+                            : Line{0, r};
+    };
+    const auto rowOf = [&](const Line& line) {
+        if (line.first == 0) return line.second;
+        const int r = first.value(line.first, -1) + line.second;
+        return first.contains(line.first) && isBillRow(r) && view_.interId(r) == line.first ? r
+                                                                                            : -1;
+    };
     const int row = view_.currentRow();
-    // Each selected line by its bill and its place among the bill's lines.
-    QHash<qint64, int> firstRow;
-    std::vector<std::pair<qint64, int>> selected;
-    for (int r = 0; r < view_.rowCount(); ++r) {
-        if (!isBillRow(r)) continue;
-        const qint64 id = view_.interId(r);
-        if (!firstRow.contains(id)) firstRow.insert(id, r);
-        if (view_.isRowSelected(r) && r != row) selected.emplace_back(id, r - firstRow.value(id));
-    }
-    keptBill_ = isBillRow(row) ? view_.interId(row) : 0;
+    const Line current = lineAt(row);
+    const Line top = lineAt(view_.topRow());
+    std::vector<Line> selected;
+    for (int r = 0; r < view_.rowCount(); ++r)
+        if (r != row && isBillRow(r) && view_.isRowSelected(r)) selected.push_back(lineAt(r));
+    keptBill_ = current.first;
     if (!view_.reloadQuietly()) return false;
-    restoreRowTo(row);
-    firstRow.clear();
-    for (int r = 0; r < view_.rowCount(); ++r) {
-        if (isBillRow(r) && !firstRow.contains(view_.interId(r)))
-            firstRow.insert(view_.interId(r), r);
+    first = firstRows();
+    const int currentNow = rowOf(current);
+    if (currentNow >= 0) {
+        view_.setCurrentRow(currentNow);
+    } else {
+        restoreRowTo(row);
     }
-    for (const auto& [id, place] : selected) {
-        const int r = firstRow.value(id, -1) + place;
-        if (firstRow.contains(id) && isBillRow(r) && view_.interId(r) == id) view_.selectRow(r);
-    }
-    if (top >= 0 && top < view_.rowCount() - 1) view_.setTopRow(top);
+    for (const Line& line : selected)
+        if (const int r = rowOf(line); r >= 0) view_.selectRow(r);
+    const int topNow = rowOf(top);
+    if (topNow >= 0 && topNow < view_.rowCount() - 1) view_.setTopRow(topNow);
     return true;
 }
 

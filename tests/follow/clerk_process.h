@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QString>
 
@@ -33,6 +35,23 @@ class ClerkProcess {
         const QString said = run(QStringLiteral("save"));
         EXPECT_TRUE(said.startsWith(QLatin1String("saved "))) << said.toStdString();
         return said.section(QLatin1Char(' '), 1).toInt();
+    }
+    // `count` copies of a command sent at once; the answers are awaited with
+    // the event loop running, so the test's windows go on meanwhile.
+    QStringList runMany(const QString& command, int count) {
+        QByteArray all;
+        for (int i = 0; i < count; ++i) all += (command + QLatin1Char('\n')).toUtf8();
+        process_.write(all);
+        QStringList answers;
+        QElapsedTimer timer;
+        timer.start();
+        while (answers.size() < count && timer.elapsed() < 120000) {
+            while (process_.canReadLine())
+                answers << QString::fromUtf8(process_.readLine()).trimmed();
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            process_.waitForReadyRead(5);
+        }
+        return answers;
     }
     // Ends the program as a crash would: nothing of it is cleaned up.
     void kill() {
