@@ -110,6 +110,12 @@ void BillWatch::checkServer() {
     if (standing && ++ticksSinceProbe_ >= kProbeTicks) {
         ticksSinceProbe_ = 0;
         standing = connection_.answers();
+        // Announcements that came during the probe were read with its answer
+        // and wait in the client library; the driver looks for them only
+        // when the socket has more to read, so it is asked to look now.
+        if (standing)
+            QMetaObject::invokeMethod(connection_.driver(), "_q_handleNotification",
+                                      Qt::QueuedConnection);
     }
     if (!standing) lose();
 }

@@ -44,8 +44,9 @@ class BillWatch : public QObject {
     void poll();
     // True while the watch hears the database.
     bool isListening() const;
-    // The watch's own connection, for short statements outside any
-    // operation; null while it is cut off.
+    // The watch's own connection, null while it is cut off. It runs nothing
+    // but the watch's own statements: on the server a statement run on it
+    // would take in announcements that then go unheard until the next one.
     Connection* connection();
 
   signals:

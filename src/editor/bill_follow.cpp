@@ -4,6 +4,7 @@
 
 #include "bill/bill_versions.h"
 #include "db/bill_watch.h"
+#include "db/connection.h"
 #include "db/db_error.h"
 #include "editor/bill_session.h"
 #include "entry/edit_mode.h"
@@ -15,8 +16,7 @@ namespace otherin::editor {
 namespace {
 
 bool changingMode(int mode) {
-    return mode == entry::kModeChange || mode == entry::kModeSplit ||
-           mode == entry::kModePriceEdit;
+    return mode == entry::kModeChange || mode == entry::kModeSplit || mode == entry::kModePriceEdit;
 }
 
 }  // namespace
@@ -38,8 +38,19 @@ BillFollower::~BillFollower() {
     release();
 }
 
-db::Connection* BillFollower::connection() const {
-    return watch_ ? watch_->connection() : nullptr;
+bool BillFollower::onConnection(const std::function<void(db::Connection&)>& work) {
+    // Never inside another operation (a dialog shown during one lets the
+    // timers run): that operation's connection scope is not ours to end.
+    if (ctx_.gConnection.isOpen()) return false;
+    try {
+        entry::ConnectionScope scope(ctx_);
+        work(ctx_.gConnection);
+        return true;
+    } catch (const db::DbError&) {
+        // Who else has the bill open, and who changed it, are courtesies:
+        // the save still checks the version.
+        return false;
+    }
 }
 
 void BillFollower::billShown() {
@@ -59,44 +70,30 @@ void BillFollower::billShown() {
 }
 
 void BillFollower::holdShownBill() {
-    db::Connection* c = connection();
-    if (!c) return;
     QList<bill::OpenBills::Holder> others;
-    try {
-        others = open_.others(*c, shownId_);
-    } catch (const db::DbError&) {
-        // Who else has the bill open is a courtesy; the save still checks.
-    }
+    if (!onConnection([&](db::Connection& c) { others = open_.others(c, shownId_); })) return;
     if (!others.isEmpty()) {
-        const std::optional<int> choice = prompter_.choose(
-            bill::beingChangedText(others),
-            {QString::fromUtf8(kGoOn), QString::fromUtf8(kReadOnly)}, entry::Icon::Exclamation,
-            ctx_.msgTitle);
+        const std::optional<int> choice =
+            prompter_.choose(bill::beingChangedText(others),
+                             {QString::fromUtf8(kGoOn), QString::fromUtf8(kReadOnly)},
+                             entry::Icon::Exclamation, ctx_.msgTitle);
         if (choice != 0) {
             readOnly_ = true;
             session_.showReadOnly();
             return;
         }
     }
-    try {
-        open_.open(*c, shownId_, ctx_.gLoginUserId.toLongLong());
-        holding_ = true;
-        heartbeat_.start();
-    } catch (const db::DbError&) {
-    }
+    holding_ = onConnection(
+        [&](db::Connection& c) { open_.open(c, shownId_, ctx_.gLoginUserId.toLongLong()); });
+    if (holding_) heartbeat_.start();
 }
 
 void BillFollower::release() {
     heartbeat_.stop();
     if (!holding_) return;
     holding_ = false;
-    if (db::Connection* c = connection()) {
-        try {
-            open_.close(*c);
-        } catch (const db::DbError&) {
-            // A row left behind is passed over once its sign of life is old.
-        }
-    }
+    // A row left behind is passed over once its program is gone.
+    onConnection([&](db::Connection& c) { open_.close(c); });
 }
 
 void BillFollower::leave() {
@@ -106,12 +103,7 @@ void BillFollower::leave() {
 }
 
 void BillFollower::renew() {
-    db::Connection* c = connection();
-    if (!c || !holding_) return;
-    try {
-        open_.renew(*c);
-    } catch (const db::DbError&) {
-    }
+    if (holding_) onConnection([&](db::Connection& c) { open_.renew(c); });
 }
 
 void BillFollower::heard(const db::BillChange& change) {
@@ -120,12 +112,13 @@ void BillFollower::heard(const db::BillChange& change) {
 }
 
 void BillFollower::lookAgain() {
-    db::Connection* c = connection();
-    if (!c) return;
     std::optional<bill::LastWrite> write;
-    try {
-        write = bill::lastWrite(*c, shownId_);
-    } catch (const db::DbError&) {
+    if (!onConnection([&](db::Connection& c) { write = bill::lastWrite(c, shownId_); })) {
+        // Busy or cut off: looked at again shortly.
+        if (ctx_.gConnection.isOpen())
+            QTimer::singleShot(kBusyRetryMs, this, [this] {
+                if (shownId_ > 0) lookAgain();
+            });
         return;
     }
     if (!write || write->deleted) {

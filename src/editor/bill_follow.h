@@ -3,11 +3,13 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <functional>
 
 #include "bill/open_bills.h"
 
 namespace otherin::db {
 class BillWatch;
+class Connection;
 struct BillChange;
 }  // namespace otherin::db
 namespace otherin::entry {
@@ -28,8 +30,9 @@ class BillSession;
 //   10:21）" and chooses to go on or to open it read-only;
 // - while a bill is open to change here, tblBillOpen says so, renewed as a
 //   sign of life and removed when the editor leaves the bill.
-// All of it runs on the watch's own connection, outside the operations; a
-// database that cannot be reached just leaves the notice as it was.
+// Its statements run on the component's connection in short operations of
+// their own, never inside another; a database that cannot be reached just
+// leaves the notice as it was.
 class BillFollower : public QObject {
     Q_OBJECT
   public:
@@ -50,6 +53,7 @@ class BillFollower : public QObject {
 
     static constexpr const char* kGoOn = "继续修改";
     static constexpr const char* kReadOnly = "只读打开";
+    static constexpr int kBusyRetryMs = 500;
 
   signals:
     void noticeChanged();
@@ -61,7 +65,7 @@ class BillFollower : public QObject {
     void renew();
     void holdShownBill();
     void release();
-    db::Connection* connection() const;
+    bool onConnection(const std::function<void(db::Connection&)>& work);
 
     entry::LoginContext& ctx_;
     entry::Prompter& prompter_;

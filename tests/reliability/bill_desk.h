@@ -24,6 +24,12 @@ class LastWordPrompter : public entry::Prompter {
         return {};
     }
     std::optional<QString> saveFileName(const QString&, const QString&) override { return {}; }
+    // Offered a choice (another clerk has the bill open), the clerk takes the first.
+    std::optional<int> choose(const QString& text, const QStringList&, entry::Icon,
+                              const QString&) override {
+        last = QStringLiteral("选: ") + text;
+        return 0;
+    }
     QString last;
 };
 
