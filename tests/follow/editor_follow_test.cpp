@@ -4,14 +4,17 @@
 
 #include <QDir>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include "bill/bill_versions.h"
 #include "editor/bill_follow.h"
 #include "editor/session_fixture.h"
 #include "editor/ui/frm_main_bill.h"
 #include "entry/startup.h"
+#include "entry/ui/qt_prompter.h"
 #include "follow/clerk_process.h"
 
 using namespace otherin;
@@ -121,6 +124,39 @@ TEST_F(EditorFollowTest, TheEditorWindowShowsTheBarAboveTheGrid) {
     QTest::mouseClick(reopen, Qt::LeftButton);
     EXPECT_FALSE(window.noticeBar()->isVisible());
     EXPECT_EQ(window.session()->form().grid.text(5, 1), u"9.00"_qs);
+}
+
+// The window asks in a box of its own: 继续修改, 只读打开 or 取消 (which, like
+// 只读打开, changes nothing).
+TEST_F(EditorFollowTest, TheNoticeBoxOffersToGoOnOrToOpenReadOnly) {
+    ClerkProcess clerk(db.connectionString());
+    const qint32 id = clerk.save();
+    ASSERT_EQ(clerk.run(u"open %1"_qs.arg(id)), u"opened %1"_qs.arg(id));
+    entry::QtPrompter boxes;
+    ctx.gEditMode = entry::kModeChange;
+    ctx.gCurrentInterId = id;
+    editor::frmMainBill window(ctx, boxes);
+    window.setSettingsStore(settings.get());
+    QString asked;
+    QTimer answer;
+    answer.setInterval(20);
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        answer.stop();
+        asked = box->text();
+        EXPECT_EQ(box->buttons().size(), 3);
+        if (const QString folder = qEnvironmentVariable("OTHERIN_SCREENSHOTS"); !folder.isEmpty())
+            box->grab().save(QDir(folder).filePath(u"being-changed.png"_qs));
+        for (QAbstractButton* b : box->buttons())
+            if (b->text() == QString::fromUtf8(editor::BillFollower::kReadOnly)) return b->click();
+        box->reject();
+    });
+    answer.start();
+    window.prepare();
+    EXPECT_TRUE(asked.startsWith(u"系统管理员 正在修改此单据（自 "_qs)) << asked.toStdString();
+    EXPECT_TRUE(window.session()->follower()->isReadOnly());
+    EXPECT_FALSE(window.session()->commandState(QString::fromLatin1(editor::keys::Save)).enabled);
 }
 
 }  // namespace
