@@ -27,6 +27,16 @@ constexpr int kNamedBills = 500;
 // How many announcements the embedded file keeps.
 constexpr int kKeptChanges = 10000;
 
+// Runs `statement` for each kind of write: %1 the event, %2 the rows it
+// touched ("old" for a delete, else "new").
+void forEachWrite(Connection& connection, const QString& statement) {
+    for (const char* event : {"insert", "update", "delete"}) {
+        const QString e = QString::fromLatin1(event);
+        connection.exec(statement.arg(
+            e, e == QLatin1String("delete") ? QStringLiteral("old") : QStringLiteral("new")));
+    }
+}
+
 void addServerTriggers(Connection& connection) {
     connection.exec(
         QStringLiteral(
@@ -39,27 +49,18 @@ void addServerTriggers(Connection& connection) {
             "perform pg_notify('otherin_bills', pg_backend_pid()::text || ':' || ids); "
             "return null; end $$")
             .arg(kNamedBills));
-    for (const char* event : {"insert", "update", "delete"}) {
-        const QString e = QString::fromLatin1(event);
-        const QString table =
-            e == QLatin1String("delete") ? QStringLiteral("old") : QStringLiteral("new");
-        connection.exec(QStringLiteral("create trigger trg_icstockbill_announce_%1 after %1 on "
-                                       "icstockbill referencing %2 table as changed_bills for "
-                                       "each statement execute function otherin_announce_bills()")
-                            .arg(e, table));
-    }
+    forEachWrite(connection,
+                 QStringLiteral("create trigger trg_icstockbill_announce_%1 after %1 on "
+                                "icstockbill referencing %2 table as changed_bills "
+                                "for each statement execute function "
+                                "otherin_announce_bills()"));
 }
 
 void addFileTriggers(Connection& connection) {
-    for (const char* event : {"insert", "update", "delete"}) {
-        const QString e = QString::fromLatin1(event);
-        const QString row =
-            e == QLatin1String("delete") ? QStringLiteral("old") : QStringLiteral("new");
-        connection.exec(QStringLiteral("create trigger trg_icstockbill_announce_%1 after %1 on "
-                                       "icstockbill begin insert into tblBillChange(finterid) "
-                                       "values (%2.finterid); end")
-                            .arg(e, row));
-    }
+    forEachWrite(connection,
+                 QStringLiteral("create trigger trg_icstockbill_announce_%1 after %1 on "
+                                "icstockbill begin insert into tblBillChange(finterid) "
+                                "values (%2.finterid); end"));
     connection.exec(QStringLiteral("create trigger trg_tblBillChange_keep after insert on "
                                    "tblBillChange begin delete from tblBillChange where "
                                    "fseq <= new.fseq - %1; end")
