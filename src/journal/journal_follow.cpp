@@ -37,6 +37,7 @@ void JournalFollower::due() {
                            : QStringLiteral("有 %1 张单据已被他人修改").arg(changed_.size()));
         return;
     }
+    if (hooks_.shown && !hooks_.shown()) return;
     if (hooks_.idle && !hooks_.idle()) {
         scheduleIn(kBusyRetryMs);
         return;

@@ -32,6 +32,9 @@ class JournalFollower : public QObject {
     struct Hooks {
         // True while the clerk may be disturbed by a reload.
         std::function<bool()> idle;
+        // False while the journal is closed: it is reloaded when shown again,
+        // so nothing is tried until a change comes while it shows.
+        std::function<bool()> shown;
         // Lines the journal holds now.
         std::function<int()> lines;
         // Reloads keeping the clerk's place, without a word; false when it

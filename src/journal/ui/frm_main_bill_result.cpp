@@ -105,6 +105,7 @@ frmMainBillResult::frmMainBillResult(entry::LoginContext& ctx, entry::Prompter& 
     connect(&model_, &query::JournalModel::statusTextChanged, status_, &QLabel::setText);
     JournalFollower::Hooks follow;
     follow.idle = [this] { return clerkIsIdle(); };
+    follow.shown = [this] { return isVisible(); };
     follow.lines = [this] { return model_.lineCount(); };
     follow.reload = [this] { return commands_.followChanges(); };
     follower_ = new JournalFollower(&entry::watchBills(ctx_), std::move(follow), this);
