@@ -125,7 +125,11 @@ std::optional<CellPos> findMissingRequiredCell(const BillForm& form, entry::Logi
     for (int r = 1; m.quantity > 0 && r <= last; ++r) {
         if (!isLine(r)) continue;
         if (grid.isBlankCell(m.quantity, r) || grid.value(m.quantity, r) == 0) {
-            prompter.message(QStringLiteral("第%1行第%2列不能为空！").arg(r).arg(m.quantity),
+            // The column's number as the clerk counts it, and its caption.
+            prompter.message(QStringLiteral("第%1行第%2列（%3）不能为空！")
+                                 .arg(r)
+                                 .arg(m.quantity)
+                                 .arg(captionStem(grid.column(m.quantity).caption)),
                              entry::Icon::Exclamation, ctx.msgTitle);
             return CellPos{m.quantity, r};
         }

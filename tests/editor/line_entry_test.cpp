@@ -235,7 +235,7 @@ TEST_F(LineEntryTest, RequiredCellsAreNamedByRowAndColumn) {
         const CellPos at = editor().state().active;
         return u"%1 %2 at %3,%4"_s.arg(filled ? 1 : 0).arg(told()).arg(at.column).arg(at.row);
     };
-    EXPECT_EQ(check(), u"0 ! 第1行第5列不能为空！ at 5,1"_s);
+    EXPECT_EQ(check(), u"0 ! 第1行第5列（数量）不能为空！ at 5,1"_s);
     ASSERT_TRUE(type(5, 1, u"2"_s));
     grid().setText(5, 2, u"3"_s);
     grid().clearCell(4, 2);

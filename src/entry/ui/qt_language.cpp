@@ -12,9 +12,11 @@ namespace otherin::entry {
 
 namespace {
 
+// 是 and 否 answer to Y and N (a message box takes a button's letter without
+// Alt); 取消 answers to Esc.
 constexpr std::pair<QDialogButtonBox::StandardButton, const char*> kButtonTexts[] = {
     {QDialogButtonBox::Ok, "确定"},     {QDialogButtonBox::Cancel, "取消"},
-    {QDialogButtonBox::Yes, "是"},      {QDialogButtonBox::No, "否"},
+    {QDialogButtonBox::Yes, "是(&Y)"},  {QDialogButtonBox::No, "否(&N)"},
     {QDialogButtonBox::Close, "关闭"},  {QDialogButtonBox::Save, "保存"},
     {QDialogButtonBox::Apply, "应用"},  {QDialogButtonBox::Reset, "重置"},
     {QDialogButtonBox::Help, "帮助"},   {QDialogButtonBox::Abort, "中止"},
