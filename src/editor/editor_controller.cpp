@@ -1,6 +1,7 @@
 #include "editor/editor_controller.h"
 
 #include "editor/bill_form.h"
+#include "editor/line_checks.h"
 #include "entry/login_context.h"
 #include "entry/prompter.h"
 
@@ -11,6 +12,36 @@ EditorController::EditorController(entry::LoginContext& ctx, entry::Prompter& pr
     : QObject(parent), env_{ctx, prompter, selectors, form, EntryState()}, changedRows_(form.grid) {
     form.grid.setLookupTip(ctx.gIsShowTip);
     connect(&form.grid, &LineGrid::cellEdited, this, &EditorController::cellChanged);
+    connect(&form.grid, &LineGrid::inputRefused, this, &EditorController::inputRefused);
+}
+
+// A number cell keeps nothing but a number: what was typed is named, the
+// cell keeps what it held and the cursor stays in it.
+void EditorController::inputRefused(int c, int r, const QString& typed) {
+    refusedCell_ = CellPos{c, r};
+    const CellFormat& format = env_.form.grid.column(c).format;
+    bool isNumber = false;
+    typed.trimmed().toDouble(&isNumber);
+    const QString what =
+        isNumber ? QStringLiteral("超出允许的范围") : QStringLiteral("不是有效的数字");
+    // The bound the number crossed, written plainly (no exponent).
+    const auto plain = [](double v) {
+        QString t = QString::number(v, 'f', 6);
+        while (t.endsWith(u'0')) t.chop(1);
+        if (t.endsWith(u'.')) t.chop(1);
+        return t;
+    };
+    const double value = typed.trimmed().toDouble();
+    QString bounds;
+    if (isNumber && format.min && value < *format.min) {
+        bounds = QStringLiteral("(不能小于%1)").arg(plain(*format.min));
+    } else if (isNumber && format.max && value > *format.max) {
+        bounds = QStringLiteral("(不能大于%1)").arg(plain(*format.max));
+    }
+    env_.prompter.message(QStringLiteral("%1\"%2\"%3%4,请重新输入!")
+                              .arg(cellName(env_.form, c, r), typed.trimmed(), what, bounds),
+                          entry::Icon::Exclamation, env_.ctx.msgTitle);
+    emit cellFocusRequested(c, r);
 }
 
 void EditorController::headerFocus(int index) {
@@ -66,6 +97,13 @@ void EditorController::gridFocus() {
 }
 
 bool EditorController::leaveCell(int c, int r, int c2, int r2) {
+    // The move that committed a refused number stays in its cell.
+    if (refusedCell_ && refusedCell_->column == c && refusedCell_->row == r) {
+        refusedCell_.reset();
+        emit cellFocusRequested(c, r);
+        return false;
+    }
+    refusedCell_.reset();
     const bool allowed = grid_.leave(c, r, c2, r2);
     emit commandsChanged();
     return allowed;

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <functional>
+#include <optional>
 
 #include "editor/entry_state.h"
 #include "editor/grid_entry.h"
@@ -84,6 +85,7 @@ class EditorController : public QObject {
 
   private:
     void afterGridLookup();
+    void inputRefused(int c, int r, const QString& typed);
     // The cursor goes to a cell a save check refused.
     void focusCell(const CellPos& at);
 
@@ -94,6 +96,9 @@ class EditorController : public QObject {
     GridLookup lookup_{env_};
     GridEntry grid_{env_, lookup_};
     std::function<bool()> save_;
+    // A number cell that just refused what was typed: the move out of it is
+    // refused once.
+    std::optional<CellPos> refusedCell_;
 };
 
 }  // namespace otherin::editor

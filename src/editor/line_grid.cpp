@@ -220,7 +220,10 @@ void LineGrid::recompute(int changed, int r, int depth) {
 bool LineGrid::userEdit(int c, int r, const QString& typed) {
     if (readOnly_ || c < 1 || !valid(c, r) || column(c).locked) return false;
     const auto stored = normaliseInput(column(c).format, typed);
-    if (!stored) return false;
+    if (!stored) {
+        emit inputRefused(c, r, typed);
+        return false;
+    }
     if (cell(c, r)->text == *stored) return true;
     setText(c, r, *stored);
     emit cellEdited(c, r);

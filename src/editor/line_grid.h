@@ -148,6 +148,9 @@ class LineGrid : public QAbstractTableModel {
 
   signals:
     void cellEdited(int column, int row);
+    // A number cell refused what the user typed (not a number, or outside
+    // the column's bounds); the cell keeps what it held.
+    void inputRefused(int column, int row, const QString& typed);
     // The column count or order changed; the totals strip follows.
     void columnsReshaped();
     void columnWidthChanged(int column);

@@ -63,6 +63,31 @@ class EditorWindowTest : public ::testing::Test {
     std::unique_ptr<frmMainBill> window;
 };
 
+// Letters typed into a quantity are refused at the cell with a word, not
+// swallowed; more decimals than the column keeps are rounded where the clerk
+// sees them as the cell is left.
+TEST_F(EditorWindowTest, ANumberCellRefusesLettersAndRoundsVisibly) {
+    open();
+    clickCell(kItemCode, 1);
+    typeInCell(u"01.001"_s);
+    press(Qt::Key_Tab);
+    clickCell(kQuantity, 1);
+    typeInCell(u"1a2"_s);
+    press(Qt::Key_Tab);
+    EXPECT_EQ(prompter.transcript(), u"! 第1行数量\"1a2\"不是有效的数字,请重新输入!"_s);
+    EXPECT_EQ(grid().text(kQuantity, 1), QString());
+    EXPECT_EQ(active().column, kQuantity);
+    prompter.clear();
+    clickCell(kPrice, 1);
+    typeInCell(u"12.345"_s);
+    press(Qt::Key_Tab);
+    EXPECT_EQ(grid().text(kPrice, 1), u"12.35"_s);
+    EXPECT_EQ(view().model()->index(0, kPrice - 1).data().toString(), u"12.35"_s);
+    EXPECT_EQ(prompter.transcript(), QString());
+    prompter.expectQuestion(entry::Answer::No);
+    window->close();
+}
+
 // Tab skips the filled name and model; closing asks: Cancel stays, No closes unsaved.
 TEST_F(EditorWindowTest, TabPassesToTheUnitAndClosingAChangedBillAsks) {
     open();

@@ -359,9 +359,9 @@ TEST_F(ItemImportTest, FailureLeavesGridAndStagedRowsAsTheyWere) {
     stage(1, 1121, 502, 701, 3);
     db.refuseWrites(u"tblItemInput"_s, u"delete"_s, u"staged rows are protected"_s);
     EXPECT_FALSE(importItemInput(ctx, prompter, form(), 1));
-    EXPECT_TRUE(prompter.onlyMessage(otherin::testing::TestDatabase::refusedWrite(u"staged rows are protected"_s),
-                                     entry::Icon::Critical,
-                                     u"其它入库单"_s));
+    EXPECT_TRUE(prompter.onlyMessage(
+        otherin::testing::TestDatabase::refusedWrite(u"staged rows are protected"_s),
+        entry::Icon::Critical, u"其它入库单"_s));
     EXPECT_EQ(grid().rows(), rows);
     EXPECT_EQ(grid().lastDataRow(), 0);
     EXPECT_EQ(staged(), u"1|2"_s);
@@ -395,11 +395,18 @@ TEST_F(LineEntryTest, GridChecksEditsByColumnAndSignalsTheAmount) {
     EXPECT_TRUE(g.setData(at(6, 1), u"2.345"_s, Qt::EditRole));
     EXPECT_EQ(g.text(6, 1), u"2.35"_s);
     EXPECT_EQ(g.text(7, 1), u"9.40"_s);
+    QSignalSpy cursor(&editor(), &editor::EditorController::cellFocusRequested);
     EXPECT_FALSE(g.setData(at(5, 1), u"abc"_s, Qt::EditRole));
     EXPECT_FALSE(g.setData(at(7, 1), u"-1"_s, Qt::EditRole));  // amounts from 0
     EXPECT_FALSE(g.setData(at(2, 1), u"x"_s, Qt::EditRole));   // locked column
     EXPECT_EQ(g.text(5, 1), u"4.00"_s);
     EXPECT_EQ(edited.count(), 2);
+    // Refused numbers are named and the cursor stays in their cell.
+    EXPECT_EQ(prompter.transcript(),
+              u"! 第1行数量\"abc\"不是有效的数字,请重新输入!\n"
+              "! 第1行金额\"-1\"超出允许的范围(不能小于0),请重新输入!"_s);
+    ASSERT_EQ(cursor.count(), 2);
+    EXPECT_EQ(cursor.at(0), (QVariantList{5, 1}));
     g.setReadOnly(true);
     EXPECT_FALSE(g.flags(at(1, 1)).testFlag(Qt::ItemIsEditable));
     EXPECT_FALSE(g.setData(at(5, 1), u"5"_s, Qt::EditRole));

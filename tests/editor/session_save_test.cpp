@@ -73,9 +73,10 @@ TEST_F(SaveTest, ALostServerIsToldOnceAndTheNextSaveConnectsAgain) {
             name, allow ? u"true"_s : u"false"_s));
     };
     allowConnections(false);
-    admin.exec(u"select pg_terminate_backend(pid) from pg_stat_activity where datname=? "
-               "and pid<>?"_s,
-               {name, db.scalar(u"select pg_backend_pid()"_s)});
+    admin.exec(
+        u"select pg_terminate_backend(pid) from pg_stat_activity where datname=? "
+        "and pid<>?"_s,
+        {name, db.scalar(u"select pg_backend_pid()"_s)});
     EXPECT_FALSE(session->save());
     const QString shown = told();
     EXPECT_TRUE(shown.mid(2).startsWith(u"无法连接数据库服务器 "_s) &&

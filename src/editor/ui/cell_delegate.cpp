@@ -1,7 +1,6 @@
 #include "editor/ui/cell_delegate.h"
 
 #include <QDateEdit>
-#include <QDoubleValidator>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
@@ -21,16 +20,11 @@ QColor rgb(const QVariant& value) {
     return QColor::fromRgb(static_cast<QRgb>(value.toInt()));
 }
 
-QLineEdit* numberEditor(const CellFormat& format, QWidget* parent) {
+// Whatever is typed stays in the cell until it is left: the editor then
+// refuses what is not a number, saying so, and shows the number rounded to the
+// column's decimals, rather than keys being swallowed without a word.
+QLineEdit* numberEditor(QWidget* parent) {
     auto* edit = new QLineEdit(parent);
-    const double bound = 1e15;
-    auto* validator =
-        new QDoubleValidator(format.min.value_or(-bound), format.max.value_or(bound),
-                             format.kind == CellKind::Percent ? 4 : format.decimals, edit);
-    validator->setNotation(QDoubleValidator::StandardNotation);
-    // Stored numbers use a full stop whatever the user's locale.
-    validator->setLocale(QLocale::c());
-    edit->setValidator(validator);
     edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     return edit;
 }
@@ -53,7 +47,7 @@ QWidget* CellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&
                 [this, combo] { const_cast<CellDelegate*>(this)->finishForLookup(combo); });
         editor = combo;
     } else if (column.format.isNumeric()) {
-        editor = numberEditor(column.format, parent);
+        editor = numberEditor(parent);
     } else if (column.format.kind == CellKind::Date) {
         auto* date = new QDateEdit(parent);
         date->setCalendarPopup(true);
