@@ -78,10 +78,13 @@ bool warehousesAccepted(SaveEnv& env) {
         // An item without a default warehouse differs from any chosen one.
         const QString itemWarehouse = form.grid.text(form.warehouseColumn(), r).trimmed();
         if (itemWarehouse == billWarehouse && !itemWarehouse.isEmpty()) continue;
-        const auto answer = env.prompter.question(
+        // Asked per line, as before; 全部是 answers it for the rest of the bill.
+        const std::optional<int> answer = env.prompter.choose(
             form.grid.text(1, r) + QStringLiteral("的默认仓库与单据中的仓库不一致,是否继续?"),
-            entry::Buttons::YesNo, entry::Icon::Question, env.ctx.msgTitle);
-        if (answer != entry::Answer::Yes) return false;
+            {QStringLiteral("是(&Y)"), QStringLiteral("全部是(&A)"), QStringLiteral("否(&N)")},
+            entry::Icon::Question, env.ctx.msgTitle);
+        if (answer == 1) return true;
+        if (answer != 0) return false;
     }
     return true;
 }

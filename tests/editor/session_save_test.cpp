@@ -238,18 +238,26 @@ TEST_F(SaveTest, RefusalsHaveTheirOwnWordsAndStoreNothing) {
     }
 }
 
+// Asked per line: 否 on the second line stores nothing; 是 then 全部是 stores
+// the bill without asking for the third.
 TEST_F(SaveTest, ItemOfAnotherWarehouseIsStoredOnlyWhenTheUserSaysSo) {
     ctx.gIsUpdateBillNo = 1;
-    newBill({u"5"_s});
+    newBill({u"5"_s, u"1"_s, u"2"_s});
     setHeader(1, u"手工'01"_s);
     setHeader(3, u"01"_s);
-    prompter.expectQuestion(entry::Answer::No);
+    const QString ask = u"? 02.00%1的默认仓库与单据中的仓库不一致,是否继续? [是(&Y)/全部是(&A)/否(&N)]"_s;
+    prompter.expectChoice(u"是(&Y)"_s);
+    prompter.expectChoice(u"否(&N)"_s);
     EXPECT_FALSE(session->save());
-    EXPECT_EQ(prompter.transcript(), u"? 02.001的默认仓库与单据中的仓库不一致,是否继续?"_s);
+    EXPECT_EQ(prompter.transcript(), ask.arg(1) + u'\n' + ask.arg(2));
     EXPECT_EQ(stored(), u" /  /  / 0"_s);
-    prompter.expectQuestion(entry::Answer::Yes);
+    prompter.clear();
+    prompter.expectChoice(u"是(&Y)"_s);
+    prompter.expectChoice(u"全部是(&A)"_s);
     EXPECT_TRUE(session->save());
-    EXPECT_EQ(stored(), u"1|手工'01|501|1|0|0 / 1|1|1121|5|10|50 / 501|1121|5|50 / 1"_s);
+    EXPECT_TRUE(prompter.transcript().startsWith(ask.arg(1) + u'\n' + ask.arg(2) + u'\n'))
+        << prompter.transcript().toStdString();
+    EXPECT_EQ(rows(u"select count(*) from icstockbillentry"_s), u"3"_s);
 }
 
 TEST_F(SaveTest, ChangedQuantityMovesTheLedgerWithinOneTransaction) {
