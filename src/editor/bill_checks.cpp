@@ -6,6 +6,7 @@
 #include "editor/bill_form.h"
 #include "editor/bill_values.h"
 #include "editor/editor_controller.h"
+#include "editor/line_checks.h"
 #include "entry/error_report.h"
 #include "entry/login_context.h"
 #include "entry/permission.h"
@@ -89,6 +90,31 @@ bool warehousesAccepted(SaveEnv& env) {
     return true;
 }
 
+// A stock-in at a negative price is nearly always a slip of the keys: a blue
+// bill asks once (naming the first such line); a red bill's signs are its own.
+bool negativePricesAccepted(SaveEnv& env) {
+    const BillForm& form = env.form;
+    const int price = form.columns.price;
+    if (price < 1 || env.ctx.gIsRedBill == 1 || env.controller.state().negativePriceConfirmed)
+        return true;
+    for (int r = 1; r <= form.grid.lastDataRow(); ++r) {
+        if (form.grid.text(form.columns.itemCode, r).trimmed().isEmpty() ||
+            form.grid.value(price, r) >= 0)
+            continue;
+        if (env.prompter.question(
+                QStringLiteral("%1为负数(%2),入库单价为负通常是录入错误,确定要保存吗?")
+                    .arg(cellName(form, price, r), form.grid.text(price, r)),
+                entry::Buttons::YesNo, entry::Icon::Question,
+                env.ctx.msgTitle) != entry::Answer::Yes) {
+            env.controller.showRefusedCell(CellPos{price, r});
+            return false;
+        }
+        env.controller.confirmNegativePrice();
+        return true;
+    }
+    return true;
+}
+
 bool checkNewBill(SaveEnv& env) {
     if (env.ctx.gIsCloseStock == 1)
         return refuse(env, QStringLiteral("当前期间已经关账,不能新增当前及以前期间单据"));
@@ -96,7 +122,7 @@ bool checkNewBill(SaveEnv& env) {
     if (beforePeriod(env)) return refuse(env, QStringLiteral("不能保存以前期间的单据!"));
     return requiredHeaderFilled(env) && textsStorable(env) && dateReadable(env) &&
            hasBillLines(env) && billNumberGiven(env) && env.controller.requiredCellsFilled() &&
-           warehousesAccepted(env);
+           negativePricesAccepted(env) && warehousesAccepted(env);
 }
 
 bool checkChangedBill(SaveEnv& env) {
@@ -107,7 +133,7 @@ bool checkChangedBill(SaveEnv& env) {
         !billNumberGiven(env) || !hasBillLines(env) || !env.controller.requiredCellsFilled())
         return false;
     if (beforePeriod(env)) return refuse(env, QStringLiteral("不能保存为以前期间的单据!"));
-    return warehousesAccepted(env);
+    return negativePricesAccepted(env) && warehousesAccepted(env);
 }
 
 }  // namespace otherin::editor

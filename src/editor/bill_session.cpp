@@ -119,8 +119,8 @@ void BillSession::layOut() {
 
 void BillSession::start() {
     if (!follower_) {
-        follower_ = std::make_unique<BillFollower>(ctx_, prompter_, *this,
-                                                   &entry::watchBills(ctx_));
+        follower_ =
+            std::make_unique<BillFollower>(ctx_, prompter_, *this, &entry::watchBills(ctx_));
         connect(this, &BillSession::billReplaced, follower_.get(), &BillFollower::billShown);
     }
     if (prepared_ && (ctx_.gEditMode == entry::kModeSplit) != (form_.splitColumn > 0)) layOut();

@@ -153,6 +153,7 @@ bool EditorController::completeHeaderEdit() {
 
 void EditorController::billShown() {
     env_.state.headerTyped = false;
+    env_.state.negativePriceConfirmed = false;
     if (env_.state.focus == Focus::Header) headerFocus(env_.state.focusedHeader);
     // The grid kept the focus: its line commands follow what the new bill allows.
     if (env_.state.focus == Focus::Grid)

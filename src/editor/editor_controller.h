@@ -70,6 +70,10 @@ class EditorController : public QObject {
     void setSaveCommand(std::function<bool()> save) { save_ = std::move(save); }
 
     const EntryState& state() const { return env_.state; }
+    // The clerk said a negative price on this blue bill is meant.
+    void confirmNegativePrice() { env_.state.negativePriceConfirmed = true; }
+    // A save check refused this cell: the cursor goes there.
+    void showRefusedCell(const CellPos& at) { focusCell(at); }
     bool isChanged() const { return env_.state.changed; }
     void setChanged(bool changed) { env_.state.changed = changed; }
     bool isCellAccepted() const { return env_.state.cellAccepted; }

@@ -35,6 +35,7 @@ struct EntryState {
     bool headerTyped = false;  // typed into that field since it was entered or checked
     CellPos active{1, 1};      // the grid's cursor
     bool cellTyped = false;    // typed into the active cell since it was entered or checked
+    bool negativePriceConfirmed = false;  // the clerk kept a negative price on this blue bill
 };
 
 // Everything the parts of line entry work on.

@@ -245,7 +245,8 @@ TEST_F(SaveTest, ItemOfAnotherWarehouseIsStoredOnlyWhenTheUserSaysSo) {
     newBill({u"5"_s, u"1"_s, u"2"_s});
     setHeader(1, u"手工'01"_s);
     setHeader(3, u"01"_s);
-    const QString ask = u"? 02.00%1的默认仓库与单据中的仓库不一致,是否继续? [是(&Y)/全部是(&A)/否(&N)]"_s;
+    const QString ask =
+        u"? 02.00%1的默认仓库与单据中的仓库不一致,是否继续? [是(&Y)/全部是(&A)/否(&N)]"_s;
     prompter.expectChoice(u"是(&Y)"_s);
     prompter.expectChoice(u"否(&N)"_s);
     EXPECT_FALSE(session->save());
@@ -258,6 +259,36 @@ TEST_F(SaveTest, ItemOfAnotherWarehouseIsStoredOnlyWhenTheUserSaysSo) {
     EXPECT_TRUE(prompter.transcript().startsWith(ask.arg(1) + u'\n' + ask.arg(2) + u'\n'))
         << prompter.transcript().toStdString();
     EXPECT_EQ(rows(u"select count(*) from icstockbillentry"_s), u"3"_s);
+}
+
+// A negative price on a blue bill is asked about once per bill: 否 stores
+// nothing and puts the cursor on it; 是 stores it and is not asked again for
+// the same bill. A red bill is not asked.
+TEST_F(SaveTest, ANegativePriceOnABlueBillIsConfirmedOncePerBill) {
+    const QString ask = u"? 第2行单价为负数(-10.00),入库单价为负通常是录入错误,确定要保存吗?"_s;
+    newBill({u"5"_s, u"1"_s});
+    changeCell(6, 2, u"-10"_s);
+    prompter.expectQuestion(entry::Answer::No);
+    EXPECT_FALSE(session->save());
+    EXPECT_EQ(prompter.transcript(), ask);
+    EXPECT_EQ(editor().state().active, (editor::CellPos{6, 2}));
+    EXPECT_EQ(rows(u"select count(*) from icstockbill"_s), u"0"_s);
+    prompter.clear();
+    prompter.expectQuestion(entry::Answer::Yes);
+    ASSERT_TRUE(session->save());
+    EXPECT_EQ(rows(u"select fPrice from icstockbillentry order by fentryid"_s), u"10 -10"_s);
+    prompter.clear();
+    changeCell(5, 1, u"6"_s);
+    ASSERT_TRUE(session->save());
+    EXPECT_FALSE(prompter.transcript().contains(u"负数"_s));
+
+    prompter.clear();
+    open(0);
+    session->makeRed();
+    fillHeader();
+    enterLine(1, u"02.001"_s, u"-5"_s, u"-10"_s);
+    ASSERT_TRUE(session->save()) << prompter.transcript().toStdString();
+    EXPECT_FALSE(prompter.transcript().contains(u"负数"_s));
 }
 
 TEST_F(SaveTest, ChangedQuantityMovesTheLedgerWithinOneTransaction) {
