@@ -123,7 +123,15 @@ void GridLookup::reject(int c, int r, stock::LookupAnswer answer) {
     // The code is named, so the user sees which of several typed codes failed.
     // A failed look-up has been told as the database's error: the code may be
     // right, so it is not called unknown.
-    if (answer == stock::LookupAnswer::NotFound) {
+    if (answer == stock::LookupAnswer::NotFound && c == form.columns.unit) {
+        // A unit is looked for among the item's own units only: say so.
+        env_.prompter.message(
+            QStringLiteral("数据录入错误!第%1行单位“%2”不是物料“%3”的计量单位,请按F7从该物料的"
+                           "计量单位中选择")
+                .arg(r)
+                .arg(grid.text(c, r).trimmed(), grid.text(form.columns.itemCode, r).trimmed()),
+            entry::Icon::Critical, env_.ctx.msgTitle);
+    } else if (answer == stock::LookupAnswer::NotFound) {
         env_.prompter.message(
             QStringLiteral("数据录入错误!找不到代码“%1”").arg(grid.text(c, r).trimmed()),
             entry::Icon::Critical, env_.ctx.msgTitle);

@@ -66,6 +66,15 @@ TEST_F(LineEntryTest, TypedItemCodeFillsTheLineAndAnUnknownOneIsRefused) {
     EXPECT_EQ(told(), u"x 数据录入错误!找不到代码“zz9”"_s);
     EXPECT_FALSE(editor().isCellAccepted());
     EXPECT_EQ(itemLeft(), QString());
+    // A unit of another item's unit group is refused saying why.
+    open(0);
+    enterItem(1, u"01.009"_s);
+    prompter.clear();
+    typeCell(4, 1, u"KG"_s);
+    EXPECT_FALSE(moveTo(5, 1));
+    EXPECT_EQ(
+        told(),
+        u"x 数据录入错误!第1行单位“KG”不是物料“01.009”的计量单位,请按F7从该物料的计量单位中选择"_s);
 }
 
 // A pasted control character is refused on every try; cursor, focus and text stay, and the
