@@ -55,6 +55,16 @@ bool beforeCurrentPeriod(const entry::LoginContext& ctx, const QDate& date) {
     return start.isValid() && date.isValid() && date < start;
 }
 
+std::optional<int> periodYearOf(entry::LoginContext& ctx, const QDate& date) {
+    entry::ConnectionScope scope(ctx);
+    db::Query q = ctx.gConnection.prepare(
+        QStringLiteral("select fYear from tblPeriod where fTypeid=2 and fStartDate<=? and "
+                       "fEndDate>?"));
+    q.bind(date).bind(date).exec();
+    if (!q.next()) return std::nullopt;
+    return q.value(0).toInt();
+}
+
 QString billRefusal(const BillState& bill, const QString& tail) {
     return QStringLiteral("编号为:") + bill.billNo + tail;
 }

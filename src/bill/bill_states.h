@@ -37,6 +37,10 @@ std::vector<BillState> readBillStates(db::Connection& connection, const QList<qi
 bool beforeCurrentPeriod(const entry::LoginContext& ctx, const QDate& date);
 
 // The refusal text "编号为:" + number + tail.
+// The year of the accounting period that holds `date`; none when no period
+// does. Raises db::DbError when the database cannot tell.
+std::optional<int> periodYearOf(entry::LoginContext& ctx, const QDate& date);
+
 QString billRefusal(const BillState& bill, const QString& tail);
 
 }  // namespace otherin::bill

@@ -1,5 +1,9 @@
 #include "editor/bill_values.h"
 
+#include <QRegularExpression>
+
+#include "entry/typed_date.h"
+
 #include <QStringList>
 #include <cmath>
 
@@ -65,12 +69,11 @@ QDate billDate(const BillForm& form) {
 }
 
 QDate parseDate(const QString& text) {
-    const QString t = text.trimmed().left(10);
-    for (const char* format : {"yyyy-MM-dd", "yyyy-M-d", "yyyy/M/d"}) {
-        const QDate d = QDate::fromString(t, QLatin1String(format));
-        if (d.isValid()) return d;
-    }
-    return QDate();
+    // A moment read from the database ("2026-12-05 00:00:00") counts by its day.
+    QString t = text.trimmed();
+    if (const qsizetype gap = t.indexOf(QRegularExpression(QStringLiteral("[ T]"))); gap > 0)
+        t = t.left(gap);
+    return entry::parseTypedDate(t).value_or(QDate());
 }
 
 QString dateText(const QDate& date) {

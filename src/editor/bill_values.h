@@ -26,7 +26,8 @@ QString billNumberText(const BillForm& form);
 // The bill's date: the date field's text read as a date (invalid when it is
 // not one); today when the layout has no date field.
 QDate billDate(const BillForm& form);
-// A date as typed into a field or cell: year-month-day with "-" or "/".
+// A date as typed into a field or cell (entry::parseTypedDate), or as read
+// from the database with a time of day after it; invalid when it is none.
 QDate parseDate(const QString& text);
 QString dateText(const QDate& date);
 

@@ -1,6 +1,7 @@
 #include "editor/editor_controller.h"
 
 #include "editor/bill_form.h"
+#include "editor/bill_values.h"
 #include "editor/line_checks.h"
 #include "entry/login_context.h"
 #include "entry/prompter.h"
@@ -86,9 +87,17 @@ void EditorController::setHeaderText(int index, const QString& text) {
 
 void EditorController::dateFocus() {
     env_.state.focus = Focus::Date;
+    if (const HeaderField* f = dateField(env_.form)) env_.state.dateOnEntry = f->text;
     env_.state.lookupButtonEnabled = false;
     env_.state.lineCommandsEnabled = false;
     emit commandsChanged();
+}
+
+void EditorController::dateEscape(int index) {
+    HeaderField* f = env_.form.headerField(index);
+    if (!f || f != dateField(env_.form)) return;
+    f->text = env_.state.dateOnEntry;
+    emit headerChanged(index);
 }
 
 void EditorController::gridFocus() {

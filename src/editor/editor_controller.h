@@ -33,6 +33,8 @@ class EditorController : public QObject {
     void headerLeave(int index);
     void headerKey(int index, EditorKey key);
     void setHeaderText(int index, const QString& text);
+    // Esc in the date field: it shows again the date it held when entered.
+    void dateEscape(int index);
     void dateFocus();
 
     // Line grid. leaveCell decides whether the cursor may go from (c, r) to

@@ -36,6 +36,8 @@ struct EntryState {
     CellPos active{1, 1};      // the grid's cursor
     bool cellTyped = false;    // typed into the active cell since it was entered or checked
     bool negativePriceConfirmed = false;  // the clerk kept a negative price on this blue bill
+    QString dateOnEntry;                  // the date field's text when the cursor came in
+    QString dateOutsideYearConfirmed;     // a date of another year the clerk said is meant
 };
 
 // Everything the parts of line entry work on.

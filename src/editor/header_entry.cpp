@@ -1,9 +1,14 @@
 #include "editor/header_entry.h"
 
+#include "bill/bill_states.h"
+#include "db/db_error.h"
 #include "db/sql_text.h"
 #include "editor/bill_form.h"
+#include "editor/bill_values.h"
+#include "entry/error_report.h"
 #include "entry/login_context.h"
 #include "entry/prompter.h"
+#include "entry/typed_date.h"
 #include "stock/item_lookup.h"
 
 namespace otherin::editor {
@@ -38,6 +43,41 @@ void HeaderEntry::focus(int index) {
     st.lineCommandsEnabled = false;
 }
 
+// The bill's date as the clerk typed it, in any of the usual forms; it then
+// shows as yyyy-MM-dd. A day that does not exist, or one no accounting period
+// holds, is refused; a day of another year than the current one is asked
+// about once.
+bool HeaderEntry::validateDate(HeaderField& f) {
+    EntryState& st = env_.state;
+    const auto date = entry::parseTypedDate(f.text);
+    const auto refuse = [&](const QString& text) {
+        env_.prompter.message(text, entry::Icon::Exclamation, env_.ctx.msgTitle);
+        return false;
+    };
+    if (!date) {
+        return refuse(QStringLiteral("日期“%1”不是有效的日期,请重新输入(如 %2)!")
+                          .arg(f.text.trimmed(), dateText(QDate::currentDate())));
+    }
+    std::optional<int> year;
+    try {
+        year = bill::periodYearOf(env_.ctx, *date);
+    } catch (const db::DbError& e) {
+        entry::reportError(env_.ctx, env_.prompter, e.message());
+        return false;
+    }
+    if (!year)
+        return refuse(QStringLiteral("日期%1不在任何会计期间内,请重新输入!").arg(dateText(*date)));
+    f.text = dateText(*date);
+    if (*year != env_.ctx.gCurrentYear && st.dateOutsideYearConfirmed != f.text) {
+        if (env_.prompter.question(QStringLiteral("日期不在本年度会计期间内，确定吗？"),
+                                   entry::Buttons::YesNo, entry::Icon::Question,
+                                   env_.ctx.msgTitle) != entry::Answer::Yes)
+            return false;
+        st.dateOutsideYearConfirmed = f.text;
+    }
+    return true;
+}
+
 bool HeaderEntry::validate(int index) {
     EntryState& st = env_.state;
     HeaderField* f = env_.form.headerField(index);
@@ -49,6 +89,7 @@ bool HeaderEntry::validate(int index) {
                               entry::Icon::Exclamation, env_.ctx.msgTitle);
         return false;
     }
+    if (f == dateField(env_.form)) return validateDate(*f);
     if (isZeroOrEmpty(f->fieldType) || f->text.isEmpty()) {
         if (f->text.isEmpty()) {
             f->code.clear();

@@ -6,6 +6,8 @@
 
 namespace otherin::editor {
 
+struct HeaderField;
+
 // Header fields that look records up: showing codes while edited and names
 // otherwise, checking typed codes and choosing records in the selectors.
 class HeaderEntry {
@@ -14,8 +16,9 @@ class HeaderEntry {
 
     // The field got the focus: it shows its code and offers the look-up.
     void focus(int index);
-    // Before the focus leaves: a typed code must name a record, and no field
-    // may hold a control character. False keeps the focus in the field (its
+    // Before the focus leaves: a typed code must name a record, the date
+    // field a date of an accounting period, and no field may hold a control
+    // character. False keeps the focus in the field (its
     // message has been shown).
     bool validate(int index);
     // The focus left: the field shows the confirmed record's name.
@@ -26,6 +29,8 @@ class HeaderEntry {
     bool lookup(int index);
 
   private:
+    bool validateDate(HeaderField& f);
+
     EntryEnv& env_;
 };
 

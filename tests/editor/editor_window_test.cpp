@@ -3,7 +3,7 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDateEdit>
+#include <QLineEdit>
 #include <QTest>
 #include <QToolBar>
 #include <memory>
@@ -195,27 +195,86 @@ TEST_F(EditorWindowTest, SaveButtonTakesTheWarehouseStillBeingTyped) {
     EXPECT_EQ(db.scalar("select count(*) from tblTimeStock where fstockid<>502").toInt(), 0);
 }
 
-TEST_F(EditorWindowTest, DateFieldLetsTheFocusGoAndKeepsADate) {
+// The date takes each form clerks type, reached by a click or by Tab; the
+// text lands in the date and nowhere else, and shows as yyyy-MM-dd.
+TEST_F(EditorWindowTest, TheDateTakesWhatClerksTypeAndNothingElseMoves) {
     open();
     const int dateIndex = window->session()->dateField();
-    auto* date = qobject_cast<QDateEdit*>(window->headerPanel()->input(dateIndex));
-    ASSERT_NE(date, nullptr);
-    const QDate today = window->session()->billDate();
-    ASSERT_TRUE(today.isValid());
-    date->setFocus(Qt::TabFocusReason);
-    QTest::keyClick(date, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(date, Qt::Key_Space);
-    QTest::keyClicks(date, u"x"_s);
+    QWidget* date = window->headerPanel()->input(dateIndex);
+    auto* dateText = date->findChild<QLineEdit*>();
+    ASSERT_NE(dateText, nullptr);
+    const auto remark = [&] { return window->session()->form().headerField(4)->text; };
+    int day = 10;
+    for (const bool byTab : {false, true}) {
+        for (const char* form : {"2026-03-%1", "2026/03/%1", "2026.03.%1", "202603%1"}) {
+            SCOPED_TRACE(std::string(form) + (byTab ? " by Tab" : " by click"));
+            ++day;
+            if (byTab) {
+                window->headerPanel()->input(kWarehouseField)->setFocus(Qt::TabFocusReason);
+                press(Qt::Key_Tab);
+            } else {
+                QTest::mouseClick(dateText, Qt::LeftButton);
+            }
+            ASSERT_EQ(focused(), dateText);
+            dateText->selectAll();
+            QTest::keyClicks(dateText, QString::fromLatin1(form).arg(day));
+            press(Qt::Key_Tab);
+            EXPECT_NE(focused(), dateText);
+            EXPECT_EQ(window->session()->billDate(), QDate(2026, 3, day));
+            EXPECT_EQ(dateText->text(), u"2026-03-%1"_s.arg(day));
+            EXPECT_EQ(remark(), QString());
+            EXPECT_EQ(grid().lastDataRow(), 0);
+        }
+    }
+    EXPECT_EQ(prompter.transcript(), QString());
+}
+
+// A day that does not exist, or that no period holds, keeps the cursor in the
+// field with a word; Esc brings the date back. A day of another year is asked
+// about once.
+TEST_F(EditorWindowTest, TheDateRefusesDaysThatDoNotExistAndAsksAboutAnotherYear) {
+    open();
+    auto* dateText =
+        window->headerPanel()->input(window->session()->dateField())->findChild<QLineEdit*>();
+    const QDate before = window->session()->billDate();
+    const auto typeDate = [&](const QString& text) {
+        dateText->setFocus(Qt::TabFocusReason);
+        dateText->selectAll();
+        QTest::keyClicks(dateText, text);
+        press(Qt::Key_Tab);
+        // A refused field takes the focus back once the move has ended.
+        QCoreApplication::processEvents();
+    };
+    typeDate(u"2026-02-30"_s);
+    EXPECT_EQ(prompter.transcript(), u"! 日期“2026-02-30”不是有效的日期,请重新输入(如 %1)!"_s.arg(
+                                         QDate::currentDate().toString(Qt::ISODate)));
+    EXPECT_EQ(focused(), dateText);
+    prompter.clear();
+    QTest::keyClick(dateText, Qt::Key_Escape);
+    EXPECT_EQ(dateText->text(), before.toString(Qt::ISODate));
     press(Qt::Key_Tab);
-    EXPECT_NE(focused(), date);
-    EXPECT_EQ(window->session()->billDate(), today);
-    EXPECT_EQ(date->date(), today);
-    // Digits fill year, month and day; Tab then leaves with the date typed.
-    date->setFocus(Qt::TabFocusReason);
-    QTest::keyClicks(date, u"20260315"_s);
+    EXPECT_NE(focused(), dateText);
+    EXPECT_EQ(window->session()->billDate(), before);
+
+    typeDate(u"2031-01-01"_s);
+    EXPECT_EQ(prompter.transcript(), u"! 日期2031-01-01不在任何会计期间内,请重新输入!"_s);
+    EXPECT_EQ(focused(), dateText);
+    QTest::keyClick(dateText, Qt::Key_Escape);
+    prompter.clear();
+
+    prompter.expectQuestion(entry::Answer::No);
+    typeDate(u"2025-12-31"_s);
+    EXPECT_EQ(prompter.transcript(), u"? 日期不在本年度会计期间内，确定吗？"_s);
+    EXPECT_EQ(focused(), dateText);
+    prompter.expectQuestion(entry::Answer::Yes);
     press(Qt::Key_Tab);
-    EXPECT_NE(focused(), date);
-    EXPECT_EQ(window->session()->billDate(), QDate(2026, 3, 15));
+    EXPECT_NE(focused(), dateText);
+    EXPECT_EQ(window->session()->billDate(), QDate(2025, 12, 31));
+    // Asked once: the same date passes again without a word.
+    prompter.clear();
+    dateText->setFocus(Qt::TabFocusReason);
+    press(Qt::Key_Tab);
+    EXPECT_EQ(prompter.transcript(), QString());
 }
 
 class StockQueryTest : public SessionTest {

@@ -54,6 +54,7 @@ void FocusRouter::focusChanged(QWidget* /*old*/, QWidget* now) {
 bool FocusRouter::leave(const Place& place) {
     switch (place.kind) {
         case Kind::Header:
+        case Kind::Date:
             if (!controller_.headerValidate(place.index)) return false;
             controller_.headerLeave(place.index);
             return true;

@@ -237,6 +237,7 @@ void frmMainBill::connectSession() {
     connect(header_, &HeaderPanel::dateEdited, session,
             [session](int, const QDate& date) { session->setBillDate(date); });
     connect(header_, &HeaderPanel::keyPressed, &controller, &EditorController::headerKey);
+    connect(header_, &HeaderPanel::dateEscaped, &controller, &EditorController::dateEscape);
     connect(header_, &HeaderPanel::lookupImageClicked, this, &frmMainBill::runLookup);
     connect(grid_, &LineGridView::lookupRequested, this,
             [&controller] { controller.gridKey(EditorKey::F7); });

@@ -1,12 +1,16 @@
 #include "editor/ui/header_panel.h"
 
-#include <QDateEdit>
+#include <QCalendarWidget>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QToolButton>
+#include <QWidgetAction>
 #include <algorithm>
 
+#include "editor/bill_values.h"
 #include "editor/ui/twips.h"
 
 namespace otherin::editor {
@@ -19,26 +23,14 @@ constexpr int kCaptionGap = 4;
 constexpr int kImageSize = 18;
 constexpr int kBottomMargin = 6;
 
-// The bill's date, typed part by part or picked in the calendar. It always
-// holds a date: what is typed and not a date goes back to the last date when
-// the field is left, and Tab leaves the field as from any other field
-// instead of stepping through year, month and day (the arrows do that).
-class DateField : public QDateEdit {
-  public:
-    explicit DateField(QWidget* parent) : QDateEdit(parent) {
-        setCalendarPopup(true);
-        setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-        setMinimumDate(QDate(1900, 1, 1));
-    }
-
-  protected:
-    bool focusNextPrevChild(bool next) override { return QWidget::focusNextPrevChild(next); }
-};
+QString dayText(const QDate& date) {
+    return date.toString(QStringLiteral("yyyy-MM-dd"));
+}
 
 }  // namespace
 
 QWidget* HeaderPanel::Input::widget() const {
-    return date ? static_cast<QWidget*>(date) : static_cast<QWidget*>(edit);
+    return box ? box : static_cast<QWidget*>(edit);
 }
 
 HeaderPanel::HeaderPanel(QWidget* parent) : QWidget(parent), lookupImage_(new QToolButton(this)) {
@@ -80,20 +72,32 @@ void HeaderPanel::addField(const HeaderField& f) {
     in.caption = new QLabel(f.caption, this);
     in.caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     if (f.index == dateIndex_) {
-        in.date = new DateField(this);
-        connect(in.date, &QDateEdit::dateChanged, this,
-                [this, index = f.index](const QDate& d) { emit dateEdited(index, d); });
-        // Leaving the field keeps the date it shows, also one offered for a missing date.
-        connect(in.date, &QDateEdit::editingFinished, this,
-                [this, index = f.index] { emit dateEdited(index, inputs_[index].date->date()); });
+        // The date is typed as text in any of the usual forms (the editor
+        // reads it when the field is left) or picked in the calendar.
+        in.box = new QWidget(this);
+        auto* row = new QHBoxLayout(in.box);
+        row->setContentsMargins(0, 0, 0, 0);
+        row->setSpacing(0);
+        in.edit = new QLineEdit(in.box);
+        in.edit->setPlaceholderText(QStringLiteral("yyyy-mm-dd"));
+        row->addWidget(in.edit, 1);
+        in.calendar = new QToolButton(in.box);
+        in.calendar->setObjectName(QStringLiteral("calendar"));
+        in.calendar->setText(QStringLiteral("▾"));
+        in.calendar->setToolTip(QStringLiteral("选择日期"));
+        in.calendar->setFocusPolicy(Qt::NoFocus);
+        row->addWidget(in.calendar);
+        in.box->setFocusProxy(in.edit);
+        connect(in.calendar, &QToolButton::clicked, this,
+                [this, index = f.index] { pickDate(index); });
     } else {
         in.edit = new QLineEdit(this);
-        connect(in.edit, &QLineEdit::textEdited, this,
-                [this, index = f.index](const QString& text) { emit textEdited(index, text); });
     }
+    connect(in.edit, &QLineEdit::textEdited, this,
+            [this, index = f.index](const QString& text) { emit textEdited(index, text); });
+    in.edit->installEventFilter(this);
     QWidget* w = in.widget();
     w->setObjectName(QStringLiteral("header%1").arg(f.index));
-    w->installEventFilter(this);
     const QRect geometry(twipsToPixels(f.left), twipsToPixels(f.top), twipsToPixels(f.width),
                          kFieldHeight);
     w->setGeometry(geometry);
@@ -126,14 +130,31 @@ void HeaderPanel::showAllFields() {
 
 void HeaderPanel::showDate(const QDate& date) {
     const auto it = inputs_.find(dateIndex_);
+    if (it == inputs_.end() || !date.isValid()) return;
+    // What the clerk is typing stays until the field is left.
+    QLineEdit* edit = it->second.edit;
+    if (!edit->hasFocus() && edit->text() != dayText(date)) edit->setText(dayText(date));
+}
+
+void HeaderPanel::pickDate(int index) {
+    const auto it = inputs_.find(index);
     if (it == inputs_.end()) return;
-    QDateEdit* edit = it->second.date;
-    // A bill without a readable date is refused at save, which sends the
-    // user here; until then the field offers today.
-    const QDate shown = date.isValid() ? date : QDate::currentDate();
-    if (edit->date() == shown) return;
-    const QSignalBlocker block(edit);
-    edit->setDate(shown);
+    QLineEdit* edit = it->second.edit;
+    QMenu popup(this);
+    auto* calendar = new QCalendarWidget(&popup);
+    const QDate shown = parseDate(edit->text());
+    calendar->setSelectedDate(shown.isValid() ? shown : QDate::currentDate());
+    auto* action = new QWidgetAction(&popup);
+    action->setDefaultWidget(calendar);
+    popup.addAction(action);
+    connect(calendar, &QCalendarWidget::clicked, &popup, [&](const QDate& date) {
+        edit->setText(dayText(date));
+        emit textEdited(index, edit->text());
+        emit dateEdited(index, date);
+        popup.close();
+    });
+    edit->setFocus(Qt::OtherFocusReason);
+    popup.exec(it->second.calendar->mapToGlobal(QPoint(0, it->second.calendar->height())));
 }
 
 void HeaderPanel::showLookupImage() {
@@ -167,7 +188,8 @@ std::vector<QWidget*> HeaderPanel::tabChain() const {
     std::vector<std::pair<int, QWidget*>> order;
     for (const auto& [index, in] : inputs_) {
         const HeaderField* f = form_->headerField(index);
-        if (f && f->visible) order.emplace_back(f->tabOrder, in.widget());
+        // The text takes the focus (beside the date's calendar button too).
+        if (f && f->visible) order.emplace_back(f->tabOrder, in.edit);
     }
     std::stable_sort(order.begin(), order.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -183,6 +205,10 @@ bool HeaderPanel::eventFilter(QObject* watched, QEvent* event) {
     if (index == 0 || key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))
         return QWidget::eventFilter(watched, event);
     switch (key->key()) {
+        case Qt::Key_Escape:
+            if (!isDateField(index)) return QWidget::eventFilter(watched, event);
+            emit dateEscaped(index);
+            return true;
         case Qt::Key_Return:
         case Qt::Key_Enter:
             emit keyPressed(index, EditorKey::Enter);

@@ -7,7 +7,6 @@
 #include "editor/bill_form.h"
 #include "editor/editor_controller.h"
 
-class QDateEdit;
 class QLabel;
 class QLineEdit;
 class QToolButton;
@@ -23,8 +22,8 @@ class HeaderPanel : public QWidget {
   public:
     explicit HeaderPanel(QWidget* parent = nullptr);
 
-    // Creates one input per header field; `dateIndex` (0 for none) is edited
-    // with a calendar.
+    // Creates one input per header field; `dateIndex` (0 for none) is typed
+    // as text or picked in a calendar.
     void build(const BillForm& form, int dateIndex);
 
     // Shows the field's text, visibility and whether it may be edited.
@@ -46,6 +45,8 @@ class HeaderPanel : public QWidget {
   signals:
     void textEdited(int index, const QString& text);
     void dateEdited(int index, const QDate& date);
+    // Esc in the date field: the date it held when entered comes back.
+    void dateEscaped(int index);
     void keyPressed(int index, EditorKey key);
     void lookupImageClicked();
 
@@ -56,13 +57,15 @@ class HeaderPanel : public QWidget {
     struct Input {
         QLabel* caption = nullptr;
         QLineEdit* edit = nullptr;
-        QDateEdit* date = nullptr;
+        QWidget* box = nullptr;  // the date: its text and the calendar button
+        QToolButton* calendar = nullptr;
         QWidget* widget() const;
     };
 
     void clear();
     void addField(const HeaderField& field);
     void placeCaption(QLabel* caption, const QRect& field);
+    void pickDate(int index);
 
     const BillForm* form_ = nullptr;
     int dateIndex_ = 0;
