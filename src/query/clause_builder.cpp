@@ -2,6 +2,8 @@
 
 #include <QDate>
 
+#include "entry/typed_date.h"
+
 #include "db/sql_text.h"
 #include "query/condition_grid.h"
 #include "query/operators.h"
@@ -31,13 +33,8 @@ QString numberText(const QString& value, int row) {
 }
 
 QString dateLiteral(const QString& value, int row) {
-    const QString t = value.trimmed();
-    static const QStringList formats{QStringLiteral("yyyy-M-d"), QStringLiteral("yyyy/M/d"),
-                                     QStringLiteral("yyyy.M.d"), QStringLiteral("yyyyMMdd")};
-    for (const QString& format : formats) {
-        const QDate d = QDate::fromString(t, format);
-        if (d.isValid()) return db::quoteText(d.toString(QStringLiteral("yyyy-MM-dd")));
-    }
+    if (const auto d = entry::parseTypedDate(value))
+        return db::quoteText(d->toString(QStringLiteral("yyyy-MM-dd")));
     throw ConditionError(
         QStringLiteral("第%1行条件的日期\"%2\"不是有效的日期,请重新输入!").arg(row).arg(value));
 }

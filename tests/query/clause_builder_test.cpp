@@ -73,6 +73,8 @@ TEST_F(ClauseTest, ConditionsFollowTheFieldTypeAndOperator) {
         {"2", u"为空", "ignored", "(f is null or f='') "},
         {"2", u"不为空", "ignored", "(f is not null and f<>'') "},
         {"3", u"大于等于", "2026/3/5", "f>='2026-03-05'"},
+        {"3", u"小于", "20260305", "f<'2026-03-05'"},
+        {"3", u"等于", "2026.3.5", "f='2026-03-05'"},
         {"2", u"包含", "x'); drop table t;--", "f like '%x''); drop table t;--%' escape '!' "},
         {"1", u"等于", "1e400", nullptr},
         {"3", u"等于", "2026-02-30", nullptr},

@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QDateEdit>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -16,7 +15,6 @@ namespace otherin::query {
 namespace {
 
 const char* const kRowProperty = "conditionRow";
-const QString kDateFormat = QStringLiteral("yyyy-MM-dd");
 
 ConditionGrid::CellKind kindOf(const QModelIndex& index) {
     return static_cast<ConditionGrid::CellKind>(index.data(ConditionGrid::CellKindRole).toInt());
@@ -63,9 +61,10 @@ QWidget* ConditionDelegate::createEditor(QWidget* parent, const QStyleOptionView
             break;
         }
         case ConditionGrid::CellKind::Date: {
-            auto* date = new QDateEdit(parent);
-            date->setCalendarPopup(true);
-            date->setDisplayFormat(kDateFormat);
+            // Typed in any of the usual forms (2026-12-07, 20261207, 12-07, …);
+            // the query reads it, and names a text that is no date.
+            auto* date = new QLineEdit(parent);
+            date->setPlaceholderText(QStringLiteral("yyyy-mm-dd"));
             editor = date;
             break;
         }
@@ -80,9 +79,6 @@ void ConditionDelegate::setEditorData(QWidget* editor, const QModelIndex& index)
     const QString text = index.data(Qt::EditRole).toString();
     if (auto* box = qobject_cast<QComboBox*>(editor)) {
         box->setCurrentIndex(box->findText(text));
-    } else if (auto* date = qobject_cast<QDateEdit*>(editor)) {
-        const QDate value = QDate::fromString(text, kDateFormat);
-        date->setDate(value.isValid() ? value : QDate::currentDate());
     } else if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
         edit->setText(text);
     }
@@ -97,8 +93,6 @@ void ConditionDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
         if (box->currentIndex() < 0) return;
         text = box->currentText();
         if (text == index.data(Qt::EditRole).toString()) return;
-    } else if (auto* date = qobject_cast<QDateEdit*>(editor)) {
-        text = date->date().toString(kDateFormat);
     } else if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
         text = edit->text();
     } else {
