@@ -33,7 +33,7 @@ EditorBench::EditorBench() {
         dir_.filePath(QStringLiteral("MendaxoStock2007.ini")));
     entry::ConnectionScope scope(ctx);
     db::schema::ensureSchema(ctx.gConnection);
-    db::schema::installDemoData(ctx.gConnection);
+    db::schema::installDemoData(ctx.gConnection, QDate(2026, 12, 7));
 }
 
 void EditorBench::storeBill(qint32 id, int lines) {

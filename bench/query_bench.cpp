@@ -350,7 +350,7 @@ int main(int argc, char** argv) {
         c.gCurrentPeriod = 3;
         entry::ConnectionScope scope(c);
         db::schema::ensureSchema(c.gConnection);
-        db::schema::installDemoData(c.gConnection);
+        db::schema::installDemoData(c.gConnection, QDate(2026, 12, 7));
         const auto start = std::chrono::steady_clock::now();
         fillBills(c.gConnection, sizes, bills[i]);
         // The server plans from statistics its background worker would

@@ -292,7 +292,7 @@ int run(const Sizes& s, const QStringList& arguments) {
     db::Connection c;
     c.open(connectionString);
     db::schema::ensureSchema(c);
-    db::schema::installDemoData(c);
+    db::schema::installDemoData(c, QDate(2026, 12, 7));
     seed(c, s);
     snapshot(c, QStringLiteral("bench_start"));
     const Ledger start = readLedger(c);

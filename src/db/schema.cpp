@@ -66,7 +66,7 @@ void upgrade(Connection& connection) {
     }
 }
 
-bool ensureSchema(Connection& connection, Contents contents) {
+bool ensureSchema(Connection& connection, Contents contents, const QDate& today) {
     const QString versionTable = QStringLiteral("schema_version");
     // Versions only rise, so a database at ours needs nothing now or later;
     // an ordinary start does not wait behind another user's write.
@@ -79,13 +79,28 @@ bool ensureSchema(Connection& connection, Contents contents) {
     const bool created = !connection.tableExists(versionTable);
     if (created) runScript(connection, schemaScript());
     upgrade(connection);
-    if (created && contents == Contents::Demo) installDemoData(connection);
+    if (created && contents == Contents::Demo) installDemoData(connection, today);
     tx.commit();
     return created;
 }
 
-void installDemoData(Connection& connection) {
+void installDemoData(Connection& connection, const QDate& today) {
+    TransactionGuard tx(connection);
     runScript(connection, demoDataScript());
+    connection.exec(QStringLiteral("insert into tblSystemInfo (fTypeid, fvalue, fname) values "
+                                   "(4, ?, '当前会计年度'), (5, ?, '当前会计期间')"),
+                    {QString::number(today.year()), QString::number(today.month())});
+    // Calendar months; a period ends where the next one starts.
+    Query period = connection.prepare(QStringLiteral(
+        "insert into tblPeriod (fTypeid, fYear, fPeriod, fStartDate, fEndDate) values "
+        "(2, ?, ?, ?, ?)"));
+    for (int year = today.year() - 1; year <= today.year() + 1; ++year) {
+        for (int month = 1; month <= 12; ++month) {
+            const QDate start(year, month, 1);
+            period.bind(year).bind(month).bind(start).bind(start.addMonths(1)).exec();
+        }
+    }
+    tx.commit();
 }
 
 QString schemaScript() {

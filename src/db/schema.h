@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 
@@ -35,13 +36,18 @@ enum class Contents { Empty, Demo };
 // (Dialect::schemaLock), and what the database holds is read once the lock is
 // held, so a program that waited finds the work done and does none of it. A
 // database already at kVersion is left without taking the lock.
-bool ensureSchema(Connection& connection, Contents contents = Contents::Empty);
+// Demo data follows `today` (see installDemoData).
+bool ensureSchema(Connection& connection, Contents contents = Contents::Empty,
+                  const QDate& today = QDate::currentDate());
 
 // The version recorded in the database.
 int currentVersion(Connection& connection);
 
-// Loads the demo data (base data, layouts, users, periods).
-void installDemoData(Connection& connection);
+// Loads the demo data (base data, layouts, users) with the accounting
+// periods of calendar months from the year before `today` to the year after,
+// and `today`'s year and period as the current ones: a demo made on any day
+// shows a bill dated that day in its default journal.
+void installDemoData(Connection& connection, const QDate& today);
 
 // The scripts shipped with the program.
 QString schemaScript();

@@ -7,6 +7,7 @@
 #include "app/copy_command.h"
 #include "db/connection.h"
 #include "db/schema.h"
+#include "support/demo_login.h"
 #include "support/table_compare.h"
 #include "support/test_database.h"
 
@@ -28,7 +29,7 @@ QString copy(const QString& from, const QString& to) {
 // Demo data and `bills` posted bills, the id counter past them.
 void fillSource(db::Connection& c, int bills) {
     db::schema::ensureSchema(c);
-    db::schema::installDemoData(c);
+    db::schema::installDemoData(c, otherin::testing::kDemoToday);
     otherin::testing::addPostedBills(c, bills);
     c.exec(QStringLiteral("update tblmaxNum set fmaxnum=? where lower(ftablename)='icstockbill'"),
            {bills});

@@ -20,6 +20,7 @@
 #include "db/file_lock.h"
 #include "db/schema.h"
 #include "entry/settings_store.h"
+#include "support/demo_login.h"
 #include "support/table_compare.h"
 #include "support/test_database.h"
 
@@ -37,7 +38,7 @@ class FileBackupTest : public ::testing::Test {
         db::Connection c;
         c.open(QStringLiteral("sqlite:") + path_);
         db::schema::ensureSchema(c);
-        db::schema::installDemoData(c);
+        db::schema::installDemoData(c, otherin::testing::kDemoToday);
         otherin::testing::addPostedBills(c, 20);
     }
     QString bills(const QString& file) {
@@ -131,8 +132,9 @@ TEST_F(FileBackupTest, RestoreNeedsTheFileFreeAndSetsTheReplacedFileAsideWithIts
         EXPECT_FALSE(refused.restored);
         EXPECT_TRUE(refused.problem.contains(QStringLiteral("正被其他程序使用")))
             << refused.problem.toStdString();
-        open.exec(QStringLiteral("insert into icstockbill(finterid,fbillno,ftrantype) "
-                                 "values(98,'OPEN',7)"));
+        open.exec(
+            QStringLiteral("insert into icstockbill(finterid,fbillno,ftrantype) "
+                           "values(98,'OPEN',7)"));
     }
     // A later bill, still in the file's log when its program stopped.
     {
@@ -160,7 +162,8 @@ TEST_F(FileBackupTest, RestoreNeedsTheFileFreeAndSetsTheReplacedFileAsideWithIts
     // The replaced file and its log lie side by side under one name, whole.
     const QStringList aside = QDir(dir_.path()).entryList({QStringLiteral("*.replaced-*")});
     ASSERT_EQ(aside.size(), 3) << aside.join(u' ').toStdString();
-    EXPECT_TRUE(aside[1].endsWith(QStringLiteral("-shm")) && aside[2].endsWith(QStringLiteral("-wal")));
+    EXPECT_TRUE(aside[1].endsWith(QStringLiteral("-shm")) &&
+                aside[2].endsWith(QStringLiteral("-wal")));
     EXPECT_EQ(bills(dir_.filePath(aside[0])), saved + QStringLiteral(",OPEN,LATER"));
     EXPECT_TRUE(done.told.join(u'\n').contains(aside[0])) << done.told.join(u'\n').toStdString();
 }

@@ -5,6 +5,7 @@
 #include "db/connection.h"
 #include "db/database_copy.h"
 #include "db/schema.h"
+#include "support/demo_login.h"
 #include "support/test_database.h"
 
 using namespace otherin::db;
@@ -19,7 +20,7 @@ TEST(DatabaseCopyTest, TextsDecimalsAndLayoutsArriveUnchanged) {
     Connection source;
     source.open(QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("source.sqlite")));
     schema::ensureSchema(source);
-    schema::installDemoData(source);
+    schema::installDemoData(source, otherin::testing::kDemoToday);
     source.exec(QStringLiteral("insert into icstockbill(finterid,fbillno,fdate,ftrantype,"
                                "fexplanation) values(?,?,?,7,?)"),
                 {41, QStringLiteral("QT0041"), QStringLiteral("2026-12-05"),

@@ -2,6 +2,10 @@
 #include <functional>
 
 #include "db/connection_string.h"
+#include "db/schema.h"
+#include "entry/startup.h"
+#include "query/bill_find_controller.h"
+#include "query/journal_model.h"
 #include "session_fixture.h"
 
 using namespace otherin;
@@ -392,6 +396,37 @@ TEST_F(SaveTest, PriceChangeMovesTheLedgerAmountOfACountingBill) {
     typeCell(6, 1, u"20"_s);
     ASSERT_TRUE(session->save());
     EXPECT_EQ(stored(), u"1|QTRK000001|502|1|0|0 / 1|1|1121|1|20|20 / 502|1121|1|12 / 1"_s);
+}
+
+}  // namespace
+
+namespace {
+
+// A demo made on any day has that day's year and period as current and the
+// periods around it: a bill dated that day shows in the default journal,
+// also after the demo's first year is over.
+TEST(DemoCalendarTest, ABillDatedTheDayTheDemoWasMadeShowsInTheDefaultJournal) {
+    for (const QDate today : {QDate(2027, 1, 15), QDate(2031, 7, 1)}) {
+        SCOPED_TRACE(today.toString(Qt::ISODate).toStdString());
+        otherin::testing::TestDatabase db;
+        otherin::db::schema::installDemoData(db.connection(), today);
+        const auto settings =
+            db.settings({u"SystemLogin/gLoginUserId=1"_s,
+                         u"SystemLogin/gLoginUserName=系统管理员"_s, u"SystemLogin/IsAdmin=1"_s});
+        otherin::testing::Clerk clerk(db, settings.get());
+        entry::startUp(clerk.ctx, *settings, clerk.prompter);
+        EXPECT_EQ(clerk.ctx.gCurrentYear, today.year());
+        EXPECT_EQ(clerk.ctx.gCurrentPeriod, today.month());
+        clerk.open(entry::kModeNew);
+        clerk.fillHeader(today);
+        clerk.enterLine(1, u"02.001"_s, u"3"_s, u"10"_s);
+        ASSERT_TRUE(clerk.session->save()) << clerk.prompter.transcript().toStdString();
+        query::BillFindController find(clerk.ctx, clerk.prompter);
+        find.open();
+        query::JournalModel journal;
+        ASSERT_TRUE(find.runQuery(journal)) << clerk.prompter.transcript().toStdString();
+        EXPECT_EQ(journal.billCount(), 1);
+    }
 }
 
 }  // namespace

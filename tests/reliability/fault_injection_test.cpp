@@ -25,6 +25,7 @@
 #include "editor/editor_fixture.h"
 #include "entry/edit_mode.h"
 #include "reliability/bill_desk.h"
+#include "support/demo_login.h"
 
 using namespace Qt::StringLiterals;
 using namespace otherin;
@@ -309,7 +310,7 @@ class FaultSweep : public ::testing::TestWithParam<Operation> {
         db::Connection seed;
         seed.open(u"sqlite:"_s + seedPath_);
         db::schema::ensureSchema(seed);
-        db::schema::installDemoData(seed);
+        db::schema::installDemoData(seed, otherin::testing::kDemoToday);
         Bills& b = bills_;
         {
             Desk d(seedDir_->path(), seedPath_, 0);

@@ -1,11 +1,16 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
 
 #include "entry/login_context.h"
 #include "entry/startup.h"
 
 namespace otherin::testing {
+
+// The day the tests' demo databases are made on: their current year and
+// period are 2026/12, with periods from 2025 to 2027, whatever the calendar.
+inline const QDate kDemoToday{2026, 12, 7};
 
 // The context as start-up leaves it for the demo administrator (user 1,
 // 系统管理员) on `connectionString`, in accounting period `period` of 2026.

@@ -1,4 +1,5 @@
 #include "support/test_database.h"
+#include "support/demo_login.h"
 
 #include <gtest/gtest.h>
 
@@ -9,10 +10,10 @@
 #include "db/db_error.h"
 #include "db/error_words.h"
 #include "db/schema.h"
-#include "db/transaction.h"
-#include "stock/stock_ledger.h"
 #include "db/sql_text.h"
+#include "db/transaction.h"
 #include "entry/login_session.h"
+#include "stock/stock_ledger.h"
 
 namespace otherin::testing {
 
@@ -91,7 +92,8 @@ QString ensureTemplate(const db::ConnectionTarget& target, TestDatabase::Seed se
             db::Connection build;
             build.open(onDatabase(target, name));
             db::schema::ensureSchema(build);
-            if (seed == TestDatabase::Seed::Demo) db::schema::installDemoData(build);
+            if (seed == TestDatabase::Seed::Demo)
+                db::schema::installDemoData(build, otherin::testing::kDemoToday);
             for (const QString& statement : kTestFunctions) build.exec(statement);
         }
         admin.exec(QStringLiteral("comment on database %1 is '%2'").arg(quoted(name), digest));
@@ -112,7 +114,8 @@ TestDatabase::TestDatabase(Seed seed) : connection_(std::make_unique<db::Connect
         connectionString_ = QStringLiteral("sqlite:") + path_;
         connection_->open(connectionString_);
         db::schema::ensureSchema(*connection_);
-        if (seed == Seed::Demo) db::schema::installDemoData(*connection_);
+        if (seed == Seed::Demo)
+            db::schema::installDemoData(*connection_, otherin::testing::kDemoToday);
         return;
     }
     const db::ConnectionTarget target = serverTarget();
