@@ -7,6 +7,7 @@
 #include "editor/bill_values.h"
 #include "editor/form_draft.h"
 #include "editor/layout_builder.h"
+#include "editor/recovery_copy.h"
 #include "entry/edit_mode.h"
 #include "entry/login_context.h"
 #include "entry/prompter.h"
@@ -83,13 +84,56 @@ BillSession::BillSession(entry::LoginContext& ctx, entry::Prompter& prompter,
     setChecked(keys::Blue, true);
 }
 
-BillSession::~BillSession() = default;
+// Closed in order: what was typed and not saved was given up knowingly.
+BillSession::~BillSession() {
+    dropRecoveryCopy();
+}
+
+void BillSession::keepRecoveryCopy() {
+    if (!recovery_ || ctx_.gEditMode != entry::kModeNew) return;
+    if (!recoveryDue_ && !headerDiffersFromBaseline()) return;
+    recoveryDue_ = false;
+    recovery_->write(form_, ctx_.gIsRedBill == 1);
+}
+
+void BillSession::dropRecoveryCopy() {
+    recoveryDue_ = false;
+    if (recovery_) recovery_->discard();
+}
+
+// A new bill starts with what a crash left, if the clerk wants it.
+void BillSession::offerRecoveryCopy() {
+    const auto found = recovery_ ? recovery_->read() : std::nullopt;
+    if (!found) return;
+    if (prompter_.question(recoveryQuestion(*found), entry::Buttons::YesNo, entry::Icon::Question,
+                           ctx_.msgTitle) != entry::Answer::Yes) {
+        dropRecoveryCopy();
+        return;
+    }
+    const bool red = RecoveryCopy::restore(*found, form_);
+    ctx_.gIsRedBill = red ? 1 : 0;
+    showColour(red);
+    setChecked(keys::Red, red);
+    setChecked(keys::Blue, !red);
+    controller_->keepRoomBelow(form_.grid.lastDataRow());
+    controller_->setChanged(true);
+}
 
 QString BillSession::optionsSection() const {
     return QStringLiteral("frmMainBill") + QString::number(ctx_.gBillTypeId);
 }
 
 bool BillSession::prepare() {
+    if (!recovery_) {
+        recovery_ = std::make_unique<RecoveryCopy>(
+            RecoveryCopy::pathFor(settings_.fileName(), ctx_.gBillTypeId, ctx_.gLoginUserId));
+        connect(&form_.grid, &LineGrid::cellEdited, this, [this] { recoveryDue_ = true; });
+        connect(controller_.get(), &EditorController::lineLeft, this,
+                &BillSession::keepRecoveryCopy);
+        recoveryTimer_.setInterval(kRecoveryEveryMs);
+        connect(&recoveryTimer_, &QTimer::timeout, this, &BillSession::keepRecoveryCopy);
+        recoveryTimer_.start();
+    }
     ctx_.gIsRedBill = 0;
     readRights();
     if (!prepared_) layOut();
@@ -434,6 +478,7 @@ bool BillSession::saveByMode() {
 }
 
 void BillSession::afterStoredSave() {
+    dropRecoveryCopy();
     if (options_.afterSaveNew == 0) {
         startNewBill();
     } else {
@@ -456,6 +501,7 @@ bool BillSession::close() {
     if (headerDiffersFromBaseline()) controller_->setChanged(true);
     if (!controller_->askToSave()) return false;
     options_.write(settings_, optionsSection());
+    dropRecoveryCopy();
     if (follower_) follower_->leave();
     // The journal re-reads its query whenever the editor closes.
     ctx_.gFromJournal = 0;

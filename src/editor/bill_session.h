@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <functional>
 #include <map>
 #include <memory>
@@ -25,6 +26,7 @@ class SettingsStore;
 namespace otherin::editor {
 
 class BillFollower;
+class RecoveryCopy;
 
 // Keys of the editor's toolbar buttons. The window addresses its buttons and
 // menu items by these keys and asks commandState() for each.
@@ -103,6 +105,9 @@ struct FixedFields {
 class BillSession : public QObject {
     Q_OBJECT
   public:
+    // How often the new bill being typed is kept on disk, besides each line left.
+    static constexpr int kRecoveryEveryMs = 3000;
+
     // The options are read from `settings` when given, else from the user's
     // own settings store.
     BillSession(entry::LoginContext& ctx, entry::Prompter& prompter, entry::Selectors selectors,
@@ -224,6 +229,9 @@ class BillSession : public QObject {
     void keepAsNewBill();
     void afterStoredSave();
     void printCommand(bool preview);
+    void keepRecoveryCopy();
+    void dropRecoveryCopy();
+    void offerRecoveryCopy();
     void recordBaseline();
     bool headerDiffersFromBaseline() const;
     void setMode(int mode);
@@ -254,6 +262,10 @@ class BillSession : public QObject {
     std::unique_ptr<EditorController> controller_;
     std::function<void(qint32, bool)> printHandler_;
     std::unique_ptr<BillFollower> follower_;
+    // The new bill being typed, kept on disk until it is saved or given up.
+    std::unique_ptr<RecoveryCopy> recovery_;
+    QTimer recoveryTimer_;
+    bool recoveryDue_ = false;
 
     bool prepared_ = false;
     bool layoutWhole_ = false;

@@ -86,6 +86,8 @@ class EditorController : public QObject {
     void headerSelectAll(int index);
     void headerFocusRequested(int index);
     void cellFocusRequested(int column, int row);
+    // The cursor left a line for another one.
+    void lineLeft(int row);
     // The look-up button, the line commands or the look-up image changed.
     void commandsChanged();
 

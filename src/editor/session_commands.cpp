@@ -44,7 +44,10 @@ bool BillSession::commitEdits() {
 bool BillSession::mayLeaveBill() {
     if (!commitEdits()) return false;
     if (headerDiffersFromBaseline()) controller_->setChanged(true);
-    return controller_->askToSave();
+    if (!controller_->askToSave()) return false;
+    // Saved, or given up knowingly: nothing is left to recover.
+    dropRecoveryCopy();
+    return true;
 }
 
 // After a new bill or a save the user starts again at the top of the header.
@@ -80,6 +83,7 @@ void BillSession::startNewBill() {
     moveCursorHome();
     controller_->setChanged(false);
     recordBaseline();
+    offerRecoveryCopy();
     controller_->billShown();
     emit billReplaced();
     emit fixedFieldsChanged();

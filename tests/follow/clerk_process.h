@@ -13,9 +13,11 @@ namespace otherin::testing {
 // the worker's one-line answer, which it returns.
 class ClerkProcess {
   public:
-    explicit ClerkProcess(const QString& connectionString) {
+    explicit ClerkProcess(const QString& connectionString, const QString& settingsFile = {}) {
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(QStringLiteral(CLERK_WORKER), {QStringLiteral("--db"), connectionString});
+        QStringList args{QStringLiteral("--db"), connectionString};
+        if (!settingsFile.isEmpty()) args << QStringLiteral("--settings") << settingsFile;
+        process_.start(QStringLiteral(CLERK_WORKER), args);
         EXPECT_EQ(answer(), QStringLiteral("ready"));
     }
     ~ClerkProcess() {

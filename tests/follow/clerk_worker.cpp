@@ -7,16 +7,18 @@
 //   delete <id>          -> "deleted <id>"
 //   open <id>            -> "opened <id>"      left open in the editor to change
 //   close                -> "closed"           the editor closed
+//   type                 -> "typed"            a new bill of two lines typed, the
+//                                              cursor on the third, not saved
 // and "fail <what the clerk was told>" when refused. The event loop runs
 // between commands, as in the host program. Exit code 2 for a wrong command
 // line.
 
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QDate>
 #include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <cstdio>
-#include <unistd.h>
 
 #include "bill/bill_operations.h"
 #include "db/connection_string.h"
@@ -35,8 +37,9 @@ void say(const QString& line) {
 }
 
 QString refused(Desk& desk) {
-    return QStringLiteral("fail ") + (desk.prompter.last.isEmpty() ? QStringLiteral("(无提示)")
-                                                                   : desk.prompter.last.simplified());
+    return QStringLiteral("fail ") + (desk.prompter.last.isEmpty()
+                                          ? QStringLiteral("(无提示)")
+                                          : desk.prompter.last.simplified());
 }
 
 QString run(Desk& desk, const QStringList& words) {
@@ -73,6 +76,14 @@ QString run(Desk& desk, const QStringList& words) {
         desk.open(entry::kModeChange, id);
         return QStringLiteral("opened %1").arg(id);
     }
+    if (command == QLatin1String("type")) {
+        desk.open(entry::kModeNew);
+        desk.session->setBillDate(QDate(2026, 12, 5));
+        desk.setHeader(3, QStringLiteral("02"));
+        if (!desk.typeLines({{"02.001", "3"}, {"02.002", "4"}}) || !desk.moveTo(1, 3))
+            return refused(desk);
+        return QStringLiteral("typed");
+    }
     if (command == QLatin1String("close")) {
         if (desk.session) desk.session->close();
         desk.session.reset();
@@ -87,12 +98,15 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const qsizetype at = app.arguments().indexOf(QStringLiteral("--db"));
     if (at < 0 || at + 1 >= app.arguments().size()) {
-        std::fputs("clerk_worker --db PATH|URL\n", stderr);
+        std::fputs("clerk_worker --db PATH|URL [--settings FILE]\n", stderr);
         return 2;
     }
+    // The clerk's settings: a file of the test's, or one of the worker's own.
     QTemporaryDir settingsDir;
-    Desk desk(db::connectionStringFromArgument(app.arguments().at(at + 1)), 12,
-              settingsDir.filePath(QStringLiteral("clerk.ini")));
+    const qsizetype s = app.arguments().indexOf(QStringLiteral("--settings"));
+    const QString settings =
+        s > 0 ? app.arguments().value(s + 1) : settingsDir.filePath(QStringLiteral("clerk.ini"));
+    Desk desk(db::connectionStringFromArgument(app.arguments().at(at + 1)), 12, settings);
     desk.ctx.gIsCheckUpdate = 0;
     // Standard input is read as it comes, so several commands sent at once
     // are all run.
@@ -109,8 +123,8 @@ int main(int argc, char** argv) {
         pending.append(chunk, n);
         qsizetype end = 0;
         while ((end = pending.indexOf('\n')) >= 0) {
-            const QStringList words = QString::fromUtf8(pending.left(end))
-                                          .split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            const QStringList words =
+                QString::fromUtf8(pending.left(end)).split(QLatin1Char(' '), Qt::SkipEmptyParts);
             pending.remove(0, end + 1);
             if (!words.isEmpty()) say(run(desk, words));
         }
