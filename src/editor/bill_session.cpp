@@ -6,6 +6,7 @@
 #include "editor/bill_follow.h"
 #include "editor/bill_values.h"
 #include "editor/form_draft.h"
+#include "editor/grid_history.h"
 #include "editor/layout_builder.h"
 #include "editor/recovery_copy.h"
 #include "entry/edit_mode.h"
@@ -119,11 +120,37 @@ void BillSession::offerRecoveryCopy() {
     controller_->setChanged(true);
 }
 
+bool BillSession::undo() {
+    if (!history_ || form_.grid.isReadOnly() || !controller_->completeCellEdit()) return false;
+    if (!history_->undo()) return false;
+    controller_->setChanged(true);
+    controller_->setSumCell();
+    emit commandsChanged();
+    return true;
+}
+
+bool BillSession::redo() {
+    if (!history_ || form_.grid.isReadOnly() || !controller_->completeCellEdit()) return false;
+    if (!history_->redo()) return false;
+    controller_->setChanged(true);
+    controller_->setSumCell();
+    emit commandsChanged();
+    return true;
+}
+
 QString BillSession::optionsSection() const {
     return QStringLiteral("frmMainBill") + QString::number(ctx_.gBillTypeId);
 }
 
 bool BillSession::prepare() {
+    if (!history_) {
+        history_ = std::make_unique<GridHistory>(form_.grid);
+        // Each command of the clerk on the lines is one step; a bill shown
+        // afresh (loaded, new, copied, saved) is where undo stops.
+        connect(controller_.get(), &EditorController::cellLeft, history_.get(),
+                &GridHistory::closeStep);
+        connect(this, &BillSession::billReplaced, history_.get(), &GridHistory::clear);
+    }
     if (!recovery_) {
         recovery_ = std::make_unique<RecoveryCopy>(
             RecoveryCopy::pathFor(settings_.fileName(), ctx_.gBillTypeId, ctx_.gLoginUserId));
@@ -554,6 +581,10 @@ bool BillSession::runCommand(const QString& key) {
         deleteLine();
     } else if (is(keys::MenuCopyRow)) {
         copyLine();
+    } else if (is(keys::Undo)) {
+        undo();
+    } else if (is(keys::Redo)) {
+        redo();
     } else if (is(keys::MenuStockQuery)) {
         queryStock();
     } else if (is(keys::MenuAfterSaveNew)) {

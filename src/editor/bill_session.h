@@ -26,6 +26,7 @@ class SettingsStore;
 namespace otherin::editor {
 
 class BillFollower;
+class GridHistory;
 class RecoveryCopy;
 
 // Keys of the editor's toolbar buttons. The window addresses its buttons and
@@ -61,6 +62,8 @@ inline constexpr const char* MenuSave = "MenuSave";                  // "单据�
 inline constexpr const char* MenuItemNotice = "MenuItemNotice";  // "新增时录入相同物料提示"
 inline constexpr const char* MenuStockQuery = "MenuStockQuery";  // "即时库存查询"
 inline constexpr const char* MenuClose = "MenuClose";            // "文件(&F)" / "关闭"
+inline constexpr const char* Undo = "Undo";                      // "撤销", Ctrl+Z
+inline constexpr const char* Redo = "Redo";                      // "重做", Ctrl+Y
 }  // namespace keys
 
 // How the window shows one toolbar button or menu item. `checked` is the
@@ -130,22 +133,27 @@ class BillSession : public QObject {
     void start();
 
     // Toolbar and menu commands.
-    void newBill();             // New
-    void copyBill();            // Copy
-    bool save();                // Save, "单据保存"; true when stored
-    bool check();               // Check: audit the shown bill
-    void view();                // View: look-up of the active field or cell
-    void preview();             // Preview, "打印预览"
-    void print();               // Print
-    bool first();               // First, "最前"
-    bool previous();            // Back, "前一个"
-    bool next();                // Next, "后一个"
-    bool last();                // End, "最后"
-    void makeRed();             // Red
-    void makeBlue();            // Blue
-    void insertLine();          // InsertRow, "插入行"
-    void deleteLine();          // DeleteRow, "删除行"
-    void copyLine();            // "行复制"
+    void newBill();     // New
+    void copyBill();    // Copy
+    bool save();        // Save, "单据保存"; true when stored
+    bool check();       // Check: audit the shown bill
+    void view();        // View: look-up of the active field or cell
+    void preview();     // Preview, "打印预览"
+    void print();       // Print
+    bool first();       // First, "最前"
+    bool previous();    // Back, "前一个"
+    bool next();        // Next, "后一个"
+    bool last();        // End, "最后"
+    void makeRed();     // Red
+    void makeBlue();    // Blue
+    void insertLine();  // InsertRow, "插入行"
+    void deleteLine();  // DeleteRow, "删除行"
+    void copyLine();    // "行复制"
+    // "撤销" and "重做": the last change to the lines (a cell edit with what
+    // its look-up filled, a line inserted, deleted or copied, an import),
+    // back to the lines as the bill was shown. False when there was none.
+    bool undo();
+    bool redo();
     void queryStock();          // "即时库存查询"
     void toggleAfterSaveNew();  // "保存后新增"
     void toggleItemNotice();    // "新增时录入相同物料提示"
@@ -262,6 +270,7 @@ class BillSession : public QObject {
     std::unique_ptr<EditorController> controller_;
     std::function<void(qint32, bool)> printHandler_;
     std::unique_ptr<BillFollower> follower_;
+    std::unique_ptr<GridHistory> history_;
     // The new bill being typed, kept on disk until it is saved or given up.
     std::unique_ptr<RecoveryCopy> recovery_;
     QTimer recoveryTimer_;

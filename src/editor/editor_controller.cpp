@@ -114,6 +114,7 @@ bool EditorController::leaveCell(int c, int r, int c2, int r2) {
     }
     refusedCell_.reset();
     const bool allowed = grid_.leave(c, r, c2, r2);
+    if (allowed) emit cellLeft();
     if (allowed && r2 > 0 && r2 != r) emit lineLeft(r);
     emit commandsChanged();
     return allowed;

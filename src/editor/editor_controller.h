@@ -88,6 +88,8 @@ class EditorController : public QObject {
     void cellFocusRequested(int column, int row);
     // The cursor left a line for another one.
     void lineLeft(int row);
+    // The cursor left a cell (the edit and what its look-up filled are done).
+    void cellLeft();
     // The look-up button, the line commands or the look-up image changed.
     void commandsChanged();
 

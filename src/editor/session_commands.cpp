@@ -3,6 +3,7 @@
 #include "editor/bill_checks.h"
 #include "editor/bill_session.h"
 #include "editor/bill_values.h"
+#include "editor/grid_history.h"
 #include "editor/line_checks.h"
 #include "editor/stock_query.h"
 #include "entry/edit_mode.h"
@@ -154,6 +155,7 @@ void BillSession::insertLine() {
     grid.insertRowAt(at.row);
     grid.setCurrentRow(at.row);
     controller_->setChanged(true);
+    history_->closeStep();
     emit commandsChanged();
 }
 
@@ -170,6 +172,7 @@ void BillSession::deleteLine() {
     controller_->setChanged(true);
     // The sums follow the lines that are left.
     controller_->setSumCell();
+    history_->closeStep();
     emit commandsChanged();
 }
 

@@ -84,6 +84,11 @@ TEST_F(EditorWindowTest, ANumberCellRefusesLettersAndRoundsVisibly) {
     EXPECT_EQ(grid().text(kPrice, 1), u"12.35"_s);
     EXPECT_EQ(view().model()->index(0, kPrice - 1).data().toString(), u"12.35"_s);
     EXPECT_EQ(prompter.transcript(), QString());
+    // Ctrl+Z takes the price back, Ctrl+Y puts it again.
+    QTest::keyClick(&view(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(grid().text(kPrice, 1), QString());
+    QTest::keyClick(&view(), Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(grid().text(kPrice, 1), u"12.35"_s);
     prompter.expectQuestion(entry::Answer::No);
     window->close();
 }

@@ -451,3 +451,56 @@ TEST(NumberTextTest, WritesWhatQtWritesWithFifteenDigits) {
 }
 
 }  // namespace
+
+namespace {
+
+// Undo walks back through cell edits (with what their look-up filled), lines
+// inserted, deleted and copied, to the lines as the bill was opened, and redo
+// walks forward again; a new edit after undo ends what could be redone.
+TEST_F(LineEntryTest, UndoAndRedoWalkThroughEveryKindOfChangeToTheLines) {
+    open(0);
+    const auto lines = [this] {
+        QStringList shown;
+        for (int r = 1; r <= std::max(grid().lastDataRow(), 1); ++r) shown << shownLine(r);
+        return shown.join(u" / "_s);
+    };
+    std::vector<QString> states{lines()};
+    const auto done = [&] { states.push_back(lines()); };
+    enterLine(1, u"02.001"_s, u"5"_s, u"10"_s);  // three edits: item, quantity, price
+    done();
+    enterLine(2, u"02.002"_s, u"1"_s, u"10"_s);
+    done();
+    prompter.expectQuestion(entry::Answer::Yes);
+    moveTo(1, 1);
+    session->insertLine();
+    done();
+    prompter.expectQuestion(entry::Answer::Yes);
+    session->deleteLine();
+    done();
+    moveTo(1, 2);
+    session->copyLine();
+    done();
+    changeCell(5, 1, u"7"_s);
+    done();
+
+    // Back, one command at a time; the price edit of each typed line is its last step.
+    EXPECT_TRUE(session->undo());
+    EXPECT_EQ(lines(), states[states.size() - 2]);
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(session->undo());  // copy, delete, insert
+    EXPECT_EQ(lines(), states[2]);
+    while (session->undo()) {
+    }
+    EXPECT_EQ(lines(), states[0]);
+    EXPECT_TRUE(editor().isChanged());
+
+    while (session->redo()) {
+    }
+    EXPECT_EQ(lines(), states.back());
+    // An edit after an undo: nothing left to redo.
+    ASSERT_TRUE(session->undo());
+    changeCell(5, 1, u"9"_s);
+    EXPECT_FALSE(session->redo());
+    EXPECT_EQ(grid().text(5, 1), u"9.00"_s);
+}
+
+}  // namespace

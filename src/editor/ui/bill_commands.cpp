@@ -43,6 +43,8 @@ const Shortcut kShortcuts[] = {
     {keys::DeleteRow, QKeySequence(Qt::CTRL | Qt::Key_Delete)},
     {keys::Back, QKeySequence(Qt::Key_PageUp)},
     {keys::Next, QKeySequence(Qt::Key_PageDown)},
+    {keys::Undo, QKeySequence(Qt::CTRL | Qt::Key_Z)},
+    {keys::Redo, QKeySequence(Qt::CTRL | Qt::Key_Y)},
 };
 
 // The toolbar key of a menu item that runs the same command under its own key.
@@ -81,7 +83,10 @@ void BillCommands::showShortcuts() {
         const QKeySequence keys = shortcutOf(key);
         if (keys.isEmpty()) continue;
         const QString shown = keys.toString(QKeySequence::NativeText);
-        if (buttons.contains(action)) {
+        const bool hasButton = std::any_of(buttons.begin(), buttons.end(), [&](QAction* b) {
+            return b->objectName() == commandKey(key);
+        });
+        if (buttons.contains(action) || !hasButton) {
             action->setShortcut(keys);
             action->setToolTip(QStringLiteral("%1 (%2)").arg(action->text(), shown));
         } else {
@@ -148,6 +153,9 @@ void BillCommands::buildMenus() {
 
     QMenu* edit = menuBar_->addMenu(QStringLiteral("编辑(&E)"));
     actions_.emplace_back(QString::fromLatin1(keys::MenuEdit), edit->menuAction());
+    item(edit, keys::Undo, QStringLiteral("撤销"));
+    item(edit, keys::Redo, QStringLiteral("重做"));
+    edit->addSeparator();
     item(edit, keys::MenuInsertRow, QStringLiteral("插入行"));
     item(edit, keys::MenuDeleteRow, QStringLiteral("删除行"));
     item(edit, keys::MenuCopyRow, QStringLiteral("行复制"));

@@ -1,0 +1,157 @@
+#include "editor/grid_history.h"
+
+#include <algorithm>
+
+namespace otherin::editor {
+
+GridHistory::GridHistory(LineGrid& grid, QObject* parent) : QObject(parent), grid_(grid) {
+    connect(&grid_, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& from, const QModelIndex& to) {
+                if (replaying_) return;
+                for (int r = from.row() + 1; r <= to.row() + 1; ++r) touched_[r] = true;
+            });
+    connect(&grid_, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first, int last) {
+                if (replaying_) return;
+                flushTouched();
+                for (int r = first + 1; r <= last + 1; ++r) {
+                    shadow_.insert(shadow_.begin() + (r - 1), rowOf(r));
+                    open_.push_back({Kind::Insert, r, {}, shadow_[r - 1], {}, {}});
+                }
+            });
+    connect(&grid_, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex&, int first, int last) {
+                if (replaying_) return;
+                flushTouched();
+                for (int r = last + 1; r >= first + 1; --r) {
+                    open_.push_back({Kind::Remove, r, shadow_[r - 1], {}, {}, {}});
+                    shadow_.erase(shadow_.begin() + (r - 1));
+                }
+            });
+    // A bulk change (lines imported) is one step over the whole grid.
+    connect(&grid_, &QAbstractItemModel::modelReset, this, [this] {
+        if (replaying_) return;
+        touched_.clear();
+        std::vector<Row> now = allRows();
+        if (now != shadow_) open_.push_back({Kind::Whole, 0, {}, {}, shadow_, now});
+        shadow_ = std::move(now);
+    });
+    clear();
+}
+
+GridHistory::Row GridHistory::rowOf(int r) const {
+    Row row;
+    row.reserve(static_cast<std::size_t>(grid_.columns()));
+    for (int c = 1; c <= grid_.columns(); ++c)
+        row.push_back({grid_.text(c, r), grid_.key(c, r), grid_.code(c, r)});
+    return row;
+}
+
+std::vector<GridHistory::Row> GridHistory::allRows() const {
+    std::vector<Row> rows;
+    for (int r = 1; r <= grid_.rows(); ++r) rows.push_back(rowOf(r));
+    return rows;
+}
+
+void GridHistory::clear() {
+    shadow_ = allRows();
+    touched_.clear();
+    open_.clear();
+    undo_.clear();
+    redo_.clear();
+}
+
+void GridHistory::flushTouched() {
+    for (const auto& [r, yes] : touched_) {
+        if (r < 1 || r > grid_.rows() || r > static_cast<int>(shadow_.size())) continue;
+        Row now = rowOf(r);
+        if (now == shadow_[r - 1]) continue;
+        open_.push_back({Kind::Change, r, shadow_[r - 1], now, {}, {}});
+        shadow_[r - 1] = std::move(now);
+    }
+    touched_.clear();
+}
+
+void GridHistory::closeStep() {
+    flushTouched();
+    if (open_.empty()) return;
+    undo_.push_back(std::move(open_));
+    open_.clear();
+    redo_.clear();
+}
+
+bool GridHistory::canUndo() const {
+    return !undo_.empty() || !open_.empty() || !touched_.empty();
+}
+
+bool GridHistory::canRedo() const {
+    return !redo_.empty();
+}
+
+void GridHistory::putRow(int r, const Row& row) {
+    for (int c = 1; c <= grid_.columns() && c <= static_cast<int>(row.size()); ++c) {
+        const Cells& cell = row[static_cast<std::size_t>(c - 1)];
+        grid_.setCell(c, r, cell.text, cell.key, cell.code);
+    }
+}
+
+void GridHistory::putAll(const std::vector<Row>& rows) {
+    LineGrid::BulkChange bulk(grid_);
+    while (grid_.rows() < static_cast<int>(rows.size())) grid_.appendRow();
+    while (grid_.rows() > static_cast<int>(rows.size())) grid_.removeRowAt(grid_.rows());
+    for (int r = 1; r <= static_cast<int>(rows.size()); ++r) putRow(r, rows[r - 1]);
+}
+
+void GridHistory::replay(const Step& step, bool forward) {
+    replaying_ = true;
+    const auto apply = [this, forward](const Op& op) {
+        const bool insertNow = (op.kind == Kind::Insert) == forward;
+        switch (op.kind) {
+            case Kind::Change:
+                putRow(op.row, forward ? op.after : op.before);
+                break;
+            case Kind::Insert:
+            case Kind::Remove:
+                if (insertNow) {
+                    grid_.insertRowAt(op.row);
+                    putRow(op.row, op.kind == Kind::Insert ? op.after : op.before);
+                } else {
+                    grid_.removeRowAt(op.row);
+                }
+                break;
+            case Kind::Whole:
+                putAll(forward ? op.allAfter : op.allBefore);
+                break;
+        }
+    };
+    if (forward) {
+        std::for_each(step.begin(), step.end(), apply);
+    } else {
+        std::for_each(step.rbegin(), step.rend(), apply);
+    }
+    replaying_ = false;
+    shadow_ = allRows();
+    touched_.clear();
+}
+
+bool GridHistory::undo() {
+    closeStep();
+    if (undo_.empty()) return false;
+    Step step = std::move(undo_.back());
+    undo_.pop_back();
+    replay(step, false);
+    redo_.push_back(std::move(step));
+    return true;
+}
+
+bool GridHistory::redo() {
+    closeStep();
+    if (redo_.empty()) return false;
+    Step step = std::move(redo_.back());
+    redo_.pop_back();
+    replay(step, true);
+    undo_.push_back(std::move(step));
+    return true;
+}
+
+}  // namespace otherin::editor
