@@ -106,6 +106,22 @@ JournalContent readLines(db::Query& q, const JournalLayout& layout, bool& cut,
 
 }  // namespace
 
+QString scopeNote(const entry::LoginContext& ctx, int bills) {
+    QString note;
+    // Clerks who may see only some bills are told so, lest a bill they miss
+    // seem lost.
+    if (ctx.IsAdmin != 1 && ctx.UserType == 3) {
+        note = QStringLiteral(";只列出本人制单的单据");
+    } else if (ctx.IsAdmin != 1 && ctx.UserType == 2) {
+        note = QStringLiteral(";只列出本人及同组用户制单的单据");
+    }
+    // Price editing starts on the default filters; an empty list says why.
+    if (bills == 0 && ctx.gEntryKind == 3)
+        note +=
+            QStringLiteral(";当前期间及所选过滤条件下没有单据,请在查询条件中更改期间或过滤条件");
+    return note;
+}
+
 FindStatement buildFindStatement(const entry::LoginContext& ctx, const db::Dialect& dialect,
                                  const QString& seek, const QString& main, const QString& order) {
     FindStatement statement;
@@ -173,7 +189,9 @@ bool find(entry::LoginContext& ctx, entry::Prompter& prompter, JournalModel& jou
     }
     ctx.gBillIdList = content.idList().split(QLatin1Char(','), Qt::SkipEmptyParts);
     ctx.gBillVersions.insert(versions);
-    content.statusText = statusText(content.billCount(), content.lineCount(), timer.elapsed(), cut);
+    content.statusText =
+        statusText(content.billCount(), content.lineCount(), timer.elapsed(), cut) +
+        scopeNote(ctx, content.billCount());
     journal.setContent(std::move(content));
     return true;
 }

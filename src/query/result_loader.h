@@ -41,4 +41,9 @@ bool find(entry::LoginContext& ctx, entry::Prompter& prompter, JournalModel& jou
 // written with 3; a result cut at kJournalLineLimit lines says so after it.
 QString statusText(int bills, int lines, qint64 elapsedMs, bool cut = false);
 
+// What the status text adds for this clerk: that only the bills of the
+// clerk (or the clerk's groups) are listed, and, when a price-editing journal
+// comes up empty, why.
+QString scopeNote(const entry::LoginContext& ctx, int bills);
+
 }  // namespace otherin::query

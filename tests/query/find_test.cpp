@@ -93,6 +93,8 @@ TEST_F(FindTest, UsersAreScopedByTheirTypeAndHiddenFieldsApply) {
     ASSERT_TRUE(run());
     EXPECT_EQ(journal.idList(), QStringLiteral("2,3"));
     EXPECT_EQ(hidden(), QStringLiteral("-H-"));
+    EXPECT_TRUE(journal.statusText().endsWith(QStringLiteral("秒);只列出本人制单的单据")))
+        << journal.statusText().toStdString();
 
     // Type 2: bills of the user's groups except group 1, and the user's own.
     addBill(4, "QT0004", "2026-03-04", 0, 4, {{1101, 1, 1}});
@@ -103,11 +105,13 @@ TEST_F(FindTest, UsersAreScopedByTheirTypeAndHiddenFieldsApply) {
     ASSERT_TRUE(run());
     EXPECT_EQ(journal.idList(), QStringLiteral("1,4"));
     EXPECT_EQ(hidden(), QStringLiteral("H--"));
+    EXPECT_TRUE(journal.statusText().endsWith(QStringLiteral("只列出本人及同组用户制单的单据")));
 
     ctx.IsAdmin = 1;
     ASSERT_TRUE(run());
     EXPECT_EQ(journal.billCount(), 5);
     EXPECT_EQ(hidden(), QStringLiteral("---"));
+    EXPECT_TRUE(journal.statusText().endsWith(QStringLiteral("秒)")));
 }
 
 // Texts are found as typed: quotes, question marks and colons are no
@@ -255,6 +259,12 @@ TEST_F(FindTest, EmptyResultsAndFailures) {
     EXPECT_EQ(journal.rowCount(), 0);
     EXPECT_TRUE(ctx.gBillIdList.isEmpty());
     EXPECT_TRUE(journal.statusText().startsWith(QStringLiteral("共计:0张单据,0条记录(取数时间")));
+    // An empty price-editing journal says why.
+    ctx.gEntryKind = 3;
+    ASSERT_TRUE(run(" and ( fbillno='none'"));
+    EXPECT_TRUE(journal.statusText().endsWith(
+        QStringLiteral(";当前期间及所选过滤条件下没有单据,请在查询条件中更改期间或过滤条件")));
+    ctx.gEntryKind = 0;
 
     ASSERT_TRUE(run());
     db.exec("insert into tblFindInfoEntry(ftypeid,fentryid,fFieldname) values(7,17,'fNoSuch')");
