@@ -166,9 +166,12 @@ bool GridLookup::lookup(int c, int r) {
             answer = sel.unit->choose({QString::fromLatin1(entry::kUnitSelectorCode),
                                        ctx.gItemClassList, ctx.DBConnectionString, unitGroup});
     } else if (type == 1 && sel.record) {
+        // A column of another class (仓位) lists its own records, not items.
+        const QString itemClass =
+            kind == stock::kClassItem ? QString() : column.lookupKind.trimmed();
         answer = sel.record->choose({QString::fromLatin1(entry::kRecordSelectorCode),
                                      ctx.gItemClassList, ctx.DBConnectionString, ctx.gSeekItem,
-                                     form.grid.text(c, r), QString(), ctx.gLoginUserId});
+                                     form.grid.text(c, r), itemClass, ctx.gLoginUserId});
         // Several chosen items wait in the user's tblItemInput rows: they are
         // brought into the grid from this row on.
         if (answer.manyItems()) {

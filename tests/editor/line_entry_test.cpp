@@ -504,3 +504,20 @@ TEST_F(LineEntryTest, UndoAndRedoWalkThroughEveryKindOfChangeToTheLines) {
 }
 
 }  // namespace
+
+namespace {
+
+// F7 lists what the column holds: items in 物料代码, stock places in 仓位.
+TEST_F(LineEntryTest, F7ListsTheRecordsOfTheColumnsOwnClass) {
+    open(0);
+    ASSERT_TRUE(moveTo(1, 1));
+    editor().gridKey(editor::EditorKey::F7);
+    enterItem(1, u"02.001"_s);
+    ASSERT_TRUE(moveTo(9, 1));
+    editor().gridKey(editor::EditorKey::F7);
+    ASSERT_EQ(records.inputs.size(), 2u);
+    EXPECT_EQ(records.inputs[0].itemClass, QString());
+    EXPECT_EQ(records.inputs[1].itemClass, u"8"_s);
+}
+
+}  // namespace
