@@ -504,8 +504,33 @@ bool BillSession::saveByMode() {
     return true;
 }
 
+// The records a clerk picks in the header (the warehouse) are kept per user
+// in the editor's options, so the next new bill starts with them.
+void BillSession::rememberHeader() {
+    for (const HeaderField& f : form_.header) {
+        if (!f.looksUp() || f.keyValue.trimmed().isEmpty()) continue;
+        settings_.setValue(optionsSection(), QStringLiteral("Last") + f.fieldName,
+                           QStringList{f.keyValue, f.code, f.text}.join(QLatin1Char('\t')));
+    }
+    settings_.sync();
+}
+
+void BillSession::recallHeader() {
+    for (HeaderField& f : form_.header) {
+        if (!f.looksUp() || !f.enabled || !f.keyValue.isEmpty()) continue;
+        const QStringList last =
+            settings_.value(optionsSection(), QStringLiteral("Last") + f.fieldName, QString())
+                .split(QLatin1Char('\t'));
+        if (last.size() != 3 || last[0].isEmpty()) continue;
+        f.keyValue = last[0];
+        f.code = last[1];
+        f.text = last[2];
+    }
+}
+
 void BillSession::afterStoredSave() {
     dropRecoveryCopy();
+    rememberHeader();
     if (options_.afterSaveNew == 0) {
         startNewBill();
     } else {

@@ -238,6 +238,8 @@ class BillSession : public QObject {
     void afterStoredSave();
     void printCommand(bool preview);
     void keepRecoveryCopy();
+    void rememberHeader();
+    void recallHeader();
     void dropRecoveryCopy();
     void offerRecoveryCopy();
     void recordBaseline();

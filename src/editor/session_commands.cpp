@@ -68,6 +68,7 @@ void BillSession::startNewBill() {
     setMode(entry::kModeNew);
     emptyHeader(form_);
     enableHeader(true);
+    recallHeader();
     setBillNumber(number);
     setBillDate(QDate::currentDate());
     fixed_ = {ctx_.gLoginUserName, ctx_.gLoginUserId, QString(), QString()};

@@ -153,8 +153,10 @@ TEST_F(EditorWindowTest, KeyboardEntersALineAndShortcutsRunTheCommands) {
     QTest::keyClick(focused(), Qt::Key_N, Qt::ControlModifier);
     EXPECT_EQ(grid().lastDataRow(), 0);
     EXPECT_EQ(focused(), warehouse);
-    // A second bill, saved with its quantity cell still open.
-    QTest::keyClicks(warehouse, u"02"_s);
+    // A second bill, saved with its quantity cell still open; the warehouse
+    // of the last bill saved is there already.
+    EXPECT_EQ(window->session()->form().headerField(kWarehouseField)->keyValue, u"502"_s);
+    EXPECT_EQ(qobject_cast<QLineEdit*>(warehouse)->text(), u"02"_s);  // it has the focus
     clickCell(kItemCode, 1);
     typeInCell(u"02.002"_s);
     press(Qt::Key_Tab);
