@@ -121,17 +121,16 @@ void BillSession::offerRecoveryCopy() {
 }
 
 bool BillSession::undo() {
-    if (!history_ || form_.grid.isReadOnly() || !controller_->completeCellEdit()) return false;
-    if (!history_->undo()) return false;
-    controller_->setChanged(true);
-    controller_->setSumCell();
-    emit commandsChanged();
-    return true;
+    return walkHistory(&GridHistory::undo);
 }
 
 bool BillSession::redo() {
+    return walkHistory(&GridHistory::redo);
+}
+
+bool BillSession::walkHistory(bool (GridHistory::*step)()) {
     if (!history_ || form_.grid.isReadOnly() || !controller_->completeCellEdit()) return false;
-    if (!history_->redo()) return false;
+    if (!((*history_).*step)()) return false;
     controller_->setChanged(true);
     controller_->setSumCell();
     emit commandsChanged();

@@ -237,6 +237,7 @@ class BillSession : public QObject {
     void keepAsNewBill();
     void afterStoredSave();
     void printCommand(bool preview);
+    bool walkHistory(bool (GridHistory::*step)());
     void keepRecoveryCopy();
     void rememberHeader();
     void recallHeader();

@@ -135,22 +135,21 @@ void GridHistory::replay(const Step& step, bool forward) {
 }
 
 bool GridHistory::undo() {
-    closeStep();
-    if (undo_.empty()) return false;
-    Step step = std::move(undo_.back());
-    undo_.pop_back();
-    replay(step, false);
-    redo_.push_back(std::move(step));
-    return true;
+    return walk(undo_, redo_, false);
 }
 
 bool GridHistory::redo() {
+    return walk(redo_, undo_, true);
+}
+
+// Takes the last step of `from` back (or again) and keeps it in `to`.
+bool GridHistory::walk(std::vector<Step>& from, std::vector<Step>& to, bool forward) {
     closeStep();
-    if (redo_.empty()) return false;
-    Step step = std::move(redo_.back());
-    redo_.pop_back();
-    replay(step, true);
-    undo_.push_back(std::move(step));
+    if (from.empty()) return false;
+    Step step = std::move(from.back());
+    from.pop_back();
+    replay(step, forward);
+    to.push_back(std::move(step));
     return true;
 }
 

@@ -50,6 +50,7 @@ class GridHistory : public QObject {
     void putAll(const std::vector<Row>& rows);
     void flushTouched();
     void replay(const Step& step, bool forward);
+    bool walk(std::vector<Step>& from, std::vector<Step>& to, bool forward);
 
     LineGrid& grid_;
     std::vector<Row> shadow_;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QMenu>
 #include <QTest>
 
 #include "journal/journal_fixture.h"
@@ -73,6 +74,13 @@ TEST(JournalWindowTest, KeysRunTheirCommands) {
               QStringLiteral("? 确定要删除所选定的单据吗?\n\n单据编号: QT0003"));
     EXPECT_EQ(window.model().idList(), QStringLiteral("1,2,3,4"));
     EXPECT_EQ(f.db.scalar("select count(*) from icstockbill").toInt(), 4);
+    // The menu names the keys, also of the commands only the toolbar holds.
+    QStringList items;
+    for (QAction* a : window.editMenu()->actions())
+        if (!a->isSeparator()) items << a->text() + QLatin1Char(' ') + a->shortcut().toString();
+    EXPECT_TRUE(items.contains(QStringLiteral("删除 Del"))) << items.join(u'|').toStdString();
+    EXPECT_TRUE(items.contains(QStringLiteral("刷新\tF5 "))) << items.join(u'|').toStdString();
+    EXPECT_TRUE(items.contains(QStringLiteral("过滤\tCtrl+F "))) << items.join(u'|').toStdString();
 }
 
 }  // namespace

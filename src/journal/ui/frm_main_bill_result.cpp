@@ -258,6 +258,16 @@ void frmMainBillResult::buildCommands() {
     }
     // Shortcuts work wherever the focus is in this window.
     addActions({command("MenuEditDelete"), command("Refresh"), command("Filter")});
+    // The menu names the keys of the commands only the toolbar holds.
+    editMenu_->addSeparator();
+    for (const char* name : {"Refresh", "Filter"}) {
+        QAction* held = command(QLatin1String(name));
+        QAction* item = addCommand(
+            QStringLiteral("Menu") + QLatin1String(name),
+            held->text() + QLatin1Char('\t') + held->shortcut().toString(QKeySequence::NativeText),
+            [held] { held->trigger(); });
+        editMenu_->addAction(item);
+    }
 }
 
 QAction* frmMainBillResult::command(const QString& name) const {
