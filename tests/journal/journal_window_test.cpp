@@ -83,4 +83,25 @@ TEST(JournalWindowTest, KeysRunTheirCommands) {
     EXPECT_TRUE(items.contains(QStringLiteral("过滤\tCtrl+F "))) << items.join(u'|').toStdString();
 }
 
+// A journal opened for the first time fits its columns to what they show, so
+// a long item name is not cut off.
+TEST(JournalWindowTest, AFirstJournalFitsItsColumnsToALongName) {
+    otherin::testing::JournalFixture f;
+    const QString name = QStringLiteral("不锈钢六角头螺栓全螺纹A2-70级M12×150mm（盒装五十只）");
+    f.db.exec(QStringLiteral("insert into icitem(fitemid,fNumber,fname) values(1199,'09.001',?)"),
+              {name});
+    f.addBill(1, QStringLiteral("QT0001"), QStringLiteral("2026-12-02"), 0, 1, {{1199, 1, 2}});
+    query::BillFindController query{f.ctx, f.prompter};
+    query.open();
+    frmMainBillResult window(f.ctx, f.prompter, query, {});
+    ASSERT_TRUE(query.runQuery(window.model()));
+    window.show();
+    int column = -1;
+    for (int c = 0; c < window.model().columnCount(); ++c)
+        if (window.model().text(0, c) == name) column = c;
+    ASSERT_GE(column, 0);
+    EXPECT_GE(window.grid()->columnWidth(column),
+              window.grid()->fontMetrics().horizontalAdvance(name));
+}
+
 }  // namespace

@@ -34,7 +34,9 @@ constexpr int kHeaderHeight = 350 / kTwipsPerPixel;
 constexpr int kMinColumnWidth = 10;
 // Designed widths look at the first lines only: a long journal must not be
 // read through to lay out its columns.
-constexpr int kSampleRows = 50;
+constexpr int kSampleRows = 200;
+// No column grows wider than this to show a long text whole.
+constexpr int kWidestColumn = 480;
 
 const char* const kHeaderStyle =
     "QHeaderView::section { background-color: rgb(174,198,230); border: none;"
@@ -377,7 +379,7 @@ std::vector<int> frmMainBillResult::designedWidths() const {
         for (int row : rows) {
             width = std::max(width, metrics.horizontalAdvance(model_.text(row, c)) + 12);
         }
-        widths.push_back(std::clamp(width, 48, 320));
+        widths.push_back(std::clamp(width, 48, kWidestColumn));
     }
     return widths;
 }
