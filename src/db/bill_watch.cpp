@@ -22,6 +22,9 @@ constexpr int kMostTicksBetweenAttempts = 30;
 
 BillWatch::BillWatch(const QString& connectionString, const Connection& own, QObject* parent)
     : QObject(parent), connectionString_(connectionString), own_(own) {
+    // Attempts run on the window's thread: a server that does not answer
+    // holds the window this long at most (once per attempt, spaced out).
+    connection_.setConnectTimeout(kConnectTimeoutS);
     const bool server = parseConnectionString(connectionString).kind == DialectKind::PostgreSql;
     timer_.setInterval(server ? kServerCheckMs : kFilePollMs);
     connect(&timer_, &QTimer::timeout, this, &BillWatch::tick);

@@ -33,6 +33,7 @@ class BillWatch : public QObject {
   public:
     static constexpr int kFilePollMs = 250;
     static constexpr int kServerCheckMs = 1000;
+    static constexpr int kConnectTimeoutS = 2;
 
     // Starts at once; a database that cannot be reached now is tried again
     // on the timer.

@@ -23,8 +23,6 @@ constexpr int kBusyTimeoutMs = 10000;
 // before a change it refused for that is tried again.
 constexpr int kSqliteBusy = 5;
 constexpr int kBusyPauseMs = 20;
-// A server that does not answer is reported after this many seconds.
-constexpr int kConnectTimeoutS = 10;
 // A statement asked for outside an operation, or after the connection was
 // lost and could not be made again within it.
 const QString kNotOpen =
@@ -115,13 +113,13 @@ void openFile(QSqlDatabase& db, const QString& path, FileUseLock& inUse) {
     }
 }
 
-void openServer(QSqlDatabase& db, const ConnectionTarget& target) {
+void openServer(QSqlDatabase& db, const ConnectionTarget& target, int timeoutS) {
     db.setHostName(target.host);
     db.setPort(target.port);
     db.setDatabaseName(target.database);
     db.setUserName(target.user);
     db.setPassword(target.password);
-    db.setConnectOptions(serverConnectOptions(target, kConnectTimeoutS));
+    db.setConnectOptions(serverConnectOptions(target, timeoutS));
     if (!db.open()) throw openError(db, target);
     requireStandardStrings(db, target);
 }
@@ -168,7 +166,7 @@ void Connection::connect(const QString& connectionString) {
             throw;
         }
     } else {
-        openServer(db, target_);
+        openServer(db, target_, connectTimeoutS_);
     }
     connectedTo_ = connectionString;
     ++connectCount_;

@@ -73,6 +73,8 @@ class Connection {
     void reconnect();
     // True when the physical connection still answers.
     bool answers() const;
+    // How long a server that does not answer is waited for, in seconds.
+    void setConnectTimeout(int seconds) { connectTimeoutS_ = seconds; }
     // The driver of the physical connection (notifications of the server);
     // null before the first open.
     QSqlDriver* driver() const;
@@ -94,6 +96,8 @@ class Connection {
     ProcedureRegistry procedures_;
     int transactionDepth_ = 0;
     int connectCount_ = 0;
+    // A server that does not answer is reported after this many seconds.
+    int connectTimeoutS_ = 10;
     mutable int durableSteps_ = 0;
     // Advances whenever close() or disconnect() ends what was open, so a guard
     // that outlives its operation cannot end a later operation's transaction.
