@@ -22,22 +22,15 @@ void EditorController::inputRefused(int c, int r, const QString& typed) {
     refusedCell_ = CellPos{c, r};
     const CellFormat& format = env_.form.grid.column(c).format;
     bool isNumber = false;
-    typed.trimmed().toDouble(&isNumber);
+    const double value = typed.trimmed().toDouble(&isNumber);
     const QString what =
         isNumber ? QStringLiteral("超出允许的范围") : QStringLiteral("不是有效的数字");
-    // The bound the number crossed, written plainly (no exponent).
-    const auto plain = [](double v) {
-        QString t = QString::number(v, 'f', 6);
-        while (t.endsWith(u'0')) t.chop(1);
-        if (t.endsWith(u'.')) t.chop(1);
-        return t;
-    };
-    const double value = typed.trimmed().toDouble();
+    // The columns' bounds are whole numbers (0, 100, the largest amount).
     QString bounds;
     if (isNumber && format.min && value < *format.min) {
-        bounds = QStringLiteral("(不能小于%1)").arg(plain(*format.min));
+        bounds = QStringLiteral("(不能小于%1)").arg(formatNumber(*format.min, 0));
     } else if (isNumber && format.max && value > *format.max) {
-        bounds = QStringLiteral("(不能大于%1)").arg(plain(*format.max));
+        bounds = QStringLiteral("(不能大于%1)").arg(formatNumber(*format.max, 0));
     }
     env_.prompter.message(QStringLiteral("%1\"%2\"%3%4,请重新输入!")
                               .arg(cellName(env_.form, c, r), typed.trimmed(), what, bounds),
