@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "entry/conversions.h"
+
 namespace otherin::editor {
 
 QString formatNumber(double value, int decimals) {
@@ -13,7 +15,7 @@ QString formatNumber(double value, int decimals) {
 
 std::optional<QString> normaliseInput(const CellFormat& format, const QString& typed) {
     if (!format.isNumeric()) return typed;
-    const QString t = typed.trimmed();
+    const QString t = entry::withoutGrouping(typed).trimmed();
     if (t.isEmpty()) return QString();
     bool ok = false;
     const double value = t.toDouble(&ok);

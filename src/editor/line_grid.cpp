@@ -130,6 +130,15 @@ QString LineGrid::text(int c, int r) const {
     return x->text;
 }
 
+QString LineGrid::shownText(int c, int r) const {
+    const GridColumn& col = column(c);
+    if (r == 0 || !(col.format.showsDecimals() || col.formula)) return text(c, r);
+    const QString plain = text(c, r);
+    bool ok = false;
+    plain.toDouble(&ok);
+    return ok ? entry::groupThousands(plain) : plain;
+}
+
 double LineGrid::value(int c, int r) const {
     const Cell* x = cell(c, r);
     if (!x) return 0.0;

@@ -71,9 +71,11 @@ class LineGrid : public QAbstractTableModel {
     double rowHeight() const { return rowHeight_; }
     void setRowHeight(double height) { rowHeight_ = height; }
 
-    // Cell text as shown: number and currency cells, and formula cells, with
-    // the column's decimals.
+    // Cell text as typed and saved: number and currency cells, and formula
+    // cells, with the column's decimals.
     QString text(int c, int r) const;
+    // The same as the window shows it: numbers grouped in thousands.
+    QString shownText(int c, int r) const;
     // The cell as a number at full precision; 0 when empty or not a number.
     double value(int c, int r) const;
     // The cell's text is empty or spaces only (what text() shows is then

@@ -18,6 +18,7 @@ QVariant LineGrid::data(const QModelIndex& index, int role) const {
     const GridColumn& col = column(c);
     switch (role) {
         case Qt::DisplayRole:
+            return shownText(c, r);
         case Qt::EditRole:
             return text(c, r);
         case BackgroundColorRole:

@@ -24,7 +24,7 @@ QString TotalsStrip::text(int c) const {
     const CellFormat& format = grid_.column(c).stripFormat;
     bool ok = false;
     const double v = raw.toDouble(&ok);
-    return ok && format.showsDecimals() ? formatNumber(v, format.decimals) : raw;
+    return ok && format.showsDecimals() ? entry::shownNumber(v, format.decimals) : raw;
 }
 
 double TotalsStrip::value(int c) const {

@@ -1,5 +1,6 @@
 #include "entry/conversions.h"
 
+#include <QRegularExpression>
 #include <cmath>
 
 namespace otherin::entry {
@@ -26,6 +27,33 @@ double toDouble(const QString& text) {
 
 QString toText(const QString& text) {
     return text.trimmed();
+}
+
+QString groupThousands(const QString& plain) {
+    const qsizetype signEnd = plain.startsWith(u'-') || plain.startsWith(u'+') ? 1 : 0;
+    qsizetype wholeEnd = plain.indexOf(u'.');
+    if (wholeEnd < 0) wholeEnd = plain.size();
+    QString grouped = plain.left(signEnd);
+    for (qsizetype i = signEnd; i < wholeEnd; ++i) {
+        if (i > signEnd && (wholeEnd - i) % 3 == 0) grouped += u',';
+        grouped += plain[i];
+    }
+    return grouped + plain.mid(wholeEnd);
+}
+
+QString shownNumber(double value, int decimals) {
+    const int places = decimals < 0 ? 0 : decimals;
+    // A value that rounds to zero is shown without a sign the user never typed.
+    if (std::round(std::abs(value) * std::pow(10.0, places)) == 0) value = 0.0;
+    return groupThousands(QString::number(value, 'f', places));
+}
+
+QString withoutGrouping(const QString& typed) {
+    static const QRegularExpression grouped(
+        QStringLiteral(R"(^\s*[+-]?\d{1,3}(,\d{3})+(\.\d*)?\s*$)"));
+    if (!grouped.match(typed).hasMatch()) return typed;
+    QString plain = typed;
+    return plain.remove(u',');
 }
 
 }  // namespace otherin::entry

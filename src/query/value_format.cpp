@@ -1,5 +1,7 @@
 #include "query/value_format.h"
 
+#include "entry/conversions.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QLocale>
@@ -35,16 +37,6 @@ bool readNumber(const QVariant& v, double& out) {
     return ok && std::isfinite(out);
 }
 
-QString groupThousands(const QString& digits) {
-    QString grouped;
-    const int n = static_cast<int>(digits.size());
-    for (int i = 0; i < n; ++i) {
-        if (i > 0 && (n - i) % 3 == 0) grouped += QLatin1Char(',');
-        grouped += digits[i];
-    }
-    return grouped;
-}
-
 QString formatNumber(double d, const QString& format) {
     const bool percent = format.contains(QLatin1Char('%'));
     if (percent) d *= 100;
@@ -67,7 +59,7 @@ QString formatNumber(double d, const QString& format) {
     if (grouping) {
         const int dot = static_cast<int>(text.indexOf(QLatin1Char('.')));
         const QString whole = dot < 0 ? text : text.left(dot);
-        text = groupThousands(whole) + (dot < 0 ? QString() : text.mid(dot));
+        text = entry::groupThousands(whole) + (dot < 0 ? QString() : text.mid(dot));
     }
     // A value that rounds to zero shows no sign.
     const bool negative = d < 0 && std::any_of(text.cbegin(), text.cend(),

@@ -89,6 +89,20 @@ TEST_F(EditorWindowTest, ANumberCellRefusesLettersAndRoundsVisibly) {
     EXPECT_EQ(grid().text(kPrice, 1), QString());
     QTest::keyClick(&view(), Qt::Key_Y, Qt::ControlModifier);
     EXPECT_EQ(grid().text(kPrice, 1), u"12.35"_s);
+    // A number typed with its thousands is taken; the grid and the totals show
+    // thousands the way the journal and the print do, the cell keeps it plain.
+    clickCell(kQuantity, 1);
+    typeInCell(u"1,234.5"_s);
+    press(Qt::Key_Tab);
+    EXPECT_EQ(grid().text(kQuantity, 1), u"1234.50"_s);
+    const auto shown = [&](const QAbstractItemModel* m, int c) {
+        return m->index(0, c - 1).data().toString();
+    };
+    EXPECT_EQ(shown(view().model(), kQuantity) + " " + shown(view().model(), kAmount),
+              u"1,234.50 15,246.08"_s);
+    EXPECT_EQ(window->session()->form().strip.text(kQuantity) + " " +
+                  window->session()->form().strip.text(kAmount),
+              u"1,234.50 15,246.08"_s);
     prompter.expectQuestion(entry::Answer::No);
     window->close();
 }

@@ -6,6 +6,7 @@
 
 #include "db/connection.h"
 #include "editor/cell_format.h"
+#include "entry/conversions.h"
 
 namespace otherin::print {
 
@@ -27,7 +28,7 @@ bool isNumber(const QVariant& v) {
 QString shown(const QVariant& v, const ColumnFormat* format) {
     if (v.isNull()) return QString();
     if (isNumber(v)) {
-        if (format) return editor::formatNumber(v.toDouble(), format->decimals);
+        if (format) return entry::shownNumber(v.toDouble(), format->decimals);
         return QString::number(v.toDouble(), 'g', 15);
     }
     if (v.typeId() == QMetaType::QDateTime) {
