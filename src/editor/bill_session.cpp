@@ -73,7 +73,7 @@ BillSession::BillSession(entry::LoginContext& ctx, entry::Prompter& prompter,
       ctx_(ctx),
       prompter_(prompter),
       selectors_(selectors),
-      ownSettings_(settings ? nullptr : std::make_unique<entry::SettingsStore>()),
+      ownSettings_(settings ? nullptr : entry::SettingsStore::open(ctx.settingsFile)),
       settings_(settings ? *settings : *ownSettings_),
       controller_(std::make_unique<EditorController>(ctx, prompter, selectors, form_)) {
     controller_->setSaveCommand([this] { return save(); });

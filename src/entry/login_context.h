@@ -81,6 +81,9 @@ struct LoginContext {
     int gJournalRow = 0;
     int gJournalTopRow = 0;
     QString gIniFile;
+    // The settings file the component was started with: the windows keep
+    // their options (and the editor its recovery copy) in the same one.
+    QString settingsFile;
     int gLoadingBill = 0;
     // The version of each bill as the windows last read it (bill id ->
     // fversion): the journal's commands and the editor's saves write only

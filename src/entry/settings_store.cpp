@@ -61,4 +61,9 @@ void SettingsStore::sync() {
     settings_->sync();
 }
 
+std::unique_ptr<SettingsStore> SettingsStore::open(const QString& iniFile) {
+    return iniFile.isEmpty() ? std::make_unique<SettingsStore>()
+                             : std::make_unique<SettingsStore>(iniFile);
+}
+
 }  // namespace otherin::entry

@@ -24,6 +24,9 @@ class SettingsStore {
 
     static constexpr const char* kApplication = "MendaxoStock2007";
 
+    // The store in `iniFile`, or the user's own when it is empty.
+    static std::unique_ptr<SettingsStore> open(const QString& iniFile);
+
   private:
     std::unique_ptr<QSettings> settings_;
 };

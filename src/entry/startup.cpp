@@ -140,6 +140,7 @@ void setConstants(LoginContext& ctx) {
 }
 
 void startUp(LoginContext& ctx, const SettingsStore& settings, Prompter& prompter) {
+    ctx.settingsFile = settings.fileName();
     readSettings(ctx, settings);
     setConstants(ctx);
     requireDatabaseFile(ctx.DBConnectionString);

@@ -3,6 +3,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QTest>
 #include <QToolBar>
@@ -30,13 +32,13 @@ constexpr int kItemCode = 1, kUnit = 4, kQuantity = 5, kPrice = 6, kAmount = 7;
 
 class EditorWindowTest : public ::testing::Test {
   protected:
-    void open() {
+    void open(bool givenStore = true) {
         settings = db.settings(QStringList{u"SystemLogin/gLoginUserId=1"_s,
                                            u"SystemLogin/gLoginUserName=系统管理员"_s,
                                            u"SystemLogin/IsAdmin=1"_s});
         entry::startUp(ctx, *settings, prompter);
         window = std::make_unique<frmMainBill>(ctx, prompter);
-        window->setSettingsStore(settings.get());
+        if (givenStore) window->setSettingsStore(settings.get());
         window->prepare();
         window->show();
         window->activateWindow();
@@ -103,6 +105,20 @@ TEST_F(EditorWindowTest, ANumberCellRefusesLettersAndRoundsVisibly) {
     EXPECT_EQ(window->session()->form().strip.text(kQuantity) + " " +
                   window->session()->form().strip.text(kAmount),
               u"1,234.50 15,246.08"_s);
+    prompter.expectQuestion(entry::Answer::No);
+    window->close();
+}
+
+// Opened by the component, the editor keeps its recovery copy and options
+// beside the settings file the component was started with.
+TEST_F(EditorWindowTest, TheEditorKeepsItsFilesBesideTheComponentsSettings) {
+    open(false);
+    clickCell(kItemCode, 1);
+    typeInCell(u"01.001"_s);
+    press(Qt::Key_Tab);
+    clickCell(kItemCode, 2);
+    const QDir beside = QFileInfo(settings->fileName()).absoluteDir();
+    EXPECT_TRUE(beside.exists(u"recovery/7-1.json"_s)) << beside.path().toStdString();
     prompter.expectQuestion(entry::Answer::No);
     window->close();
 }

@@ -22,7 +22,7 @@ WindowPlacement::~WindowPlacement() = default;
 
 SettingsStore& WindowPlacement::store() {
     if (store_) return *store_;
-    if (!own_) own_ = std::make_unique<SettingsStore>();
+    if (!own_) own_ = SettingsStore::open(ctx_.settingsFile);
     return *own_;
 }
 
