@@ -118,6 +118,7 @@ void BillSession::offerRecoveryCopy() {
     setChecked(keys::Blue, !red);
     controller_->keepRoomBelow(form_.grid.lastDataRow());
     controller_->setChanged(true);
+    controller_->setSumCell();
 }
 
 bool BillSession::undo() {

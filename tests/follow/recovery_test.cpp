@@ -39,6 +39,7 @@ TEST_F(RecoveryTest, ABillTypedWhenTheProgramWasKilledIsOfferedAndRestored) {
     EXPECT_EQ(grid().text(1, 1) + u' ' + grid().text(5, 1) + u' ' + grid().text(1, 2) + u' ' +
                   grid().text(5, 2),
               u"02.001 3.00 02.002 4.00"_qs);
+    EXPECT_EQ(session->form().strip.text(5), u"7.00"_qs);
     EXPECT_EQ(session->form().headerField(3)->keyValue, u"502"_qs);
     prompter.clear();
     ASSERT_TRUE(session->save()) << prompter.transcript().toStdString();
