@@ -87,6 +87,10 @@ bool ensureSchema(Connection& connection, Contents contents, const QDate& today)
 void installDemoData(Connection& connection, const QDate& today) {
     TransactionGuard tx(connection);
     runScript(connection, demoDataScript());
+    connection.exec(QStringLiteral("insert into tblBillPrint (ftypeid, fFileName, fViewName, "
+                                   "fOrderSQL, fcontent) values (7, 'QTRK.html', 'vGOtherIn', "
+                                   "'forderid', ?)"),
+                    {billPrintTemplate().toUtf8()});
     connection.exec(QStringLiteral("insert into tblSystemInfo (fTypeid, fvalue, fname) values "
                                    "(4, ?, '当前会计年度'), (5, ?, '当前会计期间')"),
                     {QString::number(today.year()), QString::number(today.month())});
@@ -109,6 +113,14 @@ QString schemaScript() {
 
 QString demoDataScript() {
     return readResource(QStringLiteral(":/otherin/sql/demo_data.sql"));
+}
+
+QString billPrintTemplate() {
+    return readResource(QStringLiteral(":/otherin/sql/bill_print_7.html"));
+}
+
+QString firstBillPrintTemplate() {
+    return readResource(QStringLiteral(":/otherin/sql/bill_print_7_v1.html"));
 }
 
 }  // namespace otherin::db::schema

@@ -14,7 +14,7 @@ namespace schema {
 
 // The version this program writes; the base script is version 1 and each
 // step of schema_upgrades.cpp adds one.
-constexpr int kVersion = 6;
+constexpr int kVersion = 7;
 
 // Splits a script into statements: each ends with ';' as the last character of
 // a line; whole-line "--" comments are dropped.
@@ -52,6 +52,10 @@ void installDemoData(Connection& connection, const QDate& today);
 // The scripts shipped with the program.
 QString schemaScript();
 QString demoDataScript();
+// The print template of the other stock-in bill (bill type 7) the demo is
+// made with, and the one it was made with up to schema version 6.
+QString billPrintTemplate();
+QString firstBillPrintTemplate();
 
 }  // namespace schema
 }  // namespace otherin::db

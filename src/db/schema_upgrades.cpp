@@ -2,6 +2,7 @@
 
 #include "db/connection.h"
 #include "db/upgrade_bill_number_index.h"
+#include "db/upgrade_bill_print.h"
 #include "db/upgrade_bill_versions.h"
 #include "db/upgrade_bill_watch.h"
 #include "db/upgrade_journal_index.h"
@@ -12,7 +13,7 @@ namespace otherin::db::schema {
 const std::vector<Upgrade>& upgrades() {
     static const std::vector<Upgrade> steps = {
         {2, &addBillNumberIndex}, {3, &upgradeLoginSessions}, {4, &addBillTypeIndex},
-        {5, &addBillVersions},    {6, &addBillWatch},
+        {5, &addBillVersions},    {6, &addBillWatch},       {7, &upgradeBillPrint},
     };
     return steps;
 }

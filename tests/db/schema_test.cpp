@@ -4,6 +4,7 @@
 
 #include "db/db_error.h"
 #include "db/schema.h"
+#include "db/upgrade_bill_print.h"
 #include "support/qstring_print.h"
 #include "support/test_database.h"
 
@@ -85,4 +86,23 @@ TEST(SchemaTest, UpgradeWithDoubledNumbersRefusesUntilTheyAreResolved) {
         c.exec(QStringLiteral(
             "insert into icstockbill(finterid,ftrantype,fbillno) values(20,7,'QTRK000007')")),
         otherin::db::DbError);
+}
+
+// The demo's first print template becomes the signed slip; one its owner
+// changed, however little, stays as it is.
+TEST(SchemaTest, TheFirstDemoPrintTemplateIsReplacedAndAChangedOneKept) {
+    TestDatabase db;
+    const QString first = schema::firstBillPrintTemplate();
+    const QString changed = QString(first).replace(QStringLiteral("审核"), QStringLiteral("复核"));
+    for (const QString& stored : {first, changed}) {
+        db.exec(QStringLiteral("delete from tblBillPrint"));
+        db.exec(QStringLiteral("insert into tblBillPrint (ftypeid,fFileName,fViewName,fOrderSQL,"
+                               "fcontent) values (7,'QTRK.html','vGOtherIn','forderid',?)"),
+                {stored.toUtf8()});
+        schema::upgradeBillPrint(db.connection());
+        const QString now = QString::fromUtf8(
+            db.scalar(QStringLiteral("select fcontent from tblBillPrint")).toByteArray());
+        EXPECT_EQ(now, stored == first ? schema::billPrintTemplate() : changed);
+    }
+    EXPECT_TRUE(schema::billPrintTemplate().contains(QStringLiteral("{{totals.amountInWords}}")));
 }

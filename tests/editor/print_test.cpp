@@ -1,16 +1,25 @@
 // Bills printed from their template row: document, refusals, rights, printer.
 #include <gtest/gtest.h>
 
+#include <QAbstractTextDocumentLayout>
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPdfWriter>
 #include <QPrinter>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextDocument>
+#include <QTextFrame>
+#include <QTextTable>
 
+#include "editor/print/amount_words.h"
 #include "editor/print/bill_print.h"
 #include "editor/print/print_template.h"
+#include "editor/print/report_render.h"
+#include "entry/conversions.h"
 #include "query/query_fixture.h"
 
 using namespace otherin;
@@ -127,6 +136,106 @@ TEST_F(PrintTest, UnsafeOrBrokenTemplateRowsAreRefusedAndLeaveNoFile) {
     db.exec(u"delete from tblBillPrint"_s);
     EXPECT_FALSE(print::renderBill(ctx, prompter, 1, options));
     EXPECT_EQ(prompter.lastText(), u"没有找到该单据的打印模板!"_s);
+}
+
+// The amount in words, by the rules of a Chinese slip.
+TEST(AmountInCapitalsTest, FollowsTheRulesOfASlip) {
+    const struct {
+        double amount;
+        const char* words;
+    } cases[] = {
+        {1234.56, "壹仟贰佰叁拾肆元伍角陆分"},
+        {10, "壹拾元整"},
+        {1005, "壹仟零伍元整"},
+        {100000, "壹拾万元整"},
+        {10.5, "壹拾元伍角"},
+        {0.05, "伍分"},
+        {0, "零元整"},
+        {-1234.56, "负壹仟贰佰叁拾肆元伍角陆分"},
+        {10.05, "壹拾元零伍分"},
+        {10010, "壹万零壹拾元整"},
+        {100010000, "壹亿零壹万元整"},
+        {1000000000000, "壹万亿元整"},
+        {2.675, "贰元陆角捌分"},  // rounded to the fen
+        {0.004, "零元整"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(print::amountInCapitals(c.amount), QString::fromUtf8(c.words)) << c.amount;
+}
+
+// The text layer of a PDF, as a clerk copying from it would get it.
+QString pdfText(const QString& pdf, int page = 0) {
+    QProcess p;
+    QStringList args{u"-layout"_s};
+    if (page > 0) args << u"-f"_s << QString::number(page) << u"-l"_s << QString::number(page);
+    p.start(u"pdftotext"_s, args << pdf << u"-"_s);
+    p.waitForFinished(30000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+// A bill of 40 lines: the table fills the page's width, its header comes
+// again on page 2, the pages are numbered, the amount is in words, the slip
+// has four signature lines; every way of making a PDF keeps every digit.
+TEST_F(PrintTest, ALongBillPrintsAsASignedSlipOnNumberedPages) {
+    QList<std::tuple<int, double, double>> lines;
+    double total = 0;
+    for (int i = 1; i <= 40; ++i) {
+        lines << std::tuple{1101, i * 7.0, i * 3 + 0.5};
+        total += i * 7.0 * (i * 3 + 0.5);
+    }
+    addBill(2, u"QTRK000002"_s, u"2026-12-06"_s, 0, 2, lines);
+    const auto report = print::prepareReport(ctx, prompter, 2, options);
+    ASSERT_TRUE(report);
+
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&buffer);
+    print::applyPageLayout(writer);
+    const print::PagedDocument paged = print::paginate(*report->document, writer);
+    EXPECT_EQ(paged.pages, 2);
+    EXPECT_EQ(print::pageNumberText(1, 2), u"第 1 页 共 2 页"_s);
+    qreal widest = 0;
+    for (QTextFrame* frame : paged.document->rootFrame()->childFrames())
+        if (qobject_cast<QTextTable*>(frame))
+            widest = std::max(widest,
+                              paged.document->documentLayout()->frameBoundingRect(frame).width());
+    EXPECT_GT(widest, 0.98 * writer.width());
+
+    QTemporaryDir out;
+    QStringList pdfs;
+    pdfs << out.filePath(u"command.pdf"_s);
+    ASSERT_TRUE(
+        print::printBill(ctx, prompter, 2, print::PrintTarget::pdf(pdfs.back()), nullptr, options));
+    // The print dialog's "print to file", and the preview's printer (which
+    // paints on a printer of its own resolution).
+    for (const auto mode : {QPrinter::HighResolution, QPrinter::ScreenResolution}) {
+        QPrinter printer(mode);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        pdfs << out.filePath(u"printer%1.pdf"_s.arg(int(mode)));
+        printer.setOutputFileName(pdfs.back());
+        ASSERT_TRUE(print::printBill(ctx, prompter, 2, print::PrintTarget::toPrinter(&printer),
+                                     nullptr, options))
+            << prompter.lastText().toStdString();
+    }
+    for (const QString& pdf : pdfs) {
+        SCOPED_TRACE(pdf.toStdString());
+        const QString text = pdfText(pdf);
+        for (int i = 1; i <= 40; ++i) {
+            const QString amount = entry::shownNumber(i * 7.0 * (i * 3 + 0.5), 2);
+            EXPECT_TRUE(text.contains(amount)) << amount.toStdString();
+        }
+        for (const QString& expected :
+             {u"大写金额"_s, print::amountInCapitals(total), entry::shownNumber(total, 2)})
+            EXPECT_TRUE(text.contains(expected)) << expected.toStdString();
+        // The text layer keeps no space between Chinese characters and digits.
+        const QString unspaced = QString(text).remove(QRegularExpression(u"\\s"_s));
+        for (int page : {1, 2})
+            EXPECT_TRUE(unspaced.contains(print::pageNumberText(page, 2).remove(u' ')));
+        EXPECT_TRUE(text.contains(QRegularExpression(u"制单：\\s*张三"_s))) << text.toStdString();
+        for (const QString& label : {u"审核："_s, u"仓管："_s, u"经办："_s})
+            EXPECT_TRUE(text.contains(label)) << label.toStdString();
+        EXPECT_TRUE(pdfText(pdf, 2).contains(u"物料代码"_s));
+    }
 }
 
 // A saved bill that is still there, and G08 (李四 lacks it); nothing shown if refused.

@@ -25,6 +25,7 @@
 #include "db/connection.h"
 #include "db/connection_string.h"
 #include "editor/bill_session.h"
+#include "editor/print/bill_print.h"
 #include "editor/ui/frm_main_bill.h"
 #include "editor/ui/header_panel.h"
 #include "editor/ui/line_grid_view.h"
@@ -110,6 +111,22 @@ void typeLine(editor::frmMainBill* w, int row, const QString& item, const QStrin
     clickCell(w, 1, row + 1);
 }
 
+entry::clsOtherIn* component = nullptr;
+entry::Prompter* prompter = nullptr;
+db::Connection* database = nullptr;
+
+// From now on every box is told on the error output and answered with Enter.
+void answerEveryBox() {
+    auto* timer = new QTimer(qApp);
+    QObject::connect(timer, &QTimer::timeout, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            std::fprintf(stderr, "answered: %s\n", qPrintable(box->text()));
+            QTest::keyClick(box, Qt::Key_Return);
+        }
+    });
+    timer->start(200);
+}
+
 // The scenes, each run once the editor (or the query dialog) is up.
 void runScene() {
     editor::frmMainBill* w = editorWindow();
@@ -143,6 +160,23 @@ void runScene() {
         shoot(QStringLiteral("typed"));
         QTest::qWait(3500);
         std::raise(SIGKILL);
+    } else if (scene == QLatin1String("print")) {
+        // A bill of 40 lines, saved, then printed to PDF as the print
+        // dialog's "print to file" would; the script makes pictures of its pages.
+        QWidget* warehouse = w->headerPanel()->input(3);
+        QTest::mouseClick(warehouse, Qt::LeftButton);
+        QTest::keyClicks(warehouse, QStringLiteral("01"));
+        for (int r = 1; r <= 40; ++r)
+            typeLine(w, r, QStringLiteral("01.%1").arg((r - 1) % 15 + 1, 3, 10, QLatin1Char('0')),
+                     QString::number(r * 7), QStringLiteral("%1.5").arg(r * 3));
+        answerEveryBox();
+        QTest::keyClick(w, Qt::Key_S, Qt::ControlModifier);
+        QTest::qWait(500);
+        const qint64 bill =
+            database->scalar(QStringLiteral("select max(finterid) from icstockbill")).toLongLong();
+        if (!print::printBill(component->context(), *prompter, bill,
+                              print::PrintTarget::pdf(outDir + QStringLiteral("/print.pdf"))))
+            ::_exit(1);
     } else if (scene == QLatin1String("recover")) {
         // The box, when there is one, was answered before this ran.
         shoot(QStringLiteral("after"));
@@ -180,9 +214,19 @@ int main(int argc, char* argv[]) {
     const QString token = entry::beginLoginSession(connection, user->id);
     entry::writeLoginSettings(settings, *user, token, connectionString, work);
 
+    // A scene that stops on a box nobody answers is told and ended.
+    QTimer::singleShot(90000, [] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        std::fprintf(stderr, "scene stuck%s%s\n", box ? ": " : "",
+                     box ? qPrintable(box->text()) : "");
+        ::_exit(1);
+    });
     entry::QtPrompter prompter;
     app::QtWindowFactory windows(prompter);
     entry::clsOtherIn component(settings, prompter, windows);
+    ::component = &component;
+    ::prompter = &prompter;
+    ::database = &connection;
     if (scene == QLatin1String("journal")) {
         QTimer::singleShot(1000, [] {
             QTimer::singleShot(1500, [] {

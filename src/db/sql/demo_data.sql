@@ -378,31 +378,5 @@ insert into tblFindInfoEntry (ftypeid, fentryid, fFieldname, fTitleName, fAlign,
     (7, 15, 'famount', '金额', 7, '#,##0.00', 0, 1),
     (7, 16, 'fnote', '备注', 1, '', 0, 0);
 
--- ---------------------------------------------------------------------
--- Print template of bill type 7: HTML with Mustache tags. Header tags are
--- the bill view's columns of the first line; {{#lines}} repeats per line;
--- {{totals.x}} are the sums of the columns the grid layout totals. Kept free
--- of lines ending in a semicolon and of blank lines for the script splitter.
--- ---------------------------------------------------------------------
-
-insert into tblBillPrint (ftypeid, fFileName, fViewName, fOrderSQL, fcontent) values
-    (7, 'QTRK.html', 'vGOtherIn', 'forderid', '<html>
-<head><meta charset="utf-8"><title>{{title}}</title></head>
-<body>
-<h2 align="center">{{title}}</h2>
-<table width="100%" cellspacing="0" cellpadding="3">
-<tr><td width="34%">单据编号：{{fbillno}}</td><td width="33%">日期：{{fdate}}</td><td width="33%">收料仓库：{{fStockName}}</td></tr>
-<tr><td colspan="3">摘要：{{fexplanation}}</td></tr>
-</table>
-<table width="100%" border="1" cellspacing="0" cellpadding="3" style="border-collapse: collapse">
-<tr><th>序号</th><th>物料代码</th><th>物料名称</th><th>规格型号</th><th>单位</th><th>数量</th><th>单价</th><th>金额</th><th>批号</th></tr>
-{{#lines}}
-<tr><td align="center">{{lineNo}}</td><td>{{fItemNumber}}</td><td>{{fItemName}}</td><td>{{fModel}}</td><td align="center">{{fUnitName}}</td><td align="right">{{fqty}}</td><td align="right">{{fPrice}}</td><td align="right">{{famount}}</td><td>{{fbatchno}}</td></tr>
-{{/lines}}
-<tr><td colspan="5" align="center"><b>合计</b></td><td align="right"><b>{{totals.fqty}}</b></td><td></td><td align="right"><b>{{totals.famount}}</b></td><td></td></tr>
-</table>
-<table width="100%" cellspacing="0" cellpadding="3">
-<tr><td width="50%">制单：{{fOperatorName}}</td><td width="50%">审核：{{fCheckerName}}</td></tr>
-</table>
-</body>
-</html>');
+-- The print template of bill type 7 (tblBillPrint) is installed by the program
+-- from bill_print_7.html beside this script.

@@ -6,6 +6,7 @@
 
 #include "db/connection.h"
 #include "editor/cell_format.h"
+#include "editor/print/amount_words.h"
 #include "entry/conversions.h"
 
 namespace otherin::print {
@@ -50,8 +51,8 @@ void put(Fields& fields, const QString& name, const QString& text) {
 
 ColumnFormats readColumnFormats(const db::Connection& connection, int billTypeId) {
     db::Query q = connection.prepare(
-        QStringLiteral("select FFieldName,fType,fNumberDec,fIsSum from tblBillInfoEntry"
-                       " where ftypeid=? and fType in (1,2,4)"));
+        QStringLiteral("select FFieldName,fType,fNumberDec,fIsSum,fsystemTypeid from "
+                       "tblBillInfoEntry where ftypeid=? and fType in (1,2,4)"));
     q.bind(billTypeId).exec();
     ColumnFormats formats;
     while (q.next()) {
@@ -59,7 +60,8 @@ ColumnFormats readColumnFormats(const db::Connection& connection, int billTypeId
         // Type 1 is a whole number; 2 and 4 carry their decimals.
         const int decimals = type == 1 ? 0 : q.value(2).toInt();
         formats.insert(q.value(0).toString().trimmed().toLower(),
-                       ColumnFormat{decimals, q.value(3).toInt() == 1});
+                       ColumnFormat{decimals, q.value(3).toInt() == 1,
+                                    q.value(4).toString().trimmed() == QLatin1String("9")});
     }
     return formats;
 }
@@ -75,7 +77,7 @@ ReportData readReportData(const db::Connection& connection, const QString& viewN
     for (int c = 0; c < record.count(); ++c) {
         const auto it = formats.constFind(record.fieldName(c).toLower());
         columnFormats << (it == formats.constEnd() ? nullptr : &it.value());
-        if (it != formats.constEnd() && it->summed) sums.insert(c, 0.0);
+        if (it != formats.constEnd() && (it->summed || it->amount)) sums.insert(c, 0.0);
     }
     ReportData data;
     while (q.next()) {
@@ -90,7 +92,10 @@ ReportData readReportData(const db::Connection& connection, const QString& viewN
     }
     if (!data.lines.isEmpty()) data.fields = data.lines.front();
     for (auto it = sums.cbegin(); it != sums.cend(); ++it) {
-        put(data.totals, record.fieldName(it.key()), shown(it.value(), columnFormats[it.key()]));
+        const ColumnFormat* format = columnFormats[it.key()];
+        if (format->summed) put(data.totals, record.fieldName(it.key()), shown(it.value(), format));
+        if (format->amount)
+            data.totals.insert(QStringLiteral("amountInWords"), amountInCapitals(it.value()));
     }
     return data;
 }

@@ -16,7 +16,8 @@ using Fields = QMap<QString, QString>;
 
 // What the template is filled with: the first line's columns serve as the
 // header fields (bill number, date, warehouse, maker, auditor), every line
-// gives one entry of `lines`, and `totals` holds the summed columns.
+// gives one entry of `lines`, and `totals` holds the summed columns and
+// "amountInWords", the bill's amount in Chinese financial capitals.
 struct ReportData {
     Fields fields;
     QList<Fields> lines;
@@ -28,6 +29,7 @@ struct ReportData {
 struct ColumnFormat {
     int decimals = 0;
     bool summed = false;
+    bool amount = false;  // the line's amount (the layout's role 9)
 };
 // Keyed by the lower-case column name.
 using ColumnFormats = QHash<QString, ColumnFormat>;

@@ -1,10 +1,15 @@
 #include "editor/print/report_render.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QBuffer>
+#include <QFontMetricsF>
 #include <QPageLayout>
+#include <QPainter>
 #include <QPdfWriter>
+#include <QPrinter>
 #include <QRegularExpression>
 #include <QTextDocument>
+#include <algorithm>
 #include <kainjow/mustache.hpp>
 
 #include "editor/print/print_template.h"
@@ -75,8 +80,60 @@ void applyPageLayout(QPagedPaintDevice& device) {
                                      QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter));
 }
 
+namespace {
+
+QFont pageNumberFont(const QTextDocument& document) {
+    QFont font = document.defaultFont();
+    font.setPointSizeF(9);
+    return font;
+}
+
+}  // namespace
+
+PagedDocument paginate(const QTextDocument& document, QPagedPaintDevice& device) {
+    PagedDocument paged;
+    paged.document.reset(document.clone());
+    QTextDocument& doc = *paged.document;
+    // Laid out in the device's own pixels, so the page's width is the width
+    // the text fills and no scaling comes between layout and paper.
+    doc.documentLayout()->setPaintDevice(&device);
+    doc.setDocumentMargin(0);
+    const QFontMetricsF metrics(pageNumberFont(document), &device);
+    paged.bodyHeight = device.height() - 2 * metrics.height();
+    doc.setPageSize(QSizeF(device.width(), paged.bodyHeight));
+    paged.pages = doc.pageCount();
+    return paged;
+}
+
+QString pageNumberText(int page, int pages) {
+    return QStringLiteral("第 %1 页 共 %2 页").arg(page).arg(pages);
+}
+
 void paintDocument(const QTextDocument& document, QPagedPaintDevice& device) {
-    document.print(&device);
+    const PagedDocument paged = paginate(document, device);
+    int first = 1;
+    int last = paged.pages;
+    if (auto* printer = dynamic_cast<QPrinter*>(&device); printer && printer->fromPage() > 0) {
+        first = std::max(first, printer->fromPage());
+        last = std::min(last, printer->toPage() > 0 ? printer->toPage() : last);
+    }
+    QPainter painter(&device);
+    const qreal width = device.width();
+    for (int page = first; page <= last; ++page) {
+        if (page > first) device.newPage();
+        const QRectF body(0, (page - 1) * paged.bodyHeight, width, paged.bodyHeight);
+        painter.save();
+        painter.translate(0, -body.top());
+        QAbstractTextDocumentLayout::PaintContext context;
+        context.clip = body;
+        context.palette.setColor(QPalette::Text, Qt::black);
+        paged.document->documentLayout()->draw(&painter, context);
+        painter.restore();
+        painter.setFont(pageNumberFont(document));
+        painter.setPen(Qt::black);
+        painter.drawText(QRectF(0, paged.bodyHeight, width, device.height() - paged.bodyHeight),
+                         Qt::AlignCenter, pageNumberText(page, paged.pages));
+    }
 }
 
 QByteArray pdfBytes(const QTextDocument& document) {
