@@ -3,10 +3,13 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QTest>
+#include <QTextBrowser>
 #include <QToolBar>
 #include <memory>
 
@@ -121,6 +124,33 @@ TEST_F(EditorWindowTest, TheEditorKeepsItsFilesBesideTheComponentsSettings) {
     EXPECT_TRUE(beside.exists(u"recovery/7-1.json"_s)) << beside.path().toStdString();
     prompter.expectQuestion(entry::Answer::No);
     window->close();
+}
+
+// F1 opens the guide shipped in the program, pictures and all.
+TEST_F(EditorWindowTest, F1OpensTheUserGuideWithItsPictures) {
+    open();
+    press(Qt::Key_F1);
+    auto* guide = window->findChild<QDialog*>(u"userGuide"_s);
+    ASSERT_NE(guide, nullptr);
+    EXPECT_TRUE(guide->isVisible());
+    auto* browser = guide->findChild<QTextBrowser*>();
+    ASSERT_NE(browser, nullptr);
+    const QString text = browser->toPlainText();
+    for (const char* expected : {"单据编辑窗口", "序时簿", "数据保存成功！"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected;
+    const QString html = browser->toHtml();
+    QRegularExpressionMatchIterator images =
+        QRegularExpression(u"<img[^>]*src=\"([^\"]+)\""_s).globalMatch(html);
+    int pictures = 0;
+    while (images.hasNext()) {
+        const QString source = images.next().captured(1);
+        ++pictures;
+        EXPECT_FALSE(
+            browser->document()->resource(QTextDocument::ImageResource, QUrl(source)).isNull())
+            << source.toStdString();
+    }
+    EXPECT_GE(pictures, 3);
+    guide->close();
 }
 
 // Tab skips the filled name and model; closing asks: Cancel stays, No closes unsaved.

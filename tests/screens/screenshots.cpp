@@ -52,7 +52,9 @@ void shoot(const QString& name) {
         if (w->isVisible() && w->isWindow()) area |= w->frameGeometry();
     const QPixmap picture = QGuiApplication::primaryScreen()->grabWindow(
         0, area.x(), area.y(), area.width(), area.height());
-    const QString file = outDir + QStringLiteral("/%1-%2.png").arg(scene, name);
+    const QString file = outDir + QLatin1Char('/') + scene +
+                         (name.isEmpty() ? QString() : QLatin1Char('-') + name) +
+                         QStringLiteral(".png");
     if (!picture.save(file)) std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
 }
 
@@ -82,9 +84,24 @@ void clickCell(editor::frmMainBill* w, int column, int row) {
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
 }
 
+// Where the keys go: the focused widget, else the active window.
+// (A display without a window manager gives no window the focus back when a
+// box closes: the editor takes it again.)
+editor::frmMainBill* editorWindow();
+QWidget* keyTarget() {
+    for (int wait = 0; wait < 40; ++wait) {
+        if (QWidget* w = QApplication::focusWidget()) return w;
+        if (QWidget* w = QApplication::activeWindow()) return w;
+        if (QWidget* w = editorWindow()) w->activateWindow();
+        QTest::qWait(50);
+    }
+    std::fprintf(stderr, "no window has the focus\n");
+    ::_exit(1);
+}
+
 void typeInCell(editor::frmMainBill* w, const QString& text) {
     QTest::keyClick(w->gridView(), text.at(0).toLatin1());
-    QTest::keyClicks(QApplication::focusWidget(), text.mid(1));
+    QTest::keyClicks(keyTarget(), text.mid(1));
 }
 
 // Text the test keyboard has no key for (Chinese), as one key event.
@@ -94,7 +111,7 @@ void typeText(const QString& text) {
 }
 
 void press(Qt::Key key) {
-    QTest::keyClick(QApplication::focusWidget(), key);
+    QTest::keyClick(keyTarget(), key);
 }
 
 // Item, quantity and price of line `row`, left by a click on the next line.
@@ -125,6 +142,21 @@ void answerEveryBox() {
         }
     });
     timer->start(200);
+}
+
+// Types the warehouse and `lines` lines from `first`, then saves with Ctrl+S.
+void typeAndSave(editor::frmMainBill* w, int lines, int first) {
+    QWidget* warehouse = w->headerPanel()->input(3);
+    QTest::mouseClick(warehouse, Qt::LeftButton);
+    QTest::keyClick(warehouse, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(warehouse, QStringLiteral("01"));
+    for (int r = 1; r <= lines; ++r) {
+        const int item = (first + r - 2) % 15 + 1;
+        typeLine(w, r, QStringLiteral("01.%1").arg(item, 3, 10, QLatin1Char('0')),
+                 QString::number(r * 7), QStringLiteral("%1.5").arg(item * 3));
+    }
+    QTest::keyClick(keyTarget(), Qt::Key_S, Qt::ControlModifier);
+    QTest::qWait(500);
 }
 
 // The scenes, each run once the editor (or the query dialog) is up.
@@ -163,20 +195,27 @@ void runScene() {
     } else if (scene == QLatin1String("print")) {
         // A bill of 40 lines, saved, then printed to PDF as the print
         // dialog's "print to file" would; the script makes pictures of its pages.
-        QWidget* warehouse = w->headerPanel()->input(3);
-        QTest::mouseClick(warehouse, Qt::LeftButton);
-        QTest::keyClicks(warehouse, QStringLiteral("01"));
-        for (int r = 1; r <= 40; ++r)
-            typeLine(w, r, QStringLiteral("01.%1").arg((r - 1) % 15 + 1, 3, 10, QLatin1Char('0')),
-                     QString::number(r * 7), QStringLiteral("%1.5").arg(r * 3));
         answerEveryBox();
-        QTest::keyClick(w, Qt::Key_S, Qt::ControlModifier);
-        QTest::qWait(500);
+        typeAndSave(w, 40, 1);
         const qint64 bill =
             database->scalar(QStringLiteral("select max(finterid) from icstockbill")).toLongLong();
         if (!print::printBill(component->context(), *prompter, bill,
                               print::PrintTarget::pdf(outDir + QStringLiteral("/print.pdf"))))
             ::_exit(1);
+    } else if (scene == QLatin1String("editor")) {
+        // Two bills saved (the journal and query scenes find them), the
+        // second shown as saved.
+        answerEveryBox();
+        typeAndSave(w, 4, 1);
+        QTest::keyClick(keyTarget(), Qt::Key_N, Qt::ControlModifier);
+        QTest::qWait(300);
+        typeAndSave(w, 3, 5);
+        shoot(QString());
+    } else if (scene == QLatin1String("guide")) {
+        press(Qt::Key_F1);
+        QTest::qWait(800);
+        if (auto* guide = w->findChild<QWidget*>(QStringLiteral("userGuide")))
+            guide->grab().save(outDir + QStringLiteral("/guide.png"));
     } else if (scene == QLatin1String("recover")) {
         // The box, when there is one, was answered before this ran.
         shoot(QStringLiteral("after"));
@@ -206,7 +245,7 @@ int main(int argc, char* argv[]) {
     entry::openHostDatabase(connection, connectionString, work + QStringLiteral("/demo.db"));
     const auto user = entry::findUser(connection, 1);
     if (!user) return 1;
-    if (scene == QLatin1String("journal")) {
+    if (scene == QLatin1String("empty-journal")) {
         // A period without a bill: the journal comes up empty.
         connection.exec(QStringLiteral("delete from icstockbillentry"));
         connection.exec(QStringLiteral("delete from icstockbill"));
@@ -227,10 +266,15 @@ int main(int argc, char* argv[]) {
     ::component = &component;
     ::prompter = &prompter;
     ::database = &connection;
-    if (scene == QLatin1String("journal")) {
+    if (scene == QLatin1String("query") || scene.endsWith(QLatin1String("journal"))) {
+        // The query dialog; the journal behind its 确定.
         QTimer::singleShot(1000, [] {
+            if (scene == QLatin1String("query")) {
+                shoot(QString());
+                ::_exit(0);
+            }
             QTimer::singleShot(1500, [] {
-                shoot(QStringLiteral("empty"));
+                shoot(QString());
                 ::_exit(0);
             });
             for (auto* b : QApplication::activeModalWidget()->findChildren<QPushButton*>())
@@ -238,7 +282,12 @@ int main(int argc, char* argv[]) {
                     QTest::mouseClick(b, Qt::LeftButton);
         });
         QString sql;
-        component.findInfo3(sql);
+        if (scene == QLatin1String("empty-journal")) {
+            component.findInfo3(sql);
+        } else {
+            sql = QString::fromLatin1(entry::clsOtherIn::kFindInfoCode);
+            component.findInfo(sql);
+        }
         return 0;
     }
     if (scene == QLatin1String("recover")) {

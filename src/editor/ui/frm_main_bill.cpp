@@ -1,4 +1,5 @@
 #include "editor/ui/frm_main_bill.h"
+#include "entry/ui/user_guide.h"
 
 #include "entry/ui/window_placement.h"
 
@@ -75,6 +76,7 @@ void frmMainBill::buildFrame() {
     layout->setContentsMargins(6, 0, 6, 0);
     commands_ = new BillCommands(this);
     layout->setMenuBar(commands_->menuBar());
+    entry::offerUserGuide(this, commands_->menuBar());
     layout->addWidget(commands_->toolBar());
     connect(commands_, &BillCommands::triggered, this, &frmMainBill::runCommand);
 

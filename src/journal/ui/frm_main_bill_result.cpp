@@ -1,4 +1,5 @@
 #include "journal/ui/frm_main_bill_result.h"
+#include "entry/ui/user_guide.h"
 
 #include "journal/excel_export.h"
 
@@ -100,6 +101,7 @@ frmMainBillResult::frmMainBillResult(entry::LoginContext& ctx, entry::Prompter& 
 
     QMenu* fileMenu = menuBar->addMenu(QStringLiteral("文件(&F)"));
     editMenu_ = menuBar->addMenu(QStringLiteral("编辑(&E)"));
+    entry::offerUserGuide(this, menuBar);
     editMenu_->setToolTipsVisible(true);
     buildCommands();
     fileMenu->addAction(command(QStringLiteral("MenuFileExit")));

@@ -1,4 +1,5 @@
 #include "query/ui/frm_main_bill_find.h"
+#include "entry/ui/user_guide.h"
 
 #include "entry/ui/window_placement.h"
 
@@ -41,6 +42,7 @@ frmMainBillFind::frmMainBillFind(entry::LoginContext& ctx, entry::Prompter& prom
     setWindowModality(Qt::ApplicationModal);
     resize(940, 680);
     placement_ = new entry::WindowPlacement(*this, QStringLiteral("frmMainBillFind"), ctx);
+    entry::offerUserGuide(this);
 
     auto* body = new QHBoxLayout;
     body->addWidget(buildSchemePanel());
