@@ -1,4 +1,5 @@
 #include "editor/ui/bill_commands.h"
+#include "entry/ui/toolbar_icons.h"
 
 #include <QAction>
 #include <QMenu>
@@ -14,7 +15,7 @@ namespace otherin::editor {
 namespace {
 
 QIcon standardIcon(QWidget* window, QStyle::StandardPixmap pixmap) {
-    return window->style()->standardIcon(pixmap);
+    return entry::toolbarIcon(window, pixmap);
 }
 
 // Red and Blue show the colour they give the bill.
