@@ -4,12 +4,15 @@
 // calls the entry operation asked for. `init`, `passwd` and `switch` are the
 // administrator's commands on the terminal (entry/host_commands.h).
 
+#include <unistd.h>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QSocketNotifier>
 #include <QStandardPaths>
+#include <csignal>
 #include <functional>
 
 #include "app/backup_command.h"
@@ -85,6 +88,55 @@ class LoginSessionScope {
     QString connectionString_;
     QString token_;
 };
+
+// The login token leaves the settings when the program ends, whichever way
+// main is left; a token another program wrote since is left to it.
+class LoginTokenScope {
+  public:
+    LoginTokenScope(entry::SettingsStore& settings, QString token)
+        : settings_(settings), token_(std::move(token)) {}
+    ~LoginTokenScope() {
+        const QString login = QStringLiteral("SystemLogin");
+        const QString key = QStringLiteral("gLoginToken");
+        if (settings_.value(login, key, QString()) != token_) return;
+        settings_.remove(login, key);
+        settings_.sync();
+    }
+    LoginTokenScope(const LoginTokenScope&) = delete;
+    LoginTokenScope& operator=(const LoginTokenScope&) = delete;
+
+  private:
+    entry::SettingsStore& settings_;
+    QString token_;
+};
+
+// SIGTERM and SIGINT end the program the way closing it does: every window's
+// loop is left and main returns, so the login session and token are cleared
+// (a bill being typed stays in its recovery copy).
+int signalPipe[2] = {-1, -1};
+int stoppedBy = 0;  // the signal that ended the program
+
+void onStopSignal(int signal) {
+    const char byte = static_cast<char>(signal);
+    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+}
+
+void stopOnSignals(QCoreApplication& app) {
+    if (::pipe(signalPipe) != 0) return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
+        char byte = 0;
+        [[maybe_unused]] const auto read = ::read(signalPipe[0], &byte, 1);
+        stoppedBy = byte;
+        QCoreApplication::exit(128 + byte);
+    });
+    struct sigaction action {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
+}
 
 int runTerminalCommand(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
@@ -258,6 +310,7 @@ int main(int argc, char* argv[]) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("otherin"));
+    stopOnSignals(app);
     entry::installQtTranslations();
 
     QCommandLineParser parser;
@@ -314,6 +367,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     LoginSessionScope session(connection, connectionString, token);
+    LoginTokenScope tokenScope(settings, token);
     // Declared before the windows, so it outlives them and waits for its copy.
     app::DailyBackup daily;
     startDailyBackup(daily, connectionString, settings);
@@ -339,5 +393,5 @@ int main(int argc, char* argv[]) {
         QMessageBox::critical(nullptr, kTitle, e.message());
         return 1;
     }
-    return 0;
+    return stoppedBy ? 128 + stoppedBy : 0;
 }

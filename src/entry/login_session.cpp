@@ -57,6 +57,9 @@ SessionCheck checkLoginSession(db::Connection& connection, const QString& token,
     if (!q.next()) return {};
     const qlonglong user = q.value(0).toLongLong();
     const QDateTime loggedIn = QDateTime::fromString(q.value(1).toString(), Qt::ISODate);
+    // A login recorded later than now was not made by the host: it would
+    // never expire.
+    if (loggedIn.isValid() && now.secsTo(loggedIn) > kClockSkewSeconds) return {};
     if (!loggedIn.isValid() || loggedIn.secsTo(now) > kSessionHours * 3600) {
         return {SessionCheck::State::Expired, user};
     }

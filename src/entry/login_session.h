@@ -16,6 +16,9 @@ namespace otherin::entry {
 
 // How long after the login a token still opens the component.
 inline constexpr int kSessionHours = 12;
+// How far a login may lie ahead of now (clocks of two programs) before its
+// session counts as made by hand and is refused.
+inline constexpr int kClockSkewSeconds = 300;
 
 // Records a session for `userId` logged in at `now` and answers its token.
 // Sessions older than kSessionHours are cleared on the way.
@@ -31,7 +34,8 @@ struct SessionCheck {
     qlonglong userId = 0;
 };
 
-// The session `token` stands for at `now`. An empty token is unknown.
+// The session `token` stands for at `now`. An empty token is unknown, and so
+// is a session recorded in the future.
 SessionCheck checkLoginSession(db::Connection& connection, const QString& token,
                                const QDateTime& now = QDateTime::currentDateTimeUtc());
 

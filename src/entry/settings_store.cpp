@@ -1,5 +1,10 @@
 #include "entry/settings_store.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+#include <QDir>
+#include <QFileInfo>
+
 #include <QFile>
 #include <optional>
 
@@ -53,12 +58,31 @@ QString SettingsStore::value(const QString& section, const QString& key,
     return v.toString();
 }
 
+void SettingsStore::keepPrivate() {
+    const QString file = settings_->fileName();
+    constexpr QFileDevice::Permissions kPrivate = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    if (!QFile::exists(file)) {
+        QDir().mkpath(QFileInfo(file).absolutePath());
+        const int fd = ::open(QFile::encodeName(file).constData(), O_CREAT | O_WRONLY, 0600);
+        if (fd >= 0) ::close(fd);
+        return;
+    }
+    if (QFile::permissions(file) & ~(kPrivate | QFileDevice::ReadUser | QFileDevice::WriteUser))
+        QFile::setPermissions(file, kPrivate);
+}
+
 void SettingsStore::setValue(const QString& section, const QString& key, const QString& value) {
+    keepPrivate();
     settings_->setValue(section + QLatin1Char('/') + key, value);
+}
+
+void SettingsStore::remove(const QString& section, const QString& key) {
+    settings_->remove(section + QLatin1Char('/') + key);
 }
 
 void SettingsStore::sync() {
     settings_->sync();
+    if (QFile::exists(settings_->fileName())) keepPrivate();
 }
 
 std::unique_ptr<SettingsStore> SettingsStore::open(const QString& iniFile) {

@@ -18,7 +18,11 @@ class SettingsStore {
     // Answers `fallback` when the key is absent. A value is the text as
     // written, commas included.
     QString value(const QString& section, const QString& key, const QString& fallback) const;
+    // Writes keep the file private to the user (mode 0600): it is created so
+    // before its first line is written, and a file found readable by others
+    // is made private.
     void setValue(const QString& section, const QString& key, const QString& value);
+    void remove(const QString& section, const QString& key);
     void sync();
     QString fileName() const { return settings_->fileName(); }
 
@@ -28,6 +32,8 @@ class SettingsStore {
     static std::unique_ptr<SettingsStore> open(const QString& iniFile);
 
   private:
+    void keepPrivate();
+
     std::unique_ptr<QSettings> settings_;
 };
 

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <functional>
 
 #include "db/db_error.h"
@@ -183,8 +184,10 @@ TEST_F(IdentityTest, RightsAndNameComeFromTheUserRowNotFromTheSettings) {
 }
 
 TEST_F(IdentityTest, StartUpWithoutAValidLoginIsRefused) {
-    // Sessions of user 3 ($C, and $R whose user is removed before its row), and
-    // an expired one of user 2 made after them ($E: a new login clears those).
+    // A session dated a day ahead ($F: never expiring), sessions of user 3 ($C,
+    // and $R whose user is removed before its row), and an expired one of user
+    // 2 made after them ($E: a new login clears those).
+    const QString future = db_.loginSession(2, QDateTime::currentDateTimeUtc().addDays(1));
     const QString clerk = db_.loginSession(3);
     const QString removed = db_.loginSession(3);
     const QString expired =
@@ -193,6 +196,7 @@ TEST_F(IdentityTest, StartUpWithoutAValidLoginIsRefused) {
         {"gLoginToken=", "没有登录信息，请先登录再打开其它入库单。"},
         {"gLoginToken=00ff00ff", "登录信息无效，请重新登录。"},
         {"gLoginToken=$E", "登录已过期，请重新登录。"},
+        {"gLoginToken=$F", "登录信息无效，请重新登录。"},
         {"gLoginUserId=1 gLoginToken=$C", "设置中的用户与登录的用户不符，请重新登录。"},
         {"gLoginUserId=3x gLoginToken=$C", "设置中的用户与登录的用户不符，请重新登录。"},
         {"gLoginToken=$R", "登录的用户 3 已不存在，请重新登录。"},
@@ -204,8 +208,10 @@ TEST_F(IdentityTest, StartUpWithoutAValidLoginIsRefused) {
         // no user named by an earlier case
         QStringList settings{u"SystemLogin/gLoginUserId="_s};
         for (QString e : QString::fromLatin1(entries).split(' '))
-            settings << "SystemLogin/" +
-                            e.replace("$C", clerk).replace("$R", removed).replace("$E", expired);
+            settings << "SystemLogin/" + e.replace("$C", clerk)
+                                             .replace("$R", removed)
+                                             .replace("$E", expired)
+                                             .replace("$F", future);
         LoginContext ctx;
         EXPECT_EQ(refusal<LoginError>([&] { startUp(ctx, *db_.settings(settings), prompter_); }),
                   QString::fromUtf8(message));
@@ -327,3 +333,26 @@ TEST_F(PermissionTest, DirectAndGroupRightsPassOthersAreRefused) {
 }
 
 }  // namespace
+
+// The settings hold the login token: written, the file is the user's alone,
+// whether it is new or was left readable by others.
+TEST(SettingsStoreTest, WritingKeepsTheFilePrivate) {
+    QTemporaryDir dir;
+    const QString fresh = dir.filePath(u"sub/new.ini"_s);
+    const QString old = dir.filePath(u"old.ini"_s);
+    QFile file(old);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[SystemLogin]\ngLoginUserId=2\n");
+    file.close();
+    QFile::setPermissions(old, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                   QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    for (const QString& path : {fresh, old}) {
+        SettingsStore settings(path);
+        settings.setValue(u"SystemLogin"_s, u"gLoginToken"_s, u"secret"_s);
+        settings.sync();
+        EXPECT_EQ(QFile::permissions(path) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
+                  QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+            << path.toStdString();
+        EXPECT_EQ(SettingsStore(path).value(u"SystemLogin"_s, u"gLoginToken"_s, {}), u"secret"_s);
+    }
+}
