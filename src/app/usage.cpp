@@ -23,7 +23,8 @@ constexpr Line kCommands[] = {
     {"new", "打开单据编辑窗口，新增一张单据"},
     {"find", "打开查询窗口与单据序时簿"},
     {"find3", "同上；单据以编辑单价方式打开"},
-    {"init --db PATH|URL [--demo]", "新建数据库，或把已有的数据库升级到本版本"},
+    {"init --db PATH|URL [--demo] [--role-prefix P]",
+     "新建数据库，或把已有的数据库升级到本版本；在服务器上并建立其角色"},
     {"copy --from sqlite:FILE --to URL", "把数据库复制到一个空的数据库（如服务器上的）"},
     {"verify [--repair]", "核对即时库存与单据"},
     {"backup [--to DIR] [--keep N]", "备份数据库（经检查），只保留最近 N 份"},
@@ -41,6 +42,7 @@ constexpr Line kOptions[] = {
     {"--password TEXT", "该用户的密码（passwd：新密码）"},
     {"--old-password TEXT", "passwd：当前的密码"},
     {"--demo", "init：装入演示数据"},
+    {"--role-prefix P", "init：服务器角色名的前缀（默认：数据库名）"},
     {"--repair", "verify：改正与单据不一致的库存"},
     {"-h, --help", "显示本帮助后退出"},
     {"--version", "显示版本后退出"},
@@ -54,14 +56,29 @@ constexpr Line kExitStatus[] = {
 
 // Options whose value is the next argument unless written `--name=value`:
 // ours, and those Qt's application object takes for itself.
-constexpr const char* kValueOptions[] = {
-    "--db",           "--settings",       "--user",
-    "--password",     "--old-password",   "--from",
-    "--to",           "--keep",           "-platform",        "-platformpluginpath",
-    "-platformtheme", "-plugin",          "-style",
-    "-stylesheet",    "-session",         "-display",
-    "-geometry",      "-qwindowgeometry", "-qwindowicon",
-    "-qwindowtitle",  "-title",           "-name"};
+constexpr const char* kValueOptions[] = {"--db",
+                                         "--settings",
+                                         "--user",
+                                         "--role-prefix",
+                                         "--password",
+                                         "--old-password",
+                                         "--from",
+                                         "--to",
+                                         "--keep",
+                                         "-platform",
+                                         "-platformpluginpath",
+                                         "-platformtheme",
+                                         "-plugin",
+                                         "-style",
+                                         "-stylesheet",
+                                         "-session",
+                                         "-display",
+                                         "-geometry",
+                                         "-qwindowgeometry",
+                                         "-qwindowicon",
+                                         "-qwindowtitle",
+                                         "-title",
+                                         "-name"};
 
 std::string firstWord(const char* term) {
     const std::string text(term);

@@ -28,7 +28,7 @@ QStringList tablesOf(const Connection& c) {
     while (q.next()) {
         const QString name = q.value(0).toString();
         if (name.compare(QStringLiteral("schema_version"), Qt::CaseInsensitive) != 0 &&
-            !ofRunningPrograms(name))
+            !belongsToItsDatabase(name))
             tables << name;
     }
     return tables;
@@ -70,9 +70,10 @@ void copyTable(Connection& from, Connection& to, const QString& table, qint64& c
 
 }  // namespace
 
-bool ofRunningPrograms(const QString& table) {
+bool belongsToItsDatabase(const QString& table) {
     return table.compare(QStringLiteral("tblBillChange"), Qt::CaseInsensitive) == 0 ||
-           table.compare(QStringLiteral("tblBillOpen"), Qt::CaseInsensitive) == 0;
+           table.compare(QStringLiteral("tblBillOpen"), Qt::CaseInsensitive) == 0 ||
+           table.compare(QStringLiteral("tblServerRoles"), Qt::CaseInsensitive) == 0;
 }
 
 CopyReport copyDatabase(Connection& from, Connection& to, const CopyProgress& progress) {

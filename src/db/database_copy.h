@@ -23,10 +23,11 @@ using CopyProgress = std::function<void(qint64 copied, qint64 total)>;
 // one transaction on the target; the source is only read. Before the commit
 // every table's row count is compared with the source's; a difference raises
 // DbError naming the table and nothing is kept.
-// Tables of the running programs (announcements of bill writes, bills open in
-// an editor): they belong to the database they were written in and are not
-// copied; a copy writes its own announcements as its bills arrive.
-bool ofRunningPrograms(const QString& table);
+// Tables that belong to the database they are in and are neither copied nor
+// compared: those of the running programs (announcements of bill writes, bills
+// open in an editor; a copy writes its own announcements as its bills arrive)
+// and a server's record of its roles.
+bool belongsToItsDatabase(const QString& table);
 
 CopyReport copyDatabase(Connection& from, Connection& to, const CopyProgress& progress = {});
 

@@ -5,6 +5,7 @@
 #include "db/connection.h"
 #include "db/db_error.h"
 #include "db/schema_upgrades.h"
+#include "db/server_roles.h"
 #include "db/transaction.h"
 
 namespace otherin::db::schema {
@@ -55,6 +56,16 @@ void upgrade(Connection& connection) {
     if (version > kVersion) {
         throw DbError(
             QStringLiteral("数据库版本 %1 高于本程序支持的版本 %2").arg(version).arg(kVersion));
+    }
+    // On a server whose roles are set up, what the steps make belongs to the
+    // owner role, as everything before them does.
+    if (const auto roles = serverRoles(connection)) {
+        if (connection.scalar(QStringLiteral("select pg_has_role(?, 'member')"), {roles->owner()})
+                .toBool())
+            connection.exec(
+                QStringLiteral("set local role ") +
+                connection.scalar(QStringLiteral("select quote_ident(?)"), {roles->owner()})
+                    .toString());
     }
     for (const Upgrade& step : upgrades()) {
         if (step.version <= version) continue;

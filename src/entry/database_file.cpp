@@ -1,5 +1,7 @@
 #include "entry/database_file.h"
 
+#include "db/server_roles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -92,7 +94,7 @@ void openHostDatabase(db::Connection& connection, const QString& connectionStrin
     db::schema::ensureSchema(connection);
 }
 
-QString initDatabase(const QString& database, bool demo) {
+QString initDatabase(const QString& database, bool demo, const QString& rolePrefix) {
     const QString connectionString = db::connectionStringFromArgument(database);
     const db::ConnectionTarget target = db::parseConnectionString(connectionString);
     const bool server = target.kind != db::DialectKind::Sqlite;
@@ -103,14 +105,24 @@ QString initDatabase(const QString& database, bool demo) {
     // A database that another program created meanwhile counts as existing.
     const bool created = db::schema::ensureSchema(
         connection, demo ? db::schema::Contents::Demo : db::schema::Contents::Empty);
+    QString roles;
+    if (server) {
+        const db::ServerRoles r = db::setUpServerRoles(
+            connection, rolePrefix.isEmpty() ? db::defaultRolePrefix(target.database) : rolePrefix);
+        roles =
+            QStringLiteral("\n服务器角色: %1（所有者，不能登录）、%2（录单员组）、%3（管理员组）")
+                .arg(r.owner(), r.clerk(), r.admin());
+    }
     if (!created) {
         return QStringLiteral("数据库 %1 已存在，已更新到版本 %2%3")
-            .arg(name)
-            .arg(db::schema::kVersion)
-            .arg(demo ? QStringLiteral("；已有的数据库不装入演示数据") : QString());
+                   .arg(name)
+                   .arg(db::schema::kVersion)
+                   .arg(demo ? QStringLiteral("；已有的数据库不装入演示数据") : QString()) +
+               roles;
     }
-    return demo ? QStringLiteral("已新建数据库 %1，含演示数据").arg(name)
-                : QStringLiteral("已新建数据库 %1").arg(name);
+    return (demo ? QStringLiteral("已新建数据库 %1，含演示数据").arg(name)
+                 : QStringLiteral("已新建数据库 %1").arg(name)) +
+           roles;
 }
 
 }  // namespace otherin::entry

@@ -28,7 +28,7 @@ void requireDatabaseFile(const QString& connectionString);
 // connection string of an existing, empty server database), and the demo
 // data when `demo` is set. An existing database of ours is only brought to
 // the current version. Answers what was done, for the terminal.
-QString initDatabase(const QString& database, bool demo);
+QString initDatabase(const QString& database, bool demo, const QString& rolePrefix = QString());
 
 // Creates an empty file (and its folder) that only its owner may read and
 // write. The database engine gives its -wal and -shm files the mode of the

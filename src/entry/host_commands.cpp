@@ -37,6 +37,8 @@ struct Options {
     QCommandLineOption oldPassword{QStringLiteral("old-password"), QStringLiteral("当前密码"),
                                    QStringLiteral("text")};
     QCommandLineOption demo{QStringLiteral("demo"), QStringLiteral("装入演示数据")};
+    QCommandLineOption rolePrefix{QStringLiteral("role-prefix"), QStringLiteral("服务器角色的前缀"),
+                                  QStringLiteral("prefix")};
 };
 
 QString connectionString(const QCommandLineParser& parser, const Options& o) {
@@ -68,7 +70,8 @@ QString optionOrSecret(const QCommandLineParser& parser, const QCommandLineOptio
 
 int init(const QCommandLineParser& parser, const Options& o, Terminal& terminal) {
     if (!parser.isSet(o.db)) throw Refused{QStringLiteral("请用 --db 指定要新建的数据库文件")};
-    terminal.print(initDatabase(parser.value(o.db), parser.isSet(o.demo)));
+    terminal.print(
+        initDatabase(parser.value(o.db), parser.isSet(o.demo), parser.value(o.rolePrefix)));
     return 0;
 }
 
@@ -140,7 +143,7 @@ bool isHostCommand(const QStringList& arguments) {
 int runHostCommand(const QStringList& arguments, Terminal& terminal) {
     Options o;
     QCommandLineParser parser;
-    parser.addOptions({o.db, o.settings, o.user, o.password, o.oldPassword, o.demo});
+    parser.addOptions({o.db, o.settings, o.user, o.password, o.oldPassword, o.demo, o.rolePrefix});
     if (!parser.parse(arguments)) {
         terminal.error(parser.errorText());
         return 2;

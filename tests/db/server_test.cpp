@@ -2,11 +2,14 @@
 // drops. Skipped on SQLite; the retry rules are checked on both.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+
 #include "db/connection.h"
 #include "db/connection_string.h"
 #include "db/db_error.h"
 #include "db/retry.h"
 #include "db/schema.h"
+#include "db/server_roles.h"
 #include "db/transaction.h"
 #include "entry/database_file.h"
 #include "support/test_database.h"
@@ -82,13 +85,19 @@ TEST_F(ServerTest, InitFillsAnEmptyServerDatabaseWhichTheHostRefusesBefore) {
             EXPECT_TRUE(e.message().contains(QStringLiteral("otherin init")))
                 << e.message().toStdString();
         }
+        const ServerRoles roles{defaultRolePrefix(name)};
         EXPECT_EQ(entry::initDatabase(url, true),
-                  QStringLiteral("已新建数据库 %1，含演示数据").arg(empty.describe()));
+                  QStringLiteral("已新建数据库 %1，含演示数据\n服务器角色: %2（所有者，不能登录）、"
+                                 "%3（录单员组）、%4（管理员组）")
+                      .arg(empty.describe(), roles.owner(), roles.clerk(), roles.admin()));
         entry::openHostDatabase(host, url, embeddedDatabasePath());
         EXPECT_GT(host.scalar(QStringLiteral("select count(*) from tblUser")).toInt(), 0);
         EXPECT_EQ(schema::currentVersion(host), schema::kVersion);
     }
     server.exec(QStringLiteral("drop database %1 with (force)").arg(name));
+    const ServerRoles roles{defaultRolePrefix(name)};
+    for (const QString& role : {roles.admin(), roles.clerk(), roles.owner()})
+        server.exec(QStringLiteral("drop role ") + role);
 }
 
 // The rules of retrying: conflicts a bounded number of times, a connection the
@@ -152,3 +161,69 @@ TEST(RetryTest, ConflictsAreRetriedABoundedNumberOfTimesAndNothingDurableIsRepea
 }
 
 }  // namespace
+
+namespace {
+
+// Whether `role` may run `sql`: tried inside a transaction that is rolled back.
+bool mayRun(Connection& c, const QString& role, const QString& sql) {
+    TransactionGuard tx(c);
+    c.exec(QStringLiteral("set local role ") + role);
+    try {
+        c.exec(sql);
+        return true;
+    } catch (const DbError&) {
+        return false;
+    }
+}
+
+}  // namespace
+
+// init hands every object to an owner role that cannot log in; clerks read
+// everything and write bills, but not users, logins or the roles' record;
+// administrators may; the prefix is the database's own, kept in it.
+TEST_F(ServerTest, TheDatabaseIsOwnedByItsOwnerRoleAndTheGroupsHaveTheirRights) {
+    const QString prefix = QStringLiteral("t%1").arg(QCoreApplication::applicationPid());
+    db_ = std::make_unique<TestDatabase>(TestDatabase::Seed::Demo);
+    Connection& c = db_->connection();
+    const ServerRoles roles = setUpServerRoles(c, prefix);
+    EXPECT_EQ(setUpServerRoles(c, QStringLiteral("another")).prefix, prefix);
+    ASSERT_TRUE(serverRoles(c));
+    EXPECT_EQ(serverRoles(c)->prefix, prefix);
+    EXPECT_EQ(c.scalar(QStringLiteral("select count(*) from pg_class where relnamespace="
+                                      "current_schema()::regnamespace and relkind in "
+                                      "('r','v','S') and pg_get_userbyid(relowner)<>?"),
+                       {roles.owner()})
+                  .toInt(),
+              0);
+    EXPECT_EQ(c.scalar(QStringLiteral("select string_agg(rolname, ',' order by rolname) from "
+                                      "pg_roles where rolname like ? and not rolcanlogin"),
+                       {prefix + QStringLiteral("\\_%")})
+                  .toString(),
+              roles.admin() + u',' + roles.clerk() + u',' + roles.owner());
+    const struct {
+        const char* sql;
+        bool clerk;
+        bool admin;
+    } cases[] = {
+        {"select count(*) from vGOtherIn", true, true},
+        {"update icstockbill set fexplanation=fexplanation", true, true},
+        {"insert into tblItemInput (fuserid, fitemid) values (1, 1101)", true, true},
+        {"select count(*) from tblUser", true, true},
+        {"update tblUser set fIsAdmin=1", false, true},
+        {"delete from tblLoginSession", false, true},
+        {"update tblServerRoles set fprefix='x'", false, true},
+        {"drop table icstockbill", false, false},
+    };
+    for (const auto& k : cases) {
+        const QString sql = QString::fromLatin1(k.sql);
+        EXPECT_EQ(mayRun(c, roles.clerk(), sql), k.clerk) << k.sql;
+        EXPECT_EQ(mayRun(c, roles.admin(), sql), k.admin) << k.sql;
+    }
+    EXPECT_FALSE(rolePrefix(QStringLiteral("X; drop")));
+    EXPECT_EQ(defaultRolePrefix(QStringLiteral("Stock-2026")), QStringLiteral("stock_2026"));
+    db_.reset();
+    Connection server;
+    server.open(qEnvironmentVariable("OTHERIN_TEST_DB"));
+    for (const QString& role : {roles.admin(), roles.clerk(), roles.owner()})
+        server.exec(QStringLiteral("drop role ") + role);
+}

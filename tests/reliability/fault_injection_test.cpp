@@ -97,7 +97,7 @@ using Dump = std::map<QString, QString>;
 Dump dumpTables(db::Connection& c) {
     Dump dump;
     for (const QString& table : column(c, u"select name from sqlite_master where type='table'"_s)) {
-        if (db::ofRunningPrograms(table)) continue;
+        if (db::belongsToItsDatabase(table)) continue;
         db::Query q = c.prepare(u"select * from \"%1\""_s.arg(table));
         q.exec();
         QStringList rows;

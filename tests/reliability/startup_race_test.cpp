@@ -7,7 +7,9 @@
 #include <memory>
 
 #include "db/connection_string.h"
+#include "db/database_copy.h"
 #include "db/schema.h"
+#include "db/server_roles.h"
 #include "support/qstring_print.h"
 #include "support/test_database.h"
 #include "worker_processes.h"
@@ -37,6 +39,7 @@ QStringList rowCounts(Connection& c) {
                                 "table_schema=current_schema() and table_type='BASE TABLE'")
                : QStringLiteral("select lower(name) from sqlite_master where type='table'"));
     for (const QString& table : tables) {
+        if (otherin::db::belongsToItsDatabase(table)) continue;
         counts << table + QLatin1Char(':') +
                       c.scalar(QStringLiteral("select count(*) from %1").arg(table)).toString();
     }
@@ -57,8 +60,12 @@ void expectMadeOnce(Connection& raced, Connection& single) {
 class StartupRaceTest : public ::testing::TestWithParam<int> {
   protected:
     void TearDown() override {
-        for (const QString& name : made_)
+        for (const QString& name : made_) {
             server_->exec(QStringLiteral("drop database if exists %1 with (force)").arg(name));
+            const otherin::db::ServerRoles roles{otherin::db::defaultRolePrefix(name)};
+            for (const QString& role : {roles.admin(), roles.clerk(), roles.owner()})
+                server_->exec(QStringLiteral("drop role if exists ") + role);
+        }
     }
 
     // A database that holds nothing yet, on the backend under test: a file
@@ -118,12 +125,20 @@ TEST_P(StartupRaceTest, InitWithDemoDataMakesTheDatabaseOnce) {
     const QString url = emptyDatabase(QStringLiteral("raced"));
     const auto target = otherin::db::parseConnectionString(url);
     const QString name = TestDatabase::onServer() ? target.describe() : target.path;
+    // On a server each init also sets the database's roles up, once.
+    const otherin::db::ServerRoles roles{otherin::db::defaultRolePrefix(target.database)};
+    const QString rolesLine =
+        TestDatabase::onServer()
+            ? QStringLiteral("\n服务器角色: %1（所有者，不能登录）、%2（录单员组）、%3（管理员组）")
+                  .arg(roles.owner(), roles.clerk(), roles.admin())
+            : QString();
     QStringList expected(
         workers_ - 1,
         QStringLiteral("数据库 %1 已存在，已更新到版本 %2；已有的数据库不装入演示数据")
-            .arg(name)
-            .arg(schema::kVersion));
-    expected << QStringLiteral("已新建数据库 %1，含演示数据").arg(name);
+                .arg(name)
+                .arg(schema::kVersion) +
+            rolesLine);
+    expected << QStringLiteral("已新建数据库 %1，含演示数据").arg(name) + rolesLine;
     expected.sort();
     EXPECT_EQ(startTogether(workers_, {"--init", "--demo", "--db", url}), expected);
     Connection raced, single;

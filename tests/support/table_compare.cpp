@@ -207,7 +207,7 @@ QString tableDifferences(db::Connection& a, db::Connection& b, const QStringList
     // What running programs leave (announcements, open bills) is not data.
     const auto dataTables = [](db::Connection& c) {
         QStringList tables = catalogue(c);
-        tables.removeIf([](const QString& t) { return db::ofRunningPrograms(t); });
+        tables.removeIf([](const QString& t) { return db::belongsToItsDatabase(t); });
         return byLowerName(tables);
     };
     const QMap<QString, QString> tablesA = dataTables(a);

@@ -1,0 +1,136 @@
+#include "db/server_roles.h"
+
+#include <QRegularExpression>
+
+#include "db/connection.h"
+#include "db/db_error.h"
+#include "db/query.h"
+#include "db/transaction.h"
+
+namespace otherin::db {
+
+namespace {
+
+// Tables a clerk reads but never writes: who the users are and their logins.
+const char* const kAdministratorsTables[] = {"tblUser", "tblLoginSession", "tblServerRoles"};
+
+// Every object of the module's schema, with the words ALTER takes for it.
+QStringList ownedObjects(Connection& c) {
+    Query q = c.prepare(
+        QStringLiteral("select case c.relkind when 'S' then 'sequence' when 'v' then 'view' "
+                       "when 'm' then 'materialized view' else 'table' end || ' ' || "
+                       "quote_ident(c.relname) from pg_class c where c.relnamespace = "
+                       "current_schema()::regnamespace and c.relkind in ('r','p','v','m','S') "
+                       "union all select 'function ' || p.oid::regprocedure::text from pg_proc p "
+                       "where p.pronamespace = current_schema()::regnamespace"));
+    q.exec();
+    QStringList objects;
+    while (q.next()) objects << q.value(0).toString();
+    return objects;
+}
+
+bool roleExists(Connection& c, const QString& role) {
+    return c.scalar(QStringLiteral("select count(*) from pg_roles where rolname=?"), {role})
+               .toInt() > 0;
+}
+
+QString ident(Connection& c, const QString& name) {
+    return c.scalar(QStringLiteral("select quote_ident(?)"), {name}).toString();
+}
+
+}  // namespace
+
+std::optional<QString> rolePrefix(const QString& wanted) {
+    static const QRegularExpression valid(QStringLiteral("^[a-z][a-z0-9_]{0,39}$"));
+    if (!valid.match(wanted).hasMatch()) return std::nullopt;
+    return wanted;
+}
+
+QString defaultRolePrefix(const QString& databaseName) {
+    QString prefix = databaseName.toLower();
+    for (QChar& ch : prefix)
+        if (!(ch.isLetterOrNumber() && ch.unicode() < 128) && ch != u'_') ch = u'_';
+    if (prefix.isEmpty() || !prefix.front().isLetter()) prefix.prepend(QStringLiteral("db_"));
+    return prefix.left(40);
+}
+
+std::optional<ServerRoles> serverRoles(Connection& connection) {
+    if (!connection.dialect().isServer() ||
+        !connection.tableExists(QStringLiteral("tblServerRoles")))
+        return std::nullopt;
+    const QString prefix =
+        connection.scalar(QStringLiteral("select fprefix from tblServerRoles")).toString();
+    if (prefix.isEmpty()) return std::nullopt;
+    return ServerRoles{prefix};
+}
+
+ServerRoles setUpServerRoles(Connection& connection, const QString& prefix) {
+    if (!connection.dialect().isServer()) throw DbError(QStringLiteral("数据库文件没有服务器角色"));
+    TransactionGuard tx(connection);
+    // Programs setting up one database at once meet here and take turns.
+    connection.exec(connection.dialect().schemaLock());
+    ServerRoles roles;
+    if (const auto recorded = serverRoles(connection)) {
+        roles = *recorded;
+    } else {
+        const auto valid = rolePrefix(prefix);
+        if (!valid)
+            throw DbError(QStringLiteral("角色前缀“%1”无效：只能用小写字母、数字和下划线，"
+                                         "以字母开头，最多 40 个字符")
+                              .arg(prefix));
+        roles.prefix = *valid;
+        connection.exec(QStringLiteral("insert into tblServerRoles (fprefix) values (?)"),
+                        {roles.prefix});
+    }
+    const QString owner = ident(connection, roles.owner());
+    const QString clerk = ident(connection, roles.clerk());
+    const QString admin = ident(connection, roles.admin());
+    for (const QString& role : {roles.owner(), roles.clerk(), roles.admin()}) {
+        if (!roleExists(connection, role))
+            connection.exec(QStringLiteral("create role %1 nologin").arg(ident(connection, role)));
+    }
+    // The administrator who sets up (and later upgrades) acts for the owner.
+    const auto grantOnce = [&](const QString& role, const QString& to, const QString& toName) {
+        const bool member =
+            connection
+                .scalar(QStringLiteral("select pg_has_role(?, ?, 'member')"),
+                        {toName.isEmpty() ? connection.scalar(QStringLiteral("select current_user"))
+                                          : QVariant(toName),
+                         role})
+                .toBool();
+        if (!member)
+            connection.exec(QStringLiteral("grant %1 to %2")
+                                .arg(ident(connection, role),
+                                     toName.isEmpty() ? QStringLiteral("current_user") : to));
+    };
+    grantOnce(roles.owner(), QString(), QString());
+    grantOnce(roles.admin(), QString(), QString());
+    grantOnce(roles.clerk(), admin, roles.admin());
+    for (const QString& object : ownedObjects(connection))
+        connection.exec(QStringLiteral("alter %1 owner to %2").arg(object, owner));
+    const QString grants = QStringLiteral(
+        "grant usage on schema %2 to %1;"
+        "grant select, insert, update, delete on all tables in schema %2 to %1;"
+        "grant usage, select, update on all sequences in schema %2 to %1;"
+        "grant execute on all functions in schema %2 to %1;"
+        "alter default privileges for role %3 in schema %2 "
+        "grant select, insert, update, delete on tables to %1;"
+        "alter default privileges for role %3 in schema %2 "
+        "grant usage, select, update on sequences to %1;"
+        "alter default privileges for role %3 in schema %2 grant execute on functions to %1");
+    const QString schema =
+        connection.scalar(QStringLiteral("select quote_ident(current_schema())")).toString();
+    for (const QString& statement : grants.arg(clerk, schema, owner).split(u';'))
+        connection.exec(statement);
+    for (const char* table : kAdministratorsTables) {
+        if (!connection.tableExists(QString::fromLatin1(table))) continue;
+        connection.exec(QStringLiteral("revoke insert, update, delete on %1 from %2")
+                            .arg(QString::fromLatin1(table), clerk));
+        connection.exec(QStringLiteral("grant select, insert, update, delete on %1 to %2")
+                            .arg(QString::fromLatin1(table), admin));
+    }
+    tx.commit();
+    return roles;
+}
+
+}  // namespace otherin::db
