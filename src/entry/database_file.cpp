@@ -107,11 +107,22 @@ QString initDatabase(const QString& database, bool demo, const QString& rolePref
         connection, demo ? db::schema::Contents::Demo : db::schema::Contents::Empty);
     QString roles;
     if (server) {
-        const db::ServerRoles r = db::setUpServerRoles(
-            connection, rolePrefix.isEmpty() ? db::defaultRolePrefix(target.database) : rolePrefix);
-        roles =
-            QStringLiteral("\n服务器角色: %1（所有者，不能登录）、%2（录单员组）、%3（管理员组）")
-                .arg(r.owner(), r.clerk(), r.admin());
+        try {
+            const db::ServerRoles r = db::setUpServerRoles(
+                connection,
+                rolePrefix.isEmpty() ? db::defaultRolePrefix(target.database) : rolePrefix);
+            roles = QStringLiteral(
+                        "\n服务器角色: %1（所有者，不能登录）、%2（录单员组）、%3（管理员组）")
+                        .arg(r.owner(), r.clerk(), r.admin());
+        } catch (const db::DbError& e) {
+            throw db::DbError(QStringLiteral("数据库 %1 的表已建好（版本 %2），但没能建立服务器"
+                                             "角色：运行 init 的角色须有 CREATEROLE 权限（或是"
+                                             "超级用户）。\n%3")
+                                  .arg(name)
+                                  .arg(db::schema::kVersion)
+                                  .arg(e.message()),
+                              e.code());
+        }
     }
     if (!created) {
         return QStringLiteral("数据库 %1 已存在，已更新到版本 %2%3")

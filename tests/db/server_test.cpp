@@ -227,3 +227,27 @@ TEST_F(ServerTest, TheDatabaseIsOwnedByItsOwnerRoleAndTheGroupsHaveTheirRights) 
     for (const QString& role : {roles.admin(), roles.clerk(), roles.owner()})
         server.exec(QStringLiteral("drop role ") + role);
 }
+
+// A role that may not create roles gets the tables, then is told what it lacks.
+TEST_F(ServerTest, InitByARoleThatCannotCreateRolesSaysWhatItLacks) {
+    ConnectionTarget target = parseConnectionString(db_->connectionString());
+    const QString plain = QStringLiteral("plain_%1").arg(QCoreApplication::applicationPid());
+    const QString name = target.database + QStringLiteral("_plain");
+    db_->exec(QStringLiteral("create role %1 login").arg(plain));
+    db_->exec(QStringLiteral("create database %1 owner %2").arg(name, plain));
+    target.database = name;
+    target.user = plain;
+    try {
+        entry::initDatabase(target.toConnectionString(), false);
+        ADD_FAILURE() << "roles were made by a role without CREATEROLE";
+    } catch (const DbError& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("CREATEROLE")))
+            << e.message().toStdString();
+    }
+    Connection c;
+    c.open(target.toConnectionString());
+    EXPECT_EQ(schema::currentVersion(c), schema::kVersion);
+    c.close();
+    db_->exec(QStringLiteral("drop database %1 with (force)").arg(name));
+    db_->exec(QStringLiteral("drop role %1").arg(plain));
+}
