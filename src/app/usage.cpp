@@ -31,6 +31,7 @@ constexpr Line kCommands[] = {
     {"restore --from BACKUP", "从备份恢复数据库（须无程序在使用它）"},
     {"passwd --user ID", "设置用户的密码"},
     {"switch [NAME [VALUE]]", "列出共用开关，或设置其中一个"},
+    {"user add|passwd|disable|list", "服务器上：建立、改密码、停用或列出录单员的登录"},
 };
 
 constexpr Line kOptions[] = {
@@ -44,6 +45,9 @@ constexpr Line kOptions[] = {
     {"--demo", "init：装入演示数据"},
     {"--role-prefix P", "init：服务器角色名的前缀（默认：数据库名）"},
     {"--repair", "verify：改正与单据不一致的库存"},
+    {"--login NAME", "user：录单员的登录名"},
+    {"--name TEXT", "user add：录单员的姓名"},
+    {"--admin", "user add：作为管理员"},
     {"-h, --help", "显示本帮助后退出"},
     {"--version", "显示版本后退出"},
 };

@@ -220,8 +220,6 @@ QString inClerksWords(const FailureReport& report) {
     return sentence + u'\n' + QString::fromUtf16(kDetailPrefix) + report.serverText;
 }
 
-namespace {
-
 PGconn* serverHandle(const QSqlDriver* driver) {
     if (!driver || driver->dbmsType() != QSqlDriver::PostgreSQL) return nullptr;
     const QVariant handle = driver->handle();
@@ -230,8 +228,6 @@ PGconn* serverHandle(const QSqlDriver* driver) {
         qstrcmp(handle.typeName(), "PGconn*") == 0 || qstrcmp(handle.typeName(), "pg_conn*") == 0;
     return isConn ? *static_cast<PGconn* const*>(handle.constData()) : nullptr;
 }
-
-}  // namespace
 
 ServerLink serverLink(const QSqlDriver* driver) {
     PGconn* conn = serverHandle(driver);

@@ -1,5 +1,8 @@
 #pragma once
 
+typedef struct pg_conn PGconn;
+class QSqlDriver;
+
 #include <QString>
 
 #include "db/dialect.h"
@@ -65,5 +68,8 @@ struct ServerLink {
     int backendPid = 0;
 };
 ServerLink serverLink(const QSqlDriver* driver);
+
+// The client library's connection under a server driver; null for others.
+PGconn* serverHandle(const QSqlDriver* driver);
 
 }  // namespace otherin::db

@@ -8,6 +8,7 @@
 #include "db/upgrade_journal_index.h"
 #include "db/upgrade_login_sessions.h"
 #include "db/upgrade_server_roles.h"
+#include "db/upgrade_user_roles.h"
 
 namespace otherin::db::schema {
 
@@ -15,7 +16,7 @@ const std::vector<Upgrade>& upgrades() {
     static const std::vector<Upgrade> steps = {
         {2, &addBillNumberIndex}, {3, &upgradeLoginSessions}, {4, &addBillTypeIndex},
         {5, &addBillVersions},    {6, &addBillWatch},       {7, &upgradeBillPrint},
-        {8, &addServerRolesTable},
+        {8, &addServerRolesTable}, {9, &addUserRoleNames},
     };
     return steps;
 }

@@ -22,7 +22,8 @@ QStringList ownedObjects(Connection& c) {
                        "quote_ident(c.relname) from pg_class c where c.relnamespace = "
                        "current_schema()::regnamespace and c.relkind in ('r','p','v','m','S') "
                        "union all select 'function ' || p.oid::regprocedure::text from pg_proc p "
-                       "where p.pronamespace = current_schema()::regnamespace"));
+                       "where p.pronamespace = current_schema()::regnamespace and p.proname <> "
+                       "'otherin_clerk_login'"));
     q.exec();
     QStringList objects;
     while (q.next()) objects << q.value(0).toString();
@@ -36,6 +37,64 @@ bool roleExists(Connection& c, const QString& role) {
 
 QString ident(Connection& c, const QString& name) {
     return c.scalar(QStringLiteral("select quote_ident(?)"), {name}).toString();
+}
+
+// The one door to role management: administrators make, re-password and
+// disable the logins of their database's clerks through this function, owned
+// by a role that may create roles, without that power of their own.
+void setUpLoginFunction(Connection& c, const ServerRoles& roles) {
+    const QString logins = ident(c, roles.logins());
+    if (!roleExists(c, roles.logins()))
+        c.exec(QStringLiteral("create role %1 nologin createrole").arg(logins));
+    c.exec(QStringLiteral("grant %1, %2 to %3 with admin option")
+               .arg(ident(c, roles.clerk()), ident(c, roles.admin()), logins));
+    c.exec(QStringLiteral("grant pg_signal_backend to %1").arg(logins));
+    if (!c.scalar(QStringLiteral("select pg_has_role(current_user, ?, 'member')"), {roles.logins()})
+             .toBool())
+        c.exec(QStringLiteral("grant %1 to current_user").arg(logins));
+    const QString body = QStringLiteral(R"SQL(
+create or replace function otherin_clerk_login(action text, login text, verifier text,
+                                               administrator boolean)
+returns void language plpgsql security definer set search_path = pg_catalog, pg_temp as $f$
+begin
+    if login is null or login !~ '^[a-z][a-z0-9_]{0,62}$' or login in (%1, %2, %3, %4) then
+        raise exception '登录名“%”无效：只能用小写字母、数字和下划线，以字母开头', login;
+    end if;
+    if action in ('add', 'passwd') and (verifier is null or verifier not like 'SCRAM-SHA-256$%') then
+        raise exception '密码须先在客户端加密（SCRAM-SHA-256）';
+    end if;
+    if action = 'add' then
+        execute format('create role %I login password %L in role %I', login, verifier,
+                       case when administrator then %2 else %1 end);
+        return;
+    end if;
+    if not exists (select 1 from pg_roles r where r.rolname = login and not r.rolsuper
+                   and pg_has_role(r.oid, %1, 'member')) then
+        raise exception '“%”不是本数据库的录单员', login;
+    end if;
+    if action = 'passwd' then
+        execute format('alter role %I password %L', login, verifier);
+    elsif action = 'disable' then
+        execute format('alter role %I nologin', login);
+        perform pg_terminate_backend(a.pid) from pg_stat_activity a where a.usename = login;
+    elsif action = 'enable' then
+        execute format('alter role %I login', login);
+    else
+        raise exception '未知的操作 %', action;
+    end if;
+end
+$f$)SQL");
+    const auto literal = [&](const QString& text) {
+        return c.scalar(QStringLiteral("select quote_literal(?)"), {text}).toString();
+    };
+    c.exec(body.arg(literal(roles.clerk()), literal(roles.admin()), literal(roles.owner()),
+                    literal(roles.logins())));
+    const QString function =
+        QStringLiteral("function otherin_clerk_login(text, text, text, boolean)");
+    c.exec(QStringLiteral("alter %1 owner to %2").arg(function, logins));
+    c.exec(QStringLiteral("revoke all on %1 from public").arg(function));
+    c.exec(QStringLiteral("revoke all on %1 from %2").arg(function, ident(c, roles.clerk())));
+    c.exec(QStringLiteral("grant execute on %1 to %2").arg(function, ident(c, roles.admin())));
 }
 
 }  // namespace
@@ -129,6 +188,7 @@ ServerRoles setUpServerRoles(Connection& connection, const QString& prefix) {
         connection.exec(QStringLiteral("grant select, insert, update, delete on %1 to %2")
                             .arg(QString::fromLatin1(table), admin));
     }
+    setUpLoginFunction(connection, roles);
     tx.commit();
     return roles;
 }

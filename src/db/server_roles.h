@@ -21,6 +21,8 @@ struct ServerRoles {
     QString owner() const { return prefix + QStringLiteral("_owner"); }
     QString clerk() const { return prefix + QStringLiteral("_clerk"); }
     QString admin() const { return prefix + QStringLiteral("_admin"); }
+    // May create roles; owns the one function that makes clerks' logins.
+    QString logins() const { return prefix + QStringLiteral("_logins"); }
 };
 
 // A prefix a role name can start with: lower-case letters, digits and '_',

@@ -1,5 +1,7 @@
 #include "entry/host_commands.h"
 
+#include "db/server_logins.h"
+
 #include <QCommandLineParser>
 #include <memory>
 
@@ -19,6 +21,7 @@ namespace {
 const QString kInit = QStringLiteral("init");
 const QString kPasswd = QStringLiteral("passwd");
 const QString kSwitch = QStringLiteral("switch");
+const QString kUser = QStringLiteral("user");
 
 // A refusal told on the terminal; the command ends with status 1.
 struct Refused {
@@ -39,6 +42,11 @@ struct Options {
     QCommandLineOption demo{QStringLiteral("demo"), QStringLiteral("装入演示数据")};
     QCommandLineOption rolePrefix{QStringLiteral("role-prefix"), QStringLiteral("服务器角色的前缀"),
                                   QStringLiteral("prefix")};
+    QCommandLineOption login{QStringLiteral("login"), QStringLiteral("录单员的登录名"),
+                             QStringLiteral("name")};
+    QCommandLineOption name{QStringLiteral("name"), QStringLiteral("录单员的姓名"),
+                            QStringLiteral("text")};
+    QCommandLineOption admin{QStringLiteral("admin"), QStringLiteral("作为管理员")};
 };
 
 QString connectionString(const QCommandLineParser& parser, const Options& o) {
@@ -132,18 +140,63 @@ int switches(const QCommandLineParser& parser, const Options& o, Terminal& termi
     return 0;
 }
 
+// `otherin user add|passwd|disable|list`: the clerks' server logins, by an
+// administrator; passwords are only ever typed at the prompt.
+int users(const QCommandLineParser& parser, const Options& o, Terminal& terminal,
+          db::Connection& connection) {
+    if (!connection.dialect().isServer())
+        throw Refused{QStringLiteral("录单员的登录只在服务器数据库上管理；数据库文件用 passwd")};
+    const QString action = parser.positionalArguments().value(1);
+    if (action == QLatin1String("list")) {
+        for (const db::ClerkLogin& k : db::listClerks(connection))
+            terminal.print(QStringLiteral("%1  %2  %3%4%5")
+                               .arg(k.userId)
+                               .arg(k.login, k.name)
+                               .arg(k.administrator ? QStringLiteral("  管理员") : QString())
+                               .arg(k.canLogIn ? QString() : QStringLiteral("  已停用")));
+        return 0;
+    }
+    const QString login = parser.value(o.login).trimmed();
+    if (login.isEmpty()) throw Refused{QStringLiteral("请用 --login 指定录单员的登录名")};
+    if (action == QLatin1String("add")) {
+        const QString password = newPassword(parser, o, terminal);
+        const qlonglong id =
+            db::addClerk(connection, login, parser.value(o.name), password, parser.isSet(o.admin));
+        terminal.print(
+            QStringLiteral("已建立%1 %2（用户 %3）")
+                .arg(parser.isSet(o.admin) ? QStringLiteral("管理员") : QStringLiteral("录单员"),
+                     login)
+                .arg(id));
+        return 0;
+    }
+    if (action == QLatin1String("passwd")) {
+        db::setClerkPassword(connection, login, newPassword(parser, o, terminal));
+        terminal.print(QStringLiteral("%1 的密码已更改").arg(login));
+        return 0;
+    }
+    if (action == QLatin1String("disable")) {
+        db::disableClerk(connection, login);
+        terminal.print(QStringLiteral("%1 已停用，其连接已断开").arg(login));
+        return 0;
+    }
+    throw Refused{
+        QStringLiteral("用法: otherin user add|passwd|disable|list --db URL "
+                       "[--login 登录名] [--name 姓名] [--admin]")};
+}
+
 }  // namespace
 
 bool isHostCommand(const QStringList& arguments) {
     if (arguments.size() < 2) return false;
     const QString& command = arguments[1];
-    return command == kInit || command == kPasswd || command == kSwitch;
+    return command == kInit || command == kPasswd || command == kSwitch || command == kUser;
 }
 
 int runHostCommand(const QStringList& arguments, Terminal& terminal) {
     Options o;
     QCommandLineParser parser;
-    parser.addOptions({o.db, o.settings, o.user, o.password, o.oldPassword, o.demo, o.rolePrefix});
+    parser.addOptions({o.db, o.settings, o.user, o.password, o.oldPassword, o.demo, o.rolePrefix,
+                       o.login, o.name, o.admin});
     if (!parser.parse(arguments)) {
         terminal.error(parser.errorText());
         return 2;
@@ -155,6 +208,12 @@ int runHostCommand(const QStringList& arguments, Terminal& terminal) {
         openHostDatabase(connection, connectionString(parser, o), db::embeddedDatabasePath());
         if (command == kPasswd) return passwd(parser, o, terminal, connection);
         if (command == kSwitch) return switches(parser, o, terminal, connection);
+        if (command == kUser) {
+            if (parser.isSet(o.password))
+                throw Refused{
+                    QStringLiteral("服务器的密码不能写在命令行上（ps 可以看到）：请在提示时输入")};
+            return users(parser, o, terminal, connection);
+        }
         terminal.error(QStringLiteral("未知的命令: %1").arg(command));
         return 2;
     } catch (const Refused& r) {

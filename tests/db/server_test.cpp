@@ -9,6 +9,7 @@
 #include "db/db_error.h"
 #include "db/retry.h"
 #include "db/schema.h"
+#include "db/server_logins.h"
 #include "db/server_roles.h"
 #include "db/transaction.h"
 #include "entry/database_file.h"
@@ -96,7 +97,7 @@ TEST_F(ServerTest, InitFillsAnEmptyServerDatabaseWhichTheHostRefusesBefore) {
     }
     server.exec(QStringLiteral("drop database %1 with (force)").arg(name));
     const ServerRoles roles{defaultRolePrefix(name)};
-    for (const QString& role : {roles.admin(), roles.clerk(), roles.owner()})
+    for (const QString& role : {roles.admin(), roles.clerk(), roles.logins(), roles.owner()})
         server.exec(QStringLiteral("drop role ") + role);
 }
 
@@ -199,7 +200,7 @@ TEST_F(ServerTest, TheDatabaseIsOwnedByItsOwnerRoleAndTheGroupsHaveTheirRights) 
                                       "pg_roles where rolname like ? and not rolcanlogin"),
                        {prefix + QStringLiteral("\\_%")})
                   .toString(),
-              roles.admin() + u',' + roles.clerk() + u',' + roles.owner());
+              roles.admin() + u',' + roles.clerk() + u',' + roles.logins() + u',' + roles.owner());
     const struct {
         const char* sql;
         bool clerk;
@@ -224,7 +225,7 @@ TEST_F(ServerTest, TheDatabaseIsOwnedByItsOwnerRoleAndTheGroupsHaveTheirRights) 
     db_.reset();
     Connection server;
     server.open(qEnvironmentVariable("OTHERIN_TEST_DB"));
-    for (const QString& role : {roles.admin(), roles.clerk(), roles.owner()})
+    for (const QString& role : {roles.admin(), roles.clerk(), roles.logins(), roles.owner()})
         server.exec(QStringLiteral("drop role ") + role);
 }
 
@@ -250,4 +251,68 @@ TEST_F(ServerTest, InitByARoleThatCannotCreateRolesSaysWhatItLacks) {
     c.close();
     db_->exec(QStringLiteral("drop database %1 with (force)").arg(name));
     db_->exec(QStringLiteral("drop role %1").arg(plain));
+}
+
+// Clerks' logins are made, re-passworded and disabled by administrators only,
+// through the one function; the server keeps only a SCRAM verifier made on
+// the client; a disabled clerk's open connection ends.
+TEST_F(ServerTest, AdministratorsManageClerksLoginsThroughOneFunction) {
+    const QString prefix = QStringLiteral("u%1").arg(QCoreApplication::applicationPid());
+    db_ = std::make_unique<TestDatabase>(TestDatabase::Seed::Demo);
+    Connection& c = db_->connection();
+    const ServerRoles roles = setUpServerRoles(c, prefix);
+    const QString clerk = prefix + QStringLiteral("_zhang");
+    const QString admin = prefix + QStringLiteral("_wang");
+    const qlonglong id =
+        addClerk(c, clerk, QStringLiteral("张小三"), QStringLiteral("pw-1"), false);
+    addClerk(c, admin, QStringLiteral("王五"), QStringLiteral("pw-2"), true);
+    const auto verifierOf = [&](const QString& role) {
+        return c.scalar(QStringLiteral("select rolpassword from pg_authid where rolname=?"), {role})
+            .toString();
+    };
+    const QString first = verifierOf(clerk);
+    EXPECT_TRUE(first.startsWith(QStringLiteral("SCRAM-SHA-256$"))) << first.toStdString();
+    QStringList listed;
+    for (const ClerkLogin& k : listClerks(c))
+        listed << QStringLiteral("%1 %2 %3 %4 %5")
+                      .arg(k.login, k.name)
+                      .arg(k.userId)
+                      .arg(k.administrator)
+                      .arg(k.canLogIn);
+    EXPECT_EQ(listed, QStringList({QStringLiteral("%1 张小三 %2 0 1").arg(clerk).arg(id),
+                                   QStringLiteral("%1 王五 %2 1 1").arg(admin).arg(id + 1)}));
+    setClerkPassword(c, clerk, QStringLiteral("pw-3"));
+    EXPECT_NE(verifierOf(clerk), first);
+
+    // Only administrators reach the function, and only for this database's clerks.
+    const QString call =
+        QStringLiteral("select otherin_clerk_login('passwd', '%1', '%2', false)").arg(clerk, first);
+    EXPECT_FALSE(mayRun(c, roles.clerk(), call));
+    EXPECT_TRUE(mayRun(c, roles.admin(), call));
+    EXPECT_THROW(disableClerk(c, QStringLiteral("postgres")), DbError);
+    EXPECT_THROW(disableClerk(c, roles.owner()), DbError);
+    EXPECT_THROW(addClerk(c, QStringLiteral("x; drop table icstockbill"), QString(),
+                          QStringLiteral("pw"), false),
+                 DbError);
+    EXPECT_FALSE(mayRun(c, roles.admin(),
+                        QStringLiteral("select otherin_clerk_login('add', 'plain_text', 'secret', "
+                                       "false)")));
+
+    ConnectionTarget target = parseConnectionString(db_->connectionString());
+    target.user = clerk;
+    Connection asClerk;
+    asClerk.open(target.toConnectionString());
+    disableClerk(c, clerk);
+    EXPECT_FALSE(
+        c.scalar(QStringLiteral("select rolcanlogin from pg_roles where rolname=?"), {clerk})
+            .toBool());
+    EXPECT_THROW(asClerk.scalar(QStringLiteral("select 1")), DbError);
+    asClerk.close();
+
+    db_.reset();
+    Connection server;
+    server.open(qEnvironmentVariable("OTHERIN_TEST_DB"));
+    for (const QString& role :
+         {clerk, admin, roles.admin(), roles.clerk(), roles.logins(), roles.owner()})
+        server.exec(QStringLiteral("drop role if exists ") + role);
 }

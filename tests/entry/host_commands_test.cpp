@@ -2,12 +2,14 @@
 // passwords they keep: only as salted slow hashes.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QTemporaryDir>
 #include <deque>
 
 #include "db/connection.h"
 #include "db/password_hash.h"
 #include "db/schema.h"
+#include "db/server_roles.h"
 #include "entry/host_commands.h"
 #include "entry/host_login.h"
 #include "support/test_database.h"
@@ -183,3 +185,34 @@ TEST(PasswordLoginTest, UpgradeHashesThePasswordsStoredAsText) {
 }
 
 }  // namespace
+
+// On a server an administrator adds, lists and disables clerks' logins; the
+// password is typed twice at the prompt and never taken from the command line.
+TEST_F(HostCommandsTest, UserCommandsManageClerksLoginsOnAServer) {
+    if (!TestDatabase::onServer()) GTEST_SKIP() << "clerks' logins are a server's";
+    const QString prefix = QStringLiteral("h%1").arg(QCoreApplication::applicationPid());
+    const otherin::db::ServerRoles roles = otherin::db::setUpServerRoles(db_.connection(), prefix);
+    const QString login = prefix + QStringLiteral("_li");
+    const QString add = QStringLiteral("user add --login %1 --name 李雷").arg(login);
+    EXPECT_TRUE(run(add, QStringLiteral("pw1,pw2"))
+                    .startsWith(QStringLiteral(
+                        "1 [新密码: |再输入一次新密码: ] [] [两次输入的密码不一致，密码未更改]")));
+    EXPECT_TRUE(run(add + QStringLiteral(" --password pw1"))
+                    .startsWith(QStringLiteral("1 [] [] [服务器的密码不能写在命令行上")));
+    EXPECT_TRUE(run(add, QStringLiteral("pw1,pw1"))
+                    .startsWith(QStringLiteral(
+                                    "0 [新密码: |再输入一次新密码: ] [已建立录单员 %1（用户 4）]")
+                                    .arg(login)));
+    EXPECT_TRUE(
+        run(QStringLiteral("user list")).contains(QStringLiteral("4  %1  李雷]").arg(login)));
+    EXPECT_TRUE(run(QStringLiteral("user disable --login %1").arg(login))
+                    .startsWith(QStringLiteral("0 [] [%1 已停用，其连接已断开]").arg(login)));
+    EXPECT_TRUE(run(QStringLiteral("user list"))
+                    .contains(QStringLiteral("4  %1  李雷  已停用]").arg(login)));
+    // Roles are the server's: they go before the test's database does.
+    db_.exec(QStringLiteral("reassign owned by %1 to current_user").arg(roles.owner()));
+    for (const QString& role : {roles.logins(), roles.admin(), roles.clerk(), roles.owner()})
+        db_.exec(QStringLiteral("drop owned by ") + role);
+    for (const QString& role : {login, roles.admin(), roles.clerk(), roles.logins(), roles.owner()})
+        db_.exec(QStringLiteral("drop role ") + role);
+}

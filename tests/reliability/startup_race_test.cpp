@@ -63,7 +63,8 @@ class StartupRaceTest : public ::testing::TestWithParam<int> {
         for (const QString& name : made_) {
             server_->exec(QStringLiteral("drop database if exists %1 with (force)").arg(name));
             const otherin::db::ServerRoles roles{otherin::db::defaultRolePrefix(name)};
-            for (const QString& role : {roles.admin(), roles.clerk(), roles.owner()})
+            for (const QString& role :
+                 {roles.admin(), roles.clerk(), roles.logins(), roles.owner()})
                 server_->exec(QStringLiteral("drop role if exists ") + role);
         }
     }
