@@ -72,6 +72,7 @@ class LoginSessionScope {
         connection_.close();
     }
     ~LoginSessionScope() {
+        if (token_.isEmpty()) return;  // a server login records no session
         try {
             connection_.open(connectionString_);
             entry::endLoginSession(connection_, token_);
@@ -356,9 +357,13 @@ int main(int argc, char* argv[]) {
     QString token;
     try {
         entry::openHostDatabase(connection, connectionString, db::embeddedDatabasePath());
-        const auto user = login(connection, parser.value(userOption), parser.value(passwordOption));
+        // A clerk who connected as their own server login is known already.
+        const auto serverUser = entry::serverLoginUser(connection);
+        const auto user =
+            serverUser ? serverUser
+                       : login(connection, parser.value(userOption), parser.value(passwordOption));
         if (!user) return 1;
-        token = entry::beginLoginSession(connection, user->id);
+        if (!serverUser) token = entry::beginLoginSession(connection, user->id);
         const QString appPath = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
         QDir().mkpath(appPath);
         entry::writeLoginSettings(settings, *user, token, connectionString, appPath);

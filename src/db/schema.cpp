@@ -88,6 +88,19 @@ bool ensureSchema(Connection& connection, Contents contents, const QDate& today)
     const QString lock = connection.dialect().schemaLock();
     if (!lock.isEmpty()) connection.exec(lock);
     const bool created = !connection.tableExists(versionTable);
+    // On a server with roles only the administrators (members of the owner
+    // role) upgrade; a clerk's start on an older database is told so.
+    if (!created) {
+        if (const auto roles = serverRoles(connection);
+            roles && currentVersion(connection) < kVersion &&
+            !connection.scalar(QStringLiteral("select pg_has_role(?, 'member')"), {roles->owner()})
+                 .toBool()) {
+            throw DbError(QStringLiteral("数据库是版本 %1，本程序要版本 %2：请管理员运行 "
+                                         "otherin init --db … 升级数据库后再打开。")
+                              .arg(currentVersion(connection))
+                              .arg(kVersion));
+        }
+    }
     if (created) runScript(connection, schemaScript());
     upgrade(connection);
     if (created && contents == Contents::Demo) installDemoData(connection, today);

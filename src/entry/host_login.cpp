@@ -1,5 +1,7 @@
 #include "entry/host_login.h"
 
+#include "db/server_roles.h"
+
 #include "db/connection.h"
 #include "db/db_error.h"
 #include "db/password_hash.h"
@@ -82,6 +84,19 @@ void writeLoginSettings(SettingsStore& settings, const UserRecord& user, const Q
                       connectionString);
     settings.setValue(QStringLiteral("SystemSetup"), QStringLiteral("gAppPath"), appPath);
     settings.sync();
+}
+
+std::optional<UserRecord> serverLoginUser(db::Connection& connection) {
+    const auto roles = db::serverRoles(connection);
+    if (!roles) return std::nullopt;
+    db::Query q = connection.prepare(QStringLiteral(
+        "select fuserid, coalesce(fnumber, ''), coalesce(fname, ''), "
+        "pg_has_role(session_user, ?, 'member'), coalesce(fUserType, 1) from tblUser "
+        "where frolename = session_user"));
+    q.bind(roles->admin()).exec();
+    if (!q.next()) return std::nullopt;
+    return UserRecord{q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(),
+                      q.value(3).toBool() ? 1 : 0, q.value(4).toInt()};
 }
 
 }  // namespace otherin::entry

@@ -26,6 +26,12 @@ struct UserRecord {
 std::vector<UserRecord> listUsers(db::Connection& connection);
 std::optional<UserRecord> findUser(db::Connection& connection, qlonglong userId);
 
+// On a server whose roles are set up, the user whose login role this
+// connection is (session_user, tblUser.frolename), an administrator when the
+// role is in the administrators' group: the server has checked the password,
+// and nothing on the clerk's PC can change who they are. None elsewhere.
+std::optional<UserRecord> serverLoginUser(db::Connection& connection);
+
 // The user when `password` is theirs. A user without a stored password takes
 // the empty one. A password still stored as text is accepted once more and
 // replaced by its hash.

@@ -1,5 +1,7 @@
 #include "entry/startup.h"
 
+#include "entry/host_login.h"
+
 #include "db/db_error.h"
 #include "entry/database_file.h"
 #include "entry/error_report.h"
@@ -63,6 +65,14 @@ void readSettings(LoginContext& ctx, const SettingsStore& s) {
 // name, administrator flag and type from tblUser: a settings file is the
 // user's own to edit and proves nothing.
 void identifyUser(LoginContext& ctx, const SettingsStore& s) {
+    // A clerk's own server login says who they are; the token is not needed.
+    if (const auto user = serverLoginUser(ctx.gConnection)) {
+        ctx.gLoginUserId = QString::number(user->id);
+        ctx.gLoginUserName = user->name;
+        ctx.IsAdmin = user->isAdmin;
+        ctx.UserType = user->userType;
+        return;
+    }
     const QString token = s.value(kLogin, QStringLiteral("gLoginToken"), QString());
     if (token.trimmed().isEmpty()) {
         throw LoginError(QStringLiteral("没有登录信息，请先登录再打开%1。").arg(ctx.gBillName));

@@ -3,13 +3,19 @@
 // into their own settings file.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <functional>
 
+#include "db/connection_string.h"
 #include "db/db_error.h"
+#include "db/schema.h"
+#include "db/server_logins.h"
+#include "db/server_roles.h"
 #include "entry/cls_other_in.h"
+#include "entry/database_file.h"
 #include "entry/login_context.h"
 #include "entry/login_session.h"
 #include "entry/permission.h"
@@ -23,6 +29,7 @@
 using namespace Qt::StringLiterals;
 using namespace otherin::entry;
 using otherin::db::DbError;
+namespace db = otherin::db;
 using otherin::testing::ScriptedPrompter;
 using otherin::testing::TestDatabase;
 
@@ -355,4 +362,52 @@ TEST(SettingsStoreTest, WritingKeepsTheFilePrivate) {
             << path.toStdString();
         EXPECT_EQ(SettingsStore(path).value(u"SystemLogin"_s, u"gLoginToken"_s, {}), u"secret"_s);
     }
+}
+
+// On a server with roles, a clerk connected as their own login role is that
+// clerk whatever the settings claim; an administrator's role makes an
+// administrator; a clerk cannot upgrade an older database and is told so.
+TEST_F(IdentityTest, AServerLoginIsTheClerkWhateverTheSettingsSay) {
+    if (!TestDatabase::onServer()) GTEST_SKIP() << "server logins are a server's";
+    const QString prefix = u"i%1"_s.arg(QCoreApplication::applicationPid());
+    db::Connection& c = db_.connection();
+    const db::ServerRoles roles = db::setUpServerRoles(c, prefix);
+    const QString clerk = prefix + u"_zhao"_s, admin = prefix + u"_qian"_s;
+    const qlonglong clerkId = db::addClerk(c, clerk, u"赵六"_s, u"pw"_s, false);
+    const qlonglong adminId = db::addClerk(c, admin, u"钱七"_s, u"pw"_s, true);
+    const auto as = [&](const QString& role) {
+        db::ConnectionTarget target = db::parseConnectionString(db_.connectionString());
+        target.user = role;
+        return db_.settings({u"DBOperation/DBConnectionString="_s + target.toConnectionString(),
+                             login(1), u"SystemLogin/IsAdmin=1"_s});
+    };
+    LoginContext asClerk;
+    startUp(asClerk, *as(clerk), prompter_);
+    EXPECT_EQ(
+        u"%1 %2 admin %3"_s.arg(asClerk.gLoginUserId, asClerk.gLoginUserName).arg(asClerk.IsAdmin),
+        u"%1 赵六 admin 0"_s.arg(clerkId));
+    EXPECT_FALSE(hasRight(asClerk, prompter_, u"G03"_s));
+    LoginContext asAdmin;
+    startUp(asAdmin, *as(admin), prompter_);
+    EXPECT_EQ(u"%1 %2"_s.arg(asAdmin.gLoginUserId).arg(asAdmin.IsAdmin), u"%1 1"_s.arg(adminId));
+    closeConnection(asClerk);
+    closeConnection(asAdmin);
+
+    c.exec(u"delete from schema_version where version=?"_s, {db::schema::kVersion});
+    db::ConnectionTarget target = db::parseConnectionString(db_.connectionString());
+    target.user = clerk;
+    db::Connection host;
+    EXPECT_TRUE(refusal<db::DbError>([&] {
+                    openHostDatabase(host, target.toConnectionString(), QString());
+                }).contains(u"请管理员运行 otherin init"_s));
+    EXPECT_EQ(db_.scalar(u"select max(version) from schema_version"_s).toInt(),
+              db::schema::kVersion - 1);
+    c.exec(u"insert into schema_version (version) values (?)"_s, {db::schema::kVersion});
+
+    c.exec(u"reassign owned by %1 to current_user"_s.arg(roles.owner()));
+    for (const QString& role : {roles.logins(), roles.admin(), roles.clerk(), roles.owner()})
+        c.exec(u"drop owned by "_s + role);
+    for (const QString& role :
+         {clerk, admin, roles.admin(), roles.clerk(), roles.logins(), roles.owner()})
+        c.exec(u"drop role "_s + role);
 }
