@@ -41,18 +41,29 @@ void callLoginFunction(Connection& c, const QString& action, const QString& logi
 
 }  // namespace
 
+void linkClerk(Connection& connection, qlonglong userId, const QString& login,
+               const QString& password, bool administrator) {
+    requireRoles(connection);
+    const QString made = verifier(connection, login, password);
+    TransactionGuard tx(connection);
+    if (connection.exec(QStringLiteral("update tblUser set frolename=? where fuserid=?"),
+                        {login, userId}) != 1)
+        throw DbError(QStringLiteral("没有编号为 %1 的用户").arg(userId));
+    callLoginFunction(connection, QStringLiteral("add"), login, made, administrator);
+    tx.commit();
+}
+
 qlonglong addClerk(Connection& connection, const QString& login, const QString& name,
                    const QString& password, bool administrator) {
     requireRoles(connection);
-    const QString made = verifier(connection, login, password);
     TransactionGuard tx(connection);
     const qlonglong id =
         connection.scalar(QStringLiteral("select coalesce(max(fuserid), 0) + 1 from tblUser"))
             .toLongLong();
     connection.exec(QStringLiteral("insert into tblUser (fuserid, fnumber, fname, fIsAdmin, "
-                                   "fUserType, frolename) values (?, ?, ?, ?, 1, ?)"),
-                    {id, login, name, administrator ? 1 : 0, login});
-    callLoginFunction(connection, QStringLiteral("add"), login, made, administrator);
+                                   "fUserType) values (?, ?, ?, ?, 1)"),
+                    {id, login, name, administrator ? 1 : 0});
+    linkClerk(connection, id, login, password, administrator);
     tx.commit();
     return id;
 }

@@ -23,6 +23,9 @@ struct ClerkLogin {
 
 qlonglong addClerk(Connection& connection, const QString& login, const QString& name,
                    const QString& password, bool administrator);
+// Gives the existing user `userId` a login role of their own.
+void linkClerk(Connection& connection, qlonglong userId, const QString& login,
+               const QString& password, bool administrator);
 void setClerkPassword(Connection& connection, const QString& login, const QString& password);
 // The clerk can no longer log in, and their open connections are ended.
 void disableClerk(Connection& connection, const QString& login);

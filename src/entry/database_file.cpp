@@ -1,6 +1,9 @@
 #include "entry/database_file.h"
 
+#include "db/server_logins.h"
 #include "db/server_roles.h"
+
+#include <tuple>
 
 #include <QDir>
 #include <QFile>
@@ -114,6 +117,20 @@ QString initDatabase(const QString& database, bool demo, const QString& rolePref
             roles = QStringLiteral(
                         "\n服务器角色: %1（所有者，不能登录）、%2（录单员组）、%3（管理员组）")
                         .arg(r.owner(), r.clerk(), r.admin());
+            // The demo's users log in as themselves, with passwords for trying out.
+            if (created && demo) {
+                for (const auto& [id, number, admin] :
+                     {std::tuple{1, "admin", true}, std::tuple{2, "zhang", false},
+                      std::tuple{3, "li", false}}) {
+                    const QString login =
+                        r.prefix + QStringLiteral("_demo_") + QLatin1String(number);
+                    const QString password = QStringLiteral("demo-") + QLatin1String(number);
+                    db::linkClerk(connection, id, login, password, admin);
+                    roles += QStringLiteral("\n演示用户 %1: 登录名 %2，密码 %3")
+                                 .arg(id)
+                                 .arg(login, password);
+                }
+            }
         } catch (const db::DbError& e) {
             throw db::DbError(QStringLiteral("数据库 %1 的表已建好（版本 %2），但没能建立服务器"
                                              "角色：运行 init 的角色须有 CREATEROLE 权限（或是"

@@ -87,16 +87,22 @@ TEST_F(ServerTest, InitFillsAnEmptyServerDatabaseWhichTheHostRefusesBefore) {
                 << e.message().toStdString();
         }
         const ServerRoles roles{defaultRolePrefix(name)};
-        EXPECT_EQ(entry::initDatabase(url, true),
-                  QStringLiteral("已新建数据库 %1，含演示数据\n服务器角色: %2（所有者，不能登录）、"
-                                 "%3（录单员组）、%4（管理员组）")
-                      .arg(empty.describe(), roles.owner(), roles.clerk(), roles.admin()));
+        EXPECT_EQ(
+            entry::initDatabase(url, true),
+            QStringLiteral("已新建数据库 %1，含演示数据\n服务器角色: %2（所有者，不能登录）、"
+                           "%3（录单员组）、%4（管理员组）\n"
+                           "演示用户 1: 登录名 %5_demo_admin，密码 demo-admin\n"
+                           "演示用户 2: 登录名 %5_demo_zhang，密码 demo-zhang\n"
+                           "演示用户 3: 登录名 %5_demo_li，密码 demo-li")
+                .arg(empty.describe(), roles.owner(), roles.clerk(), roles.admin(), roles.prefix));
         entry::openHostDatabase(host, url, embeddedDatabasePath());
         EXPECT_GT(host.scalar(QStringLiteral("select count(*) from tblUser")).toInt(), 0);
         EXPECT_EQ(schema::currentVersion(host), schema::kVersion);
     }
     server.exec(QStringLiteral("drop database %1 with (force)").arg(name));
     const ServerRoles roles{defaultRolePrefix(name)};
+    for (const char* demo : {"admin", "zhang", "li"})
+        server.exec(QStringLiteral("drop role %1_demo_%2").arg(roles.prefix, QLatin1String(demo)));
     for (const QString& role : {roles.admin(), roles.clerk(), roles.logins(), roles.owner()})
         server.exec(QStringLiteral("drop role ") + role);
 }

@@ -63,6 +63,9 @@ class StartupRaceTest : public ::testing::TestWithParam<int> {
         for (const QString& name : made_) {
             server_->exec(QStringLiteral("drop database if exists %1 with (force)").arg(name));
             const otherin::db::ServerRoles roles{otherin::db::defaultRolePrefix(name)};
+            for (const char* demo : {"admin", "zhang", "li"})
+                server_->exec(QStringLiteral("drop role if exists %1_demo_%2")
+                                  .arg(roles.prefix, QLatin1String(demo)));
             for (const QString& role :
                  {roles.admin(), roles.clerk(), roles.logins(), roles.owner()})
                 server_->exec(QStringLiteral("drop role if exists ") + role);
@@ -139,7 +142,14 @@ TEST_P(StartupRaceTest, InitWithDemoDataMakesTheDatabaseOnce) {
                 .arg(name)
                 .arg(schema::kVersion) +
             rolesLine);
-    expected << QStringLiteral("已新建数据库 %1，含演示数据").arg(name) + rolesLine;
+    QString demoUsers;
+    if (TestDatabase::onServer())
+        for (const auto& [id, number] :
+             {std::pair{1, "admin"}, std::pair{2, "zhang"}, std::pair{3, "li"}})
+            demoUsers += QStringLiteral("\n演示用户 %1: 登录名 %2_demo_%3，密码 demo-%3")
+                             .arg(id)
+                             .arg(roles.prefix, QLatin1String(number));
+    expected << QStringLiteral("已新建数据库 %1，含演示数据").arg(name) + rolesLine + demoUsers;
     expected.sort();
     EXPECT_EQ(startTogether(workers_, {"--init", "--demo", "--db", url}), expected);
     Connection raced, single;
