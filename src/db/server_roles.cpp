@@ -39,6 +39,13 @@ QString ident(Connection& c, const QString& name) {
     return c.scalar(QStringLiteral("select quote_ident(?)"), {name}).toString();
 }
 
+// Makes `grantee` a member of `role` unless it is one already (a second
+// grant would only draw a notice).
+void grantOnce(Connection& c, const QString& role, const QString& grantee) {
+    if (!c.scalar(QStringLiteral("select pg_has_role(?, ?, 'member')"), {grantee, role}).toBool())
+        c.exec(QStringLiteral("grant %1 to %2").arg(ident(c, role), ident(c, grantee)));
+}
+
 // The one door to role management: administrators make, re-password and
 // disable the logins of their database's clerks through this function, owned
 // by a role that may create roles, without that power of their own.
@@ -49,9 +56,7 @@ void setUpLoginFunction(Connection& c, const ServerRoles& roles) {
     c.exec(QStringLiteral("grant %1, %2 to %3 with admin option")
                .arg(ident(c, roles.clerk()), ident(c, roles.admin()), logins));
     c.exec(QStringLiteral("grant pg_signal_backend to %1").arg(logins));
-    if (!c.scalar(QStringLiteral("select pg_has_role(current_user, ?, 'member')"), {roles.logins()})
-             .toBool())
-        c.exec(QStringLiteral("grant %1 to current_user").arg(logins));
+    grantOnce(c, roles.logins(), c.scalar(QStringLiteral("select current_user")).toString());
     const QString body = QStringLiteral(R"SQL(
 create or replace function otherin_clerk_login(action text, login text, verifier text,
                                                administrator boolean)
@@ -149,22 +154,10 @@ ServerRoles setUpServerRoles(Connection& connection, const QString& prefix) {
             connection.exec(QStringLiteral("create role %1 nologin").arg(ident(connection, role)));
     }
     // The administrator who sets up (and later upgrades) acts for the owner.
-    const auto grantOnce = [&](const QString& role, const QString& to, const QString& toName) {
-        const bool member =
-            connection
-                .scalar(QStringLiteral("select pg_has_role(?, ?, 'member')"),
-                        {toName.isEmpty() ? connection.scalar(QStringLiteral("select current_user"))
-                                          : QVariant(toName),
-                         role})
-                .toBool();
-        if (!member)
-            connection.exec(QStringLiteral("grant %1 to %2")
-                                .arg(ident(connection, role),
-                                     toName.isEmpty() ? QStringLiteral("current_user") : to));
-    };
-    grantOnce(roles.owner(), QString(), QString());
-    grantOnce(roles.admin(), QString(), QString());
-    grantOnce(roles.clerk(), admin, roles.admin());
+    const QString me = connection.scalar(QStringLiteral("select current_user")).toString();
+    grantOnce(connection, roles.owner(), me);
+    grantOnce(connection, roles.admin(), me);
+    grantOnce(connection, roles.clerk(), roles.admin());
     for (const QString& object : ownedObjects(connection))
         connection.exec(QStringLiteral("alter %1 owner to %2").arg(object, owner));
     const QString grants = QStringLiteral(

@@ -61,6 +61,12 @@ class EditorWindowTest : public ::testing::Test {
         QTest::keyClicks(focused(), text.mid(1));
     }
     void press(Qt::Key key) { QTest::keyClick(focused(), key); }
+    // Clicks cell (c, r), types `text` and leaves the cell with Tab.
+    void typeCell(int c, int r, const QString& text) {
+        clickCell(c, r);
+        typeInCell(text);
+        press(Qt::Key_Tab);
+    }
     TestDatabase db{TestDatabase::Seed::Demo};
     std::unique_ptr<entry::SettingsStore> settings;
     entry::LoginContext ctx;
@@ -73,12 +79,8 @@ class EditorWindowTest : public ::testing::Test {
 // sees them as the cell is left.
 TEST_F(EditorWindowTest, ANumberCellRefusesLettersAndRoundsVisibly) {
     open();
-    clickCell(kItemCode, 1);
-    typeInCell(u"01.001"_s);
-    press(Qt::Key_Tab);
-    clickCell(kQuantity, 1);
-    typeInCell(u"1a2"_s);
-    press(Qt::Key_Tab);
+    typeCell(kItemCode, 1, u"01.001"_s);
+    typeCell(kQuantity, 1, u"1a2"_s);
     EXPECT_EQ(prompter.transcript(), u"! 第1行数量\"1a2\"不是有效的数字,请重新输入!"_s);
     EXPECT_EQ(grid().text(kQuantity, 1), QString());
     EXPECT_EQ(active().column, kQuantity);
@@ -96,9 +98,7 @@ TEST_F(EditorWindowTest, ANumberCellRefusesLettersAndRoundsVisibly) {
     EXPECT_EQ(grid().text(kPrice, 1), u"12.35"_s);
     // A number typed with its thousands is taken; the grid and the totals show
     // thousands the way the journal and the print do, the cell keeps it plain.
-    clickCell(kQuantity, 1);
-    typeInCell(u"1,234.5"_s);
-    press(Qt::Key_Tab);
+    typeCell(kQuantity, 1, u"1,234.5"_s);
     EXPECT_EQ(grid().text(kQuantity, 1), u"1234.50"_s);
     const auto shown = [&](const QAbstractItemModel* m, int c) {
         return m->index(0, c - 1).data().toString();
@@ -116,9 +116,7 @@ TEST_F(EditorWindowTest, ANumberCellRefusesLettersAndRoundsVisibly) {
 // beside the settings file the component was started with.
 TEST_F(EditorWindowTest, TheEditorKeepsItsFilesBesideTheComponentsSettings) {
     open(false);
-    clickCell(kItemCode, 1);
-    typeInCell(u"01.001"_s);
-    press(Qt::Key_Tab);
+    typeCell(kItemCode, 1, u"01.001"_s);
     clickCell(kItemCode, 2);
     const QDir beside = QFileInfo(settings->fileName()).absoluteDir();
     EXPECT_TRUE(beside.exists(u"recovery/7-1.json"_s)) << beside.path().toStdString();
@@ -156,9 +154,7 @@ TEST_F(EditorWindowTest, F1OpensTheUserGuideWithItsPictures) {
 // Tab skips the filled name and model; closing asks: Cancel stays, No closes unsaved.
 TEST_F(EditorWindowTest, TabPassesToTheUnitAndClosingAChangedBillAsks) {
     open();
-    clickCell(kItemCode, 1);
-    typeInCell(u"01.001"_s);
-    press(Qt::Key_Tab);
+    typeCell(kItemCode, 1, u"01.001"_s);
     EXPECT_EQ(grid().key(kUnit, 1) + " " + grid().text(kUnit, 1), u"704 KG"_s);
     EXPECT_EQ(view().currentIndex(), grid().index(0, kUnit - 1));
     prompter.expectQuestion(entry::Answer::Cancel);
@@ -217,9 +213,7 @@ TEST_F(EditorWindowTest, KeyboardEntersALineAndShortcutsRunTheCommands) {
     // of the last bill saved is there already.
     EXPECT_EQ(window->session()->form().headerField(kWarehouseField)->keyValue, u"502"_s);
     EXPECT_EQ(qobject_cast<QLineEdit*>(warehouse)->text(), u"02"_s);  // it has the focus
-    clickCell(kItemCode, 1);
-    typeInCell(u"02.002"_s);
-    press(Qt::Key_Tab);
+    typeCell(kItemCode, 1, u"02.002"_s);
     clickCell(kQuantity, 1);
     typeInCell(u"1"_s);
     QTest::keyClick(focused(), Qt::Key_S, Qt::ControlModifier);
@@ -236,9 +230,7 @@ TEST_F(EditorWindowTest, KeyboardEntersALineAndShortcutsRunTheCommands) {
 
 TEST_F(EditorWindowTest, SaveButtonTakesTheWarehouseStillBeingTyped) {
     open();
-    clickCell(kItemCode, 1);
-    typeInCell(u"02.001"_s);
-    press(Qt::Key_Tab);
+    typeCell(kItemCode, 1, u"02.001"_s);
     clickCell(kQuantity, 1);
     typeInCell(u"3"_s);
     press(Qt::Key_Return);

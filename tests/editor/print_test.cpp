@@ -75,17 +75,6 @@ TEST_F(PrintTest, DemoTemplateGivesADocumentWithNumberLinesAndTotals) {
     EXPECT_FALSE(ctx.gConnection.isOpen());
 }
 
-// Numbers print with thousands, as the journal and the editor show them.
-TEST_F(PrintTest, NumbersPrintWithTheirThousands) {
-    db.exec(u"update icstockbillentry set fqty=1234.5,famount=8024.25 where fentryid=1"_s);
-    const auto report = print::prepareReport(ctx, prompter, 1, options);
-    ASSERT_TRUE(report);
-    const QString text = report->document->toPlainText();
-    for (const char* expected : {"1,234.50", "8,024.25", "1,247.00", "8,041.25"})
-        EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected;
-    EXPECT_FALSE(text.contains(u"1234.50"_s)) << text.toStdString();
-}
-
 TEST_F(PrintTest, TemplateRowDecidesViewOrderAndFileButNotThePath) {
     // The report reads the template's own view; the context keeps its view.
     db.exec(
