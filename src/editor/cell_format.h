@@ -30,9 +30,6 @@ struct CellFormat {
     bool showsDecimals() const { return kind == CellKind::Number || kind == CellKind::Currency; }
 };
 
-// A number in plain decimal notation with `decimals` places.
-QString formatNumber(double value, int decimals);
-
 // The stored form of what the user typed into a cell of this format, or none
 // when the input is refused (not a number, or out of the column's bounds).
 // Number and currency input is rounded to the column's decimals.

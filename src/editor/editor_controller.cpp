@@ -1,5 +1,7 @@
 #include "editor/editor_controller.h"
 
+#include "entry/conversions.h"
+
 #include "editor/bill_form.h"
 #include "editor/bill_values.h"
 #include "editor/line_checks.h"
@@ -28,9 +30,9 @@ void EditorController::inputRefused(int c, int r, const QString& typed) {
     // The columns' bounds are whole numbers (0, 100, the largest amount).
     QString bounds;
     if (isNumber && format.min && value < *format.min) {
-        bounds = QStringLiteral("(不能小于%1)").arg(formatNumber(*format.min, 0));
+        bounds = QStringLiteral("(不能小于%1)").arg(entry::plainNumber(*format.min, 0));
     } else if (isNumber && format.max && value > *format.max) {
-        bounds = QStringLiteral("(不能大于%1)").arg(formatNumber(*format.max, 0));
+        bounds = QStringLiteral("(不能大于%1)").arg(entry::plainNumber(*format.max, 0));
     }
     env_.prompter.message(QStringLiteral("%1\"%2\"%3%4,请重新输入!")
                               .arg(cellName(env_.form, c, r), typed.trimmed(), what, bounds),

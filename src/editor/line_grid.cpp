@@ -125,7 +125,7 @@ QString LineGrid::text(int c, int r) const {
     if ((col.format.showsDecimals() || col.formula) && !x->text.trimmed().isEmpty()) {
         bool ok = false;
         const double v = x->text.trimmed().toDouble(&ok);
-        if (ok) return formatNumber(v, col.format.decimals);
+        if (ok) return entry::plainNumber(v, col.format.decimals);
     }
     return x->text;
 }

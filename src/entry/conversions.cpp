@@ -41,11 +41,15 @@ QString groupThousands(const QString& plain) {
     return grouped + plain.mid(wholeEnd);
 }
 
-QString shownNumber(double value, int decimals) {
+QString plainNumber(double value, int decimals) {
     const int places = decimals < 0 ? 0 : decimals;
     // A value that rounds to zero is shown without a sign the user never typed.
     if (std::round(std::abs(value) * std::pow(10.0, places)) == 0) value = 0.0;
-    return groupThousands(QString::number(value, 'f', places));
+    return QString::number(value, 'f', places);
+}
+
+QString shownNumber(double value, int decimals) {
+    return groupThousands(plainNumber(value, decimals));
 }
 
 QString withoutGrouping(const QString& typed) {

@@ -14,7 +14,10 @@ QString toText(const QString& text);
 // How every window, print and export shows a number: the column's decimals,
 // the whole part grouped in thousands ("1,234.50"). Typed and stored numbers
 // stay plain; `groupThousands` takes a plain number text and groups it.
+// `plainNumber` is the typed and stored form: plain decimal notation with
+// `decimals` places, a value that rounds to zero without a sign.
 QString groupThousands(const QString& plain);
+QString plainNumber(double value, int decimals);
 QString shownNumber(double value, int decimals);
 
 // A typed number with its thousands written out ("1,234.5") in plain form
