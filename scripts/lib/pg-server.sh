@@ -49,6 +49,18 @@ archive_command = 'test ! -f "$archive/%f" && cp %p "$archive/%f.part" && sync "
 EOF
 }
 
+# Who may connect, over the socket only: the server's superuser `postgres`
+# (the administrator's and the tests' seeding hand) without a password; every
+# other role, clerks included, with its password checked by SCRAM, so a wrong
+# password is refused for real.
+pg_login_rules() {
+  cat <<'EOF'
+local all         postgres trust
+local all         all      scram-sha-256
+local replication postgres trust
+EOF
+}
+
 # pg_start DIR PORT [throwaway|archive]: creates a cluster in DIR/data and
 # starts it with its socket in DIR. Prints the reason and answers non-zero
 # when it cannot. A server anyone may try keeps every write on disk; a
@@ -81,6 +93,7 @@ pg_start() {
       echo "initdb failed:" >&2; cat "$dir/initdb.log" >&2
       return 1
     fi
+    pg_login_rules >"$dir/data/pg_hba.conf"
     if [ "$mode" = archive ]; then
       mkdir -p "$dir/archive"
       chmod 700 "$dir/archive"

@@ -18,10 +18,15 @@ qint64 connectionId(const db::Connection& c) {
 QString liveCondition(const db::Connection& c) {
     if (c.dialect().isServer()) {
         // The server's process may have been reused by a later connection:
-        // only one that began before the row's last sign of life counts.
+        // only one that began before the row's last sign of life counts. A
+        // clerk's own login is not shown when another login's connection
+        // began: then the row counts while its process lives and its sign of
+        // life is recent.
         return QStringLiteral(
-            " and exists (select 1 from pg_stat_activity s where "
-            "s.pid=o.fconnection and s.backend_start<=o.fseen)");
+                   " and exists (select 1 from pg_stat_activity s where s.pid=o.fconnection "
+                   "and (s.backend_start<=o.fseen or (s.backend_start is null and "
+                   "o.fseen>now()-interval '%1 seconds')))")
+            .arg(OpenBills::kLifeSeconds);
     }
     return QStringLiteral(" and o.fseen>strftime('%Y-%m-%dT%H:%M:%SZ','now','-%1 seconds')")
         .arg(OpenBills::kLifeSeconds);

@@ -174,6 +174,8 @@ ServerRoles setUpServerRoles(Connection& connection, const QString& prefix) {
         connection.scalar(QStringLiteral("select quote_ident(current_schema())")).toString();
     for (const QString& statement : grants.arg(clerk, schema, owner).split(u';'))
         connection.exec(statement);
+    // Later upgrades, run as the owner role, make their tables in the schema.
+    connection.exec(QStringLiteral("grant usage, create on schema %1 to %2").arg(schema, owner));
     for (const char* table : kAdministratorsTables) {
         if (!connection.tableExists(QString::fromLatin1(table))) continue;
         connection.exec(QStringLiteral("revoke insert, update, delete on %1 from %2")

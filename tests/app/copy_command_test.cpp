@@ -43,7 +43,7 @@ TEST(CopyCommandTest, DemoAndThousandsOfBillsArriveWholeAndAFilledTargetIsRefuse
         db::Connection from;
         from.open(source);
         fillSource(from, bills);
-        TestDatabase target;
+        TestDatabase target{TestDatabase::Seed::Empty, TestDatabase::Roles::None};
         db::Connection& to = target.connection();
 
         const QString first = copy(source, target.connectionString());
@@ -93,7 +93,7 @@ TEST(CopyCommandTest, TheTableComparisonTellsEveryKindOfDifference) {
     fillSource(from, 6);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        TestDatabase target;
+        TestDatabase target{TestDatabase::Seed::Empty, TestDatabase::Roles::None};
         ASSERT_TRUE(copy(source, target.connectionString()).startsWith("0 "));
         target.exec(c.change);
         EXPECT_EQ(otherin::testing::tableDifferences(from, target.connection()), c.told);

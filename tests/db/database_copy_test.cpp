@@ -29,7 +29,7 @@ TEST(DatabaseCopyTest, TextsDecimalsAndLayoutsArriveUnchanged) {
                                "fqty,fPrice,famount) values(41,1,1101,701,?,?,?)"),
                 {2.5, 0.1, 0.25});
 
-    TestDatabase target;
+    TestDatabase target{TestDatabase::Seed::Empty, TestDatabase::Roles::None};
     Connection& to = target.connection();
     copyDatabase(source, to);
     EXPECT_EQ(to.scalar(QStringLiteral("select fexplanation from icstockbill")).toString(),

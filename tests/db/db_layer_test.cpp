@@ -26,7 +26,7 @@ class DbLayerTest : public ::testing::Test {
     }
     int rows() { return c_.scalar(QStringLiteral("select count(*) from t")).toInt(); }
 
-    TestDatabase db_;
+    TestDatabase db_{TestDatabase::Seed::Empty, TestDatabase::Roles::None};
     QString cs_;
     Connection c_;
 };
@@ -132,7 +132,7 @@ TEST(ConnectionStringTest, UrlFormsReadBackUnchangedAndRefusalsHideThePassword) 
     const auto fields = [](const ConnectionTarget& t) {
         QStringList options;
         for (const auto& [key, value] : t.options) options << key + u'=' + value;
-        return QStringList{t.user,     t.password, t.host, QString::number(t.port),
+        return QStringList{t.user,     t.password,        t.host, QString::number(t.port),
                            t.database, options.join(u';')}
             .join(QLatin1Char(' '));
     };

@@ -169,7 +169,7 @@ TEST_P(FailureWords, AreToldInTheClerksWordsWithTheDatabasesTextBelow) {
     const FailureCase& k = GetParam();
     if (k.on == On::File && TestDatabase::onServer()) GTEST_SKIP() << "SQLite's own failure";
     if (k.on == On::Server && !TestDatabase::onServer()) GTEST_SKIP() << "a server's own failure";
-    TestDatabase db;
+    TestDatabase db{TestDatabase::Seed::Empty, TestDatabase::Roles::None};
     Connection& other = db.connection();
     db.exec(u"create table t(n integer primary key check (n > 0), s text)"_s);
     const bool withRole = k.on == On::Server;
@@ -215,7 +215,7 @@ INSTANTIATE_TEST_SUITE_P(Classes, FailureWords, ::testing::ValuesIn(kFailures),
 
 // Typed texts, bound or quoted, are stored as they stand and match only themselves.
 TEST(TypedTexts, ReachTheDatabaseExactlyAndMatchOnlyThemselves) {
-    TestDatabase db;
+    TestDatabase db{TestDatabase::Seed::Empty, TestDatabase::Roles::None};
     Connection& c = db.connection();
     db.exec(u"create table h(id integer, s varchar(60))"_s);
     const QStringList texts{
@@ -248,7 +248,7 @@ TEST(TypedTexts, ReachTheDatabaseExactlyAndMatchOnlyThemselves) {
 // The site's client options reach the server quoted; one the driver would mangle is refused.
 TEST(ServerOptions, ReachTheServerQuotedAndKeepStandardStrings) {
     if (!TestDatabase::onServer()) GTEST_SKIP() << "client options of a server connection";
-    TestDatabase db;
+    TestDatabase db{TestDatabase::Seed::Empty, TestDatabase::Roles::None};
     const QString name = u"clerk's pc \\ 3"_s;
     const QString url = changedTarget(db, [&](ConnectionTarget& t) {
         t.options.append({u"application_name"_s, name});

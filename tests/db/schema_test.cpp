@@ -15,7 +15,7 @@ namespace schema = otherin::db::schema;
 // A number is one bill's within its type; types share numbers freely, and
 // bills without a number (other modules' drafts) may be many.
 TEST(SchemaTest, BillNumberIsUniqueWithinItsTypeOnly) {
-    TestDatabase db;
+    TestDatabase db{TestDatabase::Seed::Empty, TestDatabase::Roles::None};
     const std::pair<int, const char*> tried[] = {
         {7, "QT1"},  {7, "QT1"}, {1, "QT1"}, {1, "QT1"}, {7, "qt1"},
         {7, "QT1 "}, {7, ""},    {7, ""},    {1, ""},    {8, "QT1"},
@@ -91,7 +91,7 @@ TEST(SchemaTest, UpgradeWithDoubledNumbersRefusesUntilTheyAreResolved) {
 // The demo's first print template becomes the signed slip; one its owner
 // changed, however little, stays as it is.
 TEST(SchemaTest, TheFirstDemoPrintTemplateIsReplacedAndAChangedOneKept) {
-    TestDatabase db;
+    TestDatabase db{TestDatabase::Seed::Empty, TestDatabase::Roles::None};
     const QString first = schema::firstBillPrintTemplate();
     const QString changed = QString(first).replace(QStringLiteral("审核"), QStringLiteral("复核"));
     for (const QString& stored : {first, changed}) {

@@ -34,7 +34,7 @@ class ServerTest : public ::testing::Test {
   protected:
     void SetUp() override {
         if (!TestDatabase::onServer()) GTEST_SKIP() << "needs a database server (OTHERIN_TEST_DB)";
-        db_ = std::make_unique<TestDatabase>();
+        db_ = std::make_unique<TestDatabase>(TestDatabase::Seed::Empty, TestDatabase::Roles::None);
     }
     std::unique_ptr<TestDatabase> db_;
 };
@@ -111,7 +111,7 @@ TEST_F(ServerTest, InitFillsAnEmptyServerDatabaseWhichTheHostRefusesBefore) {
 // server dropped (made again) once, but never what a commit was asked for, and
 // other errors never.
 TEST(RetryTest, ConflictsAreRetriedABoundedNumberOfTimesAndNothingDurableIsRepeated) {
-    TestDatabase db;
+    TestDatabase db{TestDatabase::Seed::Empty, TestDatabase::Roles::None};
     Connection& admin = db.connection();
     admin.exec(QStringLiteral("create table t(n integer)"));
     const DbError deadlock(QStringLiteral("deadlock detected"), QStringLiteral("40P01"));
@@ -190,7 +190,7 @@ bool mayRun(Connection& c, const QString& role, const QString& sql) {
 // administrators may; the prefix is the database's own, kept in it.
 TEST_F(ServerTest, TheDatabaseIsOwnedByItsOwnerRoleAndTheGroupsHaveTheirRights) {
     const QString prefix = QStringLiteral("t%1").arg(QCoreApplication::applicationPid());
-    db_ = std::make_unique<TestDatabase>(TestDatabase::Seed::Demo);
+    db_ = std::make_unique<TestDatabase>(TestDatabase::Seed::Demo, TestDatabase::Roles::None);
     Connection& c = db_->connection();
     const ServerRoles roles = setUpServerRoles(c, prefix);
     EXPECT_EQ(setUpServerRoles(c, QStringLiteral("another")).prefix, prefix);
@@ -240,10 +240,11 @@ TEST_F(ServerTest, InitByARoleThatCannotCreateRolesSaysWhatItLacks) {
     ConnectionTarget target = parseConnectionString(db_->connectionString());
     const QString plain = QStringLiteral("plain_%1").arg(QCoreApplication::applicationPid());
     const QString name = target.database + QStringLiteral("_plain");
-    db_->exec(QStringLiteral("create role %1 login").arg(plain));
+    db_->exec(QStringLiteral("create role %1 login password 'pw'").arg(plain));
     db_->exec(QStringLiteral("create database %1 owner %2").arg(name, plain));
     target.database = name;
     target.user = plain;
+    target.password = QStringLiteral("pw");
     try {
         entry::initDatabase(target.toConnectionString(), false);
         ADD_FAILURE() << "roles were made by a role without CREATEROLE";
@@ -264,7 +265,7 @@ TEST_F(ServerTest, InitByARoleThatCannotCreateRolesSaysWhatItLacks) {
 // the client; a disabled clerk's open connection ends.
 TEST_F(ServerTest, AdministratorsManageClerksLoginsThroughOneFunction) {
     const QString prefix = QStringLiteral("u%1").arg(QCoreApplication::applicationPid());
-    db_ = std::make_unique<TestDatabase>(TestDatabase::Seed::Demo);
+    db_ = std::make_unique<TestDatabase>(TestDatabase::Seed::Demo, TestDatabase::Roles::None);
     Connection& c = db_->connection();
     const ServerRoles roles = setUpServerRoles(c, prefix);
     const QString clerk = prefix + QStringLiteral("_zhang");
@@ -306,6 +307,7 @@ TEST_F(ServerTest, AdministratorsManageClerksLoginsThroughOneFunction) {
 
     ConnectionTarget target = parseConnectionString(db_->connectionString());
     target.user = clerk;
+    target.password = QStringLiteral("pw-3");
     Connection asClerk;
     asClerk.open(target.toConnectionString());
     disableClerk(c, clerk);

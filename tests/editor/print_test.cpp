@@ -77,7 +77,7 @@ TEST_F(PrintTest, DemoTemplateGivesADocumentWithNumberLinesAndTotals) {
 
 TEST_F(PrintTest, TemplateRowDecidesViewOrderAndFileButNotThePath) {
     // The report reads the template's own view; the context keeps its view.
-    db.exec(
+    db.execAsOwner(
         u"create view vPrintOther as select a.*, 'ZZ' || a.fItemNumber as fTag "
         "from vGOtherIn as a"_s);
     QTemporaryDir outside;

@@ -67,7 +67,7 @@ TEST_F(SaveTest, ALostServerIsToldOnceAndTheNextSaveConnectsAgain) {
     fillHeader();
     enterLine(1, u"02.001"_s, u"5"_s, u"10"_s);
     // Only a connection to another database may close this one's door.
-    db::ConnectionTarget server = db::parseConnectionString(db.connectionString());
+    db::ConnectionTarget server = db::parseConnectionString(db.seedConnectionString());
     const QString name = server.database;
     server.database = u"postgres"_s;
     db::Connection admin;
@@ -77,10 +77,12 @@ TEST_F(SaveTest, ALostServerIsToldOnceAndTheNextSaveConnectsAgain) {
             name, allow ? u"true"_s : u"false"_s));
     };
     allowConnections(false);
+    db.connection().open(db.connectionString());
     admin.exec(
         u"select pg_terminate_backend(pid) from pg_stat_activity where datname=? "
-        "and pid<>?"_s,
-        {name, db.scalar(u"select pg_backend_pid()"_s)});
+        "and pid not in (?, ?)"_s,
+        {name, db.scalar(u"select pg_backend_pid()"_s),
+         db.connection().scalar(u"select pg_backend_pid()"_s)});
     EXPECT_FALSE(session->save());
     const QString shown = told();
     EXPECT_TRUE(shown.mid(2).startsWith(u"无法连接数据库服务器 "_s) &&
@@ -409,7 +411,7 @@ TEST(DemoCalendarTest, ABillDatedTheDayTheDemoWasMadeShowsInTheDefaultJournal) {
     for (const QDate today : {QDate(2027, 1, 15), QDate(2031, 7, 1)}) {
         SCOPED_TRACE(today.toString(Qt::ISODate).toStdString());
         otherin::testing::TestDatabase db;
-        otherin::db::schema::installDemoData(db.connection(), today);
+        otherin::db::schema::installDemoData(db.seed(), today);
         const auto settings =
             db.settings({u"SystemLogin/gLoginUserId=1"_s,
                          u"SystemLogin/gLoginUserName=系统管理员"_s, u"SystemLogin/IsAdmin=1"_s});

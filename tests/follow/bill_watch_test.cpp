@@ -18,7 +18,8 @@ using otherin::testing::TestDatabase;
 namespace {
 
 // Everything heard until `enough` holds of it or ten seconds pass.
-db::BillChange hearUntil(QSignalSpy& heard, const std::function<bool(const db::BillChange&)>& enough) {
+db::BillChange hearUntil(QSignalSpy& heard,
+                         const std::function<bool(const db::BillChange&)>& enough) {
     db::BillChange all;
     for (int waits = 0; waits < 20; ++waits) {
         while (!heard.isEmpty()) {
@@ -69,7 +70,7 @@ TEST(BillWatchTest, PlainWritesAreHeardAndAStatementOverManyBillsSaysAll) {
     QSignalSpy heard(&watch, &db::BillWatch::changed);
     db::Connection other;
     other.open(db.connectionString());
-    db.exec(QStringLiteral("update icstockbill set fnote='own' where finterid=1001"));
+    db.connection().exec(QStringLiteral("update icstockbill set fnote='own' where finterid=1001"));
     other.exec(QStringLiteral("update icstockbill set fnote='other' where finterid=1002"));
     const db::BillChange one = hearUntil(heard, [](auto& c) { return names(c, 1002); });
     EXPECT_EQ(names(one, 1001), !TestDatabase::onServer());

@@ -78,7 +78,7 @@ class StartupRaceTest : public ::testing::TestWithParam<int> {
         if (!TestDatabase::onServer())
             return QStringLiteral("sqlite:") + dir_.filePath(name + QStringLiteral(".sqlite"));
         if (!server_) server_ = std::make_unique<TestDatabase>();
-        auto target = otherin::db::parseConnectionString(server_->connectionString());
+        auto target = otherin::db::parseConnectionString(server_->seedConnectionString());
         target.database += QLatin1Char('_') + name;
         server_->exec(QStringLiteral("create database %1").arg(target.database));
         made_ << target.database;

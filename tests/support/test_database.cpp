@@ -10,6 +10,7 @@
 #include "db/db_error.h"
 #include "db/error_words.h"
 #include "db/schema.h"
+#include "db/server_roles.h"
 #include "db/sql_text.h"
 #include "db/transaction.h"
 #include "entry/login_session.h"
@@ -60,8 +61,10 @@ const QStringList kTestFunctions = {
 
 // The template of one seed is rebuilt whenever the scripts change: its
 // comment holds the digest of the scripts it was built from.
-QString scriptDigest(TestDatabase::Seed seed) {
+QString scriptDigest(TestDatabase::Seed seed, bool withRoles) {
     QCryptographicHash hash(QCryptographicHash::Sha1);
+    // Bumped when the roles' rights change, so templates are set up again.
+    if (withRoles) hash.addData(QString::fromUtf16(kTestRolePrefix).toUtf8() + "-rights-2");
     hash.addData(db::schema::schemaScript().toUtf8());
     hash.addData(QByteArray::number(db::schema::kVersion));
     if (seed == TestDatabase::Seed::Demo) hash.addData(db::schema::demoDataScript().toUtf8());
@@ -72,10 +75,12 @@ QString scriptDigest(TestDatabase::Seed seed) {
 // Makes sure the template of `seed` exists and is current; answers its name.
 // Test programs run side by side, so one builds it under an advisory lock
 // while the others wait.
-QString ensureTemplate(const db::ConnectionTarget& target, TestDatabase::Seed seed) {
-    const QString name =
-        target.database + (seed == TestDatabase::Seed::Demo ? QStringLiteral("_demo") : QString());
-    const QString digest = scriptDigest(seed);
+QString ensureTemplate(const db::ConnectionTarget& target, TestDatabase::Seed seed,
+                       bool withRoles) {
+    const QString name = target.database +
+                         (seed == TestDatabase::Seed::Demo ? QStringLiteral("_demo") : QString()) +
+                         (withRoles ? QStringLiteral("_roles") : QString());
+    const QString digest = scriptDigest(seed, withRoles);
     db::Connection admin;
     admin.open(onDatabase(target, QStringLiteral("postgres")));
     admin.exec(QStringLiteral("select pg_advisory_lock(74210)"));
@@ -95,11 +100,18 @@ QString ensureTemplate(const db::ConnectionTarget& target, TestDatabase::Seed se
             if (seed == TestDatabase::Seed::Demo)
                 db::schema::installDemoData(build, otherin::testing::kDemoToday);
             for (const QString& statement : kTestFunctions) build.exec(statement);
+            if (withRoles) db::setUpServerRoles(build, QString::fromUtf16(kTestRolePrefix));
         }
         admin.exec(QStringLiteral("comment on database %1 is '%2'").arg(quoted(name), digest));
     }
     admin.exec(QStringLiteral("select pg_advisory_unlock(74210)"));
     return name;
+}
+
+// The target reached as `role` (SET ROLE at the session's start).
+QString asRole(db::ConnectionTarget target, const QString& role) {
+    target.options.append({QStringLiteral("options"), QStringLiteral("-c role=") + role});
+    return target.toConnectionString();
 }
 
 }  // namespace
@@ -108,10 +120,12 @@ bool TestDatabase::onServer() {
     return !serverSetting().isEmpty();
 }
 
-TestDatabase::TestDatabase(Seed seed) : connection_(std::make_unique<db::Connection>()) {
+TestDatabase::TestDatabase(Seed seed, Roles roles)
+    : connection_(std::make_unique<db::Connection>()) {
     if (!onServer()) {
         path_ = dir_.filePath(QStringLiteral("test.sqlite"));
         connectionString_ = QStringLiteral("sqlite:") + path_;
+        seedConnectionString_ = connectionString_;
         connection_->open(connectionString_);
         db::schema::ensureSchema(*connection_);
         if (seed == Seed::Demo)
@@ -119,19 +133,42 @@ TestDatabase::TestDatabase(Seed seed) : connection_(std::make_unique<db::Connect
         return;
     }
     const db::ConnectionTarget target = serverTarget();
-    const QString templateName = ensureTemplate(target, seed);
+    const bool withRoles = roles != Roles::None;
+    const QString templateName = ensureTemplate(target, seed, withRoles);
     serverDatabase_ =
         QStringLiteral("otherin_t_") + QUuid::createUuid().toString(QUuid::Id128).left(16);
     db::Connection admin;
     admin.open(onDatabase(target, QStringLiteral("postgres")));
     admin.exec(QStringLiteral("create database %1 template %2")
                    .arg(quoted(serverDatabase_), quoted(templateName)));
-    connectionString_ = onDatabase(target, serverDatabase_);
+    db::ConnectionTarget own = target;
+    own.database = serverDatabase_;
+    seedConnectionString_ = own.toConnectionString();
+    connectionString_ = seedConnectionString_;
+    if (withRoles) {
+        const db::ServerRoles group{QString::fromUtf16(kTestRolePrefix)};
+        connectionString_ = asRole(own, roles == Roles::Clerk ? group.clerk() : group.admin());
+        seedConnection_ = std::make_unique<db::Connection>();
+        seedConnection_->open(seedConnectionString_);
+    }
     connection_->open(connectionString_);
+}
+
+QString TestDatabase::adminConnectionString() const {
+    if (!onServer() || connectionString_ == seedConnectionString_) return connectionString_;
+    return asRole(db::parseConnectionString(seedConnectionString_),
+                  db::ServerRoles{QString::fromUtf16(kTestRolePrefix)}.admin());
+}
+
+db::Connection& TestDatabase::seed() {
+    db::Connection& c = seedConnection_ ? *seedConnection_ : *connection_;
+    c.open(seedConnectionString_);
+    return c;
 }
 
 TestDatabase::~TestDatabase() {
     connection_.reset();
+    seedConnection_.reset();
     if (serverDatabase_.isEmpty()) return;
     try {
         db::Connection admin;
@@ -144,8 +181,21 @@ TestDatabase::~TestDatabase() {
 }
 
 void TestDatabase::exec(const QString& sql, const QVariantList& values) {
-    connection_->open(connectionString());
-    connection_->exec(sql, values);
+    seed().exec(sql, values);
+}
+
+void TestDatabase::execAsOwner(const QString& sql) {
+    if (connectionString_ == seedConnectionString_) return exec(sql);
+    db::Connection& c = seed();
+    const db::ServerRoles roles{QString::fromUtf16(kTestRolePrefix)};
+    c.exec(QStringLiteral("set role ") + roles.owner());
+    try {
+        c.exec(sql);
+    } catch (...) {
+        c.exec(QStringLiteral("reset role"));
+        throw;
+    }
+    c.exec(QStringLiteral("reset role"));
 }
 
 void TestDatabase::execAll(const QStringList& statements) {
@@ -153,13 +203,11 @@ void TestDatabase::execAll(const QStringList& statements) {
 }
 
 QVariant TestDatabase::scalar(const QString& sql, const QVariantList& values) {
-    connection_->open(connectionString());
-    return connection_->scalar(sql, values);
+    return seed().scalar(sql, values);
 }
 
 QStringList TestDatabase::column(const QString& sql) {
-    connection_->open(connectionString());
-    return testing::column(*connection_, sql);
+    return testing::column(seed(), sql);
 }
 
 QStringList column(db::Connection& c, const QString& sql) {
@@ -240,8 +288,7 @@ std::unique_ptr<entry::SettingsStore> TestDatabase::settings(const QStringList& 
 }
 
 QString TestDatabase::loginSession(qlonglong userId, const QDateTime& at) {
-    connection_->open(connectionString());
-    return entry::beginLoginSession(*connection_, userId, at);
+    return entry::beginLoginSession(seed(), userId, at);
 }
 
 void addPostedBills(db::Connection& c, int count, int first) {

@@ -18,10 +18,20 @@ namespace otherin::testing {
 // there that serves as template (created with the schema when missing or
 // older than the script, then copied for each test and dropped after it).
 // Tests add the seed rows they need, visibly, with exec().
+//
+// On a server the database has the module's roles (prefix "otherin_t", shared
+// by every test database of the server) and the code under test runs as a
+// clerk: connection() and connectionString() take the clerks' group role, so
+// every operation is proven to work without owning the tables. exec(),
+// scalar(), column(), the refusals and the login sessions are the seeding
+// hand: the server's superuser, as an administrator's tools would be.
+// Roles::None gives a database whose roles are not set up yet (`init`'s own
+// tests), reached as the superuser throughout.
 class TestDatabase {
   public:
     enum class Seed { Empty, Demo };
-    explicit TestDatabase(Seed seed = Seed::Empty);
+    enum class Roles { Clerk, Administrator, None };
+    explicit TestDatabase(Seed seed = Seed::Empty, Roles roles = Roles::Clerk);
     ~TestDatabase();
     TestDatabase(const TestDatabase&) = delete;
     TestDatabase& operator=(const TestDatabase&) = delete;
@@ -31,12 +41,23 @@ class TestDatabase {
 
     // The database file on SQLite; empty on a server.
     QString path() const { return path_; }
+    // The code under test's connection string (a clerk's on a server).
     QString connectionString() const { return connectionString_; }
+    // The same database as the server's superuser (the file on SQLite).
+    QString seedConnectionString() const { return seedConnectionString_; }
+    // The same database as a member of the administrators' group.
+    QString adminConnectionString() const;
     QString dir() const { return dir_.path(); }
 
-    // A second, independent connection (as another user's process would have).
+    // A second, independent connection (as another user's process would
+    // have), on connectionString().
     db::Connection& connection() { return *connection_; }
+    // The seeding hand's connection, open (connection() on SQLite).
+    db::Connection& seed();
     void exec(const QString& sql, const QVariantList& values = {});
+    // Runs `sql` as the owner role on a server, so what it makes (a view, a
+    // table) is granted to the groups as the module's own objects are.
+    void execAsOwner(const QString& sql);
     void execAll(const QStringList& statements);
     QVariant scalar(const QString& sql, const QVariantList& values = {});
     // The first column of every row of `sql`, as text.
@@ -80,9 +101,16 @@ class TestDatabase {
     QString path_;
     QString serverDatabase_;
     QString connectionString_;
+    QString seedConnectionString_;
     std::unique_ptr<db::Connection> connection_;
+    // The seeding hand's own connection on a server; connection_ on SQLite.
+    std::unique_ptr<db::Connection> seedConnection_;
+
     QList<std::pair<QString, QString>> refusals_;  // (trigger, table)
 };
+
+// The role prefix of every test database on a server.
+inline constexpr char16_t kTestRolePrefix[] = u"otherin_t";
 
 // `count` bills of two lines each (ids from `first`), posted to the ledger as
 // saves post them; every seventh bill is void and out of the ledger.
