@@ -18,8 +18,10 @@
 #include "app/backup_command.h"
 #include "app/copy_command.h"
 #include "app/daily_backup.h"
+#include "app/keychain_keeper.h"
 #include "app/login_dialog.h"
 #include "app/qt_window_factory.h"
+#include "app/server_login_dialog.h"
 #include "app/terminal.h"
 #include "app/usage.h"
 #include "app/verify_command.h"
@@ -137,6 +139,28 @@ void stopOnSignals(QCoreApplication& app) {
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGINT, &action, nullptr);
+}
+
+// On a server, the clerk logs in as their own login (app::logInToServer):
+// answers the connection string to go on with, with no password in it, or an
+// empty one when the clerk cancelled; none for an embedded database. A
+// password on the command line is refused: `ps` shows it to everyone.
+std::optional<QString> logInToServer(const QString& connectionString, bool fromCommandLine,
+                                     bool passwordOption) {
+    const db::ConnectionTarget target = db::parseConnectionString(connectionString);
+    if (target.kind != db::DialectKind::PostgreSql) return std::nullopt;
+    if (passwordOption || (fromCommandLine && !target.password.isEmpty()))
+        throw db::DbError(
+            QStringLiteral("服务器的密码不能写在命令行上（ps 可以看到）：请在登录时输入，或用 "
+                           "PGPASSWORD、.pgpass"));
+    db::ConnectionTarget place = target;
+    place.user.clear();
+    app::KeychainKeeper keeper;
+    const auto loggedIn =
+        app::logInToServer(target, keeper, [&](const app::ServerLoginQuestion& question) {
+            return app::askServerLogin(place.describe(), question);
+        });
+    return loggedIn ? loggedIn->toConnectionString() : QString();
 }
 
 int runTerminalCommand(int argc, char* argv[]) {
@@ -348,7 +372,7 @@ int main(int argc, char* argv[]) {
     entry::SettingsStore settings = parser.isSet(settingsOption)
                                         ? entry::SettingsStore(parser.value(settingsOption))
                                         : entry::SettingsStore();
-    const QString connectionString =
+    QString connectionString =
         parser.isSet(dbOption) ? db::connectionStringFromArgument(parser.value(dbOption))
                                : settings.value(QStringLiteral("DBOperation"),
                                                 QStringLiteral("DBConnectionString"), QString());
@@ -356,6 +380,11 @@ int main(int argc, char* argv[]) {
     db::Connection connection;
     QString token;
     try {
+        if (const auto server = logInToServer(connectionString, parser.isSet(dbOption),
+                                              parser.isSet(passwordOption))) {
+            if (server->isEmpty()) return 1;
+            connectionString = *server;
+        }
         entry::openHostDatabase(connection, connectionString, db::embeddedDatabasePath());
         // A clerk who connected as their own server login is known already.
         const auto serverUser = entry::serverLoginUser(connection);

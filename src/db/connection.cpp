@@ -1,4 +1,5 @@
 #include "db/connection.h"
+#include "db/login_probe.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -118,7 +119,7 @@ void openServer(QSqlDatabase& db, const ConnectionTarget& target, int timeoutS) 
     db.setPort(target.port);
     db.setDatabaseName(target.database);
     db.setUserName(target.user);
-    db.setPassword(target.password);
+    db.setPassword(target.password.isEmpty() ? rememberedServerPassword(target) : target.password);
     db.setConnectOptions(serverConnectOptions(target, timeoutS));
     if (!db.open()) throw openError(db, target);
     requireStandardStrings(db, target);

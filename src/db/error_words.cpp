@@ -24,7 +24,7 @@ bool mentionsAny(const QString& text, std::initializer_list<const char*> words) 
 
 Failure refusedOpening(const QString& text) {
     if (mentionsAny(text, {"authentication failed", "pg_hba.conf", "no password supplied",
-                           "password is required"}) ||
+                           "password is required", "is not permitted to log in"}) ||
         (text.contains(QLatin1String("role \"")) && text.contains(QLatin1String("does not exist"))))
         return Failure::LoginRefused;
     if (text.contains(QLatin1String("database \"")) &&

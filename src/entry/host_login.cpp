@@ -94,7 +94,18 @@ std::optional<UserRecord> serverLoginUser(db::Connection& connection) {
         "pg_has_role(session_user, ?, 'member'), coalesce(fUserType, 1) from tblUser "
         "where frolename = session_user"));
     q.bind(roles->admin()).exec();
-    if (!q.next()) return std::nullopt;
+    if (!q.next()) {
+        // Not a clerk: the owner's members (the administrator who set the
+        // database up, the server's superuser) log in as the module's users;
+        // any other login is nobody here.
+        const QVariant owner = connection.scalar(
+            QStringLiteral("select pg_has_role(session_user, ?, 'member')"), {roles->owner()});
+        if (owner.toBool()) return std::nullopt;
+        throw db::DbError(
+            QStringLiteral(
+                "服务器登录 %1 没有对应的用户：请管理员用 otherin user add 为其建立用户。")
+                .arg(connection.scalar(QStringLiteral("select session_user")).toString()));
+    }
     return UserRecord{q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(),
                       q.value(3).toBool() ? 1 : 0, q.value(4).toInt()};
 }

@@ -29,7 +29,10 @@ std::optional<UserRecord> findUser(db::Connection& connection, qlonglong userId)
 // On a server whose roles are set up, the user whose login role this
 // connection is (session_user, tblUser.frolename), an administrator when the
 // role is in the administrators' group: the server has checked the password,
-// and nothing on the clerk's PC can change who they are. None elsewhere.
+// and nothing on the clerk's PC can change who they are. None elsewhere, and
+// for a member of the owner role (the administrator's own login, the
+// superuser), who logs in as one of the module's users. Raises DbError for
+// any other login: it is no user of this database.
 std::optional<UserRecord> serverLoginUser(db::Connection& connection);
 
 // The user when `password` is theirs. A user without a stored password takes

@@ -16,6 +16,7 @@
 #include "db/server_roles.h"
 #include "entry/cls_other_in.h"
 #include "entry/database_file.h"
+#include "entry/host_login.h"
 #include "entry/login_context.h"
 #include "entry/login_session.h"
 #include "entry/permission.h"
@@ -393,6 +394,19 @@ TEST_F(IdentityTest, AServerLoginIsTheClerkWhateverTheSettingsSay) {
     EXPECT_EQ(u"%1 %2"_s.arg(asAdmin.gLoginUserId).arg(asAdmin.IsAdmin), u"%1 1"_s.arg(adminId));
     closeConnection(asClerk);
     closeConnection(asAdmin);
+    // A login in the clerks' group that no user names is nobody here.
+    const QString stranger = prefix + u"_stranger"_s;
+    c.exec(u"create role %1 login password 'pw' in role otherin_t_clerk"_s.arg(stranger));
+    {
+        db::ConnectionTarget target = db::parseConnectionString(db_.seedConnectionString());
+        target.user = stranger;
+        target.password = u"pw"_s;
+        db::Connection asStranger;
+        asStranger.open(target.toConnectionString());
+        EXPECT_TRUE(refusal<db::DbError>([&] {
+                        serverLoginUser(asStranger);
+                    }).startsWith(u"服务器登录 %1 没有对应的用户"_s.arg(stranger)));
+    }
 
     c.exec(u"delete from schema_version where version=?"_s, {db::schema::kVersion});
     db::ConnectionTarget target = db::parseConnectionString(db_.seedConnectionString());
@@ -405,5 +419,5 @@ TEST_F(IdentityTest, AServerLoginIsTheClerkWhateverTheSettingsSay) {
     EXPECT_EQ(db_.scalar(u"select max(version) from schema_version"_s).toInt(),
               db::schema::kVersion - 1);
     c.exec(u"insert into schema_version (version) values (?)"_s, {db::schema::kVersion});
-    for (const QString& role : {clerk, admin}) c.exec(u"drop role "_s + role);
+    for (const QString& role : {clerk, admin, stranger}) c.exec(u"drop role "_s + role);
 }

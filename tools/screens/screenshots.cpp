@@ -21,7 +21,9 @@
 #include <cstdio>
 #include <functional>
 
+#include "app/keychain_keeper.h"
 #include "app/qt_window_factory.h"
+#include "app/server_login_dialog.h"
 #include "db/connection.h"
 #include "db/connection_string.h"
 #include "editor/bill_session.h"
@@ -237,6 +239,17 @@ int main(int argc, char* argv[]) {
     QDir().mkpath(outDir);
     QDir().mkpath(work);
     entry::installQtTranslations();
+    if (scene == QLatin1String("server-login")) {
+        // The login to a server after a wrong password, with no keyring here.
+        app::KeychainKeeper keeper;
+        app::ServerLoginDialog dialog(
+            QStringLiteral("db.example.lan:5432/stock"),
+            {QStringLiteral("stock_zhang"), QStringLiteral("密码不正确，请重新输入"),
+             keeper.whyUnavailable(), false});
+        dialog.show();
+        shoot(QString());
+        return 0;
+    }
 
     const QString connectionString =
         db::connectionStringFromArgument(work + QStringLiteral("/demo.db"));
