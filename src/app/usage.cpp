@@ -32,6 +32,7 @@ constexpr Line kCommands[] = {
     {"passwd --user ID", "设置用户的密码"},
     {"switch [NAME [VALUE]]", "列出共用开关，或设置其中一个"},
     {"user add|passwd|disable|list", "服务器上：建立、改密码、停用或列出录单员的登录"},
+    {"migrate", "服务器上：把共用一个登录的数据库改为每人一个登录，停用共用的登录"},
 };
 
 constexpr Line kOptions[] = {
@@ -48,6 +49,7 @@ constexpr Line kOptions[] = {
     {"--login NAME", "user：录单员的登录名"},
     {"--name TEXT", "user add：录单员的姓名"},
     {"--admin", "user add：作为管理员"},
+    {"--shared-login NAME", "migrate：原来共用的登录（缺省为表的所有者）"},
     {"-h, --help", "显示本帮助后退出"},
     {"--version", "显示版本后退出"},
 };

@@ -2,6 +2,9 @@
 
 #include <libpq-fe.h>
 
+#include <QRandomGenerator>
+#include <QRegularExpression>
+
 #include "db/connection.h"
 #include "db/db_error.h"
 #include "db/error_words.h"
@@ -39,7 +42,83 @@ void callLoginFunction(Connection& c, const QString& action, const QString& logi
            {action, login, verifier.isEmpty() ? QVariant() : QVariant(verifier), administrator});
 }
 
+// A password nobody knows: the login exists, but no one can use it until
+// the administrator sets one.
+QString unknownPassword() {
+    QString text;
+    for (int i = 0; i < 32; ++i) text += QChar(u'a' + QRandomGenerator::system()->bounded(26));
+    return text;
+}
+
+bool roleExists(Connection& c, const QString& role) {
+    return c.scalar(QStringLiteral("select count(*) from pg_roles where rolname=?"), {role})
+               .toInt() > 0;
+}
+
+// <prefix>_<number> made a login name, or <prefix>_user<id> when the number
+// gives none or is taken.
+QString loginFor(Connection& c, const QString& prefix, const QString& number, qlonglong id) {
+    QString word = number.toLower();
+    word.replace(QRegularExpression(QStringLiteral("[^a-z0-9_]")), QStringLiteral("_"));
+    QString login = (prefix + u'_' + word).left(63);
+    if (word.isEmpty() || word.count(u'_') == word.size() || roleExists(c, login))
+        login = prefix + QStringLiteral("_user%1").arg(id);
+    return login;
+}
+
 }  // namespace
+
+SharedLoginMove moveFromSharedLogin(Connection& connection, const QString& prefix,
+                                    const QString& sharedLogin) {
+    const auto before = serverRoles(connection);
+    SharedLoginMove move;
+    move.sharedLogin =
+        !sharedLogin.isEmpty()
+            ? sharedLogin
+            : connection
+                  .scalar(QStringLiteral("select tableowner from pg_tables where "
+                                         "schemaname = current_schema() and tablename = "
+                                         "'icstockbill'"))
+                  .toString();
+    if (before && move.sharedLogin == before->owner())
+        throw DbError(QStringLiteral("表已归 %1 所有：请用 --shared-login 指出原来共用的登录")
+                          .arg(before->owner()));
+    if (!roleExists(connection, move.sharedLogin))
+        throw DbError(QStringLiteral("服务器上没有登录 %1").arg(move.sharedLogin));
+    if (connection.scalar(QStringLiteral("select session_user")).toString() == move.sharedLogin)
+        throw DbError(QStringLiteral("共用的登录 %1 迁移后将被停用：请用服务器的超级用户或另一个"
+                                     "有 CREATEROLE 权限的管理员登录运行")
+                          .arg(move.sharedLogin));
+    const QString shared =
+        connection.scalar(QStringLiteral("select quote_ident(?)"), {move.sharedLogin}).toString();
+    TransactionGuard tx(connection);
+    // Handing the tables over takes the shared login's rights on them.
+    if (!connection
+             .scalar(QStringLiteral("select pg_has_role(session_user, ?, 'member')"),
+                     {move.sharedLogin})
+             .toBool())
+        connection.exec(QStringLiteral("grant %1 to session_user").arg(shared));
+    const ServerRoles roles = setUpServerRoles(connection, prefix);
+    Query q = connection.prepare(QStringLiteral(
+        "select fuserid, coalesce(fnumber, ''), coalesce(fname, ''), coalesce(fIsAdmin, 0) "
+        "from tblUser where frolename is null order by fuserid"));
+    q.exec();
+    std::vector<ClerkLogin> users;
+    while (q.next())
+        users.push_back({q.value(1).toString(), q.value(2).toString(), q.value(0).toLongLong(),
+                         q.value(3).toInt() == 1, true});
+    for (ClerkLogin& user : users) {
+        user.login = loginFor(connection, roles.prefix, user.login, user.userId);
+        linkClerk(connection, user.userId, user.login, unknownPassword(), user.administrator);
+        move.made.push_back(user);
+    }
+    connection.exec(QStringLiteral("alter role %1 nologin").arg(shared));
+    tx.commit();
+    connection.exec(
+        QStringLiteral("select pg_terminate_backend(pid) from pg_stat_activity where usename = ?"),
+        {move.sharedLogin});
+    return move;
+}
 
 void linkClerk(Connection& connection, qlonglong userId, const QString& login,
                const QString& password, bool administrator) {

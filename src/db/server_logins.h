@@ -31,4 +31,20 @@ void setClerkPassword(Connection& connection, const QString& login, const QStrin
 void disableClerk(Connection& connection, const QString& login);
 std::vector<ClerkLogin> listClerks(Connection& connection);
 
+// A server database every clerk reached through one shared login (the owner
+// of its tables, as earlier versions set up), moved to logins of their own:
+// the roles are set up with `prefix` (the owner role takes the tables), each
+// user without a login gets one (<prefix>_<user number>, or <prefix>_user<id>),
+// in the administrators' group when tblUser says so, with a password nobody
+// knows until the administrator sets one, and the shared login can no longer
+// log in, its open connections ended. `sharedLogin` empty: the tables' owner.
+// Run by the server's superuser or another login with CREATEROLE, never by
+// the shared login itself. Answers the shared login and the new logins.
+struct SharedLoginMove {
+    QString sharedLogin;
+    std::vector<ClerkLogin> made;
+};
+SharedLoginMove moveFromSharedLogin(Connection& connection, const QString& prefix,
+                                    const QString& sharedLogin = QString());
+
 }  // namespace otherin::db

@@ -1,6 +1,7 @@
 #include "entry/host_commands.h"
 
 #include "db/server_logins.h"
+#include "db/server_roles.h"
 
 #include <QCommandLineParser>
 #include <memory>
@@ -22,6 +23,7 @@ const QString kInit = QStringLiteral("init");
 const QString kPasswd = QStringLiteral("passwd");
 const QString kSwitch = QStringLiteral("switch");
 const QString kUser = QStringLiteral("user");
+const QString kMigrate = QStringLiteral("migrate");
 
 // A refusal told on the terminal; the command ends with status 1.
 struct Refused {
@@ -47,6 +49,8 @@ struct Options {
     QCommandLineOption name{QStringLiteral("name"), QStringLiteral("录单员的姓名"),
                             QStringLiteral("text")};
     QCommandLineOption admin{QStringLiteral("admin"), QStringLiteral("作为管理员")};
+    QCommandLineOption sharedLogin{QStringLiteral("shared-login"),
+                                   QStringLiteral("原来共用的服务器登录"), QStringLiteral("name")};
 };
 
 QString connectionString(const QCommandLineParser& parser, const Options& o) {
@@ -184,19 +188,44 @@ int users(const QCommandLineParser& parser, const Options& o, Terminal& terminal
                        "[--login 登录名] [--name 姓名] [--admin]")};
 }
 
+// `otherin migrate --db URL [--role-prefix P] [--shared-login L]`: a server
+// database that all clerks reached through one shared login gets the roles
+// and a login for each user; the shared login is disabled.
+int migrate(const QCommandLineParser& parser, const Options& o, Terminal& terminal,
+            db::Connection& connection) {
+    if (!connection.dialect().isServer())
+        throw Refused{QStringLiteral("migrate 只用于服务器数据库")};
+    const QString database = connection.target().database;
+    const db::SharedLoginMove move = db::moveFromSharedLogin(
+        connection,
+        parser.isSet(o.rolePrefix) ? parser.value(o.rolePrefix) : db::defaultRolePrefix(database),
+        parser.value(o.sharedLogin));
+    for (const db::ClerkLogin& k : move.made)
+        terminal.print(
+            QStringLiteral("用户 %1 %2 → 登录名 %3%4")
+                .arg(k.userId)
+                .arg(k.name, k.login, k.administrator ? QStringLiteral("（管理员）") : QString()));
+    terminal.print(QStringLiteral("共用的登录 %1 已停用，其连接已断开。").arg(move.sharedLogin));
+    if (!move.made.empty())
+        terminal.print(
+            QStringLiteral("请为每个登录设置密码: otherin user passwd --db … --login 登录名"));
+    return 0;
+}
+
 }  // namespace
 
 bool isHostCommand(const QStringList& arguments) {
     if (arguments.size() < 2) return false;
     const QString& command = arguments[1];
-    return command == kInit || command == kPasswd || command == kSwitch || command == kUser;
+    return command == kInit || command == kPasswd || command == kSwitch || command == kUser ||
+           command == kMigrate;
 }
 
 int runHostCommand(const QStringList& arguments, Terminal& terminal) {
     Options o;
     QCommandLineParser parser;
     parser.addOptions({o.db, o.settings, o.user, o.password, o.oldPassword, o.demo, o.rolePrefix,
-                       o.login, o.name, o.admin});
+                       o.login, o.name, o.admin, o.sharedLogin});
     if (!parser.parse(arguments)) {
         terminal.error(parser.errorText());
         return 2;
@@ -208,6 +237,7 @@ int runHostCommand(const QStringList& arguments, Terminal& terminal) {
         openHostDatabase(connection, connectionString(parser, o), db::embeddedDatabasePath());
         if (command == kPasswd) return passwd(parser, o, terminal, connection);
         if (command == kSwitch) return switches(parser, o, terminal, connection);
+        if (command == kMigrate) return migrate(parser, o, terminal, connection);
         if (command == kUser) {
             if (parser.isSet(o.password))
                 throw Refused{

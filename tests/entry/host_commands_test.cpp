@@ -7,6 +7,7 @@
 #include <deque>
 
 #include "db/connection.h"
+#include "db/db_error.h"
 #include "db/password_hash.h"
 #include "db/schema.h"
 #include "db/server_roles.h"
@@ -211,4 +212,95 @@ TEST_F(HostCommandsTest, UserCommandsManageClerksLoginsOnAServer) {
                     .contains(QStringLiteral("4  %1  李雷  已停用]").arg(login)));
     // Logins are the server's: they go with the test.
     db_.exec(QStringLiteral("drop role ") + login);
+}
+
+namespace {
+
+// A database every clerk reached through one shared login, as earlier
+// versions set it up: that login owns the tables.
+QString sharedLoginDatabase(TestDatabase& db, const QString& shared) {
+    db.exec(QStringLiteral("create role %1 login password 'old-pw'").arg(shared));
+    db.exec(QStringLiteral(
+                "do $$ declare r record; begin for r in select c.relname, c.relkind from pg_class "
+                "c where c.relnamespace = current_schema()::regnamespace and c.relkind in "
+                "('r','v','S') loop execute format('alter %s %I owner to %I', case r.relkind "
+                "when 'v' then 'view' when 'S' then 'sequence' else 'table' end, r.relname, "
+                "'%1'); end loop; end $$")
+                .arg(shared));
+    otherin::db::ConnectionTarget target =
+        otherin::db::parseConnectionString(db.seedConnectionString());
+    target.user = shared;
+    target.password = QStringLiteral("old-pw");
+    return target.toConnectionString();
+}
+
+}  // namespace
+
+// One command moves such a database over: the owner role takes the tables,
+// each user gets a login of their own that works once the administrator sets
+// its password (a user whose number names a group role gets user<id>), and
+// the shared login can no longer log in. The shared login cannot run it on
+// itself.
+TEST(MigrateTest, ASharedLoginDatabaseGetsALoginPerUserAndTheSharedOneIsDisabled) {
+    if (!TestDatabase::onServer()) GTEST_SKIP() << "logins are a server's";
+    TestDatabase db{TestDatabase::Seed::Demo, TestDatabase::Roles::None};
+    const QString prefix = QStringLiteral("m%1").arg(QCoreApplication::applicationPid());
+    const QString shared = prefix + QStringLiteral("_shared");
+    const QString asShared = sharedLoginDatabase(db, shared);
+    const auto run = [&](const QString& url, const QStringList& words, const QString& answer) {
+        ScriptedTerminal terminal;
+        if (!answer.isEmpty()) terminal.answers = {answer, answer};
+        const int status = runHostCommand(QStringList{QStringLiteral("otherin")} + words +
+                                              QStringList{QStringLiteral("--db"), url},
+                                          terminal);
+        return QStringLiteral("%1 %2%3").arg(status).arg(terminal.out.join('|'),
+                                                         terminal.err.join('|'));
+    };
+    const QStringList migrate{QStringLiteral("migrate"), QStringLiteral("--role-prefix"), prefix};
+    EXPECT_TRUE(run(asShared, migrate, {})
+                    .startsWith(QStringLiteral("1 共用的登录 %1 迁移后将被停用").arg(shared)));
+
+    EXPECT_EQ(
+        run(db.seedConnectionString(), migrate, {}),
+        QStringLiteral("0 用户 1 系统管理员 → 登录名 %1_user1（管理员）|用户 2 张三 → 登录名 "
+                       "%1_zhang|用户 3 李四 → 登录名 %1_li|共用的登录 %2 已停用，其连接已断开。|"
+                       "请为每个登录设置密码: otherin user passwd --db … --login 登录名")
+            .arg(prefix, shared));
+    EXPECT_EQ(
+        db.scalar(QStringLiteral("select tableowner from pg_tables where tablename='icstockbill'")),
+        prefix + QStringLiteral("_owner"));
+    EXPECT_FALSE(
+        db.scalar(QStringLiteral("select rolcanlogin from pg_roles where rolname=?"), {shared})
+            .toBool());
+    EXPECT_THROW(otherin::db::Connection().open(asShared), otherin::db::DbError);
+
+    // Zhang logs in once the administrator has set the password, and is user 2.
+    const QString zhang = prefix + QStringLiteral("_zhang");
+    EXPECT_TRUE(
+        run(db.seedConnectionString(),
+            {QStringLiteral("user"), QStringLiteral("passwd"), QStringLiteral("--login"), zhang},
+            QStringLiteral("zhang-pw"))
+            .startsWith(QStringLiteral("0 ")));
+    otherin::db::ConnectionTarget target =
+        otherin::db::parseConnectionString(db.seedConnectionString());
+    target.user = zhang;
+    target.password = QStringLiteral("zhang-pw");
+    {
+        otherin::db::Connection c;
+        c.open(target.toConnectionString());
+        const auto user = serverLoginUser(c);
+        ASSERT_TRUE(user);
+        EXPECT_EQ(user->id, 2);
+        EXPECT_EQ(user->isAdmin, 0);
+    }
+
+    const otherin::db::ServerRoles roles{prefix};
+    db.exec(QStringLiteral("reassign owned by %1 to current_user").arg(roles.owner()));
+    for (const QString& role :
+         {roles.logins(), roles.admin(), roles.clerk(), roles.owner(), shared})
+        db.exec(QStringLiteral("drop owned by ") + role);
+    for (const QString& role :
+         {prefix + QStringLiteral("_user1"), zhang, prefix + QStringLiteral("_li"), shared,
+          roles.admin(), roles.clerk(), roles.logins(), roles.owner()})
+        db.exec(QStringLiteral("drop role ") + role);
 }
