@@ -96,6 +96,9 @@ $f$)SQL");
                     literal(roles.logins())));
     const QString function =
         QStringLiteral("function otherin_clerk_login(text, text, text, boolean)");
+    c.exec(QStringLiteral("grant usage, create on schema %1 to %2")
+               .arg(c.scalar(QStringLiteral("select quote_ident(current_schema())")).toString(),
+                    logins));
     c.exec(QStringLiteral("alter %1 owner to %2").arg(function, logins));
     c.exec(QStringLiteral("revoke all on %1 from public").arg(function));
     c.exec(QStringLiteral("revoke all on %1 from %2").arg(function, ident(c, roles.clerk())));
@@ -158,6 +161,11 @@ ServerRoles setUpServerRoles(Connection& connection, const QString& prefix) {
     grantOnce(connection, roles.owner(), me);
     grantOnce(connection, roles.admin(), me);
     grantOnce(connection, roles.clerk(), roles.admin());
+    // Whoever is given an object must be able to make one in its schema; the
+    // owner also makes the tables of later upgrades there.
+    const QString schema =
+        connection.scalar(QStringLiteral("select quote_ident(current_schema())")).toString();
+    connection.exec(QStringLiteral("grant usage, create on schema %1 to %2").arg(schema, owner));
     for (const QString& object : ownedObjects(connection))
         connection.exec(QStringLiteral("alter %1 owner to %2").arg(object, owner));
     const QString grants = QStringLiteral(
@@ -170,12 +178,8 @@ ServerRoles setUpServerRoles(Connection& connection, const QString& prefix) {
         "alter default privileges for role %3 in schema %2 "
         "grant usage, select, update on sequences to %1;"
         "alter default privileges for role %3 in schema %2 grant execute on functions to %1");
-    const QString schema =
-        connection.scalar(QStringLiteral("select quote_ident(current_schema())")).toString();
     for (const QString& statement : grants.arg(clerk, schema, owner).split(u';'))
         connection.exec(statement);
-    // Later upgrades, run as the owner role, make their tables in the schema.
-    connection.exec(QStringLiteral("grant usage, create on schema %1 to %2").arg(schema, owner));
     for (const char* table : kAdministratorsTables) {
         if (!connection.tableExists(QString::fromLatin1(table))) continue;
         connection.exec(QStringLiteral("revoke insert, update, delete on %1 from %2")

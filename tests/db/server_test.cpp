@@ -235,29 +235,56 @@ TEST_F(ServerTest, TheDatabaseIsOwnedByItsOwnerRoleAndTheGroupsHaveTheirRights) 
         server.exec(QStringLiteral("drop role ") + role);
 }
 
-// A role that may not create roles gets the tables, then is told what it lacks.
-TEST_F(ServerTest, InitByARoleThatCannotCreateRolesSaysWhatItLacks) {
-    ConnectionTarget target = parseConnectionString(db_->connectionString());
-    const QString plain = QStringLiteral("plain_%1").arg(QCoreApplication::applicationPid());
-    const QString name = target.database + QStringLiteral("_plain");
-    db_->exec(QStringLiteral("create role %1 login password 'pw'").arg(plain));
-    db_->exec(QStringLiteral("create database %1 owner %2").arg(name, plain));
-    target.database = name;
-    target.user = plain;
-    target.password = QStringLiteral("pw");
-    try {
-        entry::initDatabase(target.toConnectionString(), false);
-        ADD_FAILURE() << "roles were made by a role without CREATEROLE";
-    } catch (const DbError& e) {
-        EXPECT_TRUE(e.message().contains(QStringLiteral("CREATEROLE")))
-            << e.message().toStdString();
+// The administrator's own login, not a superuser, owns the database: with
+// CREATEROLE init sets the roles up and its administrators add clerks; without,
+// it gets the tables and is told what it lacks.
+TEST_F(ServerTest, InitByTheDatabaseOwnersLoginSetsUpRolesOnlyWithCreateRole) {
+    for (const bool createRole : {false, true}) {
+        SCOPED_TRACE(createRole ? "createrole" : "plain");
+        ConnectionTarget target = parseConnectionString(db_->connectionString());
+        const QString plain = QStringLiteral("plain_%1").arg(QCoreApplication::applicationPid());
+        const QString name = target.database + QStringLiteral("_plain");
+        db_->exec(QStringLiteral("create role %1 login password 'pw'%2")
+                      .arg(plain, createRole ? QStringLiteral(" createrole") : QString()));
+        db_->exec(QStringLiteral("create database %1 owner %2").arg(name, plain));
+        target.database = name;
+        target.user = plain;
+        target.password = QStringLiteral("pw");
+        const QString prefix = QStringLiteral("p%1").arg(QCoreApplication::applicationPid());
+        const ServerRoles roles{prefix};
+        try {
+            const QString said = entry::initDatabase(target.toConnectionString(), false, prefix);
+            EXPECT_TRUE(createRole) << "roles were made by a role without CREATEROLE";
+            EXPECT_TRUE(said.contains(roles.owner())) << said.toStdString();
+            Connection c;
+            c.open(target.toConnectionString());
+            addClerk(c, prefix + QStringLiteral("_zhao"), QStringLiteral("赵六"),
+                     QStringLiteral("pw"), false);
+            EXPECT_EQ(c.scalar(QStringLiteral("select tableowner from pg_tables where "
+                                              "tablename='icstockbill'"))
+                          .toString(),
+                      roles.owner());
+        } catch (const DbError& e) {
+            EXPECT_FALSE(createRole) << e.message().toStdString();
+            EXPECT_TRUE(e.message().contains(QStringLiteral("CREATEROLE")))
+                << e.message().toStdString();
+        }
+        Connection c;
+        c.open(target.toConnectionString());
+        EXPECT_EQ(schema::currentVersion(c), schema::kVersion);
+        c.disconnect();
+        db_->exec(QStringLiteral("drop database %1 with (force)").arg(name));
+        db_->exec(QStringLiteral("drop role if exists %1").arg(prefix + QStringLiteral("_zhao")));
+        for (const QString& role : {roles.logins(), roles.admin(), roles.clerk(), roles.owner()}) {
+            if (db_->scalar(QStringLiteral("select count(*) from pg_roles where rolname=?"), {role})
+                    .toInt() == 0)
+                continue;
+            db_->exec(QStringLiteral("drop owned by ") + role);
+            db_->exec(QStringLiteral("drop role ") + role);
+        }
+        db_->exec(QStringLiteral("drop owned by ") + plain);
+        db_->exec(QStringLiteral("drop role %1").arg(plain));
     }
-    Connection c;
-    c.open(target.toConnectionString());
-    EXPECT_EQ(schema::currentVersion(c), schema::kVersion);
-    c.close();
-    db_->exec(QStringLiteral("drop database %1 with (force)").arg(name));
-    db_->exec(QStringLiteral("drop role %1").arg(plain));
 }
 
 // Clerks' logins are made, re-passworded and disabled by administrators only,
