@@ -31,6 +31,11 @@ class Prompter {
     // None when the user cancelled.
     virtual std::optional<QString> input(const QString& prompt, const QString& initial,
                                          const QString& title) = 0;
+    // A password, typed unseen; none when the user cancelled. By default an
+    // input box.
+    virtual std::optional<QString> secret(const QString& prompt, const QString& title) {
+        return input(prompt, QString(), title);
+    }
     // The save dialog opens on `proposed` (a folder and file name); none when
     // the user cancelled.
     virtual std::optional<QString> saveFileName(const QString& filter, const QString& proposed) = 0;

@@ -383,6 +383,23 @@ TEST_F(IdentityTest, AServerLoginIsTheClerkWhateverTheSettingsSay) {
         return db_.settings({u"DBOperation/DBConnectionString="_s + target.toConnectionString(),
                              login(1), u"SystemLogin/IsAdmin=1"_s});
     };
+    // Settings without the password: the clerk is asked, again after a wrong one.
+    {
+        db::ConnectionTarget target = db::parseConnectionString(db_.seedConnectionString());
+        target.user = clerk;
+        LoginContext asked;
+        prompter_.expectInput(u"wrong"_s);
+        prompter_.expectInput(u"pw"_s);
+        startUp(asked,
+                *db_.settings({u"DBOperation/DBConnectionString="_s + target.toConnectionString()}),
+                prompter_);
+        EXPECT_EQ(asked.gLoginUserName, u"赵六"_s);
+        ASSERT_EQ(prompter_.inputPrompts().size(), 2);
+        EXPECT_TRUE(
+            prompter_.inputPrompts()[1].startsWith(u"密码不正确，请重新输入。\n数据库服务器 "_s))
+            << prompter_.inputPrompts()[1].toStdString();
+        closeConnection(asked);
+    }
     LoginContext asClerk;
     startUp(asClerk, *as(clerk), prompter_);
     EXPECT_EQ(

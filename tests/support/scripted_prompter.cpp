@@ -76,6 +76,7 @@ std::optional<int> ScriptedPrompter::choose(const QString& text, const QStringLi
 // An empty scripted text stands for a cancelled box.
 std::optional<QString> ScriptedPrompter::input(const QString& prompt, const QString&,
                                                const QString&) {
+    inputPrompts_ << prompt;
     const auto a = next(inputs_, "input box", prompt);
     return a && !a->isEmpty() ? a : std::nullopt;
 }

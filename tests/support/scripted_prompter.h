@@ -66,6 +66,8 @@ class ScriptedPrompter : public entry::Prompter {
     void expectChoice(const QString& choice) { choices_.push_back(choice); }
     // An empty text stands for a cancelled box.
     void expectInput(const QString& text) { inputs_.push_back(text); }
+    // The prompts of the input boxes shown, in order.
+    const QStringList& inputPrompts() const { return inputPrompts_; }
     void expectFileName(const QString& path) { files_.push_back(path); }
 
     const std::vector<Shown>& messages() const { return messages_; }
@@ -100,6 +102,7 @@ class ScriptedPrompter : public entry::Prompter {
     QStringList log_;
     std::deque<entry::Answer> answers_;
     std::deque<QString> inputs_;
+    QStringList inputPrompts_;
     std::deque<QString> choices_;
     std::deque<QString> files_;
     QStringList proposed_;

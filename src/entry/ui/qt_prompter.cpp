@@ -109,6 +109,14 @@ std::optional<QString> QtPrompter::input(const QString& prompt, const QString& i
     return text;
 }
 
+std::optional<QString> QtPrompter::secret(const QString& prompt, const QString& title) {
+    bool ok = false;
+    const QString text = QInputDialog::getText(activeParent(parent_), title, prompt,
+                                               QLineEdit::Password, QString(), &ok);
+    if (!ok) return std::nullopt;
+    return text;
+}
+
 std::optional<QString> QtPrompter::saveFileName(const QString& filter, const QString& proposed) {
     const QString path =
         QFileDialog::getSaveFileName(activeParent(parent_), QString(), proposed, filter);

@@ -15,6 +15,7 @@ class QtPrompter : public Prompter {
 
     void message(const QString& text, Icon icon, const QString& title) override;
     Answer question(const QString& text, Buttons buttons, Icon icon, const QString& title) override;
+    std::optional<QString> secret(const QString& prompt, const QString& title) override;
     std::optional<QString> input(const QString& prompt, const QString& initial,
                                  const QString& title) override;
     std::optional<QString> saveFileName(const QString& filter, const QString& proposed) override;
