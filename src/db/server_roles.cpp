@@ -187,6 +187,20 @@ ServerRoles setUpServerRoles(Connection& connection, const QString& prefix) {
         connection.exec(QStringLiteral("grant select, insert, update, delete on %1 to %2")
                             .arg(QString::fromLatin1(table), admin));
     }
+    // Clerks read the users, but not what is kept of their passwords.
+    const QString userColumns =
+        connection
+            .scalar(QStringLiteral("select string_agg(quote_ident(column_name), ', ' order "
+                                   "by ordinal_position) from information_schema.columns "
+                                   "where table_schema = current_schema() and table_name = "
+                                   "'tbluser' and column_name not in ('fpasswordhash', "
+                                   "'fpassword')"))
+            .toString();
+    if (!userColumns.isEmpty()) {
+        connection.exec(QStringLiteral("revoke select on tblUser from %1").arg(clerk));
+        connection.exec(
+            QStringLiteral("grant select (%1) on tblUser to %2").arg(userColumns, clerk));
+    }
     setUpLoginFunction(connection, roles);
     tx.commit();
     return roles;

@@ -10,9 +10,12 @@
 namespace otherin::entry {
 
 namespace {
+// What anyone may read of a user; the password columns only where a
+// password is checked (on a server clerks may not read them).
 const QString kUserColumns = QStringLiteral(
     "select fuserid,coalesce(fnumber,''),coalesce(fname,''),coalesce(fIsAdmin,0),"
-    "coalesce(fUserType,1),coalesce(fpasswordhash,''),coalesce(fpassword,'') from tblUser");
+    "coalesce(fUserType,1)");
+const QString kUserTable = QStringLiteral(" from tblUser");
 
 UserRecord readUser(const db::Query& q) {
     return {q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(),
@@ -26,7 +29,9 @@ struct StoredUser {
 };
 
 std::optional<StoredUser> readStoredUser(db::Connection& connection, qlonglong userId) {
-    db::Query q = connection.prepare(kUserColumns + QStringLiteral(" where fuserid=?"));
+    db::Query q = connection.prepare(
+        kUserColumns + QStringLiteral(",coalesce(fpasswordhash,''),coalesce(fpassword,'')") +
+        kUserTable + QStringLiteral(" where fuserid=?"));
     q.bind(userId).exec();
     if (!q.next()) return std::nullopt;
     return StoredUser{readUser(q), q.value(5).toString(), q.value(6).toString()};
@@ -35,7 +40,8 @@ std::optional<StoredUser> readStoredUser(db::Connection& connection, qlonglong u
 }  // namespace
 
 std::vector<UserRecord> listUsers(db::Connection& connection) {
-    db::Query q = connection.prepare(kUserColumns + QStringLiteral(" order by fuserid"));
+    db::Query q =
+        connection.prepare(kUserColumns + kUserTable + QStringLiteral(" order by fuserid"));
     q.exec();
     std::vector<UserRecord> users;
     while (q.next()) users.push_back(readUser(q));
@@ -43,9 +49,11 @@ std::vector<UserRecord> listUsers(db::Connection& connection) {
 }
 
 std::optional<UserRecord> findUser(db::Connection& connection, qlonglong userId) {
-    const auto stored = readStoredUser(connection, userId);
-    if (!stored) return std::nullopt;
-    return stored->user;
+    db::Query q =
+        connection.prepare(kUserColumns + kUserTable + QStringLiteral(" where fuserid=?"));
+    q.bind(userId).exec();
+    if (!q.next()) return std::nullopt;
+    return readUser(q);
 }
 
 std::optional<UserRecord> checkLogin(db::Connection& connection, qlonglong userId,
