@@ -11,8 +11,33 @@ namespace otherin::db {
 
 namespace {
 
-// Tables a clerk reads but never writes: who the users are and their logins.
-const char* const kAdministratorsTables[] = {"tblUser", "tblLoginSession", "tblServerRoles"};
+// Tables a clerk reads but never writes, and administrators may change: who
+// the users are, their logins, groups and rights, the switches, the periods,
+// the item master and the bill type's settings (other programs of the suite
+// keep the item master; the windows only read it), and the schema's version.
+const char* const kAdministratorsTables[] = {"tblUser",
+                                             "tblLoginSession",
+                                             "tblServerRoles",
+                                             "tblUserGroup",
+                                             "tblUserGroupRelation",
+                                             "tblgroupprivillenge",
+                                             "tbluserPrivillenge",
+                                             "tblSystemPrivillenge",
+                                             "tblSystemSwitch",
+                                             "tblSystemInfo",
+                                             "tblPeriod",
+                                             "icitem",
+                                             "tblItem",
+                                             "tblItemclass",
+                                             "tblMeasureUnit",
+                                             "tblStock",
+                                             "tblsubtype",
+                                             "tblBillInfo",
+                                             "tblBillInfoEntry",
+                                             "tblBillPrint",
+                                             "tblFindInfoEntry",
+                                             "tblFindInfoentry2",
+                                             "schema_version"};
 
 // Every object of the module's schema, with the words ALTER takes for it.
 QStringList ownedObjects(Connection& c) {

@@ -111,7 +111,7 @@ TEST_F(ServerBackupTest, ADumpRestoresIntoAnEmptyDatabaseWholeAndTheLedgerIsChec
         TestDatabase source(TestDatabase::Seed::Demo);
         addBills(source.connection(), 40);
         if (c.ledgerOff) source.exec(u"update tblTimeStock set fqty=fqty+1 where fitemid=1121"_s);
-        const db::ConnectionTarget from = db::parseConnectionString(source.connectionString());
+        const db::ConnectionTarget from = db::parseConnectionString(source.adminConnectionString());
         QTemporaryDir folder;
 
         const Outcome dumped = backup(from, folder.path());
@@ -133,13 +133,13 @@ TEST_F(ServerBackupTest, ADumpRestoresIntoAnEmptyDatabaseWholeAndTheLedgerIsChec
         const Outcome restored = restore(dump, copy.target());
         EXPECT_EQ(restored.status, c.status) << restored.shown();
         EXPECT_TRUE(restored.out.contains(QString::fromUtf8(c.told))) << restored.shown();
-        EXPECT_EQ(tableDifferences(source.connection(), copy.connection()), QString());
+        EXPECT_EQ(tableDifferences(source.seed(), copy.connection()), QString());
     }
 }
 
 TEST_F(ServerBackupTest, OnlyTheNewestDumpsAreKept) {
     TestDatabase source(TestDatabase::Seed::Demo);
-    const db::ConnectionTarget from = db::parseConnectionString(source.connectionString());
+    const db::ConnectionTarget from = db::parseConnectionString(source.adminConnectionString());
     QTemporaryDir folder;
     QStringList taken;  // each dump's name, in the order taken
     for (int i = 0; i < 3; ++i) {
@@ -169,7 +169,7 @@ TEST_F(ServerBackupTest, ARestoreIntoADatabaseHoldingTablesIsRefusedAndChangesNo
     addBills(source.connection(), 5);
     QTemporaryDir folder;
     const QString dump =
-        dumpOf(db::parseConnectionString(source.connectionString()), folder.path());
+        dumpOf(db::parseConnectionString(source.adminConnectionString()), folder.path());
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -192,7 +192,7 @@ TEST_F(ServerBackupTest, ARestoreIntoADatabaseHoldingTablesIsRefusedAndChangesNo
 
 TEST_F(ServerBackupTest, AFailedDumpOrRestoreIsToldAndLeavesNothingBehind) {
     TestDatabase source(TestDatabase::Seed::Demo);
-    const db::ConnectionTarget present = db::parseConnectionString(source.connectionString());
+    const db::ConnectionTarget present = db::parseConnectionString(source.adminConnectionString());
     db::ConnectionTarget missing = present;
     missing.database = u"otherin_no_such_database"_s;
     missing.password = u"pw-never-shown"_s;

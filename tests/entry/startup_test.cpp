@@ -256,8 +256,9 @@ TEST_F(IdentityTest, EveryUserFollowsTheDatabasesSwitchesWhateverTheirSettingsSa
 }
 
 TEST_F(IdentityTest, PostingRuleChangesOnlyWhileNoBillWaitsForItsAudit) {
-    otherin::db::Connection& c = db_.connection();
-    c.open(db_.connectionString());
+    // Switches are the administrators' to change.
+    otherin::db::Connection c;
+    c.open(db_.adminConnectionString());
     // gIsCheckUpdate and gIsCloseStock as stored
     const auto stored = [&] {
         return db_
@@ -282,7 +283,7 @@ TEST_F(IdentityTest, PostingRuleChangesOnlyWhileNoBillWaitsForItsAudit) {
     EXPECT_EQ(stored(), u"0 1"_s);
 
     db_.exec(u"update icstockbill set fstatus=1 where finterid=1"_s);
-    c.open(db_.connectionString());
+    c.open(db_.adminConnectionString());
     setSharedSwitch(c, u"gIsCheckUpdate"_s, 1);
     EXPECT_EQ(stored(), u"1 1"_s);
 }
