@@ -5,6 +5,7 @@
 #include "db/upgrade_bill_print.h"
 #include "db/upgrade_bill_versions.h"
 #include "db/upgrade_bill_watch.h"
+#include "db/upgrade_bill_writer.h"
 #include "db/upgrade_journal_index.h"
 #include "db/upgrade_login_sessions.h"
 #include "db/upgrade_server_roles.h"
@@ -14,9 +15,9 @@ namespace otherin::db::schema {
 
 const std::vector<Upgrade>& upgrades() {
     static const std::vector<Upgrade> steps = {
-        {2, &addBillNumberIndex}, {3, &upgradeLoginSessions}, {4, &addBillTypeIndex},
-        {5, &addBillVersions},    {6, &addBillWatch},       {7, &upgradeBillPrint},
-        {8, &addServerRolesTable}, {9, &addUserRoleNames},
+        {2, &addBillNumberIndex},  {3, &upgradeLoginSessions}, {4, &addBillTypeIndex},
+        {5, &addBillVersions},     {6, &addBillWatch},         {7, &upgradeBillPrint},
+        {8, &addServerRolesTable}, {9, &addUserRoleNames},     {10, &addBillWriterTrigger},
     };
     return steps;
 }

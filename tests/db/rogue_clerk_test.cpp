@@ -1,0 +1,145 @@
+// A curious clerk with the server's own client: connected as their login,
+// with plain SQL and not through the module, they try to get round the
+// module's rules. Whatever the module refuses, the server must refuse too.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QRegularExpression>
+#include <map>
+
+#include "db/connection.h"
+#include "db/db_error.h"
+#include "db/server_logins.h"
+#include "support/test_database.h"
+
+using namespace otherin;
+using otherin::testing::TestDatabase;
+
+namespace {
+
+// What every table of the schema holds, one digest a table.
+std::map<QString, QString> contents(db::Connection& c) {
+    std::map<QString, QString> digests;
+    for (const QString& table : otherin::testing::column(
+             c, QStringLiteral("select tablename from pg_tables where schemaname = "
+                               "current_schema() order by 1")))
+        digests[table] =
+            c.scalar(QStringLiteral("select coalesce(md5(string_agg(t::text, ',' order by "
+                                    "t::text)), '') from %1 t")
+                         .arg(table))
+                .toString();
+    return digests;
+}
+
+class RogueClerkTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!TestDatabase::onServer()) GTEST_SKIP() << "a server's own rules";
+        db_ = std::make_unique<TestDatabase>(TestDatabase::Seed::Demo);
+        login_ = QStringLiteral("r%1_li").arg(QCoreApplication::applicationPid());
+        userId_ = db::addClerk(db_->seed(), login_, QStringLiteral("李小四"), QStringLiteral("pw"),
+                               false);
+        db::ConnectionTarget target = db::parseConnectionString(db_->seedConnectionString());
+        target.user = login_;
+        target.password = QStringLiteral("pw");
+        clerk_.open(target.toConnectionString());
+    }
+    void TearDown() override {
+        if (!db_) return;
+        clerk_.disconnect();
+        db_.reset();
+        TestDatabase other(TestDatabase::Seed::Empty, TestDatabase::Roles::None);
+        other.exec(QStringLiteral("drop role if exists ") + login_);
+    }
+
+    std::unique_ptr<TestDatabase> db_;
+    QString login_;
+    qlonglong userId_ = 0;
+    db::Connection clerk_;
+};
+
+// Each attack is refused by the server, and no table has changed after all of them.
+TEST_F(RogueClerkTest, EveryAttackIsRefusedAndNoTableChanges) {
+    const char* const attacks[] = {
+        // making oneself an administrator, or someone else
+        "update tblUser set fIsAdmin = 1 where frolename = session_user",
+        "grant otherin_t_admin to current_user",
+        "alter role current_user createrole",
+        "set role otherin_t_owner",
+        "select otherin_clerk_login('add', 'evil', 'SCRAM-SHA-256$4096:x', true)",
+        "insert into tblUserGroupRelation (fuserid, fgroupid) values (4, 1)",
+        "insert into tbluserPrivillenge (fuserid, fPrivillengeid) values (4, 1)",
+        "update tblUser set frolename = session_user where fuserid = 1",
+        // logging in as someone else
+        "insert into tblLoginSession (ftokenhash, fuserid, flogintime) values ('x', 1, '2099')",
+        "delete from tblLoginSession",
+        // reading secrets
+        "select fpasswordhash from tblUser",
+        "select fpassword from tblUser",
+        "select rolpassword from pg_authid",
+        // the database's own rules and records
+        "update tblSystemSwitch set fvalue = '0' where fname = 'gIsCheckUpdate'",
+        "update tblPeriod set fYear = 2000",
+        "update icitem set fname = 'x'",
+        "update tblServerRoles set fprefix = 'x'",
+        "delete from schema_version",
+        "delete from tblBillPrint",
+        // the schema
+        "truncate tblTimeStock",
+        "truncate icstockbill cascade",
+        "drop table icstockbill",
+        "create table evil (n integer)",
+        "alter table icstockbill disable trigger tr_icstockbill_writer",
+        "alter table icstockbill drop column fmodifierid",
+        "create or replace function otherin_bill_writer() returns trigger language plpgsql as "
+        "$$ begin return new; end $$",
+    };
+    const auto before = contents(db_->seed());
+    // Refused for want of the right, not for a mistake in the statement.
+    const QRegularExpression forbidden(
+        QStringLiteral("permission denied|must be owner|must have admin option"));
+    for (const char* attack : attacks) {
+        try {
+            clerk_.exec(QString::fromLatin1(attack));
+            ADD_FAILURE() << "the server let a clerk run: " << attack;
+        } catch (const db::DbError& e) {
+            EXPECT_TRUE(forbidden.match(e.detail()).hasMatch())
+                << attack << ": " << e.message().toStdString();
+        }
+    }
+    EXPECT_EQ(contents(db_->seed()), before);
+}
+
+// Who and when of a bill's last write come from the clerk's login and the
+// server's clock: a forged writer or time is overwritten, also with a
+// temporary tblUser of the clerk's own in the way.
+TEST_F(RogueClerkTest, WhoAndWhenOfAWriteCannotBeForged) {
+    const int bill = 41;
+    db_->exec(QStringLiteral("insert into icstockbill (finterid, fbillno, ftrantype, fmodifierid) "
+                             "values (?, 'QT0041', 7, 1)"),
+              {bill});
+    const QString writer =
+        QStringLiteral(
+            "select fmodifierid || ' ' || (fmodifytime > now() - interval '1 minute') "
+            "from icstockbill where finterid = %1")
+            .arg(bill);
+    clerk_.exec(QStringLiteral("update icstockbill set fmodifierid = 1, fmodifytime = "
+                               "'2000-01-01' where finterid = ?"),
+                {bill});
+    EXPECT_EQ(db_->scalar(writer).toString(), QStringLiteral("%1 true").arg(userId_));
+    clerk_.exec(QStringLiteral("create temporary table tblUser (fuserid integer, frolename text)"));
+    clerk_.exec(QStringLiteral("insert into tblUser values (1, session_user)"));
+    clerk_.exec(QStringLiteral("update icstockbill set fmodifierid = 1 where finterid = ?"),
+                {bill});
+    EXPECT_EQ(db_->scalar(writer).toString(), QStringLiteral("%1 true").arg(userId_));
+    clerk_.exec(
+        QStringLiteral("insert into tblBillDeleted (finterid, fuserid, fdeletetime) "
+                       "values (77, 1, '2000-01-01')"));
+    EXPECT_EQ(db_->scalar(QStringLiteral("select fuserid || ' ' || (fdeletetime > now() - "
+                                         "interval '1 minute') from tblBillDeleted where "
+                                         "finterid = 77"))
+                  .toString(),
+              QStringLiteral("%1 true").arg(userId_));
+}
+
+}  // namespace
