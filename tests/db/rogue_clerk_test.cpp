@@ -58,7 +58,8 @@ class RogueClerkTest : public ::testing::Test {
     db::Connection clerk_;
 };
 
-// Each attack is refused by the server, and no table has changed after all of them.
+// Each attack is refused by the server, and no table has changed after all of
+// them; a clerk still writes their own rows.
 TEST_F(RogueClerkTest, EveryAttackIsRefusedAndNoTableChanges) {
     const char* const attacks[] = {
         // making oneself an administrator, or someone else
@@ -93,11 +94,24 @@ TEST_F(RogueClerkTest, EveryAttackIsRefusedAndNoTableChanges) {
         "alter table icstockbill drop column fmodifierid",
         "create or replace function otherin_bill_writer() returns trigger language plpgsql as "
         "$$ begin return new; end $$",
+        // another clerk's own rows
+        "insert into tblItemInput (fuserid, fitemid) values (2, 1102)",
+        "alter table tblItemInput disable row level security",
     };
+    // Another clerk's rows are not there to change: nothing is refused, nothing happens.
+    const char* const unseen[] = {
+        "delete from tblItemInput where fuserid = 2",
+        "update tblItemInput set fqty = 9",
+        "delete from tblBillOpen",
+        "update tblBillOpen set fuserid = fuserid",
+    };
+    db_->execAll({QStringLiteral("insert into tblItemInput (fuserid, fitemid) values (2, 1101)"),
+                  QStringLiteral("insert into tblBillOpen (fsession, finterid, fuserid) values "
+                                 "('zhang', 1, 2)")});
     const auto before = contents(db_->seed());
     // Refused for want of the right, not for a mistake in the statement.
-    const QRegularExpression forbidden(
-        QStringLiteral("permission denied|must be owner|must have admin option"));
+    const QRegularExpression forbidden(QStringLiteral(
+        "permission denied|must be owner|must have admin option|row-level security"));
     for (const char* attack : attacks) {
         try {
             clerk_.exec(QString::fromLatin1(attack));
@@ -107,7 +121,12 @@ TEST_F(RogueClerkTest, EveryAttackIsRefusedAndNoTableChanges) {
                 << attack << ": " << e.message().toStdString();
         }
     }
+    for (const char* attack : unseen) EXPECT_NO_THROW(clerk_.exec(QString::fromLatin1(attack)));
     EXPECT_EQ(contents(db_->seed()), before);
+    // Their own rows are theirs to write.
+    clerk_.exec(QStringLiteral("insert into tblItemInput (fuserid, fitemid) values (?, 1101)"),
+                {userId_});
+    EXPECT_EQ(clerk_.exec(QStringLiteral("delete from tblItemInput")), 1);
 }
 
 // Who and when of a bill's last write come from the clerk's login and the
