@@ -112,18 +112,6 @@ TEST_F(EditorWindowTest, ANumberCellRefusesLettersAndRoundsVisibly) {
     window->close();
 }
 
-// Opened by the component, the editor keeps its recovery copy and options
-// beside the settings file the component was started with.
-TEST_F(EditorWindowTest, TheEditorKeepsItsFilesBesideTheComponentsSettings) {
-    open(false);
-    typeCell(kItemCode, 1, u"01.001"_s);
-    clickCell(kItemCode, 2);
-    const QDir beside = QFileInfo(settings->fileName()).absoluteDir();
-    EXPECT_TRUE(beside.exists(u"recovery/7-1.json"_s)) << beside.path().toStdString();
-    prompter.expectQuestion(entry::Answer::No);
-    window->close();
-}
-
 // F1 opens the guide shipped in the program, pictures and all.
 TEST_F(EditorWindowTest, F1OpensTheUserGuideWithItsPictures) {
     open();
@@ -151,12 +139,17 @@ TEST_F(EditorWindowTest, F1OpensTheUserGuideWithItsPictures) {
     guide->close();
 }
 
-// Tab skips the filled name and model; closing asks: Cancel stays, No closes unsaved.
+// Tab skips the filled name and model. Opened by the component, the editor keeps its
+// recovery copy beside the settings file the component was started with. Closing a changed
+// bill asks: Cancel stays, No closes unsaved.
 TEST_F(EditorWindowTest, TabPassesToTheUnitAndClosingAChangedBillAsks) {
-    open();
+    open(false);
     typeCell(kItemCode, 1, u"01.001"_s);
     EXPECT_EQ(grid().key(kUnit, 1) + " " + grid().text(kUnit, 1), u"704 KG"_s);
     EXPECT_EQ(view().currentIndex(), grid().index(0, kUnit - 1));
+    clickCell(kItemCode, 2);
+    const QDir beside = QFileInfo(settings->fileName()).absoluteDir();
+    EXPECT_TRUE(beside.exists(u"recovery/7-1.json"_s)) << beside.path().toStdString();
     prompter.expectQuestion(entry::Answer::Cancel);
     window->close();
     EXPECT_EQ(prompter.transcript(), u"? 单据已经改变，是否保存？"_s);

@@ -43,12 +43,16 @@ class LineEntryTest : public otherin::testing::SessionTest {
         const QString seen = told();
         EXPECT_TRUE(seen.contains(QLatin1String(name), Qt::CaseInsensitive)) << seen.toStdString();
     }
-    // The move off a code the look-up could not check is refused, as for an unknown one.
-    void expectRefusedByFailureOf(const char* name) {
+    // The move off the code on line 1 is refused and clears what the old item filled in.
+    void expectCodeRefused() {
         EXPECT_FALSE(moveTo(2, 1));
-        expectToldOnlyTheFailureOf(name);
         EXPECT_FALSE(editor().isCellAccepted());
         EXPECT_EQ(itemLeft(), QString());
+    }
+    // The move off a code the look-up could not check is refused, as for an unknown one.
+    void expectRefusedByFailureOf(const char* name) {
+        expectCodeRefused();
+        expectToldOnlyTheFailureOf(name);
     }
 };
 
@@ -62,10 +66,8 @@ TEST_F(LineEntryTest, TypedItemCodeFillsTheLineAndAnUnknownOneIsRefused) {
     EXPECT_EQ(shownLine(1), u"|01.009#1109|铜芯电线|BV 2.5mm²|卷#708|||||||501|50|235|603|50"_s);
     EXPECT_TRUE(editor().isChanged());
     typeCell(1, 1, u"zz9"_s);
-    EXPECT_FALSE(moveTo(2, 1));
+    expectCodeRefused();
     EXPECT_EQ(told(), u"x 数据录入错误!找不到代码“zz9”"_s);
-    EXPECT_FALSE(editor().isCellAccepted());
-    EXPECT_EQ(itemLeft(), QString());
     // A unit of another item's unit group is refused saying why.
     open(0);
     enterItem(1, u"01.009"_s);
@@ -100,16 +102,12 @@ TEST_F(LineEntryTest, ControlCharactersKeepTheCursorAndTheFocusWhereTyped) {
     EXPECT_EQ(told(), u"! 第2行物料代码"_s + refused);
     EXPECT_TRUE(viewer.shown.isEmpty());
 
-    editor().headerFocus(4);
-    editor().setHeaderText(4,
-                           u"a\x1f"
-                           u"b"_s);
+    const QString remark = u"a"_s + QChar(0x1f) + u"b"_s;
+    typeIntoHeader(4, remark);
     EXPECT_FALSE(editor().headerValidate(4));
     EXPECT_FALSE(editor().completeHeaderEdit());
     EXPECT_EQ(told(), u"! 摘要"_s + refused + u"; ! 摘要"_s + refused);
-    EXPECT_EQ(form().headerField(4)->text,
-              u"a\x1f"
-              u"b"_s);
+    EXPECT_EQ(form().headerField(4)->text, remark);
 }
 
 // A failed look-up is told once in the database's words and refused like an unknown code,
@@ -136,8 +134,7 @@ TEST_F(LineEntryTest, FailedLookUpIsToldOnceAsTheDatabaseError) {
 
     // A header field keeps the focus and forgets its record.
     db.exec(u"alter table tblItem rename to tblItem_away"_s);
-    editor().headerFocus(3);
-    editor().setHeaderText(3, u"02"_s);
+    typeIntoHeader(3, u"02"_s);
     EXPECT_FALSE(editor().headerValidate(3));
     expectToldOnlyTheFailureOf("tblItem");
     const HeaderField* warehouse = form().headerField(3);
@@ -450,10 +447,6 @@ TEST(NumberTextTest, WritesWhatQtWritesWithFifteenDigits) {
     for (const double v : values) EXPECT_EQ(numberText(v), QString::number(v, 'g', 15)) << v;
 }
 
-}  // namespace
-
-namespace {
-
 // Undo walks back through cell edits (with what their look-up filled), lines
 // inserted, deleted and copied, to the lines as the bill was opened, and redo
 // walks forward again; a new edit after undo ends what could be redone.
@@ -502,10 +495,6 @@ TEST_F(LineEntryTest, UndoAndRedoWalkThroughEveryKindOfChangeToTheLines) {
     EXPECT_FALSE(session->redo());
     EXPECT_EQ(grid().text(5, 1), u"9.00"_s);
 }
-
-}  // namespace
-
-namespace {
 
 // F7 lists what the column holds: items in 物料代码, stock places in 仓位.
 TEST_F(LineEntryTest, F7ListsTheRecordsOfTheColumnsOwnClass) {

@@ -191,8 +191,7 @@ TEST_F(PrintTest, ALongBillPrintsAsASignedSlipOnNumberedPages) {
     EXPECT_GT(widest, 0.98 * writer.width());
 
     QTemporaryDir out;
-    QStringList pdfs;
-    pdfs << out.filePath(u"command.pdf"_s);
+    QStringList pdfs{out.filePath(u"command.pdf"_s)};
     ASSERT_TRUE(
         print::printBill(ctx, prompter, 2, print::PrintTarget::pdf(pdfs.back()), nullptr, options));
     // The print dialog's "print to file", and the preview's printer (which

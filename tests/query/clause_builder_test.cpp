@@ -7,6 +7,8 @@
 #include "query/clause_builder.h"
 #include "query/query_fixture.h"
 
+using namespace Qt::StringLiterals;
+
 using namespace otherin::query;
 using otherin::testing::QueryFixture;
 
@@ -32,28 +34,30 @@ class ClauseTest : public ::testing::Test, protected QueryFixture {
         g.setValue(row, value);
     }
 
-    const QStringList connectors{QStringLiteral("与"), QStringLiteral("或")};
+    const QStringList connectors{u"与"_s, u"或"_s};
     BillFindController find_{ctx, prompter};
 };
 
-TEST_F(ClauseTest, CompleteRowsAreJoinedLeftToRightAndIncompleteOnesSkipped) {
+// Complete rows are joined by their connectors; a row without an operator or
+// connector is skipped, and the first complete row opens the group whatever its connector.
+TEST_F(ClauseTest, CompleteRowsAreJoinedLeftToRightAndTheFirstOpensTheGroup) {
     ConditionGrid& g = find_.conditions();
     QAbstractItemModelTester tester(&g, QAbstractItemModelTester::FailureReportingMode::Fatal);
     EXPECT_EQ(find_.seekSQL(), QString());
 
-    condition(0, {}, kQty, QStringLiteral("大于"), QStringLiteral("5"));
+    condition(0, {}, kQty, u"大于"_s, u"5"_s);
     g.chooseConnector(1, 0);
     g.chooseField(1, kPrice);  // no operator: incomplete
-    condition(2, QStringLiteral("或"), kBillNo, QStringLiteral("等于"), QStringLiteral("QT001"));
-    EXPECT_EQ(find_.seekSQL(), QStringLiteral(" and ( fqty >5 or fbillno='QT001'"));
+    condition(2, u"或"_s, kBillNo, u"等于"_s, u"QT001"_s);
+    EXPECT_EQ(find_.seekSQL(), u" and ( fqty >5 or fbillno='QT001'"_s);
 
     g.setCell(2, ConditionGrid::Connector, QString());
-    EXPECT_EQ(find_.seekSQL(), QStringLiteral(" and ( fqty >5"));
-}
+    EXPECT_EQ(find_.seekSQL(), u" and ( fqty >5"_s);
 
-TEST_F(ClauseTest, ASecondRowAloneOpensTheGroupWhateverItsConnector) {
-    condition(1, QStringLiteral("或"), kItemCode, QStringLiteral("包含"), QStringLiteral("01"));
-    EXPECT_EQ(find_.seekSQL(), QStringLiteral(" and ( fItemNumber like '%01%' escape '!' "));
+    // Row 1 alone, joined by "or": its connector is dropped.
+    g.setCell(0, ConditionGrid::Operator, QString());
+    condition(1, u"或"_s, kItemCode, u"包含"_s, u"01"_s);
+    EXPECT_EQ(find_.seekSQL(), u" and ( fItemNumber like '%01%' escape '!' "_s);
 }
 
 // Values are quoted or parsed, never pasted; a wrong value or unknown operator gives no SQL.
@@ -91,38 +95,39 @@ TEST_F(ClauseTest, ConditionsFollowTheFieldTypeAndOperator) {
         }
     }
     // A field name brought back from a scheme is not pasted either.
-    condition(0, {}, kQty, QStringLiteral("等于"), QStringLiteral("1"));
-    find_.conditions().setCell(0, ConditionGrid::FieldName, QStringLiteral("fqty=fqty or 1"));
+    condition(0, {}, kQty, u"等于"_s, u"1"_s);
+    find_.conditions().setCell(0, ConditionGrid::FieldName, u"fqty=fqty or 1"_s);
     EXPECT_THROW(find_.seekSQL(), ConditionError);
 }
 
 TEST_F(ClauseTest, QuickFiltersBuildTheMainClause) {
     QuickFilters& f = find_.filters();
-    EXPECT_EQ(find_.mainSQL(), QStringLiteral(" and fYear=2026 and fPeriod=3 and fcancellation=0"));
+    EXPECT_EQ(find_.mainSQL(), u" and fYear=2026 and fPeriod=3 and fcancellation=0"_s);
 
     for (int k = 0; k < QuickFilters::KindCount; ++k)
-        f.filter(QuickFilters::Kind(k)).select(QStringLiteral("全部"));
+        f.filter(QuickFilters::Kind(k)).select(u"全部"_s);
     EXPECT_EQ(find_.mainSQL(), QString());
 
-    f.filter(QuickFilters::DateRange).select(QStringLiteral("今天"));
+    f.filter(QuickFilters::DateRange).select(u"今天"_s);
     EXPECT_EQ(buildMainSQL(f, ctx, QDate(2026, 12, 31)),
-              QStringLiteral(" and fdate>='2026-12-31' and fdate<'2027-01-01'"));
+              u" and fdate>='2026-12-31' and fdate<'2027-01-01'"_s);
 
-    f.filter(QuickFilters::DateRange).select(QStringLiteral("本年"));
-    f.filter(QuickFilters::Audit).select(QStringLiteral("未审核"));
-    f.filter(QuickFilters::Void).select(QStringLiteral("作废"));
-    f.filter(QuickFilters::RedBlue).select(QStringLiteral("红字"));
-    f.filter(QuickFilters::Posted).select(QStringLiteral("未记账"));
-    EXPECT_EQ(find_.mainSQL(), QStringLiteral(" and fYear=2026 and fstatus=0 and "
-                                              "fcancellation=1 and frob=1 and "
-                                              "coalesce(fposted,0)=0"));
+    f.filter(QuickFilters::DateRange).select(u"本年"_s);
+    f.filter(QuickFilters::Audit).select(u"未审核"_s);
+    f.filter(QuickFilters::Void).select(u"作废"_s);
+    f.filter(QuickFilters::RedBlue).select(u"红字"_s);
+    f.filter(QuickFilters::Posted).select(u"未记账"_s);
+    EXPECT_EQ(find_.mainSQL(),
+              u" and fYear=2026 and fstatus=0 and "
+              "fcancellation=1 and frob=1 and "
+              "coalesce(fposted,0)=0"_s);
 
     // Price editing fixes them to the period's audited bills that are not void.
     ctx.gEntryKind = 3;
     BillFindController priced(ctx, prompter);
     priced.open();
     EXPECT_EQ(priced.mainSQL(),
-              QStringLiteral(" and fYear=2026 and fPeriod=3 and fstatus=1 and fcancellation=0"));
+              u" and fYear=2026 and fPeriod=3 and fstatus=1 and fcancellation=0"_s);
     EXPECT_TRUE(prompter.messages().empty());
 }
 

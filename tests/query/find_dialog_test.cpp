@@ -8,6 +8,8 @@
 #include "query/ui/condition_view.h"
 #include "query/ui/frm_main_bill_find.h"
 
+using namespace Qt::StringLiterals;
+
 using namespace otherin;
 using namespace otherin::query;
 
@@ -53,8 +55,8 @@ class FindDialogTest : public ::testing::Test, protected otherin::testing::Query
 TEST_F(FindDialogTest, ATypedNumberWithLettersIsRefusedNotShortened) {
     ConditionView* view = dialog.conditionView();
     ConditionGrid& grid = dialog.controller().conditions();
-    grid.chooseField(0, grid.catalogue().titles().indexOf(QStringLiteral("数量")));
-    grid.chooseOperator(0, grid.operatorChoices(0).indexOf(QStringLiteral("等于")));
+    grid.chooseField(0, grid.catalogue().titles().indexOf(u"数量"_s));
+    grid.chooseOperator(0, grid.operatorChoices(0).indexOf(u"等于"_s));
     const QModelIndex value = grid.index(0, ConditionGrid::Value);
     const auto type = [&](const QString& keys) -> bool {
         view->setFocus();
@@ -68,11 +70,10 @@ TEST_F(FindDialogTest, ATypedNumberWithLettersIsRefusedNotShortened) {
         QCoreApplication::processEvents();  // the editor commits after the key
         return true;
     };
-    const QString refusal =
-        QStringLiteral("第1行条件的数值\"5x or 1=1\"不是有效的数字,请重新输入!");
+    const QString refusal = u"第1行条件的数值\"5x or 1=1\"不是有效的数字,请重新输入!"_s;
 
-    ASSERT_TRUE(type(QStringLiteral("5x or 1=1")));
-    EXPECT_EQ(grid.cell(0, ConditionGrid::Value), QStringLiteral("5x or 1=1"));
+    ASSERT_TRUE(type(u"5x or 1=1"_s));
+    EXPECT_EQ(grid.cell(0, ConditionGrid::Value), u"5x or 1=1"_s);
     EXPECT_EQ(value.data(Qt::ToolTipRole).toString(), refusal);
     dialog.ok();
     EXPECT_TRUE(prompter.onlyMessage(refusal, entry::Icon::Exclamation));
@@ -80,12 +81,12 @@ TEST_F(FindDialogTest, ATypedNumberWithLettersIsRefusedNotShortened) {
     EXPECT_EQ(journal->shown, 0);
     EXPECT_TRUE(dialog.isVisible());
 
-    ASSERT_TRUE(type(QStringLiteral("1.5")));
+    ASSERT_TRUE(type(u"1.5"_s));
     EXPECT_EQ(value.data(Qt::ToolTipRole).toString(), QString());
     dialog.ok();
     EXPECT_EQ(journal->shown, 1);
     EXPECT_FALSE(dialog.isVisible());
-    EXPECT_EQ(journal->model().idList(), QStringLiteral("1"));
+    EXPECT_EQ(journal->model().idList(), u"1"_s);
 }
 
 }  // namespace

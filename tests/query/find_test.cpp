@@ -8,6 +8,8 @@
 #include "query/query_fixture.h"
 #include "query/result_loader.h"
 
+using namespace Qt::StringLiterals;
+
 using namespace otherin::query;
 using otherin::testing::QueryFixture;
 
@@ -63,24 +65,24 @@ TEST_F(FindTest, LinesShowBillColumnsOnceWithTotalsAndIds) {
     ASSERT_TRUE(run());
     EXPECT_EQ(
         shown({kDateCol, kBillNoCol, kOperatorCol, kItemCodeCol, kQtyCol, kPriceCol, kAmountCol}),
-        QStringLiteral("2026-03-02|QT0001|张三|01.001|10.00|2.50|25.00\n"
-                       "|||01.002|1.50|4.00|6.00\n"
-                       "|||02.001|0.10|3.00|0.30\n"
-                       "2026-03-03|QT0002|李四|01.003|2.00|1,000.00|2,000.00\n"
-                       "2026-02-27|QT0003|李四|01.004|0.20|1.00|0.20\n"
-                       "合计||||13.80||2,031.50"));
+        u"2026-03-02|QT0001|张三|01.001|10.00|2.50|25.00\n"
+        "|||01.002|1.50|4.00|6.00\n"
+        "|||02.001|0.10|3.00|0.30\n"
+        "2026-03-03|QT0002|李四|01.003|2.00|1,000.00|2,000.00\n"
+        "2026-02-27|QT0003|李四|01.004|0.20|1.00|0.20\n"
+        "合计||||13.80||2,031.50"_s);
     EXPECT_TRUE(journal.isTotalsRow(5));
     EXPECT_EQ(journal.interId(5), 0);
-    EXPECT_EQ(journal.idList(), QStringLiteral("1,2,3"));
+    EXPECT_EQ(journal.idList(), u"1,2,3"_s);
     EXPECT_EQ(ctx.gBillIdList, (QStringList{"1", "2", "3"}));
-    EXPECT_TRUE(journal.statusText().startsWith(QStringLiteral("共计:3张单据,5条记录(取数时间")))
+    EXPECT_TRUE(journal.statusText().startsWith(u"共计:3张单据,5条记录(取数时间"_s))
         << journal.statusText().toStdString();
     EXPECT_FALSE(ctx.gConnection.isOpen());
 
     // A second load replaces everything.
     ASSERT_TRUE(run(" and ( finterid =3"));
     EXPECT_EQ(journal.rowCount(), 2);
-    EXPECT_EQ(journal.idList(), QStringLiteral("3"));
+    EXPECT_EQ(journal.idList(), u"3"_s);
 }
 
 TEST_F(FindTest, UsersAreScopedByTheirTypeAndHiddenFieldsApply) {
@@ -91,9 +93,9 @@ TEST_F(FindTest, UsersAreScopedByTheirTypeAndHiddenFieldsApply) {
         "insert into tblEntryVisible(ftypeid,fbilltypeid,fuserid,fFieldName) values"
         "(7,2,3,'FPRICE'),(7,1,3,'famount'),(7,2,2,'fqty')");
     ASSERT_TRUE(run());
-    EXPECT_EQ(journal.idList(), QStringLiteral("2,3"));
-    EXPECT_EQ(hidden(), QStringLiteral("-H-"));
-    EXPECT_TRUE(journal.statusText().endsWith(QStringLiteral("秒);只列出本人制单的单据")))
+    EXPECT_EQ(journal.idList(), u"2,3"_s);
+    EXPECT_EQ(hidden(), u"-H-"_s);
+    EXPECT_TRUE(journal.statusText().endsWith(u"秒);只列出本人制单的单据"_s))
         << journal.statusText().toStdString();
 
     // Type 2: bills of the user's groups except group 1, and the user's own.
@@ -103,38 +105,38 @@ TEST_F(FindTest, UsersAreScopedByTheirTypeAndHiddenFieldsApply) {
     ctx.UserType = 2;
     ctx.gLoginUserId = "2";
     ASSERT_TRUE(run());
-    EXPECT_EQ(journal.idList(), QStringLiteral("1,4"));
-    EXPECT_EQ(hidden(), QStringLiteral("H--"));
-    EXPECT_TRUE(journal.statusText().endsWith(QStringLiteral("只列出本人及同组用户制单的单据")));
+    EXPECT_EQ(journal.idList(), u"1,4"_s);
+    EXPECT_EQ(hidden(), u"H--"_s);
+    EXPECT_TRUE(journal.statusText().endsWith(u"只列出本人及同组用户制单的单据"_s));
 
     ctx.IsAdmin = 1;
     ASSERT_TRUE(run());
     EXPECT_EQ(journal.billCount(), 5);
-    EXPECT_EQ(hidden(), QStringLiteral("---"));
-    EXPECT_TRUE(journal.statusText().endsWith(QStringLiteral("秒)")));
+    EXPECT_EQ(hidden(), u"---"_s);
+    EXPECT_TRUE(journal.statusText().endsWith(u"秒)"_s));
 }
 
 // Texts are found as typed: quotes, question marks and colons are no
 // placeholders, and wildcards are taken literally.
 TEST_F(FindTest, TextConditionsTakeWildcardsLiterallyAndBlankAsEmpty) {
     db.exec("update icstockbill set fexplanation='a_b' where finterid=1");
-    addBill(4, "QT0004", "2026-03-04", 0, 3, {{1101, 1, 1}}, "axb");
-    addBill(5, "QT0005", "2026-03-04", 0, 3, {{1101, 1, 1}}, "50%");
-    addBill(6, "QT0006", "2026-03-04", 0, 3, {{1101, 1, 1}}, "5000");
-    addBill(7, "QT0007", "2026-03-04", 0, 3, {{1101, 1, 1}});
-    addBill(8, "QT0008", "2026-03-04", 0, 3, {{1101, 1, 1}}, "!x");
-    addBill(9, "QT0009", "2026-03-04", 0, 3, {{1101, 1, 1}}, R"(\' or 1=1 --)");
-    addBill(10, "QT0010", "2026-03-04", 0, 3, {{1101, 1, 1}}, R"(\)");
-    addBill(11, "QT0011", "2026-03-04", 0, 3, {{1101, 1, 1}}, R"(C:\temp\)");
+    // Bills 4 to 11 by 李四; bill 7 is given no remark here, then an empty one.
+    int id = 3;
+    for (const char* remark : std::initializer_list<const char*>{
+             "axb", "50%", "5000", nullptr, "!x", R"(\' or 1=1 --)", R"(\)", R"(C:\temp\)"}) {
+        ++id;
+        addBill(id, u"QT%1"_s.arg(id, 4, 10, QLatin1Char('0')), u"2026-03-04"_s, 0, 3,
+                {{1101, 1, 1}}, QString::fromUtf8(remark));
+    }
     db.exec("update icstockbill set fexplanation='' where finterid=7");
     ASSERT_TRUE(db.scalar("select fexplanation from icstockbill where finterid=3").isNull());
 
     BillFindController query(ctx, prompter);
     query.open();
     for (int k = 0; k < QuickFilters::KindCount; ++k)
-        query.filters().filter(QuickFilters::Kind(k)).select(QStringLiteral("全部"));
+        query.filters().filter(QuickFilters::Kind(k)).select(u"全部"_s);
     ConditionGrid& g = query.conditions();
-    g.chooseField(0, g.catalogue().titles().indexOf(QStringLiteral("摘要")));
+    g.chooseField(0, g.catalogue().titles().indexOf(u"摘要"_s));
     const struct {
         const char16_t* op;
         const char* value;
@@ -200,8 +202,8 @@ TEST_F(FindTest, AValueWithAControlCharacterIsRefusedNamingItsRow) {
         {u"摘要", u"等于", "O'Brien?:x" + nul, true},  // quoted, it would fail the statement
         {u"摘要", u"为空", "\x01", false},
     };
-    const QString refusal = QStringLiteral(
-        "第2行条件的值含有不可见的控制字符(可能是从其他程序粘贴来的),请删除后重新输入!");
+    const QString refusal =
+        u"第2行条件的值含有不可见的控制字符(可能是从其他程序粘贴来的),请删除后重新输入!"_s;
     for (const auto& c : cases) {
         SCOPED_TRACE(QString::fromUtf16(c.title).toStdString());
         ASSERT_TRUE(run(" and ( finterid =1"));
@@ -212,7 +214,7 @@ TEST_F(FindTest, AValueWithAControlCharacterIsRefusedNamingItsRow) {
         EXPECT_EQ(query.runQuery(journal), !c.refused);
         if (c.refused) {
             EXPECT_TRUE(prompter.onlyMessage(refusal, otherin::entry::Icon::Exclamation));
-            EXPECT_EQ(journal.idList(), QStringLiteral("1"));
+            EXPECT_EQ(journal.idList(), u"1"_s);
         } else {
             EXPECT_TRUE(prompter.messages().empty()) << prompter.lastText().toStdString();
         }
@@ -223,14 +225,13 @@ TEST_F(FindTest, AValueWithAControlCharacterIsRefusedNamingItsRow) {
 TEST_F(FindTest, AResultCutAtTheLineLimitSaysSoAndAStoppedLoadChangesNothing) {
     // Bills 1 to 3 have 5 lines; bill 4 brings them to the limit exactly.
     addBill(4, "QT0004", "2026-03-04", 0, 3, {});
-    db.exec(QStringLiteral("with recursive n(i) as (select 1 union all select i+1 from n "
-                           "where i<%1) insert into icstockbillentry(finterid,fentryid,forderid,"
-                           "fitemid,funitid,fqty,fPrice,famount) select 4,i,i,1101,701,1,1,1 "
-                           "from n")
-                .arg(kJournalLineLimit - 5));
+    db.exec(
+        u"with recursive n(i) as (select 1 union all select i+1 from n "
+        "where i<%1) insert into icstockbillentry(finterid,fentryid,forderid,"
+        "fitemid,funitid,fqty,fPrice,famount) select 4,i,i,1101,701,1,1,1 "
+        "from n"_s.arg(kJournalLineLimit - 5));
     ASSERT_TRUE(run());
-    EXPECT_TRUE(journal.statusText().endsWith(QStringLiteral("秒)")))
-        << journal.statusText().toStdString();
+    EXPECT_TRUE(journal.statusText().endsWith(u"秒)"_s)) << journal.statusText().toStdString();
 
     db.exec(
         "insert into icstockbillentry(finterid,fentryid,forderid,fitemid,funitid,fqty,fPrice,"
@@ -239,17 +240,16 @@ TEST_F(FindTest, AResultCutAtTheLineLimitSaysSoAndAStoppedLoadChangesNothing) {
     ASSERT_TRUE(run());
     EXPECT_EQ(journal.lineCount(), kJournalLineLimit);
     EXPECT_TRUE(journal.statusText().endsWith(
-        QStringLiteral("秒),符合条件的记录超过20000条,只列出前20000条,请增加查询条件")))
+        u"秒),符合条件的记录超过20000条,只列出前20000条,请增加查询条件"_s))
         << journal.statusText().toStdString();
 
     // Stopped at its first step, a load leaves the journal as it was, silently.
     prompter.stopProgressAfter(0);
     EXPECT_FALSE(run());
-    EXPECT_EQ(QStringLiteral("%1 lines, %2 of %3")
-                  .arg(journal.lineCount())
+    EXPECT_EQ(u"%1 lines, %2 of %3"_s.arg(journal.lineCount())
                   .arg(prompter.progressSeen().back().reached)
                   .arg(prompter.progressSeen().back().total),
-              QStringLiteral("20000 lines, 500 of 20000"));
+              u"20000 lines, 500 of 20000"_s);
     EXPECT_EQ(prompter.transcript(), QString());
 }
 
@@ -258,18 +258,18 @@ TEST_F(FindTest, EmptyResultsAndFailures) {
     ASSERT_TRUE(run(" and ( fbillno='none'"));
     EXPECT_EQ(journal.rowCount(), 0);
     EXPECT_TRUE(ctx.gBillIdList.isEmpty());
-    EXPECT_TRUE(journal.statusText().startsWith(QStringLiteral("共计:0张单据,0条记录(取数时间")));
+    EXPECT_TRUE(journal.statusText().startsWith(u"共计:0张单据,0条记录(取数时间"_s));
     // An empty price-editing journal says why.
     ctx.gEntryKind = 3;
     ASSERT_TRUE(run(" and ( fbillno='none'"));
     EXPECT_TRUE(journal.statusText().endsWith(
-        QStringLiteral(";当前期间及所选过滤条件下没有单据,请在查询条件中更改期间或过滤条件")));
+        u";当前期间及所选过滤条件下没有单据,请在查询条件中更改期间或过滤条件"_s));
     ctx.gEntryKind = 0;
 
     ASSERT_TRUE(run());
     db.exec("insert into tblFindInfoEntry(ftypeid,fentryid,fFieldname) values(7,17,'fNoSuch')");
     EXPECT_FALSE(run());
-    EXPECT_EQ(prompter.transcript(), QStringLiteral("0 列 fNoSuch 不存在"));
+    EXPECT_EQ(prompter.transcript(), u"0 列 fNoSuch 不存在"_s);
     EXPECT_EQ(journal.lineCount(), 5);
     EXPECT_FALSE(ctx.gConnection.isOpen());
 }
@@ -279,8 +279,8 @@ TEST_F(FindTest, SumFlagNamesTheColumnAtItsEntryIdPlusTwo) {
     // its flag totals column 15, which shows 单价.
     db.exec("delete from tblFindInfoEntry where fentryid=4");
     ASSERT_TRUE(run());
-    EXPECT_EQ(journal.headerData(15, Qt::Horizontal).toString(), QStringLiteral("单价"));
-    EXPECT_EQ(cell(5, 15), QStringLiteral("1,010.50"));
+    EXPECT_EQ(journal.headerData(15, Qt::Horizontal).toString(), u"单价"_s);
+    EXPECT_EQ(cell(5, 15), u"1,010.50"_s);
     EXPECT_EQ(cell(5, 14), QString());
 }
 
@@ -299,18 +299,17 @@ TEST(JournalTotalsTest, TotalsStayExactAndNeverWrap) {
         {"past 9.22e12 with cents", 4999999999999.75, 2, 0.5, 1e13},
         {"negative past the limit", -6e12, 3, QVariant(), -1.8e13},
         {"one line past 64 bits of millionths", 1e16, 1, 2.5, 10000000000000002.0},
-        {"texts holding numbers", QStringLiteral("3000000000000.5"), 4, QVariant(),
-         12000000000002.0},
+        {"texts holding numbers", u"3000000000000.5"_s, 4, QVariant(), 12000000000002.0},
     };
     std::vector<JournalColumn> columns(4);
     columns[3].summed = true;
     for (const auto& c : cases) {
         JournalContent content(columns);
-        content.addBill(QStringLiteral("1"));
-        const QVariant line[4] = {1, 1, QStringLiteral("QT1"), c.amount};
+        content.addBill(u"1"_s);
+        const QVariant line[4] = {1, 1, u"QT1"_s, c.amount};
         for (int i = 0; i < c.repeat; ++i) content.appendLine(line, i == 0, false);
         if (c.last.isValid()) {
-            const QVariant tail[4] = {1, 2, QStringLiteral("QT1"), c.last};
+            const QVariant tail[4] = {1, 2, u"QT1"_s, c.last};
             content.appendLine(tail, false, false);
         }
         EXPECT_EQ(content.total(3), c.total) << c.what;

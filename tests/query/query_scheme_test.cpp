@@ -3,6 +3,8 @@
 #include "query/bill_find_controller.h"
 #include "query/query_fixture.h"
 
+using namespace Qt::StringLiterals;
+
 using namespace otherin::query;
 using namespace otherin::entry;
 using otherin::testing::QueryFixture;
@@ -19,8 +21,8 @@ class SchemeTest : public ::testing::Test, protected QueryFixture {
     QString stored() {
         QStringList counts;
         for (const char* table : {"tblproject", "tblprojectEntry", "tblprojectOrder"})
-            counts << db.scalar(QStringLiteral("select count(*) from ") + table).toString();
-        return counts.join(' ') + QStringLiteral(" max ") +
+            counts << db.scalar(u"select count(*) from "_s + table).toString();
+        return counts.join(' ') + u" max "_s +
                db.scalar("select fmaxnum from tblmaxNum where lower(ftablename)='tblproject'")
                    .toString();
     }
@@ -36,16 +38,16 @@ TEST_F(SchemeTest, SavedSchemeRestoresRowsAsTypedIncludingAnEmptyThirdRow) {
         g.chooseOperator(row, op);
         g.setValue(row, value);
     };
-    fill(0, -1, kBillNo, 0, QStringLiteral("O'Brien"));
-    fill(1, 1, kQty, 0, QStringLiteral("1 or 1=1"));  // kept as typed, refused only when querying
-    fill(3, 0, kWarehouse, 1, QStringLiteral("原材料仓"));
+    fill(0, -1, kBillNo, 0, u"O'Brien"_s);
+    fill(1, 1, kQty, 0, u"1 or 1=1"_s);  // kept as typed, refused only when querying
+    fill(3, 0, kWarehouse, 1, u"原材料仓"_s);
     find.addSortField(9);                                          // 数量
     find.sortFields().setCell(0, SortGrid::Ascending, QString());  // never set
     find.addSortField(0);
 
-    prompter.expectInput(QStringLiteral("我的方案"));
+    prompter.expectInput(u"我的方案"_s);
     ASSERT_TRUE(find.saveScheme());
-    EXPECT_TRUE(prompter.onlyMessage(QStringLiteral("方案保存成功!"), Icon::None));
+    EXPECT_TRUE(prompter.onlyMessage(u"方案保存成功!"_s, Icon::None));
     ASSERT_EQ(find.schemes().list().size(), 2u);
     const int id = find.schemes().list()[1].id;
 
@@ -59,11 +61,12 @@ TEST_F(SchemeTest, SavedSchemeRestoresRowsAsTypedIncludingAnEmptyThirdRow) {
             EXPECT_EQ(other.conditions().cell(row, col), g.cell(row, col)) << row << "," << col;
         }
     }
-    EXPECT_EQ(other.orderSQL(), QStringLiteral(" order by  fqty desc,fbillno"));
+    EXPECT_EQ(other.orderSQL(), u" order by  fqty desc,fbillno"_s);
     EXPECT_THROW(other.seekSQL(), ConditionError);
-    other.conditions().setValue(1, QStringLiteral("2"));
-    EXPECT_EQ(other.seekSQL(), QStringLiteral(" and ( fbillno='O''Brien' or fqty >2 and "
-                                              "fStockName like '%原材料仓%' escape '!' "));
+    other.conditions().setValue(1, u"2"_s);
+    EXPECT_EQ(other.seekSQL(),
+              u" and ( fbillno='O''Brien' or fqty >2 and "
+              "fStockName like '%原材料仓%' escape '!' "_s);
 }
 
 // The first opening makes the default scheme (and its counter's row); the default cannot be
@@ -73,10 +76,10 @@ TEST_F(SchemeTest, DeletingRefusesTheDefaultAndAsksForOthers) {
     BillFindController first(ctx, prompter);
     first.open();
     const int realDefault = first.schemes().defaultId();
-    EXPECT_EQ(first.schemes().list().at(0).name, QStringLiteral("默认方案"));
+    EXPECT_EQ(first.schemes().list().at(0).name, u"默认方案"_s);
     first.conditions().chooseField(0, kQty);
     first.addSortField(0);
-    prompter.expectInput(QStringLiteral("临时"));
+    prompter.expectInput(u"临时"_s);
     ASSERT_TRUE(first.saveScheme());
     const int id = first.schemes().list().back().id;
     db.exec(
@@ -95,17 +98,16 @@ TEST_F(SchemeTest, DeletingRefusesTheDefaultAndAsksForOthers) {
     EXPECT_FALSE(find.deleteScheme(realDefault));
     prompter.expectQuestion(Answer::Cancel);
     EXPECT_FALSE(find.deleteScheme(id));
-    EXPECT_EQ(stored(), QStringLiteral("3 2 1 max 2"));
+    EXPECT_EQ(stored(), u"3 2 1 max 2"_s);
     prompter.expectQuestion(Answer::Ok);
     prompter.expectQuestion(Answer::Ok);
     EXPECT_TRUE(find.deleteScheme(id));
     EXPECT_TRUE(find.deleteScheme(9));
-    const QString asked = QStringLiteral("? 确定要删除吗?\n");
-    EXPECT_EQ(prompter.transcript(), QStringLiteral("! 默认方案不能删除!\n") + asked + asked +
-                                         QStringLiteral("i 删除成功!\n") + asked +
-                                         QStringLiteral("i 删除成功!"));
+    const QString asked = u"? 确定要删除吗?\n"_s;
+    EXPECT_EQ(prompter.transcript(), u"! 默认方案不能删除!\n"_s + asked + asked +
+                                         u"i 删除成功!\n"_s + asked + u"i 删除成功!"_s);
     EXPECT_EQ(find.schemes().list().size(), 1u);
-    EXPECT_EQ(stored(), QStringLiteral("1 0 0 max 2"));
+    EXPECT_EQ(stored(), u"1 0 0 max 2"_s);
 }
 
 // A refused or half-failed save of a scheme stores nothing of it.
@@ -114,29 +116,25 @@ TEST_F(SchemeTest, ASaveRefusedOrFailedStoresNothing) {
     find.open();
     find.conditions().chooseField(0, kQty);
     find.addSortField(0);
-    // cancelled, blank, the default's name, and a database failing half way
-    for (const char* name : {"", "   ", " 默认方案 ", "失败"}) {
+    // cancelled, blank, the default's name, a database failing half way, a control character
+    for (const char* name : {"", "   ", " 默认方案 ", "失败", "方案\t1"}) {
         prompter.expectInput(QString::fromUtf8(name));
-        if (name == std::string("失败")) {
-            db.refuseWrites(QStringLiteral("tblprojectOrder"), QStringLiteral("insert"),
-                            QStringLiteral("磁盘已满"));
-        }
+        if (name == std::string("失败"))
+            db.refuseWrites(u"tblprojectOrder"_s, u"insert"_s, u"磁盘已满"_s);
         EXPECT_FALSE(find.saveScheme()) << name;
     }
-    prompter.expectInput(QStringLiteral("方案\t1"));
-    EXPECT_FALSE(find.saveScheme());
-    find.conditions().setValue(0, QStringLiteral("1") + QChar(0));
+    find.conditions().setValue(0, u"1"_s + QChar(0));
     EXPECT_FALSE(find.saveScheme());  // refused before a name is asked
     const QString refused =
-        QStringLiteral("含有不可见的控制字符(可能是从其他程序粘贴来的),不能保存,请删除后重新输入!");
-    EXPECT_EQ(prompter.transcript(), QStringLiteral("! 请输入方案名称!\n! 请输入方案名称!\n"
-                                                    "! 方案名称不能为默认方案,请输入其他名称!\n"
-                                                    "0 ") +
-                                         otherin::testing::TestDatabase::refusedWrite(QStringLiteral("磁盘已满")) +
-                                         QStringLiteral("\n! 方案名称") +
-                                         refused + QStringLiteral("\n! 第1行条件的值") + refused);
+        u"含有不可见的控制字符(可能是从其他程序粘贴来的),不能保存,请删除后重新输入!"_s;
+    EXPECT_EQ(prompter.transcript(),
+              u"! 请输入方案名称!\n! 请输入方案名称!\n"
+              "! 方案名称不能为默认方案,请输入其他名称!\n"
+              "0 "_s +
+                  otherin::testing::TestDatabase::refusedWrite(u"磁盘已满"_s) + u"\n! 方案名称"_s +
+                  refused + u"\n! 第1行条件的值"_s + refused);
     EXPECT_FALSE(ctx.gConnection.isOpen());
-    EXPECT_EQ(stored(), QStringLiteral("1 0 0 max 1"));
+    EXPECT_EQ(stored(), u"1 0 0 max 1"_s);
 }
 
 }  // namespace

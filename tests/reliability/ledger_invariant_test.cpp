@@ -51,18 +51,17 @@ class LedgerCheckTest : public ::testing::Test {
   protected:
     void SetUp() override {
         db_.execAll(
-            {QStringLiteral("insert into icstockbill(finterid,fbillno,ftrantype,fstockid1,fstatus,"
-                            "fcancellation,frob) values(1,'QT1',7,1,0,0,0),(2,'QT2',7,1,0,1,0),"
-                            "(3,'QT3',7,2,1,0,0),(4,'QT4',7,1,0,0,1)"),
+            {u"insert into icstockbill(finterid,fbillno,ftrantype,fstockid1,fstatus,"
+             "fcancellation,frob) values(1,'QT1',7,1,0,0,0),(2,'QT2',7,1,0,1,0),"
+             "(3,'QT3',7,2,1,0,0),(4,'QT4',7,1,0,0,1)"_s,
              // bill, entry, item, batch, place, qty, amount: item 100 at two
              // prices; 104 nets to quantity 0, amount 4; bill 2 is voided, 4
              // red (stored negative); bill 99 does not exist
-             QStringLiteral(
-                 "insert into icstockbillentry(finterid,fentryid,fitemid,funitid,fbatchno,"
-                 "fstockplace,fqty,famount) values(1,1,100,5,null,null,5,10),"
-                 "(1,2,100,5,'',0,3,12),(1,3,101,5,'A',0,0.1,0.1),(1,4,101,5,'A',0,0.2,0.2),"
-                 "(1,5,104,5,'',0,2,10),(1,6,104,5,'',0,-2,-6),(2,1,102,5,'',0,9,90),"
-                 "(3,1,100,5,'B',3,4,10),(4,1,100,5,'',0,-2,-8),(99,1,100,5,'',0,50,50)")});
+             u"insert into icstockbillentry(finterid,fentryid,fitemid,funitid,fbatchno,"
+             "fstockplace,fqty,famount) values(1,1,100,5,null,null,5,10),"
+             "(1,2,100,5,'',0,3,12),(1,3,101,5,'A',0,0.1,0.1),(1,4,101,5,'A',0,0.2,0.2),"
+             "(1,5,104,5,'',0,2,10),(1,6,104,5,'',0,-2,-6),(2,1,102,5,'',0,9,90),"
+             "(3,1,100,5,'B',3,4,10),(4,1,100,5,'',0,-2,-8),(99,1,100,5,'',0,50,50)"_s});
     }
     void setLedger(const char* rows) {
         db_.exec(u"delete from tblTimeStock"_s);
@@ -337,8 +336,8 @@ class LedgerInvariantTest : public otherin::testing::SessionTest,
                             u"coalesce(frscinterid,0)=0 and coalesce(fhxid,0)=0"_s));
         if (ctx.gCurrentInterId == 0) return false;
         QStringList cuts;
-        db::Query q = db.connection().prepare(QStringLiteral(
-            "select abs(fqty) from icstockbillentry where finterid=? order by forderid,fentryid"));
+        db::Query q = db.connection().prepare(
+            u"select abs(fqty) from icstockbillentry where finterid=? order by forderid,fentryid"_s);
         q.bind(ctx.gCurrentInterId).exec();
         while (q.next()) {
             const double whole = q.value(0).toDouble();
@@ -347,11 +346,13 @@ class LedgerInvariantTest : public otherin::testing::SessionTest,
         }
         return bill::splitSave(ctx, prompter, cuts).saved();
     }
-    bool restore() {
+    // A command on one bill, mostly one it fits; done when it says `success`.
+    bool onOne(const QString& fitting,
+               bool (*command)(entry::LoginContext&, entry::Prompter&, qint32),
+               const QString& success) {
         readList();
-        const qint32 id = pick(candidates(u"coalesce(frscinterid,0)<>0"_s));
-        return id != 0 && bill::restoreBill(ctx, prompter, id) &&
-               prompter.lastText() == u"还原成功!"_s;
+        const qint32 id = pick(candidates(fitting));
+        return id != 0 && command(ctx, prompter, id) && prompter.lastText() == success;
     }
     // A saved mirror pair when both are still audited and free, else any two
     // audited bills (which the write-off mostly refuses).
@@ -369,12 +370,6 @@ class LedgerInvariantTest : public otherin::testing::SessionTest,
         readList();
         ctx.gIdList = u"%1,%2"_s.arg(pair.first).arg(pair.second);
         return bill::hxBill(ctx, prompter) && prompter.lastText() == u"核销成功!"_s;
-    }
-    bool unWriteOff() {
-        readList();
-        const qint32 id = pick(candidates(u"coalesce(fhxid,0)<>0"_s));
-        return id != 0 && bill::unHxBill(ctx, prompter, id) &&
-               prompter.lastText() == u"反核销成功!"_s;
     }
 
     // Each operation with how often it comes up, out of the sum.
@@ -396,9 +391,13 @@ class LedgerInvariantTest : public otherin::testing::SessionTest,
         {"unvoid", 5, [this] { return onSelection("fcancellation=1", bill::unCancelBill); }},
         {"delete", 6, [this] { return onSelection(kUnaudited, bill::deleteBill); }},
         {"split", 7, [this] { return split(); }},
-        {"restore", 4, [this] { return restore(); }},
+        {"restore", 4,
+         [this] {
+             return onOne(u"coalesce(frscinterid,0)<>0"_s, bill::restoreBill, u"还原成功!"_s);
+         }},
         {"writeoff", 6, [this] { return writeOff(); }},
-        {"unwriteoff", 5, [this] { return unWriteOff(); }},
+        {"unwriteoff", 5,
+         [this] { return onOne(u"coalesce(fhxid,0)<>0"_s, bill::unHxBill, u"反核销成功!"_s); }},
     };
     size_t draw() {
         int total = 0;

@@ -6,6 +6,8 @@
 #include "support/scripted_prompter.h"
 #include "support/test_database.h"
 
+using namespace Qt::StringLiterals;
+
 using namespace otherin;
 using otherin::testing::ScriptedPrompter;
 using otherin::testing::TestDatabase;
@@ -17,13 +19,13 @@ namespace {
 class BatchPickerWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        db_.exec(QStringLiteral(
-            "insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,famount)"
+        db_.exec(
+            u"insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,famount)"
             " values(501,1101,704,'B2',0,10,25),(501,1101,704,'B1',0,4,2),"
-            "(502,1101,705,'B1',801,-2,-5),(503,1101,704,'B0',0,0,0)"));
+            "(502,1101,705,'B1',801,-2,-5),(503,1101,704,'B0',0,0,0)"_s);
         ctx_.DBConnectionString = db_.connectionString();
-        ctx_.batchItemId = QStringLiteral("1101");
-        ctx_.pickedBatch = QStringLiteral("stale");
+        ctx_.batchItemId = u"1101"_s;
+        ctx_.pickedBatch = u"stale"_s;
     }
     TestDatabase db_{TestDatabase::Seed::Demo};
     entry::LoginContext ctx_;
@@ -45,9 +47,9 @@ TEST_F(BatchPickerWindowTest, ListsEachRowWithItsUnitCostAndPicksTheShownRow) {
         rows << cells.join(' ');
     }
     EXPECT_EQ(rows, (QStringList{"B1 千克 4 0.5", "B1 吨 -2 2.5", "B2 千克 10 2.5"}));
-    window.model().setFilter(QStringLiteral("b2"));
+    window.model().setFilter(u"b2"_s);
     EXPECT_TRUE(window.model().pick(ctx_, 0));
-    EXPECT_EQ(ctx_.pickedBatch + " " + ctx_.pickedUnitCost, QStringLiteral("B2 2.5"));
+    EXPECT_EQ(ctx_.pickedBatch + " " + ctx_.pickedUnitCost, u"B2 2.5"_s);
     EXPECT_TRUE(prompter_.messages().empty());
     EXPECT_FALSE(ctx_.gConnection.isOpen());
 }

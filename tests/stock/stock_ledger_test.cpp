@@ -6,6 +6,8 @@
 #include "support/qstring_print.h"
 #include "support/test_database.h"
 
+using namespace Qt::StringLiterals;
+
 using namespace otherin;
 using namespace otherin::stock;
 using otherin::testing::TestDatabase;
@@ -21,16 +23,19 @@ class StockLedgerTest : public ::testing::Test {
     // (warehouse,item,unit,batch,place,qty,amount).
     void seed(const char* bills, const char* lines, const char* ledger) {
         for (const QString& b : QString::fromLatin1(bills).split(' ')) {
-            db_.exec(QStringLiteral("insert into icstockbill(finterid,fbillno,ftrantype,fstockid1) "
-                                    "values(?,?,7,?)"),
-                     {b.section(':', 0, 0).toInt(), b, b.section(':', 1).toInt()});
+            db_.exec(
+                u"insert into icstockbill(finterid,fbillno,ftrantype,fstockid1) "
+                "values(?,?,7,?)"_s,
+                {b.section(':', 0, 0).toInt(), b, b.section(':', 1).toInt()});
         }
-        db_.exec(QStringLiteral("insert into icstockbillentry(finterid,fentryid,fitemid,funitid,"
-                                "fbatchno,fstockplace,fqty,famount) values") +
-                 QString::fromUtf8(lines));
-        db_.exec(QStringLiteral("insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,"
-                                "fStockPlace,fqty,famount) values") +
-                 QString::fromUtf8(ledger));
+        db_.exec(
+            u"insert into icstockbillentry(finterid,fentryid,fitemid,funitid,"
+            "fbatchno,fstockplace,fqty,famount) values"_s +
+            QString::fromUtf8(lines));
+        db_.exec(
+            u"insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,"
+            "fStockPlace,fqty,famount) values"_s +
+            QString::fromUtf8(ledger));
     }
     // "warehouse/item/unit/batch/place=qty;amount" of each row, numbers
     // written shortest, so 0.3 and 0.30000000000000004 stay apart.
@@ -39,15 +44,14 @@ class StockLedgerTest : public ::testing::Test {
             return QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
         };
         QStringList rows;
-        db::Query q = c().prepare(QStringLiteral(
-            "select fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,famount from tblTimeStock "
-            "order by fstockid,fitemid,funitid,fbatchno,fStockPlace"));
+        db::Query q = c().prepare(
+            u"select fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,famount from tblTimeStock "
+            "order by fstockid,fitemid,funitid,fbatchno,fStockPlace"_s);
         q.exec();
         while (q.next()) {
-            rows << QStringLiteral("%1/%2/%3/%4/%5=%6;%7")
-                        .arg(q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
-                             q.value(3).toString(), q.value(4).toString(), exact(q.value(5)),
-                             exact(q.value(6)));
+            rows << u"%1/%2/%3/%4/%5=%6;%7"_s.arg(
+                q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
+                q.value(3).toString(), q.value(4).toString(), exact(q.value(5)), exact(q.value(6)));
         }
         return rows.join(' ');
     }
@@ -72,15 +76,16 @@ TEST_F(StockLedgerTest, ListPostsLinesToTheirKeysAndReverseRestoresTheLedgerExac
          "(2,1,100,5,'B1',0,1,1)",
          "(1,100,5,'B1',0,10,25.5),(1,101,5,'',0,3.333333,9.99),(2,100,5,'B1',0,7,7)");
     const QString before = ledger();
-    post(QStringLiteral("1,2"), PostDirection::Add);
-    EXPECT_EQ(ledger(), QStringLiteral("1/100/5/B1/0=15.25;36 1/101/5//0=3.333334;13.99 "
-                                       "1/102/5/B9/3=-2.5;-5 2/100/5/B1/0=8;8"));
-    post(QStringLiteral("1,2"), PostDirection::Reverse, true);
+    post(u"1,2"_s, PostDirection::Add);
+    EXPECT_EQ(ledger(),
+              u"1/100/5/B1/0=15.25;36 1/101/5//0=3.333334;13.99 "
+              "1/102/5/B9/3=-2.5;-5 2/100/5/B1/0=8;8"_s);
+    post(u"1,2"_s, PostDirection::Reverse, true);
     EXPECT_EQ(ledger(), before);
 
     // Reversing lines that have no row yet inserts their negation.
-    post(QStringLiteral("1"), PostDirection::Reverse);
-    EXPECT_TRUE(ledger().contains(QStringLiteral("1/102/5/B9/3=2.5;5")));
+    post(u"1"_s, PostDirection::Reverse);
+    EXPECT_TRUE(ledger().contains(u"1/102/5/B9/3=2.5;5"_s));
 }
 
 // The clean-up removes only the posted keys' rows the posting emptied.
@@ -90,9 +95,10 @@ TEST_F(StockLedgerTest, CleanUpTouchesOnlyEmptyRowsOfThePostedKeys) {
          "(1,4,103,5,'B3',0,1,1)",
          "(1,100,5,'B1',3,-2,-4),(1,101,5,'',0,-1,-1),(1,102,5,'B2',0,-1,0),"
          "(1,103,5,'B3',0,0,-1),(1,100,5,'B1',4,0,0),(1,100,6,'B1',3,0,0),(2,100,5,'B1',3,0,0)");
-    post(QStringLiteral("1"), PostDirection::Add, true);
-    EXPECT_EQ(ledger(), QStringLiteral("1/100/5/B1/4=0;0 1/100/6/B1/3=0;0 1/102/5/B2/0=0;1 "
-                                       "1/103/5/B3/0=1;0 2/100/5/B1/3=0;0"));
+    post(u"1"_s, PostDirection::Add, true);
+    EXPECT_EQ(ledger(),
+              u"1/100/5/B1/4=0;0 1/100/6/B1/3=0;0 1/102/5/B2/0=0;1 "
+              "1/103/5/B3/0=1;0 2/100/5/B1/3=0;0"_s);
 }
 
 }  // namespace
