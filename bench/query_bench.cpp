@@ -19,6 +19,8 @@
 #include <QCoreApplication>
 #include <QDate>
 #include <QFile>
+#include <QSet>
+#include <QSqlRecord>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
@@ -132,16 +134,24 @@ struct Expected {
     double qty = 0;
 };
 
-// What the journal must show, computed by the database over the same select.
+// What the journal must show: the same select's first kJournalLineLimit
+// lines (the journal shows no more, and says so), their bills and quantity.
 Expected expected(entry::LoginContext& ctx, const query::FindStatement& s) {
     entry::ConnectionScope scope(ctx);
-    db::Query q = ctx.gConnection.prepare(
-        QStringLiteral("select count(*),count(distinct finterid),coalesce(sum(fqty),0) from (") +
-        s.sql + QStringLiteral(") as journal"));
+    db::Query q = ctx.gConnection.prepare(s.sql);
     for (const QVariant& v : s.values) q.bind(v);
     q.exec();
-    q.next();
-    return {q.value(0).toInt(), q.value(1).toInt(), q.value(2).toDouble()};
+    const int bill = q.record().indexOf(QStringLiteral("finterid"));
+    const int qty = q.record().indexOf(QStringLiteral("fqty"));
+    Expected e;
+    QSet<qint64> bills;
+    while (e.lines < query::kJournalLineLimit && q.next()) {
+        ++e.lines;
+        bills.insert(q.value(bill).toLongLong());
+        e.qty += q.value(qty).toDouble();
+    }
+    e.bills = static_cast<int>(bills.size());
+    return e;
 }
 
 // Lines, bills and the quantity total of the journal against the database.
@@ -189,7 +199,8 @@ bool runCase(const char* name, entry::LoginContext& ctx, PrintingPrompter& promp
     const double floorMs = median(floorTimes);
     const double findMs = median(findTimes);
     const bool agrees = loaded && agreesWithDatabase(ctx, journal, statement) &&
-                        floorRows == expected(ctx, statement).lines;
+                        std::min(floorRows, query::kJournalLineLimit) ==
+                            expected(ctx, statement).lines;
     std::printf("%-28s %6d lines %5d bills  floor %8.1f ms  find %8.1f ms", name,
                 journal.lineCount(), journal.billCount(), floorMs, findMs);
     if (!quick) std::printf("  ratio %.2fx", findMs / floorMs);
