@@ -13,6 +13,7 @@
 #include "entry/error_report.h"
 #include "entry/login_context.h"
 #include "entry/prompter.h"
+#include "stock/bill_numbering.h"
 #include "stock/id_list.h"
 #include "stock/stock_ledger.h"
 
@@ -281,12 +282,8 @@ bool deleteBill(entry::LoginContext& ctx, entry::Prompter& prompter) {
                       const std::vector<BillState>& bills) {
         if (ctx.gIsCheckUpdate == 0) stock::postToTimeStock(c, ids, PostDirection::Reverse);
         stock::removeZeroStockRows(c, ids);
-        qint64 next =
-            c.scalar(QStringLiteral("select max(finterid) from tblbillnoadd")).toLongLong() + 1;
         for (const auto& b : bills) {
-            c.exec(QStringLiteral(
-                       "insert into tblBillNoAdd(fbillNumber,ftypeid,finterid) values(?,?,?)"),
-                   {b.billNo, ctx.gBillTypeId, next++});
+            stock::freeBillNumber(c, ctx.gBillTypeId, b.billNo);
             // A clerk who still holds the bill learns who deleted it.
             recordDeletion(c, b.interId, b.billNo, ctx.gBillTypeId, userId(ctx));
         }

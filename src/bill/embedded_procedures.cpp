@@ -309,11 +309,7 @@ void putBack(db::Connection& c, const Head& split) {
                    "update icstockbillentry set fqty=?,famount=? where finterid=? and fentryid=?"),
                {fromMicros(l.qty), fromMicros(l.amount), split.sourceId, l.entryId});
     }
-    const qlonglong next =
-        c.scalar(QStringLiteral("select coalesce(max(finterid),0)+1 from tblBillNoAdd"))
-            .toLongLong();
-    c.exec(QStringLiteral("insert into tblBillNoAdd(finterid,fTypeId,fbillnumber) values(?,?,?)"),
-           {next, split.type, split.billNo});
+    stock::freeBillNumber(c, split.type, split.billNo);
     c.exec(QStringLiteral("delete from icstockbillentry where finterid=?"), {split.id});
     c.exec(QStringLiteral("delete from icstockbill where finterid=?"), {split.id});
 }

@@ -8,6 +8,7 @@
 #include "db/upgrade_bill_writer.h"
 #include "db/upgrade_journal_index.h"
 #include "db/upgrade_login_sessions.h"
+#include "db/upgrade_numbering.h"
 #include "db/upgrade_own_rows.h"
 #include "db/upgrade_server_roles.h"
 #include "db/upgrade_user_roles.h"
@@ -16,10 +17,10 @@ namespace otherin::db::schema {
 
 const std::vector<Upgrade>& upgrades() {
     static const std::vector<Upgrade> steps = {
-        {2, &addBillNumberIndex},  {3, &upgradeLoginSessions}, {4, &addBillTypeIndex},
-        {5, &addBillVersions},     {6, &addBillWatch},         {7, &upgradeBillPrint},
-        {8, &addServerRolesTable}, {9, &addUserRoleNames},     {10, &addBillWriterTrigger},
-        {11, &addOwnRowRules},
+        {2, &addBillNumberIndex},  {3, &upgradeLoginSessions},   {4, &addBillTypeIndex},
+        {5, &addBillVersions},     {6, &addBillWatch},           {7, &upgradeBillPrint},
+        {8, &addServerRolesTable}, {9, &addUserRoleNames},       {10, &addBillWriterTrigger},
+        {11, &addOwnRowRules},     {12, &addNumberingFunctions},
     };
     return steps;
 }

@@ -37,7 +37,10 @@ const char* const kAdministratorsTables[] = {"tblUser",
                                              "tblBillPrint",
                                              "tblFindInfoEntry",
                                              "tblFindInfoentry2",
-                                             "schema_version"};
+                                             "schema_version",
+                                             "tblMaxBillNo",
+                                             "tblmaxNum",
+                                             "tblBillNoAdd"};
 
 // Every object of the module's schema, with the words ALTER takes for it.
 QStringList ownedObjects(Connection& c) {

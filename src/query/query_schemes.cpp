@@ -46,6 +46,13 @@ void insertScheme(db::Connection& c, int id, int billType, const QString& name, 
 int nextSchemeId(db::Connection& connection) {
     db::TransactionGuard tx(connection);
     const QString table = QStringLiteral("tblproject");
+    if (connection.dialect().isServer()) {
+        // The counters are written through the database's own function.
+        const int id =
+            connection.scalar(QStringLiteral("select otherin_next_id(?)"), {table}).toInt();
+        tx.commit();
+        return id;
+    }
     // Advanced and read in one statement, so two clerks never get one id.
     QVariant id = connection.scalar(
         QStringLiteral("update tblmaxNum set fmaxnum=fmaxnum+1 where lower(ftablename)=lower(?) "

@@ -59,8 +59,15 @@ std::optional<QString> oldestFreedNumber(db::Connection& connection, int billTyp
 }
 
 // Drops the freed numbers of the type that can no longer be issued, then
-// takes the oldest of the rest.
+// takes the oldest of the rest. On a server the counters and freed numbers
+// are written through the database's numbering functions only.
 std::optional<QString> takeFreedNumber(db::Connection& connection, int billTypeId) {
+    if (connection.dialect().isServer()) {
+        const QVariant number =
+            connection.scalar(QStringLiteral("select otherin_take_freed(?)"), {billTypeId});
+        if (number.isNull()) return std::nullopt;
+        return number.toString();
+    }
     connection.exec(QStringLiteral("delete from tblBillNoAdd where fTypeId=? and not (") +
                         kUsableFreed + QLatin1Char(')'),
                     {billTypeId});
@@ -68,6 +75,10 @@ std::optional<QString> takeFreedNumber(db::Connection& connection, int billTypeI
 }
 
 void forgetFreedNumber(db::Connection& connection, int billTypeId, const QString& number) {
+    if (connection.dialect().isServer()) {
+        connection.exec(QStringLiteral("select otherin_forget_freed(?, ?)"), {billTypeId, number});
+        return;
+    }
     connection.exec(QStringLiteral("delete from tblBillNoAdd where fTypeId=? and fbillnumber=?"),
                     {billTypeId, number});
 }
@@ -82,6 +93,14 @@ struct CounterStep {
 // Advances the type's number counter by one, atomically under the write lock
 // of the open transaction.
 CounterStep advanceCounter(db::Connection& c, int billTypeId) {
+    if (c.dialect().isServer()) {
+        db::Query q = c.prepare(QStringLiteral(
+            "select counter, prefix, digits, created from otherin_advance_counter(?, ?)"));
+        q.bind(billTypeId).bind(kDefaultPrefix).exec();
+        if (!q.next()) throw db::DbError(QStringLiteral("单据编号计数器读取失败"));
+        return {billCounterValue(q.value(0)), q.value(1).toString(), q.value(2).toInt(),
+                q.value(3).toBool()};
+    }
     // One statement advances the counter and reads the value it gave: a second
     // clerk's advance waits for this transaction and then reads past it.
     db::Query q =
@@ -185,6 +204,13 @@ qint32 nextInternalId(db::Connection& connection, const QString& tableName) {
     // the save's commit carries it to the disk, and an id lost with a power
     // cut before that was used by no bill.
     db::TransactionGuard tx(connection, db::TransactionGuard::Sync::WithNextCommit);
+    if (connection.dialect().isServer()) {
+        const qint32 id = counterValue(
+            connection.scalar(QStringLiteral("select otherin_next_id(?)"), {tableName}),
+            QStringLiteral("内码计数器 %1").arg(tableName));
+        tx.commit();
+        return id;
+    }
     // Advanced and read in one statement (see advanceNumberCounter). The name
     // is stored in either case, so it is compared without regard to case.
     QVariant value = connection.scalar(
@@ -240,6 +266,16 @@ QString issueBillNumber(entry::LoginContext& ctx, const QString& typedNumber) {
     // A number in use is never offered again, whichever way it was issued.
     forgetFreedNumber(c, type, *number);
     return *number;
+}
+
+void freeBillNumber(db::Connection& connection, int billTypeId, const QString& number) {
+    if (connection.dialect().isServer()) {
+        connection.exec(QStringLiteral("select otherin_free_number(?, ?)"), {billTypeId, number});
+        return;
+    }
+    connection.exec(QStringLiteral("insert into tblBillNoAdd(finterid,fTypeId,fbillnumber) select "
+                                   "coalesce(max(finterid),0)+1,?,? from tblBillNoAdd"),
+                    {billTypeId, number});
 }
 
 QString issueCounterNumber(db::Connection& connection, int billTypeId) {

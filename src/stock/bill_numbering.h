@@ -53,6 +53,10 @@ bool isBillNumberClash(const db::DbError& error);
 // db::DbError when the id would not fit 32 bits.
 qint32 nextInternalId(db::Connection& connection, const QString& tableName);
 
+// Offers `number` of `billTypeId` again (a deleted bill's, a restored split
+// bill's), inside the caller's transaction.
+void freeBillNumber(db::Connection& connection, int billTypeId, const QString& number);
+
 // How the save of a new bill takes its internal id and its number:
 //
 //     const auto id = issueBillId(ctx, prompter, typedNumber);  // no transaction open

@@ -85,6 +85,11 @@ TEST_F(RogueClerkTest, EveryAttackIsRefusedAndNoTableChanges) {
         "update tblServerRoles set fprefix = 'x'",
         "delete from schema_version",
         "delete from tblBillPrint",
+        // setting the numbering back, or taking numbers round its rules
+        "update tblMaxBillNo set fbillno = 0",
+        "update tblmaxNum set fmaxnum = 0",
+        "delete from tblBillNoAdd",
+        "insert into tblBillNoAdd (finterid, fTypeId, fbillnumber) values (99, 7, 'QTRK000001')",
         // the schema
         "truncate tblTimeStock",
         "truncate icstockbill cascade",

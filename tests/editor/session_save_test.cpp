@@ -110,7 +110,7 @@ TEST_F(SaveTest, PostingAtAuditKeepsSavesOutOfTheLedger) {
 // Another bill took the previewed number: the field shows the one given.
 TEST_F(SaveTest, FieldShowsTheNumberTheBillGotAndAChangeKeepsIt) {
     open(0);  // previews QTRK000001
-    db.connection().exec(u"update tblMaxBillNo set fbillno=1 where ftypeid=7"_s);
+    db.exec(u"update tblMaxBillNo set fbillno=1 where ftypeid=7"_s);
     fillHeader();
     enterLine(1, u"02.001"_s, u"5"_s, u"10"_s);
     ASSERT_TRUE(session->save());
