@@ -40,6 +40,10 @@ QStringList splitScript(const QString& script) {
     return statements;
 }
 
+QString serverSchema(Connection& connection) {
+    return connection.scalar(QStringLiteral("select quote_ident(current_schema())")).toString();
+}
+
 void runScript(Connection& connection, const QString& script) {
     TransactionGuard tx(connection);
     const QString text = connection.dialect().schemaText(script);

@@ -23,6 +23,10 @@ QStringList splitScript(const QString& script);
 // Runs a script in one transaction.
 void runScript(Connection& connection, const QString& script);
 
+// The server's schema the module's tables are in, quoted as a name for a
+// statement (a server's functions pin their search path to it).
+QString serverSchema(Connection& connection);
+
 // What a database that ensureSchema() creates is filled with.
 enum class Contents { Empty, Demo };
 

@@ -5,6 +5,7 @@
 #include "db/connection.h"
 #include "db/db_error.h"
 #include "db/query.h"
+#include "db/schema.h"
 #include "db/transaction.h"
 
 namespace otherin::db {
@@ -125,8 +126,7 @@ $f$)SQL");
     const QString function =
         QStringLiteral("function otherin_clerk_login(text, text, text, boolean)");
     c.exec(QStringLiteral("grant usage, create on schema %1 to %2")
-               .arg(c.scalar(QStringLiteral("select quote_ident(current_schema())")).toString(),
-                    logins));
+               .arg(schema::serverSchema(c), logins));
     c.exec(QStringLiteral("alter %1 owner to %2").arg(function, logins));
     c.exec(QStringLiteral("revoke all on %1 from public").arg(function));
     c.exec(QStringLiteral("revoke all on %1 from %2").arg(function, ident(c, roles.clerk())));
@@ -191,8 +191,7 @@ ServerRoles setUpServerRoles(Connection& connection, const QString& prefix) {
     grantOnce(connection, roles.clerk(), roles.admin());
     // Whoever is given an object must be able to make one in its schema; the
     // owner also makes the tables of later upgrades there.
-    const QString schema =
-        connection.scalar(QStringLiteral("select quote_ident(current_schema())")).toString();
+    const QString schema = schema::serverSchema(connection);
     connection.exec(QStringLiteral("grant usage, create on schema %1 to %2").arg(schema, owner));
     for (const QString& object : ownedObjects(connection))
         connection.exec(QStringLiteral("alter %1 owner to %2").arg(object, owner));

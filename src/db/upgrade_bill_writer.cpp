@@ -1,13 +1,13 @@
 #include "db/upgrade_bill_writer.h"
 
 #include "db/connection.h"
+#include "db/schema.h"
 
 namespace otherin::db::schema {
 
 void addBillWriterTrigger(Connection& connection) {
     if (!connection.dialect().isServer()) return;
-    const QString schema =
-        connection.scalar(QStringLiteral("select quote_ident(current_schema())")).toString();
+    const QString schema = serverSchema(connection);
     // The search path is pinned, the temporary schema last: a clerk's own
     // temporary tblUser cannot stand in for the real one.
     connection.exec(QStringLiteral(R"SQL(

@@ -1,13 +1,13 @@
 #include "db/upgrade_numbering.h"
 
 #include "db/connection.h"
+#include "db/schema.h"
 
 namespace otherin::db::schema {
 
 void addNumberingFunctions(Connection& connection) {
     if (!connection.dialect().isServer()) return;
-    const QString schema =
-        connection.scalar(QStringLiteral("select quote_ident(current_schema())")).toString();
+    const QString schema = serverSchema(connection);
     // Each function: its signature and its body, run as the owner.
     const QList<std::pair<QString, QString>> functions = {
         {QStringLiteral("otherin_next_id(table_name text) returns bigint"), QStringLiteral(R"SQL(

@@ -1,13 +1,13 @@
 #include "db/upgrade_own_rows.h"
 
 #include "db/connection.h"
+#include "db/schema.h"
 
 namespace otherin::db::schema {
 
 void addOwnRowRules(Connection& connection) {
     if (!connection.dialect().isServer()) return;
-    const QString schema =
-        connection.scalar(QStringLiteral("select quote_ident(current_schema())")).toString();
+    const QString schema = serverSchema(connection);
     connection.exec(QStringLiteral(R"SQL(
 create or replace function otherin_may_write_for(owner_id integer) returns boolean
 language sql stable set search_path = %1, pg_temp as $f$

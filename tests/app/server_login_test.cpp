@@ -47,17 +47,9 @@ class ServerLoginTest : public ::testing::Test {
         if (!TestDatabase::onServer()) GTEST_SKIP() << "a server's logins";
         db_ = std::make_unique<TestDatabase>(TestDatabase::Seed::Demo);
         login_ = QStringLiteral("s%1_zhang").arg(QCoreApplication::applicationPid());
-        db::addClerk(db_->seed(), login_, QStringLiteral("张小三"), QStringLiteral("right-pw"),
-                     false);
-        target_ = db::parseConnectionString(db_->seedConnectionString());
-        target_.user = login_;
-    }
-    void TearDown() override {
-        if (!db_) return;
-        db_->exec(QStringLiteral("drop owned by ") + login_);
-        db_.reset();
-        TestDatabase other(TestDatabase::Seed::Empty, TestDatabase::Roles::None);
-        other.exec(QStringLiteral("drop role if exists ") + login_);
+        target_ = db::parseConnectionString(
+            db_->addClerkLogin(login_, QStringLiteral("张小三"), QStringLiteral("right-pw")));
+        target_.password.clear();
     }
     // Logs in answering the asks with `answers` in turn ("password" or
     // "password+" to remember it); notes each ask as "user|problem|remembered".

@@ -37,19 +37,8 @@ class RogueClerkTest : public ::testing::Test {
         if (!TestDatabase::onServer()) GTEST_SKIP() << "a server's own rules";
         db_ = std::make_unique<TestDatabase>(TestDatabase::Seed::Demo);
         login_ = QStringLiteral("r%1_li").arg(QCoreApplication::applicationPid());
-        userId_ = db::addClerk(db_->seed(), login_, QStringLiteral("李小四"), QStringLiteral("pw"),
-                               false);
-        db::ConnectionTarget target = db::parseConnectionString(db_->seedConnectionString());
-        target.user = login_;
-        target.password = QStringLiteral("pw");
-        clerk_.open(target.toConnectionString());
-    }
-    void TearDown() override {
-        if (!db_) return;
-        clerk_.disconnect();
-        db_.reset();
-        TestDatabase other(TestDatabase::Seed::Empty, TestDatabase::Roles::None);
-        other.exec(QStringLiteral("drop role if exists ") + login_);
+        clerk_.open(db_->addClerkLogin(login_, QStringLiteral("李小四"), QStringLiteral("pw"),
+                                       false, &userId_));
     }
 
     std::unique_ptr<TestDatabase> db_;

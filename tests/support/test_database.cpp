@@ -10,6 +10,7 @@
 #include "db/db_error.h"
 #include "db/error_words.h"
 #include "db/schema.h"
+#include "db/server_logins.h"
 #include "db/server_roles.h"
 #include "db/sql_text.h"
 #include "db/transaction.h"
@@ -175,6 +176,8 @@ TestDatabase::~TestDatabase() {
         admin.open(onDatabase(serverTarget(), QStringLiteral("postgres")));
         admin.exec(
             QStringLiteral("drop database if exists %1 with (force)").arg(quoted(serverDatabase_)));
+        for (const QString& login : logins_)
+            admin.exec(QStringLiteral("drop role if exists %1").arg(quoted(login)));
     } catch (const db::DbError& e) {
         ADD_FAILURE() << "could not drop the test database: " << e.message().toStdString();
     }
@@ -285,6 +288,18 @@ std::unique_ptr<entry::SettingsStore> TestDatabase::settings(const QStringList& 
         store->setValue(login, QStringLiteral("gLoginToken"), loginSession(user.toLongLong()));
     store->sync();
     return store;
+}
+
+QString TestDatabase::addClerkLogin(const QString& login, const QString& name,
+                                    const QString& password, bool administrator,
+                                    qlonglong* userId) {
+    const qlonglong id = db::addClerk(seed(), login, name, password, administrator);
+    logins_ << login;
+    if (userId) *userId = id;
+    db::ConnectionTarget target = db::parseConnectionString(seedConnectionString_);
+    target.user = login;
+    target.password = password;
+    return target.toConnectionString();
 }
 
 QString TestDatabase::loginSession(qlonglong userId, const QDateTime& at) {

@@ -87,6 +87,14 @@ class TestDatabase {
     // its token written. The user's row in tblUser is the test's to seed.
     std::unique_ptr<entry::SettingsStore> settings(const QStringList& entries = {});
 
+    // A clerk's own login on the server: a user row named `name` and the
+    // login role `login` with `password` (in the administrators' group when
+    // asked), made as `otherin user add` makes them and dropped after the
+    // database. Answers the connection string that logs in as it, password
+    // included, and the user's id through `userId`.
+    QString addClerkLogin(const QString& login, const QString& name, const QString& password,
+                          bool administrator = false, qlonglong* userId = nullptr);
+
     // Records a login session for `userId` at `at`, as the host does, and
     // answers its token.
     QString loginSession(qlonglong userId, const QDateTime& at = QDateTime::currentDateTimeUtc());
@@ -107,6 +115,7 @@ class TestDatabase {
     std::unique_ptr<db::Connection> seedConnection_;
 
     QList<std::pair<QString, QString>> refusals_;  // (trigger, table)
+    QStringList logins_;                           // dropped after the database
 };
 
 // The role prefix of every test database on a server.
