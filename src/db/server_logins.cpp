@@ -125,7 +125,10 @@ void linkClerk(Connection& connection, qlonglong userId, const QString& login,
     requireRoles(connection);
     const QString made = verifier(connection, login, password);
     TransactionGuard tx(connection);
-    if (connection.exec(QStringLiteral("update tblUser set frolename=? where fuserid=?"),
+    // The server checks the login's password from now on: the module keeps
+    // no password of a clerk with a login of their own.
+    if (connection.exec(QStringLiteral("update tblUser set frolename=?,fpasswordhash='',"
+                                       "fpassword='' where fuserid=?"),
                         {login, userId}) != 1)
         throw DbError(QStringLiteral("没有编号为 %1 的用户").arg(userId));
     callLoginFunction(connection, QStringLiteral("add"), login, made, administrator);

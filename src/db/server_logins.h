@@ -23,7 +23,8 @@ struct ClerkLogin {
 
 qlonglong addClerk(Connection& connection, const QString& login, const QString& name,
                    const QString& password, bool administrator);
-// Gives the existing user `userId` a login role of their own.
+// Gives the existing user `userId` a login role of their own; the password
+// the module kept for them goes (the server checks the login's).
 void linkClerk(Connection& connection, qlonglong userId, const QString& login,
                const QString& password, bool administrator);
 void setClerkPassword(Connection& connection, const QString& login, const QString& password);

@@ -247,6 +247,8 @@ TEST(MigrateTest, ASharedLoginDatabaseGetsALoginPerUserAndTheSharedOneIsDisabled
     const QString prefix = QStringLiteral("m%1").arg(QCoreApplication::applicationPid());
     const QString shared = prefix + QStringLiteral("_shared");
     const QString asShared = sharedLoginDatabase(db, shared);
+    // 张三 had a password of the module's; the server checks his login's from now on.
+    db.exec(QStringLiteral("update tblUser set fpasswordhash='x', fpassword='y' where fuserid=2"));
     const auto run = [&](const QString& url, const QStringList& words, const QString& answer) {
         ScriptedTerminal terminal;
         if (!answer.isEmpty()) terminal.answers = {answer, answer};
@@ -273,6 +275,10 @@ TEST(MigrateTest, ASharedLoginDatabaseGetsALoginPerUserAndTheSharedOneIsDisabled
         db.scalar(QStringLiteral("select rolcanlogin from pg_roles where rolname=?"), {shared})
             .toBool());
     EXPECT_THROW(otherin::db::Connection().open(asShared), otherin::db::DbError);
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from tblUser where fpasswordhash<>'' or "
+                                       "fpassword<>''"))
+                  .toInt(),
+              0);
 
     // Zhang logs in once the administrator has set the password, and is user 2.
     const QString zhang = prefix + QStringLiteral("_zhang");
