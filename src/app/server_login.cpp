@@ -14,7 +14,6 @@ std::optional<db::ConnectionTarget> logInToServer(db::ConnectionTarget target,
                                                   const AskServerLogin& ask) {
     const QString whyNot = keeper.whyUnavailable();
     QString password = target.password;
-    target.password.clear();
     bool fromKeyring = false;
     if (password.isEmpty() && whyNot.isEmpty()) {
         if (auto kept = keeper.read(keyringKey(target))) {
@@ -24,34 +23,35 @@ std::optional<db::ConnectionTarget> logInToServer(db::ConnectionTarget target,
     }
     bool typed = false;
     bool remember = fromKeyring;
-    for (;;) {
-        const db::LoginProbe probe = db::probeServerLogin(target, password);
-        using Outcome = db::LoginProbe::Outcome;
-        if (probe.outcome == Outcome::Connected || probe.outcome == Outcome::Failed) {
-            db::rememberServerPassword(target, password);
-            if (probe.outcome == Outcome::Connected && typed && whyNot.isEmpty()) {
-                if (remember && !password.isEmpty())
-                    keeper.store(keyringKey(target), password);
-                else
-                    keeper.forget(keyringKey(target));
+    const auto loggedIn = db::logInToServer(
+        target, password,
+        [&](const db::LoginProbe& refused, const QString& user) -> std::optional<db::PasswordTry> {
+            QString problem;
+            if (refused.outcome == db::LoginProbe::Outcome::WrongPassword) {
+                problem = QStringLiteral("密码不正确，请重新输入");
+                if (fromKeyring) {
+                    db::ConnectionTarget kept = target;
+                    kept.user = user;
+                    keeper.forget(keyringKey(kept));
+                    fromKeyring = false;
+                }
+            } else if (typed) {
+                problem = QStringLiteral("服务器要求密码，请输入密码");
             }
-            return target;
-        }
-        QString problem;
-        if (probe.outcome == Outcome::WrongPassword) {
-            problem = QStringLiteral("密码不正确，请重新输入");
-            if (fromKeyring) keeper.forget(keyringKey(target));
-            fromKeyring = false;
-        } else if (typed) {
-            problem = QStringLiteral("服务器要求密码，请输入密码");
-        }
-        const auto answer = ask({target.user, problem, whyNot, remember});
-        if (!answer) return std::nullopt;
-        target.user = answer->user.trimmed();
-        password = answer->password;
-        remember = answer->remember;
-        typed = true;
+            const auto answer = ask({user, problem, whyNot, remember});
+            if (!answer) return std::nullopt;
+            remember = answer->remember;
+            typed = true;
+            return db::PasswordTry{answer->user.trimmed(), answer->password};
+        });
+    if (!loggedIn) return std::nullopt;
+    if (loggedIn->connected && typed && whyNot.isEmpty()) {
+        if (remember && !loggedIn->password.isEmpty())
+            keeper.store(keyringKey(loggedIn->target), loggedIn->password);
+        else
+            keeper.forget(keyringKey(loggedIn->target));
     }
+    return loggedIn->target;
 }
 
 }  // namespace otherin::app

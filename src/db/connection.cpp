@@ -119,7 +119,8 @@ void openServer(QSqlDatabase& db, const ConnectionTarget& target, int timeoutS) 
     db.setPort(target.port);
     db.setDatabaseName(target.database);
     db.setUserName(target.user);
-    db.setPassword(target.password.isEmpty() ? rememberedServerPassword(target) : target.password);
+    db.setPassword(target.password.isEmpty() ? rememberedServerPassword(target).value_or(QString())
+                                             : target.password);
     db.setConnectOptions(serverConnectOptions(target, timeoutS));
     if (!db.open()) throw openError(db, target);
     requireStandardStrings(db, target);

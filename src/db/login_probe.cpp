@@ -23,10 +23,10 @@ QHash<QString, QString>& passwords() {
     return kept;
 }
 
-}  // namespace
-
-LoginProbe probeServerLogin(const ConnectionTarget& target, const QString& password,
-                            int connectTimeoutSeconds) {
+// Logs in to the server of `target` once, with `password` when it is not
+// empty, and leaves at once.
+LoginProbe probeServerLogin(const ConnectionTarget& target, const QString& password) {
+    constexpr int connectTimeoutSeconds = 10;
     std::vector<std::pair<QByteArray, QByteArray>> params;
     const auto add = [&params](const char* key, const QString& value) {
         if (!value.isEmpty()) params.emplace_back(key, value.toUtf8());
@@ -73,17 +73,35 @@ LoginProbe probeServerLogin(const ConnectionTarget& target, const QString& passw
     return probe;
 }
 
-void rememberServerPassword(const ConnectionTarget& target, const QString& password) {
-    const QMutexLocker lock(&passwordsMutex);
-    if (password.isEmpty())
-        passwords().remove(passwordKey(target));
-    else
-        passwords().insert(passwordKey(target), password);
+}  // namespace
+
+std::optional<ServerLogin> logInToServer(ConnectionTarget target, QString password,
+                                         const AskPassword& ask) {
+    if (password.isEmpty()) password = target.password;
+    target.password.clear();
+    for (;;) {
+        const LoginProbe probe = probeServerLogin(target, password);
+        using Outcome = LoginProbe::Outcome;
+        if (probe.outcome == Outcome::Connected || probe.outcome == Outcome::Failed) {
+            const bool connected = probe.outcome == Outcome::Connected;
+            if (connected || !password.isEmpty()) {
+                const QMutexLocker lock(&passwordsMutex);
+                passwords().insert(passwordKey(target), password);
+            }
+            return ServerLogin{target, password, connected};
+        }
+        const auto next = ask(probe, target.user);
+        if (!next) return std::nullopt;
+        target.user = next->user;
+        password = next->password;
+    }
 }
 
-QString rememberedServerPassword(const ConnectionTarget& target) {
+std::optional<QString> rememberedServerPassword(const ConnectionTarget& target) {
     const QMutexLocker lock(&passwordsMutex);
-    return passwords().value(passwordKey(target));
+    const auto it = passwords().constFind(passwordKey(target));
+    if (it == passwords().constEnd()) return std::nullopt;
+    return *it;
 }
 
 ConnectionTarget withoutPassword(ConnectionTarget target) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <functional>
+#include <optional>
 
 #include "db/connection_string.h"
 
@@ -20,18 +22,37 @@ struct LoginProbe {
     QString detail;  // the library's own text when the login did not succeed
 };
 
-// Logs in to the server of `target` once, with `password` when it is not
-// empty (else whatever the library finds: the target's own, .pgpass, peer
-// or Kerberos authentication), and leaves at once.
-LoginProbe probeServerLogin(const ConnectionTarget& target, const QString& password,
-                            int connectTimeoutSeconds = 10);
+// The next login and password to try; none when the clerk gave up.
+struct PasswordTry {
+    QString user;
+    QString password;
+};
+// Asked while the server wants a password or refused the one tried
+// (`refused`), for the login `user`.
+using AskPassword =
+    std::function<std::optional<PasswordTry>(const LoginProbe& refused, const QString& user)>;
 
-// Keeps a server password in this process's memory only, for every later
-// connection to the same server, database and login whose connection string
-// carries none: the settings a clerk's PC holds never do.
-void rememberServerPassword(const ConnectionTarget& target, const QString& password);
-// The password remembered for the target's server, database and login; empty if none.
-QString rememberedServerPassword(const ConnectionTarget& target);
+struct ServerLogin {
+    ConnectionTarget target;  // the login that got through, without its password
+    QString password;         // empty when none was needed
+    bool connected = false;   // false: another failure, which the open tells
+};
+
+// Logs in to the server of `target` as a clerk: with `password` when it is
+// not empty (else whatever the client library finds: .pgpass, PGPASSWORD,
+// peer or Kerberos authentication), asking `ask` while the server wants a
+// password or refuses the one tried. The attempts are made with libpq
+// itself, because Qt's driver frees its connection on a failed open and
+// cannot tell a missing password from a wrong one. The password that got
+// through is kept in this process's memory for every later connection to
+// the same server, database and login whose connection string carries none
+// (the settings a clerk's PC holds never do). None when `ask` gave up.
+std::optional<ServerLogin> logInToServer(ConnectionTarget target, QString password,
+                                         const AskPassword& ask);
+
+// The password this process logged in to the target's server, database and
+// login with (empty when it needed none); none before it logged in there.
+std::optional<QString> rememberedServerPassword(const ConnectionTarget& target);
 
 // The target without its password, as it may be written down.
 ConnectionTarget withoutPassword(ConnectionTarget target);

@@ -66,10 +66,8 @@ void upgrade(Connection& connection) {
     if (const auto roles = serverRoles(connection)) {
         if (connection.scalar(QStringLiteral("select pg_has_role(?, 'member')"), {roles->owner()})
                 .toBool())
-            connection.exec(
-                QStringLiteral("set local role ") +
-                connection.scalar(QStringLiteral("select quote_ident(?)"), {roles->owner()})
-                    .toString());
+            connection.exec(QStringLiteral("set local role ") +
+                            quotedName(connection, roles->owner()));
     }
     for (const Upgrade& step : upgrades()) {
         if (step.version <= version) continue;

@@ -50,11 +50,6 @@ QString unknownPassword() {
     return text;
 }
 
-bool roleExists(Connection& c, const QString& role) {
-    return c.scalar(QStringLiteral("select count(*) from pg_roles where rolname=?"), {role})
-               .toInt() > 0;
-}
-
 // <prefix>_<number> made a login name, or <prefix>_user<id> when the number
 // gives none or is taken.
 QString loginFor(Connection& c, const QString& prefix, const QString& number, qlonglong id) {
@@ -89,14 +84,10 @@ SharedLoginMove moveFromSharedLogin(Connection& connection, const QString& prefi
         throw DbError(QStringLiteral("共用的登录 %1 迁移后将被停用：请用服务器的超级用户或另一个"
                                      "有 CREATEROLE 权限的管理员登录运行")
                           .arg(move.sharedLogin));
-    const QString shared =
-        connection.scalar(QStringLiteral("select quote_ident(?)"), {move.sharedLogin}).toString();
+    const QString shared = quotedName(connection, move.sharedLogin);
     TransactionGuard tx(connection);
     // Handing the tables over takes the shared login's rights on them.
-    if (!connection
-             .scalar(QStringLiteral("select pg_has_role(session_user, ?, 'member')"),
-                     {move.sharedLogin})
-             .toBool())
+    if (!loginIsMemberOf(connection, move.sharedLogin))
         connection.exec(QStringLiteral("grant %1 to session_user").arg(shared));
     const ServerRoles roles = setUpServerRoles(connection, prefix);
     Query q = connection.prepare(QStringLiteral(

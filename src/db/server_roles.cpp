@@ -59,31 +59,22 @@ QStringList ownedObjects(Connection& c) {
     return objects;
 }
 
-bool roleExists(Connection& c, const QString& role) {
-    return c.scalar(QStringLiteral("select count(*) from pg_roles where rolname=?"), {role})
-               .toInt() > 0;
-}
-
-QString ident(Connection& c, const QString& name) {
-    return c.scalar(QStringLiteral("select quote_ident(?)"), {name}).toString();
-}
-
 // Makes `grantee` a member of `role` unless it is one already (a second
 // grant would only draw a notice).
 void grantOnce(Connection& c, const QString& role, const QString& grantee) {
     if (!c.scalar(QStringLiteral("select pg_has_role(?, ?, 'member')"), {grantee, role}).toBool())
-        c.exec(QStringLiteral("grant %1 to %2").arg(ident(c, role), ident(c, grantee)));
+        c.exec(QStringLiteral("grant %1 to %2").arg(quotedName(c, role), quotedName(c, grantee)));
 }
 
 // The one door to role management: administrators make, re-password and
 // disable the logins of their database's clerks through this function, owned
 // by a role that may create roles, without that power of their own.
 void setUpLoginFunction(Connection& c, const ServerRoles& roles) {
-    const QString logins = ident(c, roles.logins());
+    const QString logins = quotedName(c, roles.logins());
     if (!roleExists(c, roles.logins()))
         c.exec(QStringLiteral("create role %1 nologin createrole").arg(logins));
     c.exec(QStringLiteral("grant %1, %2 to %3 with admin option")
-               .arg(ident(c, roles.clerk()), ident(c, roles.admin()), logins));
+               .arg(quotedName(c, roles.clerk()), quotedName(c, roles.admin()), logins));
     c.exec(QStringLiteral("grant pg_signal_backend to %1").arg(logins));
     grantOnce(c, roles.logins(), c.scalar(QStringLiteral("select current_user")).toString());
     const QString body = QStringLiteral(R"SQL(
@@ -129,11 +120,25 @@ $f$)SQL");
                .arg(schema::serverSchema(c), logins));
     c.exec(QStringLiteral("alter %1 owner to %2").arg(function, logins));
     c.exec(QStringLiteral("revoke all on %1 from public").arg(function));
-    c.exec(QStringLiteral("revoke all on %1 from %2").arg(function, ident(c, roles.clerk())));
-    c.exec(QStringLiteral("grant execute on %1 to %2").arg(function, ident(c, roles.admin())));
+    c.exec(QStringLiteral("revoke all on %1 from %2").arg(function, quotedName(c, roles.clerk())));
+    c.exec(QStringLiteral("grant execute on %1 to %2").arg(function, quotedName(c, roles.admin())));
 }
 
 }  // namespace
+
+bool roleExists(Connection& c, const QString& role) {
+    return c.scalar(QStringLiteral("select count(*) from pg_roles where rolname=?"), {role})
+               .toInt() > 0;
+}
+
+bool loginIsMemberOf(Connection& c, const QString& role) {
+    return c.scalar(QStringLiteral("select pg_has_role(session_user, ?, 'member')"), {role})
+        .toBool();
+}
+
+QString quotedName(Connection& c, const QString& name) {
+    return c.scalar(QStringLiteral("select quote_ident(?)"), {name}).toString();
+}
 
 std::optional<QString> rolePrefix(const QString& wanted) {
     static const QRegularExpression valid(QStringLiteral("^[a-z][a-z0-9_]{0,39}$"));
@@ -177,12 +182,13 @@ ServerRoles setUpServerRoles(Connection& connection, const QString& prefix) {
         connection.exec(QStringLiteral("insert into tblServerRoles (fprefix) values (?)"),
                         {roles.prefix});
     }
-    const QString owner = ident(connection, roles.owner());
-    const QString clerk = ident(connection, roles.clerk());
-    const QString admin = ident(connection, roles.admin());
+    const QString owner = quotedName(connection, roles.owner());
+    const QString clerk = quotedName(connection, roles.clerk());
+    const QString admin = quotedName(connection, roles.admin());
     for (const QString& role : {roles.owner(), roles.clerk(), roles.admin()}) {
         if (!roleExists(connection, role))
-            connection.exec(QStringLiteral("create role %1 nologin").arg(ident(connection, role)));
+            connection.exec(
+                QStringLiteral("create role %1 nologin").arg(quotedName(connection, role)));
     }
     // The administrator who sets up (and later upgrades) acts for the owner.
     const QString me = connection.scalar(QStringLiteral("select current_user")).toString();

@@ -32,6 +32,13 @@ std::optional<QString> rolePrefix(const QString& wanted);
 // lower case, every other character made '_'.
 QString defaultRolePrefix(const QString& databaseName);
 
+// True when the server has a role named `role`.
+bool roleExists(Connection& connection, const QString& role);
+// True when the login of the connection (session_user) is a member of `role`.
+bool loginIsMemberOf(Connection& connection, const QString& role);
+// `name` quoted as the server quotes a name in a statement.
+QString quotedName(Connection& connection, const QString& name);
+
 // The roles recorded in the database; none on SQLite or before they were set up.
 std::optional<ServerRoles> serverRoles(Connection& connection);
 

@@ -106,9 +106,7 @@ std::optional<UserRecord> serverLoginUser(db::Connection& connection) {
         // Not a clerk: the owner's members (the administrator who set the
         // database up, the server's superuser) log in as the module's users;
         // any other login is nobody here.
-        const QVariant owner = connection.scalar(
-            QStringLiteral("select pg_has_role(session_user, ?, 'member')"), {roles->owner()});
-        if (owner.toBool()) return std::nullopt;
+        if (db::loginIsMemberOf(connection, roles->owner())) return std::nullopt;
         throw db::DbError(
             QStringLiteral(
                 "服务器登录 %1 没有对应的用户：请管理员用 otherin user add 为其建立用户。")

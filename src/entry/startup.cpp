@@ -4,9 +4,6 @@
 
 #include "db/db_error.h"
 #include "db/login_probe.h"
-
-#include <QMutex>
-#include <QSet>
 #include "entry/database_file.h"
 #include "entry/error_report.h"
 #include "entry/login_context.h"
@@ -154,41 +151,28 @@ void setConstants(LoginContext& ctx) {
 }
 
 // A clerk's server login with no password at hand (none in the settings,
-// none this program was given at login, none the client library finds) is
+// none this program logged in with, none the client library finds) is
 // asked for one, again after a wrong one; it stays in the program's memory.
 void askServerPassword(const LoginContext& ctx, Prompter& prompter) {
     const db::ConnectionTarget target = db::parseConnectionString(ctx.DBConnectionString);
-    static QMutex mutex;
-    static QSet<QString> loggedInAlready;  // logins that needed nothing of us
-    const QMutexLocker lock(&mutex);
-    if (target.kind != db::DialectKind::PostgreSql || !target.password.isEmpty() ||
-        !db::rememberedServerPassword(target).isEmpty() ||
-        loggedInAlready.contains(target.describe()))
-        return;
+    // Logged in already (by the host, or an earlier window of this program).
+    if (target.kind != db::DialectKind::PostgreSql || db::rememberedServerPassword(target)) return;
     db::ConnectionTarget place = target;
     place.user.clear();
-    QString password;
-    for (;;) {
-        const db::LoginProbe probe = db::probeServerLogin(target, password);
-        using Outcome = db::LoginProbe::Outcome;
-        if (probe.outcome == Outcome::Connected || probe.outcome == Outcome::Failed) {
-            db::rememberServerPassword(target, password);
-            if (probe.outcome == Outcome::Connected && password.isEmpty())
-                loggedInAlready.insert(target.describe());
-            return;
-        }
-        const QString problem = probe.outcome == Outcome::WrongPassword
+    const auto ask = [&](const db::LoginProbe& refused,
+                         const QString& user) -> std::optional<db::PasswordTry> {
+        const QString problem = refused.outcome == db::LoginProbe::Outcome::WrongPassword
                                     ? QStringLiteral("密码不正确，请重新输入。\n")
                                     : QString();
-        const auto typed =
-            prompter.secret(problem + QStringLiteral("数据库服务器 %1 上登录 %2 的密码:")
-                                          .arg(place.describe(), target.user),
-                            ctx.gBillName);
-        if (!typed)
-            throw LoginError(
-                QStringLiteral("没有登录数据库服务器，%1没有打开。").arg(ctx.gBillName));
-        password = *typed;
-    }
+        const auto typed = prompter.secret(
+            problem +
+                QStringLiteral("数据库服务器 %1 上登录 %2 的密码:").arg(place.describe(), user),
+            ctx.gBillName);
+        if (!typed) return std::nullopt;
+        return db::PasswordTry{user, *typed};
+    };
+    if (!db::logInToServer(target, QString(), ask))
+        throw LoginError(QStringLiteral("没有登录数据库服务器，%1没有打开。").arg(ctx.gBillName));
 }
 
 void startUp(LoginContext& ctx, const SettingsStore& settings, Prompter& prompter) {

@@ -100,11 +100,7 @@ TEST_F(ServerTest, InitFillsAnEmptyServerDatabaseWhichTheHostRefusesBefore) {
         EXPECT_EQ(schema::currentVersion(host), schema::kVersion);
     }
     server.exec(QStringLiteral("drop database %1 with (force)").arg(name));
-    const ServerRoles roles{defaultRolePrefix(name)};
-    for (const char* demo : {"admin", "zhang", "li"})
-        server.exec(QStringLiteral("drop role %1_demo_%2").arg(roles.prefix, QLatin1String(demo)));
-    for (const QString& role : {roles.admin(), roles.clerk(), roles.logins(), roles.owner()})
-        server.exec(QStringLiteral("drop role ") + role);
+    otherin::testing::dropServerRoles(server, defaultRolePrefix(name));
 }
 
 // The rules of retrying: conflicts a bounded number of times, a connection the
@@ -239,11 +235,7 @@ TEST_F(ServerTest, TheDatabaseIsOwnedByItsOwnerRoleAndTheGroupsHaveTheirRights) 
     }
     EXPECT_FALSE(rolePrefix(QStringLiteral("X; drop")));
     EXPECT_EQ(defaultRolePrefix(QStringLiteral("Stock-2026")), QStringLiteral("stock_2026"));
-    db_.reset();
-    Connection server;
-    server.open(qEnvironmentVariable("OTHERIN_TEST_DB"));
-    for (const QString& role : {roles.admin(), roles.clerk(), roles.logins(), roles.owner()})
-        server.exec(QStringLiteral("drop role ") + role);
+    otherin::testing::dropServerRoles(db_->seed(), prefix);
 }
 
 // The administrator's own login, not a superuser, owns the database: with
@@ -285,16 +277,7 @@ TEST_F(ServerTest, InitByTheDatabaseOwnersLoginSetsUpRolesOnlyWithCreateRole) {
         EXPECT_EQ(schema::currentVersion(c), schema::kVersion);
         c.disconnect();
         db_->exec(QStringLiteral("drop database %1 with (force)").arg(name));
-        db_->exec(QStringLiteral("drop role if exists %1").arg(prefix + QStringLiteral("_zhao")));
-        for (const QString& role : {roles.logins(), roles.admin(), roles.clerk(), roles.owner()}) {
-            if (db_->scalar(QStringLiteral("select count(*) from pg_roles where rolname=?"), {role})
-                    .toInt() == 0)
-                continue;
-            db_->exec(QStringLiteral("drop owned by ") + role);
-            db_->exec(QStringLiteral("drop role ") + role);
-        }
-        db_->exec(QStringLiteral("drop owned by ") + plain);
-        db_->exec(QStringLiteral("drop role %1").arg(plain));
+        otherin::testing::dropServerRoles(db_->seed(), prefix, {plain});
     }
 }
 
@@ -355,10 +338,5 @@ TEST_F(ServerTest, AdministratorsManageClerksLoginsThroughOneFunction) {
     EXPECT_THROW(asClerk.scalar(QStringLiteral("select 1")), DbError);
     asClerk.close();
 
-    db_.reset();
-    Connection server;
-    server.open(qEnvironmentVariable("OTHERIN_TEST_DB"));
-    for (const QString& role :
-         {clerk, admin, roles.admin(), roles.clerk(), roles.logins(), roles.owner()})
-        server.exec(QStringLiteral("drop role if exists ") + role);
+    otherin::testing::dropServerRoles(db_->seed(), prefix);
 }

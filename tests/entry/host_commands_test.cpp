@@ -300,13 +300,5 @@ TEST(MigrateTest, ASharedLoginDatabaseGetsALoginPerUserAndTheSharedOneIsDisabled
         EXPECT_EQ(user->isAdmin, 0);
     }
 
-    const otherin::db::ServerRoles roles{prefix};
-    db.exec(QStringLiteral("reassign owned by %1 to current_user").arg(roles.owner()));
-    for (const QString& role :
-         {roles.logins(), roles.admin(), roles.clerk(), roles.owner(), shared})
-        db.exec(QStringLiteral("drop owned by ") + role);
-    for (const QString& role :
-         {prefix + QStringLiteral("_user1"), zhang, prefix + QStringLiteral("_li"), shared,
-          roles.admin(), roles.clerk(), roles.logins(), roles.owner()})
-        db.exec(QStringLiteral("drop role ") + role);
+    otherin::testing::dropServerRoles(db.seed(), prefix, {shared});
 }

@@ -65,13 +65,8 @@ class StartupRaceTest : public ::testing::TestWithParam<int> {
     void TearDown() override {
         for (const QString& name : made_) {
             server_->exec(u"drop database if exists %1 with (force)"_s.arg(name));
-            const otherin::db::ServerRoles roles{otherin::db::defaultRolePrefix(name)};
-            for (const char* demo : {"admin", "zhang", "li"})
-                server_->exec(
-                    u"drop role if exists %1_demo_%2"_s.arg(roles.prefix, QLatin1String(demo)));
-            for (const QString& role :
-                 {roles.admin(), roles.clerk(), roles.logins(), roles.owner()})
-                server_->exec(u"drop role if exists "_s + role);
+            otherin::testing::dropServerRoles(server_->seed(),
+                                              otherin::db::defaultRolePrefix(name));
         }
     }
 

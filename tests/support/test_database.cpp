@@ -213,6 +213,24 @@ QStringList TestDatabase::column(const QString& sql) {
     return testing::column(seed(), sql);
 }
 
+void dropServerRoles(db::Connection& c, const QString& prefix, const QStringList& logins) {
+    const db::ServerRoles groups{prefix};
+    db::Query q = c.prepare(QStringLiteral(
+        "select distinct r.rolname from pg_roles r join pg_auth_members m on m.member = r.oid "
+        "join pg_roles g on g.oid = m.roleid where g.rolname in (?, ?) and "
+        "not r.rolsuper and r.rolname <> current_user"));
+    q.bind(groups.clerk()).bind(groups.admin()).exec();
+    QStringList roles = logins;
+    while (q.next()) roles << q.value(0).toString();
+    roles << groups.admin() << groups.clerk() << groups.logins() << groups.owner();
+    roles.removeDuplicates();
+    for (const QString& role : roles) {
+        if (!db::roleExists(c, role)) continue;
+        c.exec(QStringLiteral("drop owned by ") + db::quotedName(c, role));
+        c.exec(QStringLiteral("drop role ") + db::quotedName(c, role));
+    }
+}
+
 QStringList column(db::Connection& c, const QString& sql) {
     db::Query q = c.prepare(sql);
     q.exec();

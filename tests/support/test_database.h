@@ -125,6 +125,12 @@ inline constexpr char16_t kTestRolePrefix[] = u"otherin_t";
 // saves post them; every seventh bill is void and out of the ledger.
 void addPostedBills(db::Connection& c, int count, int first = 1);
 
+// Drops the roles of `prefix` (its four group roles and every login in its
+// groups but the connection's own) and `logins` from the server, each after
+// what it owns in the database of `c`. Roles are the server's: a test that
+// makes its own drops them.
+void dropServerRoles(db::Connection& c, const QString& prefix, const QStringList& logins = {});
+
 // The first column of every row of `sql` on `c`, as text.
 QStringList column(db::Connection& c, const QString& sql);
 
