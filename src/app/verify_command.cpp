@@ -35,6 +35,18 @@ void printDifferences(const std::vector<stock::LedgerDifference>& differences, Q
     }
 }
 
+void printMarkers(const std::vector<stock::MarkerDifference>& wrong, QTextStream& out) {
+    for (const stock::MarkerDifference& m : wrong) {
+        out << QStringLiteral("单据 %1 (内码 %2): %3\n")
+                   .arg(m.billNo)
+                   .arg(m.interId)
+                   .arg(m.posted ? QStringLiteral("不应计入即时库存, 却已记入")
+                                 : QStringLiteral("应计入即时库存, 却未记入"));
+    }
+    if (!wrong.empty())
+        out << QStringLiteral("有 %1 张单据的库存记账标记与库存更新方式不符\n").arg(wrong.size());
+}
+
 void printSummary(std::size_t differing, QTextStream& out) {
     if (differing == 0) {
         out << QStringLiteral("即时库存与单据一致\n");
@@ -64,17 +76,22 @@ int verify(const QString& connectionString, bool repair, int checkUpdateSwitch, 
         db::Connection connection;
         requireDatabase(connection, connectionString);
         const auto found = stock::checkLedger(connection, checkUpdateSwitch);
+        const auto markers = stock::checkPostedMarkers(connection, checkUpdateSwitch);
         printDifferences(found, out);
+        printMarkers(markers, out);
         printSummary(found.size(), out);
-        if (!repair || found.empty()) return found.empty() ? 0 : 1;
+        const bool agree = found.empty() && markers.empty();
+        if (!repair || agree) return agree ? 0 : 1;
 
         const auto rewritten = stock::repairLedger(connection, checkUpdateSwitch);
         out << QStringLiteral("已按单据重写 %1 项即时库存\n").arg(rewritten.size());
         const auto after = stock::checkLedger(connection, checkUpdateSwitch);
+        const auto markersAfter = stock::checkPostedMarkers(connection, checkUpdateSwitch);
         printDifferences(after, out);
+        printMarkers(markersAfter, out);
         out << QStringLiteral("重新核对: ");
         printSummary(after.size(), out);
-        return after.empty() ? 0 : 1;
+        return after.empty() && markersAfter.empty() ? 0 : 1;
     } catch (const db::DbError& e) {
         err << e.message() << '\n';
         return 1;

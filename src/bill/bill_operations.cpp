@@ -239,9 +239,6 @@ bool switchVoid(entry::LoginContext& ctx, entry::Prompter& prompter, bool voidin
                                 : QStringLiteral("不能反作废以前期间的单据，操作不成功！"));
     };
     op.write = [&ctx, voiding](db::Connection& c, const QList<qint32>& ids, const auto&) {
-        if (ctx.gIsCheckUpdate == 0) {
-            stock::postToTimeStock(c, ids, voiding ? PostDirection::Reverse : PostDirection::Add);
-        }
         const int touched = c.exec(
             QStringLiteral("update icStockBill set fcancellation=%1").arg(voiding ? 1 : 0) +
                 advance(c) + whereIds(ids) +
@@ -249,6 +246,10 @@ bool switchVoid(entry::LoginContext& ctx, entry::Prompter& prompter, bool voidin
                      ? QStringLiteral(" and coalesce(fstatus,0)=0 and coalesce(fcancellation,0)=0")
                      : QStringLiteral(" and coalesce(fstatus,0)=0 and fcancellation<>0")),
             {userId(ctx)});
+        // After the flag: a bill counts again only once it is no longer void.
+        if (ctx.gIsCheckUpdate == 0) {
+            stock::postToTimeStock(c, ids, voiding ? PostDirection::Reverse : PostDirection::Add);
+        }
         stock::removeZeroStockRows(c, ids);
         return touched;
     };

@@ -301,22 +301,35 @@ SaveOutcome savePrices(entry::LoginContext& ctx, entry::Prompter& prompter,
             tx.rollback();
             return moved(ctx, lastWrite(ctx.gConnection, draft.interId));
         }
-        const auto bills = readBillStates(ctx.gConnection, {draft.interId});
-        const BillState& bill = bills.front();
-        // Taking the lines out and adding them back leaves the quantities
-        // where they were and moves each amount by its change.
-        const bool posted =
-            ctx.gIsCheckUpdate == 0 ? !bill.cancelled : ctx.gIsCheckUpdate == 1 && bill.status >= 1;
-        if (posted)
-            stock::postToTimeStock(ctx.gConnection, draft.interId, stock::PostDirection::Reverse);
-        db::Query q = ctx.gConnection.prepare(QStringLiteral(
-            "update icstockbillentry set fPrice=?,famount=? where finterid=? and fentryid=?"));
-        for (const DraftLine& line : draft.lines) {
-            if (line.entryId <= 0) continue;
-            q.bind(line.price).bind(line.amount).bind(draft.interId).bind(line.entryId).exec();
+        if (ctx.gConnection.dialect().isServer()) {
+            // The owner's function moves a posted bill's ledger amount along;
+            // clerks write neither the ledger nor an audited bill's lines.
+            db::Query q = ctx.gConnection.prepare(
+                QStringLiteral("select otherin_set_price(?,?,?::numeric,?::numeric)"));
+            for (const DraftLine& line : draft.lines) {
+                if (line.entryId <= 0) continue;
+                q.bind(draft.interId).bind(line.entryId).bind(line.price).bind(line.amount).exec();
+            }
+        } else {
+            // Taking the lines out and adding them back leaves the quantities
+            // where they were and moves each amount by its change.
+            const bool posted = ctx.gConnection
+                                    .scalar(QStringLiteral("select fstockposted from icstockbill"
+                                                           " where finterid=?"),
+                                            {draft.interId})
+                                    .toInt() == 1;
+            if (posted)
+                stock::postToTimeStock(ctx.gConnection, draft.interId,
+                                       stock::PostDirection::Reverse);
+            db::Query q = ctx.gConnection.prepare(QStringLiteral(
+                "update icstockbillentry set fPrice=?,famount=? where finterid=? and fentryid=?"));
+            for (const DraftLine& line : draft.lines) {
+                if (line.entryId <= 0) continue;
+                q.bind(line.price).bind(line.amount).bind(draft.interId).bind(line.entryId).exec();
+            }
+            if (posted)
+                stock::postToTimeStock(ctx.gConnection, draft.interId, stock::PostDirection::Add);
         }
-        if (posted)
-            stock::postToTimeStock(ctx.gConnection, draft.interId, stock::PostDirection::Add);
         tx.commit();
     } catch (const db::DbError& e) {
         entry::reportError(ctx, prompter, e.message());

@@ -10,6 +10,7 @@
 #include "db/upgrade_login_sessions.h"
 #include "db/upgrade_numbering.h"
 #include "db/upgrade_own_rows.h"
+#include "db/upgrade_stock_posting.h"
 #include "db/upgrade_server_roles.h"
 #include "db/upgrade_user_roles.h"
 
@@ -20,7 +21,7 @@ const std::vector<Upgrade>& upgrades() {
         {2, &addBillNumberIndex},  {3, &upgradeLoginSessions},   {4, &addBillTypeIndex},
         {5, &addBillVersions},     {6, &addBillWatch},           {7, &upgradeBillPrint},
         {8, &addServerRolesTable}, {9, &addUserRoleNames},       {10, &addBillWriterTrigger},
-        {11, &addOwnRowRules},     {12, &addNumberingFunctions},
+        {11, &addOwnRowRules},     {12, &addNumberingFunctions}, {13, &addStockPosting},
     };
     return steps;
 }

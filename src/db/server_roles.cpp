@@ -41,7 +41,8 @@ const char* const kAdministratorsTables[] = {"tblUser",
                                              "schema_version",
                                              "tblMaxBillNo",
                                              "tblmaxNum",
-                                             "tblBillNoAdd"};
+                                             "tblBillNoAdd",
+                                             "tblTimeStock"};
 
 // Every object of the module's schema, with the words ALTER takes for it.
 QStringList ownedObjects(Connection& c) {

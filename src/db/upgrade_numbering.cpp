@@ -5,9 +5,16 @@
 
 namespace otherin::db::schema {
 
+void addDefinerFunction(Connection& connection, const QString& signature, const QString& body) {
+    connection.exec(QStringLiteral("create or replace function %1 language plpgsql security "
+                                   "definer set search_path = %2, pg_temp as $f$%3$f$")
+                        .arg(signature, serverSchema(connection), body));
+    const QString name = signature.left(signature.indexOf(u'('));
+    connection.exec(QStringLiteral("revoke all on function %1 from public").arg(name));
+}
+
 void addNumberingFunctions(Connection& connection) {
     if (!connection.dialect().isServer()) return;
-    const QString schema = serverSchema(connection);
     // Each function: its signature and its body, run as the owner.
     const QList<std::pair<QString, QString>> functions = {
         {QStringLiteral("otherin_next_id(table_name text) returns bigint"), QStringLiteral(R"SQL(
@@ -62,13 +69,7 @@ begin
         select coalesce(max(finterid), 0) + 1, type_id, number from tblBillNoAdd;
 end)SQL")},
     };
-    for (const auto& [signature, body] : functions) {
-        connection.exec(QStringLiteral("create or replace function %1 language plpgsql security "
-                                       "definer set search_path = %2, pg_temp as $f$%3$f$")
-                            .arg(signature, schema, body));
-        const QString name = signature.left(signature.indexOf(u'('));
-        connection.exec(QStringLiteral("revoke all on function %1 from public").arg(name));
-    }
+    for (const auto& [signature, body] : functions) addDefinerFunction(connection, signature, body);
 }
 
 }  // namespace otherin::db::schema

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 namespace otherin::db {
 class Connection;
 }
@@ -21,5 +23,11 @@ namespace otherin::db::schema {
 //                                       is offered again
 // Nothing in a database file: there the module writes the tables itself.
 void addNumberingFunctions(Connection& connection);
+
+// Makes (or replaces) a PL/pgSQL function run with its owner's rights, its
+// search path pinned to the module's schema with the temporary schema last,
+// and callable by nobody until granted (the clerks' group is granted every
+// function of the schema).
+void addDefinerFunction(Connection& connection, const QString& signature, const QString& body);
 
 }  // namespace otherin::db::schema

@@ -55,8 +55,25 @@ std::vector<LedgerDifference> checkLedger(db::Connection& connection, int checkU
     return differences;
 }
 
+std::vector<MarkerDifference> checkPostedMarkers(db::Connection& connection,
+                                                 int checkUpdateSwitch) {
+    db::Query q = connection.prepare(
+        QStringLiteral("select a.finterid,a.fbillno,a.fstockposted from icstockbill as a where"
+                       " a.fstockposted<>case when %1 then 1 else 0 end order by a.finterid")
+            .arg(countingBills(checkUpdateSwitch)));
+    q.exec();
+    std::vector<MarkerDifference> wrong;
+    while (q.next())
+        wrong.push_back({q.value(0).toInt(), q.value(1).toString(), q.value(2).toInt() == 1});
+    return wrong;
+}
+
 std::vector<LedgerDifference> repairLedger(db::Connection& connection, int checkUpdateSwitch) {
     db::TransactionGuard tx(connection);
+    connection.exec(
+        QStringLiteral("update icstockbill set fstockposted=case when %1 then 1 else 0"
+                       " end where fstockposted<>case when %1 then 1 else 0 end")
+            .arg(countingBills(checkUpdateSwitch).replace(QStringLiteral("a."), QString())));
     const std::vector<LedgerDifference> differences = checkLedger(connection, checkUpdateSwitch);
     for (const LedgerDifference& d : differences) {
         const QVariantList key{d.warehouseId, d.itemId, d.unitId, d.batch, d.place};

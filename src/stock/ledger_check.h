@@ -36,10 +36,22 @@ struct LedgerDifference {
 // database error raises db::DbError.
 std::vector<LedgerDifference> checkLedger(db::Connection& connection, int checkUpdateSwitch);
 
-// Sets every differing key to what its bills add up to, in one write
+// A bill whose posted marker (fstockposted) says otherwise than the switch:
+// posted while it does not count, or counting while not posted. With every
+// marker right and no differing key, the ledger holds the lines of exactly
+// the marked bills.
+struct MarkerDifference {
+    qint32 interId = 0;
+    QString billNo;
+    bool posted = false;
+};
+std::vector<MarkerDifference> checkPostedMarkers(db::Connection& connection, int checkUpdateSwitch);
+
+// Sets every wrong marker right and every differing key to what its bills add up to, in one write
 // transaction that recomputes under the lock, so bills saved meanwhile are
 // neither lost nor counted twice. A key whose bills add up to 0 / 0 loses its
-// row. Answers the keys it rewrote, with the figures found before.
+// row. Answers the keys it rewrote, with the figures found before (the
+// markers set right are not counted).
 std::vector<LedgerDifference> repairLedger(db::Connection& connection, int checkUpdateSwitch);
 
 }  // namespace otherin::stock

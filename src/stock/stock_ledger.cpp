@@ -54,8 +54,7 @@ struct LedgerKey {
 // and each one finds its row through the ledger's unique key index, so the
 // ledger is never scanned. The rows are deleted on their full key, and only
 // while still empty.
-void removeEmptyRows(db::Connection& connection, const QString& billCondition,
-                     const QVariantList& values) {
+void removeEmptyRows(db::Connection& connection, const QString& billCondition) {
     std::vector<LedgerKey> keys;
     {
         db::Query q = connection.prepare(
@@ -66,7 +65,6 @@ void removeEmptyRows(db::Connection& connection, const QString& billCondition,
                 " and t.funitid=b.funitid and t.fbatchno=coalesce(b.fbatchno,'') and"
                 " t.fStockPlace=coalesce(b.fstockplace,0) where %1 and t.fqty=0 and t.famount=0")
                 .arg(billCondition));
-        for (const auto& v : values) q.bind(v);
         q.exec();
         while (q.next()) {
             keys.push_back({q.value(0), q.value(1), q.value(2), q.value(3), q.value(4)});
@@ -80,12 +78,30 @@ void removeEmptyRows(db::Connection& connection, const QString& billCondition,
     }
 }
 
+// The marker moves with the ledger: a bill is posted once, taken off once.
+// On a server the owner's function does both, the clerks having no write on
+// the ledger or the marker; in a database file the module does.
+void post(db::Connection& connection, const QString& ids, PostDirection direction) {
+    const bool add = direction == PostDirection::Add;
+    if (connection.dialect().isServer()) {
+        connection.exec(QStringLiteral("select otherin_post(array[%1]::integer[],%2)")
+                            .arg(ids, add ? QStringLiteral("1") : QStringLiteral("-1")));
+        return;
+    }
+    const QString chosen = QStringLiteral("a.finterid in (%1) and a.fstockposted=%2")
+                               .arg(ids, add ? QStringLiteral("0") : QStringLiteral("1"));
+    connection.exec(postingStatement(connection.dialect(), chosen, direction));
+    connection.exec(
+        QStringLiteral("update icstockbill set fstockposted=%1 where finterid in (%2) and"
+                       " fstockposted=%3")
+            .arg(add ? QStringLiteral("1") : QStringLiteral("0"), ids,
+                 add ? QStringLiteral("0") : QStringLiteral("1")));
+}
+
 }  // namespace
 
 void postToTimeStock(db::Connection& connection, qint32 interId, PostDirection direction) {
-    connection.exec(
-        postingStatement(connection.dialect(), QStringLiteral("a.finterid=?"), direction),
-        {interId});
+    post(connection, QString::number(interId), direction);
 }
 
 void postToTimeStock(db::Connection& connection, const QList<qint32>& interIds,
@@ -93,9 +109,7 @@ void postToTimeStock(db::Connection& connection, const QList<qint32>& interIds,
     if (interIds.isEmpty()) return;
     // Parsed ids, re-formatted as digits: a long list stays one statement
     // instead of running into the databases' limits on bound values.
-    connection.exec(postingStatement(connection.dialect(),
-                                     QStringLiteral("a.finterid in (%1)").arg(sqlIdList(interIds)),
-                                     direction));
+    post(connection, sqlIdList(interIds), direction);
 }
 
 void postToTimeStock(db::Connection& connection, const QString& idList, PostDirection direction) {
@@ -104,11 +118,16 @@ void postToTimeStock(db::Connection& connection, const QString& idList, PostDire
 
 void removeZeroStockRows(db::Connection& connection, const QList<qint32>& interIds) {
     if (interIds.isEmpty()) return;
-    removeEmptyRows(connection, QStringLiteral("a.finterid in (%1)").arg(sqlIdList(interIds)), {});
+    if (connection.dialect().isServer()) {
+        connection.exec(QStringLiteral("select otherin_clean_ledger(array[%1]::integer[])")
+                            .arg(sqlIdList(interIds)));
+        return;
+    }
+    removeEmptyRows(connection, QStringLiteral("a.finterid in (%1)").arg(sqlIdList(interIds)));
 }
 
 void removeZeroStockRows(db::Connection& connection, qint32 interId) {
-    removeEmptyRows(connection, QStringLiteral("a.finterid=?"), {interId});
+    removeZeroStockRows(connection, QList<qint32>{interId});
 }
 
 }  // namespace otherin::stock

@@ -251,6 +251,7 @@ void runScenarios(std::span<const Scenario> scenarios) {
         logIn(ctx, *db, QStringLiteral("2"));
         if (modes.contains("start10")) ctx.gPeriodStartDate = QStringLiteral("2026-12-10");
         ctx.gIsCheckUpdate = modes.contains("save") ? 0 : 1;
+        if (QLatin1String(s.given) != "~") db->markPostedBills(ctx.gIsCheckUpdate);
         ctx.gUpdateSingleBill = modes.contains("own");
         ctx.IsAdmin = modes.contains("admin");
         ctx.gIsCloseStock = modes.contains("closed");

@@ -62,6 +62,7 @@ class LedgerCheckTest : public ::testing::Test {
              "(1,2,100,5,'',0,3,12),(1,3,101,5,'A',0,0.1,0.1),(1,4,101,5,'A',0,0.2,0.2),"
              "(1,5,104,5,'',0,2,10),(1,6,104,5,'',0,-2,-6),(2,1,102,5,'',0,9,90),"
              "(3,1,100,5,'B',3,4,10),(4,1,100,5,'',0,-2,-8),(99,1,100,5,'',0,50,50)"_s});
+        db_.markPostedBills(0);
     }
     void setLedger(const char* rows) {
         db_.exec(u"delete from tblTimeStock"_s);
@@ -142,7 +143,7 @@ TEST_F(LedgerCheckTest, VerifyCommandReportsRepairsAndAnswersWithItsStatus) {
     };
     for (const auto& k : cases) {
         setLedger(k.ledger);
-        EXPECT_EQ(verify(db_.connectionString(), k.repair, 0), k.seen);
+        EXPECT_EQ(verify(db_.adminConnectionString(), k.repair, 0), k.seen);
     }
     // Repaired: the key no bill counts lost its row; the empty row of an
     // untouched key (warehouse 4) stayed.
@@ -157,6 +158,23 @@ TEST_F(LedgerCheckTest, VerifyCommandReportsRepairsAndAnswersWithItsStatus) {
     EXPECT_EQ(verify(u"sqlite:"_s + missing, false, 0), QStringList({"1", "(error)"}));
     EXPECT_EQ(verify(db_.connectionString(), false, 7), QStringList({"1", "(error)"}));
     EXPECT_FALSE(QFile::exists(missing));
+}
+
+// A bill marked posted that does not count, or counting and not marked, is
+// told even where the figures agree, and a repair sets the marker right.
+TEST_F(LedgerCheckTest, VerifyCommandReportsAndRepairsMarkersThatDisagreeWithTheSwitch) {
+    setLedger(kAtSave);
+    db_.exec(u"update icstockbill set fstockposted=1-fstockposted where finterid in (2,3)"_s);
+    const QStringList told{"单据 QT2 (内码 2): 不应计入即时库存, 却已记入",
+                           "单据 QT3 (内码 3): 应计入即时库存, 却未记入",
+                           "有 2 张单据的库存记账标记与库存更新方式不符"};
+    const QStringList checked = QStringList({"1"}) + told + QStringList({"即时库存与单据一致"});
+    EXPECT_EQ(verify(db_.connectionString(), false, 0), checked);
+    const QStringList repaired = QStringList({"0"}) + told +
+                                 QStringList({"即时库存与单据一致", "已按单据重写 0 项即时库存",
+                                              "重新核对: 即时库存与单据一致"});
+    EXPECT_EQ(verify(db_.adminConnectionString(), true, 0), repaired);
+    EXPECT_EQ(db_.scalar(u"select count(*) from icstockbill where fstockposted=1"_s).toInt(), 3);
 }
 
 // The journal's audit of the selected bills.

@@ -94,15 +94,16 @@ class RowLockTest : public ::testing::Test {
 
     // Bill 1, open, version 1 by user 1: 02.001 × 5 at 10 in warehouse 02, place A01, posted.
     void freshBill() {
-        db.execAll({u"delete from icstockbillentry"_s, u"delete from icstockbill"_s,
-                    u"delete from tblTimeStock"_s, u"delete from tblBillDeleted"_s,
-                    u"delete from tblBillNoAdd"_s,
-                    u"insert into icstockbill(finterid,fbillno,fdate,ftrantype,fOperator,fstockid1,"
-                    "fversion,fmodifierid) values(1,'NO1','2026-03-15',7,1,502,1,1)"_s,
-                    u"insert into icstockbillentry(finterid,fentryid,forderid,fitemid,funitid,fqty,"
-                    "fPrice,famount,fstockplace) values(1,10,1,1121,701,5,10,50,801)"_s,
-                    u"insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,"
-                    "famount) values(502,1121,701,'',801,5,50)"_s});
+        db.execAll(
+            {u"delete from icstockbillentry"_s, u"delete from icstockbill"_s,
+             u"delete from tblTimeStock"_s, u"delete from tblBillDeleted"_s,
+             u"delete from tblBillNoAdd"_s,
+             u"insert into icstockbill(finterid,fbillno,fdate,ftrantype,fOperator,fstockid1,"
+             "fversion,fmodifierid,fstockposted) values(1,'NO1','2026-03-15',7,1,502,1,1,1)"_s,
+             u"insert into icstockbillentry(finterid,fentryid,forderid,fitemid,funitid,fqty,"
+             "fPrice,famount,fstockplace) values(1,10,1,1121,701,5,10,50,801)"_s,
+             u"insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,"
+             "famount) values(502,1121,701,'',801,5,50)"_s});
     }
     // The header's void flag, version and last writer; the line's quantity, price and amount.
     QString stored() {

@@ -65,7 +65,7 @@ const QStringList kTestFunctions = {
 QString scriptDigest(TestDatabase::Seed seed, bool withRoles) {
     QCryptographicHash hash(QCryptographicHash::Sha1);
     // Bumped when the roles' rights change, so templates are set up again.
-    if (withRoles) hash.addData(QString::fromUtf16(kTestRolePrefix).toUtf8() + "-rights-6");
+    if (withRoles) hash.addData(QString::fromUtf16(kTestRolePrefix).toUtf8() + "-rights-7");
     hash.addData(db::schema::schemaScript().toUtf8());
     hash.addData(QByteArray::number(db::schema::kVersion));
     if (seed == TestDatabase::Seed::Demo) hash.addData(db::schema::demoDataScript().toUtf8());
@@ -199,6 +199,12 @@ void TestDatabase::execAsOwner(const QString& sql) {
         throw;
     }
     c.exec(QStringLiteral("reset role"));
+}
+
+void TestDatabase::markPostedBills(int checkUpdateSwitch) {
+    exec(QStringLiteral("update icstockbill set fstockposted=case when %1 then 1 else 0 end")
+             .arg(checkUpdateSwitch == 1 ? QStringLiteral("coalesce(fstatus,0)>=1")
+                                         : QStringLiteral("coalesce(fcancellation,0)=0")));
 }
 
 void TestDatabase::execAll(const QStringList& statements) {

@@ -59,6 +59,9 @@ class TestDatabase {
     // table) is granted to the groups as the module's own objects are.
     void execAsOwner(const QString& sql);
     void execAll(const QStringList& statements);
+    // Marks the seeded bills posted as the posting switch says they count (0:
+    // every bill not voided, 1: the audited ones), as the module would have.
+    void markPostedBills(int checkUpdateSwitch);
     QVariant scalar(const QString& sql, const QVariantList& values = {});
     // The first column of every row of `sql`, as text.
     QStringList column(const QString& sql);

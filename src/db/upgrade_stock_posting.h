@@ -1,0 +1,30 @@
+#pragma once
+
+namespace otherin::db {
+class Connection;
+}
+
+namespace otherin::db::schema {
+
+// Step 13: every bill carries fstockposted, 1 while its lines are on the
+// current-stock ledger (tblTimeStock). Posting sets it and reversing clears
+// it, so a bill is never posted twice nor taken off while not posted; the
+// ledger then equals the lines of exactly the marked bills. Existing bills are
+// marked by the posting switch: with gIsCheckUpdate 1 the audited ones, else
+// every bill that is not voided.
+//
+// On a server the ledger is written only through functions run with the
+// owner's rights (SECURITY DEFINER, search path pinned):
+//   otherin_post(ids, direction)   1 posts the listed bills that are not
+//       posted and count (not voided; audited when posting at audit), -1 takes
+//       off the listed posted bills that are not audited; others are skipped.
+//       Quantities and amounts come from the stored lines, so nothing a
+//       caller says reaches the ledger but a bill id.
+//   otherin_clean_ledger(ids)      drops the empty ledger rows among the keys
+//       the listed bills' lines post to
+//   otherin_set_price(bill, line, price, amount) the price edit of a line,
+//       audited or not, with the ledger's amount moved along when the bill is
+//       posted
+void addStockPosting(Connection& connection);
+
+}  // namespace otherin::db::schema
