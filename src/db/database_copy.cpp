@@ -89,7 +89,14 @@ CopyReport copyDatabase(Connection& from, Connection& to, const CopyProgress& pr
                 .arg(fromVersion)
                 .arg(toVersion));
     }
-    const QStringList tables = tablesOf(from);
+    QStringList tables = tablesOf(from);
+    // The history goes last: the target's own triggers may have added to it
+    // while the other tables arrived, and the source's replaces all that.
+    const QString history = QStringLiteral("otherin_history");
+    const bool hasHistory = tables.removeIf([&](const QString& t) {
+        return t.compare(history, Qt::CaseInsensitive) == 0;
+    }) > 0;
+    if (hasHistory) tables << history;
     CopyReport report;
     qint64 total = 0;
     for (const QString& table : tables) total += rowCount(from, table);
@@ -99,13 +106,30 @@ CopyReport copyDatabase(Connection& from, Connection& to, const CopyProgress& pr
             throw DbError(QStringLiteral("目标数据库的表 %1 已有数据,不能复制").arg(table));
         }
     }
+    // On a server the copy is the owner's: the rows arrive as they were, not
+    // as new writes for the rules and the history to judge and record.
+    const bool server = to.dialect().isServer();
+    if (server) {
+        for (const QString& table : tables)
+            to.exec(QStringLiteral("alter table %1 disable trigger user").arg(table));
+    }
     // The source's own values replace the ones every new database starts with.
     for (const QString& table : tables) {
         if (seededBySchema(table)) to.exec(QStringLiteral("delete from %1").arg(table));
     }
     for (const QString& table : tables) {
+        if (table == history) to.exec(QStringLiteral("delete from %1").arg(history));
         copyTable(from, to, table, report.rows, total, progress);
         ++report.tables;
+    }
+    if (server) {
+        for (const QString& table : tables)
+            to.exec(QStringLiteral("alter table %1 enable trigger user").arg(table));
+        if (hasHistory)
+            to.exec(
+                QStringLiteral("select setval(pg_get_serial_sequence('otherin_history', "
+                               "'fid'), greatest(coalesce(max(fid), 0), 1), max(fid) is not "
+                               "null) from otherin_history"));
     }
     for (const QString& table : tables) {
         const qint64 source = rowCount(from, table);

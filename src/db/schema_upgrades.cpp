@@ -1,6 +1,7 @@
 #include "db/schema_upgrades.h"
 
 #include "db/connection.h"
+#include "db/upgrade_bill_history.h"
 #include "db/upgrade_bill_number_index.h"
 #include "db/upgrade_bill_print.h"
 #include "db/upgrade_bill_versions.h"
@@ -21,7 +22,7 @@ const std::vector<Upgrade>& upgrades() {
         {2, &addBillNumberIndex},  {3, &upgradeLoginSessions},   {4, &addBillTypeIndex},
         {5, &addBillVersions},     {6, &addBillWatch},           {7, &upgradeBillPrint},
         {8, &addServerRolesTable}, {9, &addUserRoleNames},       {10, &addBillWriterTrigger},
-        {11, &addOwnRowRules},     {12, &addNumberingFunctions}, {13, &addStockPosting},
+        {11, &addOwnRowRules},     {12, &addNumberingFunctions}, {13, &addStockPosting}, {14, &addChangeHistory},
     };
     return steps;
 }

@@ -116,6 +116,9 @@ void linkClerk(Connection& connection, qlonglong userId, const QString& login,
     requireRoles(connection);
     const QString made = verifier(connection, login, password);
     TransactionGuard tx(connection);
+    // After any set-up of the roles running meanwhile, which hands the tables
+    // this write touches (the users, the history) to the owner.
+    connection.exec(connection.dialect().schemaLock());
     // The server checks the login's password from now on: the module keeps
     // no password of a clerk with a login of their own.
     if (connection.exec(QStringLiteral("update tblUser set frolename=?,fpasswordhash='',"

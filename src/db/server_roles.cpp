@@ -51,6 +51,8 @@ QStringList ownedObjects(Connection& c) {
                        "when 'm' then 'materialized view' else 'table' end || ' ' || "
                        "quote_ident(c.relname) from pg_class c where c.relnamespace = "
                        "current_schema()::regnamespace and c.relkind in ('r','p','v','m','S') "
+                       "and not exists (select 1 from pg_depend d where d.classid = "
+                       "'pg_class'::regclass and d.objid = c.oid and d.deptype = 'i') "
                        "union all select 'function ' || p.oid::regprocedure::text from pg_proc p "
                        "where p.pronamespace = current_schema()::regnamespace and p.proname <> "
                        "'otherin_clerk_login'"));
@@ -139,6 +141,17 @@ bool loginIsMemberOf(Connection& c, const QString& role) {
 
 QString quotedName(Connection& c, const QString& name) {
     return c.scalar(QStringLiteral("select quote_ident(?)"), {name}).toString();
+}
+
+void protectHistory(Connection& connection, const ServerRoles& roles) {
+    if (!connection.tableExists(QStringLiteral("otherin_history"))) return;
+    for (const QString& role : {roles.clerk(), roles.admin()}) {
+        connection.exec(QStringLiteral("revoke insert, update, delete, truncate on otherin_history"
+                                       " from %1")
+                            .arg(quotedName(connection, role)));
+        connection.exec(QStringLiteral("grant select on otherin_history to %1")
+                            .arg(quotedName(connection, role)));
+    }
 }
 
 std::optional<QString> rolePrefix(const QString& wanted) {
@@ -235,6 +248,7 @@ ServerRoles setUpServerRoles(Connection& connection, const QString& prefix) {
         connection.exec(
             QStringLiteral("grant select (%1) on tblUser to %2").arg(userColumns, clerk));
     }
+    protectHistory(connection, roles);
     setUpLoginFunction(connection, roles);
     tx.commit();
     return roles;

@@ -51,4 +51,8 @@ std::optional<ServerRoles> serverRoles(Connection& connection);
 // Runs in one transaction; raises DbError (also on SQLite).
 ServerRoles setUpServerRoles(Connection& connection, const QString& prefix);
 
+// The change history is read by clerks and administrators and written by
+// the owner's triggers alone.
+void protectHistory(Connection& connection, const ServerRoles& roles);
+
 }  // namespace otherin::db

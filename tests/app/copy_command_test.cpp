@@ -96,6 +96,9 @@ TEST(CopyCommandTest, TheTableComparisonTellsEveryKindOfDifference) {
         TestDatabase target{TestDatabase::Seed::Empty, TestDatabase::Roles::None};
         ASSERT_TRUE(copy(source, target.connectionString()).startsWith("0 "));
         target.exec(c.change);
+        // The server's history records the change itself; the copied rows
+        // (from a file) carry no transaction id.
+        target.exec(QStringLiteral("delete from otherin_history where ftxid<>0"));
         EXPECT_EQ(otherin::testing::tableDifferences(from, target.connection()), c.told);
         // the column left out no longer counts
         if (c.change.startsWith(QLatin1String("update"))) {

@@ -223,7 +223,8 @@ QString sharedLoginDatabase(TestDatabase& db, const QString& shared) {
     db.exec(QStringLiteral(
                 "do $$ declare r record; begin for r in select c.relname, c.relkind from pg_class "
                 "c where c.relnamespace = current_schema()::regnamespace and c.relkind in "
-                "('r','v','S') loop execute format('alter %s %I owner to %I', case r.relkind "
+                "('r','v','S') and not exists (select 1 from pg_depend d where d.objid = c.oid and "
+                "d.deptype = 'i') loop execute format('alter %s %I owner to %I', case r.relkind "
                 "when 'v' then 'view' when 'S' then 'sequence' else 'table' end, r.relname, "
                 "'%1'); end loop; end $$")
                 .arg(shared));
