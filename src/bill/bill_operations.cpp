@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 
+#include "bill/bill_history.h"
 #include "bill/bill_states.h"
 #include "bill/bill_versions.h"
 #include "db/db_error.h"
@@ -42,6 +43,7 @@ using Write =
     std::function<int(db::Connection&, const QList<qint32>&, const std::vector<BillState>&)>;
 
 struct Operation {
+    QString name;  // in the change history
     Icon noRowsIcon = Icon::Exclamation;
     BillCheck perBill;
     ListCheck perList;
@@ -101,7 +103,7 @@ std::optional<Refusal> movedBill(db::Connection& c, const QList<qint32>& ids,
 // Decides inside the transaction, under the write lock; answers the refusal to
 // tell, or none when the writes were committed.
 std::optional<Shown> decide(db::Connection& c, const QList<qint32>& ids, const Operation& op,
-                            const QHash<qint32, int>& seen) {
+                            const QHash<qint32, int>& seen, qint64 user) {
     db::TransactionGuard tx(c);
     const auto bills = readBillStates(c, ids);
     if (auto moved = movedBill(c, ids, bills, seen)) return Shown{moved->text, Icon::Exclamation};
@@ -109,7 +111,10 @@ std::optional<Shown> decide(db::Connection& c, const QList<qint32>& ids, const O
     std::optional<Refusal> refusal = firstRefusal(op, bills);
     if (!refusal && op.perList) refusal = op.perList(c, ids);
     if (refusal) return Shown{refusal->text, Icon::Exclamation};
+    BillHistory history(c, op.name, user);
+    history.note(ids);
     if (op.write(c, ids, bills) == static_cast<int>(bills.size())) {
+        history.record();
         tx.commit();
         return std::nullopt;
     }
@@ -128,8 +133,9 @@ bool run(entry::LoginContext& ctx, entry::Prompter& prompter, const QString& idL
         entry::openConnection(ctx);
         // The transaction has ended when decide() returns: the user may take
         // their time over the message without holding up anyone else's write.
-        refusal = db::retrying(ctx.gConnection,
-                               [&] { return decide(ctx.gConnection, ids, op, ctx.gBillVersions); });
+        refusal = db::retrying(ctx.gConnection, [&] {
+            return decide(ctx.gConnection, ids, op, ctx.gBillVersions, userId(ctx));
+        });
         entry::closeConnection(ctx);
         // The bills written are one version on from what the windows saw.
         if (!refusal) {
@@ -154,6 +160,7 @@ std::optional<Refusal> refuseIf(bool condition, const QString& text) {
 
 bool checkBill(entry::LoginContext& ctx, entry::Prompter& prompter, const QString& idList) {
     Operation op;
+    op.name = QStringLiteral("审核");
     op.noRowsIcon = Icon::None;
     op.perBill = [&ctx](const BillState& b) -> std::optional<Refusal> {
         if (b.status == 1)
@@ -180,6 +187,7 @@ bool checkBill(entry::LoginContext& ctx, entry::Prompter& prompter, const QStrin
 
 bool unCheckBill(entry::LoginContext& ctx, entry::Prompter& prompter) {
     Operation op;
+    op.name = QStringLiteral("反审核");
     op.perBill = [&ctx](const BillState& b) -> std::optional<Refusal> {
         if (b.status == 0)
             return Refusal{billRefusal(b, QStringLiteral("的单据未审核!操作不成功"))};
@@ -226,6 +234,7 @@ namespace {
 // ledger moves under save posting, and the flag they write.
 bool switchVoid(entry::LoginContext& ctx, entry::Prompter& prompter, bool voiding) {
     Operation op;
+    op.name = voiding ? QStringLiteral("作废") : QStringLiteral("反作废");
     if (!voiding) op.noRowsIcon = Icon::Critical;
     op.perBill = [&ctx, voiding](const BillState& b) -> std::optional<Refusal> {
         if (b.status == 1)
@@ -268,6 +277,7 @@ bool unCancelBill(entry::LoginContext& ctx, entry::Prompter& prompter) {
 
 bool deleteBill(entry::LoginContext& ctx, entry::Prompter& prompter) {
     Operation op;
+    op.name = QStringLiteral("删除");
     op.perBill = [&ctx](const BillState& b) -> std::optional<Refusal> {
         if (b.status == 1)
             return Refusal{billRefusal(b, QStringLiteral("的单据已经审核!操作不成功"))};

@@ -3,6 +3,7 @@
 #include <QStringList>
 #include <optional>
 
+#include "bill/bill_history.h"
 #include "bill/bill_states.h"
 #include "bill/bill_versions.h"
 #include "db/db_error.h"
@@ -210,6 +211,8 @@ SaveOutcome saveNewBill(entry::LoginContext& ctx, entry::Prompter& prompter,
         if (!id) return out;
         db::retrying(ctx.gConnection, [&] {
             db::TransactionGuard tx(ctx.gConnection);
+            BillHistory history(ctx.gConnection, QStringLiteral("新增"), userId(ctx));
+            history.noteNew(*id);
             out.billNo = stock::issueBillNumber(ctx, draft.billNo);
             insertHeader(ctx, draft, *id, out.billNo);
             out.entryIds = insertLines(ctx.gConnection, *id, draft, 1);
@@ -218,6 +221,7 @@ SaveOutcome saveNewBill(entry::LoginContext& ctx, entry::Prompter& prompter,
                 stock::removeZeroStockRows(ctx.gConnection, *id);
             }
             setYearAndPeriod(ctx.gConnection, *id);
+            history.record();
             tx.commit();
         });
         return saved(ctx, out, *id, 1);
@@ -265,6 +269,8 @@ SaveOutcome writeChangedBill(entry::LoginContext& ctx, entry::Prompter& prompter
             tx.rollback();
             return explainChangedBill(ctx, prompter, draft);
         }
+        BillHistory history(ctx.gConnection, QStringLiteral("修改"), userId(ctx));
+        history.note(draft.interId);
         const bool posts = ctx.gIsCheckUpdate == 0;
         if (posts) {
             // The stored lines leave the ledger under the stored header's
@@ -280,6 +286,7 @@ SaveOutcome writeChangedBill(entry::LoginContext& ctx, entry::Prompter& prompter
             stock::removeZeroStockRows(ctx.gConnection, draft.interId);
         }
         setYearAndPeriod(ctx.gConnection, draft.interId);
+        history.record();
         tx.commit();
     } catch (const db::DbError& e) {
         // The guard has rolled back by now.
@@ -301,6 +308,8 @@ SaveOutcome savePrices(entry::LoginContext& ctx, entry::Prompter& prompter,
             tx.rollback();
             return moved(ctx, lastWrite(ctx.gConnection, draft.interId));
         }
+        BillHistory history(ctx.gConnection, QStringLiteral("修改单价"), userId(ctx));
+        history.note(draft.interId);
         if (ctx.gConnection.dialect().isServer()) {
             // The owner's function moves a posted bill's ledger amount along;
             // clerks write neither the ledger nor an audited bill's lines.
@@ -330,6 +339,7 @@ SaveOutcome savePrices(entry::LoginContext& ctx, entry::Prompter& prompter,
             if (posted)
                 stock::postToTimeStock(ctx.gConnection, draft.interId, stock::PostDirection::Add);
         }
+        history.record();
         tx.commit();
     } catch (const db::DbError& e) {
         entry::reportError(ctx, prompter, e.message());

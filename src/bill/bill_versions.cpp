@@ -17,15 +17,19 @@ QDateTime readMoment(const QVariant& value) {
 
 std::optional<LastWrite> lastWrite(db::Connection& connection, qint32 interId) {
     {
-        db::Query q = connection.prepare(
-            QStringLiteral("select a.fbillno,coalesce(u.fname,''),a.fmodifytime,a.fversion,a.fstatus,"
-                           "a.fcancellation from "
-                           "icstockbill a left outer join tblUser u on u.fuserid=a.fmodifierid "
-                           "where a.finterid=?"));
+        db::Query q = connection.prepare(QStringLiteral(
+            "select a.fbillno,coalesce(u.fname,''),a.fmodifytime,a.fversion,a.fstatus,"
+            "a.fcancellation from "
+            "icstockbill a left outer join tblUser u on u.fuserid=a.fmodifierid "
+            "where a.finterid=?"));
         q.bind(interId).exec();
         if (q.next())
-            return LastWrite{false, q.value(0).toString(), q.value(1).toString(),
-                             readMoment(q.value(2)), q.value(3).toInt(), q.value(4).toInt(),
+            return LastWrite{false,
+                             q.value(0).toString(),
+                             q.value(1).toString(),
+                             readMoment(q.value(2)),
+                             q.value(3).toInt(),
+                             q.value(4).toInt(),
                              q.value(5).toInt() == 1};
     }
     db::Query q = connection.prepare(
@@ -38,7 +42,7 @@ std::optional<LastWrite> lastWrite(db::Connection& connection, qint32 interId) {
 
 QString movedPhrase(const std::optional<LastWrite>& write, const QString& done) {
     if (!write) return QStringLiteral("已被删除");
-    const QString verb = write->deleted    ? QStringLiteral("删除")
+    const QString verb = write->deleted   ? QStringLiteral("删除")
                          : done.isEmpty() ? QStringLiteral("修改")
                                           : done;
     if (write->userName.isEmpty() && !write->at.isValid()) return QStringLiteral("已被他人") + verb;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "bill/bill_history.h"
 #include "bill/bill_versions.h"
 #include "db/connection.h"
 #include "db/db_error.h"
@@ -148,6 +149,17 @@ void copyRow(db::Connection& c, const QString& table, const QString& condition,
            values);
 }
 
+// On a server the owner's function of the same name does the work, with the
+// rights and states the server checks (see db/upgrade_bill_rules.h); it
+// answers done and the text like the functions here.
+Answer serverAnswer(db::Connection& c, const QString& call, const QVariantList& values) {
+    db::Query q = c.prepare(QStringLiteral("select done, info from ") + call);
+    for (const auto& v : values) q.bind(v);
+    q.exec();
+    if (!q.next()) throw db::DbError(QStringLiteral("服务器没有回答: ") + call);
+    return {q.value(0).toInt() == 1, q.value(1).toString()};
+}
+
 // ---- split ---------------------------------------------------------------
 
 struct Line {
@@ -226,6 +238,14 @@ Answer splitSave(db::Connection& c, const db::ProcedureParams& p) {
     if (loaded.isValid() && !loaded.isNull() && loaded.toInt() != head->version) {
         return {false, movedSaveText(lastWrite(c, sourceId)), true};
     }
+    if (c.dialect().isServer()) {
+        const qint32 newId = stock::nextInternalId(c, QStringLiteral("ICStockBill"));
+        const QString number = stock::issueCounterNumber(c, head->type);
+        return serverAnswer(c, QStringLiteral("otherin_split(?,?,?,?,?,?,?)"),
+                            {sourceId, p.value(QStringLiteral("strvalue")).toString(), newId,
+                             number, p.value(QStringLiteral("fyear")).toLongLong(),
+                             p.value(QStringLiteral("fperiod")).toLongLong(), userOf(p)});
+    }
     if (auto refusal = splitRefusal(*head)) return refused(*refusal);
     const std::vector<Line> lines = readLines(c, sourceId);
     const QStringList entries = splitEntries(p.value(QStringLiteral("strvalue")).toString());
@@ -246,6 +266,9 @@ Answer splitSave(db::Connection& c, const db::ProcedureParams& p) {
 
     const qint32 newId = stock::nextInternalId(c, QStringLiteral("ICStockBill"));
     const QString number = stock::issueCounterNumber(c, head->type);
+    BillHistory history(c, QStringLiteral("拆分"), userOf(p));
+    history.note(sourceId);
+    history.noteNew(newId);
     copyRow(c, QStringLiteral("icstockbill"), QStringLiteral("finterid=?"), {sourceId},
             {{QStringLiteral("finterid"), newId},
              {QStringLiteral("fbillno"), number},
@@ -273,6 +296,7 @@ Answer splitSave(db::Connection& c, const db::ProcedureParams& p) {
                {fromMicros(cut.line.qty - cut.qty), fromMicros(cut.line.amount - cut.amount),
                 sourceId, cut.line.entryId});
     }
+    history.record();
     return {true, QStringLiteral("拆分成功,新单据编号为:") + number};
 }
 
@@ -316,6 +340,8 @@ void putBack(db::Connection& c, const Head& split) {
 
 Answer restoreBill(db::Connection& c, const db::ProcedureParams& p) {
     const qint32 id = singleId(p.value(QStringLiteral("finterid")));
+    if (c.dialect().isServer())
+        return serverAnswer(c, QStringLiteral("otherin_restore(?,?)"), {id, userOf(p)});
     const auto head = readHead(c, id);
     if (!head) return refused(QStringLiteral("该单据不存在,不能进行还原!"));
     const std::vector<Head> splits = head->sourceId != 0
@@ -335,11 +361,15 @@ Answer restoreBill(db::Connection& c, const db::ProcedureParams& p) {
     for (const Head& split : splits) {
         if (auto refusal = restoreRefusal(c, split)) return refused(*refusal);
     }
+    BillHistory history(c, QStringLiteral("还原"), userOf(p));
+    history.note(splits.front().sourceId);
+    for (const Head& split : splits) history.note(split.id);
     for (const Head& split : splits) {
         putBack(c, split);
         recordDeletion(c, split.id, split.billNo, split.type, userOf(p));
     }
     advanceVersions(c, QStringLiteral("finterid=?"), {splits.front().sourceId}, userOf(p));
+    history.record();
     return {true, QStringLiteral("还原成功!")};
 }
 
@@ -380,6 +410,12 @@ Answer hxBill(db::Connection& c, const db::ProcedureParams& p) {
     for (qint32 id : stock::parseIdList(p.value(QStringLiteral("finterids")).toString())) {
         if (!ids.contains(id)) ids.append(id);
     }
+    if (c.dialect().isServer()) {
+        return serverAnswer(
+            c,
+            QStringLiteral("otherin_write_off(array[%1]::integer[],?)").arg(stock::sqlIdList(ids)),
+            {userOf(p)});
+    }
     if (ids.size() < 2) return refused(QStringLiteral("必须选定两张或以上的单据才能进行核销!"));
     QMap<qint32, Head> heads;
     for (const Head& h :
@@ -394,21 +430,32 @@ Answer hxBill(db::Connection& c, const db::ProcedureParams& p) {
     }
     if (auto refusal = unbalancedItem(c, ids)) return refused(*refusal);
     const qint32 writeOffId = stock::nextInternalId(c, QStringLiteral("hxid"));
+    BillHistory history(c, QStringLiteral("核销"), userOf(p));
+    history.note(ids);
     c.exec(QStringLiteral("update icstockbill set fhxid=? where finterid in (%1)")
                .arg(stock::sqlIdList(ids)),
            {writeOffId});
     advanceVersions(c, QStringLiteral("fhxid=?"), {writeOffId}, userOf(p));
+    history.record();
     return {true, QStringLiteral("核销成功!")};
 }
 
 Answer unHxBill(db::Connection& c, const db::ProcedureParams& p) {
-    const auto head = readHead(c, singleId(p.value(QStringLiteral("finterid"))));
+    const qint32 id = singleId(p.value(QStringLiteral("finterid")));
+    if (c.dialect().isServer())
+        return serverAnswer(c, QStringLiteral("otherin_undo_write_off(?,?)"), {id, userOf(p)});
+    const auto head = readHead(c, id);
     if (!head) return refused(QStringLiteral("该单据不存在,不能进行反核销!"));
     if (head->writeOffId == 0) {
         return refused(named(*head, QStringLiteral("的单据未核销,不能进行反核销!")));
     }
+    BillHistory history(c, QStringLiteral("反核销"), userOf(p));
+    QList<qint32> group;
+    for (const Head& h : readHeads(c, QStringLiteral("fhxid=?"), {head->writeOffId})) group << h.id;
+    history.note(group);
     advanceVersions(c, QStringLiteral("fhxid=?"), {head->writeOffId}, userOf(p));
     c.exec(QStringLiteral("update icstockbill set fhxid=0 where fhxid=?"), {head->writeOffId});
+    history.record();
     return {true, QStringLiteral("反核销成功!")};
 }
 

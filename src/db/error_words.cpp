@@ -43,6 +43,7 @@ Failure serverFailure(const FailureReport& r) {
         return Failure::ConnectionLost;
     if (kind == QLatin1String("28")) return Failure::LoginRefused;
     if (code == QLatin1String("3D000")) return Failure::NoDatabase;
+    if (code == QLatin1String(kModuleRuleState)) return Failure::ModuleRule;
     if (code == QLatin1String("42501")) return Failure::PermissionDenied;
     if (code == QLatin1String("23505")) return Failure::Duplicate;
     // A check of our own that refused the row (a trigger's raise).
@@ -206,6 +207,8 @@ QString failureSentence(Failure failure, const FailureReport& r) {
                        "数据库服务器 %1 内部出错,这项操作没有完成。"
                        "请联系系统管理员。")
                 .arg(where);
+        case Failure::ModuleRule:
+            return r.serverText;
         case Failure::Other:
             break;
     }
@@ -215,8 +218,9 @@ QString failureSentence(Failure failure, const FailureReport& r) {
 }
 
 QString inClerksWords(const FailureReport& report) {
-    const QString sentence = failureSentence(classify(report), report);
-    if (report.serverText.isEmpty()) return sentence;
+    const Failure failure = classify(report);
+    const QString sentence = failureSentence(failure, report);
+    if (report.serverText.isEmpty() || failure == Failure::ModuleRule) return sentence;
     return sentence + u'\n' + QString::fromUtf16(kDetailPrefix) + report.serverText;
 }
 

@@ -32,8 +32,13 @@ enum class Failure {
     FileUnusable,     // the file could not be opened, read or written
     BadValue,         // a value the column cannot take
     ServerFault,
+    ModuleRule,  // a rule of the module's that the server keeps, told in its own words
     Other,
 };
+
+// The SQLSTATE of the module's rules kept by the server (a class of our own):
+// their messages are already the module's words for the clerk.
+inline constexpr char kModuleRuleState[] = "OI001";
 
 // Where the failure happened and what the database said about it.
 struct FailureReport {

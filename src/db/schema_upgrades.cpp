@@ -4,6 +4,7 @@
 #include "db/upgrade_bill_history.h"
 #include "db/upgrade_bill_number_index.h"
 #include "db/upgrade_bill_print.h"
+#include "db/upgrade_bill_rules.h"
 #include "db/upgrade_bill_versions.h"
 #include "db/upgrade_bill_watch.h"
 #include "db/upgrade_bill_writer.h"
@@ -22,7 +23,7 @@ const std::vector<Upgrade>& upgrades() {
         {2, &addBillNumberIndex},  {3, &upgradeLoginSessions},   {4, &addBillTypeIndex},
         {5, &addBillVersions},     {6, &addBillWatch},           {7, &upgradeBillPrint},
         {8, &addServerRolesTable}, {9, &addUserRoleNames},       {10, &addBillWriterTrigger},
-        {11, &addOwnRowRules},     {12, &addNumberingFunctions}, {13, &addStockPosting}, {14, &addChangeHistory},
+        {11, &addOwnRowRules},     {12, &addNumberingFunctions}, {13, &addStockPosting}, {14, &addChangeHistory}, {15, &addBillRules},
     };
     return steps;
 }

@@ -27,7 +27,7 @@ const char* const kAdministrativeTables[] = {"tblUser",
 const char* const kTextFunctions = R"SQL(
 create or replace function otherin_head_text(b icstockbill) returns text language sql stable
 set search_path = %1, pg_temp as $f$
-    select concat_ws('|', '单据', b.fbillno, to_char(b.fdate, 'YYYY-MM-DD'), b.fstockid1,
+    select concat_ws('|', '单据', b.fbillno, coalesce(to_char(b.fdate, 'YYYY-MM-DD'), ''), b.fstockid1,
                      coalesce(b.fexplanation, ''), coalesce(b.fnote, ''))
 $f$;
 create or replace function otherin_line_text(e icstockbillentry) returns text language sql stable

@@ -35,6 +35,17 @@ const Scenario kPosting[] = {
     {"5U3 101*5", "delete/own/admin 5", "+", "- | ~ | 1:QT05"},
 };
 
+// On a server, a clerk's own login holding the rights passes the server's
+// rules in every operation that moves a bill's state and the ledger.
+const Scenario kAsAClerk[] = {
+    {"1 101*5 101*3", "audit/clerk 1,1", "+", "1AC2 | 101:8=16"},
+    {"~", "unaudit/clerk 1", "+", "1 | 101:0=0"},
+    {"2 102*4 | 102:4", "void/save/clerk 2", "+", "2V | -"},
+    {"~", "unvoid/save/clerk 2", "+", "2 | 102:4=8"},
+    {"4 101*1; 5 101*2; 6 102*3 | 101:10 102:3", "delete/save/clerk 6,4,5", "+",
+     "- | 101:7=14 | 1:QT04 2:QT05 3:QT06"},
+};
+
 // Every refusal is told after the transaction has ended, changes nothing, and
 // one refused bill stops the whole list.
 const Scenario kRefusals[] = {
@@ -66,6 +77,10 @@ const Scenario kRefusals[] = {
 
 TEST(BillOperationsTest, EachPostingSwitchMovesTheLedgerAtItsOwnSteps) {
     runScenarios(kPosting);
+}
+
+TEST(BillOperationsTest, AClerksOwnLoginPassesTheServersRulesInEveryOperation) {
+    runScenarios(kAsAClerk);
 }
 
 TEST(BillOperationsTest, RefusalsAreToldAfterTheTransactionEndsAndChangeNothing) {

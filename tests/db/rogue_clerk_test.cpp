@@ -41,6 +41,27 @@ class RogueClerkTest : public ::testing::Test {
                                        false, &userId_));
     }
 
+    // Bills in the states the rules guard, on a database posting at save:
+    // 51 audited, 52 open, 53 voided (51 and 52 posted, as they count), 54
+    // open and not posted; and the clerk's rights G01 and G03.
+    void seedBills() {
+        db_->execAll(
+            {QStringLiteral("insert into icstockbill (finterid, fbillno, ftrantype, fstatus, "
+                            "fchecker, fcancellation, fversion, fstockid1) values (51, 'QT51', 7, "
+                            "1, 1, 0, 2, 1), (52, 'QT52', 7, 0, 0, 0, 1, 1), (53, 'QT53', 7, 0, "
+                            "0, 1, 2, 1), (54, 'QT54', 7, 0, 0, 0, 1, 1)"),
+             QStringLiteral("insert into icstockbillentry (finterid, fentryid, forderid, fitemid, "
+                            "funitid, fqty, fprice, famount) select id, 1, 1, 1101, 1, 5, 2, 10 "
+                            "from unnest(array[51, 52, 53, 54]) id"),
+             QStringLiteral("update icstockbill set fstockposted = 1 where finterid in (51, 52)"),
+             QStringLiteral("insert into tblTimeStock (fstockid, fitemid, funitid, fqty, "
+                            "famount) values (1, 1101, 1, 10, 20)")});
+        db_->exec(QStringLiteral("insert into tbluserPrivillenge (fuserid, fPrivillengeid) select "
+                                 "?, fitemid from tblSystemPrivillenge where fnumber in ('G01', "
+                                 "'G03')"),
+                  {userId_});
+    }
+
     std::unique_ptr<TestDatabase> db_;
     QString login_;
     qlonglong userId_ = 0;
@@ -91,6 +112,49 @@ TEST_F(RogueClerkTest, EveryAttackIsRefusedAndNoTableChanges) {
         // another clerk's own rows
         "insert into tblItemInput (fuserid, fitemid) values (2, 1102)",
         "alter table tblItemInput disable row level security",
+        // the ledger, other than through posting
+        "insert into tblTimeStock (fstockid, fitemid, funitid, fqty) values (1, 1101, 1, 100)",
+        "update tblTimeStock set fqty = fqty + 100",
+        "delete from tblTimeStock",
+        "update icstockbill set fstockposted = 0 where finterid = 52",
+        "insert into icstockbill (finterid, fbillno, ftrantype, fstockposted) values "
+        "(60, 'X60', 7, 1)",
+        "alter table icstockbill disable trigger tr_icstockbill_rules",
+        // a state changed without its right (the clerk holds G01 and G03 only)
+        "update icstockbill set fstatus = 1, fchecker = 4 where finterid = 54",
+        "update icstockbill set fstatus = 0, fchecker = 0 where finterid = 51",
+        "update icstockbill set fcancellation = 1 where finterid = 54",
+        "update icstockbill set fcancellation = 0 where finterid = 53",
+        "insert into icstockbill (finterid, fbillno, ftrantype, fstatus) values (61, 'X61', 7, 1)",
+        "update icstockbill set fnote = 'x' where finterid = 54",
+        "update icstockbillentry set fqty = 1 where finterid = 54",
+        "insert into icstockbillentry (finterid, fentryid, fitemid, funitid, fqty) values "
+        "(54, 9, 1101, 1, 1)",
+        // an audited, voided or posted bill changed, or a bill audited twice
+        "update icstockbillentry set fqty = 99 where finterid = 51",
+        "delete from icstockbillentry where finterid = 51",
+        "insert into icstockbillentry (finterid, fentryid, fitemid, funitid, fqty) values "
+        "(51, 9, 1101, 1, 1)",
+        "update icstockbill set fnote = 'x' where finterid = 51",
+        "update icstockbill set fstatus = 1, fchecker = 4 where finterid = 51",
+        "update icstockbill set fnote = 'x' where finterid = 53",
+        "delete from icstockbill where finterid = 51",
+        "delete from icstockbill where finterid = 52",
+        "update icstockbillentry set fqty = 99 where finterid = 52",
+        "update icstockbill set fversion = 0 where finterid = 52",
+        // links only the operations write, and the operations without their rights
+        "update icstockbill set fhxid = 9 where finterid = 51",
+        "update icstockbill set frscinterid = 51 where finterid = 54",
+        "select * from otherin_split(51, '1,', 20, 'X20', 2026, 12, 4)",
+        "select * from otherin_restore(51, 4)",
+        "select * from otherin_write_off(array[51, 52], 4)",
+        "select * from otherin_undo_write_off(51, 4)",
+        // the history
+        "insert into otherin_history (ftxid, fkind) values (1, 'bill')",
+        "update otherin_history set fop = 'x'",
+        "delete from otherin_history",
+        "truncate otherin_history",
+        "alter table otherin_history disable trigger user",
     };
     // Another clerk's rows are not there to change: nothing is refused, nothing happens.
     const char* const unseen[] = {
@@ -98,17 +162,24 @@ TEST_F(RogueClerkTest, EveryAttackIsRefusedAndNoTableChanges) {
         "update tblItemInput set fqty = 9",
         "delete from tblBillOpen",
         "update tblBillOpen set fuserid = fuserid",
+        // a bill posted twice, or taken off while audited or never posted
+        "select otherin_post(array[51, 52], 1)",
+        "select otherin_post(array[51, 54], -1)",
+        "select otherin_post(array[53], 1)",
     };
     db_->execAll({QStringLiteral("insert into tblItemInput (fuserid, fitemid) values (2, 1101)"),
                   QStringLiteral("insert into tblBillOpen (fsession, finterid, fuserid) values "
                                  "('zhang', 1, 2)")});
+    seedBills();
     const auto before = contents(db_->seed());
-    // Refused for want of the right, not for a mistake in the statement.
+    // Refused for want of the right, not for a mistake in the statement: the
+    // server's words, or the module's own.
     const QRegularExpression forbidden(QStringLiteral(
-        "permission denied|must be owner|must have admin option|row-level security"));
+        "permission denied|must be owner|must have admin option|row-level security|您无此权限|"
+        "操作不成功|只能由|不能"));
     for (const char* attack : attacks) {
         try {
-            clerk_.exec(QString::fromLatin1(attack));
+            clerk_.exec(QString::fromUtf8(attack));
             ADD_FAILURE() << "the server let a clerk run: " << attack;
         } catch (const db::DbError& e) {
             EXPECT_TRUE(forbidden.match(e.detail()).hasMatch())

@@ -65,7 +65,7 @@ const QStringList kTestFunctions = {
 QString scriptDigest(TestDatabase::Seed seed, bool withRoles) {
     QCryptographicHash hash(QCryptographicHash::Sha1);
     // Bumped when the roles' rights change, so templates are set up again.
-    if (withRoles) hash.addData(QString::fromUtf16(kTestRolePrefix).toUtf8() + "-rights-8");
+    if (withRoles) hash.addData(QString::fromUtf16(kTestRolePrefix).toUtf8() + "-rights-9");
     hash.addData(db::schema::schemaScript().toUtf8());
     hash.addData(QByteArray::number(db::schema::kVersion));
     if (seed == TestDatabase::Seed::Demo) hash.addData(db::schema::demoDataScript().toUtf8());
@@ -320,6 +320,29 @@ QString TestDatabase::addClerkLogin(const QString& login, const QString& name,
     const qlonglong id = db::addClerk(seed(), login, name, password, administrator);
     logins_ << login;
     if (userId) *userId = id;
+    db::ConnectionTarget target = db::parseConnectionString(seedConnectionString_);
+    target.user = login;
+    target.password = password;
+    return target.toConnectionString();
+}
+
+QString TestDatabase::linkClerkLogin(qlonglong userId, const QString& login,
+                                     const QString& password) {
+    db::Connection& c = seed();
+    c.exec(QStringLiteral("insert into tblUser (fuserid, fnumber, fname) select ?, ?, ? where not "
+                          "exists (select 1 from tblUser where fuserid = ?)"),
+           {userId, login, login, userId});
+    c.exec(
+        QStringLiteral("insert into tblSystemPrivillenge (fitemid, fnumber) select 700 + n, "
+                       "'G' || lpad(n::text, 2, '0') from generate_series(1, 14) n where not "
+                       "exists (select 1 from tblSystemPrivillenge where fnumber = 'G' || "
+                       "lpad(n::text, 2, '0'))"));
+    c.exec(QStringLiteral("insert into tbluserPrivillenge (fuserid, fPrivillengeid) select ?, "
+                          "fitemid from tblSystemPrivillenge where fnumber like 'G%' on conflict "
+                          "do nothing"),
+           {userId});
+    db::linkClerk(c, userId, login, password, false);
+    logins_ << login;
     db::ConnectionTarget target = db::parseConnectionString(seedConnectionString_);
     target.user = login;
     target.password = password;

@@ -1,0 +1,205 @@
+#include "bill/bill_history.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <utility>
+
+#include "bill/bill_versions.h"
+#include "db/connection.h"
+#include "stock/id_list.h"
+
+namespace otherin::bill {
+
+namespace {
+
+// Up to six decimals, without trailing zeros; -0 reads 0.
+QString figure(const QVariant& value) {
+    QString text = QString::number(value.toDouble() + 0.0, 'f', 6);
+    while (text.endsWith(u'0')) text.chop(1);
+    if (text.endsWith(u'.')) text.chop(1);
+    return text == QLatin1String("-0") ? QStringLiteral("0") : text;
+}
+
+QString dateText(const QVariant& value) {
+    if (value.isNull()) return {};
+    if (value.typeId() == QMetaType::QDateTime)
+        return value.toDateTime().toString(QStringLiteral("yyyy-MM-dd"));
+    if (value.typeId() == QMetaType::QDate)
+        return value.toDate().toString(QStringLiteral("yyyy-MM-dd"));
+    return value.toString().left(10);
+}
+
+// A compact text split into its head's fields and its lines' fields by entry.
+struct Parsed {
+    QStringList head;
+    QList<QStringList> lines;
+};
+
+Parsed parse(const QString& text) {
+    Parsed p;
+    const QStringList rows = text.split(u'\n', Qt::SkipEmptyParts);
+    for (const QString& row : rows) {
+        const QStringList fields = row.split(u'|');
+        if (fields.value(0) == QStringLiteral("单据")) {
+            p.head = fields;
+        } else {
+            p.lines << fields;
+        }
+    }
+    return p;
+}
+
+const char* const kHeadNames[] = {"", "编号", "日期", "仓库", "摘要", "备注"};
+const char* const kLineNames[] = {"", "物料", "单位", "批号", "数量", "单价", "金额", "仓位"};
+
+QString lineSummary(const QStringList& fields) {
+    QStringList parts;
+    for (int i = 1; i < fields.size() && i < 8; ++i) {
+        if (fields[i].isEmpty() || (i == 7 && fields[i] == QLatin1String("0"))) continue;
+        parts << QString::fromUtf8(kLineNames[i]) + u' ' + fields[i];
+    }
+    return parts.join(u' ');
+}
+
+}  // namespace
+
+std::vector<std::pair<qint32, QString>> billTexts(db::Connection& c, const QList<qint32>& ids) {
+    std::vector<std::pair<qint32, QString>> texts;
+    if (ids.isEmpty()) return texts;
+    const QString list = stock::sqlIdList(ids);
+    QHash<qint32, QString> lines;
+    {
+        db::Query q = c.prepare(
+            QStringLiteral("select finterid,fentryid,fitemid,funitid,coalesce(fbatchno,''),fqty,"
+                           "fPrice,famount,coalesce(fstockplace,0) from icstockbillentry where"
+                           " finterid in (%1) order by finterid,forderid,fentryid")
+                .arg(list));
+        q.exec();
+        while (q.next()) {
+            lines[q.value(0).toInt()] +=
+                u'\n' + QStringList{q.value(1).toString(), q.value(2).toString(),
+                                    q.value(3).toString(), q.value(4).toString(),
+                                    figure(q.value(5)),    figure(q.value(6)),
+                                    figure(q.value(7)),    q.value(8).toString()}
+                            .join(u'|');
+        }
+    }
+    db::Query q = c.prepare(
+        QStringLiteral("select finterid,fbillno,fdate,fstockid1,coalesce(fexplanation,''),"
+                       "coalesce(fnote,'') from icstockbill where finterid in (%1) order by"
+                       " finterid")
+            .arg(list));
+    q.exec();
+    while (q.next()) {
+        const qint32 id = q.value(0).toInt();
+        const QString head =
+            QStringList{QStringLiteral("单据"), q.value(1).toString(), dateText(q.value(2)),
+                        q.value(3).toString(),  q.value(4).toString(), q.value(5).toString()}
+                .join(u'|');
+        texts.emplace_back(id, head + lines.value(id));
+    }
+    return texts;
+}
+
+BillHistory::BillHistory(db::Connection& connection, QString operation, qint64 userId)
+    : connection_(connection),
+      operation_(std::move(operation)),
+      userId_(userId),
+      active_(!connection.dialect().isServer() &&
+              connection.tableExists(QStringLiteral("otherin_history"))) {}
+
+void BillHistory::note(const QList<qint32>& ids) {
+    if (!active_) return;
+    for (auto& text : billTexts(connection_, ids)) before_.push_back(std::move(text));
+}
+
+void BillHistory::noteNew(qint32 id) {
+    if (active_) before_.emplace_back(id, QString());
+}
+
+void BillHistory::record() {
+    if (!active_ || before_.empty()) return;
+    QList<qint32> ids;
+    for (const auto& [id, text] : before_) ids << id;
+    QHash<qint32, QString> after;
+    for (auto& [id, text] : billTexts(connection_, ids)) after.insert(id, text);
+    db::Query q = connection_.prepare(
+        QStringLiteral("insert into otherin_history (fkind,finterid,fbillno,fop,fuserid,fbefore,"
+                       "fafter) values ('bill',?,?,?,?,?,?)"));
+    for (const auto& [id, before] : before_) {
+        const QString now = after.value(id);
+        const QString number = parse(now.isEmpty() ? before : now).head.value(1);
+        // An empty text, not a missing one: a bill made or deleted.
+        const auto text = [](const QString& t) { return t.isNull() ? QStringLiteral("") : t; };
+        q.bind(id).bind(number).bind(operation_).bind(userId_).bind(text(before)).bind(text(now));
+        q.exec();
+    }
+    before_.clear();
+}
+
+std::vector<HistoryEntry> billHistory(db::Connection& c, qint32 interId) {
+    db::Query q = c.prepare(QStringLiteral(
+        "select h.ftime,h.fop,coalesce(u.fname,''),h.frole,h.fbefore,h.fafter from otherin_history"
+        " h left join tblUser u on u.fuserid=h.fuserid and h.fuserid<>0 where h.fkind='bill' and"
+        " h.finterid=? order by h.fid desc"));
+    q.bind(interId).exec();
+    std::vector<HistoryEntry> entries;
+    while (q.next()) {
+        const QDateTime at = readMoment(q.value(0));
+        QString who = q.value(2).toString();
+        if (who.isEmpty()) who = q.value(3).toString();
+        entries.push_back({at.isValid() ? at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                                        : q.value(0).toString(),
+                           q.value(1).toString(), who, q.value(4).toString(),
+                           q.value(5).toString()});
+    }
+    return entries;
+}
+
+QStringList describeChange(const QString& before, const QString& after) {
+    const Parsed was = parse(before);
+    const Parsed now = parse(after);
+    QStringList changes;
+    if (was.head.isEmpty() && !now.head.isEmpty()) changes << QStringLiteral("新建单据");
+    if (!was.head.isEmpty() && now.head.isEmpty()) {
+        changes << QStringLiteral("删除单据");
+        return changes;
+    }
+    if (!was.head.isEmpty()) {
+        for (int i = 1; i < 6; ++i) {
+            if (was.head.value(i) != now.head.value(i))
+                changes << QStringLiteral("%1 %2 → %3")
+                               .arg(QString::fromUtf8(kHeadNames[i]), was.head.value(i),
+                                    now.head.value(i));
+        }
+    }
+    QHash<QString, QStringList> old;
+    QStringList oldOrder;
+    for (const QStringList& l : was.lines) {
+        old.insert(l.value(0), l);
+        oldOrder << l.value(0);
+    }
+    for (qsizetype row = 0; row < now.lines.size(); ++row) {
+        const QStringList& l = now.lines[row];
+        const auto it = old.constFind(l.value(0));
+        if (it == old.constEnd()) {
+            changes << QStringLiteral("新增第%1行 %2").arg(row + 1).arg(lineSummary(l));
+            continue;
+        }
+        for (int i = 1; i < 8; ++i) {
+            if (it->value(i) != l.value(i))
+                changes << QStringLiteral("第%1行 %2 %3 → %4")
+                               .arg(row + 1)
+                               .arg(QString::fromUtf8(kLineNames[i]), it->value(i), l.value(i));
+        }
+        old.remove(l.value(0));
+    }
+    for (qsizetype row = 0; row < oldOrder.size(); ++row) {
+        const auto it = old.constFind(oldOrder[row]);
+        if (it != old.constEnd())
+            changes << QStringLiteral("删除原第%1行 %2").arg(row + 1).arg(lineSummary(*it));
+    }
+    return changes;
+}
+
+}  // namespace otherin::bill

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <optional>
+#include <vector>
+
+namespace otherin::db {
+class Connection;
+}
+
+namespace otherin::bill {
+
+// The change history of the bills (table otherin_history, fkind 'bill'): one
+// row per bill per operation, with the operation's name, the user, the time
+// and the bill's compact text before and after.
+//
+// On a server the owner's triggers write it, whoever writes the bills; in a
+// database file the module does, in the operation's own transaction, through
+// this class: note() the bills before the writes, record() after them. On a
+// server both do nothing.
+class BillHistory {
+  public:
+    BillHistory(db::Connection& connection, QString operation, qint64 userId);
+
+    void note(const QList<qint32>& ids);
+    void note(qint32 id) { note(QList<qint32>{id}); }
+    // Notes a bill made by the operation: it was nothing before.
+    void noteNew(qint32 id);
+    void record();
+
+  private:
+    db::Connection& connection_;
+    QString operation_;
+    qint64 userId_ = 0;
+    bool active_ = false;
+    std::vector<std::pair<qint32, QString>> before_;
+};
+
+// The compact text of each listed bill that exists, by id: a head line
+// "单据|number|date|warehouse|explanation|note", then a line a row,
+// "entry|item|unit|batch|quantity|price|amount|place", numbers without
+// trailing zeros. The server's triggers write the same text.
+std::vector<std::pair<qint32, QString>> billTexts(db::Connection& connection,
+                                                  const QList<qint32>& ids);
+
+// One row of a bill's history, as the window lists it.
+struct HistoryEntry {
+    QString time;  // the database's time, local, "yyyy-MM-dd HH:mm:ss"
+    QString operation;
+    QString who;  // the user's name, else the login
+    QString before;
+    QString after;
+};
+
+// The history of one bill, newest first; db::DbError when it cannot be read.
+std::vector<HistoryEntry> billHistory(db::Connection& connection, qint32 interId);
+
+// What changed between two compact texts, in the clerk's words, one change a
+// line ("第2行 数量 5 → 6", "新增第3行 …", "删除第1行 …", "仓库 1 → 2").
+QStringList describeChange(const QString& before, const QString& after);
+
+}  // namespace otherin::bill
