@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <algorithm>
 #include <utility>
 
 #include "bill/bill_versions.h"
@@ -173,32 +174,22 @@ QStringList describeChange(const QString& before, const QString& after) {
                                     now.head.value(i));
         }
     }
-    QHash<QString, QStringList> old;
-    QStringList oldOrder;
-    for (const QStringList& l : was.lines) {
-        old.insert(l.value(0), l);
-        oldOrder << l.value(0);
-    }
-    for (qsizetype row = 0; row < now.lines.size(); ++row) {
-        const QStringList& l = now.lines[row];
-        const auto it = old.constFind(l.value(0));
-        if (it == old.constEnd()) {
-            changes << QStringLiteral("新增第%1行 %2").arg(row + 1).arg(lineSummary(l));
-            continue;
-        }
+    // Line by line in their order: a save numbers the lines it writes anew,
+    // so the entry ids say nothing about which line became which.
+    const qsizetype common = std::min(was.lines.size(), now.lines.size());
+    for (qsizetype row = 0; row < common; ++row) {
         for (int i = 1; i < 8; ++i) {
-            if (it->value(i) != l.value(i))
+            if (was.lines[row].value(i) != now.lines[row].value(i))
                 changes << QStringLiteral("第%1行 %2 %3 → %4")
                                .arg(row + 1)
-                               .arg(QString::fromUtf8(kLineNames[i]), it->value(i), l.value(i));
+                               .arg(QString::fromUtf8(kLineNames[i]), was.lines[row].value(i),
+                                    now.lines[row].value(i));
         }
-        old.remove(l.value(0));
     }
-    for (qsizetype row = 0; row < oldOrder.size(); ++row) {
-        const auto it = old.constFind(oldOrder[row]);
-        if (it != old.constEnd())
-            changes << QStringLiteral("删除原第%1行 %2").arg(row + 1).arg(lineSummary(*it));
-    }
+    for (qsizetype row = common; row < now.lines.size(); ++row)
+        changes << QStringLiteral("新增第%1行 %2").arg(row + 1).arg(lineSummary(now.lines[row]));
+    for (qsizetype row = common; row < was.lines.size(); ++row)
+        changes << QStringLiteral("删除第%1行 %2").arg(row + 1).arg(lineSummary(was.lines[row]));
     return changes;
 }
 

@@ -57,7 +57,8 @@ struct HistoryEntry {
 std::vector<HistoryEntry> billHistory(db::Connection& connection, qint32 interId);
 
 // What changed between two compact texts, in the clerk's words, one change a
-// line ("第2行 数量 5 → 6", "新增第3行 …", "删除第1行 …", "仓库 1 → 2").
+// line ("第2行 数量 5 → 6", "新增第3行 …", "删除第3行 …", "仓库 1 → 2"); lines
+// are compared in their order.
 QStringList describeChange(const QString& before, const QString& after);
 
 }  // namespace otherin::bill

@@ -79,20 +79,6 @@ const Scenario kWriteOffs[] = {
     {"3A 101*5; 4AR 101*-3", "p-hx 3,4", "-  物料01.001(批号B1)的数量不能相互抵销,不能进行核销!"},
 };
 
-// On a server, a clerk's own login holding the rights passes the server's
-// rules in every procedure, which then runs as the owner's function.
-const Scenario kAsAClerk[] = {
-    {"1A 101*10@3.33=33.3 102*4", "p-split/clerk 1:3,0,", "+  拆分成功,新单据编号为:QTRK000012",
-     "1A 101*7=23.31 102*4=8; 21AS1#QTRK000012 101*3=9.99"},
-    {"~", "p-restore/clerk 21", "+  还原成功!", "1A 101*10=33.3 102*4=8 | ~ | 1:QTRK000012"},
-    {"1A 101*5 102*2@1; 2AR 102*-2@1 101*-5", "p-hx/clerk 1,2", "+  核销成功!", "1AH1; 2ARH1"},
-    {"~", "p-unhx/clerk 2", "+  反核销成功!", "1A; 2AR"},
-};
-
-TEST(EmbeddedProceduresTest, AClerksOwnLoginPassesTheServersRulesInEveryProcedure) {
-    runScenarios(kAsAClerk);
-}
-
 TEST(EmbeddedProceduresTest, SplitCutsLinesIntoANewAuditedBillWithWholeCents) {
     runScenarios(kSplits);
 }

@@ -326,22 +326,30 @@ QString TestDatabase::addClerkLogin(const QString& login, const QString& name,
     return target.toConnectionString();
 }
 
-QString TestDatabase::linkClerkLogin(qlonglong userId, const QString& login,
-                                     const QString& password) {
+void TestDatabase::grantBillRights(qlonglong userId) {
     db::Connection& c = seed();
     c.exec(QStringLiteral("insert into tblUser (fuserid, fnumber, fname) select ?, ?, ? where not "
                           "exists (select 1 from tblUser where fuserid = ?)"),
-           {userId, login, login, userId});
-    c.exec(
-        QStringLiteral("insert into tblSystemPrivillenge (fitemid, fnumber) select 700 + n, "
-                       "'G' || lpad(n::text, 2, '0') from generate_series(1, 14) n where not "
-                       "exists (select 1 from tblSystemPrivillenge where fnumber = 'G' || "
-                       "lpad(n::text, 2, '0'))"));
+           {userId, QStringLiteral("user%1").arg(userId), QStringLiteral("用户%1").arg(userId),
+            userId});
+    for (int n = 1; n <= 14; ++n) {
+        const QString code = QStringLiteral("G%1").arg(n, 2, 10, QLatin1Char('0'));
+        c.exec(QStringLiteral("insert into tblSystemPrivillenge (fitemid, fnumber) select ?, ? "
+                              "where not exists (select 1 from tblSystemPrivillenge where "
+                              "fnumber = ?)"),
+               {700 + n, code, code});
+    }
     c.exec(QStringLiteral("insert into tbluserPrivillenge (fuserid, fPrivillengeid) select ?, "
-                          "fitemid from tblSystemPrivillenge where fnumber like 'G%' on conflict "
-                          "do nothing"),
-           {userId});
-    db::linkClerk(c, userId, login, password, false);
+                          "fitemid from tblSystemPrivillenge p where fnumber like 'G%' and not "
+                          "exists (select 1 from tbluserPrivillenge u where u.fuserid = ? and "
+                          "u.fPrivillengeid = p.fitemid)"),
+           {userId, userId});
+}
+
+QString TestDatabase::linkClerkLogin(qlonglong userId, const QString& login,
+                                     const QString& password) {
+    grantBillRights(userId);
+    db::linkClerk(seed(), userId, login, password, false);
     logins_ << login;
     db::ConnectionTarget target = db::parseConnectionString(seedConnectionString_);
     target.user = login;

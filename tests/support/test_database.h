@@ -98,9 +98,11 @@ class TestDatabase {
     QString addClerkLogin(const QString& login, const QString& name, const QString& password,
                           bool administrator = false, qlonglong* userId = nullptr);
 
-    // Gives user `userId` (made when missing) a clerk's own login with every
-    // right of the bills (G01 to G14) and nothing more, dropped after the
-    // database; answers the connection string that logs in as it.
+    // Gives user `userId` (made when missing) every right of the bills (G01
+    // to G14) and nothing more.
+    void grantBillRights(qlonglong userId);
+    // Gives user `userId` those rights and a clerk's own login, dropped after
+    // the database; answers the connection string that logs in as it.
     QString linkClerkLogin(qlonglong userId, const QString& login, const QString& password);
 
     // Records a login session for `userId` at `at`, as the host does, and
