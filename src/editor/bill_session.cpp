@@ -29,7 +29,7 @@ const char* const kToolbarKeys[] = {keys::New,       keys::Copy,      keys::Save
 const char* const kMenuKeys[] = {keys::MenuEdit,       keys::MenuInsertRow,    keys::MenuDeleteRow,
                                  keys::MenuCopyRow,    keys::MenuAfterSaveNew, keys::MenuCopyHeader,
                                  keys::MenuCopyEntry,  keys::MenuSave,         keys::MenuItemNotice,
-                                 keys::MenuStockQuery, keys::MenuClose};
+                                 keys::MenuStockQuery, keys::MenuHistory,      keys::MenuClose};
 
 bool isLineCommand(const QString& key) {
     for (const char* k : {keys::InsertRow, keys::DeleteRow, keys::MenuInsertRow,
@@ -237,6 +237,7 @@ CommandState BillSession::commandState(const QString& key) const {
     const EntryState& entry = controller_->state();
     if (key == QLatin1String(keys::View)) s.enabled = s.enabled && entry.lookupButtonEnabled;
     if (isLineCommand(key)) s.enabled = s.enabled && entry.lineCommandsEnabled;
+    if (key == QLatin1String(keys::MenuHistory)) s.enabled = s.enabled && ctx_.gCurrentInterId > 0;
     // A command the user has no right to is not offered, rather than refused.
     const QString right = rightOf(key);
     if (rights_ && !right.isEmpty() && !rights_->contains(right)) s.enabled = false;
@@ -612,6 +613,10 @@ bool BillSession::runCommand(const QString& key) {
         redo();
     } else if (is(keys::MenuStockQuery)) {
         queryStock();
+    } else if (is(keys::MenuHistory)) {
+        // The stored bill's history; a bill not yet saved has none.
+        if (selectors_.history && ctx_.gCurrentInterId > 0)
+            selectors_.history->show(ctx_.gCurrentInterId);
     } else if (is(keys::MenuAfterSaveNew)) {
         toggleAfterSaveNew();
     } else if (is(keys::MenuItemNotice)) {

@@ -61,6 +61,7 @@ inline constexpr const char* MenuCopyEntry = "MenuCopyEntry";        // "单据�
 inline constexpr const char* MenuSave = "MenuSave";                  // "单据保存"
 inline constexpr const char* MenuItemNotice = "MenuItemNotice";  // "新增时录入相同物料提示"
 inline constexpr const char* MenuStockQuery = "MenuStockQuery";  // "即时库存查询"
+inline constexpr const char* MenuHistory = "MenuHistory";        // "修改记录"
 inline constexpr const char* MenuClose = "MenuClose";            // "文件(&F)" / "关闭"
 inline constexpr const char* Undo = "Undo";                      // "撤销", Ctrl+Z
 inline constexpr const char* Redo = "Redo";                      // "重做", Ctrl+Y

@@ -74,6 +74,13 @@ class StockQueryViewer {
     virtual void show(const QString& condition, int kind) = 0;
 };
 
+// Shows the change history of a stored bill ("修改记录"), read-only.
+class HistoryViewer {
+  public:
+    virtual ~HistoryViewer() = default;
+    virtual void show(qint64 interId) = 0;
+};
+
 // Lists the batches on hand of ctx.batchItemId; a pick sets ctx.pickedBatch
 // and ctx.pickedUnitCost (both empty when nothing was picked).
 class BatchPicker {
@@ -89,6 +96,7 @@ struct Selectors {
     UnitSelector* unit = nullptr;
     StockQueryViewer* stockQuery = nullptr;
     BatchPicker* batchPicker = nullptr;
+    HistoryViewer* history = nullptr;
 };
 
 }  // namespace otherin::entry

@@ -167,6 +167,7 @@ void BillCommands::buildMenus() {
     item(edit, keys::MenuSave, QStringLiteral("单据保存"));
     item(edit, keys::MenuItemNotice, QStringLiteral("新增时录入相同物料提示"));
     item(edit, keys::MenuStockQuery, QStringLiteral("即时库存查询"));
+    item(edit, keys::MenuHistory, QStringLiteral("修改记录"));
 
     QMenu* tools = menuBar_->addMenu(QStringLiteral("工具条"));
     toolsMenu_ = tools;

@@ -16,6 +16,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "bill/ui/history_window.h"
 #include "editor/bill_follow.h"
 #include "editor/bill_session.h"
 #include "editor/ui/bill_commands.h"
@@ -193,12 +194,14 @@ void frmMainBill::createSession() {
     units_ = std::make_unique<entry::QtUnitSelector>(prompter_, ctx_.msgTitle, this);
     batches_ = std::make_unique<stock::QtBatchPicker>(prompter_, this);
     stockQuery_ = std::make_unique<QtStockQueryViewer>(ctx_, prompter_, this);
+    history_ = std::make_unique<bill::QtHistoryViewer>(ctx_, prompter_, this);
     entry::Selectors selectors;
     selectors.record = records_.get();
     selectors.second = second_.get();
     selectors.unit = units_.get();
     selectors.stockQuery = stockQuery_.get();
     selectors.batchPicker = batches_.get();
+    selectors.history = history_.get();
     session_ = std::make_unique<BillSession>(ctx_, prompter_, selectors, settings_);
     session_->setPrintHandler([this](qint32 billId, bool preview) {
         if (preview) {

@@ -21,6 +21,10 @@ class QtUnitSelector;
 class WindowPlacement;
 }  // namespace otherin::entry
 
+namespace otherin::bill {
+class QtHistoryViewer;
+}
+
 namespace otherin::stock {
 class QtBatchPicker;
 }  // namespace otherin::stock
@@ -104,6 +108,7 @@ class frmMainBill : public QDialog {
     std::unique_ptr<entry::QtUnitSelector> units_;
     std::unique_ptr<stock::QtBatchPicker> batches_;
     std::unique_ptr<QtStockQueryViewer> stockQuery_;
+    std::unique_ptr<bill::QtHistoryViewer> history_;
     std::unique_ptr<BillSession> session_;
 
     BillCommands* commands_ = nullptr;

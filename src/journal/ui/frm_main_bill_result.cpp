@@ -12,6 +12,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+
+#include "bill/ui/history_window.h"
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -206,6 +208,8 @@ void frmMainBillResult::buildCommands() {
         addCommand("MenuHXBill", "单据核销", run(&JournalCommands::writeOff, c)),
         addCommand("MenuUnHXBill", "单据反核销", run(&JournalCommands::unWriteOff, c)),
         nullptr,
+        addCommand("MenuHistory", "修改记录", [this] { showHistory(); }),
+        nullptr,
         addCommand("MenuRestoreColWidth", "恢复默认列宽",
                    [this] { restoreWidths(entry::kDefaultLayout); }),
         addCommand("MenuLockCols", "设置锁定列", [this] { lockColumns(); }),
@@ -272,6 +276,12 @@ void frmMainBillResult::buildCommands() {
             [held] { held->trigger(); });
         editMenu_->addAction(item);
     }
+}
+
+void frmMainBillResult::showHistory() {
+    const int row = currentRow();
+    if (row < 0 || row >= rowCount() || isTotalsRow(row)) return;
+    bill::QtHistoryViewer(ctx_, prompter_, this).show(interId(row));
 }
 
 QAction* frmMainBillResult::command(const QString& name) const {

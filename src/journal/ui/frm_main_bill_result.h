@@ -97,6 +97,8 @@ class frmMainBillResult : public QDialog, private JournalView {
     std::vector<int> designedWidths() const;
     void restoreWidths(int type);
     void lockColumns();
+    // "修改记录" of the current row's bill.
+    void showHistory();
     void columnResized(int column, int newSize);
 
     entry::LoginContext& ctx_;
