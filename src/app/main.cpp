@@ -18,6 +18,7 @@
 #include "app/backup_command.h"
 #include "app/copy_command.h"
 #include "app/daily_backup.h"
+#include "app/history_command.h"
 #include "app/keychain_keeper.h"
 #include "app/login_dialog.h"
 #include "app/qt_window_factory.h"
@@ -225,6 +226,38 @@ int runVerifyCommand(int argc, char* argv[]) {
         });
 }
 
+// `otherin history [--db …] [--settings FILE] [--bill ID] [--limit N]`: the
+// change history, the administrative changes unless a bill is named.
+int runHistoryCommand(int argc, char* argv[]) {
+    const QCommandLineOption db(QStringLiteral("db"), QStringLiteral("数据库"),
+                                QStringLiteral("path"));
+    const QCommandLineOption settings(QStringLiteral("settings"), QStringLiteral("设置文件"),
+                                      QStringLiteral("file"));
+    const QCommandLineOption bill(QStringLiteral("bill"), QStringLiteral("单据内码"),
+                                  QStringLiteral("id"));
+    const QCommandLineOption limit(QStringLiteral("limit"), QStringLiteral("最多列出几条"),
+                                   QStringLiteral("n"), QStringLiteral("100"));
+    return runOptionsCommand(
+        argc, argv, {db, settings, bill, limit},
+        [&](const QCommandLineParser& parser, QTextStream& out, QTextStream& err) {
+            bool billOk = true, limitOk = true;
+            const qint64 billId = parser.isSet(bill) ? parser.value(bill).toLongLong(&billOk) : 0;
+            const int most = parser.value(limit).toInt(&limitOk);
+            if (!billOk || billId < 0 || !limitOk || most <= 0) {
+                err << QStringLiteral("--bill 须是单据内码，--limit 须是正整数") << Qt::endl;
+                return 2;
+            }
+            const QString connectionString = commandDatabase(parser, db, settings);
+            try {
+                entry::requireDatabaseFile(connectionString);
+            } catch (const db::DbError& e) {
+                err << e.message() << Qt::endl;
+                return 1;
+            }
+            return app::runHistory(connectionString, billId, most, out, err);
+        });
+}
+
 // `otherin copy --from sqlite:FILE --to URL`: an embedded database into an
 // empty one on a server.
 int runCopyCommand(int argc, char* argv[]) {
@@ -323,6 +356,9 @@ int main(int argc, char* argv[]) {
     if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("verify")) {
         return runVerifyCommand(argc, argv);
     }
+    if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("history")) {
+        return runHistoryCommand(argc, argv);
+    }
     if (argc > 1 && QString::fromLocal8Bit(argv[1]) == QLatin1String("copy")) {
         return runCopyCommand(argc, argv);
     }
@@ -344,8 +380,8 @@ int main(int argc, char* argv[]) {
     parser.addPositionalArgument(
         QStringLiteral("entry"),
         QStringLiteral(
-            "new, find or find3; administration: init, copy, passwd, switch, verify, backup, "
-            "restore (see README)"));
+            "new, find or find3; administration: init, copy, passwd, switch, verify, history, "
+            "backup, restore (see README)"));
     QCommandLineOption dbOption(
         QStringLiteral("db"),
         QStringLiteral("database file, or postgresql://user@host:port/dbname"),

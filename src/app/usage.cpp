@@ -27,6 +27,7 @@ constexpr Line kCommands[] = {
      "新建数据库，或把已有的数据库升级到本版本；在服务器上并建立其角色"},
     {"copy --from sqlite:FILE --to URL", "把数据库复制到一个空的数据库（如服务器上的）"},
     {"verify [--repair]", "核对即时库存与单据"},
+    {"history [--bill ID] [--limit N]", "列出管理方面或一张单据的修改记录"},
     {"backup [--to DIR] [--keep N]", "备份数据库（经检查），只保留最近 N 份"},
     {"restore --from BACKUP", "从备份恢复数据库（须无程序在使用它）"},
     {"passwd --user ID", "设置用户的密码"},
@@ -46,6 +47,8 @@ constexpr Line kOptions[] = {
     {"--demo", "init：装入演示数据"},
     {"--role-prefix P", "init：服务器角色名的前缀（默认：数据库名）"},
     {"--repair", "verify：改正与单据不一致的库存"},
+    {"--bill ID", "history：列出这张单据的修改记录"},
+    {"--limit N", "history：最多列出几条（默认 100）"},
     {"--login NAME", "user：录单员的登录名"},
     {"--name TEXT", "user add：录单员的姓名"},
     {"--admin", "user add：作为管理员"},
@@ -63,6 +66,8 @@ constexpr Line kExitStatus[] = {
 // Options whose value is the next argument unless written `--name=value`:
 // ours, and those Qt's application object takes for itself.
 constexpr const char* kValueOptions[] = {"--db",
+                                         "--bill",
+                                         "--limit",
                                          "--settings",
                                          "--user",
                                          "--role-prefix",

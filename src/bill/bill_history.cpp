@@ -138,23 +138,44 @@ void BillHistory::record() {
     before_.clear();
 }
 
+namespace {
+
+// Rows of the history as listed: time, operation, who (the user's name and
+// the login, as far as known), before, after; then the kind.
+const char* const kHistoryColumns =
+    "select h.ftime,h.fop,coalesce(u.fname,''),h.frole,h.fbefore,h.fafter,h.fkind from"
+    " otherin_history h left join tblUser u on u.fuserid=h.fuserid and h.fuserid<>0 ";
+
+HistoryEntry entryOf(const db::Query& q) {
+    const QDateTime at = readMoment(q.value(0));
+    const QString name = q.value(2).toString();
+    const QString login = q.value(3).toString();
+    QString who = name.isEmpty() ? login : name;
+    if (!name.isEmpty() && !login.isEmpty()) who += QStringLiteral("(%1)").arg(login);
+    return {
+        at.isValid() ? at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : q.value(0).toString(),
+        q.value(1).toString(), who, q.value(4).toString(), q.value(5).toString()};
+}
+
+}  // namespace
+
 std::vector<HistoryEntry> billHistory(db::Connection& c, qint32 interId) {
-    db::Query q = c.prepare(QStringLiteral(
-        "select h.ftime,h.fop,coalesce(u.fname,''),h.frole,h.fbefore,h.fafter from otherin_history"
-        " h left join tblUser u on u.fuserid=h.fuserid and h.fuserid<>0 where h.fkind='bill' and"
-        " h.finterid=? order by h.fid desc"));
+    db::Query q = c.prepare(QLatin1String(kHistoryColumns) +
+                            QStringLiteral("where h.fkind='bill' and h.finterid=? order by h.fid"
+                                           " desc"));
     q.bind(interId).exec();
     std::vector<HistoryEntry> entries;
-    while (q.next()) {
-        const QDateTime at = readMoment(q.value(0));
-        QString who = q.value(2).toString();
-        if (who.isEmpty()) who = q.value(3).toString();
-        entries.push_back({at.isValid() ? at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
-                                        : q.value(0).toString(),
-                           q.value(1).toString(), who, q.value(4).toString(),
-                           q.value(5).toString()});
-    }
+    while (q.next()) entries.push_back(entryOf(q));
     return entries;
+}
+
+std::vector<AdministrativeChange> administrativeHistory(db::Connection& c, int limit) {
+    db::Query q = c.prepare(QLatin1String(kHistoryColumns) +
+                            QStringLiteral("where h.fkind<>'bill' order by h.fid desc limit ?"));
+    q.bind(limit).exec();
+    std::vector<AdministrativeChange> changes;
+    while (q.next()) changes.push_back({entryOf(q), q.value(6).toString()});
+    return changes;
 }
 
 QStringList describeChange(const QString& before, const QString& after) {

@@ -56,6 +56,16 @@ struct HistoryEntry {
 // The history of one bill, newest first; db::DbError when it cannot be read.
 std::vector<HistoryEntry> billHistory(db::Connection& connection, qint32 interId);
 
+// The changes of the administrative tables (users, groups, rights, switches,
+// periods, shared layouts and query schemes), newest first, at most `limit`:
+// `what` names the table; before and after hold the changed rows, one JSON
+// object a line.
+struct AdministrativeChange {
+    HistoryEntry entry;
+    QString what;
+};
+std::vector<AdministrativeChange> administrativeHistory(db::Connection& connection, int limit);
+
 // What changed between two compact texts, in the clerk's words, one change a
 // line ("第2行 数量 5 → 6", "新增第3行 …", "删除第3行 …", "仓库 1 → 2"); lines
 // are compared in their order.

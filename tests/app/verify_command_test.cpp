@@ -50,3 +50,51 @@ TEST(VerifyCommandTest, FollowsThePostingSwitchTheDatabaseHolds) {
     EXPECT_EQ(db.scalar(QStringLiteral("select fqty from tblTimeStock")).toDouble(), 5.0);
     EXPECT_EQ(verify(database, false), QStringLiteral("0 即时库存与单据一致"));
 }
+
+namespace {
+
+// Runs `otherin history --db <db> <more>`: the exit status and what it printed.
+QString history(const QString& database, const QStringList& more) {
+    QProcess otherin;
+    otherin.start(QStringLiteral(OTHERIN_PROGRAM),
+                  QStringList{QStringLiteral("history"), QStringLiteral("--db"), database} + more);
+    if (!otherin.waitForFinished(60000)) return QStringLiteral("did not finish");
+    return QStringLiteral("%1 %2%3")
+        .arg(otherin.exitCode())
+        .arg(QString::fromUtf8(otherin.readAllStandardOutput()),
+             QString::fromUtf8(otherin.readAllStandardError()))
+        .trimmed();
+}
+
+}  // namespace
+
+// An administrator lists the administrative changes, whoever made them and
+// however (here plain SQL), with the rows before and after; and a bill's
+// operations with what they changed.
+TEST(HistoryCommandTest, ListsAdministrativeChangesAndABillsOperations) {
+    TestDatabase db;
+    db.exec(QStringLiteral("update tblSystemSwitch set fvalue=1 where fname='gIsAddDelNumber'"));
+    const QString admin = db.adminConnectionString();
+    const QString told = history(admin, {QStringLiteral("--limit"), QStringLiteral("1")});
+    const QStringList lines = told.split(u'\n');
+    ASSERT_EQ(lines.size(), 3) << told.toStdString();
+    EXPECT_TRUE(lines[0].startsWith(u"0 ") && lines[0].contains(u"  tblsystemswitch  修改"))
+        << told.toStdString();
+    EXPECT_TRUE(lines[1].contains(u"之前 {") && lines[1].contains(u"gIsAddDelNumber"));
+    EXPECT_TRUE(lines[2].contains(u"之后 {") && lines[2].contains(u"gIsAddDelNumber"));
+
+    db.exec(QStringLiteral("insert into otherin_history (ftxid, fkind, finterid, fbillno, fop, "
+                           "fbefore, fafter) values (0, 'bill', 5, 'QT5', '修改', ?, ?)"),
+            {QStringLiteral("单据|QT5|2026-12-05|1||\n1|101|1||5|2|10|0"),
+             QStringLiteral("单据|QT5|2026-12-05|2||\n1|101|1||6|2|12|0")});
+    const QStringList bill =
+        history(admin, {QStringLiteral("--bill"), QStringLiteral("5")}).split(u'\n');
+    ASSERT_EQ(bill.size(), 4);
+    EXPECT_TRUE(bill[0].startsWith(u"0 ") && bill[0].contains(u"  修改  "));
+    EXPECT_EQ(bill.mid(1),
+              QStringList({QStringLiteral("    仓库 1 → 2"), QStringLiteral("    第1行 数量 5 → 6"),
+                           QStringLiteral("    第1行 金额 10 → 12")}));
+    EXPECT_EQ(history(admin, {QStringLiteral("--bill"), QStringLiteral("6")}),
+              QStringLiteral("0 单据 6 没有修改记录"));
+    EXPECT_TRUE(history(admin, {QStringLiteral("--limit"), QStringLiteral("0")}).startsWith(u"2 "));
+}

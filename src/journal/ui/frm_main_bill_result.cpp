@@ -13,12 +13,12 @@
 #include <QMenuBar>
 #include <QPushButton>
 
-#include "bill/ui/history_window.h"
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
+#include "bill/ui/history_window.h"
 
 #include "entry/column_layout.h"
 #include "entry/login_context.h"
