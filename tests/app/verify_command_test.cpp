@@ -10,18 +10,26 @@ using otherin::testing::TestDatabase;
 
 namespace {
 
-// Runs `otherin verify --db <db> [--repair]`: the exit status and what it printed.
+// Runs `otherin <args>`: the exit status and what it printed.
+QString otherin(const QStringList& args) {
+    QProcess program;
+    program.start(QStringLiteral(OTHERIN_PROGRAM), args);
+    if (!program.waitForFinished(60000)) return QStringLiteral("did not finish");
+    return QStringLiteral("%1 %2%3")
+        .arg(program.exitCode())
+        .arg(QString::fromUtf8(program.readAllStandardOutput()),
+             QString::fromUtf8(program.readAllStandardError()))
+        .trimmed();
+}
+
 QString verify(const QString& database, bool repair) {
     QStringList args{QStringLiteral("verify"), QStringLiteral("--db"), database};
     if (repair) args << QStringLiteral("--repair");
-    QProcess otherin;
-    otherin.start(QStringLiteral(OTHERIN_PROGRAM), args);
-    if (!otherin.waitForFinished(60000)) return QStringLiteral("did not finish");
-    return QStringLiteral("%1 %2%3")
-        .arg(otherin.exitCode())
-        .arg(QString::fromUtf8(otherin.readAllStandardOutput()),
-             QString::fromUtf8(otherin.readAllStandardError()))
-        .trimmed();
+    return otherin(args);
+}
+
+QString history(const QString& database, const QStringList& more) {
+    return otherin(QStringList{QStringLiteral("history"), QStringLiteral("--db"), database} + more);
 }
 
 }  // namespace
@@ -50,23 +58,6 @@ TEST(VerifyCommandTest, FollowsThePostingSwitchTheDatabaseHolds) {
     EXPECT_EQ(db.scalar(QStringLiteral("select fqty from tblTimeStock")).toDouble(), 5.0);
     EXPECT_EQ(verify(database, false), QStringLiteral("0 即时库存与单据一致"));
 }
-
-namespace {
-
-// Runs `otherin history --db <db> <more>`: the exit status and what it printed.
-QString history(const QString& database, const QStringList& more) {
-    QProcess otherin;
-    otherin.start(QStringLiteral(OTHERIN_PROGRAM),
-                  QStringList{QStringLiteral("history"), QStringLiteral("--db"), database} + more);
-    if (!otherin.waitForFinished(60000)) return QStringLiteral("did not finish");
-    return QStringLiteral("%1 %2%3")
-        .arg(otherin.exitCode())
-        .arg(QString::fromUtf8(otherin.readAllStandardOutput()),
-             QString::fromUtf8(otherin.readAllStandardError()))
-        .trimmed();
-}
-
-}  // namespace
 
 // An administrator lists the administrative changes, whoever made them and
 // however (here plain SQL), with the rows before and after; and a bill's
