@@ -26,9 +26,13 @@ entry::Answer RecordingPrompter::question(const QString& text, entry::Buttons, e
     return entry::Answer::No;
 }
 
-EditorBench::EditorBench() {
+EditorBench::EditorBench(const QString& connectionString) {
     otherin::testing::logInDemoAdministrator(
-        ctx, QStringLiteral("sqlite:") + dir_.filePath(QStringLiteral("bench.sqlite")), 1);
+        ctx,
+        connectionString.isEmpty()
+            ? QStringLiteral("sqlite:") + dir_.filePath(QStringLiteral("bench.sqlite"))
+            : connectionString,
+        1);
     settings = std::make_unique<entry::SettingsStore>(
         dir_.filePath(QStringLiteral("MendaxoStock2007.ini")));
     entry::ConnectionScope scope(ctx);

@@ -45,7 +45,8 @@ class RecordingPrompter : public entry::Prompter {
 // the header warehouse of every bill made here.
 class EditorBench {
   public:
-    EditorBench();
+    // On a demo database made in `connectionString`, by default a new file.
+    explicit EditorBench(const QString& connectionString = {});
 
     entry::LoginContext ctx;
     RecordingPrompter prompter{ctx.gConnection};

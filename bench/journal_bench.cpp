@@ -79,7 +79,7 @@ void seed(db::Connection& c, int bills, int lines) {
 }
 
 void reset(db::Connection& c) {
-    c.exec(QStringLiteral("update icstockbill set fstatus=0,fchecker=0"));
+    c.exec(QStringLiteral("update icstockbill set fstatus=0,fchecker=0,fstockposted=0"));
     c.exec(QStringLiteral("delete from tblTimeStock"));
 }
 
@@ -94,14 +94,16 @@ QStringList snapshot(db::Connection& c) {
         for (int i = 0; i < 7; ++i) cells << q.value(i).toString();
         rows << cells.join(QLatin1Char('/'));
     }
-    rows << c.scalar(QStringLiteral("select sum(fstatus)||'/'||sum(fchecker) from icstockbill"))
+    rows << c.scalar(QStringLiteral("select sum(fstatus)||'/'||sum(fchecker)||'/'||"
+                                    "sum(fstockposted) from icstockbill"))
                 .toString();
     return rows;
 }
 
 void floorAudit(db::Connection& c, const QString& ids) {
     db::TransactionGuard tx(c);
-    c.exec(QStringLiteral("update icstockbill set fchecker=2,fstatus=1 where finterid in (%1)")
+    c.exec(QStringLiteral("update icstockbill set fchecker=2,fstatus=1,fstockposted=1 where finterid "
+                          "in (%1)")
                .arg(ids));
     c.exec(
         QStringLiteral(

@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "bench_database.h"
 #include "bench_support.h"
 #include "db/connection.h"
 #include "db/transaction.h"
@@ -181,7 +182,10 @@ int main(int argc, char** argv) {
     if (const qsizetype at = args.indexOf(QStringLiteral("--rounds")); at > 0)
         rounds = std::max(1, args.value(at + 1).toInt());
 
-    EditorBench bench;
+    // A file, or a new database on the server of --db URL / OTHERIN_TEST_DB.
+    const bench::BenchDatabase database(QStringLiteral("save"), args);
+    std::printf("%s\n", qPrintable(database.backend()));
+    EditorBench bench(database.connectionString());
     bench.ctx.gEditMode = entry::kModeNew;
     editor::BillSession session(bench.ctx, bench.prompter, bench.selectors, bench.settings.get());
     if (!session.prepare()) return 1;

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QRegularExpression>
 #include <algorithm>
 #include <utility>
 
@@ -107,10 +108,16 @@ BillHistory::BillHistory(db::Connection& connection, QString operation, qint64 u
       operation_(std::move(operation)),
       userId_(userId),
       active_(!connection.dialect().isServer() &&
-              connection.tableExists(QStringLiteral("otherin_history"))) {}
+              connection.tableExists(QStringLiteral("otherin_history"))),
+      texts_(operation_.contains(QRegularExpression(QStringLiteral("新增|修改|拆分|还原|删除")))) {
+}
 
 void BillHistory::note(const QList<qint32>& ids) {
     if (!active_) return;
+    if (!texts_) {
+        for (const qint32 id : ids) before_.emplace_back(id, QString());
+        return;
+    }
     for (auto& text : billTexts(connection_, ids)) before_.push_back(std::move(text));
 }
 
@@ -122,17 +129,26 @@ void BillHistory::record() {
     if (!active_ || before_.empty()) return;
     QList<qint32> ids;
     for (const auto& [id, text] : before_) ids << id;
-    QHash<qint32, QString> after;
-    for (auto& [id, text] : billTexts(connection_, ids)) after.insert(id, text);
+    QHash<qint32, QString> after, numbers;
+    if (texts_) {
+        for (auto& [id, text] : billTexts(connection_, ids)) after.insert(id, text);
+    } else {
+        db::Query q = connection_.prepare(
+            QStringLiteral("select finterid,fbillno from icstockbill where finterid in (%1)")
+                .arg(stock::sqlIdList(ids)));
+        q.exec();
+        while (q.next()) numbers.insert(q.value(0).toInt(), q.value(1).toString());
+    }
     db::Query q = connection_.prepare(
         QStringLiteral("insert into otherin_history (fkind,finterid,fbillno,fop,fuserid,fbefore,"
                        "fafter) values ('bill',?,?,?,?,?,?)"));
     for (const auto& [id, before] : before_) {
         const QString now = after.value(id);
-        const QString number = parse(now.isEmpty() ? before : now).head.value(1);
+        const QString number =
+            texts_ ? parse(now.isEmpty() ? before : now).head.value(1) : numbers.value(id);
         // An empty text, not a missing one: a bill made or deleted.
         const auto text = [](const QString& t) { return t.isNull() ? QStringLiteral("") : t; };
-        q.bind(id).bind(number).bind(operation_).bind(userId_).bind(text(before)).bind(text(now));
+        q.bind(id).bind(text(number)).bind(operation_).bind(userId_).bind(text(before)).bind(text(now));
         q.exec();
     }
     before_.clear();

@@ -18,7 +18,9 @@ namespace otherin::bill {
 // On a server the owner's triggers write it, whoever writes the bills; in a
 // database file the module does, in the operation's own transaction, through
 // this class: note() the bills before the writes, record() after them. On a
-// server both do nothing.
+// server both do nothing. Only operations that change what a bill holds
+// (new, change, price, split, restore, delete) keep its text before and
+// after; a state's operation keeps none.
 class BillHistory {
   public:
     BillHistory(db::Connection& connection, QString operation, qint64 userId);
@@ -34,6 +36,7 @@ class BillHistory {
     QString operation_;
     qint64 userId_ = 0;
     bool active_ = false;
+    bool texts_ = false;  // the operation changes what the bills hold
     std::vector<std::pair<qint32, QString>> before_;
 };
 

@@ -1,6 +1,7 @@
 #include "bill/bill_save.h"
 
 #include <QStringList>
+#include <algorithm>
 #include <optional>
 
 #include "bill/bill_history.h"
@@ -60,23 +61,33 @@ SaveOutcome moved(entry::LoginContext& ctx, const std::optional<LastWrite>& writ
     return out;
 }
 
-// Writes the draft's lines through one insert prepared once and bound again
-// for each line: a bill of a thousand lines is one statement for the
-// database to compile, not a thousand.
+// Writes the draft's lines in statements of up to 500 lines each (within
+// SQLite's 32,766 bound values): a bill of a thousand lines is two statements
+// for the database to compile and for its triggers to see, not a thousand.
 std::vector<qint32> insertLines(db::Connection& c, qint32 interId, const BillDraft& draft,
                                 qint32 nextEntryId) {
     QStringList names{QStringLiteral("finterid"), QStringLiteral("forderid"),
                       QStringLiteral("fentryid")};
     names += draft.lineColumns;
-    db::Query q = c.prepare(QStringLiteral("insert into icstockbillentry(%1) values(%2)")
-                                .arg(names.join(QLatin1Char(',')), marks(names.size())));
+    const qsizetype perLine = names.size();
+    const qsizetype chunk = std::clamp<qsizetype>(32766 / perLine, 1, 500);
+    const QString row = QLatin1Char('(') + marks(perLine) + QLatin1Char(')');
     std::vector<qint32> entryIds;
+    entryIds.reserve(draft.lines.size());
     int n = 0;
-    for (const DraftLine& line : draft.lines) {
-        const qint32 entryId = line.entryId > 0 ? line.entryId : nextEntryId++;
-        entryIds.push_back(entryId);
-        q.bind(interId).bind(++n).bind(entryId);
-        for (const QVariant& v : line.values) q.bind(v);
+    for (size_t start = 0; start < draft.lines.size(); start += static_cast<size_t>(chunk)) {
+        const size_t count = std::min(draft.lines.size() - start, static_cast<size_t>(chunk));
+        db::Query q = c.prepare(QStringLiteral("insert into icstockbillentry(%1) values %2")
+                                    .arg(names.join(QLatin1Char(',')),
+                                         QStringList(static_cast<qsizetype>(count), row)
+                                             .join(QLatin1Char(','))));
+        for (size_t i = start; i < start + count; ++i) {
+            const DraftLine& line = draft.lines[i];
+            const qint32 entryId = line.entryId > 0 ? line.entryId : nextEntryId++;
+            entryIds.push_back(entryId);
+            q.bind(interId).bind(++n).bind(entryId);
+            for (const QVariant& v : line.values) q.bind(v);
+        }
         q.exec();
     }
     return entryIds;

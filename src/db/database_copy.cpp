@@ -73,7 +73,8 @@ void copyTable(Connection& from, Connection& to, const QString& table, qint64& c
 bool belongsToItsDatabase(const QString& table) {
     return table.compare(QStringLiteral("tblBillChange"), Qt::CaseInsensitive) == 0 ||
            table.compare(QStringLiteral("tblBillOpen"), Qt::CaseInsensitive) == 0 ||
-           table.compare(QStringLiteral("tblServerRoles"), Qt::CaseInsensitive) == 0;
+           table.compare(QStringLiteral("tblServerRoles"), Qt::CaseInsensitive) == 0 ||
+           table.compare(QStringLiteral("otherin_history_open"), Qt::CaseInsensitive) == 0;
 }
 
 CopyReport copyDatabase(Connection& from, Connection& to, const CopyProgress& progress) {

@@ -25,8 +25,9 @@ using CopyProgress = std::function<void(qint64 copied, qint64 total)>;
 // DbError naming the table and nothing is kept.
 // Tables that belong to the database they are in and are neither copied nor
 // compared: those of the running programs (announcements of bill writes, bills
-// open in an editor; a copy writes its own announcements as its bills arrive)
-// and a server's record of its roles.
+// open in an editor; a copy writes its own announcements as its bills arrive),
+// a server's record of its roles, and its transactions whose history is still
+// to be finished (empty at rest).
 bool belongsToItsDatabase(const QString& table);
 
 CopyReport copyDatabase(Connection& from, Connection& to, const CopyProgress& progress = {});

@@ -7,6 +7,7 @@
 #include "db/query.h"
 #include "db/schema.h"
 #include "db/transaction.h"
+#include "db/upgrade_bill_rules.h"
 
 namespace otherin::db {
 
@@ -144,13 +145,15 @@ QString quotedName(Connection& c, const QString& name) {
 }
 
 void protectHistory(Connection& connection, const ServerRoles& roles) {
-    if (!connection.tableExists(QStringLiteral("otherin_history"))) return;
-    for (const QString& role : {roles.clerk(), roles.admin()}) {
-        connection.exec(QStringLiteral("revoke insert, update, delete, truncate on otherin_history"
-                                       " from %1")
-                            .arg(quotedName(connection, role)));
-        connection.exec(QStringLiteral("grant select on otherin_history to %1")
-                            .arg(quotedName(connection, role)));
+    for (const QString& table : {QStringLiteral("otherin_history"),
+                                 QStringLiteral("otherin_history_open")}) {
+        if (!connection.tableExists(table)) continue;
+        for (const QString& role : {roles.clerk(), roles.admin()}) {
+            connection.exec(QStringLiteral("revoke insert, update, delete, truncate on %1 from %2")
+                                .arg(table, quotedName(connection, role)));
+            connection.exec(QStringLiteral("grant select on %1 to %2")
+                                .arg(table, quotedName(connection, role)));
+        }
     }
 }
 
@@ -249,6 +252,7 @@ ServerRoles setUpServerRoles(Connection& connection, const QString& prefix) {
             QStringLiteral("grant select (%1) on tblUser to %2").arg(userColumns, clerk));
     }
     protectHistory(connection, roles);
+    schema::addBillRuleTriggers(connection, roles);
     setUpLoginFunction(connection, roles);
     tx.commit();
     return roles;

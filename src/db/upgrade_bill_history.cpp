@@ -48,40 +48,58 @@ set search_path = %1, pg_temp as $f$
                     || otherin_lines_text(bill_id), '')
 $f$)SQL";
 
+// How the operation of a transaction's row of a bill grows by `label`: a
+// posting alone is a weak label that the operation's own replaces; a state's
+// operation (audit, void, write-off, delete, restore and their undoing) is
+// joined on; a change after a new bill's insert adds nothing.
+const char* const kMergeFunction = R"SQL(
+create or replace function otherin_merge_op(existing text, label text) returns text
+language sql immutable as $f$
+    select case when existing in ('记账', '冲销记账') and label not in ('记账', '冲销记账')
+                     then label
+                when label in ('审核', '反审核', '作废', '反作废', '核销', '反核销', '删除', '还原')
+                     and position(label in existing) = 0 then existing || '、' || label
+                else existing end
+$f$)SQL";
+
+// Operations that change what a bill holds keep its text before and after;
+// a state's operation keeps none (the bill's text is what it was).
+const char* const kContentFunction = R"SQL(
+create or replace function otherin_content_op(label text) returns boolean
+language sql immutable as $f$
+    select label ~ '新增|修改|拆分|还原|删除'
+$f$)SQL";
+
 // Adds `label` to the transaction's row of a bill, making the row (with the
-// state before) when it is the transaction's first write to the bill. A
-// posting alone is a weak label that the operation's own replaces; the other
-// operations are joined in order, except a change after a new bill's insert.
+// state before) when it is the transaction's first write to the bill; the
+// owner's bill functions note their bills with it before they write them.
 const char* const kNoteFunction = R"SQL(
 create or replace function otherin_note_bill(tx bigint, bill_id integer, bill_no text,
                                              label text, before text) returns void
 language plpgsql set search_path = %1, pg_temp as $f$
-declare
-    existing text;
-    writer integer;
 begin
-    select fop into existing from otherin_history
+    update otherin_history set fop = otherin_merge_op(fop, label),
+           fbefore = case when fop in ('记账', '冲销记账') and otherin_content_op(label)
+                          then before else fbefore end
         where ftxid = tx and fkind = 'bill' and finterid = bill_id;
     if not found then
-        select fuserid into writer from tblUser where frolename = session_user;
         insert into otherin_history (ftxid, fkind, finterid, fbillno, fop, frole, fuserid,
                                      fbefore)
             values (tx, 'bill', bill_id, coalesce(bill_no, ''), label, session_user,
-                    coalesce(writer, 0), coalesce(before, ''));
-    elsif existing in ('记账', '冲销记账') and label not in ('记账', '冲销记账') then
-        update otherin_history set fop = label
-            where ftxid = tx and fkind = 'bill' and finterid = bill_id;
-    elsif label in ('审核', '反审核', '作废', '反作废', '核销', '反核销', '删除', '还原')
-          and position(label in existing) = 0 then
-        update otherin_history set fop = existing || '、' || label
-            where ftxid = tx and fkind = 'bill' and finterid = bill_id;
+                    coalesce((select fuserid from tblUser where frolename = session_user), 0),
+                    case when otherin_content_op(label) then coalesce(before, '') else '' end);
+        insert into otherin_history_open (ftxid) values (tx) on conflict do nothing;
     end if;
 end
 $f$)SQL";
 
-// What a header write did, from the row before and after.
+// What a header write did, from the row before and after; the posting's
+// write of the marker alone (it takes no version step) first, as the
+// cheapest to tell.
 const char* const kHeadLabel = R"SQL(
-case when coalesce(o.fstatus, 0) = 0 and coalesce(n.fstatus, 0) = 1 then '审核'
+case when o.fstockposted <> n.fstockposted and o.fversion = n.fversion then
+        case when n.fstockposted = 1 then '记账' else '冲销记账' end
+     when coalesce(o.fstatus, 0) = 0 and coalesce(n.fstatus, 0) = 1 then '审核'
      when coalesce(o.fstatus, 0) = 1 and coalesce(n.fstatus, 0) = 0 then '反审核'
      when coalesce(o.fcancellation, 0) = 0 and coalesce(n.fcancellation, 0) <> 0 then '作废'
      when coalesce(o.fcancellation, 0) <> 0 and coalesce(n.fcancellation, 0) = 0 then '反作废'
@@ -99,78 +117,95 @@ case when coalesce(o.fstatus, 0) = 0 and coalesce(n.fstatus, 0) = 1 then '审核
 // The state before a line statement: the bill's head, and its lines as they
 // stand without the statement's new rows, with its old ones.
 const char* const kLinesBefore = R"SQL(
-coalesce((select otherin_head_text(b) from icstockbill b where b.finterid = r.finterid), '')
+coalesce((select otherin_head_text(h) from icstockbill h where h.finterid = b.finterid), '')
 || coalesce((select string_agg(E'\n' || otherin_line_text(e), '' order by e.forderid, e.fentryid)
              from (%1) e), ''))SQL";
 
 const char* const kCurrentLines =
-    "select c.* from icstockbillentry c where c.finterid = r.finterid";
+    "select c.* from icstockbillentry c where c.finterid = b.finterid";
 const char* const kWithoutNew =
     " and not exists (select 1 from new_rows n where n.finterid = c.finterid and"
     " n.fentryid = c.fentryid)";
-const char* const kOldLines = " union all select o.* from old_rows o where o.finterid = r.finterid";
+const char* const kOldLines = " union all select o.* from old_rows o where o.finterid = b.finterid";
 
-// One function for the six statement triggers of the bills and their lines.
+// A line statement's bills that the transaction has not written yet get
+// their row, with the state before; the others have theirs already.
+const char* const kLinesNote = R"SQL(
+        insert into otherin_history (ftxid, fkind, finterid, fbillno, fop, frole, fuserid,
+                                     fbefore)
+            select tx, 'bill', b.finterid, coalesce(otherin_bill_no(b.finterid), ''),
+                   otherin_lines_label(b.finterid), session_user, writer, %2
+            from (select distinct finterid from %1) b
+            where not exists (select 1 from otherin_history h where h.ftxid = tx
+                              and h.fkind = 'bill' and h.finterid = b.finterid);
+        get diagnostics made = row_count;)SQL";
+
+// A header statement's bills: the rows the transaction has get the
+// statement's operation added, the others are made.
+const char* const kHeadNote = R"SQL(
+        with written as (%1),
+        merged as (
+            update otherin_history h
+               set fop = otherin_merge_op(h.fop, w.label),
+                   fbefore = case when h.fop in ('记账', '冲销记账')
+                                       and otherin_content_op(w.label)
+                                  then w.before else h.fbefore end
+              from written w
+             where h.ftxid = tx and h.fkind = 'bill' and h.finterid = w.finterid
+               and otherin_merge_op(h.fop, w.label) <> h.fop)
+        insert into otherin_history (ftxid, fkind, finterid, fbillno, fop, frole, fuserid,
+                                     fbefore)
+            select tx, 'bill', w.finterid, w.fbillno, w.label, session_user, writer, w.before
+            from written w
+            where not exists (select 1 from otherin_history h where h.ftxid = tx
+                              and h.fkind = 'bill' and h.finterid = w.finterid);
+        get diagnostics made = row_count;)SQL";
+
+// One function for the six statement triggers of the bills and their lines;
+// set-based, so a statement on two thousand bills costs one pass.
 const char* const kBillTrigger = R"SQL(
 create or replace function otherin_bill_history() returns trigger language plpgsql
 security definer set search_path = %1, pg_temp as $f$
 declare
     tx bigint := txid_current();
-    r record;
+    writer integer := coalesce((select fuserid from tblUser where frolename = session_user), 0);
+    made bigint := 0;
 begin
     if tg_table_name = 'icstockbill' then
         if tg_op = 'INSERT' then
-            for r in select n.finterid, n.fbillno,
-                     case when coalesce(n.frscinterid, 0) <> 0 then '拆分' else '新增' end as label
-                     from new_rows n order by n.finterid loop
-                perform otherin_note_bill(tx, r.finterid, r.fbillno, r.label, '');
-            end loop;
+%2
         elsif tg_op = 'UPDATE' then
-            for r in select n.finterid, n.fbillno, %2 as label, otherin_head_text(o) as head
-                     from new_rows n join old_rows o on o.finterid = n.finterid
-                     order by n.finterid loop
-                if otherin_bill_noted(tx, r.finterid) then
-                    perform otherin_note_bill(tx, r.finterid, r.fbillno, r.label, '');
-                else
-                    perform otherin_note_bill(tx, r.finterid, r.fbillno, r.label,
-                                              r.head || otherin_lines_text(r.finterid));
-                end if;
-            end loop;
+%3
         else
-            for r in select o.finterid, o.fbillno,
-                     case when coalesce(o.frscinterid, 0) <> 0 and coalesce(o.fstatus, 0) = 1
-                          then '还原' else '删除' end as label,
-                     otherin_head_text(o) as head
-                     from old_rows o order by o.finterid loop
-                perform otherin_note_bill(tx, r.finterid, r.fbillno, r.label,
-                                          r.head || otherin_lines_text(r.finterid));
-            end loop;
+%4
         end if;
     elsif tg_op = 'INSERT' then
-        for r in select distinct n.finterid from new_rows n order by 1 loop
-            if not otherin_bill_noted(tx, r.finterid) then
-                perform otherin_note_bill(tx, r.finterid, otherin_bill_no(r.finterid),
-                                          otherin_lines_label(r.finterid), %3);
-            end if;
-        end loop;
+%5
     elsif tg_op = 'UPDATE' then
-        for r in select distinct n.finterid from new_rows n order by 1 loop
-            if not otherin_bill_noted(tx, r.finterid) then
-                perform otherin_note_bill(tx, r.finterid, otherin_bill_no(r.finterid),
-                                          otherin_lines_label(r.finterid), %4);
-            end if;
-        end loop;
+%6
     else
-        for r in select distinct o.finterid from old_rows o order by 1 loop
-            if not otherin_bill_noted(tx, r.finterid) then
-                perform otherin_note_bill(tx, r.finterid, otherin_bill_no(r.finterid),
-                                          otherin_lines_label(r.finterid), %5);
-            end if;
-        end loop;
+%7
+    end if;
+    if made > 0 then
+        insert into otherin_history_open (ftxid) values (tx) on conflict do nothing;
     end if;
     return null;
 end
 $f$)SQL";
+
+// The rows each header statement writes: bill, number, operation, and the
+// state before where the operation changes what the bill holds.
+const char* const kInsertedHeads =
+    "select n.finterid, n.fbillno, case when coalesce(n.frscinterid, 0) <> 0 then '拆分' else "
+    "'新增' end as label, ''::text as before from new_rows n";
+const char* const kUpdatedHeads =
+    "select n.finterid, n.fbillno, l.label, case when otherin_content_op(l.label) then "
+    "otherin_head_text(o) || otherin_lines_text(n.finterid) else '' end as before from new_rows "
+    "n join old_rows o on o.finterid = n.finterid cross join lateral (select %1 as label) l";
+const char* const kDeletedHeads =
+    "select o.finterid, o.fbillno, case when coalesce(o.frscinterid, 0) <> 0 and "
+    "coalesce(o.fstatus, 0) = 1 then '还原' else '删除' end as label, otherin_head_text(o) || "
+    "otherin_lines_text(o.finterid) as before from old_rows o";
 
 // Small look-ups of the trigger; reads only, so anyone may call them.
 const char* const kLookUps = R"SQL(
@@ -227,17 +262,16 @@ begin
 end
 $f$)SQL";
 
-// At commit, once per bill row: the state the transaction left.
+// At commit, once per transaction that wrote a bill: the state it left, for
+// the bills whose operation changed what they hold (a deleted bill has none).
 const char* const kFinishTrigger = R"SQL(
 create or replace function otherin_history_finish() returns trigger language plpgsql
 security definer set search_path = %1, pg_temp as $f$
 begin
-    -- Rows the transaction's own triggers made; a copied row keeps its state.
-    if new.fkind = 'bill' and new.ftxid = txid_current() and new.fafter = '' then
-        update otherin_history set fafter = otherin_bill_text(new.finterid),
-               fbillno = coalesce(otherin_bill_no(new.finterid), fbillno)
-            where fid = new.fid;
-    end if;
+    update otherin_history set fafter = otherin_bill_text(finterid),
+           fbillno = coalesce(otherin_bill_no(finterid), fbillno)
+        where ftxid = new.ftxid and fkind = 'bill' and otherin_content_op(fop);
+    delete from otherin_history_open where ftxid = new.ftxid;
     return null;
 end
 $f$)SQL";
@@ -259,18 +293,29 @@ void addServerHistory(Connection& c) {
         c.exec(statement);
     for (const QString& statement : splitScript(QString::fromUtf8(kLookUps).arg(schema)))
         c.exec(statement);
+    // The transactions that wrote bills and still owe the state they leave.
+    c.exec(QStringLiteral("create table otherin_history_open (ftxid bigint primary key)"));
+    c.exec(QString::fromUtf8(kMergeFunction));
+    c.exec(QString::fromUtf8(kContentFunction));
     c.exec(QString::fromUtf8(kNoteFunction).arg(schema));
     const QString before = QString::fromUtf8(kLinesBefore);
     const QString current = QString::fromLatin1(kCurrentLines);
     const QString withoutNew = QString::fromLatin1(kWithoutNew);
     const QString old = QString::fromLatin1(kOldLines);
+    const QString head = QString::fromUtf8(kHeadNote);
+    const QString lines = QString::fromUtf8(kLinesNote);
+    const QString newRows = QStringLiteral("new_rows");
     c.exec(QString::fromUtf8(kBillTrigger)
-               .arg(schema, QString::fromUtf8(kHeadLabel), before.arg(current + withoutNew),
-                    before.arg(current + withoutNew + old), before.arg(current + old)));
+               .arg(schema, head.arg(QString::fromUtf8(kInsertedHeads)),
+                    head.arg(QString::fromUtf8(kUpdatedHeads).arg(QString::fromUtf8(kHeadLabel))),
+                    head.arg(QString::fromUtf8(kDeletedHeads)),
+                    lines.arg(newRows, before.arg(current + withoutNew)),
+                    lines.arg(newRows, before.arg(current + withoutNew + old)),
+                    lines.arg(QStringLiteral("old_rows"), before.arg(current + old))));
     c.exec(QString::fromUtf8(kAdminTrigger).arg(schema));
     c.exec(QString::fromUtf8(kFinishTrigger).arg(schema));
     c.exec(QStringLiteral(
-        "create constraint trigger tr_otherin_history_finish after insert on otherin_history"
+        "create constraint trigger tr_otherin_history_finish after insert on otherin_history_open"
         " deferrable initially deferred for each row execute function otherin_history_finish()"));
     const auto statementTriggers = [&c](const QString& table, const QString& function) {
         const struct {

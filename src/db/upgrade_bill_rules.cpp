@@ -2,6 +2,7 @@
 
 #include "db/connection.h"
 #include "db/schema.h"
+#include "db/server_roles.h"
 
 namespace otherin::db::schema {
 
@@ -225,13 +226,31 @@ void addBillRules(Connection& connection) {
             connection.exec(statement);
     connection.exec(QString::fromUtf8(kBillRules).arg(schema));
     connection.exec(QString::fromUtf8(kLineRules).arg(schema));
-    connection.exec(QStringLiteral(
-        "create trigger tr_icstockbill_rules before insert or update or delete on icstockbill for"
-        " each row execute function otherin_bill_rules()"));
-    connection.exec(QStringLiteral(
-        "create trigger tr_icstockbillentry_rules before insert or update or delete on"
-        " icstockbillentry for each row execute function otherin_line_rules()"));
     addBillProcedures(connection);
+    if (const auto roles = serverRoles(connection)) addBillRuleTriggers(connection, *roles);
+}
+
+void addBillRuleTriggers(Connection& connection, const ServerRoles& roles) {
+    if (connection.scalar(QStringLiteral("select to_regproc('otherin_bill_rules') is null"))
+            .toBool())
+        return;
+    // The owner's sessions and functions never enter the rules: the test is
+    // an expression the server checks per row without calling a function.
+    const QString owner =
+        connection.scalar(QStringLiteral("select quote_literal(?)"), {roles.owner()}).toString();
+    const QString when = QStringLiteral(
+                             "when (not pg_has_role(session_user, %1, 'member') and not "
+                             "pg_has_role(current_user, %1, 'member'))")
+                             .arg(owner);
+    for (const auto& [table, function] :
+         {std::pair{QStringLiteral("icstockbill"), QStringLiteral("otherin_bill_rules")},
+          std::pair{QStringLiteral("icstockbillentry"), QStringLiteral("otherin_line_rules")}}) {
+        connection.exec(
+            QStringLiteral("drop trigger if exists tr_%1_rules on %1").arg(table));
+        connection.exec(QStringLiteral("create trigger tr_%1_rules before insert or update or "
+                                       "delete on %1 for each row %2 execute function %3()")
+                            .arg(table, when, function));
+    }
 }
 
 }  // namespace otherin::db::schema

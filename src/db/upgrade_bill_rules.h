@@ -2,6 +2,7 @@
 
 namespace otherin::db {
 class Connection;
+struct ServerRoles;
 }
 
 namespace otherin::db::schema {
@@ -22,7 +23,11 @@ namespace otherin::db::schema {
 //   themselves.
 // Administrators pass the rights, as in the windows, not the states. The
 // owner, its members and superusers are trusted: they own the tables.
+// The rules' triggers are made for a database's roles (by the set-up of the
+// roles, which runs after every upgrade on a server): a database without
+// roles has nobody to hold to them.
 void addBillRules(Connection& connection);
+void addBillRuleTriggers(Connection& connection, const ServerRoles& roles);
 
 // The four bill procedures as the owner's functions (see above); the same
 // answers, texts and writes as the module's own in a database file.
