@@ -13,12 +13,12 @@
 //                                            was shown, prints no ratio
 //
 // The writer is this program again, started with --writer.
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QProcess>
 #include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <cstdio>
-#include <unistd.h>
 
 #include "bench_database.h"
 #include "bench_support.h"
@@ -36,8 +36,7 @@ using namespace otherin::bench;
 namespace {
 
 qint64 nowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               Clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
         .count();
 }
 
@@ -100,7 +99,8 @@ int main(int argc, char** argv) {
 
     QProcess writer;
     writer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    writer.start(app.applicationFilePath(), {QStringLiteral("--writer"), database.connectionString()});
+    writer.start(app.applicationFilePath(),
+                 {QStringLiteral("--writer"), database.connectionString()});
     if (!writer.waitForStarted()) return 1;
 
     std::vector<double> delays;
@@ -138,9 +138,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     const Spread measured = spread(delays);
-    std::printf("delay from another process's save to the journal's reload: min %.0f ms, "
-                "median %.0f ms, max %.0f ms over %d saves\n",
-                measured.min, measured.median, measured.max, static_cast<int>(delays.size()));
+    std::printf(
+        "delay from another process's save to the journal's reload: min %.0f ms, "
+        "median %.0f ms, max %.0f ms over %d saves\n",
+        measured.min, measured.median, measured.max, static_cast<int>(delays.size()));
     printRatio(QStringLiteral("save heard and shown"), spread(floor), measured, quick);
     return 0;
 }

@@ -102,9 +102,10 @@ QStringList snapshot(db::Connection& c) {
 
 void floorAudit(db::Connection& c, const QString& ids) {
     db::TransactionGuard tx(c);
-    c.exec(QStringLiteral("update icstockbill set fchecker=2,fstatus=1,fstockposted=1 where finterid "
-                          "in (%1)")
-               .arg(ids));
+    c.exec(
+        QStringLiteral("update icstockbill set fchecker=2,fstatus=1,fstockposted=1 where finterid "
+                       "in (%1)")
+            .arg(ids));
     c.exec(
         QStringLiteral(
             "insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,famount)"

@@ -198,9 +198,9 @@ bool runCase(const char* name, entry::LoginContext& ctx, PrintingPrompter& promp
     }
     const double floorMs = median(floorTimes);
     const double findMs = median(findTimes);
-    const bool agrees = loaded && agreesWithDatabase(ctx, journal, statement) &&
-                        std::min(floorRows, query::kJournalLineLimit) ==
-                            expected(ctx, statement).lines;
+    const bool agrees =
+        loaded && agreesWithDatabase(ctx, journal, statement) &&
+        std::min(floorRows, query::kJournalLineLimit) == expected(ctx, statement).lines;
     std::printf("%-28s %6d lines %5d bills  floor %8.1f ms  find %8.1f ms", name,
                 journal.lineCount(), journal.billCount(), floorMs, findMs);
     if (!quick) std::printf("  ratio %.2fx", findMs / floorMs);

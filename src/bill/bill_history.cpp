@@ -109,8 +109,7 @@ BillHistory::BillHistory(db::Connection& connection, QString operation, qint64 u
       userId_(userId),
       active_(!connection.dialect().isServer() &&
               connection.tableExists(QStringLiteral("otherin_history"))),
-      texts_(operation_.contains(QRegularExpression(QStringLiteral("新增|修改|拆分|还原|删除")))) {
-}
+      texts_(operation_.contains(QRegularExpression(QStringLiteral("新增|修改|拆分|还原|删除")))) {}
 
 void BillHistory::note(const QList<qint32>& ids) {
     if (!active_) return;
@@ -148,7 +147,12 @@ void BillHistory::record() {
             texts_ ? parse(now.isEmpty() ? before : now).head.value(1) : numbers.value(id);
         // An empty text, not a missing one: a bill made or deleted.
         const auto text = [](const QString& t) { return t.isNull() ? QStringLiteral("") : t; };
-        q.bind(id).bind(text(number)).bind(operation_).bind(userId_).bind(text(before)).bind(text(now));
+        q.bind(id)
+            .bind(text(number))
+            .bind(operation_)
+            .bind(userId_)
+            .bind(text(before))
+            .bind(text(now));
         q.exec();
     }
     before_.clear();

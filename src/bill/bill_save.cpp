@@ -77,10 +77,10 @@ std::vector<qint32> insertLines(db::Connection& c, qint32 interId, const BillDra
     int n = 0;
     for (size_t start = 0; start < draft.lines.size(); start += static_cast<size_t>(chunk)) {
         const size_t count = std::min(draft.lines.size() - start, static_cast<size_t>(chunk));
-        db::Query q = c.prepare(QStringLiteral("insert into icstockbillentry(%1) values %2")
-                                    .arg(names.join(QLatin1Char(',')),
-                                         QStringList(static_cast<qsizetype>(count), row)
-                                             .join(QLatin1Char(','))));
+        db::Query q = c.prepare(
+            QStringLiteral("insert into icstockbillentry(%1) values %2")
+                .arg(names.join(QLatin1Char(',')),
+                     QStringList(static_cast<qsizetype>(count), row).join(QLatin1Char(','))));
         for (size_t i = start; i < start + count; ++i) {
             const DraftLine& line = draft.lines[i];
             const qint32 entryId = line.entryId > 0 ? line.entryId : nextEntryId++;

@@ -145,8 +145,8 @@ QString quotedName(Connection& c, const QString& name) {
 }
 
 void protectHistory(Connection& connection, const ServerRoles& roles) {
-    for (const QString& table : {QStringLiteral("otherin_history"),
-                                 QStringLiteral("otherin_history_open")}) {
+    for (const QString& table :
+         {QStringLiteral("otherin_history"), QStringLiteral("otherin_history_open")}) {
         if (!connection.tableExists(table)) continue;
         for (const QString& role : {roles.clerk(), roles.admin()}) {
             connection.exec(QStringLiteral("revoke insert, update, delete, truncate on %1 from %2")

@@ -151,8 +151,8 @@ const char* const kHeadNote = R"SQL(
                                        and otherin_content_op(w.label)
                                   then w.before else h.fbefore end
               from written w
-             where h.ftxid = tx and h.fkind = 'bill' and h.finterid = w.finterid
-               and otherin_merge_op(h.fop, w.label) <> h.fop)
+             where w.label not in ('记账', '冲销记账') and h.ftxid = tx and h.fkind = 'bill'
+               and h.finterid = w.finterid and otherin_merge_op(h.fop, w.label) <> h.fop)
         insert into otherin_history (ftxid, fkind, finterid, fbillno, fop, frole, fuserid,
                                      fbefore)
             select tx, 'bill', w.finterid, w.fbillno, w.label, session_user, writer, w.before

@@ -245,8 +245,7 @@ void addBillRuleTriggers(Connection& connection, const ServerRoles& roles) {
     for (const auto& [table, function] :
          {std::pair{QStringLiteral("icstockbill"), QStringLiteral("otherin_bill_rules")},
           std::pair{QStringLiteral("icstockbillentry"), QStringLiteral("otherin_line_rules")}}) {
-        connection.exec(
-            QStringLiteral("drop trigger if exists tr_%1_rules on %1").arg(table));
+        connection.exec(QStringLiteral("drop trigger if exists tr_%1_rules on %1").arg(table));
         connection.exec(QStringLiteral("create trigger tr_%1_rules before insert or update or "
                                        "delete on %1 for each row %2 execute function %3()")
                             .arg(table, when, function));

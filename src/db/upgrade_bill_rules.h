@@ -3,7 +3,7 @@
 namespace otherin::db {
 class Connection;
 struct ServerRoles;
-}
+}  // namespace otherin::db
 
 namespace otherin::db::schema {
 

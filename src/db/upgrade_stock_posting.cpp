@@ -27,35 +27,70 @@ void markPostedBills(Connection& connection) {
 const char* const kPostBody = R"SQL(
 declare
     posting_switch integer;
-    chosen integer[];
 begin
     if direction not in (1, -1) then
         raise exception '记账方向只能是 1 或 -1';
     end if;
     select coalesce(max(fvalue), 0) into posting_switch from tblSystemSwitch
         where fname = 'gIsCheckUpdate';
-    select array_agg(finterid) into chosen from (
-        select finterid from icstockbill where finterid = any(ids)
-            and case when direction = 1 then fstockposted = 0
-                     and coalesce(fcancellation, 0) = 0
-                     and (posting_switch <> 1 or coalesce(fstatus, 0) >= 1)
-                else fstockposted = 1 and coalesce(fstatus, 0) = 0 end
-            order by finterid for update) s;
-    if chosen is null then
-        return;
-    end if;
-    update icstockbill set fstockposted = case when direction = 1 then 1 else 0 end
-        where finterid = any(chosen);
+    -- One pass: the marker's write takes the bills' rows, and what it
+    -- returns is what reaches the ledger.
+    with chosen as (
+        update icstockbill set fstockposted = case when direction = 1 then 1 else 0 end
+         where finterid = any(ids)
+           and case when direction = 1 then fstockposted = 0
+                    and coalesce(fcancellation, 0) = 0
+                    and (posting_switch <> 1 or coalesce(fstatus, 0) >= 1)
+               else fstockposted = 1 and coalesce(fstatus, 0) = 0 end
+        returning finterid, fstockid1)
     insert into tblTimeStock (fstockid, fitemid, funitid, fbatchno, fStockPlace, fqty, famount)
         select a.fstockid1, b.fitemid, b.funitid, coalesce(b.fbatchno, ''),
                coalesce(b.fstockplace, 0), round(direction * sum(b.fqty), 6),
                round(direction * sum(b.famount), 6)
-        from icstockbill a join icstockbillentry b on a.finterid = b.finterid
-        where a.finterid = any(chosen)
+        from chosen a join icstockbillentry b on a.finterid = b.finterid
         group by 1, 2, 3, 4, 5 order by 1, 2, 3, 4, 5
     on conflict (fstockid, fitemid, funitid, fbatchno, fStockPlace) do update
         set fqty = round(tblTimeStock.fqty + excluded.fqty, 6),
             famount = round(tblTimeStock.famount + excluded.famount, 6);
+end)SQL";
+
+// The audit of a selection: one pass writes the state, the version and,
+// when the caller posts at audit, the marker, and what it returns reaches
+// the ledger (an audited bill may be posted, as otherin_post allows).
+// A bill posted already (the switch changed since) comes back marked 2 and
+// is set back to 1 without being posted again.
+const char* const kAuditBody = R"SQL(
+declare
+    touched integer;
+    again integer[];
+begin
+    perform otherin_require_right('04');
+    with done as (
+        update icstockbill set fchecker = user_id, fstatus = 1, fversion = fversion + 1,
+               fmodifierid = user_id, fmodifytime = now(),
+               fstockposted = case when post then fstockposted + 1
+                                   else fstockposted end
+         where finterid = any(ids) and coalesce(fstatus, 0) = 0
+           and coalesce(fcancellation, 0) = 0
+        returning finterid, fstockid1, fstockposted),
+    posted as (
+        insert into tblTimeStock (fstockid, fitemid, funitid, fbatchno, fStockPlace, fqty,
+                                  famount)
+            select a.fstockid1, b.fitemid, b.funitid, coalesce(b.fbatchno, ''),
+                   coalesce(b.fstockplace, 0), round(sum(b.fqty), 6), round(sum(b.famount), 6)
+            from done a join icstockbillentry b on a.finterid = b.finterid
+            where post and a.fstockposted = 1
+            group by 1, 2, 3, 4, 5 order by 1, 2, 3, 4, 5
+        on conflict (fstockid, fitemid, funitid, fbatchno, fStockPlace) do update
+            set fqty = round(tblTimeStock.fqty + excluded.fqty, 6),
+                famount = round(tblTimeStock.famount + excluded.famount, 6)
+        returning 1)
+    select count(*), array_agg(finterid) filter (where fstockposted = 2) into touched, again
+        from done;
+    if again is not null then
+        update icstockbill set fstockposted = 1 where finterid = any(again);
+    end if;
+    return touched;
 end)SQL";
 
 const char* const kCleanBody = R"SQL(
@@ -102,9 +137,23 @@ end)SQL";
 void addStockPosting(Connection& connection) {
     markPostedBills(connection);
     if (!connection.dialect().isServer()) return;
+    // The posting's write of the marker alone is no clerk's write of the bill:
+    // it keeps the last writer, and costs no trigger call per bill.
+    connection.exec(QStringLiteral("drop trigger tr_icstockbill_writer on icstockbill"));
+    connection.exec(QStringLiteral(
+        "create trigger tr_icstockbill_writer before insert on icstockbill for each row execute "
+        "function otherin_bill_writer()"));
+    connection.exec(QStringLiteral(
+        "create trigger tr_icstockbill_writer_update before update on icstockbill for each row "
+        "when (old.fstockposted = new.fstockposted or old.fversion <> new.fversion) execute "
+        "function otherin_bill_writer()"));
     addDefinerFunction(
         connection, QStringLiteral("otherin_post(ids integer[], direction integer) returns void"),
         QString::fromUtf8(kPostBody));
+    addDefinerFunction(connection,
+                       QStringLiteral("otherin_audit(ids integer[], user_id integer, post boolean) "
+                                      "returns integer"),
+                       QString::fromUtf8(kAuditBody));
     addDefinerFunction(connection,
                        QStringLiteral("otherin_clean_ledger(ids integer[]) returns void"),
                        QString::fromUtf8(kCleanBody));

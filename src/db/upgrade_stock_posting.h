@@ -20,6 +20,8 @@ namespace otherin::db::schema {
 //       off the listed posted bills that are not audited; others are skipped.
 //       Quantities and amounts come from the stored lines, so nothing a
 //       caller says reaches the ledger but a bill id.
+//   otherin_audit(ids, user, post) audits the listed open bills with G04 and,
+//       asked to post, posts them in the same pass; answers how many
 //   otherin_clean_ledger(ids)      drops the empty ledger rows among the keys
 //       the listed bills' lines post to
 //   otherin_set_price(bill, line, price, amount) the price edit of a line,

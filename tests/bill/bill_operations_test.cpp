@@ -87,6 +87,21 @@ TEST(BillOperationsTest, RefusalsAreToldAfterTheTransactionEndsAndChangeNothing)
     runScenarios(kRefusals);
 }
 
+// A bill posted already (saved while the rule posted at save) is audited
+// under posting at audit without being posted twice; its marker stays set.
+TEST(BillOperationsTest, AnAuditNeverPostsABillTwice) {
+    TestDatabase db;
+    seedBills(db, QStringLiteral("1 101*5 | 101:5"));
+    db.markPostedBills(0);
+    entry::LoginContext ctx;
+    logIn(ctx, db, QStringLiteral("2"));
+    ctx.gIsCheckUpdate = 1;
+    ScriptedPrompter prompter;
+    ASSERT_TRUE(bill::checkBill(ctx, prompter, QStringLiteral("1")));
+    EXPECT_EQ(stateOf(db), QStringLiteral("1AC2 | 101:5=10"));
+    EXPECT_EQ(db.scalar(QStringLiteral("select fstockposted from icstockbill")).toInt(), 1);
+}
+
 // Two users audit overlapping selections, listed in opposite orders, at the same
 // moment. Whoever locks first audits all of its bills; the other is refused by
 // the state it then reads (never by a deadlock), and the ledger holds each bill
