@@ -157,7 +157,8 @@ const char* const kHeadNote = R"SQL(
                                      fbefore)
             select tx, 'bill', w.finterid, w.fbillno, w.label, session_user, writer, w.before
             from written w
-            where not exists (select 1 from otherin_history h where h.ftxid = tx
+            where (not trusted or w.label not in ('记账', '冲销记账'))
+              and not exists (select 1 from otherin_history h where h.ftxid = tx
                               and h.fkind = 'bill' and h.finterid = w.finterid);
         get diagnostics made = row_count;)SQL";
 
@@ -169,6 +170,9 @@ security definer set search_path = %1, pg_temp as $f$
 declare
     tx bigint := txid_current();
     writer integer := coalesce((select fuserid from tblUser where frolename = session_user), 0);
+    -- A posting alone is recorded when a clerk or administrator makes it; the
+    -- owner's own sessions (a copy, a repair) post as part of their work.
+    trusted boolean := otherin_session_trusted();
     made bigint := 0;
 begin
     if tg_table_name = 'icstockbill' then
@@ -201,7 +205,8 @@ const char* const kInsertedHeads =
 const char* const kUpdatedHeads =
     "select n.finterid, n.fbillno, l.label, case when otherin_content_op(l.label) then "
     "otherin_head_text(o) || otherin_lines_text(n.finterid) else '' end as before from new_rows "
-    "n join old_rows o on o.finterid = n.finterid cross join lateral (select %1 as label) l";
+    "n join old_rows o on o.finterid = n.finterid cross join lateral (select %1 as label) l "
+    "where not (trusted and o.fstockposted <> n.fstockposted and o.fversion = n.fversion)";
 const char* const kDeletedHeads =
     "select o.finterid, o.fbillno, case when coalesce(o.frscinterid, 0) <> 0 and "
     "coalesce(o.fstatus, 0) = 1 then '还原' else '删除' end as label, otherin_head_text(o) || "
