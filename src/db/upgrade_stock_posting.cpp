@@ -55,8 +55,9 @@ begin
 end)SQL";
 
 // The audit of a selection: one pass writes the state, the version and,
-// when the caller posts at audit, the marker, and what it returns reaches
-// the ledger (an audited bill may be posted, as otherin_post allows).
+// when the database's switch or the caller posts at audit, the marker, and
+// what it returns reaches the ledger (an audited bill may be posted, as
+// otherin_post allows; a caller cannot leave it unposted against the switch).
 // A bill posted already (the switch changed since) comes back marked 2 and
 // is set back to 1 without being posted again.
 const char* const kAuditBody = R"SQL(
@@ -65,6 +66,9 @@ declare
     again integer[];
 begin
     perform otherin_require_right('04');
+    -- Posting at audit by the database's switch posts whatever the caller said.
+    post := post or exists (select 1 from tblSystemSwitch where fname = 'gIsCheckUpdate'
+                                                          and fvalue = 1);
     with done as (
         update icstockbill set fchecker = user_id, fstatus = 1, fversion = fversion + 1,
                fmodifierid = user_id, fmodifytime = now(),

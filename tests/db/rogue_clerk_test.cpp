@@ -227,3 +227,26 @@ TEST_F(RogueClerkTest, WhoAndWhenOfAWriteCannotBeForged) {
 }
 
 }  // namespace
+
+namespace {
+
+// Posting at audit by the database's switch, a clerk's own audit through the
+// server's function posts the bill whatever the clerk asks for.
+TEST_F(RogueClerkTest, AnAuditPostsWhenTheDatabasePostsAtAudit) {
+    seedBills();
+    db_->exec(
+        QStringLiteral("update tblSystemSwitch set fvalue = 1 where fname = 'gIsCheckUpdate'"));
+    db_->exec(QStringLiteral("insert into tbluserPrivillenge (fuserid, fPrivillengeid) select ?, "
+                             "fitemid from tblSystemPrivillenge where fnumber = 'G04'"),
+              {userId_});
+    EXPECT_EQ(clerk_.scalar(QStringLiteral("select otherin_audit(array[54], ?, false)"), {userId_})
+                  .toInt(),
+              1);
+    EXPECT_EQ(db_->scalar(QStringLiteral("select fstatus || '/' || fstockposted from icstockbill "
+                                         "where finterid = 54"))
+                  .toString(),
+              QStringLiteral("1/1"));
+    EXPECT_EQ(db_->scalar(QStringLiteral("select fqty from tblTimeStock")).toDouble(), 15);
+}
+
+}  // namespace
