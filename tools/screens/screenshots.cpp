@@ -24,6 +24,8 @@
 #include "app/keychain_keeper.h"
 #include "app/qt_window_factory.h"
 #include "app/server_login_dialog.h"
+#include "bill/bill_operations.h"
+#include "bill/ui/history_window.h"
 #include "db/connection.h"
 #include "db/connection_string.h"
 #include "editor/bill_session.h"
@@ -34,6 +36,7 @@
 #include "entry/cls_other_in.h"
 #include "entry/database_file.h"
 #include "entry/host_login.h"
+#include "entry/login_context.h"
 #include "entry/login_session.h"
 #include "entry/settings_store.h"
 #include "entry/ui/qt_language.h"
@@ -258,6 +261,24 @@ int main(int argc, char* argv[]) {
     entry::openHostDatabase(connection, connectionString, work + QStringLiteral("/demo.db"));
     const auto user = entry::findUser(connection, 1);
     if (!user) return 1;
+    if (scene == QLatin1String("history")) {
+        // The last bill the editor scene saved, audited, in its 修改记录.
+        entry::LoginContext ctx;
+        ctx.DBConnectionString = connectionString;
+        ctx.gLoginUserId = QStringLiteral("1");
+        ctx.gRightPrefix = QStringLiteral("G");
+        ctx.IsAdmin = 1;
+        entry::QtPrompter prompter;
+        const qint32 bill =
+            connection.scalar(QStringLiteral("select max(finterid) from icstockbill")).toInt();
+        connection.close();
+        bill::checkBill(ctx, prompter, QString::number(bill));
+        bill::HistoryWindow window(ctx, prompter);
+        if (!window.load(bill)) return 1;
+        window.show();
+        shoot(QString());
+        return 0;
+    }
     if (scene == QLatin1String("empty-journal")) {
         // A period without a bill: the journal comes up empty.
         connection.exec(QStringLiteral("delete from icstockbillentry"));
