@@ -24,10 +24,11 @@ int runHistory(const QString& connectionString, qint64 billId, int limit, QTextS
             throw db::DbError(QStringLiteral("数据库没有修改记录表，请先用 otherin init 升级"));
         if (billId > 0) {
             const auto entries = bill::billHistory(connection, static_cast<qint32>(billId));
+            const bill::HistoryNames names = bill::historyNames(connection, entries);
             if (entries.empty()) out << QStringLiteral("单据 %1 没有修改记录\n").arg(billId);
             for (const bill::HistoryEntry& e : entries) {
                 out << QStringLiteral("%1  %2  %3\n").arg(e.time, e.operation, e.who);
-                for (const QString& change : bill::describeChange(e.before, e.after))
+                for (const QString& change : bill::describeChange(e.before, e.after, names))
                     out << QStringLiteral("    ") << change << '\n';
             }
         } else {

@@ -54,11 +54,19 @@ Parsed parse(const QString& text) {
 const char* const kHeadNames[] = {"", "编号", "日期", "仓库", "摘要", "备注"};
 const char* const kLineNames[] = {"", "物料", "单位", "批号", "数量", "单价", "金额", "仓位"};
 
-QString lineSummary(const QStringList& fields) {
+// A line's field as the clerk knows it: an item by code and name, a unit by
+// name, where known.
+QString shown(int field, const QString& value, const HistoryNames& names) {
+    if (field == 1) return names.items.value(value, value);
+    if (field == 2) return names.units.value(value, value);
+    return value;
+}
+
+QString lineSummary(const QStringList& fields, const HistoryNames& names) {
     QStringList parts;
     for (int i = 1; i < fields.size() && i < 8; ++i) {
         if (fields[i].isEmpty() || (i == 7 && fields[i] == QLatin1String("0"))) continue;
-        parts << QString::fromUtf8(kLineNames[i]) + u' ' + fields[i];
+        parts << QString::fromUtf8(kLineNames[i]) + u' ' + shown(i, fields[i], names);
     }
     return parts.join(u' ');
 }
@@ -198,7 +206,42 @@ std::vector<AdministrativeChange> administrativeHistory(db::Connection& c, int l
     return changes;
 }
 
-QStringList describeChange(const QString& before, const QString& after) {
+HistoryNames historyNames(db::Connection& c, const std::vector<HistoryEntry>& entries) {
+    QList<qint32> items, units;
+    for (const HistoryEntry& e : entries) {
+        for (const QString* text : {&e.before, &e.after}) {
+            for (const QStringList& line : parse(*text).lines) {
+                bool ok = false;
+                if (const qint32 id = line.value(1).toInt(&ok); ok && !items.contains(id))
+                    items << id;
+                if (const qint32 id = line.value(2).toInt(&ok); ok && !units.contains(id))
+                    units << id;
+            }
+        }
+    }
+    HistoryNames names;
+    if (!items.isEmpty()) {
+        db::Query q = c.prepare(
+            QStringLiteral("select fitemid,fNumber,coalesce(fname,'') from icitem where fitemid"
+                           " in (%1)")
+                .arg(stock::sqlIdList(items)));
+        q.exec();
+        while (q.next())
+            names.items.insert(q.value(0).toString(),
+                               (q.value(1).toString() + u' ' + q.value(2).toString()).trimmed());
+    }
+    if (!units.isEmpty()) {
+        db::Query q = c.prepare(
+            QStringLiteral("select fitemid,coalesce(nullif(fname,''),fNumber) from tblMeasureUnit"
+                           " where fitemid in (%1)")
+                .arg(stock::sqlIdList(units)));
+        q.exec();
+        while (q.next()) names.units.insert(q.value(0).toString(), q.value(1).toString());
+    }
+    return names;
+}
+
+QStringList describeChange(const QString& before, const QString& after, const HistoryNames& names) {
     const Parsed was = parse(before);
     const Parsed now = parse(after);
     QStringList changes;
@@ -223,14 +266,17 @@ QStringList describeChange(const QString& before, const QString& after) {
             if (was.lines[row].value(i) != now.lines[row].value(i))
                 changes << QStringLiteral("第%1行 %2 %3 → %4")
                                .arg(row + 1)
-                               .arg(QString::fromUtf8(kLineNames[i]), was.lines[row].value(i),
-                                    now.lines[row].value(i));
+                               .arg(QString::fromUtf8(kLineNames[i]),
+                                    shown(i, was.lines[row].value(i), names),
+                                    shown(i, now.lines[row].value(i), names));
         }
     }
     for (qsizetype row = common; row < now.lines.size(); ++row)
-        changes << QStringLiteral("新增第%1行 %2").arg(row + 1).arg(lineSummary(now.lines[row]));
+        changes
+            << QStringLiteral("新增第%1行 %2").arg(row + 1).arg(lineSummary(now.lines[row], names));
     for (qsizetype row = common; row < was.lines.size(); ++row)
-        changes << QStringLiteral("删除第%1行 %2").arg(row + 1).arg(lineSummary(was.lines[row]));
+        changes
+            << QStringLiteral("删除第%1行 %2").arg(row + 1).arg(lineSummary(was.lines[row], names));
     return changes;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <optional>
@@ -69,9 +70,19 @@ struct AdministrativeChange {
 };
 std::vector<AdministrativeChange> administrativeHistory(db::Connection& connection, int limit);
 
+// The items' codes and names and the units' names the texts of `entries`
+// name, by id, for telling the changes in words a clerk knows.
+struct HistoryNames {
+    QHash<QString, QString> items;
+    QHash<QString, QString> units;
+};
+HistoryNames historyNames(db::Connection& connection, const std::vector<HistoryEntry>& entries);
+
 // What changed between two compact texts, in the clerk's words, one change a
 // line ("第2行 数量 5 → 6", "新增第3行 …", "删除第3行 …", "仓库 1 → 2"); lines
-// are compared in their order.
-QStringList describeChange(const QString& before, const QString& after);
+// are compared in their order. Items and units are named from `names` where
+// known, else by id.
+QStringList describeChange(const QString& before, const QString& after,
+                           const HistoryNames& names = {});
 
 }  // namespace otherin::bill

@@ -166,24 +166,27 @@ TEST_F(BillHistoryTest, EachOperationLeavesOneRowPerBillWithWhatChanged) {
                              .arg(first_))
                   .toInt(),
               0);
-    // The window lists the bill's rows newest first, with what changed.
+    // The window lists the bill's rows newest first, with what changed, an
+    // item known to the item master by its code (102 is not there).
     bill::HistoryWindow window(ctx_, prompter_);
     ASSERT_TRUE(window.load(21));
     QStringList listed;
     for (int row = 0; row < window.table().rowCount(); ++row)
         listed << window.table().item(row, 1)->text() + u' ' + window.table().item(row, 3)->text();
-    EXPECT_EQ(listed, QStringList({u"删除 删除单据"_s, u"反作废 "_s, u"作废 "_s, u"反审核 "_s,
-                                   u"还原 第1行 数量 3 → 4\n第1行 金额 7.5 → 10"_s,
-                                   u"拆分 第1行 数量 4 → 3\n第1行 金额 10 → 7.5"_s,
-                                   u"修改单价 第1行 单价 2 → 2.5\n第1行 金额 8 → 10"_s, u"审核 "_s,
-                                   u"修改 第1行 数量 3 → 4\n第1行 金额 6 → 8"_s,
-                                   u"新增 新建单据\n新增第1行 物料 101 单位 1 数量 3 单价 2 金额 "
-                                   u"6\n新增第2行 物料 102 单位 1 数量 1 单价 4 金额 4"_s}));
-    if (TestDatabase::onServer())
+    EXPECT_EQ(listed,
+              QStringList({u"删除 删除单据"_s, u"反作废 "_s, u"作废 "_s, u"反审核 "_s,
+                           u"还原 第1行 数量 3 → 4\n第1行 金额 7.5 → 10"_s,
+                           u"拆分 第1行 数量 4 → 3\n第1行 金额 10 → 7.5"_s,
+                           u"修改单价 第1行 单价 2 → 2.5\n第1行 金额 8 → 10"_s, u"审核 "_s,
+                           u"修改 第1行 数量 3 → 4\n第1行 金额 6 → 8"_s,
+                           u"新增 新建单据\n新增第1行 物料 01.001 单位 1 数量 3 单价 2 金额 "
+                           u"6\n新增第2行 物料 102 单位 1 数量 1 单价 4 金额 4"_s}));
+    if (TestDatabase::onServer()) {
         EXPECT_EQ(db_.column(QStringLiteral("select distinct frole from otherin_history where "
                                             "fkind='bill' and fid>%1")
                                  .arg(first_)),
                   QStringList{QStringLiteral("h%1_zhang").arg(QCoreApplication::applicationPid())});
+    }
 }
 
 // A long bill saved line by line leaves one row, which holds every line.

@@ -36,9 +36,11 @@ HistoryWindow::HistoryWindow(entry::LoginContext& ctx, entry::Prompter& prompter
 
 bool HistoryWindow::load(qint64 interId) {
     std::vector<HistoryEntry> entries;
+    HistoryNames names;
     try {
         entry::ConnectionScope scope(ctx_);
         entries = billHistory(ctx_.gConnection, static_cast<qint32>(interId));
+        names = historyNames(ctx_.gConnection, entries);
     } catch (const db::DbError& e) {
         entry::reportError(ctx_, prompter_, e.message());
         return false;
@@ -46,7 +48,7 @@ bool HistoryWindow::load(qint64 interId) {
     table_->setRowCount(static_cast<int>(entries.size()));
     for (int row = 0; row < table_->rowCount(); ++row) {
         const HistoryEntry& e = entries[static_cast<size_t>(row)];
-        const QStringList changes = describeChange(e.before, e.after);
+        const QStringList changes = describeChange(e.before, e.after, names);
         const QString cells[] = {e.time, e.operation, e.who, changes.join(u'\n')};
         for (int column = 0; column < 4; ++column)
             table_->setItem(row, column, new QTableWidgetItem(cells[column]));
