@@ -115,8 +115,7 @@ BillHistory::BillHistory(db::Connection& connection, QString operation, qint64 u
     : connection_(connection),
       operation_(std::move(operation)),
       userId_(userId),
-      active_(!connection.dialect().isServer() &&
-              connection.tableExists(QStringLiteral("otherin_history"))),
+      active_(!connection.dialect().isServer()),
       texts_(operation_.contains(QRegularExpression(QStringLiteral("新增|修改|拆分|还原|删除")))) {}
 
 void BillHistory::note(const QList<qint32>& ids) {
@@ -219,26 +218,19 @@ HistoryNames historyNames(db::Connection& c, const std::vector<HistoryEntry>& en
             }
         }
     }
-    HistoryNames names;
-    if (!items.isEmpty()) {
-        db::Query q = c.prepare(
-            QStringLiteral("select fitemid,fNumber,coalesce(fname,'') from icitem where fitemid"
-                           " in (%1)")
-                .arg(stock::sqlIdList(items)));
+    // What `shown` of `table` says for each of `ids`, by id.
+    const auto named = [&c](const char* shown, const char* table, const QList<qint32>& ids) {
+        QHash<QString, QString> names;
+        if (ids.isEmpty()) return names;
+        db::Query q =
+            c.prepare(QStringLiteral("select fitemid,%1 from %2 where fitemid in (%3)")
+                          .arg(QLatin1String(shown), QLatin1String(table), stock::sqlIdList(ids)));
         q.exec();
-        while (q.next())
-            names.items.insert(q.value(0).toString(),
-                               (q.value(1).toString() + u' ' + q.value(2).toString()).trimmed());
-    }
-    if (!units.isEmpty()) {
-        db::Query q = c.prepare(
-            QStringLiteral("select fitemid,coalesce(nullif(fname,''),fNumber) from tblMeasureUnit"
-                           " where fitemid in (%1)")
-                .arg(stock::sqlIdList(units)));
-        q.exec();
-        while (q.next()) names.units.insert(q.value(0).toString(), q.value(1).toString());
-    }
-    return names;
+        while (q.next()) names.insert(q.value(0).toString(), q.value(1).toString());
+        return names;
+    };
+    return {named("trim(fNumber||' '||coalesce(fname,''))", "icitem", items),
+            named("coalesce(nullif(fname,''),fNumber)", "tblMeasureUnit", units)};
 }
 
 QStringList describeChange(const QString& before, const QString& after, const HistoryNames& names) {

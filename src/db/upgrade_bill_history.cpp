@@ -214,11 +214,6 @@ const char* const kDeletedHeads =
 
 // Small look-ups of the trigger; reads only, so anyone may call them.
 const char* const kLookUps = R"SQL(
-create or replace function otherin_bill_noted(tx bigint, bill_id integer) returns boolean
-language sql stable set search_path = %1, pg_temp as $f$
-    select exists (select 1 from otherin_history where ftxid = tx and fkind = 'bill'
-                   and finterid = bill_id)
-$f$;
 create or replace function otherin_bill_no(bill_id integer) returns text
 language sql stable set search_path = %1, pg_temp as $f$
     select fbillno from icstockbill where finterid = bill_id

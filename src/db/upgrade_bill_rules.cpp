@@ -17,12 +17,6 @@ set search_path = %1, pg_temp as $f$
         or exists (select 1 from tblServerRoles r
                    where pg_has_role(session_user, r.fprefix || '_owner', 'member'))
 $f$;
-create or replace function otherin_trusted() returns boolean language sql stable
-set search_path = %1, pg_temp as $f$
-    select otherin_session_trusted()
-        or exists (select 1 from tblServerRoles r
-                   where pg_has_role(current_user, r.fprefix || '_owner', 'member'))
-$f$;
 create or replace function otherin_bill_is_new(bill_id integer) returns boolean language sql stable
 set search_path = %1, pg_temp as $f$
     select exists (select 1 from otherin_history where ftxid = txid_current() and fkind = 'bill'
@@ -89,9 +83,6 @@ declare
     kept text[] := array['fversion', 'fmodifierid', 'fmodifytime', 'fstockposted'];
     rest_same boolean;
 begin
-    if otherin_trusted() then
-        return coalesce(new, old);
-    end if;
     if tg_op = 'INSERT' then
         perform otherin_require_right('01');
         if new.fstockposted <> 0 or coalesce(new.frscinterid, 0) <> 0
@@ -178,9 +169,6 @@ set search_path = %1, pg_temp as $f$
 declare
     b record;
 begin
-    if otherin_trusted() then
-        return coalesce(new, old);
-    end if;
     if tg_op = 'UPDATE' and new.finterid <> old.finterid then
         raise exception '分录不能移到另一张单据' using errcode = 'OI001';
     end if;
