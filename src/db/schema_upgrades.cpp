@@ -12,8 +12,8 @@
 #include "db/upgrade_login_sessions.h"
 #include "db/upgrade_numbering.h"
 #include "db/upgrade_own_rows.h"
-#include "db/upgrade_stock_posting.h"
 #include "db/upgrade_server_roles.h"
+#include "db/upgrade_stock_posting.h"
 #include "db/upgrade_user_roles.h"
 
 namespace otherin::db::schema {
@@ -23,7 +23,8 @@ const std::vector<Upgrade>& upgrades() {
         {2, &addBillNumberIndex},  {3, &upgradeLoginSessions},   {4, &addBillTypeIndex},
         {5, &addBillVersions},     {6, &addBillWatch},           {7, &upgradeBillPrint},
         {8, &addServerRolesTable}, {9, &addUserRoleNames},       {10, &addBillWriterTrigger},
-        {11, &addOwnRowRules},     {12, &addNumberingFunctions}, {13, &addStockPosting}, {14, &addChangeHistory}, {15, &addBillRules},
+        {11, &addOwnRowRules},     {12, &addNumberingFunctions}, {13, &addStockPosting},
+        {14, &addChangeHistory},   {15, &addBillRules},          {16, &speedUpPosting},
     };
     return steps;
 }

@@ -10,10 +10,12 @@
 #include "db/connection.h"
 #include "db/db_error.h"
 #include "db/server_logins.h"
+#include "db/transaction.h"
 #include "support/test_database.h"
 
 using namespace otherin;
 using otherin::testing::TestDatabase;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -224,6 +226,25 @@ TEST_F(RogueClerkTest, WhoAndWhenOfAWriteCannotBeForged) {
                                          "finterid = 77"))
                   .toString(),
               QStringLiteral("%1 true").arg(userId_));
+}
+
+// The owner's posting tells the history it writes markers alone; a clerk
+// saying the same of a change still leaves the change in the history.
+TEST_F(RogueClerkTest, AClerksChangeIsRecordedWhateverTheSessionClaims) {
+    db_->exec(
+        QStringLiteral("insert into icstockbill (finterid, fbillno, ftrantype) values (41, "
+                       "'QT0041', 7)"));
+    db_->exec(QStringLiteral("insert into tbluserPrivillenge (fuserid, fPrivillengeid) select ?, "
+                             "fitemid from tblSystemPrivillenge where fnumber = 'G02'"),
+              {userId_});
+    db::TransactionGuard tx(clerk_);
+    clerk_.exec(QStringLiteral("select set_config('otherin.marking', 'on', true)"));
+    clerk_.exec(QStringLiteral("update icstockbill set fexplanation = '来料' where finterid = 41"));
+    tx.commit();
+    EXPECT_EQ(db_->column(QStringLiteral("select fop from otherin_history where fkind = 'bill' "
+                                         "and finterid = 41 and frole = '%1'")
+                              .arg(login_)),
+              QStringList{u"修改"_s});
 }
 
 }  // namespace
