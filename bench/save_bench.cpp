@@ -142,6 +142,7 @@ bool runCase(EditorBench& bench, editor::BillSession& session, int lines, int ro
              qint32& floorId, bool quick) {
     std::vector<double> floorTimes, floorCpu;
     std::vector<double> saveTimes, saveCpu;
+    qint64 trips = 0;  // of the last save
     bool ok = true;
     for (int round = 0; round < rounds; ++round) {
         auto start = Clock::now();
@@ -151,11 +152,13 @@ bool runCase(EditorBench& bench, editor::BillSession& session, int lines, int ro
         floorTimes.push_back(millisSince(start));
 
         fillBill(session, lines);
+        const qint64 tripsBefore = bench.ctx.gConnection.roundTrips();
         start = Clock::now();
         cpu = std::clock();
         ok = session.save() && ok;
         saveCpu.push_back(cpuMillisSince(cpu));
         saveTimes.push_back(millisSince(start));
+        trips = bench.ctx.gConnection.roundTrips() - tripsBefore;
     }
     const QStringList saved = storedLines(bench, bench.ctx.gCurrentInterId);
     if (saved.size() != lines || saved != storedLines(bench, floorId)) {
@@ -166,6 +169,8 @@ bool runCase(EditorBench& bench, editor::BillSession& session, int lines, int ro
     printRatio(QStringLiteral("save a bill of %1 lines").arg(lines), spread(floorTimes),
                spread(saveTimes), quick);
     printRatio(QStringLiteral("  processor time only"), spread(floorCpu), spread(saveCpu), quick);
+    std::printf("  statements sent (round trips on a server): %lld\n",
+                static_cast<long long>(trips));
     return ok;
 }
 

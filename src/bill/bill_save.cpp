@@ -108,8 +108,9 @@ void setYearAndPeriod(db::Connection& connection, qint32 interId) {
 
 // ---- new bill ------------------------------------------------------------
 
-void insertHeader(entry::LoginContext& ctx, const BillDraft& draft, qint32 id,
-                  const QString& number) {
+// The header without its number (see numberNewBill), its year and period
+// those of the accounting period holding its date, else the current ones.
+void insertHeader(entry::LoginContext& ctx, const BillDraft& draft, qint32 id) {
     QStringList names{QStringLiteral("finterid"), QStringLiteral("fstatus"),
                       QStringLiteral("fcancellation")};
     QVariantList values{id, 0, 0};
@@ -118,23 +119,23 @@ void insertHeader(entry::LoginContext& ctx, const BillDraft& draft, qint32 id,
         values << value;
     }
     names << QStringLiteral("fdate") << QStringLiteral("fOperator") << QStringLiteral("ftrantype")
-          << QStringLiteral("fyear") << QStringLiteral("fperiod") << QStringLiteral("frob")
-          << QStringLiteral("fbillno") << QStringLiteral("fversion")
+          << QStringLiteral("frob") << QStringLiteral("fbillno") << QStringLiteral("fversion")
           << QStringLiteral("fmodifierid");
-    values << draft.date.toString(Qt::ISODate) << userId(ctx) << ctx.gBillTypeId << ctx.gCurrentYear
-           << ctx.gCurrentPeriod << (draft.red ? 1 : 0) << textValue(number) << 1 << userId(ctx);
-    const QString sql = QStringLiteral("insert into icstockbill(%1,fmodifytime) values(%2,%3)")
-                            .arg(names.join(QLatin1Char(',')), marks(names.size()),
-                                 ctx.gConnection.dialect().now());
-    try {
-        ctx.gConnection.exec(sql, values);
-    } catch (const db::DbError& e) {
-        // The checks of the numbering run under the write lock, but the unique
-        // index on (type, number) has the last word: a writer that went round
-        // them makes the insert fail, and the user hears of the number.
-        if (stock::isBillNumberClash(e)) throw stock::DuplicateBillNumber();
-        throw;
-    }
+    const QString date = draft.date.toString(Qt::ISODate);
+    values << date << userId(ctx) << ctx.gBillTypeId << (draft.red ? 1 : 0) << QStringLiteral("")
+           << 1 << userId(ctx);
+    const QString period = QStringLiteral(
+        "(select b.%1 from tblPeriod as b where b.fTypeid=2 and ?>=b.fStartDate and "
+        "?<b.fEndDate)");
+    const QString sql =
+        QStringLiteral(
+            "insert into icstockbill(%1,fyear,fperiod,fmodifytime) select %2,"
+            "coalesce(%3,?),coalesce(%4,?),%5")
+            .arg(names.join(QLatin1Char(',')), marks(names.size()),
+                 period.arg(QStringLiteral("fYear")), period.arg(QStringLiteral("fPeriod")),
+                 ctx.gConnection.dialect().now());
+    values << date << date << ctx.gCurrentYear << date << date << ctx.gCurrentPeriod;
+    ctx.gConnection.exec(sql, values);
 }
 
 // ---- changed bill --------------------------------------------------------
@@ -224,14 +225,16 @@ SaveOutcome saveNewBill(entry::LoginContext& ctx, entry::Prompter& prompter,
             db::TransactionGuard tx(ctx.gConnection);
             BillHistory history(ctx.gConnection, QStringLiteral("新增"), userId(ctx));
             history.noteNew(*id);
-            out.billNo = stock::issueBillNumber(ctx, draft.billNo);
-            insertHeader(ctx, draft, *id, out.billNo);
+            // What no other clerk's save touches first; the shared rows last,
+            // the type's number counter last of all, so its lock is held for
+            // the commit only.
+            insertHeader(ctx, draft, *id);
             out.entryIds = insertLines(ctx.gConnection, *id, draft, 1);
             if (ctx.gIsCheckUpdate == 0) {
                 stock::postToTimeStock(ctx.gConnection, *id, stock::PostDirection::Add);
                 stock::removeZeroStockRows(ctx.gConnection, *id);
             }
-            setYearAndPeriod(ctx.gConnection, *id);
+            out.billNo = stock::numberNewBill(ctx, *id, draft.billNo);
             history.record();
             tx.commit();
         });

@@ -3,6 +3,7 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -24,6 +25,9 @@ constexpr int kBusyTimeoutMs = 10000;
 // before a change it refused for that is tried again.
 constexpr int kSqliteBusy = 5;
 constexpr int kBusyPauseMs = 20;
+// A server connection idle for longer is asked whether it still answers
+// before an operation uses it.
+constexpr qint64 kUnprobedIdleMs = 30000;
 // A statement asked for outside an operation, or after the connection was
 // lost and could not be made again within it.
 const QString kNotOpen =
@@ -141,12 +145,34 @@ QSqlDatabase Connection::handle() const {
 
 void Connection::open(const QString& connectionString) {
     if (isOpen()) return;
-    // A server may have restarted since the last operation; nothing of this
-    // operation has run yet, so a new connection loses nothing.
-    if (!isConnected() || connectedTo_ != connectionString || !physicallyAlive()) {
+    if (!isConnected() || connectedTo_ != connectionString) {
         connect(connectionString);
+    } else if (dialect_.isServer()) {
+        // A server may have restarted since the last operation; nothing of
+        // this operation has run yet, so a new connection loses nothing. A
+        // connection used moments ago is not asked first: its first
+        // statement is run again on a new one if it finds it broken.
+        if (lastUse_.isValid() && !lastUse_.hasExpired(kUnprobedIdleMs)) {
+            statements_->expectFirstStatement(
+                [this](QSqlDatabase& db) { return reviveForFirstStatement(db); });
+        } else if (!physicallyAlive()) {
+            connect(connectionString);
+        }
     }
     inOperation_ = true;
+}
+
+bool Connection::reviveForFirstStatement(QSqlDatabase& db) {
+    if (transactionDepth_ > 0 || !inOperation_ || physicallyAlive()) return false;
+    // Nothing of the operation ran: it goes on, on the new connection, under
+    // the guards it has (none holds a transaction yet).
+    const QString connectionString = connectedTo_;
+    const int epoch = transactionEpoch_;
+    connect(connectionString);
+    inOperation_ = true;
+    transactionEpoch_ = epoch;
+    db = handle();
+    return true;
 }
 
 void Connection::connect(const QString& connectionString) {
@@ -172,11 +198,13 @@ void Connection::connect(const QString& connectionString) {
     }
     connectedTo_ = connectionString;
     ++connectCount_;
+    lastUse_.start();
 }
 
 bool Connection::physicallyAlive() const {
     if (target_.kind == DialectKind::Sqlite) return true;
     QSqlQuery probe(handle());
+    statements_->noteTrip();
     return probe.exec(QStringLiteral("select 1")) && probe.next();
 }
 
@@ -211,6 +239,8 @@ void Connection::noteStatement(const QString& sql) const {
 void Connection::close() {
     inOperation_ = false;
     ++transactionEpoch_;
+    statements_->firstStatementRan();
+    if (isConnected()) lastUse_.start();
     if (transactionDepth_ > 0 && isConnected()) {
         transactionDepth_ = 0;
         QSqlQuery rollback(handle());
@@ -257,7 +287,16 @@ int Connection::exec(const QString& sql, const QVariantList& values) const {
         if (!isOpen()) throw DbError(kNotOpen);
         noteStatement(sql);
         QSqlQuery q(handle());
-        if (!q.exec(sql)) raise(q.lastError(), q.driver());
+        statements_->noteTrip();
+        if (!q.exec(sql)) {
+            const auto revive = statements_->takeReviver();
+            QSqlDatabase db;
+            if (!revive || !revive(db)) raise(q.lastError(), q.driver());
+            q = QSqlQuery(db);
+            statements_->noteTrip();
+            if (!q.exec(sql)) raise(q.lastError(), q.driver());
+        }
+        statements_->firstStatementRan();
         return q.numRowsAffected();
     }
     Query q = prepare(sql);

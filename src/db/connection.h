@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QVariantList>
 #include <memory>
@@ -62,6 +63,9 @@ class Connection {
 
     // How often the physical connection was made (1 after the first open).
     int connectCount() const { return connectCount_; }
+    // Statements sent to the database so far, preparations and liveness
+    // probes included: on a server, the round trips the module waited for.
+    qint64 roundTrips() const { return statements_->trips(); }
 
     // Counts the steps that may have left something in the database for good:
     // commits asked for, and statements other than reads run outside a
@@ -86,6 +90,8 @@ class Connection {
     QSqlDatabase handle() const;
     void connect(const QString& connectionString);
     bool physicallyAlive() const;
+    // See StatementPool::expectFirstStatement.
+    bool reviveForFirstStatement(QSqlDatabase& db);
     void noteStatement(const QString& sql) const;
 
     QString name_;
@@ -96,6 +102,8 @@ class Connection {
     ProcedureRegistry procedures_;
     int transactionDepth_ = 0;
     int connectCount_ = 0;
+    // Since the end of the last operation (or the connection's making).
+    QElapsedTimer lastUse_;
     // A server that does not answer is reported after this many seconds.
     int connectTimeoutS_ = 10;
     mutable int durableSteps_ = 0;

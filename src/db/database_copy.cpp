@@ -2,9 +2,13 @@
 
 #include <QSqlRecord>
 
+#include <algorithm>
+
+#include "db/bulk_copy.h"
 #include "db/connection.h"
 #include "db/db_error.h"
 #include "db/schema.h"
+#include "db/server_roles.h"
 #include "db/transaction.h"
 
 namespace otherin::db {
@@ -45,27 +49,131 @@ qint64 rowCount(const Connection& c, const QString& table) {
 
 // Rows between two progress reports.
 constexpr qint64 kProgressStep = 2000;
+// Rows of one insert into a database file, and the values SQLite binds to
+// one statement at most.
+constexpr int kFileBatchRows = 500;
+constexpr int kFileMaxValues = 32766;
 
-void copyTable(Connection& from, Connection& to, const QString& table, qint64& copied, qint64 total,
-               const CopyProgress& progress) {
-    Query source = from.prepare(QStringLiteral("select * from %1").arg(table));
+// Counts the rows copied and tells the progress each time a step is passed.
+class RowCounter {
+  public:
+    RowCounter(qint64& copied, qint64 total, const CopyProgress& progress)
+        : copied_(copied), total_(total), progress_(progress) {}
+    void add(qint64 rows) {
+        const qint64 before = copied_;
+        copied_ += rows;
+        if (progress_ && before / kProgressStep != copied_ / kProgressStep)
+            progress_(copied_, total_);
+    }
+
+  private:
+    qint64& copied_;
+    qint64 total_;
+    const CopyProgress& progress_;
+};
+
+// The columns of a table, in the order `select *` gives them.
+QStringList columnsOf(const Connection& c, const QString& table) {
+    Query q = c.prepare(QStringLiteral("select * from %1 where 1=0").arg(table));
+    q.exec();
+    const QSqlRecord record = q.record();
+    while (q.next()) {
+    }
+    QStringList names;
+    for (int i = 0; i < record.count(); ++i) names << record.fieldName(i);
+    return names;
+}
+
+// Into a server: one copy statement per table, the rows in chunks. From a
+// server, its own copy hands the rows over in the same text format.
+void copyIntoServer(Connection& from, Connection& to, const QString& table, RowCounter& counter) {
+    const QStringList columns = columnsOf(from, table);
+    if (from.dialect().isServer()) {
+        ServerTableWriter into(to, table, columns);
+        ServerTableReader rows(from, table, columns);
+        const char* data = nullptr;
+        int size = 0;
+        while (rows.next(data, size)) {
+            into.addLine(data, size);
+            counter.add(1);
+        }
+        into.finish();
+        return;
+    }
+    Query source = from.prepare(
+        QStringLiteral("select %1 from %2").arg(columns.join(QLatin1Char(',')), table));
     source.exec();
-    const QSqlRecord columns = source.record();
-    QStringList names, marks;
-    for (int i = 0; i < columns.count(); ++i) {
-        names << columns.fieldName(i);
-        marks << QStringLiteral("?");
-    }
-    const QString insert =
-        QStringLiteral("insert into %1(%2) values(%3)")
-            .arg(table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
-    // One statement for every row: the server prepares it once.
-    Query row = to.prepare(insert);
+    ServerTableWriter into(to, table, columns);
+    const int width = int(columns.size());
     while (source.next()) {
-        for (int i = 0; i < columns.count(); ++i) row.bind(source.value(i));
-        row.exec();
-        if (++copied % kProgressStep == 0 && progress) progress(copied, total);
+        for (int i = 0; i < width; ++i) into.add(source.value(i));
+        into.endRow();
+        counter.add(1);
     }
+    into.finish();
+}
+
+// Into a database file: inserts of many rows each, within SQLite's limit of
+// bound values.
+void copyIntoFile(Connection& from, Connection& to, const QString& table, RowCounter& counter) {
+    const QStringList columns = columnsOf(from, table);
+    const int width = int(columns.size());
+    if (width == 0) return;
+    const int batch = std::max(1, std::min(kFileBatchRows, kFileMaxValues / width));
+    const QString rowMarks = QLatin1Char('(') +
+                             QStringList(width, QStringLiteral("?")).join(QLatin1Char(',')) +
+                             QLatin1Char(')');
+    const QString head =
+        QStringLiteral("insert into %1(%2) values").arg(table, columns.join(QLatin1Char(',')));
+    const auto insertOf = [&](int rows) {
+        return head + QStringList(rows, rowMarks).join(QLatin1Char(','));
+    };
+    const QString full = insertOf(batch);
+    Query source = from.prepare(
+        QStringLiteral("select %1 from %2").arg(columns.join(QLatin1Char(',')), table));
+    source.exec();
+    QVariantList values;
+    values.reserve(qsizetype(batch) * width);
+    int pending = 0;
+    const auto flush = [&](const QString& sql) {
+        // One statement for every full batch: the file prepares it once.
+        Query insert = to.prepare(sql);
+        for (const QVariant& value : values) insert.bind(value);
+        insert.exec();
+        counter.add(pending);
+        values.resize(0);
+        pending = 0;
+    };
+    while (source.next()) {
+        for (int i = 0; i < width; ++i) values << source.value(i);
+        if (++pending == batch) flush(full);
+    }
+    if (pending > 0) flush(insertOf(pending));
+}
+
+void copyTable(Connection& from, Connection& to, const QString& table, RowCounter& counter) {
+    try {
+        if (to.dialect().isServer()) {
+            copyIntoServer(from, to, table, counter);
+        } else {
+            copyIntoFile(from, to, table, counter);
+        }
+    } catch (const DbError& e) {
+        throw DbError(
+            QStringLiteral("复制表 %1 时出错, 目标数据库没有保留任何复制的数据。\n").arg(table) +
+                e.message(),
+            e.code(), e.detail());
+    }
+}
+
+// On a server the copy is the owner's: only the tables' owner may stop their
+// triggers, and the owner's rows are not filtered by the clerks' row rules.
+// A login in the owner role takes it for the copy's transaction; any other
+// login copies as itself (a database without roles yet, or the superuser).
+void actAsOwner(Connection& to) {
+    const auto roles = serverRoles(to);
+    if (!roles || !loginIsMemberOf(to, roles->owner())) return;
+    to.exec(QStringLiteral("set local role %1").arg(quotedName(to, roles->owner())));
 }
 
 }  // namespace
@@ -102,6 +210,7 @@ CopyReport copyDatabase(Connection& from, Connection& to, const CopyProgress& pr
     qint64 total = 0;
     for (const QString& table : tables) total += rowCount(from, table);
     TransactionGuard tx(to);
+    if (to.dialect().isServer()) actAsOwner(to);
     for (const QString& table : tables) {
         if (!seededBySchema(table) && rowCount(to, table) > 0) {
             throw DbError(QStringLiteral("目标数据库的表 %1 已有数据,不能复制").arg(table));
@@ -118,9 +227,10 @@ CopyReport copyDatabase(Connection& from, Connection& to, const CopyProgress& pr
     for (const QString& table : tables) {
         if (seededBySchema(table)) to.exec(QStringLiteral("delete from %1").arg(table));
     }
+    RowCounter counter(report.rows, total, progress);
     for (const QString& table : tables) {
         if (table == history) to.exec(QStringLiteral("delete from %1").arg(history));
-        copyTable(from, to, table, report.rows, total, progress);
+        copyTable(from, to, table, counter);
         ++report.tables;
     }
     if (server) {

@@ -43,10 +43,29 @@ Query::Query(const std::shared_ptr<StatementPool>& pool, const QSqlDatabase& db,
 
 void Query::prepareFresh(const QString& sql) {
     query_.setForwardOnly(true);
-    if (!query_.prepare(sql)) {
+    if (pool_) pool_->noteTrip();
+    if (!query_.prepare(sql) && !runOnRevivedConnection({}, false)) {
         pool_.reset();  // a statement that never prepared is not kept
         raise(query_.lastError(), query_.driver());
     }
+}
+
+bool Query::runOnRevivedConnection(const QVariantList& values, bool run) {
+    if (!pool_) return false;
+    const auto revive = pool_->takeReviver();
+    QSqlDatabase db;
+    if (!revive || !revive(db)) return false;
+    // The pool was emptied with the old connection: this statement is kept
+    // for the new one.
+    generation_ = pool_->generation();
+    query_ = QSqlQuery(db);
+    query_.setForwardOnly(true);
+    pool_->noteTrip();
+    if (!query_.prepare(sql_)) return false;
+    if (!run) return true;
+    for (qsizetype i = 0; i < values.size(); ++i) query_.bindValue(static_cast<int>(i), values[i]);
+    pool_->noteTrip();
+    return query_.exec();
 }
 
 Query::Query(Query&& other) noexcept
@@ -81,7 +100,11 @@ Query& Query::exec() {
                           .arg(bound)
                           .arg(query_.boundValues().size()));
     }
-    if (!query_.exec()) raise(query_.lastError(), query_.driver());
+    if (pool_) pool_->noteTrip();
+    if (!query_.exec() && !runOnRevivedConnection(query_.boundValues(), true)) {
+        raise(query_.lastError(), query_.driver());
+    }
+    if (pool_) pool_->firstStatementRan();
     positions_.clear();
     return *this;
 }

@@ -6,7 +6,9 @@
 #include <QSqlRecord>
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace otherin::db {
@@ -22,6 +24,22 @@ class StatementPool {
     void give(const QString& sql, QSqlQuery&& query, int generation);
     void clear();
     int generation() const { return generation_; }
+    // Statements sent to the database on this connection, each preparation
+    // counted apart (on a server each is a round trip).
+    void noteTrip() { ++trips_; }
+    qint64 trips() const { return trips_; }
+
+    // The operation's first statement runs on a connection not probed first
+    // (it was in use moments ago): when that statement fails, `revive` is
+    // asked for a new physical connection, and answers false when the old one
+    // still answers or a transaction was open (the failure is then the
+    // statement's own). Any statement that runs ends the state.
+    void expectFirstStatement(std::function<bool(QSqlDatabase&)> revive) {
+        revive_ = std::move(revive);
+    }
+    void firstStatementRan() { revive_ = nullptr; }
+    // Takes the reviver (once): null when the statement is not the first.
+    std::function<bool(QSqlDatabase&)> takeReviver() { return std::exchange(revive_, nullptr); }
 
   private:
     // Enough for every fixed statement of the module; texts built per search
@@ -30,6 +48,8 @@ class StatementPool {
     QHash<QString, std::vector<QSqlQuery>> idle_;
     int idleCount_ = 0;
     int generation_ = 0;
+    qint64 trips_ = 0;
+    std::function<bool(QSqlDatabase&)> revive_;
 };
 
 // A prepared statement with positional bound values. Every failure raises
@@ -64,6 +84,10 @@ class Query {
 
   private:
     void prepareFresh(const QString& sql);
+    // After the first statement of an operation failed on a connection that
+    // broke unnoticed: prepares it on a new connection, binds `values` again
+    // and runs it; false when there was nothing to revive.
+    bool runOnRevivedConnection(const QVariantList& values, bool run);
 
     QSqlQuery query_;
     QString sql_;

@@ -9,6 +9,7 @@
 #include "db/upgrade_bill_watch.h"
 #include "db/upgrade_bill_writer.h"
 #include "db/upgrade_journal_index.h"
+#include "db/upgrade_last_number.h"
 #include "db/upgrade_login_sessions.h"
 #include "db/upgrade_numbering.h"
 #include "db/upgrade_own_rows.h"
@@ -25,6 +26,7 @@ const std::vector<Upgrade>& upgrades() {
         {8, &addServerRolesTable}, {9, &addUserRoleNames},       {10, &addBillWriterTrigger},
         {11, &addOwnRowRules},     {12, &addNumberingFunctions}, {13, &addStockPosting},
         {14, &addChangeHistory},   {15, &addBillRules},          {16, &speedUpPosting},
+        {17, &addLastNumbering},
     };
     return steps;
 }

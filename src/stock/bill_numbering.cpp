@@ -203,6 +203,15 @@ qint32 nextInternalId(db::Connection& connection, const QString& tableName) {
     // Taken on its own before a save, the id needs no disk sync of its own:
     // the save's commit carries it to the disk, and an id lost with a power
     // cut before that was used by no bill.
+    if (connection.dialect().isServer() && connection.transactionDepth() == 0) {
+        // One statement, a transaction of its own whose commit need not wait
+        // for the disk either.
+        return counterValue(
+            connection.scalar(QStringLiteral("select otherin_next_id(?), "
+                                             "set_config('synchronous_commit', 'off', true)"),
+                              {tableName}),
+            QStringLiteral("内码计数器 %1").arg(tableName));
+    }
     db::TransactionGuard tx(connection, db::TransactionGuard::Sync::WithNextCommit);
     if (connection.dialect().isServer()) {
         const qint32 id = counterValue(
@@ -266,6 +275,34 @@ QString issueBillNumber(entry::LoginContext& ctx, const QString& typedNumber) {
     // A number in use is never offered again, whichever way it was issued.
     forgetFreedNumber(c, type, *number);
     return *number;
+}
+
+QString numberNewBill(entry::LoginContext& ctx, qint32 interId, const QString& typedNumber) {
+    db::Connection& c = ctx.gConnection;
+    if (c.transactionDepth() == 0) {
+        throw db::DbError(QStringLiteral("单据编号须在保存事务之内发放"));
+    }
+    try {
+        // The counter's number on a server: one call takes it and writes it.
+        if (c.dialect().isServer() && ctx.gIsAddDelNumber != 1 && ctx.gIsUpdateBillNo == 0) {
+            return c
+                .scalar(QStringLiteral("select otherin_number_bill(?, ?, ?, ?)"),
+                        {interId, ctx.gBillTypeId, kDefaultPrefix, ctx.gBillLength})
+                .toString();
+        }
+        const QString number = issueBillNumber(ctx, typedNumber);
+        c.exec(QStringLiteral("update icstockbill set fbillno=? where finterid=?"),
+               {number, interId});
+        return number;
+    } catch (const DuplicateBillNumber&) {
+        throw;
+    } catch (const db::DbError& e) {
+        // The checks run in the transaction, but the unique index on (type,
+        // number) has the last word: a writer that went round them makes the
+        // write fail, and the user hears of the number.
+        if (isBillNumberClash(e)) throw DuplicateBillNumber();
+        throw;
+    }
 }
 
 void freeBillNumber(db::Connection& connection, int billTypeId, const QString& number) {

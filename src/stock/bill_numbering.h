@@ -62,8 +62,9 @@ void freeBillNumber(db::Connection& connection, int billTypeId, const QString& n
 //     const auto id = issueBillId(ctx, prompter, typedNumber);  // no transaction open
 //     if (!id) return false;                  // duplicate number, the user was told
 //     db::TransactionGuard tx(ctx.gConnection);
-//     const QString number = issueBillNumber(ctx, typedNumber);
-//     ... insert the bill with *id and number, post, tx.commit() ...
+//     ... insert the bill with *id and no number, its lines, post ...
+//     const QString number = numberNewBill(ctx, *id, typedNumber);  // last write
+//     tx.commit();
 //
 // `typedNumber` is the bill-number field's text.
 
@@ -93,6 +94,13 @@ std::optional<qint32> issueBillId(entry::LoginContext& ctx, entry::Prompter& pro
 // The issued number then leaves the freed numbers. db::DbError when no
 // transaction is open or when the counter would not fit 32 bits.
 QString issueBillNumber(entry::LoginContext& ctx, const QString& typedNumber);
+
+// Issues the number of bill `interId`, which the open transaction made
+// without one, as issueBillNumber does, and writes it into the bill. Meant as
+// the save's last write: the type's counter row stays locked only until the
+// commit that follows, not through the lines and the ledger. A number that
+// another bill of the type took meanwhile raises DuplicateBillNumber.
+QString numberNewBill(entry::LoginContext& ctx, qint32 interId, const QString& typedNumber);
 
 // Inside an open transaction: the next counter number of `billTypeId` with
 // the type's own digit count (6 when it has none), passing over numbers bills

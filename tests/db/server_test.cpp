@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <functional>
 
 #include "db/connection.h"
 #include "db/connection_string.h"
@@ -64,6 +65,68 @@ TEST_F(ServerTest, ConnectionDroppedBetweenOperationsIsMadeAgainAtTheNextOpen) {
     EXPECT_EQ(c.connectCount(), 2);
     EXPECT_NE(backendOf(c), backend);
     EXPECT_EQ(admin.scalar(QStringLiteral("select count(*) from t")).toInt(), 1);
+}
+
+// A connection used moments ago is not asked whether it answers before an
+// operation: the operation's first statement, whatever its kind, finds it
+// ended and runs again on a new connection. A later statement is not run
+// again (what ran before it is gone with the connection): it is told.
+TEST_F(ServerTest, AFirstStatementFindingTheConnectionEndedRunsAgainOnANewOne) {
+    const QString cs = db_->connectionString();
+    Connection admin;
+    admin.open(cs);
+    admin.exec(QStringLiteral("create table t(n integer)"));
+    const QString insert = QStringLiteral("insert into t(n) values(?)");
+    const struct {
+        const char* what;
+        std::function<void(Connection&)> first;
+    } cases[] = {
+        {"a transaction's begin",
+         [&](Connection& c) {
+             TransactionGuard tx(c);
+             c.exec(insert, {1});
+             tx.commit();
+         }},
+        {"a statement without values",
+         [](Connection& c) { c.exec(QStringLiteral("insert into t(n) values(2)")); }},
+        {"a statement prepared on the ended connection",
+         [&](Connection& c) { c.exec(insert, {3}); }},
+        {"a statement new to the connection",
+         [](Connection& c) { c.exec(QStringLiteral("insert into t(n) select ?"), {4}); }},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.what);
+        Connection c;
+        c.open(cs);
+        c.exec(insert, {0});  // prepared, and kept for the connection
+        const qlonglong backend = backendOf(c);
+        c.close();
+        endSession(admin, backend);
+        c.open(cs);
+        k.first(c);
+        c.close();
+        EXPECT_EQ(c.connectCount(), 2);
+    }
+    EXPECT_EQ(admin
+                  .scalar(QStringLiteral("select string_agg(n::text, ',' order by n) from t "
+                                         "where n > 0"))
+                  .toString(),
+              QStringLiteral("1,2,3,4"));
+
+    Connection c;
+    c.open(cs);
+    const qlonglong backend = backendOf(c);
+    endSession(admin, backend);
+    EXPECT_THROW(c.exec(insert, {5}), DbError);
+    c.close();
+    c.open(cs);
+    c.exec(insert, {6});
+    c.close();
+    EXPECT_EQ(admin
+                  .scalar(QStringLiteral("select string_agg(n::text, ',' order by n) from t "
+                                         "where n > 4"))
+                  .toString(),
+              QStringLiteral("6"));
 }
 
 // A server database is made by its administrator and filled by `otherin

@@ -1,0 +1,641 @@
+// Many clerks saving at once against one database: N processes, each a clerk
+// of its own on a connection of its own (on a server, the clerk's own login
+// role, made with the module's own roles and logins), each saving new bills of
+// the same `--lines` items through the editor (BillSession::save() in new-bill
+// mode, the grid filled before the clock) for S seconds; then a floor measured
+// the same way in the same run: N processes writing the same rows by hand, one
+// transaction per bill (the header, the lines in one multi-row insert, one
+// set-based ledger upsert in key order, and the number from the counter as the
+// last write before the commit; on a server as a member of the owner role,
+// with the triggers on). Every clerk posting the same items is the worst case
+// for the ledger's rows.
+//
+//     clerks_bench [--db URL] [--clerks 1,2,4,8,16] [--seconds S] [--lines 10]
+//
+// Without --db (or OTHERIN_TEST_DB) a SQLite file in a temporary folder; with a
+// server, a login that may create databases and roles: the run makes its own
+// database and roles and drops them at the end. For each N it prints
+//
+//     clerks N saves/s X p50 A p99 B floor/s Y ratio R round-trips T
+//
+// (A and B the median and 99th percentile of one save in ms, R = Y / X, T the
+// statements one save sends). After each N it checks that no bill id or
+// number repeats and that the ledger equals the lines of the posted bills, and
+// exits non-zero when not. The workers are this program again, started with
+// --worker.
+#include <QCoreApplication>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRandomGenerator>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QUuid>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "bench_database.h"
+#include "bench_support.h"
+#include "db/connection.h"
+#include "db/connection_string.h"
+#include "db/db_error.h"
+#include "db/retry.h"
+#include "db/schema.h"
+#include "db/server_logins.h"
+#include "db/server_roles.h"
+#include "db/transaction.h"
+#include "editor/bill_session.h"
+#include "entry/edit_mode.h"
+#include "support/demo_login.h"
+
+using namespace otherin;
+using namespace otherin::bench;
+
+namespace {
+
+// The workers' connection string comes in the environment, not on the
+// command line, as it carries the clerk's password.
+constexpr char kWorkerDb[] = "OTHERIN_CLERK_DB";
+constexpr int kBillType = 7;
+constexpr int kWarehouse = 502;
+constexpr int kClerksGroup = 10;  // the demo group that holds every right of the bills
+const QString kDate = QStringLiteral("2026-03-15");
+
+struct Line {
+    int item;
+    int qty;
+    double price;
+    double amount;
+    QString batch;
+    QString note;
+};
+
+// Line r of every bill: items 1122 to 1131 of warehouse 02 for ten lines.
+Line lineAt(int r) {
+    const int qty = r % 7 + 1;
+    return {1121 + r % 15,
+            qty,
+            1.25,
+            qty * 1.25,
+            QStringLiteral("B%1").arg(r % 3),
+            QStringLiteral("第%1行").arg(r)};
+}
+
+QString option(const QStringList& args, const char* name, const QString& fallback) {
+    const qsizetype at = args.indexOf(QLatin1String(name));
+    return at >= 0 && at + 1 < args.size() ? args[at + 1] : fallback;
+}
+
+void say(const QString& line) {
+    std::fputs(qPrintable(line + QLatin1Char('\n')), stdout);
+    std::fflush(stdout);
+}
+
+bool waitForGo() {
+    char line[16];
+    return std::fgets(line, sizeof line, stdin) != nullptr;
+}
+
+// ---- the clerk's save --------------------------------------------------------
+
+// The grid and header as a clerk leaves them after typing `lines` lines.
+void fillBill(editor::BillSession& session, int lines) {
+    session.newBill();
+    editor::BillForm& form = session.form();
+    session.setBillDate(QDate::fromString(kDate, Qt::ISODate));
+    editor::HeaderField* warehouse = form.headerField(3);
+    warehouse->text = warehouse->code = QStringLiteral("02");
+    warehouse->keyValue = QString::number(kWarehouse);
+    form.headerField(4)->text = QStringLiteral("%1 行").arg(lines);
+    editor::LineGrid& grid = form.grid;
+    const editor::ColumnMap& m = form.columns;
+    editor::LineGrid::BulkChange bulk(grid);
+    while (grid.rows() < lines + 10) grid.appendRow();
+    for (int r = 1; r <= lines; ++r) {
+        const Line l = lineAt(r);
+        const QString code = QStringLiteral("02.%1").arg(l.item - 1120, 3, 10, QLatin1Char('0'));
+        grid.setCell(m.itemCode, r, code, QString::number(l.item), code);
+        grid.setText(m.itemName, r, QStringLiteral("六角螺栓"));
+        grid.setCell(m.unit, r, QStringLiteral("个"), QStringLiteral("701"), QStringLiteral("PCS"));
+        grid.setNumber(m.quantity, r, l.qty);
+        grid.setNumber(m.price, r, l.price);
+        grid.setText(m.batch, r, l.batch);
+        grid.setCell(9, r, QStringLiteral("A区01号货架"), QStringLiteral("801"),
+                     QStringLiteral("A01"));
+        grid.setText(10, r, l.note);
+        grid.setText(form.warehouseColumn(), r, QString::number(kWarehouse));
+        grid.setText(form.unitGroupColumn(), r, QStringLiteral("601"));
+    }
+}
+
+// What a worker prints once its time is up: "done SAVES MS TRIPS", then
+// "ids ..." and "ms ..." (one save's wall time each).
+struct WorkerTally {
+    std::vector<qint32> ids;
+    std::vector<double> ms;
+    qint64 trips = 0;
+    double elapsedMs = 0;
+
+    void print() const {
+        say(QStringLiteral("done %1 %2 %3").arg(ids.size()).arg(elapsedMs, 0, 'f', 3).arg(trips));
+        QStringList idTexts, msTexts;
+        for (qint32 id : ids) idTexts << QString::number(id);
+        for (double t : ms) msTexts << QString::number(t, 'f', 3);
+        say(QStringLiteral("ids ") + idTexts.join(u' '));
+        say(QStringLiteral("ms ") + msTexts.join(u' '));
+    }
+};
+
+int saveWorker(const QString& connectionString, qint64 userId, double seconds, int lines) {
+    QTemporaryDir dir;
+    entry::LoginContext ctx;
+    otherin::testing::logInDemoAdministrator(ctx, connectionString, 1);
+    ctx.gLoginUserId = QString::number(userId);
+    ctx.gLoginUserName = QStringLiteral("库管员%1").arg(userId);
+    ctx.IsAdmin = 0;
+    ctx.gEditMode = entry::kModeNew;
+    RecordingPrompter prompter(ctx.gConnection);
+    entry::Selectors selectors;
+    entry::SettingsStore settings(dir.filePath(QStringLiteral("clerk.ini")));
+    editor::BillSession session(ctx, prompter, selectors, &settings);
+    if (!session.prepare()) {
+        std::fprintf(stderr, "the editor's layout broke off\n");
+        return 1;
+    }
+    session.start();
+    say(QStringLiteral("ready"));
+    if (!waitForGo()) return 1;
+
+    WorkerTally tally;
+    const auto start = Clock::now();
+    while (millisSince(start) < seconds * 1000) {
+        fillBill(session, lines);
+        const qint64 trips = ctx.gConnection.roundTrips();
+        const auto begin = Clock::now();
+        const bool saved = session.save();
+        tally.ms.push_back(millisSince(begin));
+        tally.trips += ctx.gConnection.roundTrips() - trips;
+        if (!saved) {
+            std::fprintf(stderr, "clerk %lld: save refused: %s\n", static_cast<long long>(userId),
+                         qPrintable(prompter.texts.value(prompter.texts.size() - 1)));
+            return 1;
+        }
+        tally.ids.push_back(ctx.gCurrentInterId);
+    }
+    tally.elapsedMs = millisSince(start);
+    const QStringList told(static_cast<qsizetype>(tally.ids.size()),
+                           QStringLiteral("数据保存成功！"));
+    if (prompter.texts != told || prompter.insideTransaction != 0) {
+        std::fprintf(stderr, "clerk %lld: the editor said: %s\n", static_cast<long long>(userId),
+                     qPrintable(prompter.texts.join(QStringLiteral(" | "))));
+        return 1;
+    }
+    tally.print();
+    return 0;
+}
+
+// ---- the floor ---------------------------------------------------------------
+
+// The same bill by hand, in one transaction: header, lines in one statement,
+// the ledger in one set-based upsert in key order, and the number from the
+// counter last, so the counter's row is held from there to the commit only.
+// The ids are the worker's own range: a hand-written program would take them
+// from a sequence, without a write. On SQLite, which has no writing subquery,
+// the counter's update answers the number and a second statement writes it
+// into the header; the file's write lock is held from the begin either way.
+class FloorWriter {
+  public:
+    FloorWriter(db::Connection& c, int lines) : c_(c), lines_(lines) {
+        const db::Dialect& d = c.dialect();
+        QStringList rows;
+        for (int r = 1; r <= lines; ++r) rows << QStringLiteral("(?,?,?,?,701,?,?,?,?,801,?)");
+        linesSql_ = QStringLiteral(
+                        "insert into icstockbillentry(finterid,forderid,fentryid,fitemid,funitid,"
+                        "fqty,fPrice,famount,fbatchno,fstockplace,fnote) values ") +
+                    rows.join(u',');
+        const QString key = QStringLiteral(
+            "a.fstockid1,b.fitemid,b.funitid,coalesce(b.fbatchno,''),coalesce(b.fstockplace,0)");
+        ledgerSql_ =
+            QStringLiteral(
+                "insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,"
+                "famount) select %1,%2,%3 from icstockbill as a inner join icstockbillentry as b "
+                "on a.finterid=b.finterid where a.finterid=? group by %1 order by %1 "
+                "on conflict(fstockid,fitemid,funitid,fbatchno,fStockPlace) do update set "
+                "fqty=%4,famount=%5")
+                .arg(key, d.decimal(QStringLiteral("sum(b.fqty)")),
+                     d.decimal(QStringLiteral("sum(b.famount)")),
+                     d.decimal(QStringLiteral("tblTimeStock.fqty+excluded.fqty")),
+                     d.decimal(QStringLiteral("tblTimeStock.famount+excluded.famount")));
+        for (int r = 1; r <= lines; ++r) lineValues_.push_back(lineAt(r));
+    }
+
+    void save(qint32 id) {
+        db::TransactionGuard tx(c_);
+        c_.exec(QStringLiteral("insert into icstockbill(finterid,fstatus,fcancellation,fstockid1,"
+                               "fexplanation,fdate,fOperator,ftrantype,fyear,fperiod,frob,fbillno,"
+                               "fstockposted) values(?,0,0,?,?,?,1,?,2026,3,0,'',1)"),
+                {id, kWarehouse, QStringLiteral("%1 行").arg(lines_), kDate, kBillType});
+        db::Query lines = c_.prepare(linesSql_);
+        int r = 0;
+        for (const Line& l : lineValues_) {
+            ++r;
+            lines.bind(id).bind(r).bind(r).bind(l.item).bind(l.qty).bind(l.price);
+            lines.bind(l.amount).bind(l.batch).bind(l.note);
+        }
+        lines.exec();
+        c_.exec(ledgerSql_, {id});
+        if (c_.dialect().isServer()) {
+            c_.exec(QStringLiteral(
+                        "with n as (update tblMaxBillNo set fbillno=fbillno+1 where ftypeid=? "
+                        "returning fbillno,fPreLetter,coalesce(flength,6) as digits) "
+                        "update icstockbill set fbillno=n.fPreLetter||lpad(n.fbillno::text,"
+                        "n.digits,'0') from n where finterid=?"),
+                    {kBillType, id});
+        } else {
+            db::Query counter = c_.prepare(
+                QStringLiteral("update tblMaxBillNo set fbillno=fbillno+1 where ftypeid=? "
+                               "returning fbillno,fPreLetter,coalesce(flength,6)"));
+            counter.bind(kBillType).exec();
+            if (!counter.next()) throw db::DbError(QStringLiteral("no counter of bill type 7"));
+            const QString digits = counter.value(0).toString();
+            const QString number =
+                counter.value(1).toString() +
+                QString(std::max<qsizetype>(0, counter.value(2).toInt() - digits.size()), u'0') +
+                digits;
+            c_.exec(QStringLiteral("update icstockbill set fbillno=? where finterid=?"),
+                    {number, id});
+        }
+        tx.commit();
+    }
+
+  private:
+    db::Connection& c_;
+    int lines_;
+    QString linesSql_;
+    QString ledgerSql_;
+    std::vector<Line> lineValues_;
+};
+
+int floorWorker(const QString& connectionString, const QString& ownerRole, qint32 firstId,
+                double seconds, int lines) {
+    db::Connection c;
+    c.open(connectionString);
+    if (!ownerRole.isEmpty()) c.exec(QStringLiteral("set role ") + db::quotedName(c, ownerRole));
+    FloorWriter writer(c, lines);
+    say(QStringLiteral("ready"));
+    if (!waitForGo()) return 1;
+    WorkerTally tally;
+    const auto start = Clock::now();
+    qint32 id = firstId;
+    while (millisSince(start) < seconds * 1000) {
+        const qint64 trips = c.roundTrips();
+        const auto begin = Clock::now();
+        db::retrying(c, [&] { writer.save(id); });
+        tally.ms.push_back(millisSince(begin));
+        tally.trips += c.roundTrips() - trips;
+        tally.ids.push_back(id++);
+    }
+    tally.elapsedMs = millisSince(start);
+    tally.print();
+    return 0;
+}
+
+int runWorker(const QStringList& args) {
+    const QString connectionString = qEnvironmentVariable(kWorkerDb);
+    const QString mode = option(args, "--worker", QString());
+    const double seconds = option(args, "--seconds", QStringLiteral("20")).toDouble();
+    const int lines = option(args, "--lines", QStringLiteral("10")).toInt();
+    try {
+        if (mode == QLatin1String("save"))
+            return saveWorker(connectionString, option(args, "--user", {}).toLongLong(), seconds,
+                              lines);
+        if (mode == QLatin1String("floor"))
+            return floorWorker(connectionString, option(args, "--owner", {}),
+                               option(args, "--first-id", {}).toInt(), seconds, lines);
+    } catch (const db::DbError& e) {
+        std::fprintf(stderr, "%s worker: %s\n", qPrintable(mode), qPrintable(e.message()));
+        return 1;
+    }
+    std::fprintf(stderr, "unknown worker %s\n", qPrintable(mode));
+    return 2;
+}
+
+// ---- the run -----------------------------------------------------------------
+
+struct Clerk {
+    qint64 userId = 0;
+    QString connectionString;
+};
+
+// The clerks' logins and the roles of a server run, dropped after the run's
+// database (which holds everything they own), so this is declared before it.
+class ServerRolesDrop {
+  public:
+    ~ServerRolesDrop() {
+        if (server.isEmpty()) return;
+        try {
+            db::Connection admin;
+            admin.open(server);
+            QStringList roles = logins;
+            if (roles_)
+                roles << roles_->admin() << roles_->clerk() << roles_->logins() << roles_->owner();
+            for (const QString& role : roles)
+                admin.exec(QStringLiteral("drop role if exists ") + db::quotedName(admin, role));
+        } catch (const db::DbError& e) {
+            std::fprintf(stderr, "could not drop the run's roles: %s\n", qPrintable(e.message()));
+        }
+    }
+    void setRoles(const db::ServerRoles& r) { roles_ = r; }
+
+    QString server;  // the server's admin database
+    QStringList logins;
+
+  private:
+    std::optional<db::ServerRoles> roles_;
+};
+
+QString password() {
+    QString text;
+    for (int i = 0; i < 24; ++i) text += QChar(u'a' + QRandomGenerator::system()->bounded(26));
+    return text;
+}
+
+// `count` clerks of the clerks' group of the demo data, each with a login of
+// their own on a server.
+std::vector<Clerk> makeClerks(db::Connection& c, const QString& connectionString, int count,
+                              ServerRolesDrop& drop) {
+    std::vector<Clerk> clerks;
+    const bool server = c.dialect().isServer();
+    std::optional<db::ServerRoles> roles;
+    if (server) {
+        roles = db::setUpServerRoles(
+            c, QStringLiteral("otherin_cb_") + QUuid::createUuid().toString(QUuid::Id128).left(8));
+        drop.setRoles(*roles);
+    }
+    for (int k = 1; k <= count; ++k) {
+        Clerk clerk;
+        const QString name = QStringLiteral("库管员%1").arg(k);
+        if (server) {
+            const QString login = roles->prefix + QStringLiteral("_clerk%1").arg(k);
+            const QString secret = password();
+            clerk.userId = db::addClerk(c, login, name, secret, false);
+            drop.logins << login;
+            db::ConnectionTarget target = db::parseConnectionString(connectionString);
+            target.user = login;
+            target.password = secret;
+            clerk.connectionString = target.toConnectionString();
+        } else {
+            clerk.userId =
+                c.scalar(QStringLiteral("select coalesce(max(fuserid),0)+1 from tblUser"))
+                    .toLongLong();
+            c.exec(QStringLiteral("insert into tblUser(fuserid,fnumber,fname,fIsAdmin,fUserType) "
+                                  "values(?,?,?,0,1)"),
+                   {clerk.userId, QStringLiteral("clerk%1").arg(k), name});
+            clerk.connectionString = connectionString;
+        }
+        c.exec(QStringLiteral("insert into tblUserGroupRelation(fuserid,fgroupid) values(?,?)"),
+               {clerk.userId, kClerksGroup});
+        clerks.push_back(clerk);
+    }
+    return clerks;
+}
+
+struct Phase {
+    std::vector<qint32> ids;
+    std::vector<double> ms;
+    qint64 trips = 0;
+    double perSecond = 0;
+    bool ok = true;
+};
+
+// Starts `n` workers of `mode`, lets them go together once all are ready, and
+// gathers what they printed.
+Phase runPhase(const QString& mode, int n, const std::vector<Clerk>& clerks,
+               const QString& floorConnection, const QString& ownerRole, qint32 firstId,
+               const QStringList& common) {
+    std::vector<std::unique_ptr<QProcess>> workers;
+    Phase phase;
+    for (int k = 0; k < n; ++k) {
+        auto p = std::make_unique<QProcess>();
+        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        QStringList args{QStringLiteral("--worker"), mode};
+        args += common;
+        if (mode == QLatin1String("save")) {
+            env.insert(QLatin1String(kWorkerDb), clerks[k].connectionString);
+            args << QStringLiteral("--user") << QString::number(clerks[k].userId);
+        } else {
+            env.insert(QLatin1String(kWorkerDb), floorConnection);
+            args << QStringLiteral("--first-id") << QString::number(firstId + k * 1000000);
+            if (!ownerRole.isEmpty()) args << QStringLiteral("--owner") << ownerRole;
+        }
+        p->setProcessEnvironment(env);
+        p->start(QCoreApplication::applicationFilePath(), args);
+        workers.push_back(std::move(p));
+    }
+    for (auto& p : workers) {
+        while (p->state() != QProcess::NotRunning && !p->canReadLine()) p->waitForReadyRead(1000);
+        if (QString::fromUtf8(p->readLine()).trimmed() != QLatin1String("ready")) phase.ok = false;
+    }
+    for (auto& p : workers) {
+        p->write("go\n");
+        p->waitForBytesWritten();
+    }
+    for (auto& p : workers) {
+        p->closeWriteChannel();
+        const bool finished =
+            p->waitForFinished(-1) && p->exitStatus() == QProcess::NormalExit && p->exitCode() == 0;
+        const QStringList out = QString::fromUtf8(p->readAllStandardOutput()).split(u'\n');
+        if (!finished || out.size() < 3 || !out[0].startsWith(QLatin1String("done "))) {
+            phase.ok = false;
+            continue;
+        }
+        const QStringList done = out[0].split(u' ');
+        const int saves = done.value(1).toInt();
+        phase.perSecond += saves / (done.value(2).toDouble() / 1000.0);
+        phase.trips += done.value(3).toLongLong();
+        const QStringList ids = out[1].split(u' ', Qt::SkipEmptyParts).mid(1);
+        const QStringList ms = out[2].split(u' ', Qt::SkipEmptyParts).mid(1);
+        if (ids.size() != saves || ms.size() != saves) phase.ok = false;
+        for (const QString& id : ids) phase.ids.push_back(id.toInt());
+        for (const QString& t : ms) phase.ms.push_back(t.toDouble());
+    }
+    if (!phase.ok) std::printf("!!! a %s worker failed\n", qPrintable(mode));
+    return phase;
+}
+
+double percentile(std::vector<double> v, double p) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    const auto at = static_cast<size_t>(std::ceil(p * static_cast<double>(v.size()))) - 1;
+    return v[std::min(at, v.size() - 1)];
+}
+
+qint64 count(db::Connection& c, const QString& sql) {
+    return c.scalar(sql).toLongLong();
+}
+
+// The bills the workers said they saved are all there, each once, and no
+// number is carried twice or left empty.
+bool checkBills(db::Connection& c, const Phase& phase, qint64 billsBefore, const char* what) {
+    QSet<qint32> distinct(phase.ids.begin(), phase.ids.end());
+    const qint64 bills = count(c, QStringLiteral("select count(*) from icstockbill"));
+    const qint64 repeated =
+        count(c, QStringLiteral("select count(*) from (select fbillno from icstockbill "
+                                "group by ftrantype,fbillno having count(*)>1) as d"));
+    const qint64 unnumbered =
+        count(c, QStringLiteral("select count(*) from icstockbill where coalesce(fbillno,'')=''"));
+    const auto saves = static_cast<qint64>(phase.ids.size());
+    if (distinct.size() == saves && bills - billsBefore == saves && repeated == 0 &&
+        unnumbered == 0)
+        return true;
+    std::printf(
+        "!!! %s: %lld saves of %lld distinct ids, %lld new bills; %lld numbers repeated, %lld "
+        "bills without a number\n",
+        what, static_cast<long long>(saves), static_cast<long long>(distinct.size()),
+        static_cast<long long>(bills - billsBefore), static_cast<long long>(repeated),
+        static_cast<long long>(unnumbered));
+    return false;
+}
+
+// The ledger holds exactly the sums of the lines of the posted bills.
+bool checkLedger(db::Connection& c) {
+    const db::Dialect& d = c.dialect();
+    const QString recomputed =
+        QStringLiteral(
+            "select a.fstockid1,b.fitemid,b.funitid,coalesce(b.fbatchno,''),"
+            "coalesce(b.fstockplace,0),%1,%2 from icstockbill as a inner join icstockbillentry "
+            "as b on a.finterid=b.finterid where a.fstockposted=1 group by a.fstockid1,b.fitemid,"
+            "b.funitid,coalesce(b.fbatchno,''),coalesce(b.fstockplace,0) having not (%1=0 and "
+            "%2=0)")
+            .arg(d.decimal(QStringLiteral("sum(b.fqty)")),
+                 d.decimal(QStringLiteral("sum(b.famount)")));
+    const QString ledger = QStringLiteral(
+        "select fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,famount from tblTimeStock");
+    const qint64 extra = count(
+        c, QStringLiteral("select count(*) from (%1 except %2) as x").arg(ledger, recomputed));
+    const qint64 missing = count(
+        c, QStringLiteral("select count(*) from (%1 except %2) as x").arg(recomputed, ledger));
+    if (extra == 0 && missing == 0) return true;
+    std::printf("!!! the ledger has %lld rows the posted lines do not give, and lacks %lld\n",
+                static_cast<long long>(extra), static_cast<long long>(missing));
+    return false;
+}
+
+std::vector<int> clerkCounts(const QString& text) {
+    std::vector<int> counts;
+    for (const QString& part : text.split(u',', Qt::SkipEmptyParts)) {
+        bool number = false;
+        const int n = part.trimmed().toInt(&number);
+        if (!number || n < 1) return {};
+        counts.push_back(n);
+    }
+    return counts;
+}
+
+int run(const QStringList& args) {
+    const std::vector<int> counts =
+        clerkCounts(option(args, "--clerks", QStringLiteral("1,2,4,8,16")));
+    const double seconds = option(args, "--seconds", QStringLiteral("20")).toDouble();
+    const int lines = option(args, "--lines", QStringLiteral("10")).toInt();
+    if (counts.empty() || seconds <= 0 || lines < 1 || lines > 500) {
+        std::fprintf(stderr,
+                     "usage: clerks_bench [--db URL] [--clerks 1,2,4,8,16] [--seconds S] "
+                     "[--lines 10]\n");
+        return 2;
+    }
+
+    ServerRolesDrop drop;
+    const BenchDatabase database(QStringLiteral("clerks"), args);
+    db::Connection c;
+    c.open(database.connectionString());
+    db::schema::ensureSchema(c);
+    db::schema::installDemoData(c, otherin::testing::kDemoToday);
+    std::printf("clerks_bench on %s, %g s per run, bills of %d lines\n",
+                qPrintable(database.backend()), seconds, lines);
+    QString ownerRole;
+    if (database.onServer()) {
+        db::ConnectionTarget admin = db::parseConnectionString(database.connectionString());
+        admin.database = QStringLiteral("postgres");
+        drop.server = admin.toConnectionString();
+        std::printf(
+            "server settings: fsync %s, synchronous_commit %s\n",
+            qPrintable(c.scalar(QStringLiteral("select current_setting('fsync')")).toString()),
+            qPrintable(c.scalar(QStringLiteral("select current_setting('synchronous_commit')"))
+                           .toString()));
+    } else {
+        std::printf(
+            "file settings: journal_mode %s, synchronous %s (of the bench's own "
+            "connection)\n",
+            qPrintable(c.scalar(QStringLiteral("pragma journal_mode")).toString()),
+            qPrintable(c.scalar(QStringLiteral("pragma synchronous")).toString()));
+    }
+    const std::vector<Clerk> clerks = makeClerks(
+        c, database.connectionString(), *std::max_element(counts.begin(), counts.end()), drop);
+    if (const auto roles = db::serverRoles(c)) ownerRole = roles->owner();
+    if (!checkLedger(c)) return 1;
+
+    const QStringList common{QStringLiteral("--seconds"), QString::number(seconds),
+                             QStringLiteral("--lines"), QString::number(lines)};
+    bool ok = true;
+    qint32 floorIds = 100000000;  // far above the ids the counter issues
+    QStringList results;
+    for (const int n : counts) {
+        qint64 before = count(c, QStringLiteral("select count(*) from icstockbill"));
+        const Phase saves = runPhase(QStringLiteral("save"), n, clerks, {}, {}, 0, common);
+        bool right = saves.ok && checkBills(c, saves, before, "clerks' saves") && checkLedger(c);
+
+        before = count(c, QStringLiteral("select count(*) from icstockbill"));
+        const Phase floor = runPhase(QStringLiteral("floor"), n, clerks,
+                                     database.connectionString(), ownerRole, floorIds, common);
+        floorIds += 64 * 1000000;
+        right = floor.ok && checkBills(c, floor, before, "floor") && checkLedger(c) && right;
+        ok = right && ok;
+
+        const double perSave = saves.ids.empty() ? 0 : double(saves.trips) / saves.ids.size();
+        const QString line =
+            QStringLiteral("clerks %1 saves/s %2 p50 %3 p99 %4 floor/s %5 ratio %6 round-trips %7")
+                .arg(n)
+                .arg(saves.perSecond, 0, 'f', 1)
+                .arg(percentile(saves.ms, 0.5), 0, 'f', 2)
+                .arg(percentile(saves.ms, 0.99), 0, 'f', 2)
+                .arg(floor.perSecond, 0, 'f', 1)
+                .arg(saves.perSecond > 0 ? floor.perSecond / saves.perSecond : 0.0, 0, 'f', 2)
+                .arg(perSave, 0, 'f', 1);
+        std::printf(
+            "  %d clerks: %zu saves, %zu floor bills (floor p50 %.2f ms, %.1f statements a "
+            "bill)%s\n",
+            n, saves.ids.size(), floor.ids.size(), percentile(floor.ms, 0.5),
+            floor.ids.empty() ? 0.0 : double(floor.trips) / floor.ids.size(),
+            right ? "" : "  !!! CHECK FAILED");
+        std::fflush(stdout);
+        results << line;
+    }
+    // Each worker saved as a clerk of its own: on a server the writer is
+    // taken from the login by the database itself.
+    const qint64 writers = count(
+        c, QStringLiteral("select count(distinct fmodifierid) from icstockbill where finterid<%1")
+               .arg(100000000));
+    if (writers != *std::max_element(counts.begin(), counts.end())) {
+        std::printf("!!! the clerks' bills name %lld writers\n", static_cast<long long>(writers));
+        ok = false;
+    }
+    for (const QString& line : results) std::printf("%s\n", qPrintable(line));
+    return ok ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.contains(QStringLiteral("--worker"))) return runWorker(args);
+    try {
+        return run(args);
+    } catch (const db::DbError& e) {
+        std::printf("!!! database error: %s\n", qPrintable(e.message()));
+        return 2;
+    }
+}
