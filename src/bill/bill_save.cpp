@@ -231,8 +231,7 @@ SaveOutcome saveNewBill(entry::LoginContext& ctx, entry::Prompter& prompter,
             insertHeader(ctx, draft, *id);
             out.entryIds = insertLines(ctx.gConnection, *id, draft, 1);
             if (ctx.gIsCheckUpdate == 0) {
-                stock::postToTimeStock(ctx.gConnection, *id, stock::PostDirection::Add);
-                stock::removeZeroStockRows(ctx.gConnection, *id);
+                stock::postAndClean(ctx.gConnection, *id, stock::PostDirection::Add);
             }
             out.billNo = stock::numberNewBill(ctx, *id, draft.billNo);
             history.record();

@@ -47,13 +47,13 @@ QList<OpenBills::Holder> OpenBills::others(db::Connection& c, qint32 interId) co
 
 void OpenBills::open(db::Connection& c, qint32 interId, qint64 userId) const {
     const QString now = c.dialect().now();
-    if (c.exec(QStringLiteral("update tblBillOpen set finterid=?,fuserid=?,fconnection=?,fsince=") +
-                   now + QStringLiteral(",fseen=") + now + QStringLiteral(" where fsession=?"),
-               {interId, userId, connectionId(c), session_}) > 0)
-        return;
+    // One statement: the session's row is made or moved to the bill.
     c.exec(QStringLiteral("insert into tblBillOpen(fsession,finterid,fuserid,fconnection,fsince,"
-                          "fseen) values(?,?,?,?,") +
-               now + QLatin1Char(',') + now + QLatin1Char(')'),
+                          "fseen) values(?,?,?,?,%1,%1) on conflict(fsession) do update set "
+                          "finterid=excluded.finterid,fuserid=excluded.fuserid,"
+                          "fconnection=excluded.fconnection,fsince=excluded.fsince,"
+                          "fseen=excluded.fseen")
+               .arg(now),
            {session_, interId, userId, connectionId(c)});
 }
 

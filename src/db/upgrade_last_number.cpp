@@ -17,7 +17,7 @@ declare
 begin
     if not otherin_bill_is_new(bill_id)
        or not exists (select 1 from icstockbill where finterid = bill_id and fbillno = '') then
-        raise exception '只有本次新增且尚无编号的单据才能取号(内码%)', bill_id
+        raise exception '单据(内码%)不是本次新增且尚无编号的单据,不能取号', bill_id
             using errcode = 'OI001';
     end if;
     loop

@@ -130,4 +130,18 @@ void removeZeroStockRows(db::Connection& connection, qint32 interId) {
     removeZeroStockRows(connection, QList<qint32>{interId});
 }
 
+void postAndClean(db::Connection& connection, qint32 interId, PostDirection direction) {
+    if (!connection.dialect().isServer()) {
+        postToTimeStock(connection, interId, direction);
+        removeZeroStockRows(connection, interId);
+        return;
+    }
+    // The posting is a query of its own that the clean-up reads: it has run
+    // in full before the clean-up starts.
+    connection.exec(QStringLiteral("with posted as (select otherin_post(array[%1]::integer[],%2)) "
+                                   "select otherin_clean_ledger(array[%1]::integer[]) from posted")
+                        .arg(interId)
+                        .arg(direction == PostDirection::Add ? 1 : -1));
+}
+
 }  // namespace otherin::stock

@@ -41,4 +41,8 @@ void postToTimeStock(db::Connection& connection, const QString& idList, PostDire
 void removeZeroStockRows(db::Connection& connection, const QList<qint32>& interIds);
 void removeZeroStockRows(db::Connection& connection, qint32 interId);
 
+// postToTimeStock and then removeZeroStockRows for one bill; on a server one
+// statement does both.
+void postAndClean(db::Connection& connection, qint32 interId, PostDirection direction);
+
 }  // namespace otherin::stock
