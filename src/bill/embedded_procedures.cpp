@@ -228,6 +228,14 @@ std::optional<QString> readCut(const QString& entry, int row, const Line& line, 
     return std::nullopt;
 }
 
+// The new bill's id: the caller's, taken before the transaction (so the id
+// counter is not held locked while the split runs), else taken here.
+qint32 splitBillId(db::Connection& c, const db::ProcedureParams& p) {
+    const QVariant given = p.optional(QStringLiteral("newid"));
+    if (given.isValid() && !given.isNull() && given.toLongLong() > 0) return given.toInt();
+    return stock::nextInternalId(c, QStringLiteral("ICStockBill"));
+}
+
 Answer splitSave(db::Connection& c, const db::ProcedureParams& p) {
     const qint32 sourceId = singleId(p.value(QStringLiteral("finterid")));
     const auto head = readHead(c, sourceId);
@@ -239,7 +247,7 @@ Answer splitSave(db::Connection& c, const db::ProcedureParams& p) {
         return {false, movedSaveText(lastWrite(c, sourceId)), true};
     }
     if (c.dialect().isServer()) {
-        const qint32 newId = stock::nextInternalId(c, QStringLiteral("ICStockBill"));
+        const qint32 newId = splitBillId(c, p);
         const QString number = stock::issueCounterNumber(c, head->type);
         return serverAnswer(c, QStringLiteral("otherin_split(?,?,?,?,?,?,?)"),
                             {sourceId, p.value(QStringLiteral("strvalue")).toString(), newId,
@@ -264,7 +272,7 @@ Answer splitSave(db::Connection& c, const db::ProcedureParams& p) {
     }
     if (cuts.empty()) return refused(QStringLiteral("拆单数量不能全都为零!"));
 
-    const qint32 newId = stock::nextInternalId(c, QStringLiteral("ICStockBill"));
+    const qint32 newId = splitBillId(c, p);
     const QString number = stock::issueCounterNumber(c, head->type);
     BillHistory history(c, QStringLiteral("拆分"), userOf(p));
     history.note(sourceId);

@@ -7,6 +7,7 @@
 #include "entry/login_context.h"
 #include "entry/permission.h"
 #include "entry/prompter.h"
+#include "stock/bill_numbering.h"
 
 namespace otherin::bill {
 
@@ -48,6 +49,12 @@ SaveOutcome splitSave(entry::LoginContext& ctx, entry::Prompter& prompter,
             .in(QStringLiteral("fperiod"), qint64{ctx.gCurrentPeriod})
             .in(QStringLiteral("fuserid"), ctx.gLoginUserId.trimmed().toLongLong());
         if (version) params.in(QStringLiteral("fversion"), qint64{*version});
+        // The new bill's id is taken and committed first, as a new bill's is:
+        // the split's transaction then holds no lock of the id counter, which
+        // every clerk's save takes its ids from.
+        entry::openConnection(ctx);
+        params.in(QStringLiteral("newid"),
+                  qint64{stock::nextInternalId(ctx.gConnection, QStringLiteral("ICStockBill"))});
         bill::callProcedure(ctx, QStringLiteral("sp_QV_splitSave"), params);
         const auto result = static_cast<qint16>(params.value(QStringLiteral("intValue")).toInt());
         const QString info = params.value(QStringLiteral("strInfo")).toString();

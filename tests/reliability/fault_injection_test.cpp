@@ -267,7 +267,8 @@ const Operation kOperations[] = {
          [](Desk& d, const Bills& b) {
              d.ctx.gCurrentInterId = b.source;
              return bill::splitSave(d.ctx, d.prompter, {u"1"_s, u"0.5"_s}).saved();
-         }),
+         },
+         {u"tblmaxNum"_s}),
     onSelection("WriteOff", 0, {&Bills::plus, &Bills::minus}, bill::hxBill),
     onSelection("UnevenWriteOff", 0, {&Bills::uneven, &Bills::unevenRed}, bill::hxBill, false),
     call("UnWriteOff",
