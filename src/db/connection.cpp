@@ -14,6 +14,7 @@
 #include "db/db_error.h"
 #include "db/error_words.h"
 #include "db/sql_error.h"
+#include "db/sqlite_busy.h"
 
 namespace otherin::db {
 
@@ -100,6 +101,8 @@ void openFile(QSqlDatabase& db, const QString& path, FileUseLock& inUse) {
         file.path = path;
         throw openError(db, file);
     }
+    // The driver's timed wait stays only where the handle cannot be reached.
+    waitBrieflyWhenBusy(db.driver(), kBusyTimeoutMs);
     // The journal mode is stored in the file: set once, it holds for every
     // later connection, so only a file that is not in it yet is changed.
     // SQLite does not wait for the lock the change takes: beside a program
