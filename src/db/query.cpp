@@ -8,19 +8,21 @@
 
 namespace otherin::db {
 
-bool StatementPool::take(const QString& sql, QSqlQuery& into) {
+bool StatementPool::take(const QString& sql, QSqlQuery& into, ColumnPositions& positions) {
     auto found = idle_.find(sql);
-    if (found == idle_.end() || found->empty()) return false;
-    into = std::move(found->back());
-    found->pop_back();
+    if (found == idle_.end() || found->second.empty()) return false;
+    into = std::move(found->second.back().query);
+    positions = std::move(found->second.back().positions);
+    found->second.pop_back();
     --idleCount_;
     return true;
 }
 
-void StatementPool::give(const QString& sql, QSqlQuery&& query, int generation) {
+void StatementPool::give(const QString& sql, QSqlQuery&& query, ColumnPositions&& positions,
+                         int generation) {
     if (generation != generation_ || idleCount_ >= kMaxIdle) return;
     query.finish();
-    idle_[sql].push_back(std::move(query));
+    idle_[sql].push_back({std::move(query), std::move(positions)});
     ++idleCount_;
 }
 
@@ -30,18 +32,30 @@ void StatementPool::clear() {
     ++generation_;
 }
 
-Query::Query(const QSqlDatabase& db, const QString& sql) : query_(db), sql_(sql) {
+namespace {
+
+// Whether the text selects a star, whose columns are the tables' at each
+// run: after a change of the schema the same text may answer other columns.
+bool selectsStar(const QString& sql) {
+    return sql.contains(QLatin1Char('*'));
+}
+
+}  // namespace
+
+Query::Query(const QSqlDatabase& db, const QString& sql)
+    : query_(db), sql_(sql), starColumns_(selectsStar(sql)) {
     prepareFresh(sql);
 }
 
 Query::Query(const std::shared_ptr<StatementPool>& pool, const QSqlDatabase& db, const QString& sql)
-    : sql_(sql), pool_(pool), generation_(pool->generation()) {
-    if (pool_->take(sql, query_)) return;
+    : sql_(sql), pool_(pool), generation_(pool->generation()), starColumns_(selectsStar(sql)) {
+    if (pool_->take(sql, query_, positions_)) return;
     query_ = QSqlQuery(db);
     prepareFresh(sql);
 }
 
 void Query::prepareFresh(const QString& sql) {
+    positions_.clear();
     query_.setForwardOnly(true);
     if (pool_) pool_->noteTrip();
     if (!query_.prepare(sql) && !runOnRevivedConnection({}, false)) {
@@ -58,6 +72,7 @@ bool Query::runOnRevivedConnection(const QVariantList& values, bool run) {
     // The pool was emptied with the old connection: this statement is kept
     // for the new one.
     generation_ = pool_->generation();
+    positions_.clear();
     query_ = QSqlQuery(db);
     query_.setForwardOnly(true);
     pool_->noteTrip();
@@ -74,10 +89,11 @@ Query::Query(Query&& other) noexcept
       pool_(std::move(other.pool_)),
       generation_(other.generation_),
       bound_(other.bound_),
+      starColumns_(other.starColumns_),
       positions_(std::move(other.positions_)) {}
 
 Query::~Query() {
-    if (pool_) pool_->give(sql_, std::move(query_), generation_);
+    if (pool_) pool_->give(sql_, std::move(query_), std::move(positions_), generation_);
 }
 
 Query& Query::bind(const QVariant& value) {
@@ -105,7 +121,7 @@ Query& Query::exec() {
         raise(query_.lastError(), query_.driver());
     }
     if (pool_) pool_->firstStatementRan();
-    positions_.clear();
+    if (starColumns_) positions_.clear();
     return *this;
 }
 

@@ -8,20 +8,26 @@
 #include <QVariant>
 #include <functional>
 #include <memory>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 namespace otherin::db {
 
+// Column positions of one prepared statement, looked up by name.
+using ColumnPositions = QHash<QString, int>;
+
 // Prepared statements of one physical connection that have finished and can
 // be run again: the same text is parsed once per connection, not once per
-// use. Cleared (and its generation advanced) when the connection is dropped,
-// so a statement of an earlier connection is never handed out again.
+// use. Each keeps the column positions its runs looked up, so a name is
+// looked up once per preparation, not once per run. Cleared (and its
+// generation advanced) when the connection is dropped, so a statement of an
+// earlier connection is never handed out again.
 class StatementPool {
   public:
-    // A finished statement of this text, or none.
-    bool take(const QString& sql, QSqlQuery& into);
-    void give(const QString& sql, QSqlQuery&& query, int generation);
+    // A finished statement of this text with its known positions, or none.
+    bool take(const QString& sql, QSqlQuery& into, ColumnPositions& positions);
+    void give(const QString& sql, QSqlQuery&& query, ColumnPositions&& positions, int generation);
     void clear();
     int generation() const { return generation_; }
     // Statements sent to the database on this connection, each preparation
@@ -45,7 +51,13 @@ class StatementPool {
     // Enough for every fixed statement of the module; texts built per search
     // beyond it are simply not kept.
     static constexpr int kMaxIdle = 256;
-    QHash<QString, std::vector<QSqlQuery>> idle_;
+    struct Idle {
+        QSqlQuery query;
+        ColumnPositions positions;
+    };
+    // A standard map: its values are moved, never copied (a statement is
+    // not meant to be copied).
+    std::unordered_map<QString, std::vector<Idle>> idle_;
     int idleCount_ = 0;
     int generation_ = 0;
     qint64 trips_ = 0;
@@ -74,8 +86,11 @@ class Query {
 
     bool next();
     QVariant value(int index) const { return query_.value(index); }
-    // Column names compare without regard to case.
-    // The position of each name is looked up once per statement.
+    // Column names compare without regard to case. The position of each
+    // name is looked up once per preparation of the statement and kept
+    // across its runs, also in the pool: the text fixes its columns. A text
+    // with a star ("select *", "a.*") keeps them for one run only, as its
+    // columns follow the tables'.
     QVariant value(const QString& column) const;
     QString text(const QString& column) const { return value(column).toString(); }
     QSqlRecord record() const { return query_.record(); }
@@ -94,7 +109,8 @@ class Query {
     std::shared_ptr<StatementPool> pool_;
     int generation_ = 0;
     int bound_ = 0;
-    mutable QHash<QString, int> positions_;
+    bool starColumns_ = false;
+    mutable ColumnPositions positions_;
 };
 
 }  // namespace otherin::db

@@ -39,8 +39,34 @@ bool shownUnsigned(const ColumnMap& m, int c) {
     return false;
 }
 
+// What QVariant::toString() gives, written straight for the integers that
+// ids come back as, without the general conversion.
+QString textOf(const QVariant& v) {
+    if (!v.isNull()) {
+        switch (v.typeId()) {
+            case QMetaType::Int:
+                return QString::number(*static_cast<const int*>(v.constData()));
+            case QMetaType::LongLong:
+                return QString::number(*static_cast<const qlonglong*>(v.constData()));
+            default:
+                break;
+        }
+    }
+    return v.toString();
+}
+
 QString trimmedText(const db::Query& q, int at) {
-    return at < 0 ? QString() : q.value(at).toString().trimmed();
+    return at < 0 ? QString() : textOf(q.value(at)).trimmed();
+}
+
+// A number shown unsigned (times `scale`); a sum of the column then reads
+// the cell's number as kept, not its text again, when the text reads back
+// as that number.
+void setNumber(LineGrid::Cell& cell, double value) {
+    bool readsBack = false;
+    cell.text = numberText(value, &readsBack);
+    cell.number = value;
+    cell.numberRead = readsBack;
 }
 
 // What the loading reads from the bill view, worked out once from the layout
@@ -190,13 +216,13 @@ LineGrid::Row ReadPlan::readLine(const db::Query& q) const {
                 cell.text = trimmedText(q, r.text);
                 break;
             case Shown::AsStored:
-                cell.text = q.value(r.text).toString();
+                cell.text = textOf(q.value(r.text));
                 break;
             case Shown::Unsigned:
-                cell.text = numberText(std::abs(q.value(r.text).toDouble()));
+                setNumber(cell, std::abs(q.value(r.text).toDouble()));
                 break;
             case Shown::Hundredfold:
-                cell.text = numberText(std::abs(q.value(r.text).toDouble()) * 100);
+                setNumber(cell, std::abs(q.value(r.text).toDouble()) * 100);
                 break;
         }
         cell.key = trimmedText(q, r.key);
@@ -228,10 +254,11 @@ std::optional<LoadedBill> readBill(entry::LoginContext& ctx, const BillForm& for
     LoadedBill bill;
     bill.storedFormulas = plan.storedFormulas();
     plan.readHeader(q, bill);
+    // The header's columns stand alike on every line of the view.
+    bill.status = q.value(plan.status()).toInt();
+    bill.red = q.value(plan.red()).toInt();
+    bill.version = q.value(plan.version()).toInt();
     do {
-        bill.status = q.value(plan.status()).toInt();
-        bill.red = q.value(plan.red()).toInt();
-        bill.version = q.value(plan.version()).toInt();
         bill.rows.push_back(plan.readLine(q));
     } while (q.next());
     return bill;

@@ -5,38 +5,55 @@
 namespace otherin::editor {
 
 GridHistory::GridHistory(LineGrid& grid, QObject* parent) : QObject(parent), grid_(grid) {
+    grid_.watchRowChanges([this](int r) { keepRow(r); });
     connect(&grid_, &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex& from, const QModelIndex& to) {
-                if (replaying_) return;
+                if (ignoring()) return;
                 for (int r = from.row() + 1; r <= to.row() + 1; ++r) touched_[r] = true;
             });
     connect(&grid_, &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex&, int first, int last) {
-                if (replaying_) return;
+                if (ignoring()) return;
                 flushTouched();
                 for (int r = first + 1; r <= last + 1; ++r) {
-                    shadow_.insert(shadow_.begin() + (r - 1), rowOf(r));
-                    open_.push_back({Kind::Insert, r, {}, shadow_[r - 1], {}, {}});
+                    shadow_.insert(shadow_.begin() + (r - 1), std::nullopt);
+                    open_.push_back({Kind::Insert, r, {}, rowOf(r), {}, {}});
                 }
             });
     connect(&grid_, &QAbstractItemModel::rowsAboutToBeRemoved, this,
             [this](const QModelIndex&, int first, int last) {
-                if (replaying_) return;
+                if (ignoring()) return;
                 flushTouched();
                 for (int r = last + 1; r >= first + 1; --r) {
-                    open_.push_back({Kind::Remove, r, shadow_[r - 1], {}, {}, {}});
+                    open_.push_back({Kind::Remove, r, shadowRow(r), {}, {}, {}});
                     shadow_.erase(shadow_.begin() + (r - 1));
                 }
             });
+    // Rows keep their earlier content as it was shown in the columns it was
+    // shown in.
+    connect(&grid_, &QAbstractItemModel::columnsAboutToBeInserted, this, [this] {
+        if (ignoring()) return;
+        for (std::size_t i = 0; i < shadow_.size(); ++i) keepRow(static_cast<int>(i) + 1);
+    });
     // A bulk change (lines imported) is one step over the whole grid.
+    connect(&grid_, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        if (ignoring()) return;
+        beforeReset_ = allShadowRows();
+    });
     connect(&grid_, &QAbstractItemModel::modelReset, this, [this] {
-        if (replaying_) return;
+        if (ignoring()) return;
         touched_.clear();
         std::vector<Row> now = allRows();
-        if (now != shadow_) open_.push_back({Kind::Whole, 0, {}, {}, shadow_, now});
-        shadow_ = std::move(now);
+        if (now != beforeReset_)
+            open_.push_back({Kind::Whole, 0, {}, {}, std::move(beforeReset_), std::move(now)});
+        beforeReset_.clear();
+        shadow_.assign(static_cast<std::size_t>(grid_.rows()), std::nullopt);
     });
     clear();
+}
+
+GridHistory::~GridHistory() {
+    grid_.watchRowChanges(nullptr);
 }
 
 GridHistory::Row GridHistory::rowOf(int r) const {
@@ -53,8 +70,32 @@ std::vector<GridHistory::Row> GridHistory::allRows() const {
     return rows;
 }
 
+GridHistory::Row GridHistory::shadowRow(int r) const {
+    const auto i = static_cast<std::size_t>(r - 1);
+    if (i < shadow_.size() && shadow_[i]) return *shadow_[i];
+    return r <= grid_.rows() ? rowOf(r) : Row();
+}
+
+std::vector<GridHistory::Row> GridHistory::allShadowRows() const {
+    std::vector<Row> rows;
+    rows.reserve(shadow_.size());
+    for (std::size_t i = 0; i < shadow_.size(); ++i)
+        rows.push_back(shadowRow(static_cast<int>(i) + 1));
+    return rows;
+}
+
+// Called before the grid changes row r: its content as of the last closed
+// step is copied at its first change.
+void GridHistory::keepRow(int r) {
+    if (ignoring() || r < 1 || r > static_cast<int>(shadow_.size())) return;
+    std::optional<Row>& kept = shadow_[static_cast<std::size_t>(r - 1)];
+    if (!kept && r <= grid_.rows()) kept = rowOf(r);
+}
+
 void GridHistory::clear() {
-    shadow_ = allRows();
+    awaiting_ = false;
+    shadow_.assign(static_cast<std::size_t>(grid_.rows()), std::nullopt);
+    beforeReset_.clear();
     touched_.clear();
     open_.clear();
     undo_.clear();
@@ -64,10 +105,14 @@ void GridHistory::clear() {
 void GridHistory::flushTouched() {
     for (const auto& [r, yes] : touched_) {
         if (r < 1 || r > grid_.rows() || r > static_cast<int>(shadow_.size())) continue;
+        // A row never copied has not changed since the last step. A row
+        // copied keeps its copy, so its next edit copies nothing.
+        std::optional<Row>& kept = shadow_[static_cast<std::size_t>(r - 1)];
+        if (!kept) continue;
         Row now = rowOf(r);
-        if (now == shadow_[r - 1]) continue;
-        open_.push_back({Kind::Change, r, shadow_[r - 1], now, {}, {}});
-        shadow_[r - 1] = std::move(now);
+        if (now == *kept) continue;
+        open_.push_back({Kind::Change, r, std::move(*kept), now, {}, {}});
+        kept = std::move(now);
     }
     touched_.clear();
 }
@@ -130,7 +175,7 @@ void GridHistory::replay(const Step& step, bool forward) {
         std::for_each(step.rbegin(), step.rend(), apply);
     }
     replaying_ = false;
-    shadow_ = allRows();
+    shadow_.assign(static_cast<std::size_t>(grid_.rows()), std::nullopt);
     touched_.clear();
 }
 

@@ -48,10 +48,8 @@ std::vector<InputRow> takeInputRows(entry::LoginContext& ctx) {
     while (q.next()) {
         rows.push_back({q.value(0).isNull() ? QString() : q.value(0).toString(),
                         q.value(1).toString(), q.value(2).toString(), q.value(3).toString(),
-                        q.value(4).toDouble(), q.text(QStringLiteral("fItemIdNumber")),
-                        q.text(QStringLiteral("fItemIdName")), q.text(QStringLiteral("fModel")),
-                        q.text(QStringLiteral("fUnitIdNumber")),
-                        q.text(QStringLiteral("fUnitIdName"))});
+                        q.value(4).toDouble(), q.value(5).toString(), q.value(6).toString(),
+                        q.value(7).toString(), q.value(8).toString(), q.value(9).toString()});
     }
     ctx.gConnection.exec(QStringLiteral("delete from tblItemInput where fuserid=?"), {user});
     tx.commit();

@@ -9,23 +9,55 @@
 namespace otherin::editor {
 
 // The shortest digits that read back as `value` decide: with at most 15 of
-// them the value is not half way between two 15-digit numbers, so the
-// standard library's rounding to 15 digits and Qt's cannot differ, and both
-// follow printf's %g layout. Anything else is left to Qt.
-QString numberText(double value) {
-    if (value == 0) return QStringLiteral("0");  // Qt writes no sign on -0
-    if (std::isfinite(value)) {
-        char buffer[40];
-        const auto shortest =
-            std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
-        int digits = 0;
-        for (const char* p = buffer; p != shortest.ptr && *p != 'e'; ++p)
-            digits += *p >= '0' && *p <= '9';
-        if (shortest.ec == std::errc() && digits <= 15) {
-            const auto text = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                            std::chars_format::general, 15);
-            if (text.ec == std::errc())
-                return QString::fromLatin1(buffer, static_cast<qsizetype>(text.ptr - buffer));
+// them (and a normal value) they are also the value rounded to 15 digits,
+// so they are laid out as printf's %.15g lays them out (fixed from 1e-4 to
+// below 1e15, otherwise as the shortest form already is), which is what Qt
+// writes too. Anything else is left to Qt.
+QString numberText(double value, bool* readsBack) {
+    if (readsBack) *readsBack = false;
+    if (value == 0) {
+        if (readsBack) *readsBack = true;
+        return QStringLiteral("0");
+    }
+    if (std::isnormal(value)) {
+        char shortest[32];
+        const auto end = std::to_chars(shortest, shortest + sizeof shortest, value,
+                                       std::chars_format::scientific);
+        if (end.ec == std::errc()) {
+            const char* p = shortest;
+            const bool negative = *p == '-';
+            if (negative) ++p;
+            char digits[20];  // a double's shortest form has at most 17
+            int count = 0;
+            for (; p != end.ptr && *p != 'e'; ++p) {
+                if (*p != '.') digits[count++] = *p;
+            }
+            if (count <= 15) {
+                if (readsBack) *readsBack = true;
+                const bool below = p[1] == '-';
+                int exponent = 0;
+                std::from_chars(p + 2, end.ptr, exponent);
+                if (below) exponent = -exponent;
+                if (exponent < -4 || exponent >= 15)
+                    return QString::fromLatin1(shortest,
+                                               static_cast<qsizetype>(end.ptr - shortest));
+                char out[40];
+                int n = 0;
+                if (negative) out[n++] = '-';
+                if (exponent < 0) {
+                    out[n++] = '0';
+                    out[n++] = '.';
+                    for (int z = -1; z > exponent; --z) out[n++] = '0';
+                    for (int i = 0; i < count; ++i) out[n++] = digits[i];
+                } else {
+                    for (int i = 0; i <= exponent; ++i) out[n++] = i < count ? digits[i] : '0';
+                    if (count > exponent + 1) {
+                        out[n++] = '.';
+                        for (int i = exponent + 1; i < count; ++i) out[n++] = digits[i];
+                    }
+                }
+                return QString::fromLatin1(out, n);
+            }
         }
     }
     return QString::number(value, 'g', 15);
@@ -178,6 +210,7 @@ void LineGrid::setKey(int c, int r, const QString& key) {
     if (r == 0 && c >= 1 && c <= columns()) {
         column(c).fieldType = key;
     } else if (Cell* x = cell(c, r); x && x->key != key) {
+        aboutToChange(r);
         x->key = key;
         announce(c, r);
     }
@@ -187,6 +220,7 @@ void LineGrid::setCode(int c, int r, const QString& code) {
     if (r == 0 && c >= 1 && c <= columns()) {
         column(c).fieldName = code;
     } else if (Cell* x = cell(c, r); x && x->code != code) {
+        aboutToChange(r);
         x->code = code;
         announce(c, r);
     }
@@ -205,6 +239,7 @@ void LineGrid::clearCell(int c, int r) {
 void LineGrid::storeText(int c, int r, const QString& text, int depth) {
     Cell* x = cell(c, r);
     if (!x || x->text == text) return;
+    aboutToChange(r);
     indexText(c, r, x->text, text);
     x->text = text;
     x->numberRead = false;

@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QString>
+#include <functional>
 #include <map>
 #include <optional>
 #include <vector>
@@ -21,7 +22,9 @@ inline constexpr int kCurrentRowColor = 0xBCF4FE;  // RGB(188, 244, 254)
 // A number as the grid writes it into a cell: what QString::number gives
 // with 'g' and 15 digits, made without Qt's general formatter when that
 // cannot change a digit, since a bill's numbers are written by the thousand.
-QString numberText(double value);
+// `readsBack`, when given, tells whether the text reads back as exactly
+// `value`.
+QString numberText(double value, bool* readsBack = nullptr);
 
 // Roles of both grid models beyond the display and edit text.
 enum GridRole {
@@ -57,6 +60,10 @@ class LineGrid : public QAbstractTableModel {
 
     int columns() const { return static_cast<int>(columns_.size()) - 1; }
     int rows() const { return static_cast<int>(rows_.size()); }
+
+    // Told a row's number just before a text, key or code of it changes
+    // outside a bulk change (a bulk change is announced as a model reset).
+    void watchRowChanges(std::function<void(int row)> watch) { rowWatch_ = std::move(watch); }
 
     // A new shape with every cell empty and every column plain.
     void reshape(int columns, int rows);
@@ -163,6 +170,9 @@ class LineGrid : public QAbstractTableModel {
     const Cell* cell(int c, int r) const;
     void storeText(int c, int r, const QString& text, int depth);
     void recompute(int changed, int r, int depth);
+    void aboutToChange(int r) {
+        if (bulk_ == 0 && rowWatch_) rowWatch_(r);
+    }
     void announce(int c, int r);
     void announceRow(int r);
     void beginBulk();
@@ -184,6 +194,7 @@ class LineGrid : public QAbstractTableModel {
     mutable std::map<int, PairwiseSum> sums_;
     mutable std::map<int, BlankRows> blankRows_;
     std::vector<int> storedFormulas_;  // formula columns not computed now (see replaceRows)
+    std::function<void(int)> rowWatch_;
 };
 
 }  // namespace otherin::editor

@@ -4,6 +4,7 @@
 #include "editor/bill_loader.h"
 #include "editor/bill_session.h"
 #include "editor/bill_values.h"
+#include "editor/grid_history.h"
 #include "entry/edit_mode.h"
 #include "entry/error_report.h"
 #include "entry/login_context.h"
@@ -37,6 +38,8 @@ bool BillSession::loadBill(bool keepShownOnFailure) {
         emit commandsChanged();
         return false;
     }
+    // What the grid goes through until the bill is shown is no step to undo.
+    if (history_) history_->awaitBill();
     const bool split = ctx_.gEditMode == entry::kModeSplit;
     if (!split) {
         form_.grid.clearCells();

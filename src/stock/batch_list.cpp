@@ -27,8 +27,7 @@ bool BatchListModel::load(entry::LoginContext& ctx, entry::Prompter& prompter) {
                                " where fitemid=?"));
             item.bind(itemId).exec();
             if (item.next())
-                item_ = item.text(QStringLiteral("fNumber")) + QLatin1Char(' ') +
-                        item.text(QStringLiteral("fname"));
+                item_ = item.value(0).toString() + QLatin1Char(' ') + item.value(1).toString();
             db::Query q = ctx.gConnection.prepare(QStringLiteral(
                 "select a.fqty,coalesce(a.fbatchno,'') as fbatchno,"
                 "coalesce(b.fname,'') as fUnitName,a.famount,"
@@ -38,12 +37,11 @@ bool BatchListModel::load(entry::LoginContext& ctx, entry::Prompter& prompter) {
                 " where a.fitemid=? and a.fqty<>0"
                 " order by coalesce(a.fbatchno,''),a.fstockid,a.funitid,a.fStockPlace"));
             q.bind(itemId).exec();
+            // By position, in the select's order: quantity, batch, unit,
+            // amount, warehouse.
             while (q.next()) {
-                rows_.append({q.text(QStringLiteral("fbatchno")),
-                              q.text(QStringLiteral("fStockName")),
-                              q.text(QStringLiteral("fUnitName")),
-                              q.value(QStringLiteral("fqty")).toDouble(),
-                              q.value(QStringLiteral("famount")).toDouble()});
+                rows_.append({q.value(1).toString(), q.value(4).toString(), q.value(2).toString(),
+                              q.value(0).toDouble(), q.value(3).toDouble()});
             }
         }
     } catch (const db::DbError& e) {

@@ -12,18 +12,43 @@ namespace {
 
 using entry::LookupRecord;
 
+// A column of a look-up's select: read by its position, named in a failure.
+struct Column {
+    int at;
+    const char* name;
+};
+
+// Every look-up selects these first, in this order.
+constexpr Column kId{0, "fitemid"};
+constexpr Column kCode{1, "fNumber"};
+constexpr Column kName{2, "fname"};
+// Then units their factor; items the rest of the item select, in its order.
+constexpr Column kUnitFactor{3, "fxs"};
+constexpr Column kModel{3, "fmodel"};
+constexpr Column kItemUnit{4, "fUnitid"};
+constexpr Column kPurchasePrice{5, "fInPrice"};
+constexpr Column kSalesPrice{6, "fOutPrice"};
+constexpr Column kUnitGroup{7, "fUnitParentId"};
+constexpr Column kWarehouse{8, "fstockid"};
+constexpr Column kUnitCode{9, "fUnitNumber"};
+constexpr Column kUnitName{10, "fUnitName"};
+constexpr Column kItemUnitFactor{11, "fxs"};
+
 // A column that is NULL cannot become text: the look-up fails on it.
-QString textOf(const db::Query& q, const QString& column) {
-    const QVariant v = q.value(column);
-    if (v.isNull()) throw db::DbError(QStringLiteral("字段 %1 的值为空,无法取得").arg(column));
+QString textOf(const db::Query& q, Column column) {
+    const QVariant v = q.value(column.at);
+    if (v.isNull())
+        throw db::DbError(
+            QStringLiteral("字段 %1 的值为空,无法取得").arg(QLatin1String(column.name)));
     return v.toString();
 }
 
 // Record ids are 32-bit, like the id counters that issue them.
-QString idText(const db::Query& q, const QString& column) {
+QString idText(const db::Query& q, Column column) {
     bool ok = false;
     const qint32 value = textOf(q, column).toInt(&ok);
-    if (!ok) throw db::DbError(QStringLiteral("字段 %1 的值超出范围").arg(column));
+    if (!ok)
+        throw db::DbError(QStringLiteral("字段 %1 的值超出范围").arg(QLatin1String(column.name)));
     return QString::number(value);
 }
 
@@ -32,6 +57,7 @@ struct Statement {
     QVariantList values;
 };
 
+// The columns of each select stand where the Column constants above say.
 Statement statementFor(int kind, int itemClass, const QString& code, int unitGroup) {
     if (kind == kLookupBaseData && itemClass == kClassItem) {
         return {QStringLiteral(
@@ -67,15 +93,15 @@ Statement statementFor(int kind, int itemClass, const QString& code, int unitGro
 }
 
 void copyItem(const db::Query& q, LookupRecord& r) {
-    r.model = textOf(q, QStringLiteral("fmodel"));
-    r.unitId = textOf(q, QStringLiteral("fUnitid"));
-    r.unitName = textOf(q, QStringLiteral("fUnitName"));
-    r.unitCode = textOf(q, QStringLiteral("fUnitNumber"));
-    r.purchasePrice = textOf(q, QStringLiteral("fInPrice"));
-    r.salesPrice = textOf(q, QStringLiteral("fOutPrice"));
-    r.itemUnitFactor = textOf(q, QStringLiteral("fxs"));
-    r.unitGroup = textOf(q, QStringLiteral("fUnitParentId"));
-    r.defaultWarehouse = idText(q, QStringLiteral("fstockid"));
+    r.model = textOf(q, kModel);
+    r.unitId = textOf(q, kItemUnit);
+    r.unitName = textOf(q, kUnitName);
+    r.unitCode = textOf(q, kUnitCode);
+    r.purchasePrice = textOf(q, kPurchasePrice);
+    r.salesPrice = textOf(q, kSalesPrice);
+    r.itemUnitFactor = textOf(q, kItemUnitFactor);
+    r.unitGroup = textOf(q, kUnitGroup);
+    r.defaultWarehouse = idText(q, kWarehouse);
 }
 
 }  // namespace
@@ -93,11 +119,11 @@ LookupAnswer lookupCode(entry::LoginContext& ctx, entry::Prompter& prompter, int
             return LookupAnswer::NotFound;
         }
         LookupRecord& r = ctx.lookup;
-        r.name = textOf(q, QStringLiteral("fname"));
-        r.code = textOf(q, QStringLiteral("fNumber"));
-        r.id = textOf(q, QStringLiteral("fitemid"));
+        r.name = textOf(q, kName);
+        r.code = textOf(q, kCode);
+        r.id = textOf(q, kId);
         if (kind == kLookupBaseData && itemClass == kClassUnit) {
-            r.unitFactor = textOf(q, QStringLiteral("fxs"));
+            r.unitFactor = textOf(q, kUnitFactor);
         } else if (kind == kLookupBaseData && itemClass == kClassItem) {
             copyItem(q, r);
         }

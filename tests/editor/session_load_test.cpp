@@ -186,6 +186,39 @@ TEST_F(LoadingTest, SplitModeOpensOnlyTheSplitQuantityAndSavesTheSplit) {
     EXPECT_EQ(grid().text(7, 2), u"10.00"_s);
 }
 
+// Undo on a stored bill walks back to its lines as they were loaded and no
+// further; the bill browsed to next starts with nothing to undo.
+TEST_F(LoadingTest, UndoOnAStoredBillStopsAtItsLinesAsLoaded) {
+    seedBill(1, 3);
+    seedBill(2, 2);
+    ctx.gBillIdList = {u"1"_s, u"2"_s};
+    open(entry::kModeChange, 1);
+    const auto lines = [this] {
+        QStringList shown;
+        for (int r = 1; r <= 4; ++r) shown << shownLine(r);
+        return shown.join(u" / "_s);
+    };
+    const QString loaded = lines();
+    changeCell(5, 2, u"7"_s);
+    changeCell(5, 3, u"8"_s);
+    ASSERT_NE(lines(), loaded);
+    ASSERT_TRUE(session->undo());
+    while (session->undo()) {
+    }
+    EXPECT_EQ(lines(), loaded);
+
+    prompter.expectQuestion(entry::Answer::No);  // the changes are not saved
+    ASSERT_TRUE(session->next());
+    EXPECT_FALSE(session->undo());
+    const QString shown = lines();
+    changeCell(5, 1, u"9"_s);
+    ASSERT_TRUE(session->undo());
+    while (session->undo()) {
+    }
+    EXPECT_EQ(lines(), shown);
+    EXPECT_EQ(grid().text(5, 1), u"1.00"_s);
+}
+
 using CommandTest = LoadingTest;
 
 // A copy is a new bill without line ids; the line commands follow its open grid.
