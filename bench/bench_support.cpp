@@ -1,11 +1,13 @@
 #include "bench_support.h"
 
+#include <QDate>
 #include <algorithm>
 #include <cstdio>
 
 #include "db/connection.h"
 #include "db/schema.h"
 #include "db/transaction.h"
+#include "editor/bill_session.h"
 #include "entry/startup.h"
 #include "support/demo_login.h"
 
@@ -89,6 +91,49 @@ void printRatio(const QString& name, const Spread& floor, const Spread& measured
                 measured.max);
     if (!quick && floor.median > 0) std::printf("  ratio %.2fx", measured.median / floor.median);
     std::printf("\n");
+}
+
+}  // namespace otherin::bench
+
+namespace otherin::bench {
+
+Line lineAt(int r) {
+    const int qty = r % 7 + 1;
+    return {1121 + r % 15,
+            qty,
+            1.25,
+            qty * 1.25,
+            QStringLiteral("B%1").arg(r % 3),
+            QStringLiteral("第%1行").arg(r)};
+}
+
+void fillBill(editor::BillSession& session, int lines) {
+    session.newBill();
+    editor::BillForm& form = session.form();
+    session.setBillDate(QDate(2026, 3, 15));
+    editor::HeaderField* warehouse = form.headerField(3);
+    warehouse->text = warehouse->code = QStringLiteral("02");
+    warehouse->keyValue = QStringLiteral("502");
+    form.headerField(4)->text = QStringLiteral("%1 行").arg(lines);
+    editor::LineGrid& grid = form.grid;
+    const editor::ColumnMap& m = form.columns;
+    editor::LineGrid::BulkChange bulk(grid);
+    while (grid.rows() < lines + 10) grid.appendRow();
+    for (int r = 1; r <= lines; ++r) {
+        const Line l = lineAt(r);
+        const QString code = QStringLiteral("02.%1").arg(l.item - 1120, 3, 10, QLatin1Char('0'));
+        grid.setCell(m.itemCode, r, code, QString::number(l.item), code);
+        grid.setText(m.itemName, r, QStringLiteral("六角螺栓"));
+        grid.setCell(m.unit, r, QStringLiteral("个"), QStringLiteral("701"), QStringLiteral("PCS"));
+        grid.setNumber(m.quantity, r, l.qty);
+        grid.setNumber(m.price, r, l.price);
+        grid.setText(m.batch, r, l.batch);
+        grid.setCell(9, r, QStringLiteral("A区01号货架"), QStringLiteral("801"),
+                     QStringLiteral("A01"));
+        grid.setText(10, r, l.note);
+        grid.setText(form.warehouseColumn(), r, QStringLiteral("502"));
+        grid.setText(form.unitGroupColumn(), r, QStringLiteral("601"));
+    }
 }
 
 }  // namespace otherin::bench

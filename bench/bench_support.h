@@ -14,7 +14,27 @@
 #include "entry/selectors.h"
 #include "entry/settings_store.h"
 
+namespace otherin::editor {
+class BillSession;
+}
+
 namespace otherin::bench {
+
+// Line r of the benches' bills: items 02.001 to 02.015 of warehouse 02 (ids
+// 1121 to 1135), quantities 1 to 7 at 1.25, three batches, a note.
+struct Line {
+    int item;
+    int qty;
+    double price;
+    double amount;
+    QString batch;
+    QString note;
+};
+Line lineAt(int r);
+
+// The grid and header of a new bill as a clerk leaves them after typing
+// `lines` such lines into warehouse 02 on 2026-03-15, look-ups filled in.
+void fillBill(editor::BillSession& session, int lines);
 
 // Records every message and answers every question with No. Speaking to the
 // user while a write transaction is open is counted as a fault of the run.

@@ -63,26 +63,6 @@ constexpr int kWarehouse = 502;
 constexpr int kClerksGroup = 10;  // the demo group that holds every right of the bills
 const QString kDate = QStringLiteral("2026-03-15");
 
-struct Line {
-    int item;
-    int qty;
-    double price;
-    double amount;
-    QString batch;
-    QString note;
-};
-
-// Line r of every bill: items 1122 to 1131 of warehouse 02 for ten lines.
-Line lineAt(int r) {
-    const int qty = r % 7 + 1;
-    return {1121 + r % 15,
-            qty,
-            1.25,
-            qty * 1.25,
-            QStringLiteral("B%1").arg(r % 3),
-            QStringLiteral("第%1行").arg(r)};
-}
-
 QString option(const QStringList& args, const char* name, const QString& fallback) {
     const qsizetype at = args.indexOf(QLatin1String(name));
     return at >= 0 && at + 1 < args.size() ? args[at + 1] : fallback;
@@ -99,36 +79,6 @@ bool waitForGo() {
 }
 
 // ---- the clerk's save --------------------------------------------------------
-
-// The grid and header as a clerk leaves them after typing `lines` lines.
-void fillBill(editor::BillSession& session, int lines) {
-    session.newBill();
-    editor::BillForm& form = session.form();
-    session.setBillDate(QDate::fromString(kDate, Qt::ISODate));
-    editor::HeaderField* warehouse = form.headerField(3);
-    warehouse->text = warehouse->code = QStringLiteral("02");
-    warehouse->keyValue = QString::number(kWarehouse);
-    form.headerField(4)->text = QStringLiteral("%1 行").arg(lines);
-    editor::LineGrid& grid = form.grid;
-    const editor::ColumnMap& m = form.columns;
-    editor::LineGrid::BulkChange bulk(grid);
-    while (grid.rows() < lines + 10) grid.appendRow();
-    for (int r = 1; r <= lines; ++r) {
-        const Line l = lineAt(r);
-        const QString code = QStringLiteral("02.%1").arg(l.item - 1120, 3, 10, QLatin1Char('0'));
-        grid.setCell(m.itemCode, r, code, QString::number(l.item), code);
-        grid.setText(m.itemName, r, QStringLiteral("六角螺栓"));
-        grid.setCell(m.unit, r, QStringLiteral("个"), QStringLiteral("701"), QStringLiteral("PCS"));
-        grid.setNumber(m.quantity, r, l.qty);
-        grid.setNumber(m.price, r, l.price);
-        grid.setText(m.batch, r, l.batch);
-        grid.setCell(9, r, QStringLiteral("A区01号货架"), QStringLiteral("801"),
-                     QStringLiteral("A01"));
-        grid.setText(10, r, l.note);
-        grid.setText(form.warehouseColumn(), r, QString::number(kWarehouse));
-        grid.setText(form.unitGroupColumn(), r, QStringLiteral("601"));
-    }
-}
 
 // What a worker prints once its time is up: "done SAVES MS TRIPS", then
 // "ids ..." and "ms ..." (one save's wall time each).

@@ -35,56 +35,6 @@ using namespace otherin::bench;
 
 namespace {
 
-struct Line {
-    int item;
-    int qty;
-    double price;
-    double amount;
-    QString batch;
-    QString note;
-};
-
-Line lineAt(int r) {
-    const int qty = r % 7 + 1;
-    return {1121 + r % 15,
-            qty,
-            1.25,
-            qty * 1.25,
-            QStringLiteral("B%1").arg(r % 3),
-            QStringLiteral("第%1行").arg(r)};
-}
-
-// The grid and header as a clerk leaves them after typing `lines` lines of
-// 02.xxx items into warehouse 02.
-void fillBill(editor::BillSession& session, int lines) {
-    session.newBill();
-    editor::BillForm& form = session.form();
-    session.setBillDate(QDate(2026, 3, 15));
-    editor::HeaderField* warehouse = form.headerField(3);
-    warehouse->text = warehouse->code = QStringLiteral("02");
-    warehouse->keyValue = QStringLiteral("502");
-    form.headerField(4)->text = QStringLiteral("%1 行").arg(lines);
-    editor::LineGrid& grid = form.grid;
-    const editor::ColumnMap& m = form.columns;
-    editor::LineGrid::BulkChange bulk(grid);
-    while (grid.rows() < lines + 10) grid.appendRow();
-    for (int r = 1; r <= lines; ++r) {
-        const Line l = lineAt(r);
-        const QString code = QStringLiteral("02.%1").arg(l.item - 1120, 3, 10, QLatin1Char('0'));
-        grid.setCell(m.itemCode, r, code, QString::number(l.item), code);
-        grid.setText(m.itemName, r, QStringLiteral("六角螺栓"));
-        grid.setCell(m.unit, r, QStringLiteral("个"), QStringLiteral("701"), QStringLiteral("PCS"));
-        grid.setNumber(m.quantity, r, l.qty);
-        grid.setNumber(m.price, r, l.price);
-        grid.setText(m.batch, r, l.batch);
-        grid.setCell(9, r, QStringLiteral("A区01号货架"), QStringLiteral("801"),
-                     QStringLiteral("A01"));
-        grid.setText(10, r, l.note);
-        grid.setText(form.warehouseColumn(), r, QStringLiteral("502"));
-        grid.setText(form.unitGroupColumn(), r, QStringLiteral("601"));
-    }
-}
-
 // The same bill by hand: header, lines, ledger, in one transaction.
 void floorSave(entry::LoginContext& ctx, qint32 id, int lines) {
     entry::ConnectionScope scope(ctx);
