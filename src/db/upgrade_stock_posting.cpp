@@ -95,6 +95,9 @@ declare
     direction integer := 1;
 begin
     perform otherin_require_right('04');
+    -- The checker is the login's own user, whoever the caller names (the
+    -- caller's user stands only for a login that is no module user).
+    user_id := coalesce((select fuserid from tblUser where frolename = session_user), user_id);
     -- Posting at audit by the database's switch posts whatever the caller said.
     post := post or exists (select 1 from tblSystemSwitch where fname = 'gIsCheckUpdate'
                                                           and fvalue = 1);

@@ -254,7 +254,8 @@ TEST_F(RogueClerkTest, AClerksChangeIsRecordedWhateverTheSessionClaims) {
 namespace {
 
 // Posting at audit by the database's switch, a clerk's own audit through the
-// server's function posts the bill whatever the clerk asks for.
+// server's function posts the bill whatever the clerk asks for, and names the
+// clerk as its checker and writer whoever the clerk says audited it.
 TEST_F(RogueClerkTest, AnAuditPostsWhenTheDatabasePostsAtAudit) {
     seedBills();
     db_->exec(
@@ -262,13 +263,13 @@ TEST_F(RogueClerkTest, AnAuditPostsWhenTheDatabasePostsAtAudit) {
     db_->exec(QStringLiteral("insert into tbluserPrivillenge (fuserid, fPrivillengeid) select ?, "
                              "fitemid from tblSystemPrivillenge where fnumber = 'G04'"),
               {userId_});
-    EXPECT_EQ(clerk_.scalar(QStringLiteral("select otherin_audit(array[54], ?, false)"), {userId_})
-                  .toInt(),
+    EXPECT_EQ(clerk_.scalar(QStringLiteral("select otherin_audit(array[54], 1, false)")).toInt(),
               1);
-    EXPECT_EQ(db_->scalar(QStringLiteral("select fstatus || '/' || fstockposted from icstockbill "
-                                         "where finterid = 54"))
+    EXPECT_EQ(db_->scalar(QStringLiteral("select fstatus || '/' || fstockposted || '/' || fchecker "
+                                         "|| '/' || fmodifierid from icstockbill where finterid "
+                                         "= 54"))
                   .toString(),
-              QStringLiteral("1/1"));
+              QStringLiteral("1/1/%1/%1").arg(userId_));
     EXPECT_EQ(db_->scalar(QStringLiteral("select fqty from tblTimeStock")).toDouble(), 15);
 }
 
