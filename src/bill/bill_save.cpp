@@ -93,17 +93,24 @@ std::vector<qint32> insertLines(db::Connection& c, qint32 interId, const BillDra
     return entryIds;
 }
 
+// `what` of the accounting period holding the date `date` (an expression).
+QString ofPeriod(const QString& what, const QString& date) {
+    return QStringLiteral(
+               "(select %1 from tblPeriod as b where b.fTypeid=2 and %2>=b.fStartDate "
+               "and %2<b.fEndDate)")
+        .arg(what, date);
+}
+
 // The bill's year and period become those of the accounting period holding
 // its date; a date outside every period leaves them as they are.
 void setYearAndPeriod(db::Connection& connection, qint32 interId) {
-    const QString period = QStringLiteral(
-        "from tblPeriod as b where b.fTypeid=2 and icstockbill.fdate>=b.fStartDate and "
-        "icstockbill.fdate<b.fEndDate");
-    connection.exec(QStringLiteral("update icstockbill set fyear=(select b.fYear %1),"
-                                   "fperiod=(select b.fPeriod %1) where finterid=? and "
-                                   "exists (select 1 %1)")
-                        .arg(period),
-                    {interId});
+    const QString date = QStringLiteral("icstockbill.fdate");
+    connection.exec(
+        QStringLiteral("update icstockbill set fyear=%1,fperiod=%2 where finterid=? "
+                       "and exists %3")
+            .arg(ofPeriod(QStringLiteral("b.fYear"), date),
+                 ofPeriod(QStringLiteral("b.fPeriod"), date), ofPeriod(QStringLiteral("1"), date)),
+        {interId});
 }
 
 // ---- new bill ------------------------------------------------------------
@@ -124,16 +131,14 @@ void insertHeader(entry::LoginContext& ctx, const BillDraft& draft, qint32 id) {
     const QString date = draft.date.toString(Qt::ISODate);
     values << date << userId(ctx) << ctx.gBillTypeId << (draft.red ? 1 : 0) << QStringLiteral("")
            << 1 << userId(ctx);
-    const QString period = QStringLiteral(
-        "(select b.%1 from tblPeriod as b where b.fTypeid=2 and ?>=b.fStartDate and "
-        "?<b.fEndDate)");
+    const QString mark = QStringLiteral("?");
     const QString sql =
         QStringLiteral(
             "insert into icstockbill(%1,fyear,fperiod,fmodifytime) select %2,"
             "coalesce(%3,?),coalesce(%4,?),%5")
             .arg(names.join(QLatin1Char(',')), marks(names.size()),
-                 period.arg(QStringLiteral("fYear")), period.arg(QStringLiteral("fPeriod")),
-                 ctx.gConnection.dialect().now());
+                 ofPeriod(QStringLiteral("b.fYear"), mark),
+                 ofPeriod(QStringLiteral("b.fPeriod"), mark), ctx.gConnection.dialect().now());
     values << date << date << ctx.gCurrentYear << date << date << ctx.gCurrentPeriod;
     ctx.gConnection.exec(sql, values);
 }
