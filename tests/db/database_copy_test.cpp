@@ -17,14 +17,20 @@ using otherin::testing::TestDatabase;
 
 namespace {
 
+// A demo database in a file of `dir`, with `bills` posted bills.
+void openDemoSource(Connection& source, const QTemporaryDir& dir, int bills = 0) {
+    source.open(QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("source.sqlite")));
+    schema::ensureSchema(source);
+    schema::installDemoData(source, otherin::testing::kDemoToday);
+    if (bills > 0) otherin::testing::addPostedBills(source, bills);
+}
+
 // An embedded demo database with one bill copied into the test database: the values arrive
 // unchanged (counts and refusals are the copy command's tests).
 TEST(DatabaseCopyTest, TextsDecimalsAndLayoutsArriveUnchanged) {
     QTemporaryDir dir;
     Connection source;
-    source.open(QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("source.sqlite")));
-    schema::ensureSchema(source);
-    schema::installDemoData(source, otherin::testing::kDemoToday);
+    openDemoSource(source, dir);
     source.exec(QStringLiteral("insert into icstockbill(finterid,fbillno,fdate,ftrantype,"
                                "fexplanation) values(?,?,?,7,?)"),
                 {41, QStringLiteral("QT0041"), QStringLiteral("2026-12-05"),
@@ -159,10 +165,7 @@ TEST(DatabaseCopyTest, HardValuesArriveExactlyEachWay) {
 TEST(DatabaseCopyTest, ARowRefusedMidTableKeepsNothingAndIsTold) {
     QTemporaryDir dir;
     Connection source;
-    source.open(QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("source.sqlite")));
-    schema::ensureSchema(source);
-    schema::installDemoData(source, otherin::testing::kDemoToday);
-    otherin::testing::addPostedBills(source, 3000);
+    openDemoSource(source, dir, 3000);
     source.exec(QStringLiteral("update icstockbill set fexplanation='说明 ' || finterid"));
     source.exec(
         QStringLiteral("update icstockbill set fexplanation='说明 1500' where finterid=1501"));
@@ -203,10 +206,7 @@ TEST(DatabaseCopyTest, ARowRefusedMidTableKeepsNothingAndIsTold) {
 TEST(DatabaseCopyTest, ProgressIsToldAsTheRowsGo) {
     QTemporaryDir dir;
     Connection source;
-    source.open(QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("source.sqlite")));
-    schema::ensureSchema(source);
-    schema::installDemoData(source, otherin::testing::kDemoToday);
-    otherin::testing::addPostedBills(source, 3000);
+    openDemoSource(source, dir, 3000);
 
     TestDatabase target{TestDatabase::Seed::Empty, TestDatabase::Roles::None};
     QList<std::pair<qint64, qint64>> told;
@@ -235,10 +235,7 @@ TEST(DatabaseCopyTest, ALoginInTheOwnerRoleCopiesAsTheOwner) {
     if (!TestDatabase::onServer()) GTEST_SKIP() << "roles are a server's";
     QTemporaryDir dir;
     Connection source;
-    source.open(QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("source.sqlite")));
-    schema::ensureSchema(source);
-    schema::installDemoData(source, otherin::testing::kDemoToday);
-    otherin::testing::addPostedBills(source, 300);
+    openDemoSource(source, dir, 300);
 
     TestDatabase target{TestDatabase::Seed::Empty, TestDatabase::Roles::Clerk};
     const QString login = QStringLiteral("otherin_t_copier");
