@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+
 #include <latch>
 #include <thread>
 
@@ -111,10 +113,18 @@ TEST(BillOperationsTest, TwoUsersAuditingOverlappingBillsAuditEachBillOnce) {
     seedBills(db, "1 101*1 102*1; 2 101*2 102*1; 3 101*3 102*1; 4 101*4 102*1");
     bool done[2] = {false, false};
     QString told[2];
+    // On a server each user audits through a clerk's own login.
+    QString logins[2];
+    for (int k = 0; k < 2 && TestDatabase::onServer(); ++k) {
+        logins[k] = db.linkClerkLogin(
+            2 + k, QStringLiteral("ta%1_%2").arg(QCoreApplication::applicationPid()).arg(k),
+            QStringLiteral("pw"));
+    }
     std::latch start(2);
     auto audit = [&](int k, const char* user, const char* ids) {
         entry::LoginContext ctx;
         logIn(ctx, db, QLatin1String(user));
+        if (!logins[k].isEmpty()) ctx.DBConnectionString = logins[k];
         ctx.gIsCheckUpdate = 1;
         ScriptedPrompter prompter;
         start.arrive_and_wait();
