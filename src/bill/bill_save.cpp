@@ -235,10 +235,7 @@ SaveOutcome saveNewBill(entry::LoginContext& ctx, entry::Prompter& prompter,
             // the commit only.
             insertHeader(ctx, draft, *id);
             out.entryIds = insertLines(ctx.gConnection, *id, draft, 1);
-            if (ctx.gIsCheckUpdate == 0) {
-                stock::postAndClean(ctx.gConnection, *id, stock::PostDirection::Add);
-            }
-            out.billNo = stock::numberNewBill(ctx, *id, draft.billNo);
+            out.billNo = stock::numberNewBill(ctx, *id, draft.billNo, ctx.gIsCheckUpdate == 0);
             history.record();
             tx.commit();
         });

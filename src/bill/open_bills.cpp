@@ -4,6 +4,7 @@
 
 #include "bill/bill_versions.h"
 #include "db/connection.h"
+#include "db/transaction.h"
 
 namespace otherin::bill {
 
@@ -45,26 +46,53 @@ QList<OpenBills::Holder> OpenBills::others(db::Connection& c, qint32 interId) co
     return holders;
 }
 
+namespace {
+
+// Who has a bill open is a courtesy that lives as long as its program: a row
+// lost with a power cut is missed by no one, so its writes do not wait for the
+// disk. On the server the statement turns the wait off for its own
+// transaction (`quiet` is a one-row source the statement must read); on the
+// embedded file a write transaction whose commit is synced later.
+const QString kQuietSource = QStringLiteral(
+    "with quiet as (select set_config('synchronous_commit','off',true) as setting) ");
+
+void writeQuietly(db::Connection& c, const QString& serverSql, const QString& fileSql,
+                  const QVariantList& values) {
+    if (c.dialect().isServer() && c.transactionDepth() == 0) {
+        c.exec(kQuietSource + serverSql, values);
+        return;
+    }
+    db::TransactionGuard tx(c, db::TransactionGuard::Sync::WithNextCommit);
+    c.exec(fileSql, values);
+    tx.commit();
+}
+
+}  // namespace
+
 void OpenBills::open(db::Connection& c, qint32 interId, qint64 userId) const {
     const QString now = c.dialect().now();
     // One statement: the session's row is made or moved to the bill.
-    c.exec(QStringLiteral("insert into tblBillOpen(fsession,finterid,fuserid,fconnection,fsince,"
-                          "fseen) values(?,?,?,?,%1,%1) on conflict(fsession) do update set "
-                          "finterid=excluded.finterid,fuserid=excluded.fuserid,"
-                          "fconnection=excluded.fconnection,fsince=excluded.fsince,"
-                          "fseen=excluded.fseen")
-               .arg(now),
-           {session_, interId, userId, connectionId(c)});
+    const QString conflict = QStringLiteral(
+        " on conflict(fsession) do update set finterid=excluded.finterid,"
+        "fuserid=excluded.fuserid,fconnection=excluded.fconnection,fsince=excluded.fsince,"
+        "fseen=excluded.fseen");
+    const QString into = QStringLiteral(
+        "insert into tblBillOpen(fsession,finterid,fuserid,fconnection,fsince,fseen) ");
+    writeQuietly(c, into + QStringLiteral("select ?,?,?,?,%1,%1 from quiet").arg(now) + conflict,
+                 into + QStringLiteral("values(?,?,?,?,%1,%1)").arg(now) + conflict,
+                 {session_, interId, userId, connectionId(c)});
 }
 
 void OpenBills::close(db::Connection& c) const {
-    c.exec(QStringLiteral("delete from tblBillOpen where fsession=?"), {session_});
+    const QString sql = QStringLiteral("delete from tblBillOpen where fsession=?");
+    writeQuietly(c, sql + QStringLiteral(" and exists (select 1 from quiet)"), sql, {session_});
 }
 
 void OpenBills::renew(db::Connection& c) const {
-    c.exec(QStringLiteral("update tblBillOpen set fconnection=?,fseen=") + c.dialect().now() +
-               QStringLiteral(" where fsession=?"),
-           {connectionId(c), session_});
+    const QString sql = QStringLiteral("update tblBillOpen set fconnection=?,fseen=") +
+                        c.dialect().now() + QStringLiteral(" where fsession=?");
+    writeQuietly(c, sql + QStringLiteral(" and exists (select 1 from quiet)"), sql,
+                 {connectionId(c), session_});
 }
 
 QString beingChangedText(const QList<OpenBills::Holder>& holders) {

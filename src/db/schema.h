@@ -14,7 +14,7 @@ namespace schema {
 
 // The version this program writes; the base script is version 1 and each
 // step of schema_upgrades.cpp adds one.
-constexpr int kVersion = 17;
+constexpr int kVersion = 19;
 
 // Splits a script into statements: each ends with ';' as the last character of
 // a line; whole-line "--" comments are dropped.

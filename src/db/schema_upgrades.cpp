@@ -27,6 +27,7 @@ const std::vector<Upgrade>& upgrades() {
         {11, &addOwnRowRules},     {12, &addNumberingFunctions}, {13, &addStockPosting},
         {14, &addChangeHistory},   {15, &addBillRules},          {16, &speedUpPosting},
         {17, &addLastNumbering},
+        {19, &addBillFinish},
     };
     return steps;
 }

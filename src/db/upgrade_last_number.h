@@ -18,4 +18,11 @@ namespace otherin::db::schema {
 // Nothing in a database file: there the module writes the tables itself.
 void addLastNumbering(Connection& connection);
 
+// Step 19: a new bill's posting and its number in one call of the owner's,
+//   otherin_finish_bill(bill, type, prefix, digits, post)
+//       posts the bill when `post` asks and otherin_post would post it (the
+//       ledger's move and the empty rows' clean-up), then numbers it as
+//       otherin_number_bill does, writing number and marker in one write.
+void addBillFinish(Connection& connection);
+
 }  // namespace otherin::db::schema

@@ -40,19 +40,26 @@ const char* const kLedgerMove = R"SQL(
         set fqty = round(tblTimeStock.fqty + excluded.fqty, 6),
             famount = round(tblTimeStock.famount + excluded.famount, 6))SQL";
 
+}  // namespace
+
+QString ledgerMoveSql(const QString& ids, const QString& direction) {
+    return QString::fromUtf8(kLedgerMove).arg(ids, direction);
+}
+
+namespace {
+
 // Moves the ledger for the bills in `chosen` by `direction`. A plan kept for
 // the function guesses a handful of bills and walks the lines bill by bill;
 // a long list is planned afresh for its length, which joins all lines at once.
 QString ledgerMove() {
-    const QString move = QString::fromUtf8(kLedgerMove);
     return QStringLiteral(R"SQL(
     if cardinality(chosen) > 50 then
         execute $m$%1$m$ using chosen, direction;
     elsif chosen is not null then
 %2;
     end if;)SQL")
-        .arg(move.arg(QStringLiteral("$1"), QStringLiteral("$2")),
-             move.arg(QStringLiteral("chosen"), QStringLiteral("direction")));
+        .arg(ledgerMoveSql(QStringLiteral("$1"), QStringLiteral("$2")),
+             ledgerMoveSql(QStringLiteral("chosen"), QStringLiteral("direction")));
 }
 
 // The marker's write takes the bills' rows and names the bills that move.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 namespace otherin::db {
 class Connection;
 }
@@ -33,5 +35,9 @@ void addStockPosting(Connection& connection);
 // and then move the ledger with one join planned for the number of bills, and
 // the bills' pages keep room so those writes stay on their pages.
 void speedUpPosting(Connection& connection);
+
+// The ledger's move, in key order, for the bills of the id array `ids` signed
+// by `direction` (SQL expressions of the function that runs it).
+QString ledgerMoveSql(const QString& ids, const QString& direction);
 
 }  // namespace otherin::db::schema

@@ -71,7 +71,10 @@ void BillFollower::billShown() {
 
 void BillFollower::holdShownBill() {
     QList<bill::OpenBills::Holder> others;
-    if (!onConnection([&](db::Connection& c) { others = open_.others(c, shownId_); })) return;
+    // A bill this editor has just made is open nowhere else yet.
+    if (shownId_ != session_.madeHere() &&
+        !onConnection([&](db::Connection& c) { others = open_.others(c, shownId_); }))
+        return;
     if (!others.isEmpty()) {
         const std::optional<int> choice =
             prompter_.choose(bill::beingChangedText(others),

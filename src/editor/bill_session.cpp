@@ -458,6 +458,7 @@ bool BillSession::saveNewBill() {
         bill::saveNewBill(ctx_, prompter_, draftOf(form_, ctx_.gIsRedBill == 1, rows, 0, 0));
     if (!settle(outcome, rows)) return false;
     ctx_.gCurrentInterId = outcome.interId;
+    madeHere_ = outcome.interId;
     QString text = QStringLiteral("数据保存成功！");
     // A freed number takes the place of a typed one; the user hears of it.
     if (ctx_.gIsUpdateBillNo != 0 && !typed.isEmpty() && outcome.billNo != typed)

@@ -72,8 +72,13 @@ void SettingsStore::keepPrivate() {
 }
 
 void SettingsStore::setValue(const QString& section, const QString& key, const QString& value) {
+    const QString path = section + QLatin1Char('/') + key;
+    // The same text again changes nothing: the file is not written for it
+    // (a clerk's header is remembered at every save).
+    const QVariant stored = settings_->value(path);
+    if (stored.typeId() == QMetaType::QString && stored.toString() == value) return;
     keepPrivate();
-    settings_->setValue(section + QLatin1Char('/') + key, value);
+    settings_->setValue(path, value);
 }
 
 void SettingsStore::remove(const QString& section, const QString& key) {

@@ -8,6 +8,7 @@
 #include "entry/error_report.h"
 #include "entry/login_context.h"
 #include "entry/prompter.h"
+#include "stock/stock_ledger.h"
 
 namespace otherin::stock {
 
@@ -277,19 +278,22 @@ QString issueBillNumber(entry::LoginContext& ctx, const QString& typedNumber) {
     return *number;
 }
 
-QString numberNewBill(entry::LoginContext& ctx, qint32 interId, const QString& typedNumber) {
+QString numberNewBill(entry::LoginContext& ctx, qint32 interId, const QString& typedNumber,
+                      bool post) {
     db::Connection& c = ctx.gConnection;
     if (c.transactionDepth() == 0) {
         throw db::DbError(QStringLiteral("单据编号须在保存事务之内发放"));
     }
     try {
-        // The counter's number on a server: one call takes it and writes it.
+        // The counter's number on a server: one call posts, takes the number
+        // and writes both.
         if (c.dialect().isServer() && ctx.gIsAddDelNumber != 1 && ctx.gIsUpdateBillNo == 0) {
             return c
-                .scalar(QStringLiteral("select otherin_number_bill(?, ?, ?, ?)"),
-                        {interId, ctx.gBillTypeId, kDefaultPrefix, ctx.gBillLength})
+                .scalar(QStringLiteral("select otherin_finish_bill(?, ?, ?, ?, ?)"),
+                        {interId, ctx.gBillTypeId, kDefaultPrefix, ctx.gBillLength, post})
                 .toString();
         }
+        if (post) postAndClean(c, interId, PostDirection::Add);
         const QString number = issueBillNumber(ctx, typedNumber);
         c.exec(QStringLiteral("update icstockbill set fbillno=? where finterid=?"),
                {number, interId});

@@ -62,8 +62,9 @@ void freeBillNumber(db::Connection& connection, int billTypeId, const QString& n
 //     const auto id = issueBillId(ctx, prompter, typedNumber);  // no transaction open
 //     if (!id) return false;                  // duplicate number, the user was told
 //     db::TransactionGuard tx(ctx.gConnection);
-//     ... insert the bill with *id and no number, its lines, post ...
-//     const QString number = numberNewBill(ctx, *id, typedNumber);  // last write
+//     ... insert the bill with *id and no number, its lines ...
+//     const QString number = numberNewBill(ctx, *id, typedNumber, posts);  // last
+//     tx.commit();
 //     tx.commit();
 //
 // `typedNumber` is the bill-number field's text.
@@ -95,12 +96,15 @@ std::optional<qint32> issueBillId(entry::LoginContext& ctx, entry::Prompter& pro
 // transaction is open or when the counter would not fit 32 bits.
 QString issueBillNumber(entry::LoginContext& ctx, const QString& typedNumber);
 
-// Issues the number of bill `interId`, which the open transaction made
-// without one, as issueBillNumber does, and writes it into the bill. Meant as
-// the save's last write: the type's counter row stays locked only until the
-// commit that follows, not through the lines and the ledger. A number that
-// another bill of the type took meanwhile raises DuplicateBillNumber.
-QString numberNewBill(entry::LoginContext& ctx, qint32 interId, const QString& typedNumber);
+// Posts bill `interId`, which the open transaction made without a number,
+// when `post` asks (as postAndClean does), then issues its number as
+// issueBillNumber does and writes it into the bill. Meant as the save's last
+// writes: the ledger's rows and then the type's counter row stay locked only
+// until the commit that follows, not through the lines. On a server the
+// counter's number is one call that posts and numbers. A number that another
+// bill of the type took meanwhile raises DuplicateBillNumber.
+QString numberNewBill(entry::LoginContext& ctx, qint32 interId, const QString& typedNumber,
+                      bool post);
 
 // Inside an open transaction: the next counter number of `billTypeId` with
 // the type's own digit count (6 when it has none), passing over numbers bills

@@ -2,6 +2,7 @@
 // follows: the database's login session and rows, never what a user may write
 // into their own settings file.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QCoreApplication>
 #include <QFile>
@@ -364,6 +365,30 @@ TEST(SettingsStoreTest, WritingKeepsTheFilePrivate) {
             << path.toStdString();
         EXPECT_EQ(SettingsStore(path).value(u"SystemLogin"_s, u"gLoginToken"_s, {}), u"secret"_s);
     }
+}
+
+// A clerk's header is remembered at every save: the same text again leaves
+// the file as it is (a rewrite replaces the file, and with it its inode).
+TEST(SettingsStoreTest, TheSameValueAgainDoesNotRewriteTheFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"clerk.ini"_s);
+    const auto inode = [&] {
+        struct stat st {};
+        return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : ino_t{0};
+    };
+    SettingsStore settings(path);
+    settings.setValue(u"Options"_s, u"LastFStockID1"_s, u"502\t01\t原料仓"_s);
+    settings.sync();
+    const ino_t first = inode();
+    ASSERT_NE(first, ino_t{0});
+    settings.setValue(u"Options"_s, u"LastFStockID1"_s, u"502\t01\t原料仓"_s);
+    settings.sync();
+    EXPECT_EQ(inode(), first);
+    settings.setValue(u"Options"_s, u"LastFStockID1"_s, u"503\t02\t成品仓"_s);
+    settings.sync();
+    EXPECT_NE(inode(), first);
+    EXPECT_EQ(SettingsStore(path).value(u"Options"_s, u"LastFStockID1"_s, {}),
+              u"503\t02\t成品仓"_s);
 }
 
 // On a server with roles, a clerk connected as their own login role is that

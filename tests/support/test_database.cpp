@@ -65,7 +65,7 @@ const QStringList kTestFunctions = {
 QString scriptDigest(TestDatabase::Seed seed, bool withRoles) {
     QCryptographicHash hash(QCryptographicHash::Sha1);
     // Bumped when the roles' rights change, so templates are set up again.
-    if (withRoles) hash.addData(QString::fromUtf16(kTestRolePrefix).toUtf8() + "-rights-11");
+    if (withRoles) hash.addData(QString::fromUtf16(kTestRolePrefix).toUtf8() + "-rights-13");
     hash.addData(db::schema::schemaScript().toUtf8());
     hash.addData(QByteArray::number(db::schema::kVersion));
     if (seed == TestDatabase::Seed::Demo) hash.addData(db::schema::demoDataScript().toUtf8());
