@@ -384,6 +384,12 @@ bool BillSession::writeChangedBill() {
 // without that choice. True when the save stored the bill.
 bool BillSession::settle(const bill::SaveOutcome& outcome, const std::vector<int>& rows) {
     if (outcome.saved()) {
+        // A stored new or changed bill is shown afresh after this (see
+        // afterStoredSave): the line ids it takes now are no step to undo.
+        const int mode = ctx_.gEditMode;
+        if (history_ && outcome.interId > 0 &&
+            (mode == entry::kModeNew || mode == entry::kModeChange))
+            history_->awaitBill();
         showSaved(form_, rows, outcome);
         if (outcome.interId > 0) {
             version_ = outcome.version;

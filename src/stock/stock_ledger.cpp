@@ -54,7 +54,8 @@ struct LedgerKey {
 // and each one finds its row through the ledger's unique key index, so the
 // ledger is never scanned. The rows are deleted on their full key, and only
 // while still empty.
-void removeEmptyRows(db::Connection& connection, const QString& billCondition) {
+void removeEmptyRows(db::Connection& connection, const QString& billCondition,
+                     const QVariantList& values) {
     std::vector<LedgerKey> keys;
     {
         db::Query q = connection.prepare(
@@ -65,6 +66,7 @@ void removeEmptyRows(db::Connection& connection, const QString& billCondition) {
                 " and t.funitid=b.funitid and t.fbatchno=coalesce(b.fbatchno,'') and"
                 " t.fStockPlace=coalesce(b.fstockplace,0) where %1 and t.fqty=0 and t.famount=0")
                 .arg(billCondition));
+        for (const QVariant& v : values) q.bind(v);
         q.exec();
         while (q.next()) {
             keys.push_back({q.value(0), q.value(1), q.value(2), q.value(3), q.value(4)});
@@ -78,30 +80,54 @@ void removeEmptyRows(db::Connection& connection, const QString& billCondition) {
     }
 }
 
+// The bills a posting or a clean-up is for: a list of ids written as digits
+// (a long list stays one statement), or "?" with the one id bound, so the
+// statement of a single bill is prepared once and kept.
+struct Bills {
+    QString list;
+    QVariantList values;
+};
+
+Bills oneBill(qint32 interId) {
+    return {QStringLiteral("?"), {interId}};
+}
+
 // The marker moves with the ledger: a bill is posted once, taken off once.
 // On a server the owner's function does both, the clerks having no write on
 // the ledger or the marker; in a database file the module does.
-void post(db::Connection& connection, const QString& ids, PostDirection direction) {
+void post(db::Connection& connection, const Bills& bills, PostDirection direction) {
     const bool add = direction == PostDirection::Add;
     if (connection.dialect().isServer()) {
         connection.exec(QStringLiteral("select otherin_post(array[%1]::integer[],%2)")
-                            .arg(ids, add ? QStringLiteral("1") : QStringLiteral("-1")));
+                            .arg(bills.list, add ? QStringLiteral("1") : QStringLiteral("-1")),
+                        bills.values);
         return;
     }
     const QString chosen = QStringLiteral("a.finterid in (%1) and a.fstockposted=%2")
-                               .arg(ids, add ? QStringLiteral("0") : QStringLiteral("1"));
-    connection.exec(postingStatement(connection.dialect(), chosen, direction));
+                               .arg(bills.list, add ? QStringLiteral("0") : QStringLiteral("1"));
+    connection.exec(postingStatement(connection.dialect(), chosen, direction), bills.values);
     connection.exec(
         QStringLiteral("update icstockbill set fstockposted=%1 where finterid in (%2) and"
                        " fstockposted=%3")
-            .arg(add ? QStringLiteral("1") : QStringLiteral("0"), ids,
-                 add ? QStringLiteral("0") : QStringLiteral("1")));
+            .arg(add ? QStringLiteral("1") : QStringLiteral("0"), bills.list,
+                 add ? QStringLiteral("0") : QStringLiteral("1")),
+        bills.values);
+}
+
+void clean(db::Connection& connection, const Bills& bills) {
+    if (connection.dialect().isServer()) {
+        connection.exec(
+            QStringLiteral("select otherin_clean_ledger(array[%1]::integer[])").arg(bills.list),
+            bills.values);
+        return;
+    }
+    removeEmptyRows(connection, QStringLiteral("a.finterid in (%1)").arg(bills.list), bills.values);
 }
 
 }  // namespace
 
 void postToTimeStock(db::Connection& connection, qint32 interId, PostDirection direction) {
-    post(connection, QString::number(interId), direction);
+    post(connection, oneBill(interId), direction);
 }
 
 void postToTimeStock(db::Connection& connection, const QList<qint32>& interIds,
@@ -109,7 +135,7 @@ void postToTimeStock(db::Connection& connection, const QList<qint32>& interIds,
     if (interIds.isEmpty()) return;
     // Parsed ids, re-formatted as digits: a long list stays one statement
     // instead of running into the databases' limits on bound values.
-    post(connection, sqlIdList(interIds), direction);
+    post(connection, {sqlIdList(interIds), {}}, direction);
 }
 
 void postToTimeStock(db::Connection& connection, const QString& idList, PostDirection direction) {
@@ -118,16 +144,11 @@ void postToTimeStock(db::Connection& connection, const QString& idList, PostDire
 
 void removeZeroStockRows(db::Connection& connection, const QList<qint32>& interIds) {
     if (interIds.isEmpty()) return;
-    if (connection.dialect().isServer()) {
-        connection.exec(QStringLiteral("select otherin_clean_ledger(array[%1]::integer[])")
-                            .arg(sqlIdList(interIds)));
-        return;
-    }
-    removeEmptyRows(connection, QStringLiteral("a.finterid in (%1)").arg(sqlIdList(interIds)));
+    clean(connection, {sqlIdList(interIds), {}});
 }
 
 void removeZeroStockRows(db::Connection& connection, qint32 interId) {
-    removeZeroStockRows(connection, QList<qint32>{interId});
+    clean(connection, oneBill(interId));
 }
 
 void postAndClean(db::Connection& connection, qint32 interId, PostDirection direction) {
@@ -138,10 +159,10 @@ void postAndClean(db::Connection& connection, qint32 interId, PostDirection dire
     }
     // The posting is a query of its own that the clean-up reads: it has run
     // in full before the clean-up starts.
-    connection.exec(QStringLiteral("with posted as (select otherin_post(array[%1]::integer[],%2)) "
-                                   "select otherin_clean_ledger(array[%1]::integer[]) from posted")
-                        .arg(interId)
-                        .arg(direction == PostDirection::Add ? 1 : -1));
+    connection.exec(QStringLiteral("with posted as (select otherin_post(array[?]::integer[],%1)) "
+                                   "select otherin_clean_ledger(array[?]::integer[]) from posted")
+                        .arg(direction == PostDirection::Add ? 1 : -1),
+                    {interId, interId});
 }
 
 }  // namespace otherin::stock
