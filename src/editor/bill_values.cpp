@@ -71,7 +71,8 @@ QDate billDate(const BillForm& form) {
 QDate parseDate(const QString& text) {
     // A moment read from the database ("2026-12-05 00:00:00") counts by its day.
     QString t = text.trimmed();
-    if (const qsizetype gap = t.indexOf(QRegularExpression(QStringLiteral("[ T]"))); gap > 0)
+    static const QRegularExpression kTimeGap(QStringLiteral("[ T]"));
+    if (const qsizetype gap = t.indexOf(kTimeGap); gap > 0)
         t = t.left(gap);
     return entry::parseTypedDate(t).value_or(QDate());
 }
