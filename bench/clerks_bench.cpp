@@ -23,7 +23,39 @@
 // number repeats and that the ledger equals the lines of the posted bills, and
 // exits non-zero when not. The workers are this program again, started with
 // --worker.
+//
+//     clerks_bench --journals [--db URL] [--clerks 1,2,4,8] [--seconds S] [--lines 10]
+//
+// A second mode: beside the N saving clerks, N clerks each at an open journal
+// (the journal window itself, off screen, on the query dialog's default query
+// of the period) that follows the others' writes as it does on a desk (the
+// server's announcements, the file's change log), and one more clerk who,
+// from a journal of his own, audits bills and deletes every third one by the
+// journal's commands while the others save; every clerk with a login of his
+// own. Each N works in a period of its own (March, April, … of 2026), so its
+// journals hold its own bills only. No floor is run. For each N it prints
+//
+//     journals N saves/s X p50 A p99 B reloads/s Y reload-p50 C reload-p99 D
+//         audits E deletes F lag-p99 G
+//
+// (on one line; C and D the time of one journal's reload in ms, the query,
+// the load and the model's reset, not the repaint after; G in ms from the
+// moment a saving clerk's editor told him the bill was saved, just after its
+// commit, to the end of the first reload of a journal that showed it, over
+// every journal and bill it showed). A journal longer than its follower
+// reloads unasked shows a bar instead; its clerk presses the bar's 刷新 at
+// once, and such reloads count too. A journal lists at most
+// query::kJournalLineLimit lines: the bills past them are never shown (they
+// are counted). After each N it checks that no bill id or number repeats,
+// that the period holds exactly the bills saved and not deleted, that the
+// audited ones are audited by the auditing clerk and the others not, that no
+// line is left without its bill, that the ledger equals the lines of the
+// posted bills and that every journal showed every bill that stayed within
+// its limit, and exits non-zero when not.
 #include <QCoreApplication>
+#include <QDate>
+#include <QFile>
+#include <QHash>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRandomGenerator>
@@ -48,6 +80,8 @@
 #include "db/transaction.h"
 #include "editor/bill_session.h"
 #include "entry/edit_mode.h"
+#include "journal_clerk.h"
+#include "query/result_loader.h"
 #include "support/demo_login.h"
 
 using namespace otherin;
@@ -81,24 +115,42 @@ bool waitForGo() {
 // ---- the clerk's save --------------------------------------------------------
 
 // What a worker prints once its time is up: "done SAVES MS TRIPS", then
-// "ids ..." and "ms ..." (one save's wall time each).
+// "ids ..." and "ms ..." (one save's wall time each), and from a clerk "at
+// ..." (when the editor told him each bill was saved, steadyNs()).
 struct WorkerTally {
     std::vector<qint32> ids;
     std::vector<double> ms;
+    std::vector<qint64> at;
     qint64 trips = 0;
     double elapsedMs = 0;
 
     void print() const {
         say(QStringLiteral("done %1 %2 %3").arg(ids.size()).arg(elapsedMs, 0, 'f', 3).arg(trips));
-        QStringList idTexts, msTexts;
+        QStringList idTexts, msTexts, atTexts;
         for (qint32 id : ids) idTexts << QString::number(id);
         for (double t : ms) msTexts << QString::number(t, 'f', 3);
+        for (qint64 t : at) atTexts << QString::number(t);
         say(QStringLiteral("ids ") + idTexts.join(u' '));
         say(QStringLiteral("ms ") + msTexts.join(u' '));
+        if (!at.empty()) say(QStringLiteral("at ") + atTexts.join(u' '));
     }
 };
 
-int saveWorker(const QString& connectionString, qint64 userId, double seconds, int lines) {
+// Notes when the editor tells the clerk a bill is saved: the first thing it
+// does after the commit, so the nearest a clerk's process knows of it.
+class SaverPrompter : public RecordingPrompter {
+  public:
+    using RecordingPrompter::RecordingPrompter;
+    void message(const QString& text, entry::Icon icon, const QString& title) override {
+        if (text.startsWith(QStringLiteral("数据保存成功"))) savedAt = steadyNs();
+        RecordingPrompter::message(text, icon, title);
+    }
+    qint64 savedAt = 0;
+};
+
+// `date`, when valid, is the bills' date instead of fillBill()'s.
+int saveWorker(const QString& connectionString, qint64 userId, double seconds, int lines,
+               const QDate& date) {
     QTemporaryDir dir;
     entry::LoginContext ctx;
     otherin::testing::logInDemoAdministrator(ctx, connectionString, 1);
@@ -106,7 +158,7 @@ int saveWorker(const QString& connectionString, qint64 userId, double seconds, i
     ctx.gLoginUserName = QStringLiteral("库管员%1").arg(userId);
     ctx.IsAdmin = 0;
     ctx.gEditMode = entry::kModeNew;
-    RecordingPrompter prompter(ctx.gConnection);
+    SaverPrompter prompter(ctx.gConnection);
     entry::Selectors selectors;
     entry::SettingsStore settings(dir.filePath(QStringLiteral("clerk.ini")));
     editor::BillSession session(ctx, prompter, selectors, &settings);
@@ -122,6 +174,7 @@ int saveWorker(const QString& connectionString, qint64 userId, double seconds, i
     const auto start = Clock::now();
     while (millisSince(start) < seconds * 1000) {
         fillBill(session, lines);
+        if (date.isValid()) session.setBillDate(date);
         const qint64 trips = ctx.gConnection.roundTrips();
         const auto begin = Clock::now();
         const bool saved = session.save();
@@ -133,6 +186,7 @@ int saveWorker(const QString& connectionString, qint64 userId, double seconds, i
             return 1;
         }
         tally.ids.push_back(ctx.gCurrentInterId);
+        if (date.isValid()) tally.at.push_back(prompter.savedAt);
     }
     tally.elapsedMs = millisSince(start);
     const QStringList told(static_cast<qsizetype>(tally.ids.size()),
@@ -260,7 +314,7 @@ int runWorker(const QStringList& args) {
     try {
         if (mode == QLatin1String("save"))
             return saveWorker(connectionString, option(args, "--user", {}).toLongLong(), seconds,
-                              lines);
+                              lines, QDate::fromString(option(args, "--date", {}), Qt::ISODate));
         if (mode == QLatin1String("floor"))
             return floorWorker(connectionString, option(args, "--owner", {}),
                                option(args, "--first-id", {}).toInt(), seconds, lines);
@@ -355,10 +409,62 @@ std::vector<Clerk> makeClerks(db::Connection& c, const QString& connectionString
 struct Phase {
     std::vector<qint32> ids;
     std::vector<double> ms;
+    std::vector<qint64> at;  // a clerk's: when the editor told him, by ids
     qint64 trips = 0;
     double perSecond = 0;
     bool ok = true;
 };
+
+// A worker: this program again, with the connection string (which may carry
+// a password) in its environment.
+std::unique_ptr<QProcess> startWorker(const QStringList& args, const QString& connectionString) {
+    auto p = std::make_unique<QProcess>();
+    p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QLatin1String(kWorkerDb), connectionString);
+    p->setProcessEnvironment(env);
+    p->start(QCoreApplication::applicationFilePath(), args);
+    return p;
+}
+
+bool saidReady(QProcess& p) {
+    while (p.state() != QProcess::NotRunning && !p.canReadLine()) p.waitForReadyRead(1000);
+    return QString::fromUtf8(p.readLine()).trimmed() == QLatin1String("ready");
+}
+
+void tell(QProcess& p, const char* line) {
+    p.write(line);
+    p.waitForBytesWritten();
+}
+
+bool endedWell(QProcess& p) {
+    p.closeWriteChannel();
+    return p.waitForFinished(-1) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+// Waits for a saving worker's end and adds what it printed to `phase`.
+void gather(QProcess& p, Phase& phase) {
+    const bool finished = endedWell(p);
+    const QStringList out = QString::fromUtf8(p.readAllStandardOutput()).split(u'\n');
+    if (!finished || out.size() < 3 || !out[0].startsWith(QLatin1String("done "))) {
+        phase.ok = false;
+        return;
+    }
+    const QStringList done = out[0].split(u' ');
+    const int saves = done.value(1).toInt();
+    phase.perSecond += saves / (done.value(2).toDouble() / 1000.0);
+    phase.trips += done.value(3).toLongLong();
+    const QStringList ids = out[1].split(u' ', Qt::SkipEmptyParts).mid(1);
+    const QStringList ms = out[2].split(u' ', Qt::SkipEmptyParts).mid(1);
+    if (ids.size() != saves || ms.size() != saves) phase.ok = false;
+    for (const QString& id : ids) phase.ids.push_back(id.toInt());
+    for (const QString& t : ms) phase.ms.push_back(t.toDouble());
+    if (out.size() > 3 && out[3].startsWith(QLatin1String("at "))) {
+        const QStringList at = out[3].split(u' ', Qt::SkipEmptyParts).mid(1);
+        if (at.size() != saves) phase.ok = false;
+        for (const QString& t : at) phase.at.push_back(t.toLongLong());
+    }
+}
 
 // Starts `n` workers of `mode`, lets them go together once all are ready, and
 // gathers what they printed.
@@ -368,50 +474,21 @@ Phase runPhase(const QString& mode, int n, const std::vector<Clerk>& clerks,
     std::vector<std::unique_ptr<QProcess>> workers;
     Phase phase;
     for (int k = 0; k < n; ++k) {
-        auto p = std::make_unique<QProcess>();
-        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         QStringList args{QStringLiteral("--worker"), mode};
         args += common;
         if (mode == QLatin1String("save")) {
-            env.insert(QLatin1String(kWorkerDb), clerks[k].connectionString);
             args << QStringLiteral("--user") << QString::number(clerks[k].userId);
+            workers.push_back(startWorker(args, clerks[k].connectionString));
         } else {
-            env.insert(QLatin1String(kWorkerDb), floorConnection);
             args << QStringLiteral("--first-id") << QString::number(firstId + k * 1000000);
             if (!ownerRole.isEmpty()) args << QStringLiteral("--owner") << ownerRole;
+            workers.push_back(startWorker(args, floorConnection));
         }
-        p->setProcessEnvironment(env);
-        p->start(QCoreApplication::applicationFilePath(), args);
-        workers.push_back(std::move(p));
     }
-    for (auto& p : workers) {
-        while (p->state() != QProcess::NotRunning && !p->canReadLine()) p->waitForReadyRead(1000);
-        if (QString::fromUtf8(p->readLine()).trimmed() != QLatin1String("ready")) phase.ok = false;
-    }
-    for (auto& p : workers) {
-        p->write("go\n");
-        p->waitForBytesWritten();
-    }
-    for (auto& p : workers) {
-        p->closeWriteChannel();
-        const bool finished =
-            p->waitForFinished(-1) && p->exitStatus() == QProcess::NormalExit && p->exitCode() == 0;
-        const QStringList out = QString::fromUtf8(p->readAllStandardOutput()).split(u'\n');
-        if (!finished || out.size() < 3 || !out[0].startsWith(QLatin1String("done "))) {
-            phase.ok = false;
-            continue;
-        }
-        const QStringList done = out[0].split(u' ');
-        const int saves = done.value(1).toInt();
-        phase.perSecond += saves / (done.value(2).toDouble() / 1000.0);
-        phase.trips += done.value(3).toLongLong();
-        const QStringList ids = out[1].split(u' ', Qt::SkipEmptyParts).mid(1);
-        const QStringList ms = out[2].split(u' ', Qt::SkipEmptyParts).mid(1);
-        if (ids.size() != saves || ms.size() != saves) phase.ok = false;
-        for (const QString& id : ids) phase.ids.push_back(id.toInt());
-        for (const QString& t : ms) phase.ms.push_back(t.toDouble());
-    }
+    for (auto& p : workers)
+        if (!saidReady(*p)) phase.ok = false;
+    for (auto& p : workers) tell(*p, "go\n");
+    for (auto& p : workers) gather(*p, phase);
     if (!phase.ok) std::printf("!!! a %s worker failed\n", qPrintable(mode));
     return phase;
 }
@@ -485,15 +562,322 @@ std::vector<int> clerkCounts(const QString& text) {
     return counts;
 }
 
+// ---- the journals' mode -------------------------------------------------------
+
+// What the journal clerks and the auditing clerk of one N did.
+struct JournalsRound {
+    Phase saves;
+    std::vector<double> reloadMs;
+    double reloadsPerSecond = 0;
+    int followed = 0;   // reloads of the followers' own
+    int refreshed = 0;  // reloads by the bar's 刷新
+    int failed = 0;     // follower reloads that loaded nothing
+    QList<qint32> audited, deleted;
+    std::vector<QHash<qint32, qint64>> seen;  // each journal's: bill -> first shown
+    bool ok = true;
+};
+
+QStringList fileLines(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return QString::fromUtf8(file.readAll()).split(u'\n');
+}
+
+// The words after a line's first, from the line that starts with `head`.
+QStringList wordsAfter(const QStringList& lines, const QString& head) {
+    for (const QString& line : lines)
+        if (line == head || line.startsWith(head + u' '))
+            return line.split(u' ', Qt::SkipEmptyParts).mid(1);
+    return {};
+}
+
+// What the clerk was told, from his file; a clerk who left no file ended
+// before he could say.
+QString toldText(const QStringList& lines) {
+    for (const QString& line : lines)
+        if (line.startsWith(QLatin1String("told"))) return line.mid(4).trimmed();
+    return QStringLiteral("(he ended without an account)");
+}
+
+void readJournal(const QString& path, bool finished, JournalsRound& round) {
+    const QStringList lines = fileLines(path);
+    const QStringList done = wordsAfter(lines, QStringLiteral("done"));
+    if (!finished || done.size() != 5 || toldText(lines) != QString()) {
+        std::printf("!!! a journal clerk failed; he was told: %s\n", qPrintable(toldText(lines)));
+        round.ok = false;
+        if (done.size() != 5) return;
+    }
+    round.followed += done[1].toInt();
+    round.refreshed += done[2].toInt();
+    round.failed += done[3].toInt();
+    const double runMs = done[4].toDouble();
+    if (runMs > 0) round.reloadsPerSecond += done[0].toInt() / (runMs / 1000.0);
+    for (const QString& t : wordsAfter(lines, QStringLiteral("ms")))
+        round.reloadMs.push_back(t.toDouble());
+    QHash<qint32, qint64> seen;
+    for (const QString& pair : wordsAfter(lines, QStringLiteral("seen"))) {
+        const qsizetype colon = pair.indexOf(u':');
+        seen.insert(pair.left(colon).toInt(), pair.mid(colon + 1).toLongLong());
+    }
+    round.seen.push_back(seen);
+}
+
+void readAuditor(const QString& path, bool finished, JournalsRound& round) {
+    const QStringList lines = fileLines(path);
+    const QStringList done = wordsAfter(lines, QStringLiteral("done"));
+    for (const QString& id : wordsAfter(lines, QStringLiteral("audited")))
+        round.audited << id.toInt();
+    for (const QString& id : wordsAfter(lines, QStringLiteral("deleted")))
+        round.deleted << id.toInt();
+    if (finished && done.size() == 2 && done[0].toInt() == round.audited.size() &&
+        done[1].toInt() == round.deleted.size())
+        return;
+    std::printf("!!! the auditing clerk failed; the last he was told: %s\n",
+                qPrintable(toldText(lines).section(u'|', -1)));
+    round.ok = false;
+}
+
+// N saving clerks, N journal clerks and the auditing clerk, the bills dated
+// in `period` of 2026, each clerk on his own login: clerks [0, N) save,
+// [most, most + N) watch journals, `auditor` audits and deletes.
+JournalsRound runJournals(int n, const std::vector<Clerk>& clerks, int most, int period,
+                          const QStringList& common, const QString& dir) {
+    JournalsRound round;
+    const QString date = QDate(2026, period, 15).toString(Qt::ISODate);
+    const auto clerkArgs = [&](const char* mode, const Clerk& clerk) {
+        QStringList args{QStringLiteral("--worker"), QLatin1String(mode), QStringLiteral("--user"),
+                         QString::number(clerk.userId)};
+        return args + common;
+    };
+    const auto outFile = [&](const QString& name) {
+        return QStringLiteral("%1/%2-%3.txt").arg(dir, name).arg(n);
+    };
+    std::vector<std::unique_ptr<QProcess>> journals, savers;
+    for (int k = 0; k < n; ++k) {
+        const Clerk& clerk = clerks[static_cast<size_t>(most + k)];
+        journals.push_back(startWorker(clerkArgs("journal", clerk)
+                                           << QStringLiteral("--period") << QString::number(period)
+                                           << QStringLiteral("--out")
+                                           << outFile(QStringLiteral("journal%1").arg(k)),
+                                       clerk.connectionString));
+    }
+    const Clerk& auditing = clerks[static_cast<size_t>(2 * most)];
+    std::unique_ptr<QProcess> auditor =
+        startWorker(clerkArgs("auditor", auditing)
+                        << QStringLiteral("--period") << QString::number(period)
+                        << QStringLiteral("--out") << outFile(QStringLiteral("auditor")),
+                    auditing.connectionString);
+    for (int k = 0; k < n; ++k)
+        savers.push_back(startWorker(clerkArgs("save", clerks[static_cast<size_t>(k)])
+                                         << QStringLiteral("--date") << date,
+                                     clerks[static_cast<size_t>(k)].connectionString));
+
+    std::vector<QProcess*> everyone;
+    for (auto& p : journals) everyone.push_back(p.get());
+    everyone.push_back(auditor.get());
+    for (auto& p : savers) everyone.push_back(p.get());
+    for (QProcess* p : everyone)
+        if (!saidReady(*p)) round.ok = false;
+    for (QProcess* p : everyone) tell(*p, "go\n");
+
+    for (auto& p : savers) gather(*p, round.saves);
+    if (!round.saves.ok) {
+        std::printf("!!! a saving clerk failed\n");
+        round.ok = false;
+    }
+    readAuditor(outFile(QStringLiteral("auditor")), endedWell(*auditor), round);
+    // Every write of the round is committed: the journals catch up and end.
+    for (auto& p : journals) tell(*p, "stop\n");
+    for (int k = 0; k < n; ++k)
+        readJournal(outFile(QStringLiteral("journal%1").arg(k)),
+                    endedWell(*journals[static_cast<size_t>(k)]), round);
+    return round;
+}
+
+// The period's bills, read by one statement: id -> (status, checker).
+QHash<qint32, std::pair<int, qint64>> periodBills(db::Connection& c, int period) {
+    QHash<qint32, std::pair<int, qint64>> bills;  // id -> (status, checker)
+    db::Query q =
+        c.prepare(QStringLiteral("select finterid,coalesce(fstatus,0),coalesce(fchecker,0) from "
+                                 "icstockbill where fyear=? and fperiod=?"));
+    q.bind(2026).bind(period).exec();
+    while (q.next())
+        bills.insert(q.value(0).toInt(), {q.value(1).toInt(), q.value(2).toLongLong()});
+    return bills;
+}
+
+// The bills that stayed, by id: those a journal can show, in its order (by id
+// here), up to its limit of lines; a journal shows no more, and tells its
+// clerk to narrow the query.
+std::vector<qint32> showable(const JournalsRound& round, int lines) {
+    const QSet<qint32> deleted(round.deleted.begin(), round.deleted.end());
+    std::vector<qint32> stayed;
+    for (const qint32 id : round.saves.ids)
+        if (!deleted.contains(id)) stayed.push_back(id);
+    std::sort(stayed.begin(), stayed.end());
+    stayed.resize(std::min(stayed.size(), static_cast<size_t>(query::kJournalLineLimit / lines)));
+    return stayed;
+}
+
+// The period holds exactly the bills saved and not deleted, the audited ones
+// audited by the auditing clerk and the others not; no bill id or number
+// repeats, no line is left without its bill, and every journal showed every
+// bill that stayed, as far as its limit of lines goes.
+bool checkJournalsRound(db::Connection& c, const JournalsRound& round, int period, qint64 auditorId,
+                        int lines) {
+    bool right = true;
+    const auto fault = [&right](const QString& text) {
+        std::printf("!!! %s\n", qPrintable(text));
+        right = false;
+    };
+    const std::vector<qint32>& ids = round.saves.ids;
+    const QSet<qint32> saved(ids.begin(), ids.end());
+    const QSet<qint32> audited(round.audited.begin(), round.audited.end());
+    const QSet<qint32> deleted(round.deleted.begin(), round.deleted.end());
+    if (saved.size() != static_cast<qsizetype>(ids.size()))
+        fault(QStringLiteral("%1 saves of %2 distinct ids").arg(ids.size()).arg(saved.size()));
+    if (!saved.contains(audited) || !saved.contains(deleted) || audited.intersects(deleted) ||
+        audited.size() != round.audited.size() || deleted.size() != round.deleted.size())
+        fault(QStringLiteral("the auditing clerk handled bills not saved, or one twice"));
+
+    const QHash<qint32, std::pair<int, qint64>> bills = periodBills(c, period);
+    int missing = 0, unexpected = 0, leftDeleted = 0, wrongAudit = 0, wrongOpen = 0;
+    for (const qint32 id : saved) {
+        const auto it = bills.constFind(id);
+        if (deleted.contains(id)) {
+            if (it != bills.cend()) ++leftDeleted;
+        } else if (it == bills.cend()) {
+            ++missing;
+        } else if (audited.contains(id)) {
+            if (it->first != 1 || it->second != auditorId) ++wrongAudit;
+        } else if (it->first != 0 || it->second != 0) {
+            ++wrongOpen;
+        }
+    }
+    for (auto it = bills.cbegin(); it != bills.cend(); ++it)
+        if (!saved.contains(it.key())) ++unexpected;
+    if (missing + unexpected + leftDeleted + wrongAudit + wrongOpen > 0)
+        fault(QStringLiteral("the period lacks %1 saved bills and has %2 it should not; %3 "
+                             "deleted bills are still there; %4 audited bills are not audited "
+                             "by the auditing clerk, %5 others are")
+                  .arg(missing)
+                  .arg(unexpected)
+                  .arg(leftDeleted)
+                  .arg(wrongAudit)
+                  .arg(wrongOpen));
+
+    const qint64 repeated =
+        count(c, QStringLiteral("select count(*) from (select fbillno from icstockbill "
+                                "group by ftrantype,fbillno having count(*)>1) as d"));
+    const qint64 unnumbered =
+        count(c, QStringLiteral("select count(*) from icstockbill where coalesce(fbillno,'')=''"));
+    const qint64 orphans = count(
+        c, QStringLiteral("select count(*) from icstockbillentry as e where not exists (select "
+                          "1 from icstockbill as b where b.finterid=e.finterid)"));
+    if (repeated + unnumbered + orphans > 0)
+        fault(QStringLiteral("%1 numbers repeated, %2 bills without a number, %3 lines without "
+                             "their bill")
+                  .arg(repeated)
+                  .arg(unnumbered)
+                  .arg(orphans));
+
+    const std::vector<qint32> shown = showable(round, lines);
+    for (size_t j = 0; j < round.seen.size(); ++j) {
+        int unseen = 0;
+        for (const qint32 id : shown)
+            if (!round.seen[j].contains(id)) ++unseen;
+        if (unseen > 0)
+            fault(QStringLiteral("journal %1 never showed %2 bills").arg(j).arg(unseen));
+    }
+    if (round.failed > 0)
+        fault(QStringLiteral("%1 reloads of the followers loaded nothing").arg(round.failed));
+    return checkLedger(c) && right;
+}
+
+// The time from a saving clerk's "saved" to a journal's first showing of the
+// bill, over every journal and every bill it showed that was within its
+// limit of lines from its save on: one among the first ids of all saved. (A
+// later one comes into the list when the auditing clerk deletes bills before
+// it, long after its save, and says nothing of how soon a journal follows.)
+std::vector<double> lags(const JournalsRound& round, int lines) {
+    std::vector<qint32> ids = round.saves.ids;
+    std::sort(ids.begin(), ids.end());
+    ids.resize(std::min(ids.size(), static_cast<size_t>(query::kJournalLineLimit / lines)));
+    const QSet<qint32> within(ids.begin(), ids.end());
+    QHash<qint32, qint64> savedAt;
+    for (size_t i = 0; i < round.saves.ids.size() && i < round.saves.at.size(); ++i)
+        if (within.contains(round.saves.ids[i]))
+            savedAt.insert(round.saves.ids[i], round.saves.at[i]);
+    std::vector<double> lag;
+    for (const QHash<qint32, qint64>& seen : round.seen)
+        for (auto it = seen.cbegin(); it != seen.cend(); ++it)
+            if (const auto at = savedAt.constFind(it.key()); at != savedAt.cend())
+                lag.push_back(static_cast<double>(it.value() - *at) / 1e6);
+    return lag;
+}
+
+int runJournalsMode(db::Connection& c, const std::vector<int>& counts,
+                    const std::vector<Clerk>& clerks, int most, int lines,
+                    const QStringList& common) {
+    QTemporaryDir dir;
+    bool ok = true;
+    QStringList results;
+    for (size_t i = 0; i < counts.size(); ++i) {
+        const int n = counts[i];
+        const int period = 3 + static_cast<int>(i);
+        const JournalsRound round = runJournals(n, clerks, most, period, common, dir.path());
+        const bool right =
+            checkJournalsRound(c, round, period, clerks[static_cast<size_t>(2 * most)].userId,
+                               lines) &&
+            round.ok;
+        const auto stayed = static_cast<qsizetype>(round.saves.ids.size()) - round.deleted.size();
+        const qsizetype beyond =
+            std::max<qsizetype>(0, stayed - static_cast<qsizetype>(showable(round, lines).size()));
+        ok = right && ok;
+        const std::vector<double> lag = lags(round, lines);
+        const QString line =
+            QStringLiteral(
+                "journals %1 saves/s %2 p50 %3 p99 %4 reloads/s %5 reload-p50 %6 reload-p99 %7 "
+                "audits %8 deletes %9 lag-p99 %10")
+                .arg(n)
+                .arg(round.saves.perSecond, 0, 'f', 1)
+                .arg(percentile(round.saves.ms, 0.5), 0, 'f', 2)
+                .arg(percentile(round.saves.ms, 0.99), 0, 'f', 2)
+                .arg(round.reloadsPerSecond, 0, 'f', 2)
+                .arg(percentile(round.reloadMs, 0.5), 0, 'f', 1)
+                .arg(percentile(round.reloadMs, 0.99), 0, 'f', 1)
+                .arg(round.audited.size())
+                .arg(round.deleted.size())
+                .arg(percentile(lag, 0.99), 0, 'f', 0);
+        std::printf(
+            "  %d journals (2026/%d): %zu saves, %zu reloads (%d followed, %d by the bar's "
+            "刷新), longest reload %.1f ms, lag p50 %.0f ms max %.0f ms over %zu showings; %lld "
+            "bills beyond the journal's %d lines%s\n",
+            n, period, round.saves.ids.size(), round.reloadMs.size(), round.followed,
+            round.refreshed, percentile(round.reloadMs, 1.0), percentile(lag, 0.5),
+            percentile(lag, 1.0), lag.size(), static_cast<long long>(beyond),
+            query::kJournalLineLimit, right ? "" : "  !!! CHECK FAILED");
+        std::fflush(stdout);
+        results << line;
+    }
+    for (const QString& line : results) std::printf("%s\n", qPrintable(line));
+    return ok ? 0 : 1;
+}
+
 int run(const QStringList& args) {
-    const std::vector<int> counts =
-        clerkCounts(option(args, "--clerks", QStringLiteral("1,2,4,8,16")));
+    const bool journals = args.contains(QStringLiteral("--journals"));
+    const std::vector<int> counts = clerkCounts(option(
+        args, "--clerks", journals ? QStringLiteral("1,2,4,8") : QStringLiteral("1,2,4,8,16")));
     const double seconds = option(args, "--seconds", QStringLiteral("20")).toDouble();
     const int lines = option(args, "--lines", QStringLiteral("10")).toInt();
-    if (counts.empty() || seconds <= 0 || lines < 1 || lines > 500) {
+    // The journals' mode gives each N a period of its own, March to December.
+    if (counts.empty() || seconds <= 0 || lines < 1 || lines > 500 ||
+        (journals && counts.size() > 10)) {
         std::fprintf(stderr,
                      "usage: clerks_bench [--db URL] [--clerks 1,2,4,8,16] [--seconds S] "
-                     "[--lines 10]\n");
+                     "[--lines 10]\n"
+                     "       clerks_bench --journals [--db URL] [--clerks 1,2,4,8] (at most ten "
+                     "counts) [--seconds S] [--lines 10]\n");
         return 2;
     }
 
@@ -503,8 +887,8 @@ int run(const QStringList& args) {
     c.open(database.connectionString());
     db::schema::ensureSchema(c);
     db::schema::installDemoData(c, otherin::testing::kDemoToday);
-    std::printf("clerks_bench on %s, %g s per run, bills of %d lines\n",
-                qPrintable(database.backend()), seconds, lines);
+    std::printf("clerks_bench%s on %s, %g s per run, bills of %d lines\n",
+                journals ? " --journals" : "", qPrintable(database.backend()), seconds, lines);
     QString ownerRole;
     if (database.onServer()) {
         db::ConnectionTarget admin = db::parseConnectionString(database.connectionString());
@@ -522,13 +906,17 @@ int run(const QStringList& args) {
             qPrintable(c.scalar(QStringLiteral("pragma journal_mode")).toString()),
             qPrintable(c.scalar(QStringLiteral("pragma synchronous")).toString()));
     }
-    const std::vector<Clerk> clerks = makeClerks(
-        c, database.connectionString(), *std::max_element(counts.begin(), counts.end()), drop);
+    const int most = *std::max_element(counts.begin(), counts.end());
+    // In the journals' mode as many clerks again at the journals, and the
+    // auditing clerk.
+    const std::vector<Clerk> clerks =
+        makeClerks(c, database.connectionString(), journals ? 2 * most + 1 : most, drop);
     if (const auto roles = db::serverRoles(c)) ownerRole = roles->owner();
     if (!checkLedger(c)) return 1;
 
     const QStringList common{QStringLiteral("--seconds"), QString::number(seconds),
                              QStringLiteral("--lines"), QString::number(lines)};
+    if (journals) return runJournalsMode(c, counts, clerks, most, lines, common);
     bool ok = true;
     qint32 floorIds = 100000000;  // far above the ids the counter issues
     QStringList results;
@@ -579,6 +967,26 @@ int run(const QStringList& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The clerks at a journal show its window (off screen): their process
+    // needs the widgets' application, made by runJournalClerk().
+    QStringList words;
+    for (int i = 0; i < argc; ++i) words << QString::fromLocal8Bit(argv[i]);
+    const QString worker = option(words, "--worker", {});
+    if (worker == QLatin1String("journal") || worker == QLatin1String("auditor")) {
+        JournalClerkRun clerk;
+        clerk.connectionString = qEnvironmentVariable(kWorkerDb);
+        clerk.userId = option(words, "--user", {}).toLongLong();
+        clerk.period = option(words, "--period", QStringLiteral("3")).toInt();
+        clerk.audits = worker == QLatin1String("auditor");
+        clerk.seconds = option(words, "--seconds", QStringLiteral("20")).toDouble();
+        clerk.outFile = option(words, "--out", {});
+        try {
+            return runJournalClerk(argc, argv, clerk);
+        } catch (const db::DbError& e) {
+            std::fprintf(stderr, "%s clerk: %s\n", qPrintable(worker), qPrintable(e.message()));
+            return 1;
+        }
+    }
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.contains(QStringLiteral("--worker"))) return runWorker(args);
