@@ -200,6 +200,63 @@ int saveWorker(const QString& connectionString, qint64 userId, double seconds, i
     return 0;
 }
 
+// Entry as a clerk types it: each line's item code typed and the cell left,
+// so the item is looked up and its name and unit filled in, then quantity and
+// price typed. Nothing is saved; the bill is dropped and the next begun.
+int entryWorker(const QString& connectionString, qint64 userId, double seconds, int lines) {
+    QTemporaryDir dir;
+    entry::LoginContext ctx;
+    otherin::testing::logInDemoAdministrator(ctx, connectionString, 1);
+    ctx.gLoginUserId = QString::number(userId);
+    ctx.IsAdmin = 0;
+    ctx.gEditMode = entry::kModeNew;
+    RecordingPrompter prompter(ctx.gConnection);
+    entry::Selectors selectors;
+    entry::SettingsStore settings(dir.filePath(QStringLiteral("clerk.ini")));
+    editor::BillSession session(ctx, prompter, selectors, &settings);
+    if (!session.prepare()) return 1;
+    session.start();
+    say(QStringLiteral("ready"));
+    if (!waitForGo()) return 1;
+    editor::EditorController& editor = session.controller();
+    const auto type = [&](int c, int r, const QString& text, int nextColumn) {
+        const editor::CellPos at = editor.state().active;
+        editor::LineGrid& grid = session.form().grid;
+        return editor.leaveCell(at.column, at.row, c, r) &&
+               grid.setData(grid.index(r - 1, c - 1), text, Qt::EditRole) &&
+               editor.leaveCell(c, r, nextColumn, r);
+    };
+    WorkerTally tally;
+    const auto start = Clock::now();
+    while (millisSince(start) < seconds * 1000) {
+        editor.setChanged(false);
+        session.newBill();
+        const editor::ColumnMap& m = session.form().columns;
+        const auto begin = Clock::now();
+        bool typed = true;
+        for (int r = 1; r <= lines && typed; ++r) {
+            const Line l = lineAt(r);
+            typed = type(m.itemCode, r,
+                         QStringLiteral("02.%1").arg(l.item - 1120, 3, 10, QLatin1Char('0')),
+                         m.quantity) &&
+                    type(m.quantity, r, QString::number(l.qty), m.price) &&
+                    type(m.price, r, QString::number(l.price), m.itemCode);
+        }
+        tally.ms.push_back(millisSince(begin));
+        const editor::LineGrid& grid = session.form().grid;
+        if (!typed || grid.text(m.itemName, lines).isEmpty() || !prompter.texts.isEmpty()) {
+            std::fprintf(stderr, "clerk %lld: the entry was not taken: %s\n",
+                         static_cast<long long>(userId),
+                         qPrintable(prompter.texts.join(QStringLiteral(" | "))));
+            return 1;
+        }
+        tally.ids.push_back(static_cast<qint32>(tally.ids.size()) + 1);
+    }
+    tally.elapsedMs = millisSince(start);
+    tally.print();
+    return 0;
+}
+
 // ---- the floor ---------------------------------------------------------------
 
 // The same bill by hand, in one transaction: header, lines in one statement,
@@ -315,6 +372,9 @@ int runWorker(const QStringList& args) {
         if (mode == QLatin1String("save"))
             return saveWorker(connectionString, option(args, "--user", {}).toLongLong(), seconds,
                               lines, QDate::fromString(option(args, "--date", {}), Qt::ISODate));
+        if (mode == QLatin1String("entry"))
+            return entryWorker(connectionString, option(args, "--user", {}).toLongLong(), seconds,
+                               lines);
         if (mode == QLatin1String("floor"))
             return floorWorker(connectionString, option(args, "--owner", {}),
                                option(args, "--first-id", {}).toInt(), seconds, lines);
@@ -476,7 +536,7 @@ Phase runPhase(const QString& mode, int n, const std::vector<Clerk>& clerks,
     for (int k = 0; k < n; ++k) {
         QStringList args{QStringLiteral("--worker"), mode};
         args += common;
-        if (mode == QLatin1String("save")) {
+        if (mode != QLatin1String("floor")) {
             args << QStringLiteral("--user") << QString::number(clerks[k].userId);
             workers.push_back(startWorker(args, clerks[k].connectionString));
         } else {
@@ -950,6 +1010,17 @@ int run(const QStringList& args) {
             percentile(saves.ms, 1.0), right ? "" : "  !!! CHECK FAILED");
         std::fflush(stdout);
         results << line;
+
+        // Entry with its look-ups, on a line of its own: as many clerks
+        // typing bills (the same lines, by item code) without saving them.
+        const Phase entries = runPhase(QStringLiteral("entry"), n, clerks, {}, {}, 0, common);
+        ok = entries.ok && ok;
+        results << QStringLiteral("entry %1 bills/s %2 p50 %3 p99 %4 look-ups a bill %5")
+                       .arg(n)
+                       .arg(entries.perSecond, 0, 'f', 1)
+                       .arg(percentile(entries.ms, 0.5), 0, 'f', 2)
+                       .arg(percentile(entries.ms, 0.99), 0, 'f', 2)
+                       .arg(lines);
     }
     // Each worker saved as a clerk of its own: on a server the writer is
     // taken from the login by the database itself.
