@@ -5,6 +5,10 @@
 // of hand-written statements (the status update and one set-based ledger
 // upsert) that brings bills and ledger to the same end state. The program
 // checks that both end states agree and exits non-zero when they do not.
+// A second floor also writes what the audit must write beyond that end state:
+// each bill's version, writer and time, and its row in the change history (on
+// a server the history's trigger writes it; the writer trigger is told the
+// statement stamps its rows, as the owner's audit does).
 //
 //     journal_bench            2,000 bills of 4 lines, 5 rounds
 //     journal_bench --quick    a small run that only checks the end states
@@ -122,6 +126,53 @@ void floorAudit(db::Connection& c, const QString& ids) {
     tx.commit();
 }
 
+// The floor's statements with the version step and the history rows.
+void floorAuditWithHistory(db::Connection& c, const QString& ids) {
+    db::TransactionGuard tx(c);
+    const bool server = c.dialect().isServer();
+    if (server) c.exec(QStringLiteral("select set_config('otherin.stamped','on',true)"));
+    c.exec(QStringLiteral("update icstockbill set fchecker=2,fstatus=1,fstockposted=1,"
+                          "fversion=fversion+1,fmodifierid=2,fmodifytime=%1 where finterid in (%2)")
+               .arg(c.dialect().now(), ids));
+    if (!server) {
+        c.exec(QStringLiteral("insert into otherin_history (fkind,finterid,fbillno,fop,fuserid) "
+                              "select 'bill',finterid,fbillno,'审核',2 from icstockbill where "
+                              "finterid in (%1)")
+                   .arg(ids));
+    }
+    c.exec(
+        QStringLiteral(
+            "insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,famount)"
+            " select a.fstockid1,b.fitemid,b.funitid,coalesce(b.fbatchno,''),"
+            "coalesce(b.fstockplace,0),round(sum(b.fqty),6),round(sum(b.famount),6)"
+            " from icstockbill as a inner join icstockbillentry as b on a.finterid=b.finterid"
+            " where a.finterid in (%1) group by a.fstockid1,b.fitemid,b.funitid,"
+            "coalesce(b.fbatchno,''),coalesce(b.fstockplace,0)"
+            " on conflict(fstockid,fitemid,funitid,fbatchno,fStockPlace) do update set"
+            " fqty=round(tblTimeStock.fqty+excluded.fqty,6),"
+            "famount=round(tblTimeStock.famount+excluded.famount,6)")
+            .arg(ids));
+    c.exec(QStringLiteral("delete from tblTimeStock where fqty=0"));
+    tx.commit();
+}
+
+// The last row of the change history.
+qlonglong lastHistoryRow(db::Connection& c) {
+    return c.scalar(QStringLiteral("select coalesce(max(fid),0) from otherin_history"))
+        .toLongLong();
+}
+
+// The bills' history rows after `mark`: how many, for how many bills, and
+// their operations.
+QString historyRows(db::Connection& c, qlonglong mark) {
+    return c
+        .scalar(QStringLiteral("select count(*)||' '||count(distinct finterid)||' '||"
+                               "coalesce(min(fop),'')||' '||coalesce(max(fop),'') from "
+                               "otherin_history where fkind='bill' and fid>?"),
+                {mark})
+        .toString();
+}
+
 double millis(std::chrono::steady_clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
@@ -157,8 +208,9 @@ int main(int argc, char** argv) {
     const QString ids = idList.join(QLatin1Char(','));
 
     LoudPrompter prompter;
-    std::vector<double> auditTimes, floorTimes;
-    QStringList auditState, floorState;
+    std::vector<double> auditTimes, floorTimes, fullFloorTimes;
+    QStringList auditState, floorState, fullFloorState;
+    QString auditHistory, fullFloorHistory;
     for (int round = 0; round < rounds; ++round) {
         reset(c);
         auto t0 = std::chrono::steady_clock::now();
@@ -166,7 +218,19 @@ int main(int argc, char** argv) {
         floorTimes.push_back(millis(std::chrono::steady_clock::now() - t0));
         floorState = snapshot(c);
 
+        // Its history rows are taken away again: the audit meets the history
+        // the earlier audits left, as without this floor.
         reset(c);
+        qlonglong mark = lastHistoryRow(c);
+        t0 = std::chrono::steady_clock::now();
+        floorAuditWithHistory(c, ids);
+        fullFloorTimes.push_back(millis(std::chrono::steady_clock::now() - t0));
+        fullFloorState = snapshot(c);
+        fullFloorHistory = historyRows(c, mark);
+        c.exec(QStringLiteral("delete from otherin_history where fid>?"), {mark});
+
+        reset(c);
+        mark = lastHistoryRow(c);
         t0 = std::chrono::steady_clock::now();
         const bool done = bill::checkBill(ctx, prompter, ids);
         auditTimes.push_back(millis(std::chrono::steady_clock::now() - t0));
@@ -175,18 +239,29 @@ int main(int argc, char** argv) {
             return 1;
         }
         auditState = snapshot(c);
+        auditHistory = historyRows(c, mark);
     }
-    if (auditState != floorState) {
+    if (auditState != floorState || fullFloorState != floorState) {
         std::printf("!!! MISMATCH: the audit's end state differs from the floor's\n");
+        return 1;
+    }
+    if (auditHistory != fullFloorHistory) {
+        std::printf("!!! MISMATCH: history rows %s, the second floor's %s\n",
+                    qPrintable(auditHistory), qPrintable(fullFloorHistory));
         return 1;
     }
     const double audit = median(auditTimes);
     const double floor = median(floorTimes);
+    const double fullFloor = median(fullFloorTimes);
     std::printf(
         "journal_bench: audit of %d bills x %d lines under gIsCheckUpdate 1, median of %d\n", bills,
         lines, rounds);
     std::printf("audit (checkBill)   %8.2f ms  %9.0f bills/s  floor %8.2f ms  ratio %.2f\n", audit,
                 bills / (audit / 1000.0), floor, audit / floor);
+    std::printf(
+        "  against the floor with the version step and the history rows %8.2f ms  ratio "
+        "%.2f\n",
+        fullFloor, audit / fullFloor);
     std::printf("end states: equal\n");
     return 0;
 }

@@ -76,7 +76,9 @@ QString lineSummary(const QStringList& fields, const HistoryNames& names) {
 std::vector<std::pair<qint32, QString>> billTexts(db::Connection& c, const QList<qint32>& ids) {
     std::vector<std::pair<qint32, QString>> texts;
     if (ids.isEmpty()) return texts;
-    const QString list = stock::sqlIdList(ids);
+    // One bill's statements are bound, so they are prepared once and kept.
+    const bool one = ids.size() == 1;
+    const QString list = one ? QStringLiteral("?") : stock::sqlIdList(ids);
     QHash<qint32, QString> lines;
     {
         db::Query q = c.prepare(
@@ -84,6 +86,7 @@ std::vector<std::pair<qint32, QString>> billTexts(db::Connection& c, const QList
                            "fPrice,famount,coalesce(fstockplace,0) from icstockbillentry where"
                            " finterid in (%1) order by finterid,forderid,fentryid")
                 .arg(list));
+        if (one) q.bind(ids.front());
         q.exec();
         while (q.next()) {
             lines[q.value(0).toInt()] +=
@@ -99,6 +102,7 @@ std::vector<std::pair<qint32, QString>> billTexts(db::Connection& c, const QList
                        "coalesce(fnote,'') from icstockbill where finterid in (%1) order by"
                        " finterid")
             .arg(list));
+    if (one) q.bind(ids.front());
     q.exec();
     while (q.next()) {
         const qint32 id = q.value(0).toInt();
@@ -111,12 +115,22 @@ std::vector<std::pair<qint32, QString>> billTexts(db::Connection& c, const QList
     return texts;
 }
 
+namespace {
+
+// Operations that change what a bill holds keep its text before and after.
+const QRegularExpression& contentOperation() {
+    static const QRegularExpression kContent(QStringLiteral("新增|修改|拆分|还原|删除"));
+    return kContent;
+}
+
+}  // namespace
+
 BillHistory::BillHistory(db::Connection& connection, QString operation, qint64 userId)
     : connection_(connection),
       operation_(std::move(operation)),
       userId_(userId),
       active_(!connection.dialect().isServer()),
-      texts_(operation_.contains(QRegularExpression(QStringLiteral("新增|修改|拆分|还原|删除")))) {}
+      texts_(operation_.contains(contentOperation())) {}
 
 void BillHistory::note(const QList<qint32>& ids) {
     if (!active_) return;
@@ -135,23 +149,27 @@ void BillHistory::record() {
     if (!active_ || before_.empty()) return;
     QList<qint32> ids;
     for (const auto& [id, text] : before_) ids << id;
-    QHash<qint32, QString> after, numbers;
-    if (texts_) {
-        for (auto& [id, text] : billTexts(connection_, ids)) after.insert(id, text);
-    } else {
-        db::Query q = connection_.prepare(
-            QStringLiteral("select finterid,fbillno from icstockbill where finterid in (%1)")
-                .arg(stock::sqlIdList(ids)));
-        q.exec();
-        while (q.next()) numbers.insert(q.value(0).toInt(), q.value(1).toString());
+    if (!texts_) {
+        // A state's operation keeps no texts: one statement writes a row per
+        // noted bill, in the order noted, with the number the bill has (none
+        // for a bill no longer stored). The ids are parsed integers.
+        connection_.exec(
+            QStringLiteral(
+                "insert into otherin_history (fkind,finterid,fbillno,fop,fuserid,fbefore,fafter)"
+                " select 'bill',c.value,coalesce(b.fbillno,''),?,?,'','' from json_each(?) as c"
+                " left join icstockbill as b on b.finterid=c.value order by c.key"),
+            {operation_, userId_, QStringLiteral("[%1]").arg(stock::sqlIdList(ids))});
+        before_.clear();
+        return;
     }
+    QHash<qint32, QString> after;
+    for (auto& [id, text] : billTexts(connection_, ids)) after.insert(id, text);
     db::Query q = connection_.prepare(
         QStringLiteral("insert into otherin_history (fkind,finterid,fbillno,fop,fuserid,fbefore,"
                        "fafter) values ('bill',?,?,?,?,?,?)"));
     for (const auto& [id, before] : before_) {
         const QString now = after.value(id);
-        const QString number =
-            texts_ ? parse(now.isEmpty() ? before : now).head.value(1) : numbers.value(id);
+        const QString number = parse(now.isEmpty() ? before : now).head.value(1);
         // An empty text, not a missing one: a bill made or deleted.
         const auto text = [](const QString& t) { return t.isNull() ? QStringLiteral("") : t; };
         q.bind(id)

@@ -79,10 +79,12 @@ qint64 userId(const entry::LoginContext& ctx) {
 std::optional<Refusal> movedBill(db::Connection& c, const QList<qint32>& ids,
                                  const std::vector<BillState>& bills,
                                  const QHash<qint32, int>& seen) {
+    // The stored bills by id: a selection of thousands is looked up in one pass.
+    QHash<qint32, const BillState*> byId;
+    byId.reserve(bills.size());
+    for (const BillState& b : bills) byId.insert(b.interId, &b);
     for (const qint32 id : ids) {
-        const auto stored = std::find_if(bills.begin(), bills.end(),
-                                         [id](const BillState& b) { return b.interId == id; });
-        if (stored != bills.end()) {
+        if (const BillState* stored = byId.value(id)) {
             const auto it = seen.constFind(id);
             if (it == seen.constEnd() || *it == stored->version) continue;
             return Refusal{billRefusal(
@@ -172,14 +174,13 @@ bool checkBill(entry::LoginContext& ctx, entry::Prompter& prompter, const QStrin
     };
     op.write = [&ctx](db::Connection& c, const QList<qint32>& ids, const auto&) {
         if (c.dialect().isServer()) {
-            // The server's own audit writes the state and posts in one pass.
-            const int touched =
-                c.scalar(QStringLiteral("select otherin_audit(array[%1]::integer[],?,?)")
-                             .arg(stock::sqlIdList(ids)),
-                         {userId(ctx), ctx.gIsCheckUpdate == 1})
-                    .toInt();
-            if (ctx.gIsCheckUpdate == 1) stock::removeZeroStockRows(c, ids);
-            return touched;
+            // The server's own audit writes the state and posts in one pass,
+            // and clears the emptied ledger rows when it is asked to post.
+            return c
+                .scalar(QStringLiteral("select otherin_audit(array[%1]::integer[],?,?)")
+                            .arg(stock::sqlIdList(ids)),
+                        {userId(ctx), ctx.gIsCheckUpdate == 1})
+                .toInt();
         }
         const int touched =
             c.exec(QStringLiteral("update icstockbill set fchecker=?,fstatus=1") + advance(c) +

@@ -1,6 +1,7 @@
 #include "db/schema_upgrades.h"
 
 #include "db/connection.h"
+#include "db/upgrade_audit_stamp.h"
 #include "db/upgrade_bill_history.h"
 #include "db/upgrade_bill_number_index.h"
 #include "db/upgrade_bill_print.h"
@@ -26,8 +27,7 @@ const std::vector<Upgrade>& upgrades() {
         {8, &addServerRolesTable}, {9, &addUserRoleNames},       {10, &addBillWriterTrigger},
         {11, &addOwnRowRules},     {12, &addNumberingFunctions}, {13, &addStockPosting},
         {14, &addChangeHistory},   {15, &addBillRules},          {16, &speedUpPosting},
-        {17, &addLastNumbering},
-        {19, &addBillFinish},
+        {17, &addLastNumbering},   {18, &stampAudits},           {19, &addBillFinish},
     };
     return steps;
 }

@@ -8,6 +8,7 @@
 #include "db/schema.h"
 #include "db/transaction.h"
 #include "db/upgrade_bill_rules.h"
+#include "db/upgrade_bill_writer.h"
 
 namespace otherin::db {
 
@@ -253,6 +254,7 @@ ServerRoles setUpServerRoles(Connection& connection, const QString& prefix) {
     }
     protectHistory(connection, roles);
     schema::addBillRuleTriggers(connection, roles);
+    schema::passOverStampedAuditsFor(connection, roles);
     setUpLoginFunction(connection, roles);
     tx.commit();
     return roles;

@@ -2,7 +2,8 @@
 
 namespace otherin::db {
 class Connection;
-}
+struct ServerRoles;
+}  // namespace otherin::db
 
 namespace otherin::db::schema {
 
@@ -13,5 +14,17 @@ namespace otherin::db::schema {
 // administrator's, the superuser) keep what the module wrote. Nothing in a
 // database file.
 void addBillWriterTrigger(Connection& connection);
+
+// The schema version from which the owner's audit stamps its own writes.
+constexpr int kStampedAuditsVersion = 18;
+
+// Step 18's writer trigger of the bills' updates: it passes over the rows
+// otherin_audit stamps itself (who and when as the trigger sets them), and
+// over nothing a clerk writes, whatever flags the clerk's session sets. With
+// `roles`, the owner's code is told by its role; without, only a superuser's
+// session is passed over. Remade with the roles when they are set up.
+void passOverStampedAudits(Connection& connection, const ServerRoles* roles);
+// The same for a database at step 18 or later whose roles are set up now.
+void passOverStampedAuditsFor(Connection& connection, const ServerRoles& roles);
 
 }  // namespace otherin::db::schema

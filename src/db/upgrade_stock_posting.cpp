@@ -93,7 +93,10 @@ end)SQL";
 // the bills it marked reach the ledger (an audited bill may be posted, as
 // otherin_post allows; a caller cannot leave it unposted against the switch).
 // A bill posted already (the switch changed since) comes back marked 2 and
-// is set back to 1 without being posted again.
+// is set back to 1 without being posted again. The pass names the writer and
+// the time itself, as the writer trigger would, and says so (otherin.stamped)
+// for that trigger to pass over its rows. When it posts, the emptied ledger
+// rows among the bills' keys are cleared too.
 const char* const kAuditBody = R"SQL(
 declare
     touched integer;
@@ -108,6 +111,7 @@ begin
     -- Posting at audit by the database's switch posts whatever the caller said.
     post := post or exists (select 1 from tblSystemSwitch where fname = 'gIsCheckUpdate'
                                                           and fvalue = 1);
+    perform set_config('otherin.stamped', 'on', true);
     with done as (
         update icstockbill set fchecker = user_id, fstatus = 1, fversion = fversion + 1,
                fmodifierid = user_id, fmodifytime = now(),
@@ -119,12 +123,27 @@ begin
     select count(*), array_agg(finterid) filter (where fstockposted = 2),
            array_agg(finterid) filter (where post and fstockposted = 1)
         into touched, again, chosen from done;
+    perform set_config('otherin.stamped', '', true);
 %1
     if again is not null then
         update icstockbill set fstockposted = 1 where finterid = any(again);
     end if;
+    if post then
+        perform otherin_clean_ledger(ids);
+    end if;
     return touched;
 end)SQL";
+
+}  // namespace
+
+void addAuditFunction(Connection& connection) {
+    addDefinerFunction(connection,
+                       QStringLiteral("otherin_audit(ids integer[], user_id integer, post boolean) "
+                                      "returns integer"),
+                       QString::fromUtf8(kAuditBody).arg(ledgerMove()));
+}
+
+namespace {
 
 const char* const kCleanBody = R"SQL(
 begin
@@ -171,10 +190,7 @@ void addPostingFunctions(Connection& connection) {
     addDefinerFunction(
         connection, QStringLiteral("otherin_post(ids integer[], direction integer) returns void"),
         QString::fromUtf8(kPostBody).arg(ledgerMove()));
-    addDefinerFunction(connection,
-                       QStringLiteral("otherin_audit(ids integer[], user_id integer, post boolean) "
-                                      "returns integer"),
-                       QString::fromUtf8(kAuditBody).arg(ledgerMove()));
+    addAuditFunction(connection);
     addDefinerFunction(connection,
                        QStringLiteral("otherin_clean_ledger(ids integer[]) returns void"),
                        QString::fromUtf8(kCleanBody));

@@ -36,6 +36,12 @@ void addStockPosting(Connection& connection);
 // the bills' pages keep room so those writes stay on their pages.
 void speedUpPosting(Connection& connection);
 
+// (Re)makes otherin_audit as this version writes it: it names the writer and
+// the time of the bills it audits itself, marking its write for the writer
+// trigger (otherin.stamped), and clears the emptied ledger rows when asked to
+// post. Steps 13 and 16 make it through their posting functions, step 18 anew.
+void addAuditFunction(Connection& connection);
+
 // The ledger's move, in key order, for the bills of the id array `ids` signed
 // by `direction` (SQL expressions of the function that runs it).
 QString ledgerMoveSql(const QString& ids, const QString& direction);

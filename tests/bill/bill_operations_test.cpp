@@ -34,6 +34,9 @@ const Scenario kPosting[] = {
     {"1 101*5 | 101:5", "delete/save/protect 1", "-x lines are protected"},
     // the period's first day counts; an administrator deletes any user's bill
     {"2F 101*5", "audit 2", "+", "2AC2 | 101:5=10"},
+    // an audit that posts leaves no empty ledger row behind, a clerk's neither
+    {"1 101*-5 | 101:5", "audit 1", "+", "1AC2 | -"},
+    {"1 101*-5 102*1 | 101:5", "audit/clerk 1", "+", "1AC2 | 102:1=2"},
     {"5U3 101*5", "delete/own/admin 5", "+", "- | ~ | 1:QT05"},
 };
 
@@ -102,6 +105,26 @@ TEST(BillOperationsTest, AnAuditNeverPostsABillTwice) {
     ASSERT_TRUE(bill::checkBill(ctx, prompter, QStringLiteral("1")));
     EXPECT_EQ(stateOf(db), QStringLiteral("1AC2 | 101:5=10"));
     EXPECT_EQ(db.scalar(QStringLiteral("select fstockposted from icstockbill")).toInt(), 1);
+}
+
+// An audit of many bills, listed in any order, leaves one history row per
+// bill: its number and the operation, with no texts (its lines are as they were).
+TEST(BillOperationsTest, AnAuditOfManyBillsLeavesOneHistoryRowPerBill) {
+    TestDatabase db;
+    seedBills(db, QStringLiteral("1 101*1; 2 101*2; 3 102*3; 4 102*4"));
+    entry::LoginContext ctx;
+    logIn(ctx, db, QStringLiteral("2"));
+    ctx.gIsCheckUpdate = 1;
+    const qlonglong seen =
+        db.scalar(QStringLiteral("select coalesce(max(fid),0) from otherin_history")).toLongLong();
+    ScriptedPrompter prompter;
+    ASSERT_TRUE(bill::checkBill(ctx, prompter, QStringLiteral("3,1,4")));
+    EXPECT_EQ(db.column(QStringLiteral("select finterid||' '||fbillno||' '||fop||' '||"
+                                       "length(fbefore||fafter) from otherin_history where "
+                                       "fkind='bill' and fid>%1 order by finterid")
+                            .arg(seen)),
+              (QStringList{QStringLiteral("1 QT01 审核 0"), QStringLiteral("3 QT03 审核 0"),
+                           QStringLiteral("4 QT04 审核 0")}));
 }
 
 // Two users audit overlapping selections, listed in opposite orders, at the same

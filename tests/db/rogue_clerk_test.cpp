@@ -153,6 +153,7 @@ TEST_F(RogueClerkTest, EveryAttackIsRefusedAndNoTableChanges) {
         "select * from otherin_undo_write_off(51, 4)",
         // a number for a bill that has one, or that another transaction made
         "select otherin_number_bill(54, 7, 'QT', 6)",
+        "select otherin_finish_bill(54, 7, 'QT', 6, true)",
         // the history
         "insert into otherin_history (ftxid, fkind) values (1, 'bill')",
         "update otherin_history set fop = 'x'",
@@ -228,6 +229,52 @@ TEST_F(RogueClerkTest, WhoAndWhenOfAWriteCannotBeForged) {
                                          "finterid = 77"))
                   .toString(),
               QStringLiteral("%1 true").arg(userId_));
+}
+
+// The owner's audit stamps who and when itself and says so to the writer
+// trigger; a clerk who says the same, of a write of their own (under any role
+// they may take) or of another of the owner's functions, is stamped anyway.
+TEST_F(RogueClerkTest, AWriteSaidToBeStampedIsStampedAnyway) {
+    seedBills();
+    db_->execAll(
+        {QStringLiteral("insert into icstockbill (finterid, fbillno, ftrantype, fstatus, "
+                        "fchecker, fstockid1, fmodifierid) values (55, 'QT55', 7, 1, 1, 1, 1), "
+                        "(56, 'QT56', 7, 1, 1, 1, 1)"),
+         QStringLiteral("insert into icstockbillentry (finterid, fentryid, forderid, fitemid, "
+                        "funitid, fqty, fprice, famount) values (55, 1, 1, 1101, 1, 5, 2, 10), "
+                        "(56, 1, 1, 1101, 1, -5, 2, -10)")});
+    db_->exec(QStringLiteral("insert into tbluserPrivillenge (fuserid, fPrivillengeid) select ?, "
+                             "fitemid from tblSystemPrivillenge where fnumber in ('G04', 'G11')"),
+              {userId_});
+    const QString stamped = QStringLiteral("select set_config('otherin.stamped', 'on', false)");
+    const QString audit = QStringLiteral(
+                              "update icstockbill set fstatus = 1, fchecker = %1, fmodifierid = "
+                              "1, fmodifytime = '2000-01-01' where finterid = %2")
+                              .arg(userId_);
+    const struct {
+        const char* what;
+        QStringList statements;
+        int bill;
+    } cases[] = {
+        {"an audit of the clerk's own", {stamped, audit.arg(54)}, 54},
+        {"an audit under the clerks' group role",
+         {QStringLiteral("set role otherin_t_clerk"), stamped, audit.arg(52),
+          QStringLiteral("reset role")},
+         52},
+        {"the owner's write-off naming user 1",
+         {stamped, QStringLiteral("select * from otherin_write_off(array[55, 56], 1)")},
+         55},
+    };
+    for (const auto& c : cases) {
+        for (const QString& statement : c.statements) clerk_.exec(statement);
+        EXPECT_EQ(db_->scalar(QStringLiteral("select fmodifierid || ' ' || (fmodifytime > now() - "
+                                             "interval '1 minute') from icstockbill where "
+                                             "finterid = %1")
+                                  .arg(c.bill))
+                      .toString(),
+                  QStringLiteral("%1 true").arg(userId_))
+            << c.what;
+    }
 }
 
 // The owner's posting tells the history it writes markers alone; a clerk
