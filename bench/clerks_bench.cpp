@@ -148,27 +148,44 @@ class SaverPrompter : public RecordingPrompter {
     qint64 savedAt = 0;
 };
 
+// A clerk at the editor, a new bill open, ready when told to go.
+struct ClerkAtEditor {
+    ClerkAtEditor(const QString& connectionString, qint64 userId, const QString& iniDir)
+        : prompter(ctx.gConnection), settings(iniDir + QStringLiteral("/clerk.ini")) {
+        otherin::testing::logInDemoAdministrator(ctx, connectionString, 1);
+        ctx.gLoginUserId = QString::number(userId);
+        ctx.gLoginUserName = QStringLiteral("库管员%1").arg(userId);
+        ctx.IsAdmin = 0;
+        ctx.gEditMode = entry::kModeNew;
+        session = std::make_unique<editor::BillSession>(ctx, prompter, selectors, &settings);
+    }
+    // False when the editor could not be laid out or no "go" came.
+    bool start() {
+        if (!session->prepare()) {
+            std::fprintf(stderr, "the editor's layout broke off\n");
+            return false;
+        }
+        session->start();
+        say(QStringLiteral("ready"));
+        return waitForGo();
+    }
+
+    entry::LoginContext ctx;
+    SaverPrompter prompter;
+    entry::Selectors selectors;
+    entry::SettingsStore settings;
+    std::unique_ptr<editor::BillSession> session;
+};
+
 // `date`, when valid, is the bills' date instead of fillBill()'s.
 int saveWorker(const QString& connectionString, qint64 userId, double seconds, int lines,
                const QDate& date) {
     QTemporaryDir dir;
-    entry::LoginContext ctx;
-    otherin::testing::logInDemoAdministrator(ctx, connectionString, 1);
-    ctx.gLoginUserId = QString::number(userId);
-    ctx.gLoginUserName = QStringLiteral("库管员%1").arg(userId);
-    ctx.IsAdmin = 0;
-    ctx.gEditMode = entry::kModeNew;
-    SaverPrompter prompter(ctx.gConnection);
-    entry::Selectors selectors;
-    entry::SettingsStore settings(dir.filePath(QStringLiteral("clerk.ini")));
-    editor::BillSession session(ctx, prompter, selectors, &settings);
-    if (!session.prepare()) {
-        std::fprintf(stderr, "the editor's layout broke off\n");
-        return 1;
-    }
-    session.start();
-    say(QStringLiteral("ready"));
-    if (!waitForGo()) return 1;
+    ClerkAtEditor clerk(connectionString, userId, dir.path());
+    if (!clerk.start()) return 1;
+    entry::LoginContext& ctx = clerk.ctx;
+    SaverPrompter& prompter = clerk.prompter;
+    editor::BillSession& session = *clerk.session;
 
     WorkerTally tally;
     const auto start = Clock::now();
@@ -205,19 +222,10 @@ int saveWorker(const QString& connectionString, qint64 userId, double seconds, i
 // price typed. Nothing is saved; the bill is dropped and the next begun.
 int entryWorker(const QString& connectionString, qint64 userId, double seconds, int lines) {
     QTemporaryDir dir;
-    entry::LoginContext ctx;
-    otherin::testing::logInDemoAdministrator(ctx, connectionString, 1);
-    ctx.gLoginUserId = QString::number(userId);
-    ctx.IsAdmin = 0;
-    ctx.gEditMode = entry::kModeNew;
-    RecordingPrompter prompter(ctx.gConnection);
-    entry::Selectors selectors;
-    entry::SettingsStore settings(dir.filePath(QStringLiteral("clerk.ini")));
-    editor::BillSession session(ctx, prompter, selectors, &settings);
-    if (!session.prepare()) return 1;
-    session.start();
-    say(QStringLiteral("ready"));
-    if (!waitForGo()) return 1;
+    ClerkAtEditor clerk(connectionString, userId, dir.path());
+    if (!clerk.start()) return 1;
+    RecordingPrompter& prompter = clerk.prompter;
+    editor::BillSession& session = *clerk.session;
     editor::EditorController& editor = session.controller();
     const auto type = [&](int c, int r, const QString& text, int nextColumn) {
         const editor::CellPos at = editor.state().active;

@@ -104,12 +104,8 @@ QStringList snapshot(db::Connection& c) {
     return rows;
 }
 
-void floorAudit(db::Connection& c, const QString& ids) {
-    db::TransactionGuard tx(c);
-    c.exec(
-        QStringLiteral("update icstockbill set fchecker=2,fstatus=1,fstockposted=1 where finterid "
-                       "in (%1)")
-            .arg(ids));
+// The bills' lines onto the ledger in one upsert, and the emptied rows out.
+void postByHand(db::Connection& c, const QString& ids) {
     c.exec(
         QStringLiteral(
             "insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,famount)"
@@ -123,6 +119,15 @@ void floorAudit(db::Connection& c, const QString& ids) {
             "famount=round(tblTimeStock.famount+excluded.famount,6)")
             .arg(ids));
     c.exec(QStringLiteral("delete from tblTimeStock where fqty=0"));
+}
+
+void floorAudit(db::Connection& c, const QString& ids) {
+    db::TransactionGuard tx(c);
+    c.exec(
+        QStringLiteral("update icstockbill set fchecker=2,fstatus=1,fstockposted=1 where finterid "
+                       "in (%1)")
+            .arg(ids));
+    postByHand(c, ids);
     tx.commit();
 }
 
@@ -140,19 +145,7 @@ void floorAuditWithHistory(db::Connection& c, const QString& ids) {
                               "finterid in (%1)")
                    .arg(ids));
     }
-    c.exec(
-        QStringLiteral(
-            "insert into tblTimeStock(fstockid,fitemid,funitid,fbatchno,fStockPlace,fqty,famount)"
-            " select a.fstockid1,b.fitemid,b.funitid,coalesce(b.fbatchno,''),"
-            "coalesce(b.fstockplace,0),round(sum(b.fqty),6),round(sum(b.famount),6)"
-            " from icstockbill as a inner join icstockbillentry as b on a.finterid=b.finterid"
-            " where a.finterid in (%1) group by a.fstockid1,b.fitemid,b.funitid,"
-            "coalesce(b.fbatchno,''),coalesce(b.fstockplace,0)"
-            " on conflict(fstockid,fitemid,funitid,fbatchno,fStockPlace) do update set"
-            " fqty=round(tblTimeStock.fqty+excluded.fqty,6),"
-            "famount=round(tblTimeStock.famount+excluded.famount,6)")
-            .arg(ids));
-    c.exec(QStringLiteral("delete from tblTimeStock where fqty=0"));
+    postByHand(c, ids);
     tx.commit();
 }
 
