@@ -7,6 +7,7 @@
 #include "bill/bill_history.h"
 #include "bill/bill_states.h"
 #include "bill/bill_versions.h"
+#include "bill/open_bills.h"
 #include "db/db_error.h"
 #include "db/retry.h"
 #include "db/transaction.h"
@@ -218,8 +219,8 @@ bool advanceLoadedVersion(entry::LoginContext& ctx, const BillDraft& draft, bool
 
 }  // namespace
 
-SaveOutcome saveNewBill(entry::LoginContext& ctx, entry::Prompter& prompter,
-                        const BillDraft& draft) {
+SaveOutcome saveNewBill(entry::LoginContext& ctx, entry::Prompter& prompter, const BillDraft& draft,
+                        const OpenBills* holder) {
     SaveOutcome out;
     try {
         // The id is taken and committed before the transaction: it stays used
@@ -235,6 +236,8 @@ SaveOutcome saveNewBill(entry::LoginContext& ctx, entry::Prompter& prompter,
             // the commit only.
             insertHeader(ctx, draft, *id);
             out.entryIds = insertLines(ctx.gConnection, *id, draft, 1);
+            // The editor's own row: no other clerk's save touches it.
+            if (holder) holder->open(ctx.gConnection, *id, userId(ctx));
             out.billNo = stock::numberNewBill(ctx, *id, draft.billNo, ctx.gIsCheckUpdate == 0);
             history.record();
             tx.commit();

@@ -12,6 +12,8 @@ struct LoginContext;
 
 namespace otherin::bill {
 
+class OpenBills;
+
 // The writes of a bill from a draft: a new bill, a changed bill and the price
 // edit. Each runs in one transaction that rolls back on any error; refusals
 // and errors are told through the prompter, except a bill that another user
@@ -36,9 +38,10 @@ struct SaveOutcome {
 
 // Stores `draft` as a new bill: takes the id and the number (a freed number
 // may replace a typed one), inserts header and lines, posts them when stock
-// moves at save and sets the period.
-SaveOutcome saveNewBill(entry::LoginContext& ctx, entry::Prompter& prompter,
-                        const BillDraft& draft);
+// moves at save and sets the period. With `holder`, the editor that stays on
+// the saved bill holds it from the same commit (OpenBills::open).
+SaveOutcome saveNewBill(entry::LoginContext& ctx, entry::Prompter& prompter, const BillDraft& draft,
+                        const OpenBills* holder = nullptr);
 
 // Before a changed bill's write, outside any transaction: a typed number
 // another bill carries, a stored bill that may not be changed (audited,

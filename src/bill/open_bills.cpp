@@ -70,7 +70,6 @@ void writeQuietly(db::Connection& c, const QString& serverSql, const QString& fi
 }  // namespace
 
 void OpenBills::open(db::Connection& c, qint32 interId, qint64 userId) const {
-    const QString now = c.dialect().now();
     // One statement: the session's row is made or moved to the bill.
     const QString conflict = QStringLiteral(
         " on conflict(fsession) do update set finterid=excluded.finterid,"
@@ -78,9 +77,21 @@ void OpenBills::open(db::Connection& c, qint32 interId, qint64 userId) const {
         "fseen=excluded.fseen");
     const QString into = QStringLiteral(
         "insert into tblBillOpen(fsession,finterid,fuserid,fconnection,fsince,fseen) ");
-    writeQuietly(c, into + QStringLiteral("select ?,?,?,?,%1,%1 from quiet").arg(now) + conflict,
-                 into + QStringLiteral("values(?,?,?,?,%1,%1)").arg(now) + conflict,
-                 {session_, interId, userId, connectionId(c)});
+    const QVariantList values{session_, interId, userId, connectionId(c)};
+    if (c.dialect().isServer()) {
+        // The row names the login's own user, the only one whose rows it may
+        // write (a save that holds its bill must not fail for a row that is
+        // only a courtesy); `userId` for a login that is no module user.
+        const QString row = QStringLiteral(
+            "select ?,?,coalesce((select fuserid from tblUser where frolename=session_user),?),"
+            "?,now(),now()");
+        writeQuietly(c, into + row + QStringLiteral(" from quiet") + conflict,
+                     into + row + conflict, values);
+        return;
+    }
+    writeQuietly(c, {},
+                 into + QStringLiteral("values(?,?,?,?,%1,%1)").arg(c.dialect().now()) + conflict,
+                 values);
 }
 
 void OpenBills::close(db::Connection& c) const {

@@ -1,6 +1,7 @@
 #include "editor/bill_follow.h"
 
 #include <QUuid>
+#include <utility>
 
 #include "bill/bill_versions.h"
 #include "db/bill_watch.h"
@@ -62,19 +63,23 @@ void BillFollower::billShown() {
         if (!notice_.isEmpty()) lookAgain();
         return;
     }
-    release();
+    // The save that made the bill held it already: this editor's row names it.
+    const qint32 held = std::exchange(heldBySave_, 0);
+    const bool heldBySave = id > 0 && id == held && changingMode(ctx_.gEditMode);
+    if (!heldBySave) release();
     shownId_ = id;
     readOnly_ = false;
     setNotice({}, true);
-    if (id > 0 && changingMode(ctx_.gEditMode)) holdShownBill();
+    if (heldBySave) {
+        heartbeat_.start();
+    } else if (id > 0 && changingMode(ctx_.gEditMode)) {
+        holdShownBill();
+    }
 }
 
 void BillFollower::holdShownBill() {
     QList<bill::OpenBills::Holder> others;
-    // A bill this editor has just made is open nowhere else yet.
-    if (shownId_ != session_.madeHere() &&
-        !onConnection([&](db::Connection& c) { others = open_.others(c, shownId_); }))
-        return;
+    if (!onConnection([&](db::Connection& c) { others = open_.others(c, shownId_); })) return;
     if (!others.isEmpty()) {
         const std::optional<int> choice =
             prompter_.choose(bill::beingChangedText(others),

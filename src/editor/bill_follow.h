@@ -50,6 +50,14 @@ class BillFollower : public QObject {
     void billShown();
     // The editor closes.
     void leave();
+    // The session's row of bills open, for a save that holds the bill it makes.
+    const bill::OpenBills& openBills() const { return open_; }
+    // Bill `id` was held by the save that made it (the session's row names it
+    // now): its showing needs no write of its own.
+    void heldBySave(qint32 id) {
+        heldBySave_ = id;
+        holding_ = true;
+    }
 
     static constexpr const char* kGoOn = "继续修改";
     static constexpr const char* kReadOnly = "只读打开";
@@ -75,6 +83,7 @@ class BillFollower : public QObject {
     QTimer heartbeat_;
     qint32 shownId_ = 0;
     bool holding_ = false;
+    qint32 heldBySave_ = 0;
     bool readOnly_ = false;
     bool canReopen_ = true;
     QString notice_;

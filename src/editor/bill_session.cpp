@@ -460,11 +460,14 @@ bool BillSession::saveNewBill() {
     if (!checkNewBill(env)) return false;
     const std::vector<int> rows = billLineRows(form_);
     const QString typed = billNumber().trimmed();
+    // An editor that stays on the saved bill holds it from the save's commit.
+    const bool stays = follower_ && options_.afterSaveNew != 0;
     const bill::SaveOutcome outcome =
-        bill::saveNewBill(ctx_, prompter_, draftOf(form_, ctx_.gIsRedBill == 1, rows, 0, 0));
+        bill::saveNewBill(ctx_, prompter_, draftOf(form_, ctx_.gIsRedBill == 1, rows, 0, 0),
+                          stays ? &follower_->openBills() : nullptr);
     if (!settle(outcome, rows)) return false;
+    if (stays) follower_->heldBySave(outcome.interId);
     ctx_.gCurrentInterId = outcome.interId;
-    madeHere_ = outcome.interId;
     QString text = QStringLiteral("数据保存成功！");
     // A freed number takes the place of a typed one; the user hears of it.
     if (ctx_.gIsUpdateBillNo != 0 && !typed.isEmpty() && outcome.billNo != typed)

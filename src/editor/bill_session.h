@@ -203,8 +203,6 @@ class BillSession : public QObject {
     bool writeChangedBill();
     // The version of the shown bill as loaded or last saved.
     int version() const { return version_; }
-    // The bill this session's last new save made (0 when none).
-    qint32 madeHere() const { return madeHere_; }
 
     // What is known of other clerks' work on the shown bill; made when the
     // window is first shown.
@@ -297,7 +295,6 @@ class BillSession : public QObject {
     bool busy_ = false;
     QString status_;
     int version_ = 0;
-    qint32 madeHere_ = 0;
 };
 
 }  // namespace otherin::editor

@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "bill/bill_versions.h"
+#include "bill/open_bills.h"
 #include "editor/bill_follow.h"
 #include "editor/session_fixture.h"
 #include "editor/ui/frm_main_bill.h"
@@ -62,6 +63,34 @@ TEST_F(EditorFollowTest, TheNoticeNamesWhoChangedAuditedOrDeletedTheShownBill) {
     EXPECT_FALSE(follower().canReopen());
     // Its own save is not someone else's change.
     EXPECT_TRUE(prompter.transcript().isEmpty()) << prompter.transcript().toStdString();
+}
+
+// An editor that stays on the bill it has just saved holds it from the save's
+// own commit: another clerk opening it is told who is changing it. The hold
+// goes when the editor goes on to a new bill, and a refused save holds nothing.
+TEST_F(EditorFollowTest, ABillJustSavedIsHeldByItsEditorUntilItMovesOn) {
+    const bill::OpenBills someoneElse(u"another-editor"_qs);
+    const auto holders = [&](qint32 id) {
+        QStringList names;
+        for (const auto& h : someoneElse.others(db.connection(), id)) names << h.userName;
+        return names;
+    };
+    const qint32 id = saveNewBill({u"5"_qs});
+    ASSERT_GT(id, 0);
+    EXPECT_EQ(ctx.gEditMode, entry::kModeChange);
+    EXPECT_EQ(holders(id), QStringList{u"系统管理员"_qs});
+
+    session->newBill();
+    EXPECT_EQ(holders(id), QStringList());
+    EXPECT_EQ(db.scalar(u"select count(*) from tblBillOpen"_qs).toInt(), 0);
+
+    // A save refused at its last write (the number another bill took) leaves
+    // no row behind.
+    newBill({u"3"_qs});
+    db.exec(u"update icstockbill set fbillno=? where finterid=?"_qs, {session->billNumber(), id});
+    ctx.gIsUpdateBillNo = 2;
+    EXPECT_FALSE(session->save());
+    EXPECT_EQ(db.scalar(u"select count(*) from tblBillOpen"_qs).toInt(), 0);
 }
 
 // A bill another live editor has open to change is named before the clerk
