@@ -76,17 +76,15 @@ QString lineSummary(const QStringList& fields, const HistoryNames& names) {
 std::vector<std::pair<qint32, QString>> billTexts(db::Connection& c, const QList<qint32>& ids) {
     std::vector<std::pair<qint32, QString>> texts;
     if (ids.isEmpty()) return texts;
-    // One bill's statements are bound, so they are prepared once and kept.
-    const bool one = ids.size() == 1;
-    const QString list = one ? QStringLiteral("?") : stock::sqlIdList(ids);
+    const stock::IdSelection chosen = stock::idSelection(ids);
     QHash<qint32, QString> lines;
     {
         db::Query q = c.prepare(
             QStringLiteral("select finterid,fentryid,fitemid,funitid,coalesce(fbatchno,''),fqty,"
                            "fPrice,famount,coalesce(fstockplace,0) from icstockbillentry where"
                            " finterid in (%1) order by finterid,forderid,fentryid")
-                .arg(list));
-        if (one) q.bind(ids.front());
+                .arg(chosen.list));
+        for (const QVariant& v : chosen.values) q.bind(v);
         q.exec();
         while (q.next()) {
             lines[q.value(0).toInt()] +=
@@ -101,8 +99,8 @@ std::vector<std::pair<qint32, QString>> billTexts(db::Connection& c, const QList
         QStringLiteral("select finterid,fbillno,fdate,fstockid1,coalesce(fexplanation,''),"
                        "coalesce(fnote,'') from icstockbill where finterid in (%1) order by"
                        " finterid")
-            .arg(list));
-    if (one) q.bind(ids.front());
+            .arg(chosen.list));
+    for (const QVariant& v : chosen.values) q.bind(v);
     q.exec();
     while (q.next()) {
         const qint32 id = q.value(0).toInt();

@@ -96,6 +96,10 @@ void addLastNumbering(Connection& connection) {
 
 void addBillFinish(Connection& connection) {
     if (!connection.dialect().isServer()) return;
+    // The save's last call replaces the numbering alone; typed and freed
+    // numbers are issued by the module inside the save's transaction.
+    connection.exec(QStringLiteral(
+        "drop function if exists otherin_number_bill(integer, integer, text, integer)"));
     addDefinerFunction(
         connection,
         QStringLiteral("otherin_finish_bill(bill_id integer, type_id integer, default_prefix "

@@ -22,7 +22,8 @@ void addLastNumbering(Connection& connection);
 //   otherin_finish_bill(bill, type, prefix, digits, post)
 //       posts the bill when `post` asks and otherin_post would post it (the
 //       ledger's move and the empty rows' clean-up), then numbers it as
-//       otherin_number_bill does, writing number and marker in one write.
+//       otherin_number_bill did, writing number and marker in one write.
+//       otherin_number_bill is dropped: nothing calls it any more.
 void addBillFinish(Connection& connection);
 
 }  // namespace otherin::db::schema

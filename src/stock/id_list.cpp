@@ -43,4 +43,9 @@ QString sqlIdList(const QList<qint32>& ids) {
     return out;
 }
 
+IdSelection idSelection(const QList<qint32>& ids) {
+    if (ids.size() == 1) return {QStringLiteral("?"), {ids.front()}};
+    return {sqlIdList(ids), {}};
+}
+
 }  // namespace otherin::stock

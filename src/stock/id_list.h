@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QVariantList>
 
 namespace otherin::stock {
 
@@ -14,5 +15,14 @@ QList<qint32> parseIdList(const QString& text);
 
 // The ids re-formatted for an "in (...)" list: digits and commas only.
 QString sqlIdList(const QList<qint32>& ids);
+
+// The ids for an "in (...)" list in a statement: one id as "?" with its value
+// to bind, so the statement of a single bill is prepared once and kept; more
+// as digits (a long list stays one statement, under the bound values' limits).
+struct IdSelection {
+    QString list;
+    QVariantList values;
+};
+IdSelection idSelection(const QList<qint32>& ids);
 
 }  // namespace otherin::stock

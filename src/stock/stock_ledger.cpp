@@ -80,22 +80,10 @@ void removeEmptyRows(db::Connection& connection, const QString& billCondition,
     }
 }
 
-// The bills a posting or a clean-up is for: a list of ids written as digits
-// (a long list stays one statement), or "?" with the one id bound, so the
-// statement of a single bill is prepared once and kept.
-struct Bills {
-    QString list;
-    QVariantList values;
-};
-
-Bills oneBill(qint32 interId) {
-    return {QStringLiteral("?"), {interId}};
-}
-
 // The marker moves with the ledger: a bill is posted once, taken off once.
 // On a server the owner's function does both, the clerks having no write on
 // the ledger or the marker; in a database file the module does.
-void post(db::Connection& connection, const Bills& bills, PostDirection direction) {
+void post(db::Connection& connection, const IdSelection& bills, PostDirection direction) {
     const bool add = direction == PostDirection::Add;
     if (connection.dialect().isServer()) {
         connection.exec(QStringLiteral("select otherin_post(array[%1]::integer[],%2)")
@@ -114,7 +102,7 @@ void post(db::Connection& connection, const Bills& bills, PostDirection directio
         bills.values);
 }
 
-void clean(db::Connection& connection, const Bills& bills) {
+void clean(db::Connection& connection, const IdSelection& bills) {
     if (connection.dialect().isServer()) {
         connection.exec(
             QStringLiteral("select otherin_clean_ledger(array[%1]::integer[])").arg(bills.list),
@@ -127,15 +115,13 @@ void clean(db::Connection& connection, const Bills& bills) {
 }  // namespace
 
 void postToTimeStock(db::Connection& connection, qint32 interId, PostDirection direction) {
-    post(connection, oneBill(interId), direction);
+    postToTimeStock(connection, QList<qint32>{interId}, direction);
 }
 
 void postToTimeStock(db::Connection& connection, const QList<qint32>& interIds,
                      PostDirection direction) {
     if (interIds.isEmpty()) return;
-    // Parsed ids, re-formatted as digits: a long list stays one statement
-    // instead of running into the databases' limits on bound values.
-    post(connection, {sqlIdList(interIds), {}}, direction);
+    post(connection, idSelection(interIds), direction);
 }
 
 void postToTimeStock(db::Connection& connection, const QString& idList, PostDirection direction) {
@@ -144,11 +130,11 @@ void postToTimeStock(db::Connection& connection, const QString& idList, PostDire
 
 void removeZeroStockRows(db::Connection& connection, const QList<qint32>& interIds) {
     if (interIds.isEmpty()) return;
-    clean(connection, {sqlIdList(interIds), {}});
+    clean(connection, idSelection(interIds));
 }
 
 void removeZeroStockRows(db::Connection& connection, qint32 interId) {
-    clean(connection, oneBill(interId));
+    removeZeroStockRows(connection, QList<qint32>{interId});
 }
 
 void postAndClean(db::Connection& connection, qint32 interId, PostDirection direction) {

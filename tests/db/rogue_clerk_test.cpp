@@ -152,7 +152,6 @@ TEST_F(RogueClerkTest, EveryAttackIsRefusedAndNoTableChanges) {
         "select * from otherin_write_off(array[51, 52], 4)",
         "select * from otherin_undo_write_off(51, 4)",
         // a number for a bill that has one, or that another transaction made
-        "select otherin_number_bill(54, 7, 'QT', 6)",
         "select otherin_finish_bill(54, 7, 'QT', 6, true)",
         // the history
         "insert into otherin_history (ftxid, fkind) values (1, 'bill')",
